@@ -1,0 +1,78 @@
+#include "app/ProgrammerCore.h"
+
+#include "app/ChipInfoText.h"
+#include "app/LogFile.h"
+#include "app/MessageTable.h"
+
+#include <cstdio>
+
+namespace qbr {
+
+ProgrammerCore::StartResult ProgrammerCore::Start() {
+    // An empty database selects no chip, so it fails like a damaged one.
+    if (!database.Load(MessageText(kMsgDatabaseFilePath)) || database.RecordCount() == 0) {
+        MessageBox(MessageText(kMsgDatabaseError));
+        return StartResult::DatabaseError;
+    }
+    if (!buffer.Allocate()) {
+        MessageBox(MessageText(kMsgMemoryOverflow));
+        return StartResult::OutOfMemory;
+    }
+    selectedChip = DefaultChip();
+    ready_ = true;
+    ShowSelectedChip();
+    return StartResult::Ready;
+}
+
+// The configured chip, else the fallback chip, else the first record.
+ChipRecord ProgrammerCore::DefaultChip() const {
+    if (auto chip = database.FindByName(MessageText(kMsgDefaultChipName))) return *chip;
+    if (auto chip = database.FindByName(kFallbackChipName)) return *chip;
+    return database.Records().front();
+}
+
+void ProgrammerCore::LogText(const std::string& text) { qbr::LogText(text); }
+
+void ProgrammerCore::ShowInfo(const std::string& text) {
+    statusIsError = false;
+    host_.SetErrorColour(false);
+    LogText("ShowInfo: " + text);
+    host_.SetStatusText(text);
+    host_.PumpOneMessage();
+}
+
+void ProgrammerCore::ShowError(const std::string& text) {
+    statusIsError = true;
+    SetProgress(kProgressError);
+    host_.SetErrorColour(true);
+    LogText("ShowInfo: " + text);
+    host_.SetStatusText(text);
+    host_.PumpOneMessage();
+}
+
+void ProgrammerCore::SetProgress(uint16_t value) {
+    if (value == kProgressError) {
+        progressInError = true;
+        host_.SetProgressDisplay(100, "ERROR", true);
+    } else {
+        const int percent = value > 100 ? 100 : value;
+        progressInError = false;
+        char label[16];
+        std::snprintf(label, sizeof label, "%d%%", percent);
+        host_.SetProgressDisplay(percent, label, false);
+        statusIsError = false;
+        host_.SetErrorColour(false);
+    }
+    host_.PumpOneMessage();
+}
+
+void ProgrammerCore::ShowChipInfo(const ChipRecord& chip) {
+    host_.SetCapacityText(LongCapacityText(chip));
+    LogText(ChipInfoLogLine(chip));
+}
+
+bool ProgrammerCore::MessageBox(const std::string& text, BoxButtons buttons) {
+    return host_.MessageBox(text, buttons);
+}
+
+}  // namespace qbr

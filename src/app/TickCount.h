@@ -1,0 +1,10 @@
+#pragma once
+
+#include <cstdint>
+
+namespace qbr {
+
+// Milliseconds of a monotonic clock, wrapping at 2^32 like a system tick counter.
+uint32_t TickCount();
+
+}  // namespace qbr

@@ -1,0 +1,93 @@
+#include "cli/ChipCommands.h"
+
+#include "app/ChipInfoText.h"
+#include "app/MessageTable.h"
+#include "chipdb/CapacityText.h"
+#include "chipdb/ChipType.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <iostream>
+#include <vector>
+
+namespace qbr {
+
+namespace {
+
+using Row = std::array<std::string, 4>;
+
+void PrintAligned(const std::vector<Row>& rows, std::ostream& out) {
+    std::array<size_t, 4> widths{};
+    for (const Row& row : rows) {
+        for (size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], row[i].size());
+    }
+    for (const Row& row : rows) {
+        std::string line;
+        for (size_t i = 0; i + 1 < row.size(); ++i) line += row[i] + std::string(widths[i] - row[i].size() + 2, ' ');
+        out << line << row.back() << '\n';
+    }
+}
+
+std::string HexByte(uint8_t value) {
+    char text[3];
+    std::snprintf(text, sizeof text, "%02X", value);
+    return text;
+}
+
+// The capacity text is made for a text box: pieces separated by blank CR LF lines.
+void PrintCapacityText(const std::string& text, std::ostream& out) {
+    const std::string separator = "\r\n\r\n";
+    std::string label = "size: ";
+    for (size_t start = 0; start < text.size();) {
+        size_t end = std::min(text.find(separator, start), text.size());
+        if (end > start) out << label << text.substr(start, end - start) << '\n';
+        label = "";
+        start = end + separator.size();
+    }
+}
+
+}  // namespace
+
+std::string UpperCaseLetters(std::string text) {
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return text;
+}
+
+int ListChips(const ChipDatabase& database, const std::string& pattern, std::ostream& out) {
+    std::vector<ChipRecord> found = database.SearchByPattern(UpperCaseLetters(pattern), AllTypes);
+    std::vector<Row> rows;
+    for (const ChipRecord& chip : found) {
+        rows.push_back({chip.chipName, ShortCapacityText(chip), chip.makerName, ChipTypeName(chip.chipType)});
+    }
+    PrintAligned(rows, out);
+    out << MessageText(kMsgFoundPrefix) << found.size() << MessageText(kMsgFoundSuffix) << '\n';
+    return found.empty() ? kExitNotFound : kExitOk;
+}
+
+int ShowChip(const ChipDatabase& database, const std::string& name, std::ostream& out) {
+    std::optional<ChipRecord> chip = database.FindByName(name);
+    if (!chip) chip = database.FindByName(UpperCaseLetters(name));
+    if (!chip) {
+        std::cerr << "no chip named \"" << name << "\"\n";
+        return kExitNotFound;
+    }
+    out << "chipType: " << chip->chipType << " (" << ChipTypeName(chip->chipType) << ")\n"
+        << "chipName: " << chip->chipName << '\n'
+        << "makerName: " << chip->makerName << '\n'
+        << "spareByte: " << int{chip->spareByte} << '\n'
+        << "voltage: " << int{chip->voltage} << '\n'
+        << "capacity: " << chip->capacity << '\n'
+        << "pageMode: " << chip->pageMode << '\n'
+        << "pageSize: " << chip->pageSize << '\n'
+        << "manufacturerId: " << HexByte(chip->manufacturerId) << '\n'
+        << "deviceId: " << HexByte(chip->deviceId) << '\n'
+        << "modeParam: " << int{chip->modeParam} << '\n'
+        << "dataWidth: " << int{chip->dataWidth} << '\n';
+    PrintCapacityText(LongCapacityText(*chip), out);
+    return kExitOk;
+}
+
+}  // namespace qbr

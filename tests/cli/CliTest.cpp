@@ -1,0 +1,65 @@
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+namespace {
+
+struct CliResult {
+    int exitCode;
+    std::string out;
+};
+
+// Runs the command-line tool and collects its standard output; the database is the
+// shipped one unless the arguments name another.
+CliResult RunCli(const std::string& arguments) {
+    std::string database = arguments.find("--db") == std::string::npos ? "--db " QBR_RUNTIME_DIR "/chips.dat " : "";
+    FILE* pipe = popen((QBR_RUNTIME_DIR "/qbr5150-cli " + database + arguments + " 2>/dev/null").c_str(), "r");
+    if (!pipe) return {-1, ""};
+    std::string out;
+    char buffer[4096];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+    int status = pclose(pipe);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
+
+size_t LineCount(const std::string& text) { return std::count(text.begin(), text.end(), '\n'); }
+
+TEST(CliChips, ListsMatchesWithTheirCountInEitherLanguage) {
+    CliResult run = RunCli("--lang en chips 'en25*80'");
+    ASSERT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out.rfind("EN25", 0), 0u);
+    EXPECT_NE(run.out.find("\nEN25T80   1024KB  EON  SPI FLASH\n"), std::string::npos);
+    EXPECT_NE(run.out.find("\nFind " + std::to_string(LineCount(run.out) - 1) + " Chips!\n"), std::string::npos);
+
+    CliResult all = RunCli("--lang zh chips '*'");
+    ASSERT_EQ(all.exitCode, 0);
+    EXPECT_NE(all.out.find("\n共找到 " + std::to_string(LineCount(all.out) - 1) + " 个结果!\n"), std::string::npos);
+    EXPECT_EQ(RunCli("--lang zh chips").out, all.out);
+
+    CliResult none = RunCli("--lang en chips 'NO*SUCH'");
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_EQ(none.out, "Find 0 Chips!\n");
+}
+
+TEST(CliChip, ShowsOneRecordOrFails) {
+    CliResult run = RunCli("--lang en chip en25t80");
+    ASSERT_EQ(run.exitCode, 0);
+    EXPECT_NE(run.out.find("makerName: EON\nspareByte: 0\nvoltage: 33\ncapacity: 1048576\n"),
+              std::string::npos);
+    EXPECT_NE(run.out.find("manufacturerId: 1C\ndeviceId: 14\n"), std::string::npos);
+    EXPECT_NE(run.out.find("1MB"), std::string::npos);
+    EXPECT_EQ(RunCli("--lang en chip NOSUCHCHIP").exitCode, 1);
+}
+
+TEST(CliUsage, BadOptionsAndAMissingDatabase) {
+    EXPECT_EQ(RunCli("--bogus chips").exitCode, 2);
+    EXPECT_EQ(RunCli("--lang fr chips").exitCode, 2);
+    EXPECT_EQ(RunCli("chip").exitCode, 2);
+    EXPECT_EQ(RunCli("--lang en --db /nonexistent/chips.dat chips").exitCode, 1);
+}
+
+}  // namespace

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "app/OperationHost.h"
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace qbr::test {
+
+// An OperationHost that remembers what the core showed, for assertions.
+class RecordingHost : public OperationHost {
+public:
+    void SetStatusText(const std::string& text) override { statusText = text; }
+    void SetErrorColour(bool error) override { errorColour = error; }
+    void SetProgressDisplay(int position, const std::string& label, bool barInError) override {
+        progress = position;
+        progressLabel = label;
+        progressBarRed = barInError;
+    }
+    void SetCapacityText(const std::string& text) override { capacityText = text; }
+    void EnableCommand(int command, bool enable) override { enabled[command] = enable; }
+    void ShowSelectors(const SelectorLists& lists) override { selectors = lists; }
+    void BindHexView() override { ++hexViewBinds; }
+    void FocusHexView() override { ++hexViewFocus; }
+    void PumpOneMessage() override { ++pumps; }
+    bool MessageBox(const std::string& text, BoxButtons) override {
+        boxes.push_back(text);
+        return answer ? answer(text) : true;
+    }
+
+    std::string statusText;
+    bool errorColour = false;
+    int progress = -1;
+    std::string progressLabel;
+    bool progressBarRed = false;
+    std::string capacityText;
+    std::map<int, bool> enabled;
+    SelectorLists selectors;
+    int hexViewBinds = 0;
+    int hexViewFocus = 0;
+    int pumps = 0;
+    std::vector<std::string> boxes;
+    std::function<bool(const std::string&)> answer;
+};
+
+}  // namespace qbr::test
