@@ -106,6 +106,7 @@ const MessageEntry kFixedTexts[] = {
     {87, "Capacity:", "容量:"},
     {88, "Search...", "芯片查找..."},
     {89, "Set language to english!", "语言设置为简体中文!"},
+    {94, "OK", "确  定"},
     {101, "About(&A)...", "关于(&A)..."},
     {102, "Buffer Fill", "缓冲区填充"},
     {103, "Addr(HEX):", "地址(16进制):"},

@@ -1,6 +1,8 @@
 #include "buffer/DataBuffer.h"
 
+#include <cstdio>
 #include <new>
+#include <numeric>
 
 namespace qbr {
 
@@ -14,6 +16,17 @@ bool DataBuffer::Allocate() {
         changeMarks.clear();
         return false;
     }
+}
+
+uint32_t DataBuffer::Checksum() const {
+    const uint32_t length = IsAllocated() ? activeLength : 0;
+    return std::accumulate(bytes.begin(), bytes.begin() + length, uint32_t{0});
+}
+
+std::string DataBuffer::ChecksumText(uint32_t sum) {
+    char text[32];
+    std::snprintf(text, sizeof text, "CheckSum: %08XH", sum);
+    return text;
 }
 
 }  // namespace qbr

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace qbr {
@@ -19,6 +20,10 @@ public:
 
     // The selected chip's capacity, never more than the buffer holds.
     void SetActiveLength(uint32_t length) { activeLength = length < kSize ? length : kSize; }
+
+    // 32-bit wrapping sum of the active bytes, and its display form "CheckSum: %08XH".
+    uint32_t Checksum() const;
+    static std::string ChecksumText(uint32_t sum);
 
     std::vector<uint8_t> bytes;
     std::vector<uint8_t> changeMarks;

@@ -24,6 +24,21 @@ TEST(MessageTable, LooksUpTheCurrentLanguageOnEveryCall) {
     EXPECT_NE(MessageText(kMsgDetectChipUnsupported).find("\r\n"), std::string::npos);
 }
 
+TEST(MessageTable, EveryFixedTextExistsInBothLanguages) {
+    ProgramDir dir("");  // no config.ini: the configured rows stay empty
+    for (int id = 0; id < kMessageCount; ++id) {
+        // Configured rows are empty without config.ini, except the file rows, which hold the directory.
+        const bool configured = id >= kMsgCaption && id <= kMsgDefaultChipName && id != kMsgAboutOk &&
+                                !(id >= kMsgLogFilePath && id <= kMsgMainPicturePath);
+        SetLanguageForSession(kLanguageEnglish);
+        const std::string english = MessageText(id);
+        SetLanguageForSession(kLanguageChinese);
+        const std::string chinese = MessageText(id);
+        EXPECT_EQ(english.empty(), configured || id == kMsgDetectCompatibleNote) << id;
+        EXPECT_EQ(chinese.empty(), configured) << id;
+    }
+}
+
 TEST(MessageTable, UnknownIdsAndLanguagesGiveEmptyTexts) {
     ProgramDir dir(SampleConfig("english"));  // the language names are case-sensitive
     EXPECT_EQ(MessageText(kMsgProgrammerBusy), "");

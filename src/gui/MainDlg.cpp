@@ -1,0 +1,410 @@
+#include "gui/MainDlg.h"
+
+#include "app/CommandId.h"
+#include "app/Language.h"
+#include "app/MessageTable.h"
+#include "chipdb/ChipType.h"
+#include "gui/AboutDlg.h"
+#include "gui/HexView.h"
+#include "gui/MenuTexts.h"
+#include "gui/Pictures.h"
+#include "gui/ToolbarIcons.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace qbr::gui {
+namespace {
+
+constexpr int kLinkWatchPeriodMs = 500;
+
+const QColor kErrorText(255, 0, 0);
+const QColor kNormalText(0, 0, 0);
+const QColor kBarNormal(49, 106, 197);
+const QColor kBarError(255, 0, 0);
+
+// Toolbar buttons: the English toolbar has wider buttons than the Chinese one.
+const QSize kEnglishButton(46, 38);
+const QSize kChineseButton(38, 38);
+const QSize kToolbarIcon(26, 26);
+
+QString Text(int message) { return QString::fromStdString(MessageText(message)); }
+
+void SetTextColour(QLabel* label, const QColor& colour) {
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    label->setPalette(palette);
+}
+
+QString ProgressBarStyle(const QColor& chunk) {
+    return QString("QProgressBar { border: 1px solid #808080; background: white; }"
+                   "QProgressBar::chunk { background-color: %1; }")
+        .arg(chunk.name());
+}
+
+// The capacity value arrives with "\r\n" line breaks and blank lines behind it.
+QString CapacityDisplayText(const std::string& text) {
+    QString shown = QString::fromStdString(text);
+    shown.replace("\r\n", "\n");
+    while (shown.endsWith('\n')) shown.chop(1);
+    return shown;
+}
+
+void FillSelector(QComboBox* combo, const std::vector<std::string>& entries, int selected) {
+    QSignalBlocker blocker(combo);
+    combo->clear();
+    for (const auto& entry : entries) combo->addItem(QString::fromStdString(entry));
+    combo->setCurrentIndex(selected);
+}
+
+}  // namespace
+
+MainDlg::MainDlg(QWidget* parent) : QMainWindow(parent), core_(*this) {
+    setObjectName("mainDlg");
+    CreateActions();
+    CreateMenus();
+    CreateToolbar();
+    CreateControls();
+    ConnectCommands();
+    linkTimer_.callOnTimeout(this, &MainDlg::OnLinkWatch);
+}
+
+MainDlg::~MainDlg() = default;
+
+ProgrammerCore::StartResult MainDlg::Initialise() {
+    Relabel();
+    const auto result = core_.Start();
+    if (result == ProgrammerCore::StartResult::DatabaseError) DisableAfterDatabaseError();
+    if (result == ProgrammerCore::StartResult::OutOfMemory) close();
+    return result;
+}
+
+QAction* MainDlg::CommandAction(int command) const {
+    auto found = actions_.find(command);
+    return found == actions_.end() ? nullptr : found->second;
+}
+
+void MainDlg::CreateActions() {
+    for (const auto& popup : MainMenuTexts()) {
+        for (const auto& item : popup.items) {
+            if (item.command == 0) continue;
+            auto* action = new QAction(this);
+            action->setObjectName(QString("action%1").arg(item.command));
+            actions_[item.command] = action;
+        }
+    }
+    actions_[kCmdEnglish]->setCheckable(true);
+    actions_[kCmdChinese]->setCheckable(true);
+    for (const auto& button : ToolbarButtons()) {
+        if (button.command != 0) actions_[button.command]->setIcon(ToolbarIcon(button.command));
+    }
+}
+
+void MainDlg::CreateMenus() {
+    for (const auto& popup : MainMenuTexts()) {
+        QMenu* menu = menuBar()->addMenu(QString());
+        for (const auto& item : popup.items) {
+            if (item.command == 0) {
+                menu->addSeparator();
+            } else {
+                menu->addAction(actions_[item.command]);
+            }
+        }
+        popups_.push_back(menu);
+    }
+}
+
+void MainDlg::CreateToolbar() {
+    toolbar_ = addToolBar(QString());
+    toolbar_->setObjectName("mainToolBar");
+    toolbar_->setMovable(false);
+    toolbar_->setFloatable(false);
+    toolbar_->toggleViewAction()->setVisible(false);
+    toolbar_->setContextMenuPolicy(Qt::PreventContextMenu);
+    toolbar_->setIconSize(kToolbarIcon);
+    for (const auto& button : ToolbarButtons()) {
+        if (button.command == 0) {
+            toolbar_->addSeparator();
+        } else {
+            toolbar_->addAction(actions_[button.command]);
+        }
+    }
+}
+
+void MainDlg::CreateControls() {
+    auto* central = new QWidget(this);
+    setCentralWidget(central);
+
+    auto label = [central](const char* name) {
+        auto* widget = new QLabel(central);
+        widget->setObjectName(name);
+        return widget;
+    };
+    auto selector = [central](const char* name) {
+        auto* combo = new QComboBox(central);
+        combo->setObjectName(name);
+        combo->setEditable(false);
+        combo->setMinimumWidth(170);
+        combo->setMaxVisibleItems(20);
+        return combo;
+    };
+
+    mainPicture_ = label("mainPicture");
+    mainPicture_->setPixmap(BuiltInMainPicture());
+    mainPicture_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    chipGroup_ = new QGroupBox(central);
+    chipGroup_->setObjectName("chipGroup");
+    searchButton_ = new QPushButton(chipGroup_);
+    searchButton_->setObjectName("searchButton");
+    typeLabel_ = label("typeLabel");
+    typeCombo_ = selector("typeCombo");
+    makerLabel_ = label("makerLabel");
+    makerCombo_ = selector("makerCombo");
+    chipLabel_ = label("chipLabel");
+    chipCombo_ = selector("chipCombo");
+    capacityLabel_ = label("capacityLabel");
+    capacityText_ = label("capacityText");
+    capacityText_->setWordWrap(true);
+    capacityText_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    capacityText_->setMinimumWidth(170);
+    // Room for the longest value (capacity, blank line, two-line byte-order
+    // note), so selecting such a chip doesn't move the controls below.
+    capacityText_->setMinimumHeight(capacityText_->fontMetrics().lineSpacing() * 4);
+
+    auto* grid = new QGridLayout(chipGroup_);
+    grid->addWidget(typeLabel_, 0, 0);
+    grid->addWidget(typeCombo_, 0, 1);
+    grid->addWidget(makerLabel_, 1, 0);
+    grid->addWidget(makerCombo_, 1, 1);
+    grid->addWidget(chipLabel_, 2, 0);
+    grid->addWidget(chipCombo_, 2, 1);
+    grid->addWidget(searchButton_, 0, 3);
+    grid->addWidget(capacityLabel_, 1, 3);
+    grid->addWidget(capacityText_, 2, 3, 2, 1);
+    grid->setColumnMinimumWidth(2, 16);
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(3, 1);
+    grid->setRowStretch(3, 1);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(mainPicture_, 0, Qt::AlignTop);
+    top->addWidget(chipGroup_, 1);
+
+    hexView_ = new HexView(central);
+    hexView_->setObjectName("hexView");
+    hexScrollBar_ = new QScrollBar(Qt::Vertical, central);
+    hexScrollBar_->setObjectName("hexScrollBar");
+    hexScrollBar_->setRange(0, 0);
+    auto* hexRow = new QHBoxLayout;
+    hexRow->setSpacing(0);
+    hexRow->addWidget(hexView_, 1);
+    hexRow->addWidget(hexScrollBar_);
+
+    progressBar_ = new QProgressBar(central);
+    progressBar_->setObjectName("progressBar");
+    progressBar_->setRange(0, 100);
+    progressBar_->setValue(0);
+    progressBar_->setTextVisible(false);
+    progressBar_->setFixedHeight(18);
+    progressBar_->setStyleSheet(ProgressBarStyle(kBarNormal));
+    percentText_ = label("percentText");
+    percentText_->setText("0%");
+    percentText_->setMinimumWidth(50);
+    percentText_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    auto* progressRow = new QHBoxLayout;
+    progressRow->addWidget(progressBar_, 1);
+    progressRow->addWidget(percentText_);
+
+    statusText_ = label("statusText");
+    checksumText_ = label("checksumText");
+    linkText_ = label("linkText");
+    // Long status texts are cut rather than widening the window.
+    statusText_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    statusText_->setMinimumWidth(200);
+    checksumText_->setAlignment(Qt::AlignCenter);
+    linkText_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(statusText_, 2);
+    bottom->addWidget(checksumText_, 1);
+    bottom->addWidget(linkText_, 1);
+
+    auto* layout = new QVBoxLayout(central);
+    layout->addLayout(top);
+    layout->addLayout(hexRow, 1);
+    layout->addLayout(progressRow);
+    layout->addLayout(bottom);
+}
+
+void MainDlg::ConnectCommands() {
+    connect(actions_[kCmdExit], &QAction::triggered, this, &QWidget::close);
+    connect(actions_[kCmdEnglish], &QAction::triggered, this, [this] { OnLanguage(kLanguageEnglish); });
+    connect(actions_[kCmdChinese], &QAction::triggered, this, [this] { OnLanguage(kLanguageChinese); });
+    connect(actions_[kCmdUserManual], &QAction::triggered, this, &MainDlg::OnUserManual);
+    connect(actions_[kCmdAbout], &QAction::triggered, this, &MainDlg::OnAbout);
+
+    connect(typeCombo_, &QComboBox::activated, this,
+            [this](int index) { core_.OnChipTypeChanged(typeCombo_->itemText(index).toStdString()); });
+    connect(makerCombo_, &QComboBox::activated, this,
+            [this](int index) { core_.OnMakerChanged(makerCombo_->itemText(index).toStdString()); });
+    connect(chipCombo_, &QComboBox::activated, this,
+            [this](int index) { core_.OnChipNameChanged(chipCombo_->itemText(index).toStdString()); });
+
+    // Escape ends the run like closing the window. Enter deliberately does not:
+    // an accidental Enter would throw away the buffer.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WindowShortcut);
+    connect(escape, &QShortcut::activated, this, &QWidget::close);
+}
+
+void MainDlg::Relabel() {
+    setWindowIcon(ProgramIcon());
+    setWindowTitle(Text(kMsgCaption) + QString::fromStdString(core_.captionSuffix));
+
+    const QPixmap picture = LoadPictureFile(MessageText(kMsgMainPicturePath));
+    if (!picture.isNull()) mainPicture_->setPixmap(picture);
+
+    const bool english = UsesEnglishMenu(GetLanguage());
+    const auto& popups = MainMenuTexts();
+    for (size_t i = 0; i < popups.size(); ++i) {
+        popups_[i]->setTitle(QString::fromUtf8(english ? popups[i].english : popups[i].chinese));
+        for (const auto& item : popups[i].items) {
+            if (item.command != 0) {
+                actions_[item.command]->setText(QString::fromUtf8(english ? item.english : item.chinese));
+            }
+        }
+    }
+    actions_[kCmdEnglish]->setChecked(english);
+    actions_[kCmdChinese]->setChecked(!english);
+
+    const QSize buttonSize = english ? kEnglishButton : kChineseButton;
+    for (const auto& button : ToolbarButtons()) {
+        if (button.command == 0) continue;
+        QAction* action = actions_[button.command];
+        action->setToolTip(Text(button.tooltipId));
+        if (QWidget* widget = toolbar_->widgetForAction(action)) widget->setFixedSize(buttonSize);
+    }
+    // The window is never narrower than the toolbar, so no button hides behind
+    // an overflow arrow.
+    centralWidget()->setMinimumWidth(
+        std::max(toolbar_->sizeHint().width(), centralWidget()->layout()->minimumSize().width()));
+
+    if (core_.IsReady()) EnableCommand(kCmdEraseChip, core_.selectedChip.chipType == kSpiFlash);
+
+    chipGroup_->setTitle(Text(kMsgSelectChipGroup));
+    typeLabel_->setText(Text(kMsgTypeLabel));
+    makerLabel_->setText(Text(kMsgMakerLabel));
+    chipLabel_->setText(Text(kMsgChipLabel));
+    capacityLabel_->setText(Text(kMsgCapacityLabel));
+    searchButton_->setText(Text(kMsgSearchButton));
+
+    linkTimer_.start(0);
+}
+
+void MainDlg::DisableAfterDatabaseError() {
+    // Without a database there is no chip and no buffer: only the commands
+    // that need neither stay available.
+    for (int command : {kCmdOpenFile, kCmdSaveFile, kCmdBufferFill, kCmdByteSwap, kCmdAddressLocation, kCmdAuto,
+                        kCmdEraseChip, kCmdWriteChip, kCmdReadChip, kCmdVerifyChip, kCmdDetectChip}) {
+        EnableCommand(command, false);
+    }
+    for (QWidget* widget : std::initializer_list<QWidget*>{typeCombo_, makerCombo_, chipCombo_, searchButton_}) {
+        widget->setEnabled(false);
+    }
+}
+
+void MainDlg::OnLanguage(const char* language) {
+    SetLanguage(language);
+    Relabel();
+    core_.ShowInfo(MessageText(kMsgLanguageSet));
+}
+
+void MainDlg::OnLinkWatch() {
+    linkTimer_.start(kLinkWatchPeriodMs);
+    // The USB link layer is not part of the program yet, so the programmer is
+    // never found.
+    const bool linked = false;
+    const QString text = Text(linked ? kMsgUsbLinkOk : kMsgNoUsbLink);
+    if (linkText_->text() != text) linkText_->setText(text);
+}
+
+void MainDlg::OnUserManual() {
+    const QString path = Text(kMsgManualFilePath);
+    const QFileInfo file(path);
+    if (file.isFile() && QDesktopServices::openUrl(QUrl::fromLocalFile(file.absoluteFilePath()))) return;
+    MessageBox(MessageText(kMsgNoManualFile), BoxButtons::Ok);
+}
+
+void MainDlg::OnAbout() {
+    AboutDlg dialog(this);
+    dialog.exec();
+}
+
+void MainDlg::SetStatusText(const std::string& text) { statusText_->setText(QString::fromStdString(text)); }
+
+void MainDlg::SetErrorColour(bool error) {
+    const QColor& colour = error ? kErrorText : kNormalText;
+    SetTextColour(statusText_, colour);
+    SetTextColour(percentText_, colour);
+}
+
+void MainDlg::SetProgressDisplay(int position, const std::string& label, bool barInError) {
+    const QString style = ProgressBarStyle(barInError ? kBarError : kBarNormal);
+    if (progressBar_->styleSheet() != style) progressBar_->setStyleSheet(style);
+    progressBar_->setValue(position);
+    percentText_->setText(QString::fromStdString(label));
+}
+
+void MainDlg::SetCapacityText(const std::string& text) { capacityText_->setText(CapacityDisplayText(text)); }
+
+void MainDlg::EnableCommand(int command, bool enable) {
+    if (QAction* action = CommandAction(command)) action->setEnabled(enable);
+}
+
+void MainDlg::ShowSelectors(const SelectorLists& lists) {
+    FillSelector(typeCombo_, lists.types, lists.typeIndex);
+    FillSelector(makerCombo_, lists.makers, lists.makerIndex);
+    FillSelector(chipCombo_, lists.chips, lists.chipIndex);
+}
+
+void MainDlg::BindHexView() {
+    checksumText_->setText(QString::fromStdString(DataBuffer::ChecksumText(core_.buffer.Checksum())));
+    hexView_->update();
+}
+
+void MainDlg::FocusHexView() { hexView_->setFocus(); }
+
+void MainDlg::PumpOneMessage() { QCoreApplication::processEvents(); }
+
+bool MainDlg::MessageBox(const std::string& text, BoxButtons buttons) {
+    if (responder_) return responder_(text, buttons);
+    QMessageBox box(this);
+    box.setWindowTitle(Text(kMsgCaption));
+    box.setText(QString::fromStdString(text));
+    box.setStandardButtons(buttons == BoxButtons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel
+                                                           : QMessageBox::Ok);
+    box.setDefaultButton(QMessageBox::Ok);
+    return box.exec() == QMessageBox::Ok;
+}
+
+}  // namespace qbr::gui

@@ -1,0 +1,107 @@
+#pragma once
+
+#include "app/OperationHost.h"
+#include "app/ProgrammerCore.h"
+
+#include <QMainWindow>
+#include <QTimer>
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+class QAction;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QScrollBar;
+class QToolBar;
+
+namespace qbr::gui {
+
+class HexView;
+
+// The program's one window: menu, toolbar, chip selectors, the buffer's view,
+// progress and status. It owns the core and shows what the core reports.
+class MainDlg : public QMainWindow, public OperationHost {
+    Q_OBJECT
+public:
+    // Answers a message box in place of showing it; returns true for OK.
+    using BoxResponder = std::function<bool(const std::string& text, BoxButtons buttons)>;
+
+    explicit MainDlg(QWidget* parent = nullptr);
+    ~MainDlg() override;
+
+    // Labels the window for the language and starts the core: chip database,
+    // buffer, default chip. After a database error the window stays open with
+    // the buffer and chip commands disabled; when memory runs out it closes.
+    ProgrammerCore::StartResult Initialise();
+
+    // Message boxes go to `responder` instead of the screen while one is set.
+    void SetBoxResponder(BoxResponder responder) { responder_ = std::move(responder); }
+
+    // Applies the current language to menus, toolbar, labels, caption and pictures.
+    void Relabel();
+
+    ProgrammerCore& Core() { return core_; }
+    // The menu and toolbar action of a command; null for a number without one.
+    QAction* CommandAction(int command) const;
+
+    // OperationHost
+    void SetStatusText(const std::string& text) override;
+    void SetErrorColour(bool error) override;
+    void SetProgressDisplay(int position, const std::string& label, bool barInError) override;
+    void SetCapacityText(const std::string& text) override;
+    void EnableCommand(int command, bool enable) override;
+    void ShowSelectors(const SelectorLists& lists) override;
+    void BindHexView() override;
+    void FocusHexView() override;
+    void PumpOneMessage() override;
+    bool MessageBox(const std::string& text, BoxButtons buttons) override;
+
+private:
+    void CreateActions();
+    void CreateMenus();
+    void CreateToolbar();
+    void CreateControls();
+    void ConnectCommands();
+    void DisableAfterDatabaseError();
+
+    void OnLanguage(const char* language);
+    void OnLinkWatch();
+    void OnUserManual();
+    void OnAbout();
+
+    ProgrammerCore core_;
+    BoxResponder responder_;
+
+    std::map<int, QAction*> actions_;
+    std::vector<QMenu*> popups_;
+    QToolBar* toolbar_ = nullptr;
+    QTimer linkTimer_;
+
+    QLabel* mainPicture_ = nullptr;
+    QGroupBox* chipGroup_ = nullptr;
+    QPushButton* searchButton_ = nullptr;
+    QLabel* typeLabel_ = nullptr;
+    QComboBox* typeCombo_ = nullptr;
+    QLabel* makerLabel_ = nullptr;
+    QComboBox* makerCombo_ = nullptr;
+    QLabel* chipLabel_ = nullptr;
+    QComboBox* chipCombo_ = nullptr;
+    QLabel* capacityLabel_ = nullptr;
+    QLabel* capacityText_ = nullptr;
+    HexView* hexView_ = nullptr;
+    QScrollBar* hexScrollBar_ = nullptr;
+    QProgressBar* progressBar_ = nullptr;
+    QLabel* percentText_ = nullptr;
+    QLabel* statusText_ = nullptr;
+    QLabel* checksumText_ = nullptr;
+    QLabel* linkText_ = nullptr;
+};
+
+}  // namespace qbr::gui

@@ -1,0 +1,6 @@
+#include "gui/ProgrammerApp.h"
+
+int main(int argc, char* argv[]) {
+    qbr::gui::ProgrammerApp app(argc, argv);
+    return app.Run();
+}
