@@ -1,6 +1,7 @@
 #include "app/ProgrammerCore.h"
 
 #include "app/ChipInfoText.h"
+#include "app/DefaultChip.h"
 #include "app/LogFile.h"
 #include "app/MessageTable.h"
 
@@ -18,17 +19,33 @@ ProgrammerCore::StartResult ProgrammerCore::Start() {
         MessageBox(MessageText(kMsgMemoryOverflow));
         return StartResult::OutOfMemory;
     }
-    selectedChip = DefaultChip();
+    selectedChip = DefaultChip(database);
     ready_ = true;
     ShowSelectedChip();
     return StartResult::Ready;
 }
 
-// The configured chip, else the fallback chip, else the first record.
-ChipRecord ProgrammerCore::DefaultChip() const {
-    if (auto chip = database.FindByName(MessageText(kMsgDefaultChipName))) return *chip;
-    if (auto chip = database.FindByName(kFallbackChipName)) return *chip;
-    return database.Records().front();
+void ProgrammerCore::ConnectLink(std::unique_ptr<UsbLink> link) {
+    link_ = std::move(link);
+    link_->SetAlertHandler([this](const std::string& text) { Alert(text); });
+    if (!OpenLink()) {
+        ShowError(MessageText(kMsgNoProgrammer));
+        MessageBox(MessageText(kMsgNoProgrammer));
+    }
+    protocol.AttachLink(*link_);
+}
+
+bool ProgrammerCore::OpenLink() {
+    if (!link_) return false;
+    const bool open = link_->Open();
+    if (!open) lastAlert_.clear();
+    return open;
+}
+
+void ProgrammerCore::Alert(const std::string& text) {
+    if (text == lastAlert_) return;
+    lastAlert_ = text;
+    MessageBox(text);
 }
 
 void ProgrammerCore::LogText(const std::string& text) { qbr::LogText(text); }

@@ -4,8 +4,11 @@
 #include "buffer/DataBuffer.h"
 #include "chipdb/ChipDatabase.h"
 #include "chipdb/ChipRecord.h"
+#include "link/ProgrammerProtocol.h"
+#include "link/UsbLink.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace qbr {
@@ -22,6 +25,12 @@ public:
     // On failure the user has been told, and the buffer and chip commands must not run.
     StartResult Start();
     bool IsReady() const { return ready_; }
+
+    // Takes the link to the programmer and opens it once; without a programmer the
+    // user is told so. The protocol works over this link from now on.
+    void ConnectLink(std::unique_ptr<UsbLink> link);
+    // Opens the link if it isn't open; false without a link or a programmer.
+    bool OpenLink();
 
     // Reporting: log entries, the status line and the progress display.
     void LogText(const std::string& text);
@@ -40,7 +49,6 @@ public:
     void OnChipNameChanged(const std::string& nameText);
 
     static constexpr uint16_t kProgressError = 0xFFFF;
-    static constexpr const char* kFallbackChipName = "EN25T80";
 
     ChipDatabase database;
     DataBuffer buffer;
@@ -49,13 +57,21 @@ public:
     bool lastStepOk = false;
     bool statusIsError = false;
     bool progressInError = false;
+    ProgrammerProtocol protocol;
 
 private:
-    ChipRecord DefaultChip() const;
     void ShowChipsOfMaker(SelectorLists lists, const std::string& maker, uint32_t type);
+
+    void Alert(const std::string& text);
 
     OperationHost& host_;
     bool ready_ = false;
+    // The alert shown last, so that an open that keeps failing the same way while
+    // the link is watched shows its box once rather than every half second.
+    std::string lastAlert_;
+    // Declared last: destroyed first, so a transfer it abandons can't outlive the
+    // buffer or the protocol's counters it writes to.
+    std::unique_ptr<UsbLink> link_;
 };
 
 }  // namespace qbr

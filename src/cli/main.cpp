@@ -4,10 +4,12 @@
 #include "app/MessageTable.h"
 #include "chipdb/ChipDatabase.h"
 #include "cli/ChipCommands.h"
+#include "cli/LinkCommands.h"
 
 #include <CLI/CLI.hpp>
 
 #include <iostream>
+#include <optional>
 #include <string>
 
 int main(int argc, char** argv) {
@@ -16,6 +18,10 @@ int main(int argc, char** argv) {
     std::string databasePath;
     app.add_option("--lang", language, "language of the texts")->check(CLI::IsMember({"en", "zh"}));
     app.add_option("--db", databasePath, "chip database file instead of the configured one");
+    std::string emulatedChip;
+    CLI::Option* emulate =
+        app.add_option("--emulate", emulatedChip, "use the emulated programmer with CHIP in its socket")
+            ->expected(0, 1);
     app.require_subcommand(1);
 
     std::string pattern;
@@ -24,6 +30,7 @@ int main(int argc, char** argv) {
     std::string name;
     CLI::App* chip = app.add_subcommand("chip", "show one chip's record");
     chip->add_option("name", name, "chip name")->required();
+    CLI::App* link = app.add_subcommand("link", "check that the programmer answers");
 
     try {
         app.parse(argc, argv);
@@ -42,5 +49,9 @@ int main(int argc, char** argv) {
         return qbr::kExitNotFound;
     }
     if (chips->parsed()) return qbr::ListChips(database, pattern, std::cout);
+    if (link->parsed()) {
+        return qbr::CheckLink(database, emulate->count() > 0 ? std::optional(emulatedChip) : std::nullopt,
+                              std::cout);
+    }
     return qbr::ShowChip(database, name, std::cout);
 }

@@ -4,11 +4,13 @@
 #include "app/Language.h"
 #include "app/MessageTable.h"
 #include "chipdb/ChipType.h"
+#include "emulator/EmulatedProgrammer.h"
 #include "gui/AboutDlg.h"
 #include "gui/HexView.h"
 #include "gui/MenuTexts.h"
 #include "gui/Pictures.h"
 #include "gui/ToolbarIcons.h"
+#include "link/HardwareLink.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -32,6 +34,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iostream>
 
 namespace qbr::gui {
 namespace {
@@ -91,12 +94,28 @@ MainDlg::MainDlg(QWidget* parent) : QMainWindow(parent), core_(*this) {
 
 MainDlg::~MainDlg() = default;
 
-ProgrammerCore::StartResult MainDlg::Initialise() {
+ProgrammerCore::StartResult MainDlg::Initialise(std::optional<std::string> emulatedChip) {
     Relabel();
     const auto result = core_.Start();
+    if (result == ProgrammerCore::StartResult::Ready) core_.ConnectLink(MakeLink(emulatedChip));
     if (result == ProgrammerCore::StartResult::DatabaseError) DisableAfterDatabaseError();
     if (result == ProgrammerCore::StartResult::OutOfMemory) close();
     return result;
+}
+
+std::unique_ptr<UsbLink> MainDlg::MakeLink(const std::optional<std::string>& emulatedChip) {
+    if (!emulatedChip) return MakeHardwareLink();
+    ChipRecord chip = core_.selectedChip;
+    if (!emulatedChip->empty()) {
+        if (auto found = core_.database.FindByName(*emulatedChip)) {
+            chip = *found;
+        } else {
+            std::cerr << "No chip named " << *emulatedChip << " in the database; the emulated programmer holds "
+                      << chip.chipName << '\n';
+        }
+    }
+    emulator_ = std::make_unique<EmulatedProgrammer>(chip);
+    return std::make_unique<UsbLink>(*emulator_);
 }
 
 QAction* MainDlg::CommandAction(int command) const {
@@ -341,9 +360,7 @@ void MainDlg::OnLanguage(const char* language) {
 
 void MainDlg::OnLinkWatch() {
     linkTimer_.start(kLinkWatchPeriodMs);
-    // The USB link layer is not part of the program yet, so the programmer is
-    // never found.
-    const bool linked = false;
+    const bool linked = core_.OpenLink();
     const QString text = Text(linked ? kMsgUsbLinkOk : kMsgNoUsbLink);
     if (linkText_->text() != text) linkText_->setText(text);
 }

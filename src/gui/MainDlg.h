@@ -8,6 +8,8 @@
 
 #include <functional>
 #include <map>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +22,10 @@ class QProgressBar;
 class QPushButton;
 class QScrollBar;
 class QToolBar;
+
+namespace qbr {
+class EmulatedProgrammer;
+}
 
 namespace qbr::gui {
 
@@ -37,9 +43,11 @@ public:
     ~MainDlg() override;
 
     // Labels the window for the language and starts the core: chip database,
-    // buffer, default chip. After a database error the window stays open with
-    // the buffer and chip commands disabled; when memory runs out it closes.
-    ProgrammerCore::StartResult Initialise();
+    // buffer, default chip, then the link to the programmer. After a database
+    // error the window stays open with the buffer and chip commands disabled;
+    // when memory runs out it closes. With `emulatedChip` the link goes to the
+    // emulated programmer with that chip in its socket (empty: the selected chip).
+    ProgrammerCore::StartResult Initialise(std::optional<std::string> emulatedChip = std::nullopt);
 
     // Message boxes go to `responder` instead of the screen while one is set.
     void SetBoxResponder(BoxResponder responder) { responder_ = std::move(responder); }
@@ -48,6 +56,8 @@ public:
     void Relabel();
 
     ProgrammerCore& Core() { return core_; }
+    // The emulated programmer when the window runs on one, else null.
+    EmulatedProgrammer* Emulator() { return emulator_.get(); }
     // The menu and toolbar action of a command; null for a number without one.
     QAction* CommandAction(int command) const;
 
@@ -70,12 +80,15 @@ private:
     void CreateControls();
     void ConnectCommands();
     void DisableAfterDatabaseError();
+    std::unique_ptr<UsbLink> MakeLink(const std::optional<std::string>& emulatedChip);
 
     void OnLanguage(const char* language);
     void OnLinkWatch();
     void OnUserManual();
     void OnAbout();
 
+    // Declared before the core, which holds the link to it.
+    std::unique_ptr<EmulatedProgrammer> emulator_;
     ProgrammerCore core_;
     BoxResponder responder_;
 

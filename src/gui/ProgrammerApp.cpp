@@ -8,6 +8,7 @@
 #include <QCommandLineParser>
 
 #include <iostream>
+#include <optional>
 
 namespace qbr::gui {
 namespace {
@@ -25,6 +26,15 @@ int TakeScreenshot(MainDlg& window, const QString& file) {
     return 0;
 }
 
+// "--emulate" may stand without a chip name; the parser needs a value, so it
+// gets an empty one.
+QStringList EmulateWithoutValue(QStringList arguments) {
+    for (QString& argument : arguments) {
+        if (argument == "--emulate") argument = "--emulate=";
+    }
+    return arguments;
+}
+
 }  // namespace
 
 int ProgrammerApp::Run() {
@@ -38,8 +48,11 @@ int ProgrammerApp::Run() {
     parser.addHelpOption();
     const QCommandLineOption screenshot("screenshot", "Start, draw the window into a PNG file and exit.", "file");
     parser.addOption(screenshot);
+    const QCommandLineOption emulate("emulate", "Use the emulated programmer with CHIP in its socket "
+                                                "(--emulate alone: the selected chip).", "chip");
+    parser.addOption(emulate);
     parser.addPositionalArgument("file", "Image file to load at start.");
-    parser.process(app);
+    parser.process(EmulateWithoutValue(app.arguments()));
 
     MainDlg window;
     const bool screenshotMode = parser.isSet(screenshot);
@@ -49,7 +62,9 @@ int ProgrammerApp::Run() {
             return true;
         });
     }
-    if (window.Initialise() == ProgrammerCore::StartResult::OutOfMemory) return 1;
+    std::optional<std::string> emulatedChip;
+    if (parser.isSet(emulate)) emulatedChip = parser.value(emulate).toStdString();
+    if (window.Initialise(emulatedChip) == ProgrammerCore::StartResult::OutOfMemory) return 1;
     if (screenshotMode) return TakeScreenshot(window, parser.value(screenshot));
 
     window.show();

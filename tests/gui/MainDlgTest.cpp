@@ -4,6 +4,7 @@
 #include "app/Config.h"
 #include "app/Language.h"
 #include "app/MessageTable.h"
+#include "emulator/EmulatedProgrammer.h"
 #include "gui/MainDlg.h"
 #include "support/TempDir.h"
 
@@ -22,6 +23,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 using qbr::gui::MainDlg;
 using qbr::test::TempDir;
@@ -66,7 +68,9 @@ private:
         qbr::WriteConfig("Run", "DefaultLanguage", language);
     }
 
-    MainDlg& OpenWindow() {
+    // The window on the emulated programmer (`emulatedChip` empty: the selected
+    // chip), or on real hardware without one.
+    MainDlg& StartWindow(std::optional<std::string> emulatedChip = std::string()) {
         qbr::LoadLanguageSetting();
         qbr::BuildMessageTable();
         window_ = std::make_unique<MainDlg>();
@@ -74,13 +78,13 @@ private:
             boxes_ << Str(text);
             return true;
         });
-        window_->Initialise();
+        window_->Initialise(emulatedChip);
         return *window_;
     }
 
     MainDlg& OpenWindow(const std::string& language) {
         PrepareDirectory(language);
-        return OpenWindow();
+        return StartWindow();
     }
 
     template <typename T>
@@ -124,7 +128,22 @@ private slots:
         QCOMPARE(window.windowTitle(), QString("QBR5150 Serial Memory Programmer"));
         QCOMPARE(Child<QLabel>("percentText")->text(), QString("0%"));
         QVERIFY(boxes_.isEmpty());
-        // The link watch runs as soon as events are processed.
+        // The link watch runs as soon as events are processed, then follows the
+        // programmer being unplugged and plugged in again.
+        auto* link = Child<QLabel>("linkText");
+        QTRY_COMPARE(link->text(), QString("USB Link OK!"));
+        window.Emulator()->Unplug();
+        QTRY_COMPARE_WITH_TIMEOUT(link->text(), QString("No USB Link!"), 700);
+        window.Emulator()->Replug();
+        QTRY_COMPARE_WITH_TIMEOUT(link->text(), QString("USB Link OK!"), 700);
+    }
+
+    void startsWithoutAProgrammer() {
+        PrepareDirectory("English");
+        StartWindow(std::nullopt);  // no programmer is attached to the test machine
+        QCOMPARE(boxes_, QStringList{"No programmer linked to computer!"});
+        QCOMPARE(Child<QLabel>("statusText")->text(), QString("No programmer linked to computer!"));
+        QCOMPARE(Child<QLabel>("percentText")->text(), QString("ERROR"));
         QTRY_COMPARE(Child<QLabel>("linkText")->text(), QString("No USB Link!"));
     }
 
@@ -221,7 +240,7 @@ private slots:
     void databaseFailureLeavesOnlySafeCommands() {
         PrepareDirectory("English");
         qbr::WriteConfig("English", "DataBaseFile", "missing.dat");
-        OpenWindow();
+        StartWindow();
         QCOMPARE(boxes_, QStringList{"Database error!"});
 
         for (int command : {qbr::kCmdOpenFile, qbr::kCmdSaveFile, qbr::kCmdBufferFill, qbr::kCmdByteSwap,

@@ -1,0 +1,13 @@
+#include "app/DefaultChip.h"
+
+#include "app/MessageTable.h"
+
+namespace qbr {
+
+ChipRecord DefaultChip(const ChipDatabase& database) {
+    if (auto chip = database.FindByName(MessageText(kMsgDefaultChipName))) return *chip;
+    if (auto chip = database.FindByName(kFallbackChipName)) return *chip;
+    return database.Records().empty() ? ChipRecord{} : database.Records().front();
+}
+
+}  // namespace qbr

@@ -1,0 +1,235 @@
+#include "emulator/EmulatedProgrammer.h"
+
+#include <cstdio>
+
+namespace qbr {
+
+EmulatedProgrammer::EmulatedProgrammer(const ChipRecord& chip) : firmware_(chip) {}
+
+int EmulatedProgrammer::CountDevices(uint32_t& count) {
+    Lock lock(mutex_);
+    count = static_cast<uint32_t>(otherDevices_.size()) + (plugged_ ? 1 : 0);
+    return 0;
+}
+
+int EmulatedProgrammer::GetDeviceId(uint16_t index, char (&text)[kIdTextSize], int selector) {
+    Lock lock(mutex_);
+    std::pair<uint16_t, uint16_t> ids{kProgrammerVendorId, kProgrammerProductId};
+    if (index < otherDevices_.size()) {
+        ids = otherDevices_[index];
+    } else if (index > otherDevices_.size() || !plugged_) {
+        return kNoDevice;
+    }
+    if (selector != kVendorId && selector != kProductId) return kFailed;
+    std::snprintf(text, kIdTextSize, "%04x", selector == kVendorId ? ids.first : ids.second);
+    return 0;
+}
+
+int EmulatedProgrammer::OpenDevice(uint16_t index, Handle& handle) {
+    Lock lock(mutex_);
+    const bool programmer = index == otherDevices_.size();
+    if (index > otherDevices_.size() || (programmer && !plugged_)) return kNoDevice;
+    handle = nextHandle_++;
+    handles_[handle] = OpenHandle{programmer, connection_, 0};
+    return 0;
+}
+
+void EmulatedProgrammer::CloseDevice(Handle handle) {
+    Lock lock(mutex_);
+    handles_.erase(handle);
+    changed_.notify_all();
+}
+
+void EmulatedProgrammer::CancelTransfers(Handle handle) {
+    Lock lock(mutex_);
+    auto it = handles_.find(handle);
+    if (it != handles_.end()) ++it->second.cancels;
+    changed_.notify_all();
+}
+
+int EmulatedProgrammer::Read(Handle handle, uint8_t* buffer, uint32_t count, uint32_t& received,
+                             uint32_t timeoutMs) {
+    received = 0;
+    Lock lock(mutex_);
+    const Deadline deadline = timeoutMs == 0 ? Deadline() : Clock::now() + std::chrono::milliseconds(timeoutMs);
+    const std::optional<Transfer> transfer = BeginTransfer(handle);
+    if (!transfer) return kNoDevice;
+    if (int error = WaitFor(lock, *transfer, deadline, [this] { return firmware_.CanGive(); })) return error;
+    if (int error = Pace(lock, *transfer, firmware_.GiveSize(count))) return error;
+    const ProgrammerFirmware::Moved moved = firmware_.Give({buffer, count});
+    received = moved.bytes;
+    changed_.notify_all();
+    return Finish(lock, *transfer, deadline, moved.stop);
+}
+
+int EmulatedProgrammer::Write(Handle handle, const uint8_t* buffer, uint32_t count, uint32_t& written,
+                              uint32_t timeoutMs) {
+    written = 0;
+    Lock lock(mutex_);
+    const Deadline deadline = timeoutMs == 0 ? Deadline() : Clock::now() + std::chrono::milliseconds(timeoutMs);
+    const std::optional<Transfer> transfer = BeginTransfer(handle);
+    if (!transfer) return kNoDevice;
+    if (WriteFailing(Clock::now())) return kFailed;
+    if (int error = Pace(lock, *transfer, firmware_.TakeSize(count))) return error;
+    const ProgrammerFirmware::Moved moved = firmware_.Take({buffer, count});
+    written = moved.bytes;
+    changed_.notify_all();
+    return Finish(lock, *transfer, deadline, moved.stop);
+}
+
+std::optional<EmulatedProgrammer::Transfer> EmulatedProgrammer::BeginTransfer(Handle handle) const {
+    auto it = handles_.find(handle);
+    if (it == handles_.end() || !it->second.programmer || !plugged_ || it->second.connection != connection_) {
+        return std::nullopt;
+    }
+    return Transfer{handle, connection_, it->second.cancels};
+}
+
+// 0 while the transfer may go on; otherwise the reason it was cut off.
+int EmulatedProgrammer::Interruption(const Transfer& transfer) const {
+    auto it = handles_.find(transfer.handle);
+    if (it == handles_.end() || !plugged_ || transfer.connection != connection_) return kNoDevice;
+    return it->second.cancels == transfer.cancels ? 0 : kCancelled;
+}
+
+// Waits until `ready` holds. Returns 0 then, or why the wait ended early.
+template <typename Ready>
+int EmulatedProgrammer::WaitFor(Lock& lock, const Transfer& transfer, Deadline deadline, Ready ready) {
+    auto stop = [&] { return Interruption(transfer) != 0 || ready(); };
+    if (!deadline) {
+        changed_.wait(lock, stop);
+    } else if (!changed_.wait_until(lock, *deadline, stop)) {
+        return kTimedOut;
+    }
+    return Interruption(transfer);
+}
+
+// Lets the transfer take the time the speed model gives it on the wire.
+int EmulatedProgrammer::Pace(Lock& lock, const Transfer& transfer, uint32_t bytes) {
+    if (wire_.IsUnlimited()) return 0;
+    const Clock::time_point end = wire_.Book(bytes, Clock::now());
+    changed_.wait_until(lock, end, [&] { return Interruption(transfer) != 0; });
+    wire_.Woke(end, Clock::now());
+    return Interruption(transfer);
+}
+
+// Carries out what the transfer met at a fault point of its data phase.
+int EmulatedProgrammer::Finish(Lock& lock, const Transfer& transfer, Deadline deadline,
+                               ProgrammerFirmware::Stop stop) {
+    switch (stop) {
+    case ProgrammerFirmware::Stop::None:
+        return 0;
+    case ProgrammerFirmware::Stop::Stall:
+        return WaitFor(lock, transfer, deadline, [] { return false; });
+    case ProgrammerFirmware::Stop::Unplug:
+        Disconnect();
+        return kNoDevice;
+    case ProgrammerFirmware::Stop::Replug:
+        Disconnect();
+        plugged_ = true;
+        return kNoDevice;
+    }
+    return kFailed;
+}
+
+bool EmulatedProgrammer::WriteFailing(Clock::time_point now) {
+    if (!writeFailTime_) return false;
+    if (!writeFailEnd_) writeFailEnd_ = now + *writeFailTime_;
+    if (now < *writeFailEnd_) return true;
+    writeFailTime_.reset();
+    writeFailEnd_.reset();
+    return false;
+}
+
+// The programmer leaves the bus: open handles die and it forgets any exchange
+// in progress. The chip keeps its contents.
+void EmulatedProgrammer::Disconnect() {
+    plugged_ = false;
+    ++connection_;
+    firmware_.Restart();
+    changed_.notify_all();
+}
+
+void EmulatedProgrammer::InsertChip(const ChipRecord& chip) {
+    Lock lock(mutex_);
+    firmware_.InsertChip(chip);
+}
+
+void EmulatedProgrammer::SetSpeed(const SpeedModel& model) {
+    Lock lock(mutex_);
+    wire_.SetModel(model);
+}
+
+void EmulatedProgrammer::SetEraseTime(std::chrono::milliseconds time) {
+    Lock lock(mutex_);
+    firmware_.SetEraseTime(time);
+}
+
+void EmulatedProgrammer::SetFirmwareVersion(std::string text) {
+    Lock lock(mutex_);
+    firmware_.SetVersionText(std::move(text));
+}
+
+void EmulatedProgrammer::SetSerialNumber(std::string text) {
+    Lock lock(mutex_);
+    firmware_.SetSerialText(std::move(text));
+}
+
+void EmulatedProgrammer::AddOtherDevice(uint16_t vendorId, uint16_t productId) {
+    Lock lock(mutex_);
+    otherDevices_.emplace_back(vendorId, productId);
+}
+
+void EmulatedProgrammer::InjectFault(const EmulatorFault& fault) {
+    Lock lock(mutex_);
+    if (fault.kind == FaultKind::Unplugged) {
+        Disconnect();
+    } else if (fault.kind == FaultKind::WriteFail) {
+        writeFailTime_ = std::chrono::milliseconds(fault.value);
+        writeFailEnd_.reset();
+    } else {
+        firmware_.InjectFault(fault);
+    }
+    changed_.notify_all();
+}
+
+void EmulatedProgrammer::ClearFaults() {
+    Lock lock(mutex_);
+    firmware_.ClearFaults();
+    writeFailTime_.reset();
+    writeFailEnd_.reset();
+    changed_.notify_all();
+}
+
+void EmulatedProgrammer::Unplug() {
+    Lock lock(mutex_);
+    Disconnect();
+}
+
+void EmulatedProgrammer::Replug() {
+    Lock lock(mutex_);
+    Disconnect();
+    plugged_ = true;
+}
+
+bool EmulatedProgrammer::IsPlugged() const {
+    Lock lock(mutex_);
+    return plugged_;
+}
+
+std::vector<uint8_t> EmulatedProgrammer::ReceivedFirmware() const {
+    Lock lock(mutex_);
+    return firmware_.FirmwareImage();
+}
+
+std::chrono::nanoseconds EmulatedProgrammer::WireTime() const {
+    Lock lock(mutex_);
+    return wire_.BookedTime();
+}
+
+void EmulatedProgrammer::ResetWireTime() {
+    Lock lock(mutex_);
+    wire_.ResetBookedTime();
+}
+
+}  // namespace qbr

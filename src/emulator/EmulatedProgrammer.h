@@ -1,0 +1,119 @@
+#pragma once
+
+#include "emulator/EmulatorFault.h"
+#include "emulator/ProgrammerFirmware.h"
+#include "emulator/SpeedModel.h"
+#include "emulator/WireClock.h"
+#include "link/UsbDeviceLibrary.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace qbr {
+
+// The programmer, emulated behind the same device library interface that
+// reaches real hardware, with a virtual chip in its socket. It is seen as one
+// device with vendor ID 10c4 and product ID f5a0 (after any other devices added
+// for tests) while plugged in.
+//
+// A read worker, a write worker and the UI thread may call it at the same time.
+// Reads block until the programmer has something to send; a time-out of 0 means
+// no time-out. Unplugging ends every open handle for good: its transfers fail at
+// once, and after replugging the device must be opened again.
+//
+// Result codes: 0 success, otherwise one of the k... codes below.
+class EmulatedProgrammer final : public UsbDeviceLibrary {
+public:
+    static constexpr uint16_t kProgrammerVendorId = 0x10C4;
+    static constexpr uint16_t kProgrammerProductId = 0xF5A0;
+
+    static constexpr int kNoDevice = 1;   // unknown or closed handle, or the device is gone
+    static constexpr int kTimedOut = 2;
+    static constexpr int kCancelled = 3;
+    static constexpr int kFailed = 4;     // a write refused by a fault, or a bad argument
+
+    explicit EmulatedProgrammer(const ChipRecord& chip);
+
+    int CountDevices(uint32_t& count) override;
+    int GetDeviceId(uint16_t index, char (&text)[kIdTextSize], int selector) override;
+    int OpenDevice(uint16_t index, Handle& handle) override;
+    void CloseDevice(Handle handle) override;
+    int Read(Handle handle, uint8_t* buffer, uint32_t count, uint32_t& received, uint32_t timeoutMs) override;
+    int Write(Handle handle, const uint8_t* buffer, uint32_t count, uint32_t& written, uint32_t timeoutMs) override;
+    void CancelTransfers(Handle handle) override;
+
+    // The chip in the socket, itself: to be used only while no transfer runs.
+    VirtualChip& Chip() { return firmware_.Chip(); }
+    // Puts a fresh, erased chip made from `chip` into the socket.
+    void InsertChip(const ChipRecord& chip);
+    void SetSpeed(const SpeedModel& model);
+    // How long an SPI flash erase keeps the status busy (200 ms unless set).
+    void SetEraseTime(std::chrono::milliseconds time);
+    void SetFirmwareVersion(std::string text);
+    void SetSerialNumber(std::string text);
+    // Another device that is listed before the programmer; it can be opened,
+    // but transfers on it fail.
+    void AddOtherDevice(uint16_t vendorId, uint16_t productId);
+
+    void InjectFault(const EmulatorFault& fault);
+    // Ends every fault except an unplugged state, which only Replug ends.
+    void ClearFaults();
+    void Unplug();
+    // Plugs the programmer in again, as a new connection; when it is plugged in
+    // already, it is unplugged first.
+    void Replug();
+    bool IsPlugged() const;
+
+    // The image of the last accepted firmware update, as far as it has arrived.
+    std::vector<uint8_t> ReceivedFirmware() const;
+    // The wire time the speed model has charged since construction or the last reset.
+    std::chrono::nanoseconds WireTime() const;
+    void ResetWireTime();
+
+private:
+    using Clock = std::chrono::steady_clock;
+    using Lock = std::unique_lock<std::mutex>;
+    using Deadline = std::optional<Clock::time_point>;
+
+    struct OpenHandle {
+        bool programmer = false;
+        uint64_t connection = 0;
+        uint64_t cancels = 0;
+    };
+    // What a transfer saw when it began, to tell whether it has been cut off since.
+    struct Transfer {
+        Handle handle = kInvalidHandle;
+        uint64_t connection = 0;
+        uint64_t cancels = 0;
+    };
+
+    std::optional<Transfer> BeginTransfer(Handle handle) const;
+    int Interruption(const Transfer& transfer) const;
+    template <typename Ready>
+    int WaitFor(Lock& lock, const Transfer& transfer, Deadline deadline, Ready ready);
+    int Pace(Lock& lock, const Transfer& transfer, uint32_t bytes);
+    int Finish(Lock& lock, const Transfer& transfer, Deadline deadline, ProgrammerFirmware::Stop stop);
+    bool WriteFailing(Clock::time_point now);
+    void Disconnect();
+
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    ProgrammerFirmware firmware_;
+    WireClock wire_;
+    std::vector<std::pair<uint16_t, uint16_t>> otherDevices_;
+    std::map<Handle, OpenHandle> handles_;
+    Handle nextHandle_ = 1;
+    bool plugged_ = true;
+    uint64_t connection_ = 0;
+    std::optional<std::chrono::milliseconds> writeFailTime_;
+    Deadline writeFailEnd_;
+};
+
+}  // namespace qbr

@@ -1,0 +1,65 @@
+#include "emulator/VirtualChip.h"
+
+#include "app/AtomicFile.h"
+#include "chipdb/ChipType.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+
+namespace qbr {
+namespace {
+
+constexpr uint8_t kErased = 0xFF;
+
+}  // namespace
+
+VirtualChip::VirtualChip(const ChipRecord& record) : record_(record), contents_(record.capacity, kErased) {}
+
+uint8_t VirtualChip::ProtocolCode() const {
+    return record_.chipType <= kEeprom93 ? static_cast<uint8_t>(record_.chipType + 1) : 0;
+}
+
+std::array<uint8_t, 2> VirtualChip::IdBytes() const {
+    if (record_.chipType != kSpiFlash) return {0xFF, 0xFF};
+    return {record_.manufacturerId, record_.deviceId};
+}
+
+void VirtualChip::Read(uint64_t address, std::span<uint8_t> out) const {
+    const uint64_t start = std::min<uint64_t>(address, contents_.size());
+    const size_t inside = static_cast<size_t>(std::min<uint64_t>(out.size(), contents_.size() - start));
+    std::copy_n(contents_.begin() + static_cast<ptrdiff_t>(start), inside, out.begin());
+    std::fill(out.begin() + static_cast<ptrdiff_t>(inside), out.end(), kErased);
+}
+
+void VirtualChip::Program(uint64_t address, std::span<const uint8_t> data) {
+    const uint64_t start = std::min<uint64_t>(address, contents_.size());
+    const size_t inside = static_cast<size_t>(std::min<uint64_t>(data.size(), contents_.size() - start));
+    uint8_t* target = contents_.data() + start;
+    if (record_.chipType == kSpiFlash) {
+        for (size_t i = 0; i < inside; ++i) target[i] &= data[i];
+    } else {
+        std::copy_n(data.begin(), inside, target);
+    }
+}
+
+void VirtualChip::Erase() {
+    std::fill(contents_.begin(), contents_.end(), kErased);
+}
+
+bool VirtualChip::LoadImage(const std::string& path) {
+    Erase();
+    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+    if (!file) return errno == ENOENT;
+    const size_t got = std::fread(contents_.data(), 1, contents_.size(), file.get());
+    if (got == contents_.size() || !std::ferror(file.get())) return true;
+    Erase();
+    return false;
+}
+
+bool VirtualChip::SaveImage(const std::string& path) const {
+    return AtomicFile::Replace(path, contents_.data(), contents_.size());
+}
+
+}  // namespace qbr

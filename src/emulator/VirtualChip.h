@@ -1,0 +1,50 @@
+#pragma once
+
+#include "chipdb/ChipRecord.h"
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace qbr {
+
+// The chip in the emulated programmer's socket, made from its database record:
+// its contents and how it answers identification, programming and erasing.
+// SPI flash is programmed by clearing bits (new = old AND data) and is erased to
+// 0xFF; the EEPROM families store bytes as written. A new chip is erased.
+class VirtualChip {
+public:
+    explicit VirtualChip(const ChipRecord& record);
+
+    const ChipRecord& Record() const { return record_; }
+    // The family code the programmer's requests carry for this chip: 1 SPI flash,
+    // 2 24 EEPROM, 3 25 EEPROM, 4 93 EEPROM; 0 for an unknown family.
+    uint8_t ProtocolCode() const;
+    // The two identification bytes: the record's for SPI flash; the EEPROM
+    // families have none and answer 0xFF 0xFF.
+    std::array<uint8_t, 2> IdBytes() const;
+
+    // Bytes from `address` on; bytes past the chip's end read 0xFF.
+    void Read(uint64_t address, std::span<uint8_t> out) const;
+    // Programs bytes from `address` on by the family's rule; bytes past the end are dropped.
+    void Program(uint64_t address, std::span<const uint8_t> data);
+    void Erase();
+
+    std::span<const uint8_t> Contents() const { return contents_; }
+    std::span<uint8_t> Contents() { return contents_; }
+
+    // Takes the contents from a file: its first `capacity` bytes, the rest of the
+    // chip erased. A missing file gives an erased chip. False when the file exists
+    // but cannot be read.
+    bool LoadImage(const std::string& path);
+    // Writes the whole contents to a file, replacing it in one step.
+    bool SaveImage(const std::string& path) const;
+
+private:
+    ChipRecord record_;
+    std::vector<uint8_t> contents_;
+};
+
+}  // namespace qbr

@@ -1,0 +1,31 @@
+#include "link/HardwareLink.h"
+
+#include "link/backends/LibusbDeviceLibrary.h"
+#include "link/backends/UsbfsEnumerator.h"
+
+#include <cstdlib>
+#include <string_view>
+
+namespace qbr {
+
+namespace {
+
+bool DirectPathRequested() {
+    const char* choice = std::getenv("QBR5150_USB");
+    return choice != nullptr && std::string_view(choice) == "direct";
+}
+
+}  // namespace
+
+std::unique_ptr<UsbLink> MakeHardwareLink(LinkTimings timings) {
+    if (!DirectPathRequested()) {
+        if (std::unique_ptr<LibusbDeviceLibrary> library = LibusbDeviceLibrary::Create()) {
+            return std::make_unique<UsbLink>(std::unique_ptr<UsbDeviceLibrary>(std::move(library)),
+                                             std::move(timings));
+        }
+    }
+    return std::make_unique<UsbLink>(std::unique_ptr<DeviceEnumerator>(std::make_unique<UsbfsEnumerator>()),
+                                     std::move(timings));
+}
+
+}  // namespace qbr

@@ -1,0 +1,153 @@
+#include "link/ProgrammerProtocol.h"
+
+#include <algorithm>
+
+namespace qbr {
+
+namespace {
+
+// Chip family codes of the chip records.
+constexpr uint32_t kSpiFlash = 0;
+constexpr uint32_t kEeprom24 = 1;
+constexpr uint32_t kEeprom25 = 2;
+constexpr uint32_t kEeprom93 = 3;
+
+uint8_t HighVoltage(const ChipRecord& chip) {
+    return chip.voltage > 40 ? 1 : 0;
+}
+
+uint8_t Mode24(const ChipRecord& chip) {
+    if (chip.deviceId == 0xFE) {
+        return 4;
+    }
+    return chip.capacity <= 2048 ? 0x14 : 0x24;
+}
+
+}  // namespace
+
+bool ProgrammerProtocol::AttachLink(UsbLink& link) {
+    link_ = &link;
+    return true;
+}
+
+PollResult ProgrammerProtocol::PollOperation() {
+    bool ok = false;
+    switch (state_) {
+        case OperationState::Reading: {
+            UpdatePercent(readDone_.load(std::memory_order_acquire), readTotal_);
+            const bool finished = link_->PollRead(ok);
+            return PollTransfer(finished, ok, PollResult::Reading);
+        }
+        case OperationState::Writing: {
+            UpdatePercent(writeDone_.load(std::memory_order_acquire), writeTotal_);
+            const bool finished = link_->PollWrite(ok);
+            return PollTransfer(finished, ok, PollResult::Writing);
+        }
+        case OperationState::Erasing:
+            return PollErase();
+        case OperationState::Idle:
+            break;
+    }
+    return PollResult::Done;
+}
+
+PollResult ProgrammerProtocol::PollTransfer(bool finished, bool ok, PollResult running) {
+    if (!finished) {
+        return running;
+    }
+    state_ = OperationState::Idle;
+    if (!ok) {
+        return PollResult::Failed;
+    }
+    percent_ = 100;
+    return PollResult::Done;
+}
+
+PollResult ProgrammerProtocol::PollErase() {
+    uint8_t status = 0;
+    if (!QueryBusyStatus(status)) {
+        state_ = OperationState::Idle;
+        return PollResult::Failed;
+    }
+    if (status == 1) {
+        percent_ = 0;
+        return PollResult::Busy;
+    }
+    percent_ = 100;
+    state_ = OperationState::Idle;
+    return PollResult::Done;
+}
+
+// An empty transfer counts as complete. The product is taken in 64 bits so that
+// no total can overflow it.
+void ProgrammerProtocol::UpdatePercent(uint32_t done, uint32_t total) {
+    if (total == 0) {
+        percent_ = 100;
+        return;
+    }
+    const uint64_t percent = uint64_t{done} * 100 / total;
+    percent_ = static_cast<uint16_t>(std::min<uint64_t>(percent, 100));
+}
+
+void ProgrammerProtocol::CancelRead() {
+    state_ = OperationState::Idle;
+    if (link_ != nullptr) {
+        link_->AbortRead();
+    }
+}
+
+bool ProgrammerProtocol::SetChipParameters(const ChipRecord& record) {
+    chip_ = record;
+    switch (record.chipType) {
+        case kSpiFlash:
+            protocolCode_ = 1;
+            parameters_.modeByte = 3;
+            parameters_.highVoltage = 0;
+            return true;
+        case kEeprom24:
+            protocolCode_ = 2;
+            parameters_.modeByte = Mode24(record);
+            parameters_.highVoltage = HighVoltage(record);
+            return true;
+        case kEeprom25:
+            protocolCode_ = 3;
+            parameters_.modeByte = record.capacity <= 512 ? 1 : 0x11;
+            parameters_.highVoltage = HighVoltage(record);
+            return true;
+        case kEeprom93:
+            protocolCode_ = 4;
+            parameters_.modeByte = static_cast<uint8_t>((record.modeParam << 4) | 8);
+            parameters_.orgByte = record.dataWidth == 8 ? 3 : 1;
+            parameters_.highVoltage = HighVoltage(record);
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Replies of other commands are skipped, but only within the reply time-out taken
+// as a whole: a programmer that keeps sending stray replies can't hold the caller
+// beyond it.
+bool ProgrammerProtocol::ReceiveReply(uint8_t opcode, std::span<uint8_t> reply) {
+    if (link_ == nullptr) {
+        return false;
+    }
+    const LinkTimings& timings = link_->Timings();
+    const auto capacity = static_cast<uint32_t>(std::min(reply.size(), kReplyBufferSize));
+    const uint32_t deadline = timings.clock() + timings.replyTimeoutMs;
+    std::array<uint8_t, kReplyBufferSize> incoming{};
+    for (;;) {
+        const auto timeLeft = static_cast<int32_t>(deadline - timings.clock());
+        std::atomic<uint32_t> received{0};
+        if (timeLeft <= 0 || !link_->Read(incoming.data(), capacity, received, static_cast<uint32_t>(timeLeft))) {
+            return false;
+        }
+        const uint32_t count = received.load(std::memory_order_acquire);
+        if (count > 0 && incoming[0] == opcode) {
+            std::fill(std::copy_n(incoming.begin(), count, reply.begin()), reply.end(), uint8_t{0});
+            return true;
+        }
+    }
+}
+
+}  // namespace qbr

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+
+namespace qbr {
+
+// The library path's view of USB: devices by index, an open handle per device,
+// and blocking bulk reads and writes on the programmer's two pipes. Every result
+// code is 0 for success. Implemented over libusb for real hardware and by the
+// emulated programmer.
+//
+// The time-out travels with each read and write rather than being a shared
+// setting, so a read and a write running at the same time on two threads never
+// change each other's time-out.
+class UsbDeviceLibrary {
+public:
+    using Handle = std::intptr_t;
+    static constexpr Handle kInvalidHandle = -1;
+    // Selector of GetDeviceId.
+    static constexpr int kVendorId = 3;
+    static constexpr int kProductId = 4;
+    // Size of the text GetDeviceId writes, terminator included.
+    static constexpr int kIdTextSize = 12;
+
+    virtual ~UsbDeviceLibrary() = default;
+
+    // Number of devices the library can see.
+    virtual int CountDevices(uint32_t& count) = 0;
+    // The vendor or product ID of device `index` as hexadecimal text, NUL-terminated.
+    virtual int GetDeviceId(uint16_t index, char (&text)[kIdTextSize], int selector) = 0;
+    virtual int OpenDevice(uint16_t index, Handle& handle) = 0;
+    virtual void CloseDevice(Handle handle) = 0;
+    // One transfer from the programmer's IN pipe of at most `count` bytes.
+    virtual int Read(Handle handle, uint8_t* buffer, uint32_t count, uint32_t& received, uint32_t timeoutMs) = 0;
+    // One transfer of `count` bytes to the programmer's OUT pipe.
+    virtual int Write(Handle handle, const uint8_t* buffer, uint32_t count, uint32_t& written,
+                      uint32_t timeoutMs) = 0;
+    // Makes a Read or Write that is blocked on `handle` return soon with failure;
+    // used to abandon a stalled transfer. Safe to call from another thread.
+    virtual void CancelTransfers(Handle handle) = 0;
+};
+
+}  // namespace qbr

@@ -1,0 +1,165 @@
+#include "link/UsbLink.h"
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+namespace qbr {
+
+UsbLink::UsbLink(UsbDeviceLibrary& library, LinkTimings timings)
+    : timings_(std::move(timings)), library_(&library), useLibraryPath_(true) {}
+
+UsbLink::UsbLink(std::unique_ptr<UsbDeviceLibrary> library, LinkTimings timings)
+    : UsbLink(*library, std::move(timings)) {
+    ownedLibrary_ = std::move(library);
+}
+
+UsbLink::UsbLink(DeviceEnumerator& enumerator, LinkTimings timings)
+    : timings_(std::move(timings)), finder_(std::in_place, enumerator), useLibraryPath_(false) {}
+
+UsbLink::UsbLink(std::unique_ptr<DeviceEnumerator> enumerator, LinkTimings timings)
+    : UsbLink(*enumerator, std::move(timings)) {
+    ownedEnumerator_ = std::move(enumerator);
+}
+
+UsbLink::~UsbLink() {
+    readSlot_.Abandon();
+    writeSlot_.Abandon();
+}
+
+bool UsbLink::StartRead(uint8_t* buffer, uint32_t length, std::atomic<uint32_t>& counter, uint32_t timeoutMs) {
+    if (!readHandle_) {
+        return false;
+    }
+    const uint32_t now = Now();
+    readSlot_.Prepare(readHandle_, length, counter, now + timeoutMs, now + timings_.chunkDeadlineMs);
+    readSlot_.Launch([this, buffer] { ReadWorker(buffer); });
+    return true;
+}
+
+bool UsbLink::StartWrite(const uint8_t* buffer, uint32_t length, std::atomic<uint32_t>& counter,
+                         uint32_t timeoutMs) {
+    if (!writeHandle_) {
+        return false;
+    }
+    const uint32_t now = Now();
+    writeSlot_.Prepare(writeHandle_, length, counter, now + timeoutMs, now + timings_.chunkDeadlineMs);
+    writeSlot_.Launch([this, buffer] { WriteWorker(buffer); });
+    return true;
+}
+
+bool UsbLink::PollRead(bool& ok) {
+    return Finish(readSlot_, ok);
+}
+
+bool UsbLink::PollWrite(bool& ok) {
+    return Finish(writeSlot_, ok);
+}
+
+bool UsbLink::Finish(TransferSlot& slot, bool& ok) {
+    if (!slot.Poll(ok, Now())) {
+        return false;
+    }
+    if (!ok && useLibraryPath_) {
+        deviceSuspect_ = true;
+    }
+    return true;
+}
+
+bool UsbLink::Read(uint8_t* buffer, uint32_t length, std::atomic<uint32_t>& counter, uint32_t timeoutMs) {
+    if (!StartRead(buffer, length, counter, timeoutMs)) {
+        return false;
+    }
+    bool ok = false;
+    while (!PollRead(ok)) {
+        Pause(timings_.pollPauseMs);
+    }
+    return ok;
+}
+
+bool UsbLink::Write(const uint8_t* buffer, uint32_t length, std::atomic<uint32_t>& counter, uint32_t timeoutMs) {
+    if (!StartWrite(buffer, length, counter, timeoutMs)) {
+        return false;
+    }
+    bool ok = false;
+    while (!PollWrite(ok)) {
+        Pause(timings_.pollPauseMs);
+    }
+    return ok;
+}
+
+void UsbLink::AbortRead() {
+    readSlot_.Abandon();
+}
+
+void UsbLink::Pause(uint32_t ms) const {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+namespace {
+
+// Moves a transfer chunk by chunk: the chunks fill (or drain) the buffer in order,
+// and the counter is raised only once a chunk's bytes are in place. A chunk
+// shorter than asked for ends the transfer successfully; a transfer of 0 bytes
+// needs no pipe call.
+template <typename Byte, typename PipeCall>
+bool MoveChunks(TransferSlot& slot, Byte* cursor, const LinkTimings& timings, PipeCall pipeCall) {
+    uint32_t chunk = 0;
+    uint32_t moved = 0;
+    do {
+        chunk = slot.TakeChunk(UsbLink::kChunkSize, timings.clock() + timings.chunkDeadlineMs);
+        if (chunk == 0) {
+            return true;
+        }
+        if (!pipeCall(cursor, chunk, moved)) {
+            return false;
+        }
+        moved = std::min(moved, chunk);
+        cursor += moved;
+        slot.AddToCounter(moved);
+    } while (moved == chunk && chunk == UsbLink::kChunkSize && slot.Remaining() > 0);
+    return true;
+}
+
+}  // namespace
+
+void UsbLink::ReadWorker(uint8_t* cursor) {
+    readSlot_.Finish(MoveChunks(readSlot_, cursor, timings_, [this](uint8_t* at, uint32_t count, uint32_t& moved) {
+        return ReadPipe(at, count, moved);
+    }));
+}
+
+// A chunk write is tried again (inside WritePipe) until it succeeds or a deadline passes.
+void UsbLink::WriteWorker(const uint8_t* cursor) {
+    writeSlot_.Finish(MoveChunks(writeSlot_, cursor, timings_,
+                                 [this](const uint8_t* at, uint32_t count, uint32_t& moved) {
+                                     return WritePipe(at, count, moved);
+                                 }));
+}
+
+// Each pipe call waits no longer than the nearer deadline leaves, so a stalled
+// call returns by itself in time even where it can't be cancelled.
+bool UsbLink::ReadPipe(uint8_t* cursor, uint32_t count, uint32_t& received) {
+    uint32_t timeLeft = 0;
+    if (!readSlot_.TimeLeft(Now(), timeLeft)) {
+        return false;
+    }
+    return readSlot_.Pipe().Read(cursor, count, received, PipeTimeout(timeLeft));
+}
+
+bool UsbLink::WritePipe(const uint8_t* cursor, uint32_t count, uint32_t& written) {
+    uint32_t timeLeft = 0;
+    while (writeSlot_.TimeLeft(Now(), timeLeft)) {
+        if (writeSlot_.Pipe().Write(cursor, count, written, PipeTimeout(timeLeft))) {
+            return true;
+        }
+        Pause(timings_.writeRetryPauseMs);
+    }
+    return false;
+}
+
+uint32_t UsbLink::PipeTimeout(uint32_t timeLeft) const {
+    return useLibraryPath_ ? std::min(timeLeft, timings_.libraryPipeTimeoutMs) : timeLeft;
+}
+
+}  // namespace qbr

@@ -1,0 +1,112 @@
+#pragma once
+
+#include "link/DeviceEnumerator.h"
+#include "link/DeviceFinder.h"
+#include "link/LinkTimings.h"
+#include "link/PipeHandle.h"
+#include "link/TransferSlot.h"
+#include "link/UsbDeviceLibrary.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace qbr {
+
+// The road to the programmer: finds and opens it on one of two access paths, and
+// moves data in timed transfers on worker threads (at most one read and one write
+// at a time). Open and every Start/Poll call belong to one thread, the UI thread.
+//
+// Library path: a UsbDeviceLibrary (libusb, or the emulated programmer); one device
+// handle serves both directions. Direct path: DeviceFinder over a DeviceEnumerator;
+// the device and its two pipes are opened as files.
+class UsbLink {
+public:
+    // Shows a message box with the text (the pipe-open failures of the direct path).
+    using AlertHandler = std::function<void(const std::string& text)>;
+
+    static constexpr uint16_t kVendorId = 0x10C4;
+    static constexpr uint16_t kProductId = 0xF5A0;
+    static constexpr const char* kInterfaceClass = "{37538c66-9584-42d3-9632-ebad0a230d13}";
+    static constexpr const char* kWritePipeName = "PIPE01";
+    static constexpr const char* kReadPipeName = "PIPE00";
+    static constexpr uint32_t kChunkSize = 4096;
+
+    // Library path over a library the caller keeps alive.
+    explicit UsbLink(UsbDeviceLibrary& library, LinkTimings timings = {});
+    explicit UsbLink(std::unique_ptr<UsbDeviceLibrary> library, LinkTimings timings = {});
+    // Direct path over an enumerator the caller keeps alive.
+    explicit UsbLink(DeviceEnumerator& enumerator, LinkTimings timings = {});
+    explicit UsbLink(std::unique_ptr<DeviceEnumerator> enumerator, LinkTimings timings = {});
+    // Abandons running transfers.
+    ~UsbLink();
+    UsbLink(const UsbLink&) = delete;
+    UsbLink& operator=(const UsbLink&) = delete;
+
+    void SetAlertHandler(AlertHandler handler) { alert_ = std::move(handler); }
+    bool UsesLibraryPath() const { return useLibraryPath_; }
+    const LinkTimings& Timings() const { return timings_; }
+
+    // Finds the programmer and makes sure it is open; called whenever the link is
+    // needed, also while it is open already. True when the device is open (on the
+    // direct path the pipes may still have failed, after an alert each).
+    bool Open();
+
+    // Starts a read of at most `length` bytes into `buffer` on a worker; false when
+    // there is no read pipe. `counter` is cleared and then raised by each chunk once
+    // its bytes are in the buffer. Buffer and counter must outlive the transfer,
+    // that is until PollRead has reported its end.
+    bool StartRead(uint8_t* buffer, uint32_t length, std::atomic<uint32_t>& counter, uint32_t timeoutMs);
+    // True when the read has ended; `ok` is then its outcome.
+    bool PollRead(bool& ok);
+    // StartRead, then PollRead with a pause between polls until the end.
+    bool Read(uint8_t* buffer, uint32_t length, std::atomic<uint32_t>& counter, uint32_t timeoutMs);
+    bool StartWrite(const uint8_t* buffer, uint32_t length, std::atomic<uint32_t>& counter, uint32_t timeoutMs);
+    bool PollWrite(bool& ok);
+    bool Write(const uint8_t* buffer, uint32_t length, std::atomic<uint32_t>& counter, uint32_t timeoutMs);
+    // Ends a running read at once; its buffer is no longer touched when this returns.
+    void AbortRead();
+
+private:
+    bool OpenThroughLibrary();
+    std::optional<uint16_t> FindProgrammerIndex(uint32_t count, bool& queryFailed);
+    void CloseLibraryDevice();
+    bool OpenDirect();
+    std::optional<int> FindDirectInterface();
+    std::shared_ptr<PipeHandle> OpenPipeOrAlert(const char* name, const char* format);
+    void ReleaseHandles();
+
+    bool Finish(TransferSlot& slot, bool& ok);
+    uint32_t Now() const { return timings_.clock(); }
+    uint32_t PipeTimeout(uint32_t timeLeft) const;
+    void Pause(uint32_t ms) const;
+    void ReadWorker(uint8_t* cursor);
+    void WriteWorker(const uint8_t* cursor);
+    bool ReadPipe(uint8_t* cursor, uint32_t count, uint32_t& received);
+    bool WritePipe(const uint8_t* cursor, uint32_t count, uint32_t& written);
+
+    LinkTimings timings_;
+    std::unique_ptr<UsbDeviceLibrary> ownedLibrary_;
+    std::unique_ptr<DeviceEnumerator> ownedEnumerator_;
+    UsbDeviceLibrary* library_ = nullptr;
+    std::optional<DeviceFinder> finder_;
+    const bool useLibraryPath_;
+    AlertHandler alert_;
+
+    // The three handles; a null handle is the invalid one. On the library path all
+    // three are the one device handle, closed when the last user lets go of it.
+    std::shared_ptr<PipeHandle> deviceHandle_;
+    std::shared_ptr<PipeHandle> writeHandle_;
+    std::shared_ptr<PipeHandle> readHandle_;
+    // A transfer failed on the library path: the handle may belong to a programmer
+    // that has been unplugged meanwhile, so the next Open opens it afresh.
+    bool deviceSuspect_ = false;
+
+    TransferSlot readSlot_;
+    TransferSlot writeSlot_;
+};
+
+}  // namespace qbr

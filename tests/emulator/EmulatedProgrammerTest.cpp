@@ -1,0 +1,188 @@
+#include "emulator/EmulatorSession.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <numeric>
+#include <string>
+#include <thread>
+
+namespace qbr::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+Bytes Pattern(size_t size, uint8_t seed) {
+    Bytes bytes(size);
+    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>(i * 7 + seed);
+    return bytes;
+}
+
+Bytes BootRequest(uint32_t length, uint8_t checksumError = 0) {
+    const char word[] = "USB BOOT COMMAND";
+    Bytes request = {0xF2};
+    request.insert(request.end(), word, word + sizeof word);
+    for (int shift = 24; shift >= 0; shift -= 8) request.push_back(static_cast<uint8_t>(length >> shift));
+    const uint8_t sum = std::accumulate(request.begin(), request.end(), uint8_t{0});
+    request.push_back(static_cast<uint8_t>(-sum + checksumError));
+    return request;
+}
+
+std::string Text(const Bytes& bytes, size_t from) {
+    return std::string(reinterpret_cast<const char*>(bytes.data() + from));
+}
+
+TEST(EmulatedProgrammer, IsListedOpenedAndLostLikeAUsbDevice) {
+    EmulatorSession session;
+    EmulatedProgrammer& device = session.device;
+    device.AddOtherDevice(0x1234, 0xABCD);
+    uint32_t count = 0;
+    char text[UsbDeviceLibrary::kIdTextSize];
+    ASSERT_EQ(device.GetDeviceId(1, text, UsbDeviceLibrary::kVendorId), 0);
+    EXPECT_STREQ(text, "10c4");
+    ASSERT_EQ(device.GetDeviceId(1, text, UsbDeviceLibrary::kProductId), 0);
+    EXPECT_STREQ(text, "f5a0");
+
+    device.Unplug();
+    ASSERT_EQ(device.CountDevices(count), 0);
+    EXPECT_EQ(count, 1u);
+    UsbDeviceLibrary::Handle handle = UsbDeviceLibrary::kInvalidHandle;
+    EXPECT_NE(device.OpenDevice(1, handle), 0);
+    EXPECT_EQ(session.Send({0x17, 0x00}), EmulatedProgrammer::kNoDevice);
+
+    device.Replug();
+    EXPECT_EQ(session.Send({0x17, 0x00}), EmulatedProgrammer::kNoDevice) << "a handle from before stays dead";
+    session.handle = session.Open(1);
+    EXPECT_EQ(session.Exchange({0x17, 0x00}, 102).size(), 102u);
+}
+
+TEST(EmulatedProgrammer, AnswersEachCommandWithItsReplyBytes) {
+    EmulatorSession session;
+    session.device.SetSerialNumber("EMU0000042");
+    EXPECT_EQ(session.Exchange({0x13, 0x00, 0x01}, 3), (Bytes{0x13, 0x01, 0x00}));
+    EXPECT_EQ(session.Exchange({0x15, 0x00, 0x01}, 5), (Bytes{0x15, 0x02, 0xEF, 0x14, 0x00}));
+    EXPECT_EQ(session.Exchange({0x15, 0x00, 0x02}, 5), (Bytes{0x15, 0x02, 0xFF, 0xFF, 0x00})) << "family mismatch";
+    const Bytes version = session.Exchange({0x17, 0x00}, 1024);
+    ASSERT_EQ(version.size(), 102u);
+    EXPECT_EQ(Text(version, 2), "QBR5150 emulated programmer 1.00");
+    const Bytes serial = session.Exchange({0x18, 0x00}, 20);
+    ASSERT_EQ(serial.size(), 20u);
+    EXPECT_EQ(Text(serial, 2), "EMU0000042");
+
+    EXPECT_EQ(session.Exchange({0xF3, 0x00}, 2), (Bytes{0xF3, 0x00}));
+    const Bytes block = session.Receive(1000);
+    ASSERT_EQ(block.size(), 1000u);
+    EXPECT_EQ(Text(block, 14), "ok");
+
+    EXPECT_EQ(session.Exchange({0x17, 0x00}, 10).size(), 10u) << "a read takes at most what it asks for";
+    EXPECT_EQ(session.Exchange({0x13, 0x00, 0x01}, 3)[0], 0x13) << "and the rest of that packet is gone";
+    for (const Bytes& request : {Bytes{0x16, 0x00}, Bytes{0x13, 0x00}, Bytes{}}) {
+        EXPECT_EQ(session.Send(request), 0);
+        EXPECT_TRUE(session.Silent()) << "unknown or truncated requests get no reply";
+    }
+}
+
+TEST(EmulatedProgrammer, ReadStreamsChipBytesAfterTheReply) {
+    EmulatorSession session;
+    const Bytes contents = Pattern(64 * 1024, 3);
+    std::copy(contents.begin(), contents.end(), session.device.Chip().Contents().begin());
+
+    ASSERT_EQ(session.Send(ReadRequest(1, 0x1000, 10000)), 0);
+    EXPECT_EQ(session.Receive(4096), (Bytes{0x11, 0x01, 0x00})) << "the reply is never merged with data";
+    EXPECT_EQ(session.ReceiveAll(10000), Bytes(contents.begin() + 0x1000, contents.begin() + 0x1000 + 10000));
+    EXPECT_TRUE(session.Silent());
+
+    ASSERT_EQ(session.Send(ReadRequest(1, 64 * 1024 - 2, 4)), 0);
+    session.Receive(3);
+    EXPECT_EQ(session.Receive(4096), (Bytes{contents[65534], contents[65535], 0xFF, 0xFF})) << "past the end";
+
+    ASSERT_EQ(session.Send(ReadRequest(2, 0, 50000)), 0);
+    session.Receive(3);
+    EXPECT_EQ(session.Receive(4096), Bytes(4096, 0xFF)) << "family mismatch";
+    EXPECT_EQ(session.Exchange({0x13, 0x00, 0x01}, 3), (Bytes{0x13, 0x01, 0x00}));
+    EXPECT_TRUE(session.Silent()) << "a new request abandons the unread data";
+}
+
+TEST(EmulatedProgrammer, WriteProgramsFlashByAndAndEepromAsWritten) {
+    for (const ChipRecord& chip : {TestFlash(), TestEeprom24()}) {
+        EmulatorSession session(chip);
+        const bool flash = chip.chipType == 0;
+        const uint8_t code = flash ? 1 : 2;
+        auto contents = session.device.Chip().Contents();
+        std::fill(contents.begin(), contents.end(), 0x0F);
+        const Bytes data = Pattern(200, 0x55);
+
+        EXPECT_EQ(session.Exchange(WriteRequest(code, 16, 200), 3), (Bytes{0x12, 0x01, 0x01}));
+        uint32_t written = 0;
+        ASSERT_EQ(session.Send(Bytes(data.begin(), data.begin() + 150), &written), 0);
+        EXPECT_EQ(written, 150u);
+        ASSERT_EQ(session.Send(Bytes(data.begin() + 150, data.end())), 0);
+        EXPECT_EQ(contents[15], 0x0F);
+        EXPECT_EQ(contents[216], 0x0F);
+        for (size_t i = 0; i < data.size(); ++i) {
+            ASSERT_EQ(contents[16 + i], flash ? (data[i] & 0x0F) : data[i]) << chip.chipName << " byte " << i;
+        }
+
+        session.Exchange(WriteRequest(flash ? 3 : 1, 0, 4), 3);
+        ASSERT_EQ(session.Send({0, 0, 0, 0}), 0);
+        EXPECT_EQ(contents[0], 0x0F) << "a write for another family changes nothing";
+        EXPECT_EQ(session.Exchange({0x13, 0x00, code}, 3).size(), 3u) << "requests again after the data";
+    }
+}
+
+TEST(EmulatedProgrammer, EraseIsBusyForAWhileAndOnlyForFlash) {
+    EmulatorSession session;
+    session.device.SetEraseTime(60ms);
+    session.device.Chip().Contents()[100] = 0x00;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(session.Exchange({0x14, 0x01, 0x01}, 3), (Bytes{0x14, 0x01, 0x01}));
+    EXPECT_EQ(session.Exchange({0x13, 0x00, 0x01}, 3), (Bytes{0x13, 0x01, 0x01}));
+    while (session.Exchange({0x13, 0x00, 0x01}, 3) != Bytes{0x13, 0x01, 0x00}) std::this_thread::sleep_for(5ms);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 60ms);
+    EXPECT_EQ(session.device.Chip().Contents()[100], 0xFF);
+
+    EmulatorSession eeprom(TestEeprom24());
+    eeprom.device.Chip().Contents()[0] = 0x12;
+    EXPECT_EQ(eeprom.Exchange({0x14, 0x01, 0x02}, 3), (Bytes{0x14, 0x01, 0x00}));
+    EXPECT_EQ(eeprom.Exchange({0x13, 0x00, 0x02}, 3), (Bytes{0x13, 0x01, 0x00}));
+    EXPECT_EQ(eeprom.device.Chip().Contents()[0], 0x12);
+}
+
+TEST(EmulatedProgrammer, FirmwareBootTakesTheImageOnlyWithAGoodChecksum) {
+    EmulatorSession session;
+    const Bytes image = Pattern(10000, 9);
+    const Bytes request = BootRequest(10000);
+    const Bytes reply = session.Exchange(request, 30);
+    ASSERT_EQ(reply.size(), 30u);
+    EXPECT_EQ(Bytes(reply.begin(), reply.begin() + 18), Bytes(request.begin(), request.begin() + 18));
+    EXPECT_EQ(reply[18], 1);
+    for (size_t at = 0; at < image.size(); at += 4096) {
+        ASSERT_EQ(session.Send(Bytes(image.begin() + at, image.begin() + std::min(at + 4096, image.size()))), 0);
+    }
+    EXPECT_EQ(session.device.ReceivedFirmware(), image);
+
+    EXPECT_EQ(session.Exchange(BootRequest(16, 1), 30)[18], 0);
+    EXPECT_EQ(session.Exchange({0x13, 0x00, 0x01}, 3)[0], 0x13) << "no image phase after a refusal";
+    EXPECT_EQ(session.device.ReceivedFirmware(), image);
+}
+
+TEST(EmulatedProgrammer, SpeedModelPacesTransfersAtTheWireRate) {
+    EmulatorSession session;
+    session.device.SetSpeed(SpeedModel::FullSpeed());
+    const uint32_t total = 48 * 1024;
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(session.Send(ReadRequest(1, 0, total)), 0);
+    session.Receive(3);
+    ASSERT_EQ(session.ReceiveAll(total).size(), total);
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+
+    // 15 + 3 + 48 KiB at 1.2 MB/s, plus 14 turnarounds of 125 us.
+    const auto model = std::chrono::nanoseconds((total + 18) * 1'000'000'000ull / 1'200'000) + 14 * 125us;
+    EXPECT_NEAR(session.device.WireTime().count(), model.count(), 2000);
+    EXPECT_GE(elapsed, model);
+    EXPECT_LT(elapsed, model * 1.1 + 10ms);
+}
+
+}  // namespace
+}  // namespace qbr::test

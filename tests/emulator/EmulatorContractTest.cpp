@@ -1,0 +1,32 @@
+#include "emulator/EmulatedProgrammer.h"
+#include "emulator/ProtocolContract.h"
+
+namespace qbr::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+class EmulatedContractDevice : public ContractDevice {
+public:
+    explicit EmulatedContractDevice(const ChipRecord& chip) : programmer_(chip), link_(programmer_) {
+        programmer_.SetEraseTime(50ms);
+    }
+    UsbLink& Link() override { return link_; }
+    void UnplugAfter(uint32_t bytes) override { programmer_.InjectFault({FaultKind::UnplugAfter, bytes}); }
+    void Replug() override { programmer_.Replug(); }
+    std::vector<uint8_t> ReceivedFirmware() override { return programmer_.ReceivedFirmware(); }
+
+private:
+    EmulatedProgrammer programmer_;
+    UsbLink link_;
+};
+
+INSTANTIATE_TEST_SUITE_P(Emulator, ProtocolContract,
+                         ::testing::Values(ContractTarget{"EmulatedProgrammer",
+                                                          [](const ChipRecord& chip) {
+                                                              return std::make_unique<EmulatedContractDevice>(chip);
+                                                          }}),
+                         [](const ::testing::TestParamInfo<ContractTarget>& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace qbr::test

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "chipdb/ChipRecord.h"
+#include "link/ProgrammerProtocol.h"
+#include "link/UsbLink.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace qbr::test {
+
+// A programmer the protocol contract runs against, together with the link that
+// reaches it and the few controls the contract needs on the device's side.
+class ContractDevice {
+public:
+    virtual ~ContractDevice() = default;
+    // The link under test, not opened yet.
+    virtual UsbLink& Link() = 0;
+    // The programmer leaves the bus after `bytes` bytes of its next data phase.
+    virtual void UnplugAfter(uint32_t bytes) = 0;
+    virtual void Replug() = 0;
+    // The image the programmer received in its last firmware update.
+    virtual std::vector<uint8_t> ReceivedFirmware() = 0;
+};
+
+// One way of providing the device: a name for the test names, and a factory that
+// puts `chip` into the socket of a fresh programmer.
+struct ContractTarget {
+    std::string name;
+    std::function<std::unique_ptr<ContractDevice>(const ChipRecord& chip)> make;
+};
+
+inline void PrintTo(const ContractTarget& target, std::ostream* out) {
+    *out << target.name;
+}
+
+// The contract between the command layer and a programmer: each instantiation of
+// this suite (INSTANTIATE_TEST_SUITE_P with ContractTarget values) runs the same
+// tests over its own kind of device.
+class ProtocolContract : public ::testing::TestWithParam<ContractTarget> {
+protected:
+    void SetUp() override;
+
+    // Polls the running operation the way the chip operations do, with 5 ms
+    // pauses, until it ends; `elapsed` gets the time that took.
+    PollResult RunToEnd(std::chrono::milliseconds* elapsed = nullptr);
+
+    ChipRecord chip;
+    std::unique_ptr<ContractDevice> device;
+    ProgrammerProtocol protocol;
+};
+
+}  // namespace qbr::test

@@ -1,0 +1,119 @@
+#include "emulator/ProtocolContract.h"
+
+#include "chipdb/ChipDatabase.h"
+
+#include <algorithm>
+#include <string>
+#include <thread>
+
+namespace qbr::test {
+
+namespace {
+
+constexpr uint32_t kMiB = 1024 * 1024;
+
+std::vector<uint8_t> Pattern(size_t size) {
+    std::vector<uint8_t> bytes(size);
+    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>((i >> 8) ^ (i * 13));
+    return bytes;
+}
+
+ChipRecord ShippedChip(const char* name) {
+    ChipDatabase database;
+    EXPECT_TRUE(database.Load(QBR_RUNTIME_DIR "/chips.dat"));
+    const std::optional<ChipRecord> chip = database.FindByName(name);
+    EXPECT_TRUE(chip.has_value()) << name;
+    return chip.value_or(ChipRecord{});
+}
+
+}  // namespace
+
+void ProtocolContract::SetUp() {
+    chip = ShippedChip("EN25T80");
+    ASSERT_GE(chip.capacity, kMiB);
+    device = GetParam().make(chip);
+    protocol.AttachLink(device->Link());
+    ASSERT_TRUE(device->Link().Open());
+    protocol.SetChipParameters(chip);
+}
+
+PollResult ProtocolContract::RunToEnd(std::chrono::milliseconds* elapsed) {
+    const auto start = std::chrono::steady_clock::now();
+    PollResult result = protocol.PollOperation();
+    while (result != PollResult::Done && result != PollResult::Failed) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        result = protocol.PollOperation();
+    }
+    if (elapsed != nullptr) {
+        *elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    }
+    return result;
+}
+
+TEST_P(ProtocolContract, AnswersTheIdentityAndMaintenanceCommands) {
+    std::array<uint8_t, 2> id{};
+    ASSERT_TRUE(protocol.ReadChipId(id));
+    EXPECT_EQ(id, (std::array<uint8_t, 2>{chip.manufacturerId, chip.deviceId}));
+    protocol.SetChipParameters(ShippedChip("24C02"));
+    ASSERT_TRUE(protocol.ReadChipId(id));
+    EXPECT_EQ(id, (std::array<uint8_t, 2>{0xFF, 0xFF})) << "another family answers with no ID";
+
+    std::array<char, ProgrammerProtocol::kVersionTextSize> version{};
+    ASSERT_TRUE(protocol.ReadFirmwareVersion(version));
+    EXPECT_FALSE(std::string(version.data()).empty());
+    std::array<uint8_t, ProgrammerProtocol::kSerialSize> serial{};
+    ASSERT_TRUE(protocol.ReadSerialNumber(serial));
+    EXPECT_NE(serial[0], 0);
+    std::array<uint8_t, ProgrammerProtocol::kSelfTestSize> selfTest{};
+    ASSERT_TRUE(protocol.RunSelfTest(selfTest));
+    EXPECT_EQ(std::string(selfTest.begin() + 14, selfTest.begin() + 16), "ok");
+    uint8_t status = 0xEE;
+    ASSERT_TRUE(protocol.QueryBusyStatus(status));
+    EXPECT_EQ(status, 0);
+}
+
+TEST_P(ProtocolContract, WritesReadsBackAndErasesAMebibyte) {
+    const std::vector<uint8_t> data = Pattern(kMiB);
+    ASSERT_TRUE(protocol.StartChipWrite(data.data(), 0, kMiB, chip.pageSize));
+    ASSERT_EQ(RunToEnd(), PollResult::Done);
+    EXPECT_EQ(protocol.GetPercent(), 100);
+
+    std::vector<uint8_t> readBack(kMiB, 0x5A);
+    ASSERT_TRUE(protocol.StartChipRead(readBack.data(), 0, kMiB));
+    ASSERT_EQ(RunToEnd(), PollResult::Done);
+    EXPECT_EQ(protocol.GetBytesRead(), kMiB);
+    EXPECT_TRUE(readBack == data);
+
+    ASSERT_TRUE(protocol.StartChipErase());
+    EXPECT_EQ(protocol.PollOperation(), PollResult::Busy);
+    ASSERT_EQ(RunToEnd(), PollResult::Done);
+    ASSERT_TRUE(protocol.StartChipRead(readBack.data(), 0, kMiB));
+    ASSERT_EQ(RunToEnd(), PollResult::Done);
+    EXPECT_EQ(std::count(readBack.begin(), readBack.end(), 0xFF), kMiB);
+}
+
+TEST_P(ProtocolContract, DeliversAFirmwareImageIntact) {
+    const std::vector<uint8_t> image = Pattern(100 * 1024 + 5);
+    ASSERT_TRUE(protocol.StartFirmwareUpdate(image.data(), static_cast<uint32_t>(image.size())));
+    ASSERT_EQ(RunToEnd(), PollResult::Done);
+    EXPECT_EQ(device->ReceivedFirmware(), image);
+}
+
+TEST_P(ProtocolContract, UnplugDuringAReadFailsInTimeAndReplugRecovers) {
+    std::vector<uint8_t> buffer(kMiB);
+    device->UnplugAfter(300 * 1024);
+    ASSERT_TRUE(protocol.StartChipRead(buffer.data(), 0, kMiB));
+    std::chrono::milliseconds elapsed{};
+    EXPECT_EQ(RunToEnd(&elapsed), PollResult::Failed);
+    EXPECT_LE(elapsed.count(), device->Link().Timings().chunkDeadlineMs);
+    EXPECT_LE(protocol.GetBytesRead(), 300u * 1024);
+    EXPECT_FALSE(device->Link().Open());
+
+    device->Replug();
+    ASSERT_TRUE(device->Link().Open());
+    ASSERT_TRUE(protocol.StartChipRead(buffer.data(), 0, kMiB));
+    EXPECT_EQ(RunToEnd(), PollResult::Done);
+    EXPECT_EQ(protocol.GetBytesRead(), kMiB);
+}
+
+}  // namespace qbr::test

@@ -1,0 +1,265 @@
+#include "link/FakeDeviceLibrary.h"
+#include "link/ProgrammerProtocol.h"
+
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+namespace qbr {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using test::ElapsedMs;
+
+ChipRecord SpiFlash() {
+    ChipRecord chip;
+    chip.chipType = 0;
+    chip.voltage = 50;
+    chip.capacity = 0x100000;
+    return chip;
+}
+
+class Protocol : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(link.Open());
+        protocol.AttachLink(link);
+        protocol.SetChipParameters(SpiFlash());
+    }
+
+    PollResult PollToEnd(PollResult running) {
+        PollResult result = running;
+        while ((result = protocol.PollOperation()) == running) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return result;
+    }
+
+    test::FakeDeviceLibrary library;
+    UsbLink link{library, test::FastTimings()};
+    ProgrammerProtocol protocol;
+    Bytes buffer = Bytes(0x8000);
+};
+
+TEST_F(Protocol, ChipReadRequestAndTransfer) {
+    library.QueueRead({0x11, 0x01, 0x00});
+    library.QueueRead(Bytes(4096, 0x5A));
+    library.QueueRead(Bytes(10, 0x5B));
+    ASSERT_TRUE(protocol.StartChipRead(buffer.data(), 0x10000, 0x8000));
+    EXPECT_EQ(library.Writes().at(0),
+              (Bytes{0x11, 0x0A, 0x01, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x80, 0x00, 0x03, 0x00, 0x00, 0x00}));
+    EXPECT_EQ(protocol.State(), OperationState::Reading);
+    EXPECT_EQ(PollToEnd(PollResult::Reading), PollResult::Done);
+    EXPECT_EQ(protocol.GetPercent(), 100);
+    EXPECT_EQ(protocol.GetBytesRead(), 4106u);
+    EXPECT_EQ(protocol.State(), OperationState::Idle);
+}
+
+TEST_F(Protocol, ChipWriteRequestAndTransfer) {
+    library.QueueRead({0x12, 0x01, 0x01});
+    ASSERT_TRUE(protocol.StartChipWrite(buffer.data(), 0x20, 0x8000, 0x100));
+    EXPECT_EQ(PollToEnd(PollResult::Writing), PollResult::Done);
+    const auto writes = library.Writes();
+    EXPECT_EQ(writes.at(0), (Bytes{0x12, 0x0C, 0x01, 0, 0, 0, 0x20, 0, 0, 0x80, 0, 0x01, 0x00, 0x03, 0, 0, 0}));
+    EXPECT_EQ(writes.size(), 1u + 8u);
+}
+
+TEST_F(Protocol, RepliesMustPassTheirCheck) {
+    library.QueueRead({0x11, 0x01, 0x01});  // a read reply needs byte 2 = 0
+    EXPECT_FALSE(protocol.StartChipRead(buffer.data(), 0, 16));
+    library.QueueRead({0x12, 0x01, 0x00});  // a write reply must end 01 01
+    EXPECT_FALSE(protocol.StartChipWrite(buffer.data(), 0, 16, 1));
+    library.QueueRead({0x11, 0x01, 0x00});  // accepted, but there is no buffer
+    EXPECT_FALSE(protocol.StartChipRead(nullptr, 0, 16));
+    EXPECT_EQ(protocol.State(), OperationState::Idle);
+    library.QueueRead({0x14, 0x00, 0x01});  // erase looks at byte 2 only
+    EXPECT_TRUE(protocol.StartChipErase());
+    EXPECT_EQ(protocol.State(), OperationState::Erasing);
+    EXPECT_EQ(library.ReadSizes(), (std::vector<uint32_t>{3, 3, 3, 3}));
+}
+
+TEST_F(Protocol, StrayRepliesAreSkipped) {
+    library.QueueRead({0x13, 0x01, 0x00});
+    library.QueueRead({});
+    library.QueueRead({0x15, 0x02, 0xEF, 0x40, 0x00});
+    std::array<uint8_t, 2> id{};
+    ASSERT_TRUE(protocol.ReadChipId(id));
+    EXPECT_EQ(id, (std::array<uint8_t, 2>{0xEF, 0x40}));
+}
+
+TEST_F(Protocol, EndlessStrayRepliesOrSilenceEndWithinTheReplyTimeout) {
+    library.RepeatRead({0x13, 0x01, 0x00});
+    std::array<uint8_t, 2> id{};
+    long elapsed = ElapsedMs([&] { EXPECT_FALSE(protocol.ReadChipId(id)); });
+    EXPECT_LT(elapsed, 300);
+
+    library.RepeatRead({});
+    library.QueueRead({0x11, 0x01, 0x00});
+    elapsed = ElapsedMs([&] { EXPECT_FALSE(protocol.StartChipErase()); });
+    EXPECT_GE(elapsed, 60);
+    EXPECT_LT(elapsed, 300);
+    EXPECT_EQ(protocol.State(), OperationState::Idle);
+}
+
+TEST_F(Protocol, PollTable) {
+    EXPECT_EQ(protocol.PollOperation(), PollResult::Done);
+
+    library.QueueRead({0x14, 0x01, 0x01});
+    ASSERT_TRUE(protocol.StartChipErase());
+    library.QueueRead({0x13, 0x01, 0x01});
+    EXPECT_EQ(protocol.PollOperation(), PollResult::Busy);
+    EXPECT_EQ(protocol.GetPercent(), 0);
+    library.QueueRead({0x13, 0x01, 0x00});
+    EXPECT_EQ(protocol.PollOperation(), PollResult::Done);
+    EXPECT_EQ(protocol.GetPercent(), 100);
+    EXPECT_EQ(library.Writes().back(), (Bytes{0x13, 0x00, 0x01}));
+
+    library.QueueRead({0x14, 0x01, 0x01});
+    ASSERT_TRUE(protocol.StartChipErase());
+    library.QueueRead({0x13, 0x00, 0x00});  // status refused
+    EXPECT_EQ(protocol.PollOperation(), PollResult::Failed);
+    EXPECT_EQ(protocol.State(), OperationState::Idle);
+
+    // A read that stalls halfway fails and keeps its last percentage.
+    library.QueueRead({0x11, 0x01, 0x00});
+    library.QueueRead(Bytes(4096, 1));
+    ASSERT_TRUE(protocol.StartChipRead(buffer.data(), 0, 0x2000));
+    while (protocol.GetBytesRead() < 4096) {
+        std::this_thread::yield();
+    }
+    EXPECT_EQ(PollToEnd(PollResult::Reading), PollResult::Failed);
+    EXPECT_EQ(protocol.GetPercent(), 50);
+    EXPECT_EQ(protocol.State(), OperationState::Idle);
+}
+
+TEST_F(Protocol, CancelReadEndsTheReadAtOnce) {
+    library.QueueRead({0x11, 0x01, 0x00});
+    library.QueueRead(Bytes(4096, 1));
+    ASSERT_TRUE(protocol.StartChipRead(buffer.data(), 0, 0x8000));
+    while (protocol.GetBytesRead() < 4096) {
+        std::this_thread::yield();
+    }
+    EXPECT_LT(ElapsedMs([&] { protocol.CancelRead(); }), 50);
+    EXPECT_EQ(protocol.PollOperation(), PollResult::Done);
+    EXPECT_EQ(protocol.GetBytesRead(), 4096u);
+}
+
+TEST_F(Protocol, OnlyChipIdAndBusyStatusRunDuringAnOperation) {
+    library.QueueRead({0x14, 0x01, 0x01});
+    ASSERT_TRUE(protocol.StartChipErase());
+    const size_t writes = library.Writes().size();
+    std::array<char, 100> version{};
+    std::array<uint8_t, 20> serial{};
+    std::array<uint8_t, 1000> selfTest{};
+    EXPECT_FALSE(protocol.ReadFirmwareVersion(version));
+    EXPECT_FALSE(protocol.ReadSerialNumber(serial));
+    EXPECT_FALSE(protocol.RunSelfTest(selfTest));
+    EXPECT_FALSE(protocol.StartChipRead(buffer.data(), 0, 1));
+    EXPECT_FALSE(protocol.StartFirmwareUpdate(buffer.data(), 1));
+    EXPECT_EQ(library.Writes().size(), writes);
+    library.QueueRead({0x15, 0x02, 0xFF, 0xFF, 0x00});
+    std::array<uint8_t, 2> id{};
+    EXPECT_TRUE(protocol.ReadChipId(id));
+}
+
+TEST_F(Protocol, FirmwareUpdateRequestChecksumAndEcho) {
+    Bytes reply(19);
+    reply[0] = 0xF2;
+    std::copy_n("USB BOOT COMMAND", 17, reply.begin() + 1);
+    reply[18] = 1;
+    library.QueueRead(reply);
+    ASSERT_TRUE(protocol.StartFirmwareUpdate(buffer.data(), 0x8000));
+    const Bytes request = library.Writes().at(0);
+    ASSERT_EQ(request.size(), 23u);
+    EXPECT_EQ(Bytes(request.begin() + 18, request.begin() + 22), (Bytes{0x00, 0x00, 0x80, 0x00}));
+    EXPECT_EQ(std::accumulate(request.begin(), request.end(), 0u) % 256, 0u);
+    EXPECT_EQ(PollToEnd(PollResult::Writing), PollResult::Done);
+
+    reply[5] = 'X';  // the echo must match
+    library.QueueRead(reply);
+    EXPECT_FALSE(protocol.StartFirmwareUpdate(buffer.data(), 0x8000));
+
+    // An empty image is a transfer of 0 bytes that shows as complete.
+    reply[5] = 'B';
+    library.QueueRead(reply);
+    ASSERT_TRUE(protocol.StartFirmwareUpdate(buffer.data(), 0));
+    EXPECT_EQ(PollToEnd(PollResult::Writing), PollResult::Done);
+    EXPECT_EQ(protocol.GetPercent(), 100);
+}
+
+TEST_F(Protocol, SerialNumberFiltersItsBytes) {
+    library.QueueRead({0x18, 0x00, 0x1F, 0x20, 0x41, 0x7A, 0x7B, 0x80});
+    std::array<uint8_t, 20> serial;
+    serial.fill(0x55);
+    ASSERT_TRUE(protocol.ReadSerialNumber(serial));
+    std::array<uint8_t, 20> expected{0x00, 0x20, 0x41, 0x7A, 0x00, 0x00};
+    EXPECT_EQ(serial, expected);
+    EXPECT_EQ(library.Writes().back(), (Bytes{0x18, 0x00}));
+    EXPECT_EQ(library.ReadSizes().back(), 20u);
+}
+
+TEST_F(Protocol, FirmwareVersionIsCutTo99Characters) {
+    Bytes reply(102, 'v');
+    reply[0] = 0x17;
+    library.QueueRead(reply);
+    std::array<char, 100> text{};
+    ASSERT_TRUE(protocol.ReadFirmwareVersion(text));
+    EXPECT_EQ(std::string(text.data()), std::string(99, 'v'));
+}
+
+TEST_F(Protocol, SelfTestReadsItsBlock) {
+    library.QueueRead({0xF3, 0x00});
+    library.QueueRead(Bytes(1000, 0x6B));
+    std::array<uint8_t, 1000> result{};
+    ASSERT_TRUE(protocol.RunSelfTest(result));
+    EXPECT_EQ(result[999], 0x6B);
+    EXPECT_EQ(protocol.State(), OperationState::Idle);
+}
+
+struct ParameterCase {
+    ChipRecord chip;
+    uint8_t protocolCode;
+    ChipParameterBlock block;
+};
+
+ChipRecord Chip(uint32_t type, uint32_t capacity, uint8_t voltage, uint8_t deviceId = 0, uint8_t modeParam = 0,
+                uint8_t dataWidth = 0) {
+    ChipRecord chip;
+    chip.chipType = type;
+    chip.capacity = capacity;
+    chip.voltage = voltage;
+    chip.deviceId = deviceId;
+    chip.modeParam = modeParam;
+    chip.dataWidth = dataWidth;
+    return chip;
+}
+
+// Applied in order: bytes a chip doesn't set keep the value of an earlier one.
+TEST(ChipParameters, TableInOrder) {
+    const std::vector<ParameterCase> cases = {
+        {Chip(0, 0x100000, 50), 1, {3, 0, 0, 0}},
+        {Chip(1, 2048, 40), 2, {0x14, 0, 0, 0}},
+        {Chip(1, 4096, 41), 2, {0x24, 0, 1, 0}},
+        {Chip(1, 65536, 50, 0xFE), 2, {4, 0, 1, 0}},
+        {Chip(2, 512, 33), 3, {1, 0, 0, 0}},
+        {Chip(2, 1024, 50), 3, {0x11, 0, 1, 0}},
+        {Chip(3, 128, 50, 0, 6, 16), 4, {0x68, 1, 1, 0}},
+        {Chip(3, 128, 33, 0, 0x1F, 8), 4, {0xF8, 3, 0, 0}},
+        {Chip(0, 0x100000, 50), 1, {3, 3, 0, 0}},
+        {Chip(2, 256, 50), 3, {1, 3, 1, 0}},
+    };
+    ProgrammerProtocol protocol;
+    for (const ParameterCase& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "type " << c.chip.chipType << " capacity " << c.chip.capacity);
+        EXPECT_TRUE(protocol.SetChipParameters(c.chip));
+        EXPECT_EQ(protocol.ProtocolCode(), c.protocolCode);
+        EXPECT_EQ(protocol.ParameterBlock(), c.block);
+    }
+    const ChipRecord unknown = Chip(7, 1, 1);
+    EXPECT_FALSE(protocol.SetChipParameters(unknown));
+    EXPECT_EQ(protocol.Chip(), unknown);
+    EXPECT_EQ(protocol.ProtocolCode(), 3);
+}
+
+}  // namespace
+}  // namespace qbr
