@@ -97,7 +97,12 @@ MainDlg::~MainDlg() = default;
 ProgrammerCore::StartResult MainDlg::Initialise(std::optional<std::string> emulatedChip) {
     Relabel();
     const auto result = core_.Start();
-    if (result == ProgrammerCore::StartResult::Ready) core_.ConnectLink(MakeLink(emulatedChip));
+    if (result == ProgrammerCore::StartResult::Ready) {
+        core_.ConnectLink(MakeLink(emulatedChip));
+        // The status texts of the start pumped events, so the first link watch may
+        // have run before the link existed: look again at once.
+        linkTimer_.start(0);
+    }
     if (result == ProgrammerCore::StartResult::DatabaseError) DisableAfterDatabaseError();
     if (result == ProgrammerCore::StartResult::OutOfMemory) close();
     return result;
