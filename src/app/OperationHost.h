@@ -2,11 +2,27 @@
 
 #include "chipdb/SelectorLists.h"
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 namespace qbr {
 
 enum class BoxButtons { Ok, OkCancel };
+
+// What the Buffer Fill dialog returns after OK; `valid` when all fields parsed.
+struct FillRequest {
+    uint32_t start = 0;
+    uint32_t length = 0;
+    uint8_t fillByte = 0;
+    bool valid = false;
+};
+
+// What the Address Location dialog returns after OK.
+struct LocateRequest {
+    uint32_t address = 0;
+    bool valid = false;
+};
 
 // What the core needs from a front end: the main window in the GUI, the terminal
 // in the command-line tool, a recorder in tests. The core decides what to show and
@@ -27,9 +43,20 @@ public:
     virtual void EnableCommand(int command, bool enable) = 0;
     // The chip selectors' entries and selections.
     virtual void ShowSelectors(const SelectorLists& lists) = 0;
-    // The buffer's active length changed: show the buffer anew with its checksum.
+    // The buffer's active length changed: show the buffer from the top with its checksum.
     virtual void BindHexView() = 0;
+    // The buffer's bytes changed: redraw the view and recompute its checksum.
+    virtual void RefreshHexView() = 0;
+    // Caret to the byte, its row to the top.
+    virtual void GoToAddress(uint32_t address) = 0;
     virtual void FocusHexView() = 0;
+    // The window caption.
+    virtual void SetCaption(const std::string& text) = 0;
+    // Dialogs; nullopt when cancelled.
+    virtual std::optional<std::string> AskOpenFile() = 0;
+    virtual std::optional<std::string> AskSaveFile() = 0;
+    virtual std::optional<FillRequest> AskBufferFill() = 0;
+    virtual std::optional<LocateRequest> AskAddressLocation() = 0;
     // Handles at most one waiting user-interface event; never waits.
     virtual void PumpOneMessage() = 0;
     // A modal message box; true when it was closed with OK.

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace qbr {
 
@@ -48,6 +49,29 @@ public:
     void OnMakerChanged(const std::string& makerText);
     void OnChipNameChanged(const std::string& nameText);
 
+    // Buffer commands; each refuses while a chip operation runs.
+    void OnBufferFill();
+    void OnByteSwap();
+    void OnAddressLocation();
+
+    // Image files. LoadImageFile reads raw binary or Intel HEX (by the name's last
+    // three characters) into the selected chip's range; false when the file can't
+    // be opened or is malformed.
+    bool LoadImageFile(const std::string& path);
+    void OnOpenFile();
+    void OnSaveFile();
+    void OnDropFiles(const std::vector<std::string>& paths);
+    // The file named on the command line at start; the caption stays as it is.
+    void LoadCommandLineFile(const std::string& path);
+    void SetFileCaption(const std::string& path);
+    // Recomputes the caption from the language's caption text and captionSuffix.
+    std::string Caption() const;
+
+    // True, after telling the user, when a chip operation is running.
+    bool RefuseWhileBusy();
+    // True while a chip operation runs: the buffer must not be edited then.
+    bool IsOperationRunning() const { return protocol.State() != OperationState::Idle; }
+
     static constexpr uint16_t kProgressError = 0xFFFF;
 
     ChipDatabase database;
@@ -63,6 +87,7 @@ private:
     void ShowChipsOfMaker(SelectorLists lists, const std::string& maker, uint32_t type);
 
     void Alert(const std::string& text);
+    void LoadFileAndReport(const std::string& path);
 
     OperationHost& host_;
     bool ready_ = false;

@@ -1,20 +1,68 @@
 #pragma once
 
+#include "buffer/HexViewModel.h"
+
+#include <QFont>
+#include <QImage>
+#include <QTimer>
 #include <QWidget>
+
+#include <functional>
+#include <vector>
+
+class QLabel;
+class QScrollBar;
 
 namespace qbr::gui {
 
-// The view of the buffer in the main window. For now it only reserves its area
-// and takes the keyboard focus; the rows of bytes are drawn by a later version.
+// The buffer's view in the main window: 24 rows of 16 bytes as hex digits and
+// characters, overtyped at a blinking caret. It drives a scroll bar and a
+// checksum label of the window; the state and rules live in HexViewModel, this
+// widget draws the model's cells and forwards input to it.
 class HexView : public QWidget {
     Q_OBJECT
 public:
     explicit HexView(QWidget* parent = nullptr);
 
+    // The window's scroll bar and checksum label, which the view drives; both
+    // must live as long as the view. Call once, before SetData.
+    void Attach(QScrollBar* scrollBar, QLabel* checksumLabel);
+    // Shows `length` bytes of `buffer` from the top, with a fresh checksum.
+    void SetData(DataBuffer& buffer, uint32_t length);
+    // Redraws soon, with the caret shown; with `withChecksum` also recomputes the checksum.
+    void Refresh(bool withChecksum);
+    // Takes the focus, puts the caret on the byte and its row at the top.
+    void GoToAddress(uint32_t address);
+    // Typing is refused while `busy` answers true.
+    void SetBusyCheck(std::function<bool()> busy) { model_.SetBusyCheck(std::move(busy)); }
+
+    const HexViewModel& Model() const { return model_; }
+
     QSize sizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+private:
+    void OnBlink();
+    void OnScrollAction(int action);
+    void ShowScrollPosition();
+    void UpdateChecksum();
+    void Compose();
+
+    HexViewModel model_;
+    QScrollBar* scrollBar_ = nullptr;
+    QLabel* checksumLabel_ = nullptr;
+    QTimer blinkTimer_;
+    QFont font_;
+    int baseline_ = 0;
+    int glyphLeft_ = 0;
+    QImage canvas_;
+    std::vector<HexGlyph> glyphs_;
 };
 
 }  // namespace qbr::gui

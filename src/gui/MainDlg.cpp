@@ -6,6 +6,8 @@
 #include "chipdb/ChipType.h"
 #include "emulator/EmulatedProgrammer.h"
 #include "gui/AboutDlg.h"
+#include "gui/AddressLocateDlg.h"
+#include "gui/BufferFillDlg.h"
 #include "gui/HexView.h"
 #include "gui/MenuTexts.h"
 #include "gui/Pictures.h"
@@ -16,6 +18,10 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QMimeData>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -84,6 +90,7 @@ void FillSelector(QComboBox* combo, const std::vector<std::string>& entries, int
 
 MainDlg::MainDlg(QWidget* parent) : QMainWindow(parent), core_(*this) {
     setObjectName("mainDlg");
+    setAcceptDrops(true);
     CreateActions();
     CreateMenus();
     CreateToolbar();
@@ -239,7 +246,6 @@ void MainDlg::CreateControls() {
     hexView_->setObjectName("hexView");
     hexScrollBar_ = new QScrollBar(Qt::Vertical, central);
     hexScrollBar_->setObjectName("hexScrollBar");
-    hexScrollBar_->setRange(0, 0);
     auto* hexRow = new QHBoxLayout;
     hexRow->setSpacing(0);
     hexRow->addWidget(hexView_, 1);
@@ -268,6 +274,9 @@ void MainDlg::CreateControls() {
     statusText_->setMinimumWidth(200);
     checksumText_->setAlignment(Qt::AlignCenter);
     linkText_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    hexView_->Attach(hexScrollBar_, checksumText_);
+    // The view is read-only while a chip transfer uses the buffer.
+    hexView_->SetBusyCheck([this] { return core_.IsOperationRunning(); });
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(statusText_, 2);
     bottom->addWidget(checksumText_, 1);
@@ -285,6 +294,11 @@ void MainDlg::ConnectCommands() {
     connect(actions_[kCmdEnglish], &QAction::triggered, this, [this] { OnLanguage(kLanguageEnglish); });
     connect(actions_[kCmdChinese], &QAction::triggered, this, [this] { OnLanguage(kLanguageChinese); });
     connect(actions_[kCmdUserManual], &QAction::triggered, this, &MainDlg::OnUserManual);
+    connect(actions_[kCmdOpenFile], &QAction::triggered, this, [this] { core_.OnOpenFile(); });
+    connect(actions_[kCmdSaveFile], &QAction::triggered, this, [this] { core_.OnSaveFile(); });
+    connect(actions_[kCmdBufferFill], &QAction::triggered, this, [this] { core_.OnBufferFill(); });
+    connect(actions_[kCmdByteSwap], &QAction::triggered, this, [this] { core_.OnByteSwap(); });
+    connect(actions_[kCmdAddressLocation], &QAction::triggered, this, [this] { core_.OnAddressLocation(); });
     connect(actions_[kCmdAbout], &QAction::triggered, this, &MainDlg::OnAbout);
 
     connect(typeCombo_, &QComboBox::activated, this,
@@ -303,7 +317,7 @@ void MainDlg::ConnectCommands() {
 
 void MainDlg::Relabel() {
     setWindowIcon(ProgramIcon());
-    setWindowTitle(Text(kMsgCaption) + QString::fromStdString(core_.captionSuffix));
+    SetCaption(core_.Caption());
 
     const QPixmap picture = LoadPictureFile(MessageText(kMsgMainPicturePath));
     if (!picture.isNull()) mainPicture_->setPixmap(picture);
@@ -409,9 +423,53 @@ void MainDlg::ShowSelectors(const SelectorLists& lists) {
     FillSelector(chipCombo_, lists.chips, lists.chipIndex);
 }
 
-void MainDlg::BindHexView() {
-    checksumText_->setText(QString::fromStdString(DataBuffer::ChecksumText(core_.buffer.Checksum())));
-    hexView_->update();
+void MainDlg::BindHexView() { hexView_->SetData(core_.buffer, core_.buffer.activeLength); }
+
+void MainDlg::RefreshHexView() { hexView_->Refresh(true); }
+
+void MainDlg::GoToAddress(uint32_t address) { hexView_->GoToAddress(address); }
+
+void MainDlg::SetCaption(const std::string& text) { setWindowTitle(QString::fromStdString(text)); }
+
+std::optional<std::string> MainDlg::AskOpenFile() {
+    if (fileResponder_) return fileResponder_(false);
+    const QString path = QFileDialog::getOpenFileName(this, QString(), QString(),
+                                                      "All File(*);;Bin File(*.bin);;Hex File(*.hex)");
+    if (path.isEmpty()) return std::nullopt;
+    return path.toStdString();
+}
+
+std::optional<std::string> MainDlg::AskSaveFile() {
+    if (fileResponder_) return fileResponder_(true);
+    QFileDialog dialog(this);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilter("Bin File(*.bin)");
+    dialog.setDefaultSuffix("bin");
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().front().toStdString();
+}
+
+std::optional<FillRequest> MainDlg::AskBufferFill() {
+    BufferFillDlg dialog(this);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return FillRequest{dialog.Start(), dialog.Length(), dialog.FillByte(), dialog.Valid()};
+}
+
+std::optional<LocateRequest> MainDlg::AskAddressLocation() {
+    AddressLocateDlg dialog(this);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return LocateRequest{dialog.Address(), dialog.Valid()};
+}
+
+void MainDlg::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void MainDlg::dropEvent(QDropEvent* event) {
+    std::vector<std::string> paths;
+    for (const QUrl& url : event->mimeData()->urls()) paths.push_back(url.toLocalFile().toStdString());
+    event->acceptProposedAction();
+    core_.OnDropFiles(paths);
 }
 
 void MainDlg::FocusHexView() { hexView_->setFocus(); }

@@ -38,6 +38,8 @@ class MainDlg : public QMainWindow, public OperationHost {
 public:
     // Answers a message box in place of showing it; returns true for OK.
     using BoxResponder = std::function<bool(const std::string& text, BoxButtons buttons)>;
+    // Answers a file dialog in place of showing it: the chosen path, or nullopt for Cancel.
+    using FileResponder = std::function<std::optional<std::string>(bool save)>;
 
     explicit MainDlg(QWidget* parent = nullptr);
     ~MainDlg() override;
@@ -51,6 +53,8 @@ public:
 
     // Message boxes go to `responder` instead of the screen while one is set.
     void SetBoxResponder(BoxResponder responder) { responder_ = std::move(responder); }
+    // File dialogs go to `responder` instead of the screen while one is set.
+    void SetFileResponder(FileResponder responder) { fileResponder_ = std::move(responder); }
 
     // Applies the current language to menus, toolbar, labels, caption and pictures.
     void Relabel();
@@ -69,9 +73,20 @@ public:
     void EnableCommand(int command, bool enable) override;
     void ShowSelectors(const SelectorLists& lists) override;
     void BindHexView() override;
+    void RefreshHexView() override;
+    void GoToAddress(uint32_t address) override;
     void FocusHexView() override;
+    void SetCaption(const std::string& text) override;
+    std::optional<std::string> AskOpenFile() override;
+    std::optional<std::string> AskSaveFile() override;
+    std::optional<FillRequest> AskBufferFill() override;
+    std::optional<LocateRequest> AskAddressLocation() override;
     void PumpOneMessage() override;
     bool MessageBox(const std::string& text, BoxButtons buttons) override;
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void CreateActions();
@@ -91,6 +106,7 @@ private:
     std::unique_ptr<EmulatedProgrammer> emulator_;
     ProgrammerCore core_;
     BoxResponder responder_;
+    FileResponder fileResponder_;
 
     std::map<int, QAction*> actions_;
     std::vector<QMenu*> popups_;

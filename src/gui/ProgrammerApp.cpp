@@ -64,7 +64,12 @@ int ProgrammerApp::Run() {
     }
     std::optional<std::string> emulatedChip;
     if (parser.isSet(emulate)) emulatedChip = parser.value(emulate).toStdString();
-    if (window.Initialise(emulatedChip) == ProgrammerCore::StartResult::OutOfMemory) return 1;
+    const auto started = window.Initialise(emulatedChip);
+    if (started == ProgrammerCore::StartResult::OutOfMemory) return 1;
+    // Exactly one file on the command line is an image to load.
+    if (started == ProgrammerCore::StartResult::Ready && parser.positionalArguments().size() == 1) {
+        window.Core().LoadCommandLineFile(parser.positionalArguments().front().toStdString());
+    }
     if (screenshotMode) return TakeScreenshot(window, parser.value(screenshot));
 
     window.show();

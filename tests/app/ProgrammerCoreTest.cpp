@@ -2,53 +2,20 @@
 #include "app/Language.h"
 #include "app/MessageTable.h"
 #include "app/ProgrammerCore.h"
-#include "chipdb/ChipDatabaseFile.h"
 #include "chipdb/ChipType.h"
-#include "support/ProgramDir.h"
-#include "support/RecordingHost.h"
+#include "support/CoreFixture.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
+#include <filesystem>
 
 namespace qbr {
 namespace {
 
-using test::ProgramDir;
-using test::RecordingHost;
 using test::SampleConfig;
 
-ChipRecord Chip(uint32_t type, const std::string& name, const std::string& maker, uint32_t capacity) {
-    ChipRecord chip;
-    chip.chipType = type;
-    chip.chipName = name;
-    chip.makerName = maker;
-    chip.capacity = capacity;
-    chip.dataWidth = 8;
-    return chip;
-}
-
-const std::vector<ChipRecord> kChips = {
-    Chip(kSpiFlash, "A25L080", "AMIC", 0x100000),  Chip(kSpiFlash, "EN25Q80", "EON", 0x100000),
-    Chip(kSpiFlash, "EN25T80", "EON", 0x100000),   Chip(kSpiFlash, "en25b40", "EON", 0x80000),
-    Chip(kEeprom24, "24C16", "ZETA", 2048),        Chip(kEeprom24, "24C02", "ZETA", 256),
-    Chip(kEeprom24, "AT24C02", "ATMEL", 256),
-};
-
-class ProgrammerCoreTest : public ::testing::Test {
-protected:
-    void Prepare(const std::string& config, const std::vector<ChipRecord>& chips = kChips) {
-        dir = std::make_unique<ProgramDir>(config);
-        const auto bytes = EncodeDatabase(chips);
-        std::ofstream(dir->file("chips.dat"), std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    }
-    std::string Log() const { return test::ReadFileText(dir->file("test.log")); }
-
-    std::unique_ptr<ProgramDir> dir;
-    RecordingHost host;
-    ProgrammerCore core{host};
-};
+using ProgrammerCoreTest = test::CoreFixture;
+const std::vector<ChipRecord>& kChips = test::SampleChips();
 
 TEST_F(ProgrammerCoreTest, StartSelectsTheConfiguredChipAndShowsIt) {
     Prepare(SampleConfig("English", "24C02"));

@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
@@ -286,6 +287,32 @@ private slots:
         QCOMPARE(percent->text(), QString("42%"));
         QCOMPARE(bar->value(), 42);
         QCOMPARE(BarColourNearStart(bar), blue);
+    }
+
+    void bufferAndFileCommandsThroughTheMenu() {
+        MainDlg& window = OpenWindow("English");
+        // Fill 16 bytes from 0x10 with 0x00 through the real dialog.
+        QTimer::singleShot(0, this, [] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            QVERIFY(dialog);
+            dialog->findChild<QLineEdit*>("startEdit")->setText("10");
+            dialog->findChild<QLineEdit*>("lengthEdit")->setText("10");
+            dialog->findChild<QPushButton*>("okButton")->click();
+        });
+        Command(qbr::kCmdBufferFill)->trigger();
+        QCOMPARE(window.Core().buffer.bytes[0x10], uint8_t{0x00});
+        QCOMPARE(window.Core().buffer.bytes[0x20], uint8_t{0xFF});
+        QCOMPARE(Child<QLabel>("checksumText")->text(), QString("CheckSum: 0FEFF010H"));
+
+        const std::string image = dir_->file("image.bin").string();
+        window.Core().buffer.bytes[0] = 0x00;
+        window.SetFileResponder([&](bool save) { return save ? std::optional(image) : std::nullopt; });
+        Command(qbr::kCmdSaveFile)->trigger();
+        QCOMPARE(Child<QLabel>("statusText")->text(), QString("Save file successful!"));
+        window.SetFileResponder([&](bool) { return std::optional(image); });
+        Command(qbr::kCmdOpenFile)->trigger();
+        QCOMPARE(window.windowTitle(), Str("QBR5150 Serial Memory Programmer   " + image));
+        QVERIFY(boxes_.isEmpty());
     }
 
     void aboutAndManual() {

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,14 @@ public:
     void EnableCommand(int command, bool enable) override { enabled[command] = enable; }
     void ShowSelectors(const SelectorLists& lists) override { selectors = lists; }
     void BindHexView() override { ++hexViewBinds; }
+    void RefreshHexView() override { ++hexViewRefreshes; }
+    void GoToAddress(uint32_t address) override { goneTo = address; }
     void FocusHexView() override { ++hexViewFocus; }
+    void SetCaption(const std::string& text) override { caption = text; }
+    std::optional<std::string> AskOpenFile() override { return openAnswer; }
+    std::optional<std::string> AskSaveFile() override { return saveAnswer; }
+    std::optional<FillRequest> AskBufferFill() override { return fillAnswer; }
+    std::optional<LocateRequest> AskAddressLocation() override { return locateAnswer; }
     void PumpOneMessage() override { ++pumps; }
     bool MessageBox(const std::string& text, BoxButtons) override {
         boxes.push_back(text);
@@ -40,6 +48,14 @@ public:
     SelectorLists selectors;
     int hexViewBinds = 0;
     int hexViewFocus = 0;
+    int hexViewRefreshes = 0;
+    std::optional<uint32_t> goneTo;
+    std::string caption;
+    // Answers of the dialogs; nullopt = Cancel.
+    std::optional<std::string> openAnswer;
+    std::optional<std::string> saveAnswer;
+    std::optional<FillRequest> fillAnswer;
+    std::optional<LocateRequest> locateAnswer;
     int pumps = 0;
     std::vector<std::string> boxes;
     std::function<bool(const std::string&)> answer;

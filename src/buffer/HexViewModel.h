@@ -1,0 +1,142 @@
+#pragma once
+
+#include "buffer/DataBuffer.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <utility>
+#include <vector>
+
+namespace qbr {
+
+// What the view's scroll bar asks for. Codes outside this list are ignored.
+enum class HexScroll {
+    LineUp = 0,
+    LineDown = 1,
+    PageUp = 2,
+    PageDown = 3,
+    ThumbPosition = 4,
+    ThumbTrack = 5,
+    Top = 6,
+    Bottom = 7,
+};
+
+struct Rgb {
+    uint8_t red = 0;
+    uint8_t green = 0;
+    uint8_t blue = 0;
+    friend bool operator==(Rgb, Rgb) = default;
+};
+
+namespace hexcolour {
+inline constexpr Rgb kWhite{255, 255, 255};
+inline constexpr Rgb kBlack{0, 0, 0};
+inline constexpr Rgb kBlue{0, 0, 255};
+inline constexpr Rgb kRed{255, 0, 0};
+inline constexpr Rgb kCyan{0, 255, 255};
+inline constexpr Rgb kLavender{200, 200, 230};
+}  // namespace hexcolour
+
+// One character cell to draw: its top-left pixel, the character and its colours.
+// The whole picture starts white; cells are drawn in order, later ones on top.
+struct HexGlyph {
+    int x = 0;
+    int y = 0;
+    char ch = ' ';
+    Rgb text;
+    Rgb background;
+};
+
+// A solid rectangle of the grid lines, drawn after the cells.
+struct HexRect {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// The buffer as 24 rows of 16 bytes, each byte as two hex digits and as a
+// character, with a caret that overtypes bytes in either form. It keeps the
+// view's state, answers scrolling, clicks and typing, and says what each cell
+// shows; a widget only draws the cells and forwards input.
+//
+// Positions of the caret and the highlighted range count nibbles: byte index
+// times 2, plus 1 on the byte's low digit.
+class HexViewModel {
+public:
+    static constexpr uint32_t kShownRows = 24;
+    static constexpr uint32_t kRowBytes = 16;
+    static constexpr int kCellWidth = 8;
+    static constexpr int kCellHeight = 16;
+    static constexpr int kGridOrigin = 2;
+    // 73 columns by 25 rows of cells: address, digits, characters; header and data.
+    static constexpr int kWidth = 586;
+    static constexpr int kHeight = 402;
+
+    // Shows `length` bytes of `buffer` (at most the buffer's size) from the top.
+    // The caret, its column and the highlighted range stay where they were.
+    void SetData(DataBuffer& buffer, uint32_t length);
+    // Typing is refused while `busy` answers true (a chip operation uses the buffer).
+    void SetBusyCheck(std::function<bool()> busy) { busy_ = std::move(busy); }
+
+    // Largest first shown row: the last full page of whole rows.
+    uint32_t MaxTopRow() const;
+    uint32_t ScrollStep() const { return scrollStep_; }
+    // The scroll bar runs from 0 to ScrollMaximum(); one position is ScrollStep() rows.
+    int ScrollMaximum() const { return static_cast<int>(MaxTopRow() / scrollStep_ + 1); }
+    int ScrollPosition() const { return static_cast<int>(topRow_ / scrollStep_); }
+
+    // A scroll bar request; `thumb` is the thumb's position for the thumb codes.
+    // False when nothing happens; true when the view must show ScrollPosition().
+    bool Scroll(HexScroll code, uint32_t thumb = 0);
+    // One row per wheel notification: up for a positive delta, else down.
+    void Wheel(int delta);
+    // A left click at pixel (x, y). False when it misses the grid.
+    bool HitTest(int x, int y);
+    // A typed character at the caret. True when a byte changed.
+    bool Type(char32_t ch);
+    // Caret to the byte's high digit, its row at the top (clamped to MaxTopRow).
+    void GoToAddress(uint32_t address);
+
+    // The caret's blink phase, kept by the widget's timer.
+    void HideCaret() { blinkHidden_ = true; }
+    void ToggleBlink() { blinkHidden_ = !blinkHidden_; }
+
+    // The caret; the highlighted range is the caret's byte after every move.
+    uint32_t CaretNibble() const { return caretNibble_; }
+    uint32_t SelectionEnd() const { return selectionEnd_; }
+    bool InAsciiColumn() const { return asciiColumn_; }
+    bool BlinkHidden() const { return blinkHidden_; }
+    uint32_t TopRow() const { return topRow_; }
+    const DataBuffer* Buffer() const { return buffer_; }
+
+    // The cells of one picture in drawing order; the caret cell only when
+    // `focused` and not in its hidden blink phase. `glyphs` is reused.
+    void Compose(bool focused, std::vector<HexGlyph>& glyphs) const;
+    // The grid lines of a picture `height` pixels high.
+    static std::array<HexRect, 3> GridLines(int height);
+
+    // Top-left pixel of cell (column, row).
+    static int CellX(int column) { return kCellWidth * column + kGridOrigin; }
+    static int CellY(int row) { return kCellHeight * row + kGridOrigin; }
+
+private:
+    void MoveCaret(uint32_t nibble);
+    void ComposeRow(int row, uint32_t bufferRow, bool showCaret, std::vector<HexGlyph>& glyphs) const;
+    // Byte `index`, the j-th of its row, whose cells have their top at `y`.
+    void ComposeByte(int y, int j, uint32_t index, bool showCaret, std::vector<HexGlyph>& glyphs) const;
+
+    DataBuffer* buffer_ = nullptr;
+    std::function<bool()> busy_;
+    uint32_t selectionStart_ = 0;
+    uint32_t selectionEnd_ = 0;
+    uint32_t caretNibble_ = 0;
+    bool asciiColumn_ = false;
+    bool blinkHidden_ = true;
+    uint32_t length_ = 0;
+    uint32_t topRow_ = 0;
+    uint32_t scrollStep_ = 1;
+};
+
+}  // namespace qbr

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "buffer/DataBuffer.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace qbr {
+
+// How loading an image file into the buffer ended.
+struct ImageLoadResult {
+    enum class Outcome {
+        Loaded,      // the image is in the buffer (perhaps cut at the capacity)
+        OpenFailed,  // the file could not be opened or read
+        Malformed,   // Intel HEX that breaks the record rules or has no end record
+    };
+    Outcome outcome = Outcome::Loaded;
+    // The image was longer than the capacity and only its first `capacity` bytes
+    // (raw) or the records inside the capacity (Intel HEX) were kept.
+    bool tooLong = false;
+};
+
+// A path whose last three characters are exactly "HEX" or "hex" names an Intel HEX
+// file ("image.hex", "imagehex"); any other ("image.Hex", "image.bin") a raw image.
+bool IsIntelHexName(std::string_view path);
+
+// Loads an image file into bytes [0, capacity) of the buffer; capacity is the
+// selected chip's, which is also the buffer's active length.
+// - Raw: a file that cannot be opened leaves the buffer and its marks untouched.
+//   Otherwise the range becomes 0xFF, the marks of the active length are cleared and
+//   at most `capacity` bytes of the file are read in (a read error part-way reports
+//   OpenFailed with what was read so far). A longer file sets tooLong and still
+//   loads; the caller shows its "too long" box once this returns rather than before
+//   the read, which ends with the same buffer.
+// - Intel HEX: the range becomes 0xFF and the marks are cleared first, then the
+//   records are placed; a malformed file keeps the records placed before the fault.
+//   tooLong when the records reach past the capacity.
+ImageLoadResult LoadImage(const std::string& path, DataBuffer& buffer, uint32_t capacity);
+
+// Saves bytes [0, capacity) as a raw image of exactly that length. The data goes
+// through a temporary file in the same directory that is flushed and renamed over
+// the target, so a save that fails returns false and leaves any old file as it was.
+bool SaveImage(const std::string& path, const DataBuffer& buffer, uint32_t capacity);
+
+// The file part of the main window's caption: "   " and the path, or for a path of
+// more than 60 characters "   ..." and its last 50 characters. Characters are UTF-8
+// code points, so a cut never splits one.
+std::string FileCaptionSuffix(std::string_view path);
+
+}  // namespace qbr

@@ -1,0 +1,56 @@
+#include "gui/AddressLocateDlg.h"
+
+#include "app/MessageTable.h"
+#include "gui/BufferFillDlg.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace qbr::gui {
+namespace {
+
+QString Text(int message) { return QString::fromStdString(MessageText(message)); }
+
+}  // namespace
+
+AddressLocateDlg::AddressLocateDlg(QWidget* parent) : QDialog(parent) {
+    setObjectName("addressLocateDlg");
+    setWindowTitle(Text(kMsgLocateCaption));
+
+    addressEdit_ = new HexLineEdit("000000", 6, this);
+    addressEdit_->setObjectName("addressEdit");
+    auto* field = new QHBoxLayout;
+    field->addWidget(new QLabel(Text(kMsgLocateAddrLabel), this));
+    field->addWidget(addressEdit_);
+
+    auto* ok = new QPushButton(Text(kMsgLocateOk), this);
+    ok->setObjectName("okButton");
+    ok->setDefault(true);
+    auto* cancel = new QPushButton(Text(kMsgLocateCancel), this);
+    cancel->setObjectName("cancelButton");
+    connect(ok, &QPushButton::clicked, this, &AddressLocateDlg::OnOk);
+    connect(cancel, &QPushButton::clicked, this, &AddressLocateDlg::OnCancel);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(field);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void AddressLocateDlg::OnOk() {
+    valid_ = addressEdit_->Parse(address_);
+    accept();
+}
+
+void AddressLocateDlg::OnCancel() {
+    valid_ = false;
+    reject();
+}
+
+}  // namespace qbr::gui

@@ -1,0 +1,134 @@
+// The buffer's view on the offscreen platform: what it draws, and how it drives
+// its scroll bar and checksum label.
+#include "buffer/ChangeMarks.h"
+#include "buffer/DataBuffer.h"
+#include "gui/HexView.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QSet>
+#include <QtTest>
+
+#include <memory>
+
+using qbr::DataBuffer;
+using qbr::HexViewModel;
+using qbr::gui::HexView;
+
+namespace {
+
+const QRgb kWhite = qRgb(255, 255, 255);
+const QRgb kBlack = qRgb(0, 0, 0);
+const QRgb kRed = qRgb(255, 0, 0);
+const QRgb kCyan = qRgb(0, 255, 255);
+const QRgb kLavender = qRgb(200, 200, 230);
+
+QRect Cell(int column, int row) {
+    return {HexViewModel::CellX(column), HexViewModel::CellY(row), HexViewModel::kCellWidth, HexViewModel::kCellHeight};
+}
+
+// The distinct colours of a cell's pixels.
+QSet<QRgb> Colours(const QImage& image, int column, int row) {
+    QSet<QRgb> colours;
+    const QRect cell = Cell(column, row);
+    for (int y = cell.top(); y <= cell.bottom(); ++y) {
+        for (int x = cell.left(); x <= cell.right(); ++x) colours.insert(image.pixel(x, y));
+    }
+    return colours;
+}
+
+}  // namespace
+
+class HexViewTest : public QObject {
+    Q_OBJECT
+
+private:
+    DataBuffer buffer_;
+    std::unique_ptr<QWidget> window_;
+    HexView* view_ = nullptr;
+    QScrollBar* bar_ = nullptr;
+    QLabel checksum_;
+    QLineEdit* other_ = nullptr;
+
+    void Bind(uint32_t length) {
+        buffer_.SetActiveLength(length);
+        view_->SetData(buffer_, length);
+    }
+
+    void Click(int column, int row) { QTest::mouseClick(view_, Qt::LeftButton, {}, Cell(column, row).center()); }
+
+    // Waits for the caret's shown blink phase. Until events are handled again it
+    // cannot blink, so a picture taken next shows it.
+    bool WaitForCaret() {
+        view_->Refresh(false);
+        return QTest::qWaitFor([this] { return !view_->Model().BlinkHidden(); }, 2000);
+    }
+
+    QImage Picture() { return view_->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+
+private slots:
+    void initTestCase() { QVERIFY(buffer_.Allocate()); }
+
+    void init() {
+        std::fill(buffer_.changeMarks.begin(), buffer_.changeMarks.end(), 0);
+        window_ = std::make_unique<QWidget>();
+        window_->resize(700, 500);
+        view_ = new HexView(window_.get());
+        other_ = new QLineEdit(window_.get());
+        other_->move(0, 450);
+        bar_ = new QScrollBar(window_.get());
+        view_->Attach(bar_, &checksum_);
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    }
+
+    void drivesScrollBarAndChecksum() {
+        std::fill(buffer_.bytes.begin(), buffer_.bytes.end(), 0xFF);
+        Bind(256);
+        QCOMPARE(checksum_.text(), QString("CheckSum: 0000FF00H"));
+        QCOMPARE(bar_->maximum(), 1);
+        Bind(0x1000000);
+        QCOMPARE(bar_->maximum(), 65535);
+        other_->setFocus();
+        bar_->triggerAction(QAbstractSlider::SliderPageStepAdd);
+        QCOMPARE(view_->Model().TopRow(), 16u);
+        QVERIFY(view_->hasFocus());
+        bar_->triggerAction(QAbstractSlider::SliderToMaximum);
+        QCOMPARE(bar_->value(), 65534);  // the last full page
+        bar_->setSliderPosition(300);    // dragging the thumb
+        QCOMPARE(view_->Model().TopRow(), 300u * 16);
+
+        QTest::keyClicks(view_, "41");
+        QCOMPARE(buffer_.bytes[0], uint8_t{0x41});
+        QCOMPARE(checksum_.text(), QString("CheckSum: FEFFFF42H"));
+    }
+
+    void coloursOfMarksSelectionAndCaret() {
+        Bind(256);
+        qbr::SetMark(buffer_, 0x12);
+        Click(14, 2);  // low digit of the marked byte 0x12
+        QVERIFY(WaitForCaret());
+        QImage image = Picture();
+        QCOMPARE(Colours(image, 13, 2), (QSet<QRgb>{kRed, kLavender}));
+        QCOMPARE(Colours(image, 14, 2), (QSet<QRgb>{kCyan, kBlack}));
+        QCOMPARE(Colours(image, 16, 2), (QSet<QRgb>{kBlack, kWhite}));
+
+        Click(58, 2);  // character of the unmarked byte 0x13
+        QVERIFY(WaitForCaret());
+        image = Picture();
+        QCOMPARE(Colours(image, 58, 2), (QSet<QRgb>{kWhite, kBlack}));
+        QCOMPARE(Colours(image, 16, 2), (QSet<QRgb>{kBlack, kLavender}));
+        other_->setFocus();
+        image = Picture();
+        QCOMPARE(Colours(image, 58, 2), (QSet<QRgb>{kBlack, kLavender}));
+
+        for (QPoint at : {QPoint(0, 16), QPoint(577, 16), QPoint(54, 0), QPoint(54, 401), QPoint(438, 250)}) {
+            QCOMPARE(image.pixel(at), kLavender);
+        }
+        QCOMPARE(image.pixel(578, 16), kWhite);
+    }
+};
+
+QTEST_MAIN(HexViewTest)
+#include "HexViewTest.moc"
