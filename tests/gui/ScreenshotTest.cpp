@@ -27,12 +27,12 @@ private:
         QString errors;
     };
 
-    static Run Screenshot(const TempDir& dir, const QString& png) {
+    static Run Screenshot(const TempDir& dir, const QString& png, const QStringList& more = {}) {
         QProcess process;
         auto environment = QProcessEnvironment::systemEnvironment();
         environment.insert("QT_QPA_PLATFORM", "offscreen");
         process.setProcessEnvironment(environment);
-        process.start(QString::fromStdString(dir.file("qbr5150").string()), {"--screenshot", png});
+        process.start(QString::fromStdString(dir.file("qbr5150").string()), QStringList{"--emulate", "--screenshot", png} + more);
         Run run;
         if (!process.waitForFinished(30000)) {
             process.kill();
@@ -68,6 +68,16 @@ private slots:
 
         const Run failed = Screenshot(dir, QString::fromStdString(dir.file("no/such/dir/shot.png").string()));
         QVERIFY(failed.exitCode > 0);
+    }
+
+    void loadsOneFileNamedOnTheCommandLine() {
+        TempDir dir;
+        Install(dir);
+        const QString png = QString::fromStdString(dir.file("shot.png").string());
+        const QString missing = QString::fromStdString(dir.file("missing.bin").string());
+        QVERIFY(Screenshot(dir, png, {missing}).errors.contains("Open file error!"));
+        // Two files: neither is loaded, so nothing can fail.
+        QVERIFY(!Screenshot(dir, png, {missing, missing}).errors.contains("Open file error!"));
     }
 };
 
