@@ -57,6 +57,11 @@ public:
     virtual std::optional<std::string> AskSaveFile() = 0;
     virtual std::optional<FillRequest> AskBufferFill() = 0;
     virtual std::optional<LocateRequest> AskAddressLocation() = 0;
+    // The firmware update file (*.qbr).
+    virtual std::optional<std::string> AskFirmwareFile() = 0;
+    // The chip search dialog: the chosen chip name after OK (empty when none was
+    // chosen), nullopt after Cancel.
+    virtual std::optional<std::string> AskChipSearch() = 0;
     // Handles at most one waiting user-interface event; never waits.
     virtual void PumpOneMessage() = 0;
     // A modal message box; true when it was closed with OK.

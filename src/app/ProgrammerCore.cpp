@@ -5,7 +5,11 @@
 #include "app/LogFile.h"
 #include "app/MessageTable.h"
 
+#include "app/TickCount.h"
+
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
 namespace qbr {
 
@@ -86,6 +90,23 @@ void ProgrammerCore::SetProgress(uint16_t value) {
 void ProgrammerCore::ShowChipInfo(const ChipRecord& chip) {
     host_.SetCapacityText(LongCapacityText(chip));
     LogText(ChipInfoLogLine(chip));
+}
+
+void ProgrammerCore::StartTiming() { operationStartTick = TickCount(); }
+
+std::string ProgrammerCore::ElapsedText() const {
+    const auto elapsed = static_cast<int32_t>(TickCount() - operationStartTick);
+    return "   " + MessageText(kMsgElapsedTime) + std::to_string(elapsed) + " ms";
+}
+
+void ProgrammerCore::UpdateProgress() { SetProgress(protocol.GetPercent()); }
+
+void ProgrammerCore::WaitMs(uint16_t ms) {
+    const uint32_t start = TickCount();
+    while (TickCount() - start < ms) {
+        host_.PumpOneMessage();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
 }
 
 bool ProgrammerCore::MessageBox(const std::string& text, BoxButtons buttons) {

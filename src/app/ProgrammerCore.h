@@ -67,10 +67,23 @@ public:
     // Recomputes the caption from the language's caption text and captionSuffix.
     std::string Caption() const;
 
-    // True, after telling the user, when a chip operation is running.
+    // True while a command that talks to the programmer runs (also between the
+    // steps of Auto) or a transfer is under way: the buffer and the selected chip
+    // must not change then.
+    bool IsOperationRunning() const { return commandRunning || protocol.State() != OperationState::Idle; }
+    // Busy check of the commands: a command running, or a transfer the protocol
+    // doesn't report as Done.
+    bool IsBusy();
+    // True, after telling the user (box and log line), when IsBusy().
     bool RefuseWhileBusy();
-    // True while a chip operation runs: the buffer must not be edited then.
-    bool IsOperationRunning() const { return protocol.State() != OperationState::Idle; }
+
+    // Pieces the chip and programmer commands share.
+    void StartTiming();
+    // "   " + "Elapsed time: " + milliseconds since StartTiming + " ms".
+    std::string ElapsedText() const;
+    void UpdateProgress();
+    // Waits `ms` milliseconds while the user interface goes on.
+    void WaitMs(uint16_t ms);
 
     static constexpr uint16_t kProgressError = 0xFFFF;
 
@@ -81,10 +94,19 @@ public:
     bool lastStepOk = false;
     bool statusIsError = false;
     bool progressInError = false;
+    // Set by a command that talks to the programmer for as long as it runs.
+    bool commandRunning = false;
+    // Set while Update Firmware runs, from its start text to every way out.
+    bool firmwareUpdateActive = false;
+    uint32_t operationStartTick = 0;
     ProgrammerProtocol protocol;
 
 private:
     void ShowChipsOfMaker(SelectorLists lists, const std::string& maker, uint32_t type);
+    bool KeepChipWhileRunning();
+    // The steps of a chip-name change: select the chip by name, size the buffer,
+    // show and remember the chip.
+    void SettleOnChip(const std::string& nameText);
 
     void Alert(const std::string& text);
     void LoadFileAndReport(const std::string& path);

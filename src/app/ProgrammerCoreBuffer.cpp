@@ -7,8 +7,10 @@
 
 namespace qbr {
 
+bool ProgrammerCore::IsBusy() { return commandRunning || protocol.PollOperation() != PollResult::Done; }
+
 bool ProgrammerCore::RefuseWhileBusy() {
-    if (protocol.PollOperation() == PollResult::Done) return false;
+    if (!IsBusy()) return false;
     MessageBox(MessageText(kMsgProgrammerBusy));
     LogText(MessageText(kMsgProgrammerBusy));
     return true;

@@ -13,10 +13,19 @@ namespace qbr {
 void ProgrammerCore::ShowSelectedChip() {
     const SelectorLists lists = SelectorsFor(database, selectedChip);
     host_.ShowSelectors(lists);
-    OnChipNameChanged(lists.chipIndex >= 0 ? lists.chips[lists.chipIndex] : std::string());
+    SettleOnChip(lists.chipIndex >= 0 ? lists.chips[lists.chipIndex] : std::string());
+}
+
+// While an operation runs the selected chip must stay as it is: a change in a
+// selector is undone by showing the selected chip again.
+bool ProgrammerCore::KeepChipWhileRunning() {
+    if (!IsOperationRunning()) return false;
+    host_.ShowSelectors(SelectorsFor(database, selectedChip));
+    return true;
 }
 
 void ProgrammerCore::OnChipTypeChanged(const std::string& typeText) {
+    if (KeepChipWhileRunning()) return;
     const uint32_t type = ChipTypeFromName(typeText);
     if (type == selectedChip.chipType) return;
     SelectorLists lists = SelectorsFor(database, selectedChip);
@@ -32,6 +41,7 @@ void ProgrammerCore::OnChipTypeChanged(const std::string& typeText) {
 }
 
 void ProgrammerCore::OnMakerChanged(const std::string& makerText) {
+    if (KeepChipWhileRunning()) return;
     if (makerText == selectedChip.makerName) return;
     SelectorLists lists = SelectorsFor(database, selectedChip);
     for (size_t i = 0; i < lists.makers.size(); ++i) {
@@ -44,10 +54,15 @@ void ProgrammerCore::ShowChipsOfMaker(SelectorLists lists, const std::string& ma
     lists.chips = ChipNamesOf(database, maker, type);
     lists.chipIndex = lists.chips.empty() ? -1 : 0;
     host_.ShowSelectors(lists);
-    OnChipNameChanged(lists.chips.empty() ? std::string() : lists.chips.front());
+    SettleOnChip(lists.chips.empty() ? std::string() : lists.chips.front());
 }
 
 void ProgrammerCore::OnChipNameChanged(const std::string& nameText) {
+    if (KeepChipWhileRunning()) return;
+    SettleOnChip(nameText);
+}
+
+void ProgrammerCore::SettleOnChip(const std::string& nameText) {
     if (nameText != selectedChip.chipName) {
         auto chip = database.FindByName(nameText);
         if (!chip) {

@@ -449,6 +449,20 @@ std::optional<std::string> MainDlg::AskSaveFile() {
     return dialog.selectedFiles().front().toStdString();
 }
 
+std::optional<std::string> MainDlg::AskFirmwareFile() {
+    if (fileResponder_) return fileResponder_(false);
+    QFileDialog dialog(this);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilter(Text(kMsgUpdateFileFilter) + "(*.qbr)");
+    dialog.setDefaultSuffix("QBR");
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().front().toStdString();
+}
+
+// The chip search dialog arrives with the chip search command.
+std::optional<std::string> MainDlg::AskChipSearch() { return std::nullopt; }
+
 std::optional<FillRequest> MainDlg::AskBufferFill() {
     BufferFillDlg dialog(this);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;

@@ -81,6 +81,8 @@ public:
     std::optional<std::string> AskSaveFile() override;
     std::optional<FillRequest> AskBufferFill() override;
     std::optional<LocateRequest> AskAddressLocation() override;
+    std::optional<std::string> AskFirmwareFile() override;
+    std::optional<std::string> AskChipSearch() override;
     void PumpOneMessage() override;
     bool MessageBox(const std::string& text, BoxButtons buttons) override;
 

@@ -32,6 +32,8 @@ public:
     std::optional<std::string> AskSaveFile() override { return saveAnswer; }
     std::optional<FillRequest> AskBufferFill() override { return fillAnswer; }
     std::optional<LocateRequest> AskAddressLocation() override { return locateAnswer; }
+    std::optional<std::string> AskFirmwareFile() override { return firmwareAnswer; }
+    std::optional<std::string> AskChipSearch() override { return searchAnswer; }
     void PumpOneMessage() override { ++pumps; }
     bool MessageBox(const std::string& text, BoxButtons) override {
         boxes.push_back(text);
@@ -56,6 +58,8 @@ public:
     std::optional<std::string> saveAnswer;
     std::optional<FillRequest> fillAnswer;
     std::optional<LocateRequest> locateAnswer;
+    std::optional<std::string> firmwareAnswer;
+    std::optional<std::string> searchAnswer;
     int pumps = 0;
     std::vector<std::string> boxes;
     std::function<bool(const std::string&)> answer;
