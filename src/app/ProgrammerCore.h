@@ -41,6 +41,9 @@ public:
     void SetProgress(uint16_t value);
     void ShowChipInfo(const ChipRecord& chip);
     bool MessageBox(const std::string& text, BoxButtons buttons = BoxButtons::Ok);
+    // The front end, for the programmer commands: message pumping, the firmware
+    // file dialog and the hex view's refresh.
+    OperationHost& Host() { return host_; }
 
     // Chip selection: the selectors show selectedChip; the handlers take the text
     // the user picked in a selector.
@@ -48,6 +51,8 @@ public:
     void OnChipTypeChanged(const std::string& typeText);
     void OnMakerChanged(const std::string& makerText);
     void OnChipNameChanged(const std::string& nameText);
+    // Search button: the search dialog picks a chip by name; refused while busy.
+    void OnSearchChip();
 
     // Buffer commands; each refuses while a chip operation runs.
     void OnBufferFill();

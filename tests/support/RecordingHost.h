@@ -34,7 +34,10 @@ public:
     std::optional<LocateRequest> AskAddressLocation() override { return locateAnswer; }
     std::optional<std::string> AskFirmwareFile() override { return firmwareAnswer; }
     std::optional<std::string> AskChipSearch() override { return searchAnswer; }
-    void PumpOneMessage() override { ++pumps; }
+    void PumpOneMessage() override {
+        ++pumps;
+        if (onPump) onPump();
+    }
     bool MessageBox(const std::string& text, BoxButtons) override {
         boxes.push_back(text);
         return answer ? answer(text) : true;
@@ -61,6 +64,8 @@ public:
     std::optional<std::string> firmwareAnswer;
     std::optional<std::string> searchAnswer;
     int pumps = 0;
+    // Runs on every pump: a user's action while a command keeps the window alive.
+    std::function<void()> onPump;
     std::vector<std::string> boxes;
     std::function<bool(const std::string&)> answer;
 };

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "app/ProgrammerCore.h"
+
+namespace qbr {
+
+// Detect Chip: asks the chip in the socket for its two identification bytes (the
+// request carries the family of the chip selected now) and selects the first
+// database chip with both bytes. Without a match the selection stays as it is and
+// the bytes are shown.
+void OnDetectChip(ProgrammerCore& core);
+
+}  // namespace qbr

@@ -1,0 +1,143 @@
+#include "ops/ChipVerify.h"
+
+#include "app/MessageTable.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <new>
+#include <optional>
+#include <vector>
+
+namespace qbr {
+
+namespace {
+
+// Offsets compared per pass, so that the window is served during a long comparison.
+constexpr uint32_t kCompareBatch = 1024;
+
+// How a comparison ended.
+enum class VerifyEnd { Match, Mismatch, ReadFailed, ReadShort };
+
+// Ends the verify read, if it still runs, on every way out: once CancelRead has
+// returned the link's worker no longer touches the comparison buffer, which may
+// then be freed.
+class ReadStopper {
+public:
+    explicit ReadStopper(ProgrammerProtocol& protocol) : protocol_(protocol) {}
+    ~ReadStopper() {
+        if (protocol_.State() == OperationState::Reading) protocol_.CancelRead();
+    }
+    ReadStopper(const ReadStopper&) = delete;
+    ReadStopper& operator=(const ReadStopper&) = delete;
+
+private:
+    ProgrammerProtocol& protocol_;
+};
+
+std::optional<std::vector<uint8_t>> AllocateChipImage(uint32_t capacity) {
+    try {
+        return std::vector<uint8_t>(capacity, 0x00);
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+}
+
+// Compares from `next` on, at most kCompareBatch offsets below `received`;
+// `next` stays on the first difference. False when one was found.
+bool CompareBatch(const std::vector<uint8_t>& expected, const std::vector<uint8_t>& actual, uint32_t received,
+                  uint32_t& next) {
+    const uint32_t end = std::min(received, next + kCompareBatch);
+    for (; next < end; ++next) {
+        if (expected[next] != actual[next]) return false;
+    }
+    return true;
+}
+
+// Compares the buffer with the chip's bytes as they arrive. While the read runs a
+// pass starts only once the received bytes lead the compared ones by a hundredth
+// of the chip; after the read has ended the passes follow each other at once. A
+// read that ended short leaves offsets that can never be compared: the
+// comparison ends as soon as every received byte has been compared.
+VerifyEnd CompareWhileReading(ProgrammerCore& core, const std::vector<uint8_t>& chipImage, uint32_t capacity,
+                              uint32_t& next) {
+    const uint32_t lead = capacity / 100;
+    for (;;) {
+        const PollResult result = core.protocol.PollOperation();
+        if (result == PollResult::Failed) return VerifyEnd::ReadFailed;
+        core.UpdateProgress();
+        core.Host().PumpOneMessage();
+        const uint32_t received = core.protocol.GetBytesRead();
+        const bool reading = result == PollResult::Reading;
+        if (reading && received < next + lead) {
+            PausePolling();
+            continue;
+        }
+        if (!CompareBatch(core.buffer.bytes, chipImage, received, next)) return VerifyEnd::Mismatch;
+        core.UpdateProgress();
+        core.Host().PumpOneMessage();
+        if (next >= capacity) return VerifyEnd::Match;
+        if (!reading && next >= received) return VerifyEnd::ReadShort;
+    }
+}
+
+std::string ByteText(uint8_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%X%X   ", value >> 4, value & 0xF);
+    return text;
+}
+
+// The rest of the chip is not read once a difference is known.
+void ReportMismatch(ProgrammerCore& core, uint32_t address, uint8_t bufferByte, uint8_t chipByte) {
+    core.protocol.CancelRead();
+    core.ShowError(MessageText(kMsgVerifyChipError));
+    const std::string report = MismatchReport(address, bufferByte, chipByte);
+    core.ShowError(MessageText(kMsgVerifyChipError));
+    core.LogText(report);
+    core.MessageBox(report);
+}
+
+}  // namespace
+
+std::string MismatchReport(uint32_t address, uint8_t bufferByte, uint8_t chipByte) {
+    char addressText[16];
+    std::snprintf(addressText, sizeof addressText, "0x%06X   ", address & 0xFFFFFF);
+    return MessageText(kMsgVerifyChipError) + "\r\n\r\n" + MessageText(kMsgMismatchAddr) + addressText + "\r\n" +
+           MessageText(kMsgMismatchBuf) + ByteText(bufferByte) + "\r\n" + MessageText(kMsgMismatchChip) +
+           ByteText(chipByte);
+}
+
+void VerifyChip(ProgrammerCore& core, const ChipRecord& chip, Caller caller) {
+    const RunningCommand running(core, caller);
+    StepOutcome outcome(core);
+    core.SetProgress(0);
+    core.LogText(MessageText(kMsgVerifyChipStart));
+    if (running.RefuseWhileBusy(BusyLog::Logged) || !PrepareChipTransfer(core, chip)) return;
+    core.ShowInfo(MessageText(kMsgVerifying));
+    std::optional<std::vector<uint8_t>> chipImage = AllocateChipImage(chip.capacity);
+    if (!chipImage) {
+        core.MessageBox(MessageText(kMsgMemoryOverflow));
+        return;
+    }
+    if (!core.protocol.StartChipRead(chipImage->data(), 0, chip.capacity)) {
+        ReportFailure(core, kMsgVerifyChipError);
+        return;
+    }
+    const ReadStopper stopper(core.protocol);
+    uint32_t next = 0;
+    switch (CompareWhileReading(core, *chipImage, chip.capacity, next)) {
+        case VerifyEnd::Match:
+            core.SetProgress(100);
+            core.ShowInfo(MessageText(kMsgVerifyChipOk) + core.ElapsedText());
+            outcome.Completed();
+            return;
+        case VerifyEnd::Mismatch:
+            ReportMismatch(core, next, core.buffer.bytes[next], (*chipImage)[next]);
+            return;
+        case VerifyEnd::ReadFailed:
+        case VerifyEnd::ReadShort:
+            ReportFailure(core, kMsgVerifyChipError);
+            return;
+    }
+}
+
+}  // namespace qbr

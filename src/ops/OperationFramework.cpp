@@ -1,0 +1,70 @@
+#include "ops/OperationFramework.h"
+
+#include "app/MessageTable.h"
+#include "buffer/DataBuffer.h"
+
+#include <chrono>
+#include <thread>
+
+namespace qbr {
+
+namespace {
+
+constexpr auto kPollPause = std::chrono::milliseconds(5);
+
+}  // namespace
+
+RunningCommand::RunningCommand(ProgrammerCore& core, Caller caller)
+    : core_(core), running_(core.commandRunning), insideAnother_(caller == Caller::User && running_.WasSet()) {}
+
+bool RunningCommand::RefuseWhileBusy(BusyLog log) const {
+    if (!insideAnother_ && core_.protocol.PollOperation() == PollResult::Done) return false;
+    ReportBusy(core_, log);
+    return true;
+}
+
+void ReportBusy(ProgrammerCore& core, BusyLog log) {
+    core.MessageBox(MessageText(kMsgProgrammerBusy));
+    if (log == BusyLog::Logged) core.LogText(MessageText(kMsgProgrammerBusy));
+}
+
+void ReportFailure(ProgrammerCore& core, MessageId id) {
+    core.ShowError(MessageText(id));
+    core.MessageBox(MessageText(id));
+}
+
+bool LinkReady(ProgrammerCore& core) {
+    if (core.OpenLink()) return true;
+    ReportFailure(core, kMsgNoProgrammer);
+    return false;
+}
+
+// Every chip command works on the chip's whole range from offset 0 of the buffer,
+// so a chip larger than the buffer can't be served.
+bool PrepareChipTransfer(ProgrammerCore& core, const ChipRecord& chip) {
+    if (chip.capacity > DataBuffer::kSize) {
+        ReportFailure(core, kMsgMemoryOverflow);
+        return false;
+    }
+    if (!LinkReady(core)) return false;
+    core.StartTiming();
+    core.protocol.SetChipParameters(chip);
+    return true;
+}
+
+bool PollUntilEnd(ProgrammerCore& core, PollResult inProgress) {
+    for (;;) {
+        const PollResult result = core.protocol.PollOperation();
+        if (result == PollResult::Done) return true;
+        if (result == PollResult::Failed) return false;
+        if (result == inProgress) {
+            core.UpdateProgress();
+            core.Host().PumpOneMessage();
+            PausePolling();
+        }
+    }
+}
+
+void PausePolling() { std::this_thread::sleep_for(kPollPause); }
+
+}  // namespace qbr

@@ -1,0 +1,174 @@
+// The chip commands on the emulated programmer, and what every command shares:
+// the busy check, the link check and the chip size check.
+#include "buffer/ChangeMarks.h"
+#include "ops/ChipCommands.h"
+#include "ops/ChipDetection.h"
+#include "ops/Maintenance.h"
+#include "ops/OpsFixture.h"
+
+#include <span>
+#include <utility>
+
+namespace qbr {
+namespace {
+
+using test::Pattern;
+using Strings = std::vector<std::string>;
+using ChipCommands = test::OpsTest;
+
+constexpr const char* kBusy = "Programmer is busy, please wait a moment!";
+
+TEST_F(ChipCommands, ReadFillsTheBufferAndClearsTheMarksOfWholeMarkBytes) {
+    Connect("ODD1000");
+    FillChip(Pattern(1000));
+    MarkRange(core.buffer, 0, 1010);
+    OnReadChip(core);
+    EXPECT_TRUE(std::ranges::equal(Pattern(1000), std::span(core.buffer.bytes).first(1000)));
+    EXPECT_FALSE(IsMarked(core.buffer, 999));
+    EXPECT_TRUE(IsMarked(core.buffer, 1000));
+    EXPECT_TRUE(IsTimed(host.statusText, "Read chip ok!"));
+    EXPECT_EQ(host.progressLabel, "100%");
+    EXPECT_EQ(host.hexViewRefreshes, 1);
+}
+
+// Refused at the start or failed on the way; Read leaves lastStepOk alone.
+TEST_F(ChipCommands, FailuresGoToTheStatusLineAndABox) {
+    EmulatedProgrammer& programmer = Connect("W25X05");
+    MarkRange(core.buffer, 0, 8);
+    const struct {
+        void (*command)(ProgrammerCore&);
+        FaultKind fault;
+        std::string text;
+    } cases[] = {
+        {OnReadChip, FaultKind::Reject, "Read chip error!"},     {OnReadChip, FaultKind::Stall, "Read chip error!"},
+        {OnEraseChip, FaultKind::Reject, "Erase chip error!"},   {OnWriteChip, FaultKind::Reject, "Write chip error!"},
+        {OnWriteChip, FaultKind::Stall, "Write chip error!"},    {OnVerifyChip, FaultKind::Reject, "Verify chip error!"},
+        {OnVerifyChip, FaultKind::Stall, "Verify chip error!"},
+        // A read that ends short leaves offsets that are never compared.
+        {OnVerifyChip, FaultKind::ShortChunk, "Verify chip error!"},
+    };
+    for (const auto& c : cases) {
+        programmer.ClearFaults();
+        programmer.InjectFault({c.fault, 5000});
+        host.boxes.clear();
+        core.lastStepOk = true;
+        c.command(core);
+        EXPECT_EQ(host.statusText, c.text);
+        EXPECT_EQ(host.progressLabel, "ERROR");
+        EXPECT_EQ(host.boxes, Strings{c.text});
+        EXPECT_EQ(core.lastStepOk, c.command == OnReadChip) << c.text;
+        EXPECT_EQ(core.protocol.State(), OperationState::Idle);
+    }
+    EXPECT_TRUE(IsMarked(core.buffer, 7));
+    EXPECT_EQ(host.hexViewRefreshes, 0);
+}
+
+// The request carries the page size in its bytes 11 and 12.
+TEST_F(ChipCommands, WritePassesOneBytePagesWhenNotPaged) {
+    Connect("24C01");  // pageMode 0, pageSize 16
+    FillBuffer(Pattern(128));
+    OnWriteChip(core);
+    EXPECT_EQ(ChipBytes(), Pattern(128));
+    EXPECT_TRUE(IsTimed(host.statusText, "Write chip ok!"));
+    core.OnChipNameChanged("24C02");  // pageMode 1, pageSize 8
+    OnWriteChip(core);
+    std::vector<int> pageSizes;
+    for (const auto& block : tap_->Writes()) {
+        if (block.size() == 17 && block[0] == 0x12) pageSizes.push_back(block[11] << 8 | block[12]);
+    }
+    EXPECT_EQ(pageSizes, (std::vector<int>{1, 8}));
+}
+
+TEST_F(ChipCommands, AutoErasesOnlySpiFlash) {
+    EmulatedProgrammer& programmer = Connect("W25X05");
+    programmer.SetEraseTime(std::chrono::milliseconds(10));
+    FillChip(std::vector<uint8_t>(0x10000, 0x00));  // only an erase lets the pattern in
+    FillBuffer(Pattern(0x10000));
+    OnAuto(core);
+    EXPECT_EQ(ChipBytes(), Pattern(0x10000));
+    EXPECT_TRUE(IsTimed(host.statusText, "Verify chip ok!"));
+    const std::string log = Log();
+    EXPECT_LT(log.find(": Erase chip ok!"), log.find(": Write chip!"));
+    EXPECT_LT(log.find(": Write chip ok!"), log.find(": Verify chip!"));
+
+    Connect("24C02");
+    FillBuffer(Pattern(256));
+    OnAuto(core);
+    EXPECT_EQ(ChipBytes(), Pattern(256));
+    EXPECT_TRUE(core.lastStepOk);
+    EXPECT_EQ(test::CountOf(Log(), ": Erase chip!"), 1u);
+    EXPECT_TRUE(host.boxes.empty());
+
+    OnEraseChip(core);  // on its own: nothing to say
+    EXPECT_FALSE(core.lastStepOk);
+    EXPECT_TRUE(host.boxes.empty());
+}
+
+TEST_F(ChipCommands, AutoStopsAtTheFirstFailedStep) {
+    EmulatedProgrammer& programmer = Connect("24C02");
+    programmer.InjectFault({FaultKind::Reject, 0});
+    OnAuto(core);
+    EXPECT_EQ(host.statusText, "Write chip error!");
+    EXPECT_EQ(Log().find("Verify chip!"), std::string::npos);
+
+    programmer.ClearFaults();
+    programmer.InjectFault({FaultKind::FlipByte, 3});
+    OnAuto(core);
+    EXPECT_EQ(host.statusText, "Verify chip error!");  // not replaced by a total
+    EXPECT_FALSE(core.lastStepOk);
+}
+
+// The first pump comes before any transfer has started, so only Auto's hold on
+// the programmer can refuse the nested commands.
+TEST_F(ChipCommands, ACommandChosenDuringAutoIsRefused) {
+    Connect("24C02");
+    bool chosen = false;
+    host.onPump = [&] {
+        if (std::exchange(chosen, true)) return;
+        OnReadChip(core);
+        OnWriteChip(core);
+    };
+    OnAuto(core);
+    EXPECT_EQ(host.boxes, Strings(2, kBusy));
+    EXPECT_TRUE(IsTimed(host.statusText, "Verify chip ok!"));
+    EXPECT_EQ(Log().find("Read chip ok!"), std::string::npos);
+    EXPECT_FALSE(core.commandRunning);
+}
+
+TEST_F(ChipCommands, EveryCommandIsRefusedWhileATransferRuns) {
+    core.OnChipNameChanged("W25X05");
+    ConnectWith(core.selectedChip, LinkTimings{}).InjectFault({FaultKind::Stall, 0});
+    ASSERT_TRUE(core.protocol.StartChipRead(core.buffer.bytes.data(), 0, 0x10000));
+    for (auto command : {OnReadChip, OnEraseChip, OnWriteChip, OnVerifyChip, OnAuto, OnDetectChip,
+                         OnReadFirmwareVersion, OnSelfTest, OnReadSerialNumber, OnUpdateFirmware}) {
+        command(core);
+    }
+    EXPECT_EQ(host.boxes, Strings(10, kBusy));
+    EXPECT_EQ(test::CountOf(Log(), std::string(": ") + kBusy), 9u);  // none for Read
+    EXPECT_EQ(core.protocol.State(), OperationState::Reading);
+    core.protocol.CancelRead();
+}
+
+TEST_F(ChipCommands, WithoutAProgrammerEveryCommandSaysSo) {
+    EmulatedProgrammer& programmer = Connect("W25X05");
+    programmer.Unplug();
+    for (auto command : {OnReadChip, OnEraseChip, OnWriteChip, OnVerifyChip, OnAuto, OnDetectChip,
+                         OnReadFirmwareVersion, OnSelfTest, OnReadSerialNumber}) {
+        command(core);
+        EXPECT_EQ(host.progressLabel, "ERROR");
+    }
+    EXPECT_EQ(host.boxes, Strings(9, "No programmer linked to computer!"));
+    programmer.Replug();
+    OnReadChip(core);
+    EXPECT_FALSE(host.progressBarRed);
+}
+
+TEST_F(ChipCommands, AChipLargerThanTheBufferIsRefused) {
+    Connect("HUGE256");
+    for (auto command : {OnReadChip, OnEraseChip, OnWriteChip, OnVerifyChip, OnAuto}) command(core);
+    EXPECT_EQ(host.boxes, Strings(5, "Memory overflow!"));
+    EXPECT_TRUE(tap_->Writes().empty());
+}
+
+}  // namespace
+}  // namespace qbr
