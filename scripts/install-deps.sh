@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake pkg-config
+  build-essential cmake pkg-config dpkg-dev file
   qt6-base-dev libusb-1.0-0-dev libcli11-dev
   libgtest-dev libgmock-dev
   fonts-wqy-microhei

@@ -2,15 +2,21 @@
 
 #include "app/IniFile.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 
 namespace qbr {
 namespace {
 
-std::optional<std::string>& DirectoryOverride() {
-    static std::optional<std::string> directory;
-    return directory;
+std::optional<ProgramPaths>& ChosenPaths() {
+    static std::optional<ProgramPaths> paths;
+    return paths;
+}
+
+std::string Environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
 }
 
 std::string RunningExecutablePath() {
@@ -27,18 +33,20 @@ std::string DirectoryOfPath(const std::string& path) {
 }
 
 std::string ExecutableDirectory() {
-    if (DirectoryOverride()) return *DirectoryOverride();
     static const std::string directory = DirectoryOfPath(RunningExecutablePath());
     return directory;
 }
 
-void SetExecutableDirectory(const std::string& directory) {
-    std::string text = directory;
-    if (!text.empty() && text.back() != '/') text += '/';
-    DirectoryOverride() = text;
+const ProgramPaths& CurrentProgramPaths() {
+    if (!ChosenPaths()) ChosenPaths() = ChooseProgramPaths(ExecutableDirectory(), Environment);
+    return *ChosenPaths();
 }
 
-std::string ConfigFilePath() { return ExecutableDirectory() + "config.ini"; }
+void SetProgramPaths(const ProgramPaths& paths) { ChosenPaths() = paths; }
+
+void SetExecutableDirectory(const std::string& directory) { SetProgramPaths(PortablePaths(directory)); }
+
+std::string ConfigFilePath() { return CurrentProgramPaths().configFile; }
 
 std::string ReadConfig(const std::string& section, const std::string& key) {
     return IniFile::Read(ConfigFilePath(), section, key);

@@ -1,21 +1,26 @@
 #pragma once
 
+#include "app/ProgramPaths.h"
+
 #include <string>
 
 namespace qbr {
 
-// The program's directory: where config.ini, the chip database, the pictures and
-// the manual lie. The text ends with '/'.
-// By default the directory of the running executable; front ends and tests may
-// point it elsewhere before anything is read.
+// The directory of the running executable, ending with '/'.
 std::string ExecutableDirectory();
+
+// The files of this run: portable or installed, chosen from the executable's
+// directory the first time they are asked for.
+const ProgramPaths& CurrentProgramPaths();
+void SetProgramPaths(const ProgramPaths& paths);
+// Runs portably from `directory` (tests use a temporary one).
 void SetExecutableDirectory(const std::string& directory);
 
 // The directory part of a path, cut behind its last '/' (which stays); empty when
 // the path has no '/'.
 std::string DirectoryOfPath(const std::string& path);
 
-// ExecutableDirectory() + "config.ini".
+// The config.ini of this run.
 std::string ConfigFilePath();
 
 // A key of config.ini; empty when the file, section or key is missing.

@@ -133,23 +133,36 @@ const MessageEntry kFixedTexts[] = {
     {124, "Elapsed time: ", "耗时: "},
 };
 
+// What a configured value is relative to.
+enum class Place { Text, LogDirectory, DataDirectory };
+
 struct ConfigRow {
     int key;
     const char* configKey;
-    bool isFile;  // the value names a file relative to the program's directory
+    Place place;
 };
 
 const ConfigRow kConfigRows[] = {
-    {kMsgCaption, "Caption", false},
-    {kMsgVersion, "Version", false},
-    {kMsgCompany, "Company", false},
-    {kMsgWebsite, "Website", false},
-    {kMsgLogFilePath, "LogFile", true},
-    {kMsgDatabaseFilePath, "DataBaseFile", true},
-    {kMsgManualFilePath, "ManualFile", true},
-    {kMsgAboutPicturePath, "AboutPictureFile", true},
-    {kMsgMainPicturePath, "MainPictureFile", true},
+    {kMsgCaption, "Caption", Place::Text},
+    {kMsgVersion, "Version", Place::Text},
+    {kMsgCompany, "Company", Place::Text},
+    {kMsgWebsite, "Website", Place::Text},
+    {kMsgLogFilePath, "LogFile", Place::LogDirectory},
+    {kMsgDatabaseFilePath, "DataBaseFile", Place::DataDirectory},
+    {kMsgManualFilePath, "ManualFile", Place::DataDirectory},
+    {kMsgAboutPicturePath, "AboutPictureFile", Place::DataDirectory},
+    {kMsgMainPicturePath, "MainPictureFile", Place::DataDirectory},
 };
+
+std::string Prefix(Place place) {
+    const ProgramPaths& paths = CurrentProgramPaths();
+    switch (place) {
+        case Place::LogDirectory: return paths.logDirectory;
+        case Place::DataDirectory: return paths.dataDirectory;
+        case Place::Text: break;
+    }
+    return {};
+}
 
 using Table = std::array<MessageEntry, kMessageCount>;
 
@@ -165,9 +178,8 @@ void BuildMessageTable() {
     for (const MessageEntry& entry : kFixedTexts) {
         table[entry.key] = entry;
     }
-    const std::string directory = ExecutableDirectory();
     for (const ConfigRow& row : kConfigRows) {
-        const std::string prefix = row.isFile ? directory : std::string();
+        const std::string prefix = Prefix(row.place);
         table[row.key] = {row.key, prefix + ReadConfig(kLanguageEnglish, row.configKey),
                           prefix + ReadConfig(kLanguageChinese, row.configKey)};
     }

@@ -1,0 +1,33 @@
+# Bash completion of qbr5150-cli.
+_qbr5150_cli() {
+    local cur prev words cword
+    _init_completion || return
+
+    local commands="chips chip detect read write verify erase auto version serial selftest update-firmware link"
+    local options="-c --chip --emulate --emulate-image --emulate-fault --lang --db --json -q --quiet --version --help"
+
+    case $prev in
+        --lang)
+            COMPREPLY=($(compgen -W "en zh" -- "$cur"))
+            return ;;
+        --db | --emulate-image | read | write | verify | auto | update-firmware)
+            _filedir
+            return ;;
+        -c | --chip | chip)
+            local names
+            names=$(qbr5150-cli chips 2>/dev/null | awk 'NF > 1 && !/!$/ {print $1}')
+            COMPREPLY=($(compgen -W "$names" -- "$cur"))
+            return ;;
+        --emulate-fault)
+            COMPREPLY=($(compgen -W "unplugged no-reply stray-replies reject busy-forever selftest-fail \
+                unplug@ replug@ short@ stall@ write-fail@ flip@" -- "$cur"))
+            return ;;
+    esac
+
+    if [[ $cur == -* ]]; then
+        COMPREPLY=($(compgen -W "$options" -- "$cur"))
+    else
+        COMPREPLY=($(compgen -W "$commands" -- "$cur"))
+    fi
+}
+complete -F _qbr5150_cli qbr5150-cli

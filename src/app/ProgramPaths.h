@@ -1,0 +1,36 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace qbr {
+
+// Where the program reads and writes its files. Directory texts end with '/'.
+//
+// Portable: a config.ini lies beside the executable, and everything (settings,
+// chip database, pictures, manual, log) lives in the executable's directory.
+// Installed: there is none; settings are the user's own
+// $XDG_CONFIG_HOME/qbr5150/config.ini (made from the packaged default on first
+// run), the data files come from the installation's share/qbr5150/, and the log
+// goes to $XDG_STATE_HOME/qbr5150/.
+struct ProgramPaths {
+    std::string configFile;
+    std::string dataDirectory;
+    std::string logDirectory;
+    bool installed = false;
+};
+
+ProgramPaths PortablePaths(const std::string& directory);
+
+// The installed layout for an executable in `executableDirectory` (normally
+// PREFIX/bin/); `environment` looks up a variable (empty when unset).
+ProgramPaths InstalledPaths(const std::string& executableDirectory,
+                            const std::function<std::string(const char*)>& environment);
+
+// Chooses the layout for this run from the executable's directory and prepares
+// the installed one: the user's config.ini is copied from the packaged default
+// when missing, and the directories of both are created.
+ProgramPaths ChooseProgramPaths(const std::string& executableDirectory,
+                                const std::function<std::string(const char*)>& environment);
+
+}  // namespace qbr
