@@ -13,9 +13,10 @@
 
 namespace qbr {
 
-ProgrammerCore::StartResult ProgrammerCore::Start() {
+ProgrammerCore::StartResult ProgrammerCore::Start(const std::string& databasePath) {
+    const std::string path = databasePath.empty() ? MessageText(kMsgDatabaseFilePath) : databasePath;
     // An empty database selects no chip, so it fails like a damaged one.
-    if (!database.Load(MessageText(kMsgDatabaseFilePath)) || database.RecordCount() == 0) {
+    if (!database.Load(path) || database.RecordCount() == 0) {
         MessageBox(MessageText(kMsgDatabaseError));
         return StartResult::DatabaseError;
     }

@@ -22,9 +22,10 @@ public:
 
     explicit ProgrammerCore(OperationHost& host) : host_(host) {}
 
-    // Loads the chip database, allocates the buffer and selects the default chip.
-    // On failure the user has been told, and the buffer and chip commands must not run.
-    StartResult Start();
+    // Loads the chip database (the configured file, or `databasePath` when given),
+    // allocates the buffer and selects the default chip. On failure the user has
+    // been told, and the buffer and chip commands must not run.
+    StartResult Start(const std::string& databasePath = {});
     bool IsReady() const { return ready_; }
 
     // Takes the link to the programmer and opens it once; without a programmer the
@@ -101,6 +102,9 @@ public:
     bool progressInError = false;
     // Set by a command that talks to the programmer for as long as it runs.
     bool commandRunning = false;
+    // Whether a chip that becomes the selected one is stored as the chip for the
+    // next start (the window does; a scripted run leaves the settings alone).
+    bool rememberSelectedChip = true;
     // Set while Update Firmware runs, from its start text to every way out.
     bool firmwareUpdateActive = false;
     uint32_t operationStartTick = 0;

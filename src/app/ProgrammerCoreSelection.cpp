@@ -75,7 +75,7 @@ void ProgrammerCore::SettleOnChip(const std::string& nameText) {
     host_.BindHexView();
     ShowChipInfo(selectedChip);
     host_.EnableCommand(kCmdEraseChip, selectedChip.chipType == kSpiFlash);
-    SaveDefaultChipName(selectedChip.chipName);
+    if (rememberSelectedChip) SaveDefaultChipName(selectedChip.chipName);
     ShowInfo(selectedChip.chipName);
     host_.FocusHexView();
 }
