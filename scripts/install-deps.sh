@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config dpkg-dev file
-  qt6-base-dev libusb-1.0-0-dev libcli11-dev
+  qt6-base-dev libusb-1.0-0-dev libcli11-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev
   fonts-wqy-microhei
 )

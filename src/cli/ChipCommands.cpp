@@ -64,15 +64,15 @@ int ListChips(const ChipDatabase& database, const std::string& pattern, std::ost
     }
     PrintAligned(rows, out);
     out << MessageText(kMsgFoundPrefix) << found.size() << MessageText(kMsgFoundSuffix) << '\n';
-    return found.empty() ? kExitNotFound : kExitOk;
+    return found.empty() ? kExitFailed : kExitOk;
 }
 
 int ShowChip(const ChipDatabase& database, const std::string& name, std::ostream& out) {
     std::optional<ChipRecord> chip = database.FindByName(name);
     if (!chip) chip = database.FindByName(UpperCaseLetters(name));
     if (!chip) {
-        std::cerr << "no chip named \"" << name << "\"\n";
-        return kExitNotFound;
+        std::cerr << "No chip named \"" << name << "\" in the database.\n";
+        return kExitUsage;
     }
     out << "chipType: " << chip->chipType << " (" << ChipTypeName(chip->chipType) << ")\n"
         << "chipName: " << chip->chipName << '\n'

@@ -1,27 +1,23 @@
 #pragma once
 
 #include "chipdb/ChipDatabase.h"
+#include "cli/ExitCodes.h"
 
 #include <ostream>
 #include <string>
 
 namespace qbr {
 
-// Exit codes of the command-line tool.
-inline constexpr int kExitOk = 0;
-inline constexpr int kExitNotFound = 1;  // also: the database could not be loaded
-inline constexpr int kExitUsage = 2;
-
 // The letters a-z of `text` as capitals, everything else unchanged, as the search
 // dialog treats a typed pattern.
 std::string UpperCaseLetters(std::string text);
 
 // `chips [PATTERN]`: one aligned row per matching chip (name, capacity, maker, type)
-// and the count line. kExitNotFound when nothing matches.
+// and the count line. kExitFailed when nothing matches.
 int ListChips(const ChipDatabase& database, const std::string& pattern, std::ostream& out);
 
 // `chip NAME`: every field of the record and its capacity text. The name is looked
-// up as given, then with its letters in capitals. kExitNotFound for an unknown name.
+// up as given, then with its letters in capitals. kExitUsage for an unknown name.
 int ShowChip(const ChipDatabase& database, const std::string& name, std::ostream& out);
 
 }  // namespace qbr

@@ -1,57 +1,82 @@
 // qbr5150-cli: the programmer's functions on the command line.
 
-#include "app/Language.h"
-#include "app/MessageTable.h"
-#include "chipdb/ChipDatabase.h"
-#include "cli/ChipCommands.h"
-#include "cli/LinkCommands.h"
+#include "cli/CliOptions.h"
+#include "cli/CliSession.h"
+#include "cli/ExitCodes.h"
 
 #include <CLI/CLI.hpp>
 
 #include <iostream>
-#include <optional>
-#include <string>
+#include <unistd.h>
+
+namespace {
+
+// Commands and what their one argument is.
+struct CommandSpec {
+    const char* name;
+    const char* help;
+    const char* argument;  // null: none; otherwise its name
+    bool required;
+};
+
+const CommandSpec kCommands[] = {
+    {"chips", "search the database (no pattern: every chip)", "PATTERN", false},
+    {"chip", "one chip's record and capacity", "NAME", true},
+    {"detect", "read the chip's ID bytes and select the chip that has them", nullptr, false},
+    {"read", "read the whole chip into FILE (raw binary; - for standard output)", "FILE", true},
+    {"write", "write FILE to the chip (Intel HEX for names ending in hex/HEX, else raw; - for standard input)",
+     "FILE", true},
+    {"verify", "compare the chip with FILE", "FILE", true},
+    {"erase", "erase the chip (SPI flash only)", nullptr, false},
+    {"auto", "erase (SPI flash), write and verify FILE", "FILE", true},
+    {"version", "the programmer's firmware version", nullptr, false},
+    {"serial", "the programmer's serial number", nullptr, false},
+    {"selftest", "the programmer's self test", nullptr, false},
+    {"update-firmware", "update the programmer's firmware from a .qbr file", "FILE", true},
+    {"link", "whether the programmer answers", nullptr, false},
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{"qbr5150 serial memory programmer"};
-    std::string language;
-    std::string databasePath;
-    app.add_option("--lang", language, "language of the texts")->check(CLI::IsMember({"en", "zh"}));
-    app.add_option("--db", databasePath, "chip database file instead of the configured one");
-    std::string emulatedChip;
-    CLI::Option* emulate =
-        app.add_option("--emulate", emulatedChip, "use the emulated programmer with CHIP in its socket")
-            ->expected(0, 1);
-    app.require_subcommand(1);
+    CLI::App app{"qbr5150-cli: control of the QBR5150 USB serial memory programmer"};
+    app.set_version_flag("--version", "qbr5150-cli 0.1.0");
+    app.require_subcommand(1, 1);
 
-    std::string pattern;
-    CLI::App* chips = app.add_subcommand("chips", "list the chips whose names match a wildcard pattern");
-    chips->add_option("pattern", pattern, "pattern with '*' wildcards; all chips when left out");
-    std::string name;
-    CLI::App* chip = app.add_subcommand("chip", "show one chip's record");
-    chip->add_option("name", name, "chip name")->required();
-    CLI::App* link = app.add_subcommand("link", "check that the programmer answers");
+    qbr::CliOptions options;
+    app.add_option("-c,--chip", options.chip, "chip to work on (database name); default: the configured chip");
+    CLI::Option* emulate = app.add_option("--emulate", options.emulatedChip.emplace(),
+                                          "use the emulated programmer with CHIP in its socket")
+                               ->expected(0, 1);
+    app.add_option("--emulate-image", options.emulatorImage,
+                   "contents of the emulated chip: loaded at start, saved back at exit");
+    app.add_option("--emulate-fault", options.emulatorFault,
+                   "a fault of the emulated programmer, e.g. unplugged, no-reply, stall@8192, flip@4096");
+    app.add_option("--lang", options.language, "language of the texts")->check(CLI::IsMember({"en", "zh"}));
+    app.add_option("--db", options.database, "chip database file");
+    app.add_flag("--json", options.json, "one JSON object with the result on standard output");
+    app.add_flag("-q,--quiet", options.quiet, "no progress display");
+
+    for (const auto& spec : kCommands) {
+        CLI::App* command = app.add_subcommand(spec.name, spec.help);
+        if (spec.argument) {
+            CLI::Option* argument = command->add_option(spec.argument, options.argument, spec.argument);
+            if (spec.required) argument->required();
+        }
+        command->callback([&options, name = spec.name] { options.command = name; });
+    }
 
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         return app.exit(e) == 0 ? qbr::kExitOk : qbr::kExitUsage;
     }
+    if (emulate->count() == 0) options.emulatedChip.reset();
+    if (options.json && options.command == "read" && options.argument == "-") {
+        std::cerr << "--json and reading to standard output can't share standard output.\n";
+        return qbr::kExitUsage;
+    }
 
-    qbr::LoadLanguageSetting();
-    qbr::BuildMessageTable();
-    if (!language.empty()) {
-        qbr::SetLanguageForSession(language == "zh" ? qbr::kLanguageChinese : qbr::kLanguageEnglish);
-    }
-    qbr::ChipDatabase database;
-    if (!database.Load(databasePath.empty() ? qbr::MessageText(qbr::kMsgDatabaseFilePath) : databasePath)) {
-        std::cerr << qbr::MessageText(qbr::kMsgDatabaseError) << '\n';
-        return qbr::kExitNotFound;
-    }
-    if (chips->parsed()) return qbr::ListChips(database, pattern, std::cout);
-    if (link->parsed()) {
-        return qbr::CheckLink(database, emulate->count() > 0 ? std::optional(emulatedChip) : std::nullopt,
-                              std::cout);
-    }
-    return qbr::ShowChip(database, name, std::cout);
+    qbr::CliSession session(options, std::cout, std::cerr, isatty(STDERR_FILENO) != 0);
+    return session.Run();
 }

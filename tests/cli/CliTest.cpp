@@ -1,30 +1,14 @@
+#include "cli/CliRunner.h"
+
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <algorithm>
-#include <cstdio>
 #include <string>
 
 namespace {
 
-struct CliResult {
-    int exitCode;
-    std::string out;
-};
-
-// Runs the command-line tool and collects its standard output; the database is the
-// shipped one unless the arguments name another.
-CliResult RunCli(const std::string& arguments) {
-    std::string database = arguments.find("--db") == std::string::npos ? "--db " QBR_RUNTIME_DIR "/chips.dat " : "";
-    FILE* pipe = popen((QBR_RUNTIME_DIR "/qbr5150-cli " + database + arguments + " 2>/dev/null").c_str(), "r");
-    if (!pipe) return {-1, ""};
-    std::string out;
-    char buffer[4096];
-    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-    int status = pclose(pipe);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
-}
+using qbr::test::CliResult;
+using qbr::test::RunCli;
 
 size_t LineCount(const std::string& text) { return std::count(text.begin(), text.end(), '\n'); }
 
@@ -52,14 +36,17 @@ TEST(CliChip, ShowsOneRecordOrFails) {
               std::string::npos);
     EXPECT_NE(run.out.find("manufacturerId: 1C\ndeviceId: 14\n"), std::string::npos);
     EXPECT_NE(run.out.find("1MB"), std::string::npos);
-    EXPECT_EQ(RunCli("--lang en chip NOSUCHCHIP").exitCode, 1);
+    EXPECT_EQ(RunCli("--lang en chip NOSUCHCHIP").exitCode, 2);
 }
 
 TEST(CliUsage, BadOptionsAndAMissingDatabase) {
     EXPECT_EQ(RunCli("--bogus chips").exitCode, 2);
     EXPECT_EQ(RunCli("--lang fr chips").exitCode, 2);
     EXPECT_EQ(RunCli("chip").exitCode, 2);
-    EXPECT_EQ(RunCli("--lang en --db /nonexistent/chips.dat chips").exitCode, 1);
+    EXPECT_EQ(RunCli("--lang en --db /nonexistent/chips.dat chips").exitCode, 4);
+    EXPECT_EQ(RunCli("frobnicate").exitCode, 2);
+    EXPECT_EQ(RunCli("--emulate -c NOSUCHCHIP read x.bin").exitCode, 2);
+    EXPECT_EQ(RunCli("--emulate --emulate-fault bogus link").exitCode, 2);
 }
 
 }  // namespace

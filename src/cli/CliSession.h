@@ -1,0 +1,56 @@
+#pragma once
+
+#include "app/ProgrammerCore.h"
+#include "cli/CliOptions.h"
+#include "cli/ConsoleHost.h"
+
+#include <iosfwd>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <string>
+
+namespace qbr {
+
+class EmulatedProgrammer;
+
+// One run of the command-line tool: starts the core as the window does, connects
+// the programmer (real or emulated), runs one command through the same handlers
+// as the window and turns what they reported into an exit code. Texts go to the
+// error stream; results (and the JSON report) to the output stream.
+class CliSession {
+public:
+    CliSession(const CliOptions& options, std::ostream& out, std::ostream& err, bool terminal);
+    ~CliSession();
+
+    int Run();
+
+private:
+    int RunDatabaseCommand();
+    int RunProgrammerCommand();
+    bool SelectChip();
+    bool ConnectProgrammer();
+    int Dispatch();
+    int Detect();
+    int ReadChip();
+    int WithImage(void (*command)(ProgrammerCore&));
+    int Erase();
+    int Maintenance(void (*command)(ProgrammerCore&));
+    int UpdateFirmware();
+    int Link();
+    bool LoadInput(const std::string& path);
+    bool LoadStandardInput();
+    void DescribeMismatch();
+    int Outcome(bool ok) const;
+    bool Said(int messageId) const;
+
+    const CliOptions& options_;
+    std::ostream& out_;
+    std::ostream& err_;
+    ConsoleHost host_;
+    // Declared before the core, whose link uses it.
+    std::unique_ptr<EmulatedProgrammer> emulator_;
+    ProgrammerCore core_;
+    nlohmann::json report_;
+};
+
+}  // namespace qbr

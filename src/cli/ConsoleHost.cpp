@@ -1,0 +1,51 @@
+#include "cli/ConsoleHost.h"
+
+#include <cstdio>
+
+namespace qbr {
+std::string ConsoleHost::WithNewlines(const std::string& text) {
+    std::string lines;
+    lines.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) lines += text[i];
+    }
+    return lines;
+}
+
+bool ConsoleHost::MessageBox(const std::string& text, BoxButtons) {
+    lastBox_ = text;
+    Say(text);
+    return true;
+}
+
+void ConsoleHost::Say(const std::string& text) {
+    if (muted_) return;
+    texts_.push_back(text);
+    if (text == lastSaid_) return;
+    lastSaid_ = text;
+    EndProgressLine();
+    err_ << WithNewlines(text) << '\n' << std::flush;
+}
+
+void ConsoleHost::EndProgressLine() {
+    if (!progressLineOpen_) return;
+    err_ << '\n';
+    progressLineOpen_ = false;
+}
+
+void ConsoleHost::SetProgressDisplay(int position, const std::string& label, bool barInError) {
+    if (!drawProgress_ || muted_ || barInError || position == lastPosition_) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (position == 0 || lastPosition_ < 0 || position < lastPosition_) progressStart_ = now;
+    lastPosition_ = position;
+    const double seconds = std::chrono::duration<double>(now - progressStart_).count();
+    const double kilobytes = transferSize_ / 1024.0 * position / 100.0;
+    const int filled = position / 4;
+    char line[96];
+    std::snprintf(line, sizeof line, "\r[%-25s] %5s %8.0f KB/s", std::string(filled, '#').c_str(), label.c_str(),
+                  seconds > 0 ? kilobytes / seconds : 0.0);
+    err_ << line << std::flush;
+    progressLineOpen_ = true;
+}
+
+}  // namespace qbr

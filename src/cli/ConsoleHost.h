@@ -1,0 +1,72 @@
+#pragma once
+
+#include "app/OperationHost.h"
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace qbr {
+
+// The command-line tool's front end for the core: every status-line and message
+// box text goes to the error stream, one per line (line breaks inside a text as
+// newlines, a text repeated right after itself once), and the progress of a
+// transfer is drawn as a bar with its rate when the stream is a terminal. Boxes
+// are answered with OK; the window's other dialogs don't exist here.
+class ConsoleHost : public OperationHost {
+public:
+    ConsoleHost(std::ostream& err, bool drawProgress) : err_(err), drawProgress_(drawProgress) {}
+
+    // While muted nothing is printed (start-up texts of the core).
+    void SetMuted(bool muted) { muted_ = muted; }
+    // Size of the transfers the progress bar stands for, for the rate.
+    void SetTransferSize(uint32_t bytes) { transferSize_ = bytes; }
+    void SetFirmwareFile(std::string path) { firmwareFile_ = std::move(path); }
+    // Every text shown so far, in order.
+    const std::vector<std::string>& Texts() const { return texts_; }
+    // The text with its "\r\n" line breaks as plain newlines.
+    static std::string WithNewlines(const std::string& text);
+    // The last message box text.
+    const std::string& LastBox() const { return lastBox_; }
+
+    void SetStatusText(const std::string& text) override { Say(text); }
+    void SetErrorColour(bool) override {}
+    void SetProgressDisplay(int position, const std::string& label, bool barInError) override;
+    void SetCapacityText(const std::string&) override {}
+    void EnableCommand(int, bool) override {}
+    void ShowSelectors(const SelectorLists&) override {}
+    void BindHexView() override {}
+    void RefreshHexView() override {}
+    void GoToAddress(uint32_t) override {}
+    void FocusHexView() override {}
+    void SetCaption(const std::string&) override {}
+    std::optional<std::string> AskOpenFile() override { return std::nullopt; }
+    std::optional<std::string> AskSaveFile() override { return std::nullopt; }
+    std::optional<FillRequest> AskBufferFill() override { return std::nullopt; }
+    std::optional<LocateRequest> AskAddressLocation() override { return std::nullopt; }
+    std::optional<std::string> AskFirmwareFile() override { return firmwareFile_; }
+    std::optional<std::string> AskChipSearch() override { return std::nullopt; }
+    void PumpOneMessage() override {}
+    bool MessageBox(const std::string& text, BoxButtons buttons) override;
+
+private:
+    void Say(const std::string& text);
+    void EndProgressLine();
+
+    std::ostream& err_;
+    const bool drawProgress_;
+    bool muted_ = false;
+    uint32_t transferSize_ = 0;
+    std::optional<std::string> firmwareFile_;
+    std::vector<std::string> texts_;
+    std::string lastBox_;
+    std::string lastSaid_;
+    bool progressLineOpen_ = false;
+    int lastPosition_ = -1;
+    std::chrono::steady_clock::time_point progressStart_;
+};
+
+}  // namespace qbr
