@@ -4,6 +4,7 @@
 #include "app/DefaultChip.h"
 #include "app/LogFile.h"
 #include "app/MessageTable.h"
+#include "app/PermissionText.h"
 
 #include "app/TickCount.h"
 
@@ -33,11 +34,16 @@ ProgrammerCore::StartResult ProgrammerCore::Start(const std::string& databasePat
 void ProgrammerCore::ConnectLink(std::unique_ptr<UsbLink> link) {
     link_ = std::move(link);
     link_->SetAlertHandler([this](const std::string& text) { Alert(text); });
-    if (!OpenLink()) {
-        ShowError(MessageText(kMsgNoProgrammer));
-        MessageBox(MessageText(kMsgNoProgrammer));
-    }
+    if (!OpenLink()) ReportNoProgrammer();
     protocol.AttachLink(*link_);
+}
+
+// A refused access gets its own status text, so the log keeps the command that
+// fixes it; the box adds it to the usual "No programmer" text.
+void ProgrammerCore::ReportNoProgrammer() {
+    const bool denied = LinkProblem() == UsbLink::OpenProblem::AccessDenied;
+    ShowError(denied ? PermissionDeniedText() : MessageText(kMsgNoProgrammer));
+    MessageBox(NoProgrammerText(denied));
 }
 
 bool ProgrammerCore::OpenLink() {

@@ -33,6 +33,13 @@ public:
     void ConnectLink(std::unique_ptr<UsbLink> link);
     // Opens the link if it isn't open; false without a link or a programmer.
     bool OpenLink();
+    // Why the last OpenLink failed; NotFound without a link.
+    UsbLink::OpenProblem LinkProblem() const {
+        return link_ ? link_->LastOpenProblem() : UsbLink::OpenProblem::NotFound;
+    }
+    // Tells the user (status line, log and box) that the programmer can't be
+    // reached after a failed OpenLink, with the way out when access was refused.
+    void ReportNoProgrammer();
 
     // Reporting: log entries, the status line and the progress display.
     void LogText(const std::string& text);

@@ -23,8 +23,9 @@ public:
     // stable order.
     virtual std::vector<std::string> ListInterfaces(std::string_view interfaceClass) = 0;
     // Opens a device path, or one of its pipes (device path, kPipeSeparator, pipe
-    // name). Null when it can't be opened.
-    virtual std::shared_ptr<PipeHandle> Open(const std::string& path) = 0;
+    // name). Null when it can't be opened; `accessDenied` is then set when the
+    // reason is that this user may not open it, and cleared otherwise.
+    virtual std::shared_ptr<PipeHandle> Open(const std::string& path, bool& accessDenied) = 0;
 };
 
 }  // namespace qbr

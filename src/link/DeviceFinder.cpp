@@ -47,6 +47,7 @@ uint16_t DeviceFinder::GetPid(int index) {
 }
 
 std::shared_ptr<PipeHandle> DeviceFinder::OpenDevice(int index) {
+    accessDenied_ = false;
     devicePath_ = DevicePathOf(index);
     if (devicePath_.size() >= kPathCapacity) {
         devicePath_.clear();
@@ -56,17 +57,25 @@ std::shared_ptr<PipeHandle> DeviceFinder::OpenDevice(int index) {
 }
 
 std::shared_ptr<PipeHandle> DeviceFinder::OpenPipe(const char* name) {
+    accessDenied_ = false;
     if (devicePath_.empty()) {
         return nullptr;
     }
     if (name == nullptr) {
-        return enumerator_.Open(devicePath_);
+        return OpenPath(devicePath_);
     }
     const std::string path = devicePath_ + DeviceEnumerator::kPipeSeparator + name;
     if (path.size() >= kPathCapacity) {
         return nullptr;
     }
-    return enumerator_.Open(path);
+    return OpenPath(path);
+}
+
+std::shared_ptr<PipeHandle> DeviceFinder::OpenPath(const std::string& path) {
+    bool denied = false;
+    std::shared_ptr<PipeHandle> handle = enumerator_.Open(path, denied);
+    accessDenied_ = !handle && denied;
+    return handle;
 }
 
 std::string DeviceFinder::DevicePathOf(int index) {

@@ -7,7 +7,8 @@ namespace qbr {
 // The library path's view of USB: devices by index, an open handle per device,
 // and blocking bulk reads and writes on the programmer's two pipes. Every result
 // code is 0 for success. Implemented over libusb for real hardware and by the
-// emulated programmer.
+// emulated programmer. OpenDevice has one more result, kAccessDenied, for a device
+// that is there but that this user may not open.
 //
 // The time-out travels with each read and write rather than being a shared
 // setting, so a read and a write running at the same time on two threads never
@@ -21,6 +22,9 @@ public:
     static constexpr int kProductId = 4;
     // Size of the text GetDeviceId writes, terminator included.
     static constexpr int kIdTextSize = 12;
+    // Result of OpenDevice when the system refuses this user access to the device;
+    // any other non-zero result is a failure without a known reason.
+    static constexpr int kAccessDenied = 2;
 
     virtual ~UsbDeviceLibrary() = default;
 

@@ -35,6 +35,11 @@ public:
     static constexpr const char* kReadPipeName = "PIPE00";
     static constexpr uint32_t kChunkSize = 4096;
 
+    // Why the last Open returned false. NotFound covers every failure other than a
+    // refused access: no programmer on the bus, a failing library, an open that
+    // failed for no known reason.
+    enum class OpenProblem { None, NotFound, AccessDenied };
+
     // Library path over a library the caller keeps alive.
     explicit UsbLink(UsbDeviceLibrary& library, LinkTimings timings = {});
     explicit UsbLink(std::unique_ptr<UsbDeviceLibrary> library, LinkTimings timings = {});
@@ -54,6 +59,10 @@ public:
     // needed, also while it is open already. True when the device is open (on the
     // direct path the pipes may still have failed, after an alert each).
     bool Open();
+    // AccessDenied when the last Open found the programmer but the system refused
+    // this user access to it (the device rule is missing); None after a successful
+    // Open and before the first.
+    OpenProblem LastOpenProblem() const { return lastOpenProblem_; }
 
     // Starts a read of at most `length` bytes into `buffer` on a worker; false when
     // there is no read pipe. `counter` is cleared and then raised by each chunk once
@@ -71,10 +80,10 @@ public:
     void AbortRead();
 
 private:
-    bool OpenThroughLibrary();
+    bool OpenThroughLibrary(OpenProblem& problem);
     std::optional<uint16_t> FindProgrammerIndex(uint32_t count, bool& queryFailed);
     void CloseLibraryDevice();
-    bool OpenDirect();
+    bool OpenDirect(OpenProblem& problem);
     std::optional<int> FindDirectInterface();
     std::shared_ptr<PipeHandle> OpenPipeOrAlert(const char* name, const char* format);
     void ReleaseHandles();
@@ -95,6 +104,7 @@ private:
     std::optional<DeviceFinder> finder_;
     const bool useLibraryPath_;
     AlertHandler alert_;
+    OpenProblem lastOpenProblem_ = OpenProblem::None;
 
     // The three handles; a null handle is the invalid one. On the library path all
     // three are the one device handle, closed when the last user lets go of it.

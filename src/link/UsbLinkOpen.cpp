@@ -30,14 +30,17 @@ uint32_t ParseIdText(const char (&text)[UsbDeviceLibrary::kIdTextSize]) {
 }  // namespace
 
 bool UsbLink::Open() {
-    return useLibraryPath_ ? OpenThroughLibrary() : OpenDirect();
+    OpenProblem problem = OpenProblem::NotFound;
+    const bool open = useLibraryPath_ ? OpenThroughLibrary(problem) : OpenDirect(problem);
+    lastOpenProblem_ = open ? OpenProblem::None : problem;
+    return open;
 }
 
 // The programmer's device handle is kept open from one pass to the next. It is
 // closed when a pass no longer finds the programmer, and reopened after a failed
 // transfer, so a programmer that was unplugged and plugged back in is taken up
 // again with a fresh handle.
-bool UsbLink::OpenThroughLibrary() {
+bool UsbLink::OpenThroughLibrary(OpenProblem& problem) {
     uint32_t count = 0;
     if (library_->CountDevices(count) != 0) {
         CloseLibraryDevice();
@@ -59,7 +62,11 @@ bool UsbLink::OpenThroughLibrary() {
         return true;
     }
     UsbDeviceLibrary::Handle handle = UsbDeviceLibrary::kInvalidHandle;
-    if (library_->OpenDevice(*index, handle) != 0) {
+    const int result = library_->OpenDevice(*index, handle);
+    if (result != 0) {
+        if (result == UsbDeviceLibrary::kAccessDenied) {
+            problem = OpenProblem::AccessDenied;
+        }
         CloseLibraryDevice();
         return false;
     }
@@ -100,7 +107,7 @@ void UsbLink::ReleaseHandles() {
 
 // Every pass opens the device and its pipes anew; the handles of the previous pass
 // live on only as long as a transfer still uses them.
-bool UsbLink::OpenDirect() {
+bool UsbLink::OpenDirect(OpenProblem& problem) {
     const std::optional<int> index = FindDirectInterface();
     if (!index) {
         ReleaseHandles();
@@ -109,6 +116,9 @@ bool UsbLink::OpenDirect() {
     finder_->SetInterfaceGuid(kInterfaceClass);
     std::shared_ptr<PipeHandle> device = finder_->OpenDevice(*index);
     if (!device) {
+        if (finder_->AccessDenied()) {
+            problem = OpenProblem::AccessDenied;
+        }
         ReleaseHandles();
         return false;
     }

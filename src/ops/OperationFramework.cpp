@@ -35,7 +35,7 @@ void ReportFailure(ProgrammerCore& core, MessageId id) {
 
 bool LinkReady(ProgrammerCore& core) {
     if (core.OpenLink()) return true;
-    ReportFailure(core, kMsgNoProgrammer);
+    core.ReportNoProgrammer();
     return false;
 }
 

@@ -7,17 +7,20 @@
 namespace qbr::test {
 
 // A fixed list of device paths; opening records the path and fails for the paths
-// in `failing`. The pipes it gives move no data.
+// in `failing`, and with refused access for those in `denied`. The pipes it gives
+// move no data.
 class FakeEnumerator : public DeviceEnumerator {
 public:
     std::vector<std::string> paths;
     std::set<std::string> failing;
+    std::set<std::string> denied;
     std::vector<std::string> opened;
 
     std::vector<std::string> ListInterfaces(std::string_view) override { return paths; }
-    std::shared_ptr<PipeHandle> Open(const std::string& path) override {
+    std::shared_ptr<PipeHandle> Open(const std::string& path, bool& accessDenied) override {
         opened.push_back(path);
-        return failing.contains(path) ? nullptr : std::make_shared<IdlePipe>();
+        accessDenied = denied.contains(path);
+        return failing.contains(path) || accessDenied ? nullptr : std::make_shared<IdlePipe>();
     }
 
 private:

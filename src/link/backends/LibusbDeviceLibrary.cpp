@@ -67,8 +67,13 @@ int LibusbDeviceLibrary::GetDeviceId(uint16_t index, char (&text)[kIdTextSize], 
 int LibusbDeviceLibrary::OpenDevice(uint16_t index, Handle& handle) {
     libusb_device* device = DeviceAt(index);
     Opened opened;
-    if (device == nullptr || !FindBulkInterface(device, opened) || libusb_open(device, &opened.device) != 0) {
+    if (device == nullptr || !FindBulkInterface(device, opened)) {
         return kFailed;
+    }
+    const int result = libusb_open(device, &opened.device);
+    if (result != 0) {
+        // The device node's permissions keep this user out: the device rule is missing.
+        return result == LIBUSB_ERROR_ACCESS ? kAccessDenied : kFailed;
     }
     libusb_set_auto_detach_kernel_driver(opened.device, 1);
     if (libusb_claim_interface(opened.device, opened.interfaceNumber) != 0) {

@@ -1,5 +1,6 @@
 #include "link/backends/UsbfsDevice.h"
 
+#include <cerrno>
 #include <fcntl.h>
 #include <linux/usbdevice_fs.h>
 #include <sys/ioctl.h>
@@ -7,8 +8,10 @@
 
 namespace qbr {
 
-std::shared_ptr<UsbfsDevice> UsbfsDevice::Open(const std::string& deviceNode, int interfaceNumber) {
+std::shared_ptr<UsbfsDevice> UsbfsDevice::Open(const std::string& deviceNode, int interfaceNumber,
+                                                bool& accessDenied) {
     const int fd = ::open(deviceNode.c_str(), O_RDWR | O_CLOEXEC);
+    accessDenied = fd < 0 && (errno == EACCES || errno == EPERM);
     if (fd < 0) {
         return nullptr;
     }

@@ -12,8 +12,10 @@ namespace qbr {
 class UsbfsDevice {
 public:
     // Opens the device node and claims `interfaceNumber`, detaching a kernel driver
-    // bound to it. Null on failure.
-    static std::shared_ptr<UsbfsDevice> Open(const std::string& deviceNode, int interfaceNumber);
+    // bound to it. Null on failure; `accessDenied` then tells whether the node's
+    // permissions kept this user out.
+    static std::shared_ptr<UsbfsDevice> Open(const std::string& deviceNode, int interfaceNumber,
+                                             bool& accessDenied);
     ~UsbfsDevice();
     UsbfsDevice(const UsbfsDevice&) = delete;
     UsbfsDevice& operator=(const UsbfsDevice&) = delete;

@@ -55,7 +55,8 @@ std::vector<std::string> UsbfsEnumerator::ListInterfaces(std::string_view) {
     return paths;
 }
 
-std::shared_ptr<PipeHandle> UsbfsEnumerator::Open(const std::string& path) {
+std::shared_ptr<PipeHandle> UsbfsEnumerator::Open(const std::string& path, bool& accessDenied) {
+    accessDenied = false;
     const size_t separator = path.rfind(kPipeSeparator);
     const std::string devicePath = path.substr(0, separator);
     const std::string pipeName = separator == std::string::npos ? "" : path.substr(separator + 1);
@@ -66,7 +67,7 @@ std::shared_ptr<PipeHandle> UsbfsEnumerator::Open(const std::string& path) {
     if (!bulk || (!pipeName.empty() && pipeName != kReadPipeName && pipeName != kWritePipeName)) {
         return nullptr;
     }
-    std::shared_ptr<UsbfsDevice> device = OpenShared(interfaceName, bulk->number);
+    std::shared_ptr<UsbfsDevice> device = OpenShared(interfaceName, bulk->number, accessDenied);
     if (!device) {
         return nullptr;
     }
@@ -95,7 +96,8 @@ std::optional<UsbfsEnumerator::BulkInterface> UsbfsEnumerator::ReadBulkInterface
     return bulk;
 }
 
-std::shared_ptr<UsbfsDevice> UsbfsEnumerator::OpenShared(const std::string& interfaceName, int interfaceNumber) {
+std::shared_ptr<UsbfsDevice> UsbfsEnumerator::OpenShared(const std::string& interfaceName, int interfaceNumber,
+                                                         bool& accessDenied) {
     const fs::path sysfsDevice = sysfsDevices_ / DeviceOf(interfaceName);
     char node[32];
     std::snprintf(node, sizeof node, "%03d/%03d", std::atoi(Attribute(sysfsDevice / "busnum").c_str()),
@@ -105,7 +107,7 @@ std::shared_ptr<UsbfsDevice> UsbfsEnumerator::OpenShared(const std::string& inte
     const std::string key = nodePath + '#' + std::to_string(interfaceNumber);
     std::shared_ptr<UsbfsDevice> device = openDevices_[key].lock();
     if (!device) {
-        device = UsbfsDevice::Open(nodePath, interfaceNumber);
+        device = UsbfsDevice::Open(nodePath, interfaceNumber, accessDenied);
         openDevices_[key] = device;
     }
     return device;

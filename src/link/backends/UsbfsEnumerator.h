@@ -31,7 +31,7 @@ public:
         : sysfsDevices_(std::move(sysfsDevices)), deviceNodes_(std::move(deviceNodes)) {}
 
     std::vector<std::string> ListInterfaces(std::string_view interfaceClass) override;
-    std::shared_ptr<PipeHandle> Open(const std::string& path) override;
+    std::shared_ptr<PipeHandle> Open(const std::string& path, bool& accessDenied) override;
 
 private:
     struct BulkInterface {
@@ -41,7 +41,8 @@ private:
     };
 
     std::optional<BulkInterface> ReadBulkInterface(const std::string& interfaceName) const;
-    std::shared_ptr<UsbfsDevice> OpenShared(const std::string& interfaceName, int interfaceNumber);
+    std::shared_ptr<UsbfsDevice> OpenShared(const std::string& interfaceName, int interfaceNumber,
+                                            bool& accessDenied);
 
     std::filesystem::path sysfsDevices_;
     std::filesystem::path deviceNodes_;
