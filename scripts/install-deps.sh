@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config dpkg-dev file
   qt6-base-dev libusb-1.0-0-dev libcli11-dev nlohmann-json3-dev
-  libgtest-dev libgmock-dev
+  libgtest-dev libgmock-dev umockdev libumockdev-dev
   fonts-wqy-microhei
 )
 
