@@ -8,11 +8,15 @@
 #include "gui/AboutDlg.h"
 #include "gui/AddressLocateDlg.h"
 #include "gui/BufferFillDlg.h"
+#include "gui/ChipSearchDlg.h"
 #include "gui/HexView.h"
 #include "gui/MenuTexts.h"
 #include "gui/Pictures.h"
 #include "gui/ToolbarIcons.h"
 #include "link/HardwareLink.h"
+#include "ops/ChipCommands.h"
+#include "ops/ChipDetection.h"
+#include "ops/Maintenance.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -41,6 +45,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
+#include <utility>
 
 namespace qbr::gui {
 namespace {
@@ -272,6 +277,9 @@ void MainDlg::CreateControls() {
     // Long status texts are cut rather than widening the window.
     statusText_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     statusText_->setMinimumWidth(200);
+    // Room for the two-line texts (a detected chip and its note), so they don't
+    // make the window grow.
+    statusText_->setMinimumHeight(statusText_->fontMetrics().lineSpacing() * 2);
     checksumText_->setAlignment(Qt::AlignCenter);
     linkText_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     hexView_->Attach(hexScrollBar_, checksumText_);
@@ -300,6 +308,24 @@ void MainDlg::ConnectCommands() {
     connect(actions_[kCmdByteSwap], &QAction::triggered, this, [this] { core_.OnByteSwap(); });
     connect(actions_[kCmdAddressLocation], &QAction::triggered, this, [this] { core_.OnAddressLocation(); });
     connect(actions_[kCmdAbout], &QAction::triggered, this, &MainDlg::OnAbout);
+    connect(searchButton_, &QPushButton::clicked, this, [this] { core_.OnSearchChip(); });
+
+    // The commands that talk to the programmer.
+    const std::pair<int, void (*)(ProgrammerCore&)> programmerCommands[] = {
+        {kCmdReadChip, OnReadChip},
+        {kCmdEraseChip, OnEraseChip},
+        {kCmdWriteChip, OnWriteChip},
+        {kCmdVerifyChip, OnVerifyChip},
+        {kCmdAuto, OnAuto},
+        {kCmdDetectChip, OnDetectChip},
+        {kCmdSelfTest, OnSelfTest},
+        {kCmdReadSerialNumber, OnReadSerialNumber},
+        {kCmdReadFirmwareVersion, OnReadFirmwareVersion},
+        {kCmdUpdateFirmware, OnUpdateFirmware},
+    };
+    for (const auto& [command, handler] : programmerCommands) {
+        connect(actions_[command], &QAction::triggered, this, [this, handler] { handler(core_); });
+    }
 
     connect(typeCombo_, &QComboBox::activated, this,
             [this](int index) { core_.OnChipTypeChanged(typeCombo_->itemText(index).toStdString()); });
@@ -460,8 +486,12 @@ std::optional<std::string> MainDlg::AskFirmwareFile() {
     return dialog.selectedFiles().front().toStdString();
 }
 
-// The chip search dialog arrives with the chip search command.
-std::optional<std::string> MainDlg::AskChipSearch() { return std::nullopt; }
+std::optional<std::string> MainDlg::AskChipSearch() {
+    ChipSearchDlg dialog(
+        core_.database, [this](const std::string& text) { MessageBox(text, BoxButtons::Ok); }, this);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.SelectedName();
+}
 
 std::optional<FillRequest> MainDlg::AskBufferFill() {
     BufferFillDlg dialog(this);

@@ -1,0 +1,214 @@
+// The chip search: the dialog's list follows the pattern as it is typed, and
+// the Search button's command picks, keeps or cancels the chip.
+#include "chipdb/ChipDatabaseFile.h"
+#include "gui/ChipSearchDlg.h"
+#include "WindowFixture.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTreeWidget>
+#include <QtTest>
+
+using qbr::ChipDatabase;
+using qbr::gui::ChipSearchDlg;
+using qbr::test::WhenDialogOpens;
+using qbr::test::WindowFixture;
+
+namespace {
+
+QStringList Column(const QTreeWidget* list, int column) {
+    QStringList texts;
+    for (int row = 0; row < list->topLevelItemCount(); ++row) texts << list->topLevelItem(row)->text(column);
+    return texts;
+}
+
+// The names a pattern should list, worked out independently of the search: the
+// fragments between '*' in order, anywhere in the name, bottom of the database first.
+QStringList ExpectedNames(const ChipDatabase& database, const QString& pattern) {
+    QStringList fragments;
+    for (const QString& fragment : pattern.toUpper().split('*', Qt::SkipEmptyParts)) {
+        fragments << QRegularExpression::escape(fragment);
+    }
+    const QRegularExpression match(fragments.join(".*"));
+    QStringList names;
+    for (const auto& chip : database.Records()) {
+        const QString name = QString::fromStdString(chip.chipName);
+        if (match.match(name).hasMatch()) names.prepend(name);
+    }
+    return names;
+}
+
+QTreeWidget* List(QWidget& dialog) { return dialog.findChild<QTreeWidget*>("resultList"); }
+QLineEdit* Pattern(QWidget& dialog) { return dialog.findChild<QLineEdit*>("patternEdit"); }
+QString Count(QWidget& dialog) { return dialog.findChild<QLabel*>("countLabel")->text(); }
+void Click(QWidget& dialog, const char* button) {
+    QTest::mouseClick(dialog.findChild<QPushButton*>(button), Qt::LeftButton);
+}
+
+QTreeWidgetItem* Row(QWidget& dialog, const QString& name) {
+    const auto found = List(dialog)->findItems(name, Qt::MatchExactly, 0);
+    return found.isEmpty() ? nullptr : found.front();
+}
+
+void ClickRow(QWidget& dialog, const QString& name, Qt::KeyboardModifiers modifiers = {}) {
+    QTreeWidget* list = List(dialog);
+    QTreeWidgetItem* row = Row(dialog, name);
+    QVERIFY2(row, qPrintable(name));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers, list->visualItemRect(row).center());
+}
+
+}  // namespace
+
+class ChipSearchTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void listFollowsEveryKeystroke() {
+        WindowFixture fixture;
+        const ChipDatabase& database = fixture.core().database;
+        ChipSearchDlg dialog(database, [](const std::string&) {});
+        QCOMPARE(Count(dialog), QString("Find %1 Chips!").arg(database.RecordCount()));
+
+        QString typed;
+        for (const QChar key : QString("en25*80")) {
+            QTest::keyClicks(Pattern(dialog), QString(key));
+            typed += key;
+            const QStringList expected = ExpectedNames(database, typed);
+            QCOMPARE(Column(List(dialog), 0), expected);
+            QCOMPARE(Count(dialog), QString("Find %1 Chips!").arg(expected.size()));
+        }
+        const QStringList lowerCase = Column(List(dialog), 0);
+        QVERIFY(lowerCase.contains("EN25T80"));
+        QVERIFY(lowerCase.size() < 20);
+
+        Pattern(dialog)->setText("EN25*80");
+        QCOMPARE(Column(List(dialog), 0), lowerCase);
+        // Only a to z change case: a non-ASCII letter matches nothing.
+        Pattern(dialog)->setText(QString::fromUtf8("en25ä"));
+        QCOMPARE(Count(dialog), QString("Find 0 Chips!"));
+
+        Pattern(dialog)->setText(QString(25, 'x'));
+        QCOMPARE(Pattern(dialog)->text().size(), 20);
+    }
+
+    void rowsShowTheChipAndEveryChipIsListedUpToTheLimit() {
+        WindowFixture fixture;
+        const ChipDatabase& database = fixture.core().database;
+        ChipSearchDlg dialog(database, [](const std::string&) {});
+        const QTreeWidget* list = List(dialog);
+        QCOMPARE(list->headerItem()->text(2), QString("Manu"));
+
+        Pattern(dialog)->setText("**");
+        QCOMPARE(list->topLevelItemCount(), int(database.RecordCount()));
+        QCOMPARE(list->topLevelItem(0)->text(0), QString::fromStdString(database.Records().back().chipName));
+
+        Pattern(dialog)->setText("at24c02");
+        QTreeWidgetItem* row = Row(dialog, "AT24C02");
+        QVERIFY(row);
+        QCOMPARE((QStringList{row->text(0), row->text(1), row->text(2), row->text(3)}),
+                 (QStringList{"AT24C02", "256B", "ATMEL", "24 EEPROM"}));
+        QCOMPARE(Qt::Alignment(row->textAlignment(3)), Qt::Alignment(Qt::AlignCenter));
+
+        // A database larger than the list: the first 1024 matches are listed and counted.
+        std::vector<qbr::ChipRecord> chips(1100);
+        for (size_t i = 0; i < chips.size(); ++i) chips[i].chipName = "CHIP" + std::to_string(i);
+        ChipDatabase large;
+        QVERIFY(large.LoadFromBytes(qbr::EncodeDatabase(chips)));
+        ChipSearchDlg capped(large, [](const std::string&) {});
+        QCOMPARE(Count(capped), QString("Find 1024 Chips!"));
+        QCOMPARE(List(capped)->topLevelItemCount(), 1024);
+        QCOMPARE(List(capped)->topLevelItem(0)->text(0), QString("CHIP1023"));
+    }
+
+    void selectTakesTheTopmostSelectedRow() {
+        WindowFixture fixture;
+        bool stayedOpen = false;
+        WhenDialogOpens("chipSearchDlg", [&](QDialog& dialog) {
+            Click(dialog, "selectButton");
+            stayedOpen = dialog.isVisible();
+            QTest::keyClicks(Pattern(dialog), "w25q64j");
+            const QStringList rows = Column(List(dialog), 0);
+            QCOMPARE(rows, (QStringList{"W25Q64JW-IQ", "W25Q64JW-IM", "W25Q64JV-IQ", "W25Q64JV-IM"}));
+            // Two rows picked bottom first: the upper one counts.
+            ClickRow(dialog, rows[2]);
+            ClickRow(dialog, rows[1], Qt::ControlModifier);
+            // Enter presses the button that has the focus.
+            auto* select = dialog.findChild<QPushButton*>("selectButton");
+            select->setFocus();
+            QTest::keyClick(select, Qt::Key_Return);
+        });
+        QTest::mouseClick(fixture.Child<QPushButton>("searchButton"), Qt::LeftButton);
+
+        QVERIFY(stayedOpen);
+        QCOMPARE(fixture.boxes, QStringList{"Please select a chip!"});
+        QCOMPARE(QString::fromStdString(fixture.core().selectedChip.chipName), QString("W25Q64JW-IM"));
+        QCOMPARE(fixture.Child<QComboBox>("makerCombo")->currentText(), QString("WINBOND"));
+        QCOMPARE(fixture.Child<QComboBox>("chipCombo")->currentText(), QString("W25Q64JW-IM"));
+        QCOMPARE(fixture.Status(), QString("W25Q64JW-IM"));
+        QCOMPARE(fixture.core().buffer.activeLength, 8u << 20);
+        QVERIFY(fixture.Log().find("Search chip!") != std::string::npos);
+    }
+
+    void doubleClickSelectsAndCloses() {
+        WindowFixture fixture;
+        WhenDialogOpens("chipSearchDlg", [](QDialog& dialog) {
+            QTest::keyClicks(Pattern(dialog), "at24c02");
+            QTreeWidget* list = List(dialog);
+            const QPoint centre = list->visualItemRect(Row(dialog, "AT24C02")).center();
+            // A double-click arrives as press, release, double-click.
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, centre);
+            QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, centre);
+        });
+        QTest::mouseClick(fixture.Child<QPushButton>("searchButton"), Qt::LeftButton);
+        QCOMPARE(fixture.Child<QComboBox>("chipCombo")->currentText(), QString("AT24C02"));
+        QCOMPARE(fixture.Child<QComboBox>("typeCombo")->currentText(), QString("24 EEPROM"));
+        QVERIFY(!fixture.Command(qbr::kCmdEraseChip)->isEnabled());
+        QVERIFY(fixture.boxes.isEmpty());
+    }
+
+    // Cancel and Escape log the cancel; Enter closes with OK but picks nothing.
+    void closingWithoutAChoiceKeepsTheChip_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("logsCancel");
+        QTest::newRow("Cancel button") << 0 << true;
+        QTest::newRow("Escape") << int(Qt::Key_Escape) << true;
+        QTest::newRow("Enter") << int(Qt::Key_Return) << false;
+    }
+
+    void closingWithoutAChoiceKeepsTheChip() {
+        QFETCH(int, key);
+        QFETCH(bool, logsCancel);
+        WindowFixture fixture;
+        WhenDialogOpens("chipSearchDlg", [key](QDialog& dialog) {
+            QTest::keyClicks(Pattern(dialog), "w25q64fv");
+            ClickRow(dialog, "W25Q64FV");
+            if (key == 0) {
+                Click(dialog, "cancelButton");
+            } else {
+                QTest::keyClick(List(dialog), Qt::Key(key));
+            }
+        });
+        QTest::mouseClick(fixture.Child<QPushButton>("searchButton"), Qt::LeftButton);
+        QCOMPARE(QString::fromStdString(fixture.core().selectedChip.chipName), QString("EN25T80"));
+        QCOMPARE(fixture.Log().find("Search chip cancel!") != std::string::npos, logsCancel);
+    }
+
+    void refusedWhileACommandRuns() {
+        WindowFixture fixture;
+        bool opened = false;
+        WhenDialogOpens("chipSearchDlg", [&](QDialog& dialog) {
+            opened = true;
+            dialog.reject();
+        });
+        fixture.core().commandRunning = true;
+        QTest::mouseClick(fixture.Child<QPushButton>("searchButton"), Qt::LeftButton);
+        fixture.core().commandRunning = false;
+        QVERIFY(!opened);
+        QCOMPARE(fixture.boxes, QStringList{"Programmer is busy, please wait a moment!"});
+    }
+};
+
+QTEST_MAIN(ChipSearchTest)
+#include "ChipSearchTest.moc"
