@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets and runs each one, one after the other on one core, for a
+# number of seconds on a copy of its seed corpus. Fails when a target finds a crash,
+# a sanitizer report, a broken check or a time-out.
+#
+#   fuzz/run_fuzzers.sh BUILD_DIR [SECONDS] [TARGET...]
+#
+# BUILD_DIR is configured here when it has no cache yet (clang, fuzzers on, no
+# window, no tests). Findings are kept in BUILD_DIR/fuzz/findings/<target>/.
+set -u
+
+if [[ $# -lt 1 ]]; then
+    echo "usage: $0 BUILD_DIR [SECONDS] [TARGET...]" >&2
+    exit 2
+fi
+build_dir=$1
+seconds=${2:-20}
+shift $(( $# >= 2 ? 2 : 1 ))
+source_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+targets=("$@")
+if [[ ${#targets[@]} -eq 0 ]]; then
+    targets=(fuzz_intel_hex fuzz_chip_database fuzz_config_ini fuzz_device_replies)
+fi
+
+if [[ ! -f $build_dir/CMakeCache.txt ]]; then
+    CC=clang CXX=clang++ cmake -S "$source_dir" -B "$build_dir" -DQBR_BUILD_FUZZERS=ON \
+        -DQBR_BUILD_GUI=OFF -DQBR_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo || exit 1
+fi
+cmake --build "$build_dir" --target qbr-fuzzers -j2 || exit 1
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failed=0
+for target in "${targets[@]}"; do
+    binary=$build_dir/fuzz/$target
+    corpus=$work/$target
+    findings=$build_dir/fuzz/findings/$target
+    mkdir -p "$corpus" "$findings"
+    cp "$source_dir/fuzz/corpus/$target"/* "$corpus"/
+    log=$work/$target.log
+    # One process is one job on one core; -jobs would fork a child that logs to
+    # fuzz-0.log in the current folder instead.
+    "$binary" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+        -print_final_stats=1 -artifact_prefix="$findings/" "$corpus" >"$log" 2>&1
+    status=$?
+    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+    speed=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
+    echo "$target: ${runs:-?} executions, ${speed:-?} exec/s, exit status $status"
+    if [[ $status -ne 0 ]]; then
+        failed=1
+        grep -E -A40 '^==[0-9]+==ERROR|runtime error|deadly signal|Test unit written' "$log" | head -80
+        ls -l "$findings"
+    fi
+done
+exit $failed
