@@ -12,14 +12,14 @@
 namespace {
 
 // Commands and what their one argument is.
-struct CommandSpec {
+struct CommandEntry {
     const char* name;
     const char* help;
     const char* argument;  // null: none; otherwise its name
     bool required;
 };
 
-const CommandSpec kCommands[] = {
+const CommandEntry kCommands[] = {
     {"chips", "search the database (no pattern: every chip)", "PATTERN", false},
     {"chip", "one chip's record and capacity", "NAME", true},
     {"detect", "read the chip's ID bytes and select the chip that has them", nullptr, false},
@@ -57,13 +57,13 @@ int main(int argc, char** argv) {
     app.add_flag("--json", options.json, "one JSON object with the result on standard output");
     app.add_flag("-q,--quiet", options.quiet, "no progress display");
 
-    for (const auto& spec : kCommands) {
-        CLI::App* command = app.add_subcommand(spec.name, spec.help);
-        if (spec.argument) {
-            CLI::Option* argument = command->add_option(spec.argument, options.argument, spec.argument);
-            if (spec.required) argument->required();
+    for (const auto& entry : kCommands) {
+        CLI::App* command = app.add_subcommand(entry.name, entry.help);
+        if (entry.argument) {
+            CLI::Option* argument = command->add_option(entry.argument, options.argument, entry.argument);
+            if (entry.required) argument->required();
         }
-        command->callback([&options, name = spec.name] { options.command = name; });
+        command->callback([&options, name = entry.name] { options.command = name; });
     }
 
     try {
