@@ -117,6 +117,10 @@ std::string LineBreakOf(const std::string& text) {
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
+    // Only a regular file holds settings; a directory in its place reads as nothing
+    // and is never replaced.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) return std::nullopt;
     std::ifstream in(path, std::ios::binary);
     if (!in) return std::nullopt;
     std::string text(std::istreambuf_iterator<char>(in), {});

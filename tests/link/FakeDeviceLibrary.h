@@ -76,7 +76,7 @@ public:
         switch (step.kind) {
             case Step::Data:
                 received = std::min<uint32_t>(count, static_cast<uint32_t>(step.bytes.size()));
-                std::memcpy(buffer, step.bytes.data(), received);
+                if (received > 0) std::memcpy(buffer, step.bytes.data(), received);
                 return 0;
             case Step::Fail:
                 return 1;
