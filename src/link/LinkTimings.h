@@ -34,6 +34,9 @@ struct LinkTimings {
     uint32_t chipWriteTimeoutMs = 1000000;
     uint32_t firmwareTimeoutMs = 10000;
     uint32_t selfTestTimeoutMs = 1000;
+    // An erase whose busy status hasn't cleared after this has failed; erasing the
+    // largest chips takes a few minutes at most.
+    uint32_t eraseTimeoutMs = 600000;
 };
 
 }  // namespace qbr

@@ -135,6 +135,7 @@ bool ProgrammerProtocol::StartChipErase() {
         return false;
     }
     state_ = OperationState::Erasing;
+    eraseStart_ = Timings().clock();
     return true;
 }
 

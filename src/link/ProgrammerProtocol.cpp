@@ -70,6 +70,10 @@ PollResult ProgrammerProtocol::PollErase() {
         return PollResult::Failed;
     }
     if (status == 1) {
+        if (Timings().clock() - eraseStart_ > Timings().eraseTimeoutMs) {
+            state_ = OperationState::Idle;
+            return PollResult::Failed;
+        }
         percent_ = 0;
         return PollResult::Busy;
     }

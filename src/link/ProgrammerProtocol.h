@@ -89,6 +89,7 @@ private:
     uint32_t writeTotal_ = 0;
     std::atomic<uint32_t> writeDone_{0};
     uint16_t percent_ = 0;
+    uint32_t eraseStart_ = 0;
     ChipRecord chip_;
     uint8_t protocolCode_ = 0;
     ChipParameterBlock parameters_;

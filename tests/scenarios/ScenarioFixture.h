@@ -81,6 +81,7 @@ class ScenarioTest : public CoreFixture {
 protected:
     static constexpr uint32_t kChunkDeadlineMs = 80;
     static constexpr uint32_t kReplyTimeoutMs = 60;
+    static constexpr uint32_t kEraseTimeoutMs = 100;
 
     void SetUp() override {
         Prepare(SampleConfig("English", ScenarioChip().chipName), {ScenarioChip()});
@@ -89,6 +90,7 @@ protected:
         LinkTimings timings;
         timings.chunkDeadlineMs = kChunkDeadlineMs;
         timings.replyTimeoutMs = kReplyTimeoutMs;
+        timings.eraseTimeoutMs = kEraseTimeoutMs;
         auto device = std::make_unique<HookedProgrammer>(ScenarioChip());
         device_ = device.get();
         core.ConnectLink(std::make_unique<UsbLink>(std::move(device), timings));
