@@ -1,16 +1,12 @@
 #include "link/ProgrammerProtocol.h"
 
+#include "chipdb/ChipType.h"
+
 #include <algorithm>
 
 namespace qbr {
 
 namespace {
-
-// Chip family codes of the chip records.
-constexpr uint32_t kSpiFlash = 0;
-constexpr uint32_t kEeprom24 = 1;
-constexpr uint32_t kEeprom25 = 2;
-constexpr uint32_t kEeprom93 = 3;
 
 uint8_t HighVoltage(const ChipRecord& chip) {
     return chip.voltage > 40 ? 1 : 0;
