@@ -8,6 +8,9 @@
 //   [0xFF]          one read fails
 // and once the pieces run out every read fails, so each run ends within a few
 // milliseconds. Writes always succeed; reads never block.
+//
+// One link serves every run, as in the program, so its worker threads are started
+// once; each run attaches a new protocol to it and gives the device a new script.
 
 #include "app/TickCount.h"
 #include "link/LinkTimings.h"
@@ -17,6 +20,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -35,7 +39,12 @@ void Check(bool condition) {
 // from the link's worker threads.
 class ScriptedDevice : public qbr::UsbDeviceLibrary {
 public:
-    ScriptedDevice(const uint8_t* data, size_t size) : next_(data), end_(data + size) {}
+    // Replaces the script; an empty one makes every read fail.
+    void SetScript(const uint8_t* data, size_t size) {
+        const std::lock_guard lock(mutex_);
+        next_ = data;
+        end_ = data + size;
+    }
 
     int CountDevices(uint32_t& count) override {
         count = 1;
@@ -76,19 +85,25 @@ public:
 
 private:
     std::mutex mutex_;
-    const uint8_t* next_;
-    const uint8_t* const end_;
+    const uint8_t* next_ = nullptr;
+    const uint8_t* end_ = nullptr;
 };
 
-// Deadlines of a few milliseconds, and polls without a pause. The clock gives up the
-// processor on every reading instead, so a polling loop lets the link's worker run
-// even when both share one core.
+// Deadlines of a few milliseconds on a clock that moves only when it is read: every
+// 16 readings make a millisecond. A run whose replies never come then ends after a
+// few hundred polls instead of waiting out real time. Each new millisecond gives up
+// the processor, so a worker still gets to run before its deadline even when it
+// shares one core with the polling thread.
+uint32_t CountingClock() {
+    static std::atomic<uint64_t> readings{0};
+    const uint64_t reading = readings.fetch_add(1, std::memory_order_relaxed);
+    if (reading % 16 == 0) std::this_thread::yield();
+    return static_cast<uint32_t>(reading / 16);
+}
+
 qbr::LinkTimings ShortTimings() {
     qbr::LinkTimings timings;
-    timings.clock = [] {
-        std::this_thread::yield();
-        return qbr::TickCount();
-    };
+    timings.clock = CountingClock;
     timings.chunkDeadlineMs = 20;
     timings.replyTimeoutMs = 10;
     timings.pollPauseMs = 0;
@@ -228,14 +243,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t* commands = data + 1;
     const size_t repliesAt = 1 + commandCount;
 
-    // Declared before the link, so that they outlive its workers.
-    ScriptedDevice device(data + repliesAt, size - repliesAt);
-    qbr::UsbLink link(device, ShortTimings());
+    // The device is declared before the link, so that it outlives the link's workers.
+    struct Bench {
+        ScriptedDevice device;
+        qbr::UsbLink link{device, ShortTimings()};
+    };
+    static Bench bench;
+    bench.device.SetScript(data + repliesAt, size - repliesAt);
     qbr::ProgrammerProtocol protocol;
-    protocol.AttachLink(link);
+    protocol.AttachLink(bench.link);
     for (size_t i = 0; i < commandCount; ++i) {
-        RunCommand(link, protocol, commands[i]);
+        RunCommand(bench.link, protocol, commands[i]);
     }
     if (protocol.State() == qbr::OperationState::Reading) protocol.CancelRead();
+    // Every transfer has ended by now; the script goes before the input it points into.
+    bench.device.SetScript(nullptr, 0);
     return 0;
 }

@@ -10,12 +10,14 @@
 namespace qbr {
 
 // The characters of a file read a large block at a time, so the record parser can
-// work character by character without a system call for each one.
+// work character by character without a system call for each one. A small file is
+// read in one block of its own size.
 class HexCharStream {
 public:
     static constexpr size_t kMaxTake = 512;  // (255 data bytes + checksum) x 2 digits
 
-    explicit HexCharStream(InputFile& file) : file_(file), block_(kBlockSize) {}
+    explicit HexCharStream(InputFile& file)
+        : file_(file), block_(std::clamp<uint64_t>(file.Size(), 1, kMaxBlockSize)) {}
 
     // Moves past the next `c`; false when the file ends first.
     bool SkipPast(char c) {
@@ -50,7 +52,7 @@ public:
     }
 
 private:
-    static constexpr size_t kBlockSize = 1 << 20;
+    static constexpr size_t kMaxBlockSize = 1 << 20;
 
     bool Refill() {
         pos_ = 0;

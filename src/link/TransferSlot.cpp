@@ -7,6 +7,14 @@ namespace qbr {
 
 TransferSlot::~TransferSlot() {
     Abandon();
+    if (worker_.joinable()) {
+        {
+            const std::lock_guard lock(jobMutex_);
+            closing_ = true;
+        }
+        jobReady_.notify_one();
+        worker_.join();
+    }
 }
 
 void TransferSlot::Prepare(std::shared_ptr<PipeHandle> pipe, uint32_t length, std::atomic<uint32_t>& counter,
@@ -21,6 +29,36 @@ void TransferSlot::Prepare(std::shared_ptr<PipeHandle> pipe, uint32_t length, st
     result_ = false;
     abort_.store(false, std::memory_order_relaxed);
     done_.store(false, std::memory_order_relaxed);
+}
+
+void TransferSlot::Launch(std::function<void()> body) {
+    launched_ = true;
+    {
+        const std::lock_guard lock(jobMutex_);
+        job_ = std::move(body);
+    }
+    if (worker_.joinable()) {
+        jobReady_.notify_one();
+    } else {
+        worker_ = std::thread([this] { ServeTransfers(); });
+    }
+}
+
+// The worker thread: runs each handed-over transfer body until the slot closes.
+void TransferSlot::ServeTransfers() {
+    std::unique_lock lock(jobMutex_);
+    for (;;) {
+        jobReady_.wait(lock, [this] { return job_ != nullptr || closing_; });
+        if (job_ == nullptr) {
+            return;
+        }
+        std::function<void()> job = std::move(job_);
+        job_ = nullptr;
+        lock.unlock();
+        job();
+        job = nullptr;
+        lock.lock();
+    }
 }
 
 bool TransferSlot::Poll(bool& ok, uint32_t now) {
@@ -38,7 +76,7 @@ bool TransferSlot::Poll(bool& ok, uint32_t now) {
 }
 
 void TransferSlot::Abandon() {
-    if (!worker_.joinable()) {
+    if (!launched_) {
         return;
     }
     abort_.store(true, std::memory_order_relaxed);
@@ -52,12 +90,10 @@ void TransferSlot::Abandon() {
     result_ = false;
 }
 
-// The pipe is let go with the worker, so a device handle the link has dropped
+// The pipe is let go with the transfer, so a device handle the link has dropped
 // closes as soon as no transfer uses it.
 void TransferSlot::Release() {
-    if (worker_.joinable()) {
-        worker_.join();
-    }
+    launched_ = false;
     pipe_.reset();
 }
 

@@ -3,20 +3,26 @@
 #include "link/PipeHandle.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 namespace qbr {
 
 // One direction's transfer, shared between its worker thread and the thread that
-// polls it. The starting thread fills it before the worker starts; afterwards the
-// worker owns `remaining` and the chunk deadline and publishes the counter and the
-// result before `done` (release), which the poller reads with acquire.
+// polls it. The starting thread fills it before handing the transfer to the worker;
+// afterwards the worker owns `remaining` and the chunk deadline and publishes the
+// counter and the result before `done` (release), which the poller reads with
+// acquire.
 //
-// A transfer that overruns a deadline is abandoned by cancelling its pipe call and
-// joining the worker, never by killing the thread; once Poll has reported the end,
-// the worker is gone and can't touch the caller's buffer any more.
+// The worker thread starts with the slot's first transfer and serves every later
+// one until the slot goes away, so a transfer costs no thread start. A transfer that
+// overruns a deadline is abandoned by cancelling its pipe call and waiting until the
+// worker has finished it, never by killing the thread; once Poll has reported the
+// end, the worker has left the transfer and can't touch the caller's buffer any more.
 class TransferSlot {
 public:
     TransferSlot() = default;
@@ -28,11 +34,8 @@ public:
     // first. The counter is cleared here, before the worker exists.
     void Prepare(std::shared_ptr<PipeHandle> pipe, uint32_t length, std::atomic<uint32_t>& counter,
                  uint32_t transferDeadline, uint32_t chunkDeadline);
-    // Runs the worker body on a new thread.
-    template <typename Body>
-    void Launch(Body&& body) {
-        worker_ = std::thread(std::forward<Body>(body));
-    }
+    // Hands the transfer's body to the worker thread; the body ends with Finish.
+    void Launch(std::function<void()> body);
     // True when the transfer has ended; `ok` is then its outcome. A transfer past
     // either deadline is abandoned and ends without success.
     bool Poll(bool& ok, uint32_t now);
@@ -54,6 +57,7 @@ public:
 private:
     static bool IsPast(uint32_t now, uint32_t deadline);
     void Release();
+    void ServeTransfers();
 
     std::shared_ptr<PipeHandle> pipe_;
     uint32_t remaining_ = 0;
@@ -63,6 +67,13 @@ private:
     bool result_ = false;
     std::atomic<bool> done_{true};
     std::atomic<bool> abort_{false};
+    // A launched transfer whose end hasn't been collected yet; the polling thread's own.
+    bool launched_ = false;
+
+    std::mutex jobMutex_;
+    std::condition_variable jobReady_;
+    std::function<void()> job_;
+    bool closing_ = false;
     std::thread worker_;
 };
 

@@ -107,6 +107,12 @@ TEST_F(TransferEngine, AbortReadEndsAStalledReadAtOnce) {
     bool ok = true;
     EXPECT_TRUE(link.PollRead(ok));
     EXPECT_FALSE(ok);
+
+    // The worker that left the abandoned read serves the next one.
+    library.QueueRead(std::vector<uint8_t>(8, 7));
+    EXPECT_TRUE(link.Read(buffer.data(), 8, counter, 1000));
+    EXPECT_EQ(counter, 8u);
+    EXPECT_EQ(buffer[7], 7);
 }
 
 }  // namespace
