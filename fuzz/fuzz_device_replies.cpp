@@ -213,8 +213,11 @@ void RunCommand(qbr::UsbLink& link, qbr::ProgrammerProtocol& protocol, uint8_t c
             break;
         case 9: {
             std::vector<uint8_t> buffer(kSizes[argument]);
-            if (protocol.StartChipRead(buffer.data(), 0, kSizes[argument])) protocol.CancelRead();
-            Check(protocol.State() == qbr::OperationState::Idle);
+            // Refused while an erase is still running; once started, cancelling ends it.
+            if (protocol.StartChipRead(buffer.data(), 0, kSizes[argument])) {
+                protocol.CancelRead();
+                Check(protocol.State() == qbr::OperationState::Idle);
+            }
             break;
         }
         case 10: {
