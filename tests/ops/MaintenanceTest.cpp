@@ -41,9 +41,9 @@ TEST_F(Maintenance, SelfTestVerdicts) {
     EXPECT_TRUE(host.errorColour);
     // A block that begins with CR is the programmer's own text, "ok" or not.
     programmer.ClearFaults();
-    tap_->readFilter = [](uint8_t* buffer, uint32_t received) {
+    tap_->SetReadFilter([](uint8_t* buffer, uint32_t received) {
         if (received == 1000) buffer[0] = '\r';
-    };
+    });
     OnSelfTest(core);
     const std::string text = "Auto test result: \rELFTEST v1.0 ok    ";
     EXPECT_TRUE(IsTimed(host.statusText, text));

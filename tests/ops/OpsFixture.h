@@ -4,10 +4,9 @@
 #include "emulator/EmulatedProgrammer.h"
 #include "link/UsbLink.h"
 #include "support/CoreFixture.h"
+#include "support/ProgrammerTap.h"
 
-#include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -39,45 +38,6 @@ inline const std::vector<ChipRecord>& OpsChips() {
     return chips;
 }
 
-// The emulated programmer behind a tap that keeps every block the host writes and
-// may change the blocks the host reads (on the link's worker threads).
-class WireTap final : public UsbDeviceLibrary {
-public:
-    explicit WireTap(const ChipRecord& chip) : programmer(chip) {}
-
-    int CountDevices(uint32_t& count) override { return programmer.CountDevices(count); }
-    int GetDeviceId(uint16_t index, char (&text)[kIdTextSize], int selector) override {
-        return programmer.GetDeviceId(index, text, selector);
-    }
-    int OpenDevice(uint16_t index, Handle& handle) override { return programmer.OpenDevice(index, handle); }
-    void CloseDevice(Handle handle) override { programmer.CloseDevice(handle); }
-    int Read(Handle handle, uint8_t* buffer, uint32_t count, uint32_t& received, uint32_t timeoutMs) override {
-        const int result = programmer.Read(handle, buffer, count, received, timeoutMs);
-        if (result == 0 && readFilter) readFilter(buffer, received);
-        return result;
-    }
-    int Write(Handle handle, const uint8_t* buffer, uint32_t count, uint32_t& written, uint32_t timeoutMs) override {
-        {
-            std::lock_guard lock(mutex_);
-            writes_.emplace_back(buffer, buffer + count);
-        }
-        return programmer.Write(handle, buffer, count, written, timeoutMs);
-    }
-    void CancelTransfers(Handle handle) override { programmer.CancelTransfers(handle); }
-
-    std::vector<std::vector<uint8_t>> Writes() const {
-        std::lock_guard lock(mutex_);
-        return writes_;
-    }
-
-    EmulatedProgrammer programmer;
-    std::function<void(uint8_t* buffer, uint32_t received)> readFilter;
-
-private:
-    mutable std::mutex mutex_;
-    std::vector<std::vector<uint8_t>> writes_;
-};
-
 inline std::vector<uint8_t> Pattern(size_t size) {
     std::vector<uint8_t> bytes(size);
     for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>(i * 7 + (i >> 8));
@@ -108,7 +68,7 @@ protected:
     }
     // Links a programmer with `socketChip`; what the host showed so far is forgotten.
     EmulatedProgrammer& ConnectWith(const ChipRecord& socketChip, const LinkTimings& timings) {
-        auto tap = std::make_unique<WireTap>(socketChip);
+        auto tap = std::make_unique<ProgrammerTap>(socketChip);
         tap_ = tap.get();
         core.ConnectLink(std::make_unique<UsbLink>(std::move(tap), timings));
         host.boxes.clear();
@@ -126,7 +86,7 @@ protected:
     }
 
     LinkTimings quick;
-    WireTap* tap_ = nullptr;
+    ProgrammerTap* tap_ = nullptr;
 };
 
 }  // namespace qbr::test

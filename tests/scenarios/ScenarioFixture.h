@@ -4,57 +4,14 @@
 #include "emulator/EmulatedProgrammer.h"
 #include "link/UsbLink.h"
 #include "support/CoreFixture.h"
+#include "support/ProgrammerTap.h"
 
 #include <algorithm>
-#include <functional>
 #include <memory>
-#include <mutex>
-#include <span>
 #include <string>
 #include <vector>
 
 namespace qbr::test {
-
-// The emulated programmer behind a hook that sees every block the host writes
-// before the programmer does, so a test can change the programmer's behaviour at
-// an exact point of an exchange. The hook runs on the link's worker threads.
-class HookedProgrammer final : public UsbDeviceLibrary {
-public:
-    using WriteHook = std::function<void(std::span<const uint8_t> block)>;
-
-    explicit HookedProgrammer(const ChipRecord& chip) : programmer(chip) {}
-
-    int CountDevices(uint32_t& count) override { return programmer.CountDevices(count); }
-    int GetDeviceId(uint16_t index, char (&text)[kIdTextSize], int selector) override {
-        return programmer.GetDeviceId(index, text, selector);
-    }
-    int OpenDevice(uint16_t index, Handle& handle) override { return programmer.OpenDevice(index, handle); }
-    void CloseDevice(Handle handle) override { programmer.CloseDevice(handle); }
-    int Read(Handle handle, uint8_t* buffer, uint32_t count, uint32_t& received, uint32_t timeoutMs) override {
-        return programmer.Read(handle, buffer, count, received, timeoutMs);
-    }
-    int Write(Handle handle, const uint8_t* buffer, uint32_t count, uint32_t& written, uint32_t timeoutMs) override {
-        WriteHook hook;
-        {
-            std::lock_guard lock(mutex_);
-            hook = beforeWrite_;
-        }
-        if (hook) hook({buffer, count});
-        return programmer.Write(handle, buffer, count, written, timeoutMs);
-    }
-    void CancelTransfers(Handle handle) override { programmer.CancelTransfers(handle); }
-
-    void SetWriteHook(WriteHook hook) {
-        std::lock_guard lock(mutex_);
-        beforeWrite_ = std::move(hook);
-    }
-
-    EmulatedProgrammer programmer;
-
-private:
-    std::mutex mutex_;
-    WriteHook beforeWrite_;
-};
 
 // The one chip of the scenarios: a 64 KiB SPI flash, sixteen 4 KiB chunks, that
 // answers its identification with EF 10.
@@ -91,14 +48,14 @@ protected:
         timings.chunkDeadlineMs = kChunkDeadlineMs;
         timings.replyTimeoutMs = kReplyTimeoutMs;
         timings.eraseTimeoutMs = kEraseTimeoutMs;
-        auto device = std::make_unique<HookedProgrammer>(ScenarioChip());
+        auto device = std::make_unique<ProgrammerTap>(ScenarioChip());
         device_ = device.get();
         core.ConnectLink(std::make_unique<UsbLink>(std::move(device), timings));
         ASSERT_TRUE(host.boxes.empty());
     }
 
     EmulatedProgrammer& Programmer() { return device_->programmer; }
-    HookedProgrammer& Device() { return *device_; }
+    ProgrammerTap& Device() { return *device_; }
 
     std::vector<uint8_t> ChipBytes() {
         const auto contents = Programmer().Chip().Contents();
@@ -114,7 +71,7 @@ protected:
     }
 
 private:
-    HookedProgrammer* device_ = nullptr;
+    ProgrammerTap* device_ = nullptr;
 };
 
 }  // namespace qbr::test
