@@ -5,7 +5,7 @@
 #include "app/LogFile.h"
 #include "app/MessageTable.h"
 #include "app/PermissionText.h"
-
+#include "app/ReplugText.h"
 #include "app/TickCount.h"
 
 #include <chrono>
@@ -74,6 +74,7 @@ void ProgrammerCore::ShowError(const std::string& text) {
     SetProgress(kProgressError);
     host_.SetErrorColour(true);
     LogText("ShowInfo: " + text);
+    if (protocol.OutOfStep()) LogText(ReplugNeededText());
     host_.SetStatusText(text);
     host_.PumpOneMessage();
 }

@@ -54,12 +54,22 @@ int EmulatedProgrammer::Read(Handle handle, uint8_t* buffer, uint32_t count, uin
     const Deadline deadline = timeoutMs == 0 ? Deadline() : Clock::now() + std::chrono::milliseconds(timeoutMs);
     const std::optional<Transfer> transfer = BeginTransfer(handle);
     if (!transfer) return kNoDevice;
-    if (int error = WaitFor(lock, *transfer, deadline, [this] { return firmware_.CanGive(); })) return error;
-    if (int error = Pace(lock, *transfer, firmware_.GiveSize(count))) return error;
-    const ProgrammerFirmware::Moved moved = firmware_.Give({buffer, count});
-    received = moved.bytes;
-    changed_.notify_all();
-    return Finish(lock, *transfer, deadline, moved.stop);
+    for (;;) {
+        if (int error = WaitFor(lock, *transfer, deadline, [this] { return firmware_.CanGive(); })) return error;
+        const ProgrammerFirmware::Given given = firmware_.Give({buffer + received, count - received});
+        received += given.bytes;
+        changed_.notify_all();
+        if (int result = EndOfRead(lock, *transfer, given); result >= 0) return result;
+    }
+}
+
+// The result of a read after its latest packets (once on the wire), or -1 while
+// it goes on.
+int EmulatedProgrammer::EndOfRead(Lock& lock, const Transfer& transfer, const ProgrammerFirmware::Given& given) {
+    if (int error = Pace(lock, transfer, given.bytes)) return error;
+    if (given.stop != ProgrammerFirmware::Stop::None) return Finish(given.stop);
+    if (given.overflow) return kOverflow;
+    return given.complete ? 0 : -1;
 }
 
 int EmulatedProgrammer::Write(Handle handle, const uint8_t* buffer, uint32_t count, uint32_t& written,
@@ -70,11 +80,21 @@ int EmulatedProgrammer::Write(Handle handle, const uint8_t* buffer, uint32_t cou
     const std::optional<Transfer> transfer = BeginTransfer(handle);
     if (!transfer) return kNoDevice;
     if (WriteFailing(Clock::now())) return kFailed;
-    if (int error = Pace(lock, *transfer, firmware_.TakeSize(count))) return error;
-    const ProgrammerFirmware::Moved moved = firmware_.Take({buffer, count});
-    written = moved.bytes;
-    changed_.notify_all();
-    return Finish(lock, *transfer, deadline, moved.stop);
+    do {
+        if (int error = WaitFor(lock, *transfer, deadline, [this] { return firmware_.CanTake(); })) {
+            firmware_.WriteCutOff();
+            return error;
+        }
+        const ProgrammerFirmware::Taken taken = firmware_.Take({buffer + written, count - written});
+        written += taken.bytes;
+        changed_.notify_all();
+        if (int error = Pace(lock, *transfer, taken.bytes)) {
+            firmware_.WriteCutOff();
+            return error;
+        }
+        if (taken.stop != ProgrammerFirmware::Stop::None) return Finish(taken.stop);
+    } while (written < count);
+    return 0;
 }
 
 std::optional<EmulatedProgrammer::Transfer> EmulatedProgrammer::BeginTransfer(Handle handle) const {
@@ -114,13 +134,10 @@ int EmulatedProgrammer::Pace(Lock& lock, const Transfer& transfer, uint32_t byte
 }
 
 // Carries out what the transfer met at a fault point of its data phase.
-int EmulatedProgrammer::Finish(Lock& lock, const Transfer& transfer, Deadline deadline,
-                               ProgrammerFirmware::Stop stop) {
+int EmulatedProgrammer::Finish(ProgrammerFirmware::Stop stop) {
     switch (stop) {
     case ProgrammerFirmware::Stop::None:
         return 0;
-    case ProgrammerFirmware::Stop::Stall:
-        return WaitFor(lock, transfer, deadline, [] { return false; });
     case ProgrammerFirmware::Stop::Unplug:
         Disconnect();
         return kNoDevice;
@@ -173,6 +190,11 @@ void EmulatedProgrammer::SetFirmwareVersion(std::string text) {
 void EmulatedProgrammer::SetSerialNumber(std::string text) {
     Lock lock(mutex_);
     firmware_.SetSerialText(std::move(text));
+}
+
+void EmulatedProgrammer::SetAfterAbandon(AfterAbandon behaviour) {
+    Lock lock(mutex_);
+    firmware_.SetAfterAbandon(behaviour);
 }
 
 void EmulatedProgrammer::AddOtherDevice(uint16_t vendorId, uint16_t productId) {

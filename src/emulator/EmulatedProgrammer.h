@@ -24,9 +24,15 @@ namespace qbr {
 // for tests) while plugged in.
 //
 // A read worker, a write worker and the UI thread may call it at the same time.
-// Reads block until the programmer has something to send; a time-out of 0 means
-// no time-out. Unplugging ends every open handle for good: its transfers fail at
-// once, and after replugging the device must be opened again.
+// Transfers behave as bulk transfers do on Linux (usbfs, and libusb on top of it)
+// with a full-speed device: data moves in packets of at most kMaxPacketSize bytes;
+// a read ends when its buffer is full or a short packet arrived, and a packet
+// longer than the room left fails the read as an overflow (that packet is lost).
+// A read blocks until the programmer sends; a write blocks while the programmer
+// NAKs. A time-out of 0 means no time-out. A transfer that fails reports in
+// `received`/`written` the bytes that moved before. Unplugging ends every open
+// handle for good: its transfers fail at once, and after replugging the device
+// must be opened again.
 //
 // Result codes: 0 success, otherwise one of the k... codes below.
 class EmulatedProgrammer final : public UsbDeviceLibrary {
@@ -38,6 +44,9 @@ public:
     static constexpr int kTimedOut = 2;
     static constexpr int kCancelled = 3;
     static constexpr int kFailed = 4;     // a write refused by a fault, or a bad argument
+    static constexpr int kOverflow = 5;   // a packet did not fit into the rest of the read's buffer
+
+    static constexpr uint32_t kMaxPacketSize = ProgrammerFirmware::kMaxPacketSize;
 
     explicit EmulatedProgrammer(const ChipRecord& chip);
 
@@ -58,6 +67,8 @@ public:
     void SetEraseTime(std::chrono::milliseconds time);
     void SetFirmwareVersion(std::string text);
     void SetSerialNumber(std::string text);
+    // What the programmer does after the host gives a transfer up (KeepPending unless set).
+    void SetAfterAbandon(AfterAbandon behaviour);
     // Another device that is listed before the programmer; it can be opened,
     // but transfers on it fail.
     void AddOtherDevice(uint16_t vendorId, uint16_t productId);
@@ -99,7 +110,8 @@ private:
     template <typename Ready>
     int WaitFor(Lock& lock, const Transfer& transfer, Deadline deadline, Ready ready);
     int Pace(Lock& lock, const Transfer& transfer, uint32_t bytes);
-    int Finish(Lock& lock, const Transfer& transfer, Deadline deadline, ProgrammerFirmware::Stop stop);
+    int EndOfRead(Lock& lock, const Transfer& transfer, const ProgrammerFirmware::Given& given);
+    int Finish(ProgrammerFirmware::Stop stop);
     bool WriteFailing(Clock::time_point now);
     void Disconnect();
 

@@ -22,9 +22,11 @@ enum Opcode : uint8_t {
 
 constexpr uint8_t kSpiFlashCode = 1;
 constexpr size_t kVersionReplySize = 102;
-constexpr size_t kSerialReplySize = 20;
+// Opcode, status, and the 20 characters of the serial number.
+constexpr size_t kSerialReplySize = 22;
 constexpr size_t kBootReplySize = 30;
-constexpr size_t kSelfTestBlockSize = 1000;
+constexpr size_t kSelfTestBlockSize = 1024;
+constexpr uint32_t kPacket = ProgrammerFirmware::kMaxPacketSize;
 // "USB BOOT COMMAND" and its terminating zero, the boot request's bytes 1 to 17.
 constexpr uint8_t kBootWord[17] = {'U', 'S', 'B', ' ', 'B', 'O', 'O', 'T', ' ',
                                    'C', 'O', 'M', 'M', 'A', 'N', 'D', 0};
@@ -32,19 +34,26 @@ constexpr uint8_t kBootWord[17] = {'U', 'S', 'B', ' ', 'B', 'O', 'O', 'T', ' ',
 constexpr std::string_view kSelfTestPassed = "SELFTEST v1.0 ok";
 constexpr std::string_view kSelfTestFailed = "SELFTEST v1.0 NG";
 
-// Length of each request; 0 for an unknown opcode.
-size_t RequestLength(uint8_t opcode) {
+// The length of a request and the value its byte 1 must have (none for the boot
+// request, whose byte 1 begins its text).
+struct RequestForm {
+    size_t length = 0;
+    std::optional<uint8_t> byte1;
+};
+
+// The form of each request; length 0 for an unknown opcode.
+RequestForm FormOf(uint8_t opcode) {
     switch (opcode) {
-    case kChipRead: return 15;
-    case kChipWrite: return 17;
+    case kChipRead: return {15, 0x0A};
+    case kChipWrite: return {17, 0x0C};
     case kStatus:
-    case kErase:
-    case kChipId: return 3;
+    case kChipId: return {3, 0x00};
+    case kErase: return {3, 0x01};
     case kVersion:
     case kSerial:
-    case kSelfTest: return 2;
-    case kBoot: return 23;
-    default: return 0;
+    case kSelfTest: return {2, 0x00};
+    case kBoot: return {23, std::nullopt};
+    default: return {};
     }
 }
 
@@ -57,6 +66,17 @@ std::vector<uint8_t> TextReply(uint8_t opcode, size_t size, std::string_view tex
     reply[0] = opcode;
     std::copy_n(text.begin(), std::min(text.size(), size - 2), reply.begin() + 2);
     return reply;
+}
+
+RequestedAccess RequestedBy(std::span<const uint8_t> request, size_t parametersAt) {
+    RequestedAccess access;
+    access.protocolCode = request[2];
+    access.address = BigEndian32(request, 3);
+    access.modeByte = request[parametersAt];
+    access.orgByte = request[parametersAt + 1];
+    access.highVoltage = request[parametersAt + 2];
+    access.reserved = request[parametersAt + 3];
+    return access;
 }
 
 bool IsValidBootRequest(std::span<const uint8_t> request) {
@@ -79,13 +99,14 @@ void ProgrammerFirmware::InjectFault(const EmulatorFault& fault) {
 
 void ProgrammerFirmware::ClearFaults() {
     faults_.clear();
-    straysLeft_ = 0;
+    endlessStray_.reset();
 }
 
 void ProgrammerFirmware::Restart() {
-    packets_.clear();
-    straysLeft_ = 0;
+    messages_.clear();
+    endlessStray_.reset();
     inPhase_.reset();
+    zeroPacketDue_ = false;
     outPhase_.reset();
     eraseEnd_ = {};
 }
@@ -96,117 +117,158 @@ std::optional<uint64_t> ProgrammerFirmware::FaultValue(FaultKind kind) const {
     return it->second;
 }
 
-// The first fault that lies inside a data phase of `total` bytes; a short chunk
-// only ends data on its way to the host.
-std::optional<ProgrammerFirmware::FaultPoint> ProgrammerFirmware::PhaseFault(uint32_t total, bool towardsHost) const {
+// The first point inside a data phase of `total` bytes where a fault stops it.
+std::optional<ProgrammerFirmware::FaultPoint> ProgrammerFirmware::StopPoint(uint32_t total) const {
     std::optional<FaultPoint> first;
-    for (FaultKind kind : {FaultKind::UnplugAfter, FaultKind::ReplugAfter, FaultKind::Stall, FaultKind::ShortChunk}) {
-        if (kind == FaultKind::ShortChunk && !towardsHost) continue;
+    for (FaultKind kind : {FaultKind::UnplugAfter, FaultKind::ReplugAfter, FaultKind::Stall}) {
         const std::optional<uint64_t> at = FaultValue(kind);
         if (at && *at < total && (!first || *at < first->at)) first = FaultPoint{*at, kind};
     }
     return first;
 }
 
-// How far the data phase can go before it ends or meets a fault.
-uint64_t ProgrammerFirmware::PhaseLimit(uint32_t total, uint32_t done, bool towardsHost) const {
-    const std::optional<FaultPoint> fault = PhaseFault(total, towardsHost);
-    return fault ? std::max<uint64_t>(done, fault->at) : total;
-}
-
 ProgrammerFirmware::Stop ProgrammerFirmware::HitFault(FaultKind kind) {
-    switch (kind) {
-    case FaultKind::ShortChunk:
-        inPhase_.reset();
-        return Stop::None;
-    case FaultKind::UnplugAfter:
-        faults_.erase(kind);
-        return Stop::Unplug;
-    case FaultKind::ReplugAfter:
-        faults_.erase(kind);
-        return Stop::Replug;
-    default:
-        return Stop::Stall;
+    faults_.erase(kind);
+    return kind == FaultKind::UnplugAfter ? Stop::Unplug : Stop::Replug;
+}
+
+bool ProgrammerFirmware::CanTake() const {
+    if (outPhase_) {
+        if (outPhase_->cutOff && afterAbandon_ == AfterAbandon::DiscardOnRequest) return true;
+        const std::optional<FaultPoint> stop = StopPoint(outPhase_->total);
+        return !stop || stop->kind != FaultKind::Stall || outPhase_->done < stop->at;
     }
+    return afterAbandon_ == AfterAbandon::DiscardOnRequest || (!inPhase_ && !zeroPacketDue_);
 }
 
-uint32_t ProgrammerFirmware::TakeSize(uint32_t count) const {
-    if (!outPhase_) return count;
-    const uint64_t limit = PhaseLimit(outPhase_->total, outPhase_->done, false);
-    return static_cast<uint32_t>(std::min<uint64_t>(count, limit - outPhase_->done));
-}
-
-ProgrammerFirmware::Moved ProgrammerFirmware::Take(std::span<const uint8_t> bytes) {
+ProgrammerFirmware::Taken ProgrammerFirmware::Take(std::span<const uint8_t> bytes) {
+    if (outPhase_ && outPhase_->cutOff && afterAbandon_ == AfterAbandon::DiscardOnRequest) outPhase_.reset();
     if (outPhase_) return TakeData(bytes);
-    HandleRequest(bytes);
+    HandleRequest(bytes.first(std::min<size_t>(bytes.size(), kPacket)));
     return {static_cast<uint32_t>(bytes.size()), Stop::None};
 }
 
-// A transfer that cannot move all its bytes because a fault point lies ahead
-// moves up to that point and then meets the fault.
-ProgrammerFirmware::Moved ProgrammerFirmware::TakeData(std::span<const uint8_t> bytes) {
+void ProgrammerFirmware::WriteCutOff() {
+    if (outPhase_) outPhase_->cutOff = true;
+}
+
+// Data goes to the data phase up to its end or up to a fault point; what the
+// transfer holds beyond the end of the data is dropped.
+ProgrammerFirmware::Taken ProgrammerFirmware::TakeData(std::span<const uint8_t> bytes) {
     OutPhase& phase = *outPhase_;
-    const std::optional<FaultPoint> fault = PhaseFault(phase.total, false);
-    const uint32_t count = TakeSize(static_cast<uint32_t>(bytes.size()));
+    const std::optional<FaultPoint> stop = StopPoint(phase.total);
+    const uint64_t limit = stop ? std::max<uint64_t>(phase.done, stop->at) : phase.total;
+    const auto count = static_cast<uint32_t>(std::min<uint64_t>(bytes.size(), limit - phase.done));
     phase.sink(phase.done, bytes.first(count));
     phase.done += count;
-    Moved moved{count, Stop::None};
-    if (fault && count < bytes.size()) moved.stop = HitFault(fault->kind);
-    if (outPhase_ && outPhase_->done == outPhase_->total) outPhase_.reset();
-    return moved;
+    if (phase.done == phase.total) {
+        outPhase_.reset();
+        return {static_cast<uint32_t>(bytes.size()), Stop::None};
+    }
+    Taken taken{count, Stop::None};
+    if (count < bytes.size() && stop->kind != FaultKind::Stall) taken.stop = HitFault(stop->kind);
+    return taken;
 }
 
 bool ProgrammerFirmware::CanGive() const {
-    return straysLeft_ > 0 || !packets_.empty() || inPhase_;
+    if (zeroPacketDue_ || !messages_.empty() || endlessStray_) return true;
+    if (!inPhase_) return false;
+    if (ReadyData(*inPhase_) > 0) return true;
+    const std::optional<FaultPoint> stop = StopPoint(inPhase_->total);
+    return stop && stop->kind != FaultKind::Stall;
 }
 
-uint32_t ProgrammerFirmware::GiveSize(uint32_t count) const {
-    if (straysLeft_ > 0) return std::min<uint32_t>(count, static_cast<uint32_t>(stray_.size()));
-    if (!packets_.empty()) return std::min<uint32_t>(count, static_cast<uint32_t>(packets_.front().size()));
-    if (!inPhase_) return 0;
-    const uint64_t limit = PhaseLimit(inPhase_->total, inPhase_->done, true);
-    return static_cast<uint32_t>(std::min<uint64_t>(count, limit - inPhase_->done));
-}
-
-ProgrammerFirmware::Moved ProgrammerFirmware::Give(std::span<uint8_t> buffer) {
-    if (straysLeft_ > 0) {
-        if (straysLeft_ != EmulatorFault::kEndless) --straysLeft_;
-        return GivePacket(stray_, buffer);
+ProgrammerFirmware::Given ProgrammerFirmware::Give(std::span<uint8_t> room) {
+    if (room.empty()) return {0, true};
+    if (zeroPacketDue_) {
+        zeroPacketDue_ = false;
+        return {0, true};
     }
-    if (!packets_.empty()) {
-        const Bytes packet = std::move(packets_.front());
-        packets_.pop_front();
-        return GivePacket(packet, buffer);
-    }
-    if (inPhase_) return GiveData(buffer);
+    if (messages_.empty() && endlessStray_) messages_.push_back({*endlessStray_});
+    if (!messages_.empty()) return GiveMessage(room);
+    if (inPhase_) return GiveData(room);
     return {};
 }
 
-// A packet longer than the buffer loses its tail, as on a real pipe.
-ProgrammerFirmware::Moved ProgrammerFirmware::GivePacket(const Bytes& packet, std::span<uint8_t> buffer) {
-    const size_t count = std::min(packet.size(), buffer.size());
-    std::copy_n(packet.begin(), count, buffer.begin());
-    return {static_cast<uint32_t>(count), Stop::None};
+// The packets of the reply at the head of the queue, up to its short last one.
+ProgrammerFirmware::Given ProgrammerFirmware::GiveMessage(std::span<uint8_t> room) {
+    Given given;
+    while (given.bytes < room.size()) {
+        Message& message = messages_.front();
+        const auto packet = static_cast<uint32_t>(std::min<size_t>(kPacket, message.bytes.size() - message.sent));
+        const bool last = packet < kPacket;
+        if (packet <= room.size() - given.bytes) {
+            std::copy_n(message.bytes.begin() + static_cast<ptrdiff_t>(message.sent), packet,
+                        room.begin() + given.bytes);
+            given.bytes += packet;
+        } else {
+            given.overflow = true;
+        }
+        message.sent += packet;
+        if (last) messages_.pop_front();
+        if (given.overflow || last) {
+            given.complete = !given.overflow;
+            return given;
+        }
+    }
+    given.complete = true;
+    return given;
 }
 
-ProgrammerFirmware::Moved ProgrammerFirmware::GiveData(std::span<uint8_t> buffer) {
+// Where the data phase ends: its length, or where a short-chunk fault cuts it.
+uint32_t ProgrammerFirmware::PhaseEnd(const InPhase& phase) const {
+    const std::optional<uint64_t> shortAt = FaultValue(FaultKind::ShortChunk);
+    return shortAt && *shortAt < phase.total ? static_cast<uint32_t>(*shortAt) : phase.total;
+}
+
+// The bytes of whole packets the data phase can send now: up to its end, or up to
+// the last packet boundary before a fault point.
+uint32_t ProgrammerFirmware::ReadyData(const InPhase& phase) const {
+    const uint32_t end = PhaseEnd(phase);
+    const std::optional<FaultPoint> stop = StopPoint(phase.total);
+    if (!stop || stop->at >= end) return end - phase.done;
+    const uint64_t limit = std::max<uint64_t>(phase.done, stop->at);
+    return static_cast<uint32_t>((limit - phase.done) / kPacket * kPacket);
+}
+
+ProgrammerFirmware::Given ProgrammerFirmware::GiveData(std::span<uint8_t> room) {
     InPhase& phase = *inPhase_;
-    const std::optional<FaultPoint> fault = PhaseFault(phase.total, true);
-    const uint32_t count = GiveSize(static_cast<uint32_t>(buffer.size()));
-    phase.source(phase.done, buffer.first(count));
+    const uint32_t ready = ReadyData(phase);
+    Given given;
+    if (ready == 0) {
+        // Only a fault point can hold the data back; a stall sends nothing more.
+        const std::optional<FaultPoint> stop = StopPoint(phase.total);
+        if (stop && stop->kind != FaultKind::Stall) given.stop = HitFault(stop->kind);
+        return given;
+    }
+    const auto space = static_cast<uint32_t>(room.size());
+    uint32_t count = std::min(ready, space) / kPacket * kPacket;
+    const uint32_t tail = ready - count;
+    if (tail > 0 && tail < kPacket && tail <= space - count) count = ready;
+    phase.source(phase.done, room.first(count));
     phase.done += count;
-    Moved moved{count, Stop::None};
-    if (fault && count < buffer.size()) moved.stop = HitFault(fault->kind);
-    if (inPhase_ && inPhase_->done == inPhase_->total) inPhase_.reset();
-    return moved;
+    given.bytes = count;
+    given.complete = count == space || count % kPacket != 0;
+    if (count < ready && !given.complete) {
+        // The next packet does not fit into what is left of the transfer.
+        phase.done += std::min(kPacket, ready - count);
+        given.overflow = true;
+    }
+    const uint32_t end = PhaseEnd(phase);
+    if (phase.done == end) {
+        zeroPacketDue_ = end < phase.total && end % kPacket == 0 && !given.overflow;
+        inPhase_.reset();
+    }
+    return given;
 }
 
 void ProgrammerFirmware::HandleRequest(std::span<const uint8_t> request) {
     inPhase_.reset();
-    straysLeft_ = 0;
+    zeroPacketDue_ = false;
+    endlessStray_.reset();
     if (request.empty() || FaultValue(FaultKind::NoReply)) return;
-    const size_t length = RequestLength(request[0]);
-    if (length == 0 || request.size() < length) return;
+    const RequestForm form = FormOf(request[0]);
+    if (form.length == 0 || request.size() < form.length || (form.byte1 && request[1] != *form.byte1)) return;
     switch (request[0]) {
     case kChipRead: return OnChipRead(request);
     case kChipWrite: return OnChipWrite(request);
@@ -224,52 +286,54 @@ void ProgrammerFirmware::HandleRequest(std::span<const uint8_t> request) {
 // the next opcode. False when the real reply will never reach the host, so the
 // command must not go on.
 bool ProgrammerFirmware::Reply(Bytes reply) {
-    straysLeft_ = FaultValue(FaultKind::StrayReplies).value_or(0);
-    if (straysLeft_ > 0) {
-        stray_ = reply;
-        stray_[0] = static_cast<uint8_t>(reply[0] + 1);
+    const uint64_t strays = FaultValue(FaultKind::StrayReplies).value_or(0);
+    Bytes stray = reply;
+    stray[0] = static_cast<uint8_t>(reply[0] + 1);
+    if (strays == EmulatorFault::kEndless) {
+        endlessStray_ = std::move(stray);
+        return false;
     }
-    if (straysLeft_ == EmulatorFault::kEndless) return false;
-    packets_.push_back(std::move(reply));
+    for (uint64_t i = 0; i < strays; ++i) messages_.push_back({stray});
+    messages_.push_back({std::move(reply)});
     return true;
 }
 
+bool ProgrammerFirmware::InsideChip(uint32_t address, uint32_t count) const {
+    return uint64_t{address} + count <= chip_.Contents().size();
+}
+
 void ProgrammerFirmware::OnChipRead(std::span<const uint8_t> request) {
-    const uint8_t protocolCode = request[2];
-    const uint32_t address = BigEndian32(request, 3);
+    const RequestedAccess requested = RequestedBy(request, 11);
     const uint32_t count = BigEndian32(request, 7);
-    if (Rejecting()) {
+    if (Rejecting() || !InsideChip(requested.address, count)) {
         Reply({kChipRead, 0x01, 0x01});
         return;
     }
     if (!Reply({kChipRead, 0x01, 0x00}) || count == 0) return;
-    inPhase_ = InPhase{count, 0, [this, protocolCode, address](uint32_t offset, std::span<uint8_t> out) {
-                           ReadChip(protocolCode, uint64_t{address} + offset, out);
+    const ChipAccess access(chip_, requested);
+    const uint64_t address = requested.address;
+    inPhase_ = InPhase{count, 0, [this, access, address](uint32_t offset, std::span<uint8_t> out) {
+                           access.Read(address + offset, out);
+                           const std::optional<uint64_t> flipped = FaultValue(FaultKind::FlipByte);
+                           const uint64_t at = address + offset;
+                           if (flipped && *flipped >= at && *flipped - at < out.size()) out[*flipped - at] ^= 0xFF;
                        }};
 }
 
-// Chip data for a family other than the chip's reads as erased.
-void ProgrammerFirmware::ReadChip(uint8_t protocolCode, uint64_t address, std::span<uint8_t> out) const {
-    if (protocolCode != chip_.ProtocolCode()) {
-        std::fill(out.begin(), out.end(), 0xFF);
-        return;
-    }
-    chip_.Read(address, out);
-    const std::optional<uint64_t> flipped = FaultValue(FaultKind::FlipByte);
-    if (flipped && *flipped >= address && *flipped - address < out.size()) out[*flipped - address] ^= 0xFF;
-}
-
 void ProgrammerFirmware::OnChipWrite(std::span<const uint8_t> request) {
-    const uint8_t protocolCode = request[2];
-    const uint32_t address = BigEndian32(request, 3);
+    RequestedAccess requested = RequestedBy(request, 13);
+    requested.pageSize = static_cast<uint16_t>(request[11] << 8 | request[12]);
     const uint32_t count = BigEndian32(request, 7);
-    if (Rejecting()) {
+    if (Rejecting() || !InsideChip(requested.address, count)) {
         Reply({kChipWrite, 0x01, 0x00});
         return;
     }
     if (!Reply({kChipWrite, 0x01, 0x01}) || count == 0) return;
-    outPhase_ = OutPhase{count, 0, [this, protocolCode, address](uint32_t offset, std::span<const uint8_t> data) {
-                             if (protocolCode == chip_.ProtocolCode()) chip_.Program(uint64_t{address} + offset, data);
+    const uint64_t address = requested.address;
+    outPhase_ = OutPhase{count, 0, false,
+                         [access = ChipAccess(chip_, requested), address](uint32_t offset,
+                                                                          std::span<const uint8_t> data) mutable {
+                             access.Program(address + offset, data);
                          }};
 }
 
@@ -315,7 +379,7 @@ void ProgrammerFirmware::OnBoot(std::span<const uint8_t> request) {
     firmwareImage_.clear();
     const uint32_t length = BigEndian32(request, 18);
     if (length == 0) return;
-    outPhase_ = OutPhase{length, 0, [this](uint32_t, std::span<const uint8_t> data) {
+    outPhase_ = OutPhase{length, 0, false, [this](uint32_t, std::span<const uint8_t> data) {
                              firmwareImage_.insert(firmwareImage_.end(), data.begin(), data.end());
                          }};
 }

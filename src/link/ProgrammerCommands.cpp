@@ -48,11 +48,19 @@ bool IsSerialCharacter(uint8_t b) {
 
 }  // namespace
 
+// A request goes out only once the programmer has nothing left to send of a read
+// the host gave up.
 bool ProgrammerProtocol::Exchange(std::span<const uint8_t> request, uint32_t writeTimeoutMs,
                                   std::span<uint8_t> reply) {
+    if (owed_ > 0) {
+        Drain();
+    }
     std::atomic<uint32_t> written{0};
-    return link_->Write(request.data(), static_cast<uint32_t>(request.size()), written, writeTimeoutMs) &&
-           written.load(std::memory_order_acquire) == request.size() && ReceiveReply(request[0], reply);
+    const bool answered =
+        link_->Write(request.data(), static_cast<uint32_t>(request.size()), written, writeTimeoutMs) &&
+        written.load(std::memory_order_acquire) == request.size() && ReceiveReply(request[0], reply);
+    outOfStep_ = outOfStep_ && !answered;
+    return answered;
 }
 
 void ProgrammerProtocol::PutParameters(uint8_t* at) const {
@@ -166,15 +174,15 @@ bool ProgrammerProtocol::ReadFirmwareVersion(std::array<char, kVersionTextSize>&
     return true;
 }
 
-// The reply is at most 20 bytes long, yet the serial number is taken as the 20
-// bytes from its third byte on; whatever did not arrive reads as 0.
+// The serial number is the 20 bytes from the reply's third byte on, so the whole
+// 22-byte reply is taken; whatever did not arrive reads as 0.
 bool ProgrammerProtocol::ReadSerialNumber(std::array<uint8_t, kSerialSize>& serial) {
     if (!IsReady()) {
         return false;
     }
     const std::array<uint8_t, 2> request{kOpSerial, 0x00};
     std::array<uint8_t, 2 + kSerialSize> reply{};
-    if (!Exchange(request, Timings().requestWriteTimeoutMs, std::span(reply).first(kSerialSize))) {
+    if (!Exchange(request, Timings().requestWriteTimeoutMs, reply)) {
         return false;
     }
     std::transform(reply.begin() + 2, reply.end(), serial.begin(),
@@ -198,14 +206,26 @@ bool ProgrammerProtocol::StartFirmwareUpdate(const uint8_t* image, uint32_t leng
     return StartWriting(image, length, Timings().firmwareTimeoutMs);
 }
 
+// The result block is read with room for whole packets and then cut to its
+// first kSelfTestSize bytes; what did not arrive reads as 0.
 bool ProgrammerProtocol::RunSelfTest(std::array<uint8_t, kSelfTestSize>& result) {
     if (!IsReady()) {
         return false;
     }
     const std::array<uint8_t, 2> request{kOpSelfTest, 0x00};
     std::array<uint8_t, 2> reply{};
-    return Exchange(request, Timings().requestWriteTimeoutMs, reply) &&
-           link_->Read(result.data(), kSelfTestSize, readDone_, Timings().selfTestTimeoutMs);
+    if (!Exchange(request, Timings().requestWriteTimeoutMs, reply)) {
+        return false;
+    }
+    constexpr uint32_t kRoom = (kSelfTestSize + kMaxPacketSize - 1) / kMaxPacketSize * kMaxPacketSize;
+    std::array<uint8_t, kRoom> block{};
+    const bool ok = link_->Read(block.data(), kRoom, readDone_, Timings().selfTestTimeoutMs);
+    const uint32_t received = readDone_.load(std::memory_order_acquire);
+    if (!ok) {
+        ReadEndedEarly(kRoom, received);
+    }
+    std::copy_n(block.begin(), kSelfTestSize, result.begin());
+    return ok;
 }
 
 }  // namespace qbr

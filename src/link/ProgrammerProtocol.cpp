@@ -3,6 +3,7 @@
 #include "chipdb/ChipType.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace qbr {
 
@@ -53,6 +54,13 @@ PollResult ProgrammerProtocol::PollTransfer(bool finished, bool ok, PollResult r
     }
     state_ = OperationState::Idle;
     if (!ok) {
+        if (running == PollResult::Reading) {
+            ReadEndedEarly(readTotal_, readDone_.load(std::memory_order_acquire));
+        } else if (writeDone_.load(std::memory_order_acquire) < writeTotal_) {
+            // The programmer still expects the rest of the data and will take the
+            // next request as part of it.
+            outOfStep_ = true;
+        }
         return PollResult::Failed;
     }
     percent_ = 100;
@@ -90,10 +98,44 @@ void ProgrammerProtocol::UpdatePercent(uint32_t done, uint32_t total) {
 }
 
 void ProgrammerProtocol::CancelRead() {
+    const bool reading = state_ == OperationState::Reading;
     state_ = OperationState::Idle;
     if (link_ != nullptr) {
         link_->AbortRead();
     }
+    if (reading) {
+        ReadEndedEarly(readTotal_, readDone_.load(std::memory_order_acquire));
+    }
+}
+
+void ProgrammerProtocol::ReadEndedEarly(uint32_t total, uint32_t received) {
+    owed_ = total > received ? total - received : 0;
+}
+
+// Reads away what the programmer still owes of a read the host gave up: exactly
+// those bytes, so that the last read ends full instead of waiting for a packet
+// that never comes, in large transfers that cost no more than a read would. Each
+// transfer may take the owed bytes' time at full speed plus the reply time-out (a
+// slow chip makes progress and goes on). A short packet means the programmer ended
+// the data itself; silence leaves its state unknown.
+void ProgrammerProtocol::Drain() {
+    constexpr uint32_t kPiece = 64 * UsbLink::kChunkSize;
+    constexpr uint32_t kFullSpeedBytesPerMs = 1200;
+    std::vector<uint8_t> scratch(std::min(owed_, kPiece));
+    bool ended = false;
+    bool silent = false;
+    while (owed_ > 0 && !ended && !silent) {
+        const uint32_t piece = std::min(owed_, kPiece);
+        std::atomic<uint32_t> received{0};
+        const uint32_t timeoutMs = Timings().replyTimeoutMs + piece / kFullSpeedBytesPerMs;
+        const bool ok = link_->Read(scratch.data(), piece, received, timeoutMs);
+        const uint32_t count = std::min(received.load(std::memory_order_acquire), owed_);
+        owed_ -= count;
+        ended = ok && count < piece;
+        silent = !ok && count == 0;
+    }
+    outOfStep_ = outOfStep_ || (owed_ > 0 && !ended);
+    owed_ = 0;
 }
 
 bool ProgrammerProtocol::SetChipParameters(const ChipRecord& record) {
@@ -133,16 +175,17 @@ bool ProgrammerProtocol::ReceiveReply(uint8_t opcode, std::span<uint8_t> reply) 
         return false;
     }
     const LinkTimings& timings = link_->Timings();
-    const auto capacity = static_cast<uint32_t>(std::min(reply.size(), kReplyBufferSize));
+    const auto wanted = static_cast<uint32_t>(std::min(reply.size(), kReplyBufferSize));
+    const uint32_t room = std::max<uint32_t>(1, (wanted + kMaxPacketSize - 1) / kMaxPacketSize) * kMaxPacketSize;
     const uint32_t deadline = timings.clock() + timings.replyTimeoutMs;
     std::array<uint8_t, kReplyBufferSize> incoming{};
     for (;;) {
         const auto timeLeft = static_cast<int32_t>(deadline - timings.clock());
         std::atomic<uint32_t> received{0};
-        if (timeLeft <= 0 || !link_->Read(incoming.data(), capacity, received, static_cast<uint32_t>(timeLeft))) {
+        if (timeLeft <= 0 || !link_->Read(incoming.data(), room, received, static_cast<uint32_t>(timeLeft))) {
             return false;
         }
-        const uint32_t count = received.load(std::memory_order_acquire);
+        const uint32_t count = std::min(received.load(std::memory_order_acquire), wanted);
         if (count > 0 && incoming[0] == opcode) {
             std::fill(std::copy_n(incoming.begin(), count, reply.begin()), reply.end(), uint8_t{0});
             return true;

@@ -28,6 +28,9 @@ public:
     static constexpr size_t kVersionTextSize = 100;
     static constexpr size_t kSerialSize = 20;
     static constexpr size_t kSelfTestSize = 1000;
+    // The programmer is a full-speed USB device: data comes in packets of at most
+    // this size, and a read must have room for every packet it may get.
+    static constexpr uint32_t kMaxPacketSize = 64;
 
     bool AttachLink(UsbLink& link);
 
@@ -38,8 +41,13 @@ public:
     // Bytes of the running chip read that are in its buffer.
     uint32_t GetBytesRead() const { return readDone_.load(std::memory_order_acquire); }
     // Stops a chip read at once; the protocol is idle again and the read's buffer is
-    // no longer touched. The bytes counted so far stay counted.
+    // no longer touched. The bytes counted so far stay counted. The programmer may
+    // go on sending the rest, so the next request first drains it.
     void CancelRead();
+    // True when the programmer may be out of step with the host: a write was given
+    // up while the programmer still expected data, or data it still owed did not
+    // come. Only a replug puts it right then; the next exchange that works clears it.
+    bool OutOfStep() const { return outOfStep_; }
 
     // Takes the chip that the next commands concern: keeps a copy and derives the
     // protocol code and the parameter block from it. False for an unknown chip type
@@ -49,9 +57,10 @@ public:
     uint8_t ProtocolCode() const { return protocolCode_; }
     const ChipParameterBlock& ParameterBlock() const { return parameters_; }
 
-    // Reads until a reply starting with `opcode` of at most reply.size() bytes (at
-    // most kReplyBufferSize) arrives, skipping others, within the reply time-out.
-    // The reply goes to the start of `reply`; the rest of `reply` is zeroed.
+    // Reads until a reply starting with `opcode` arrives, skipping others, within
+    // the reply time-out. Each read has room for whole packets (reply.size() rounded
+    // up, at most kReplyBufferSize), so a reply longer than asked for still arrives;
+    // its first reply.size() bytes go to `reply`, and what did not arrive reads as 0.
     bool ReceiveReply(uint8_t opcode, std::span<uint8_t> reply);
 
     // The commands. Those that start or read something refuse unless idle, sending
@@ -76,6 +85,8 @@ private:
     bool IsReady() const { return link_ != nullptr && state_ == OperationState::Idle; }
     const LinkTimings& Timings() const { return link_->Timings(); }
     bool Exchange(std::span<const uint8_t> request, uint32_t writeTimeoutMs, std::span<uint8_t> reply);
+    void Drain();
+    void ReadEndedEarly(uint32_t total, uint32_t received);
     void PutParameters(uint8_t* at) const;
     bool StartWriting(const uint8_t* data, uint32_t length, uint32_t timeoutMs);
     PollResult PollTransfer(bool finished, bool ok, PollResult running);
@@ -89,6 +100,9 @@ private:
     uint32_t writeTotal_ = 0;
     std::atomic<uint32_t> writeDone_{0};
     uint16_t percent_ = 0;
+    // Bytes of a read the host gave up that the programmer may still send.
+    uint32_t owed_ = 0;
+    bool outOfStep_ = false;
     uint32_t eraseStart_ = 0;
     ChipRecord chip_;
     uint8_t protocolCode_ = 0;

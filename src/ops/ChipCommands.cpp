@@ -30,7 +30,9 @@ void ReadChip(ProgrammerCore& core, const ChipRecord& chip) {
         return;
     }
     core.ShowInfo(MessageText(kMsgReading));
-    if (!PollUntilEnd(core, PollResult::Reading)) {
+    // A read that ended short left old bytes behind the new ones: it is no copy of
+    // the chip, so it fails like any other read.
+    if (!PollUntilEnd(core, PollResult::Reading) || core.protocol.GetBytesRead() < chip.capacity) {
         ReportFailure(core, kMsgReadChipError);
         return;
     }

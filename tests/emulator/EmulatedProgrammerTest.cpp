@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <chrono>
 #include <numeric>
 #include <string>
@@ -66,17 +67,20 @@ TEST(EmulatedProgrammer, AnswersEachCommandWithItsReplyBytes) {
     const Bytes version = session.Exchange({0x17, 0x00}, 1024);
     ASSERT_EQ(version.size(), 102u);
     EXPECT_EQ(Text(version, 2), "QBR5150 emulated programmer 1.00");
-    const Bytes serial = session.Exchange({0x18, 0x00}, 20);
-    ASSERT_EQ(serial.size(), 20u);
+    const Bytes serial = session.Exchange({0x18, 0x00}, 64);
+    ASSERT_EQ(serial.size(), 22u);
     EXPECT_EQ(Text(serial, 2), "EMU0000042");
 
     EXPECT_EQ(session.Exchange({0xF3, 0x00}, 2), (Bytes{0xF3, 0x00}));
-    const Bytes block = session.Receive(1000);
-    ASSERT_EQ(block.size(), 1000u);
+    const Bytes block = session.Receive(1024);
+    ASSERT_EQ(block.size(), 1024u);
     EXPECT_EQ(Text(block, 14), "ok");
 
-    EXPECT_EQ(session.Exchange({0x17, 0x00}, 10).size(), 10u) << "a read takes at most what it asks for";
-    EXPECT_EQ(session.Exchange({0x13, 0x00, 0x01}, 3)[0], 0x13) << "and the rest of that packet is gone";
+    EXPECT_TRUE(session.Exchange({0x18, 0x00}, 20).empty());
+    EXPECT_EQ(session.lastResult, EmulatedProgrammer::kOverflow) << "a packet longer than the room left is lost";
+    EXPECT_TRUE(session.Exchange({0x17, 0x00}, 50).empty());
+    EXPECT_EQ(session.Receive(64).size(), 38u) << "the packets after the lost one still come";
+    EXPECT_EQ(session.Exchange({0x13, 0x01, 0x01}, 3).size(), 0u) << "a wrong length byte gets no reply";
     for (const Bytes& request : {Bytes{0x16, 0x00}, Bytes{0x13, 0x00}, Bytes{}}) {
         EXPECT_EQ(session.Send(request), 0);
         EXPECT_TRUE(session.Silent()) << "unknown or truncated requests get no reply";
@@ -88,32 +92,25 @@ TEST(EmulatedProgrammer, ReadStreamsChipBytesAfterTheReply) {
     const Bytes contents = Pattern(64 * 1024, 3);
     std::copy(contents.begin(), contents.end(), session.device.Chip().Contents().begin());
 
-    ASSERT_EQ(session.Send(ReadRequest(1, 0x1000, 10000)), 0);
+    ASSERT_EQ(session.Send(ReadRequest(0x1000, 10000)), 0);
     EXPECT_EQ(session.Receive(4096), (Bytes{0x11, 0x01, 0x00})) << "the reply is never merged with data";
     EXPECT_EQ(session.ReceiveAll(10000), Bytes(contents.begin() + 0x1000, contents.begin() + 0x1000 + 10000));
     EXPECT_TRUE(session.Silent());
 
-    ASSERT_EQ(session.Send(ReadRequest(1, 64 * 1024 - 2, 4)), 0);
-    session.Receive(3);
-    EXPECT_EQ(session.Receive(4096), (Bytes{contents[65534], contents[65535], 0xFF, 0xFF})) << "past the end";
-
-    ASSERT_EQ(session.Send(ReadRequest(2, 0, 50000)), 0);
-    session.Receive(3);
-    EXPECT_EQ(session.Receive(4096), Bytes(4096, 0xFF)) << "family mismatch";
-    EXPECT_EQ(session.Exchange({0x13, 0x00, 0x01}, 3), (Bytes{0x13, 0x01, 0x00}));
-    EXPECT_TRUE(session.Silent()) << "a new request abandons the unread data";
+    ASSERT_EQ(session.Send(ReadRequest(0, 64 * 1024 + 1)), 0);
+    EXPECT_EQ(session.Receive(3), (Bytes{0x11, 0x01, 0x01})) << "past the end of the chip";
+    EXPECT_TRUE(session.Silent());
 }
 
 TEST(EmulatedProgrammer, WriteProgramsFlashByAndAndEepromAsWritten) {
     for (const ChipRecord& chip : {TestFlash(), TestEeprom24()}) {
         EmulatorSession session(chip);
         const bool flash = chip.chipType == 0;
-        const uint8_t code = flash ? 1 : 2;
         auto contents = session.device.Chip().Contents();
         std::fill(contents.begin(), contents.end(), 0x0F);
         const Bytes data = Pattern(200, 0x55);
 
-        EXPECT_EQ(session.Exchange(WriteRequest(code, 16, 200), 3), (Bytes{0x12, 0x01, 0x01}));
+        EXPECT_EQ(session.Exchange(WriteRequest(AccessFor(chip, 16), 200), 3), (Bytes{0x12, 0x01, 0x01}));
         uint32_t written = 0;
         ASSERT_EQ(session.Send(Bytes(data.begin(), data.begin() + 150), &written), 0);
         EXPECT_EQ(written, 150u);
@@ -123,11 +120,91 @@ TEST(EmulatedProgrammer, WriteProgramsFlashByAndAndEepromAsWritten) {
         for (size_t i = 0; i < data.size(); ++i) {
             ASSERT_EQ(contents[16 + i], flash ? (data[i] & 0x0F) : data[i]) << chip.chipName << " byte " << i;
         }
+        EXPECT_EQ(session.Exchange({0x13, 0x00, AccessFor(chip).protocolCode}, 3).size(), 3u)
+            << "requests again after the data";
+    }
+}
 
-        session.Exchange(WriteRequest(flash ? 3 : 1, 0, 4), 3);
-        ASSERT_EQ(session.Send({0, 0, 0, 0}), 0);
-        EXPECT_EQ(contents[0], 0x0F) << "a write for another family changes nothing";
-        EXPECT_EQ(session.Exchange({0x13, 0x00, code}, 3).size(), 3u) << "requests again after the data";
+// Every parameter of a chip request that a host can get wrong, and what the
+// programmer then does with a 256-byte write of a pattern and a read of it.
+TEST(EmulatedProgrammer, ParametersThatDontFitTheChipMisbehaveTheSameWayEachTime) {
+    enum class Effect { None, Ignored, SwappedWords, PageWrap, Refused };
+    const ChipRecord eeprom93{3, "93C66", "TEST", 0, 50, 512, 0, 0, 0xFF, 0xFF, 6, 16};
+    struct Case {
+        const char* what;
+        ChipRecord chip;
+        std::function<void(RequestedAccess&)> spoil;
+        Effect effect;
+    };
+    const Case cases[] = {
+        {"fitting parameters", TestEeprom24(), [](RequestedAccess&) {}, Effect::None},
+        {"another family", TestEeprom24(), [](RequestedAccess& a) { a.protocolCode = 3; }, Effect::Ignored},
+        {"wrong mode byte", TestEeprom24(), [](RequestedAccess& a) { a.modeByte = 0x24; }, Effect::Ignored},
+        {"wrong voltage", TestEeprom24(), [](RequestedAccess& a) { a.highVoltage = 0; }, Effect::Ignored},
+        {"reserved byte set", TestFlash(), [](RequestedAccess& a) { a.reserved = 1; }, Effect::Ignored},
+        {"organisation ignored off the 93 series", TestFlash(), [](RequestedAccess& a) { a.orgByte = 7; },
+         Effect::None},
+        {"wrong organisation", eeprom93, [](RequestedAccess& a) { a.orgByte = 3; }, Effect::SwappedWords},
+        {"page one byte too long", TestEeprom24(), [](RequestedAccess& a) { ++a.pageSize; }, Effect::PageWrap},
+        {"page one byte too short", TestEeprom24(), [](RequestedAccess& a) { --a.pageSize; }, Effect::PageWrap},
+        {"past the chip's end", TestEeprom24(), [](RequestedAccess& a) { a.address = 1; }, Effect::Refused},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EmulatorSession session(c.chip);
+        RequestedAccess access = AccessFor(c.chip);
+        c.spoil(access);
+        const Bytes data = Pattern(256, 1);
+        const Bytes reply = session.Exchange(WriteRequest(access, 256), 3);
+        if (c.effect == Effect::Refused) {
+            EXPECT_EQ(reply, (Bytes{0x12, 0x01, 0x00}));
+            EXPECT_EQ(session.Exchange(ReadRequest(access, 256), 3), (Bytes{0x11, 0x01, 0x01}));
+            continue;
+        }
+        ASSERT_EQ(session.Send(data), 0);
+        const Bytes chip(session.device.Chip().Contents().begin(), session.device.Chip().Contents().begin() + 256);
+        session.Exchange(ReadRequest(access, 256), 3);
+        const Bytes readBack = session.ReceiveAll(256);
+        Bytes swapped = data;
+        for (size_t i = 0; i < swapped.size(); i += 2) std::swap(swapped[i], swapped[i + 1]);
+        switch (c.effect) {
+        case Effect::None: EXPECT_EQ(chip, data); EXPECT_EQ(readBack, data); break;
+        case Effect::Ignored: EXPECT_EQ(chip, Bytes(256, 0xFF)); EXPECT_EQ(readBack, Bytes(256, 0xFF)); break;
+        case Effect::SwappedWords: EXPECT_EQ(chip, swapped); EXPECT_EQ(readBack, data); break;
+        case Effect::PageWrap:
+            EXPECT_EQ(chip[0], data[8]) << "byte 8 crossed into the next page and wrapped";
+            EXPECT_NE(chip, data);
+            break;
+        case Effect::Refused: break;
+        }
+    }
+}
+
+// After the host gives up a transfer, the stricter programmer insists on
+// finishing it, the other drops it when the next request comes.
+TEST(EmulatedProgrammer, AfterAnAbandonedTransferKeepsOrDropsWhatWasPending) {
+    const Bytes status = {0x13, 0x00, 0x01};
+    for (AfterAbandon behaviour : {AfterAbandon::KeepPending, AfterAbandon::DiscardOnRequest}) {
+        const bool keeps = behaviour == AfterAbandon::KeepPending;
+        EmulatorSession session;
+        session.device.SetAfterAbandon(behaviour);
+        session.Exchange(ReadRequest(0, 8192), 3);
+        ASSERT_EQ(session.Receive(4096).size(), 4096u);
+        uint32_t written = 0;
+        const int sent = session.device.Write(session.handle, status.data(), 3, written, 50);
+        EXPECT_EQ(sent, keeps ? EmulatedProgrammer::kTimedOut : 0) << "the request is NAKed until drained";
+        if (keeps) EXPECT_EQ(session.ReceiveAll(4096).size(), 4096u);
+        EXPECT_EQ(session.Exchange(status, 3), (Bytes{0x13, 0x01, 0x00}));
+
+        session.device.InjectFault(ParseEmulatorFault("stall@64"));
+        session.Exchange(WriteRequest(0, 4096), 3);
+        const Bytes data(128, 0x00);
+        EXPECT_EQ(session.device.Write(session.handle, data.data(), 128, written, 20), EmulatedProgrammer::kTimedOut);
+        session.device.ClearFaults();
+        EXPECT_EQ(session.Exchange(status, 3).size(), keeps ? 0u : 3u) << "the request is taken as data, or anew";
+        session.device.Replug();
+        session.handle = session.Open();
+        EXPECT_EQ(session.Exchange(status, 3).size(), 3u) << "a replug always helps";
     }
 }
 
@@ -172,7 +249,7 @@ TEST(EmulatedProgrammer, SpeedModelPacesTransfersAtTheWireRate) {
     session.device.SetSpeed(SpeedModel::FullSpeed());
     const uint32_t total = 48 * 1024;
     const auto start = std::chrono::steady_clock::now();
-    ASSERT_EQ(session.Send(ReadRequest(1, 0, total)), 0);
+    ASSERT_EQ(session.Send(ReadRequest(0, total)), 0);
     session.Receive(3);
     ASSERT_EQ(session.ReceiveAll(total).size(), total);
     const auto elapsed = std::chrono::steady_clock::now() - start;

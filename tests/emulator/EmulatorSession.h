@@ -1,6 +1,7 @@
 #pragma once
 
 #include "chipdb/ChipRecord.h"
+#include "emulator/ChipAccess.h"
 #include "emulator/EmulatedProgrammer.h"
 
 #include <gtest/gtest.h>
@@ -72,19 +73,38 @@ public:
     int lastResult = 0;
 };
 
-inline Bytes ReadRequest(uint8_t protocolCode, uint32_t address, uint32_t count) {
-    return {0x11, 0x0A, protocolCode, static_cast<uint8_t>(address >> 24), static_cast<uint8_t>(address >> 16),
-            static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address), static_cast<uint8_t>(count >> 24),
-            static_cast<uint8_t>(count >> 16), static_cast<uint8_t>(count >> 8), static_cast<uint8_t>(count),
-            3, 0, 0, 0};
+inline void PutBigEndian(Bytes& bytes, uint32_t value, int size) {
+    for (int shift = 8 * (size - 1); shift >= 0; shift -= 8) bytes.push_back(static_cast<uint8_t>(value >> shift));
 }
 
-inline Bytes WriteRequest(uint8_t protocolCode, uint32_t address, uint32_t count) {
-    Bytes request = ReadRequest(protocolCode, address, count);
+// The chip parameters of a read or write request from `address` on, as `chip` needs them.
+inline RequestedAccess AccessFor(const ChipRecord& chip, uint32_t address = 0) {
+    RequestedAccess access = ChipAccess::Needed(chip);
+    access.address = address;
+    return access;
+}
+
+inline Bytes ReadRequest(const RequestedAccess& access, uint32_t count) {
+    Bytes request = {0x11, 0x0A, access.protocolCode};
+    PutBigEndian(request, access.address, 4);
+    PutBigEndian(request, count, 4);
+    request.insert(request.end(), {access.modeByte, access.orgByte, access.highVoltage, access.reserved});
+    return request;
+}
+
+inline Bytes WriteRequest(const RequestedAccess& access, uint32_t count) {
+    Bytes request = ReadRequest(access, count);
     request[0] = 0x12;
     request[1] = 0x0C;
-    request.insert(request.begin() + 11, {0x01, 0x00});
+    const Bytes page = {static_cast<uint8_t>(access.pageSize >> 8), static_cast<uint8_t>(access.pageSize)};
+    request.insert(request.begin() + 11, page.begin(), page.end());
     return request;
+}
+
+// Requests for the test flash chip.
+inline Bytes ReadRequest(uint32_t address, uint32_t count) { return ReadRequest(AccessFor(TestFlash(), address), count); }
+inline Bytes WriteRequest(uint32_t address, uint32_t count) {
+    return WriteRequest(AccessFor(TestFlash(), address), count);
 }
 
 }  // namespace qbr::test

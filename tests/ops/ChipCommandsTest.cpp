@@ -6,6 +6,7 @@
 #include "ops/Maintenance.h"
 #include "ops/OpsFixture.h"
 
+#include <algorithm>
 #include <span>
 #include <utility>
 
@@ -63,20 +64,44 @@ TEST_F(ChipCommands, FailuresGoToTheStatusLineAndABox) {
     EXPECT_EQ(host.hexViewRefreshes, 0);
 }
 
-// The request carries the page size in its bytes 11 and 12.
-TEST_F(ChipCommands, WritePassesOneBytePagesWhenNotPaged) {
-    Connect("24C01");  // pageMode 0, pageSize 16
-    FillBuffer(Pattern(128));
-    OnWriteChip(core);
-    EXPECT_EQ(ChipBytes(), Pattern(128));
-    EXPECT_TRUE(IsTimed(host.statusText, "Write chip ok!"));
-    core.OnChipNameChanged("24C02");  // pageMode 1, pageSize 8
-    OnWriteChip(core);
-    std::vector<int> pageSizes;
-    for (const auto& block : tap_->Writes()) {
-        if (block.size() == 17 && block[0] == 0x12) pageSizes.push_back(block[11] << 8 | block[12]);
+// Every kind of chip parameters the host derives, taken through the whole command
+// path to a programmer that misbehaves on any parameter that doesn't fit the chip
+// (family, mode, organisation, voltage, page size): Auto must leave the image on
+// the chip, and a read must bring it back.
+TEST_F(ChipCommands, EveryKindOfChipIsWrittenAndReadBackExactly) {
+    auto chip = [](uint32_t type, uint32_t capacity, uint32_t pageMode, uint16_t pageSize, uint8_t voltage,
+                   uint8_t deviceId = 0xFF, uint8_t modeParam = 0, uint8_t dataWidth = 8) {
+        ChipRecord record = test::OpsChip(type, "KIND", capacity, pageMode, pageSize, 0xFF, deviceId);
+        record.voltage = voltage;
+        record.modeParam = modeParam;
+        record.dataWidth = dataWidth;
+        return record;
+    };
+    const ChipRecord kinds[] = {
+        test::OpsChips()[0],                       // SPI flash, 256-byte pages
+        chip(kEeprom24, 2048, 1, 16, 33),          // small 24 series
+        chip(kEeprom24, 4096, 1, 32, 50),          // large 24 series, 5 V
+        chip(kEeprom24, 512, 1, 16, 33, 0xFE),     // the 24 series part with its own mode
+        chip(kEeprom24, 256, 0, 8, 50),            // written byte by byte
+        chip(kEeprom25, 512, 1, 16, 50),           // small 25 series, 5 V
+        chip(kEeprom25, 1024, 1, 32, 33),          // large 25 series
+        chip(kEeprom93, 512, 0, 0, 50, 0xFF, 6, 16),  // 93 series by words, after one by bytes
+        chip(kEeprom93, 256, 0, 0, 33, 0xFF, 7, 8),
+        chip(kEeprom93, 128, 0, 0, 50, 0xFF, 6, 16),
+    };
+    for (const ChipRecord& kind : kinds) {
+        SCOPED_TRACE(std::to_string(kind.chipType) + "/" + std::to_string(kind.capacity));
+        core.selectedChip = kind;
+        ConnectWith(kind, quick).SetEraseTime(std::chrono::milliseconds(1));
+        const std::vector<uint8_t> image = Pattern(kind.capacity);
+        FillBuffer(image);
+        OnAuto(core);
+        EXPECT_TRUE(IsTimed(host.statusText, "Verify chip ok!")) << host.statusText;
+        EXPECT_EQ(ChipBytes(), image);
+        FillBuffer(std::vector<uint8_t>(kind.capacity, 0x00));
+        OnReadChip(core);
+        EXPECT_TRUE(std::equal(image.begin(), image.end(), core.buffer.bytes.begin()));
     }
-    EXPECT_EQ(pageSizes, (std::vector<int>{1, 8}));
 }
 
 TEST_F(ChipCommands, AutoErasesOnlySpiFlash) {

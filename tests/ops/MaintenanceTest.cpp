@@ -42,7 +42,7 @@ TEST_F(Maintenance, SelfTestVerdicts) {
     // A block that begins with CR is the programmer's own text, "ok" or not.
     programmer.ClearFaults();
     tap_->SetReadFilter([](uint8_t* buffer, uint32_t received) {
-        if (received == 1000) buffer[0] = '\r';
+        if (received == 1024) buffer[0] = '\r';
     });
     OnSelfTest(core);
     const std::string text = "Auto test result: \rELFTEST v1.0 ok    ";

@@ -2,6 +2,7 @@
 // misbehave: what the user is told (status line, colour, boxes, log), that the
 // command ends within the link's deadlines, what becomes of the buffer and the
 // chip, and that the next command works once the programmer behaves again.
+#include "app/ReplugText.h"
 #include "buffer/ChangeMarks.h"
 #include "ops/ChipCommands.h"
 #include "ops/ChipDetection.h"
@@ -51,7 +52,6 @@ enum class Outcome {
     Ok,         // as on a healthy programmer
     NoLink,     // "No programmer linked to computer!"
     Fails,      // the command's own failure report
-    ShortRead,  // Read reports success with only the bytes before the short chunk
     Flipped,    // Read: success, flipped byte included; Verify and Auto: the mismatch report
     NoEnd,      // the command doesn't end by itself
     Problem,    // the self test's verdict: hardware problem
@@ -66,15 +66,15 @@ constexpr size_t kFaults = static_cast<size_t>(Fault::kCount);
 
 // One row per command, one column per fault, in the order of the enums.
 //   O as on a healthy programmer   N no programmer      F the command's failure report
-//   S short read, reported as done X flipped byte       H doesn't end by itself
+//   X flipped byte                 H doesn't end by itself
 //   P hardware problem             E, W, V Auto stops at its erase, write or verify step
 constexpr std::array<std::array<Outcome, kFaults>, kCommands> kExpected = [] {
     using enum Outcome;
-    constexpr Outcome O = Ok, N = NoLink, F = Fails, S = ShortRead, X = Flipped, H = NoEnd, P = Problem,
+    constexpr Outcome O = Ok, N = NoLink, F = Fails, X = Flipped, H = NoEnd, P = Problem,
                       E = EraseStepFails, W = WriteStepFails, V = VerifyStepFails;
     return std::array<std::array<Outcome, kFaults>, kCommands>{{
         //  heal unpl unpM repM noRe stry strE rej shrt stal wfB wfL flip busy stf
-        {{O,   N,   F,   F,   F,   O,   F,   F,  S,   F,   O,  F,  X,   O,   O}},  // read
+        {{O,   N,   F,   F,   F,   O,   F,   F,  F,   F,   O,  F,  X,   O,   O}},  // read
         {{O,   N,   O,   O,   F,   O,   F,   F,  O,   O,   O,  F,  O,   H,   O}},  // erase
         {{O,   N,   F,   F,   F,   O,   F,   F,  O,   F,   O,  F,  O,   O,   O}},  // write
         {{O,   N,   F,   F,   F,   O,   F,   F,  F,   F,   O,  F,  X,   O,   O}},  // verify
@@ -90,8 +90,9 @@ constexpr std::array<std::array<Outcome, kFaults>, kCommands> kExpected = [] {
 
 constexpr uint32_t kCapacity = 0x10000;
 // Data phase faults strike here: inside the third 4 KiB chunk of chip data or of
-// the firmware image, and inside the 1000-byte self-test block.
-constexpr uint32_t kChipFaultAt = 0x2345;
+// the firmware image (on a packet boundary, where a stalled read stops too), and
+// inside the self-test block.
+constexpr uint32_t kChipFaultAt = 0x2340;
 constexpr uint32_t kBlockFaultAt = 500;
 constexpr uint32_t kFlipAddress = 0x3456;
 constexpr uint32_t kBriefFailureMs = 25;
@@ -191,14 +192,14 @@ EmulatorFault ToEmulatorFault(Fault fault, uint32_t at) {
 }
 
 // A programmer left waiting for the rest of a transfer towards it takes the next
-// requests as data and answers none of them until it is plugged in anew; one that
-// was unplugged is back only when replugged.
-bool NeedsReplug(Command command, Fault fault, const EmulatedProgrammer& programmer) {
-    if (!programmer.IsPlugged()) return true;
+// requests as data and answers none of them until it is plugged in anew, unless it
+// drops what was pending once the host has cut a transfer off (failed writes it
+// never saw); one that was unplugged is back only when replugged.
+bool LeftWaitingForData(Command command, Fault fault, AfterAbandon behaviour) {
     const bool sendsData =
         command == Command::Write || command == Command::Auto || command == Command::FirmwareUpdate;
-    return sendsData && (fault == Fault::Stall ||
-                         (command == Command::FirmwareUpdate && fault == Fault::LongWriteFailure));
+    const bool imageFailed = command == Command::FirmwareUpdate && fault == Fault::LongWriteFailure;
+    return sendsData && ((fault == Fault::Stall && behaviour == AfterAbandon::KeepPending) || imageFailed);
 }
 
 std::string HexByte(uint8_t value) {
@@ -257,11 +258,14 @@ struct Expectation {
     Strings notLogged;
 };
 
-class FaultMatrix : public test::ScenarioTest, public ::testing::WithParamInterface<std::tuple<Command, Fault>> {
+using Cell = std::tuple<Command, Fault, AfterAbandon>;
+
+class FaultMatrix : public test::ScenarioTest, public ::testing::WithParamInterface<Cell> {
 protected:
     void SetUp() override {
         ScenarioTest::SetUp();
         if (HasFatalFailure()) return;
+        Programmer().SetAfterAbandon(std::get<2>(GetParam()));
         Programmer().SetEraseTime(kEraseTime);
         Programmer().SetFirmwareVersion(kVersionText);
         Programmer().SetSerialNumber(kSerialText);
@@ -295,7 +299,6 @@ protected:
         e.logged = {command.startText};
         switch (outcome) {
         case Outcome::Ok:
-        case Outcome::ShortRead:
             e.status = command.okText;
             e.timed = command.okTimed;
             if (command.okBox) e.boxes = {command.okText};
@@ -362,7 +365,6 @@ protected:
             bytes[kFlipAddress] ^= 0xFF;
             return bytes;
         }
-        case Outcome::ShortRead: return Splice(bufferBefore_, chipBefore_, kChipFaultAt);
         case Outcome::Fails: return Splice(bufferBefore_, chipBefore_, IsDataPhaseFault(fault) ? kChipFaultAt : 0);
         default: return bufferBefore_;
         }
@@ -412,7 +414,7 @@ const bool kFreedMemoryKept = [] {
 }();
 
 TEST_P(FaultMatrix, Cell) {
-    const auto [commandId, fault] = GetParam();
+    const auto [commandId, fault, behaviour] = GetParam();
     const CommandCase& command = CaseOf(commandId);
     Outcome outcome = kExpected[static_cast<size_t>(commandId)][static_cast<size_t>(fault)];
 
@@ -435,8 +437,7 @@ TEST_P(FaultMatrix, Cell) {
     test::WriteFileText(*host.firmwareAnswer, std::string(image.begin(), image.end()));
 
     // Every write of lastStepOk must show: it starts as the opposite of the outcome.
-    const bool failing = outcome != Outcome::Ok && outcome != Outcome::ShortRead &&
-                         !(outcome == Outcome::Flipped && commandId == Command::Read);
+    const bool failing = outcome != Outcome::Ok && !(outcome == Outcome::Flipped && commandId == Command::Read);
     core.lastStepOk = failing;
     host.boxes.clear();
     const std::string logBefore = Log();
@@ -470,11 +471,19 @@ TEST_P(FaultMatrix, Cell) {
     EXPECT_FALSE(core.commandRunning);
     EXPECT_FALSE(core.firmwareUpdateActive);
 
-    // The next command works once the programmer behaves again.
+    // The next command works once the programmer behaves again. One still waiting
+    // for data fails the next command, which says it needs a replug.
     auto checkRecovery = [&] {
         Programmer().ClearFaults();
         Device().SetWriteHook(nullptr);
-        if (NeedsReplug(commandId, fault, Programmer())) Programmer().Replug();
+        if (LeftWaitingForData(commandId, fault, behaviour) && Programmer().IsPlugged()) {
+            const std::string logBeforeNext = Log();
+            OnReadChip(core);
+            EXPECT_EQ(host.statusText, "Read chip error!");
+            EXPECT_NE(Log().substr(logBeforeNext.size()).find(ReplugNeededText()), std::string::npos);
+            Programmer().Replug();
+        }
+        if (!Programmer().IsPlugged()) Programmer().Replug();
         host.boxes.clear();
         OnReadChip(core);
         EXPECT_TRUE(IsTimed(host.statusText, "Read chip ok!")) << "next read: " << host.statusText;
@@ -546,9 +555,13 @@ TEST_P(FaultMatrix, Cell) {
 
 void PrintTo(Command command, std::ostream* out) { *out << CaseOf(command).name; }
 void PrintTo(Fault fault, std::ostream* out) { *out << FaultName(fault); }
+void PrintTo(AfterAbandon behaviour, std::ostream* out) {
+    *out << (behaviour == AfterAbandon::KeepPending ? "KeepPending" : "DiscardOnRequest");
+}
 
-std::string CellName(const ::testing::TestParamInfo<std::tuple<Command, Fault>>& info) {
-    return std::string(CaseOf(std::get<0>(info.param)).name) + "_" + FaultName(std::get<1>(info.param));
+std::string CellName(const ::testing::TestParamInfo<Cell>& info) {
+    const char* behaviour = std::get<2>(info.param) == AfterAbandon::KeepPending ? "" : "_Dropping";
+    return std::string(CaseOf(std::get<0>(info.param)).name) + "_" + FaultName(std::get<1>(info.param)) + behaviour;
 }
 
 template <typename Enum>
@@ -558,8 +571,17 @@ std::vector<Enum> AllOf() {
     return values;
 }
 
+// Every cell with the stricter programmer, which insists on finishing what the
+// host gave up; the faults that make the host give a transfer up once more with
+// the programmer that drops it.
 INSTANTIATE_TEST_SUITE_P(AllCommands, FaultMatrix,
-                         ::testing::Combine(::testing::ValuesIn(AllOf<Command>()), ::testing::ValuesIn(AllOf<Fault>())),
+                         ::testing::Combine(::testing::ValuesIn(AllOf<Command>()), ::testing::ValuesIn(AllOf<Fault>()),
+                                            ::testing::Values(AfterAbandon::KeepPending)),
+                         CellName);
+INSTANTIATE_TEST_SUITE_P(AbandonedTransfers, FaultMatrix,
+                         ::testing::Combine(::testing::ValuesIn(AllOf<Command>()),
+                                            ::testing::Values(Fault::Stall, Fault::FlippedByte, Fault::ShortChunk),
+                                            ::testing::Values(AfterAbandon::DiscardOnRequest)),
                          CellName);
 
 }  // namespace
