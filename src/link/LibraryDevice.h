@@ -21,6 +21,7 @@ public:
         return library_.Write(handle_, buffer, count, written, timeoutMs) == 0;
     }
     void Cancel() override { library_.CancelTransfers(handle_); }
+    uint8_t EndpointAddress(bool in) const override { return library_.EndpointAddress(handle_, in); }
 
 private:
     UsbDeviceLibrary& library_;

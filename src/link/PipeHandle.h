@@ -20,6 +20,12 @@ public:
     // another thread; a pipe whose calls can't be interrupted simply lets them run
     // into their time-out.
     virtual void Cancel() = 0;
+    // The address of the bulk endpoint that carries this pipe's transfers in the
+    // given direction (bit 7 set for IN); 0 when not known.
+    virtual uint8_t EndpointAddress(bool in) const {
+        (void)in;
+        return 0;
+    }
 };
 
 }  // namespace qbr

@@ -51,14 +51,15 @@ bool IsSerialCharacter(uint8_t b) {
 // A request goes out only once the programmer has nothing left to send of a read
 // the host gave up.
 bool ProgrammerProtocol::Exchange(std::span<const uint8_t> request, uint32_t writeTimeoutMs,
-                                  std::span<uint8_t> reply) {
+                                  std::span<uint8_t> reply, size_t capacity) {
     if (owed_ > 0) {
         Drain();
     }
     std::atomic<uint32_t> written{0};
     const bool answered =
         link_->Write(request.data(), static_cast<uint32_t>(request.size()), written, writeTimeoutMs) &&
-        written.load(std::memory_order_acquire) == request.size() && ReceiveReply(request[0], reply);
+        written.load(std::memory_order_acquire) == request.size() &&
+        ReceiveReply(request[0], reply, capacity == 0 ? reply.size() : capacity);
     outOfStep_ = outOfStep_ && !answered;
     return answered;
 }
@@ -174,15 +175,16 @@ bool ProgrammerProtocol::ReadFirmwareVersion(std::array<char, kVersionTextSize>&
     return true;
 }
 
-// The serial number is the 20 bytes from the reply's third byte on, so the whole
-// 22-byte reply is taken; whatever did not arrive reads as 0.
+// The reply is read as one of 20 bytes, yet the serial number is the 20 bytes from
+// its third byte on: the whole reply is taken, 22 bytes when the programmer sends
+// them all; whatever did not arrive reads as 0.
 bool ProgrammerProtocol::ReadSerialNumber(std::array<uint8_t, kSerialSize>& serial) {
     if (!IsReady()) {
         return false;
     }
     const std::array<uint8_t, 2> request{kOpSerial, 0x00};
     std::array<uint8_t, 2 + kSerialSize> reply{};
-    if (!Exchange(request, Timings().requestWriteTimeoutMs, reply)) {
+    if (!Exchange(request, Timings().requestWriteTimeoutMs, reply, kSerialSize)) {
         return false;
     }
     std::transform(reply.begin() + 2, reply.end(), serial.begin(),

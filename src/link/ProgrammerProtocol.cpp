@@ -170,13 +170,14 @@ bool ProgrammerProtocol::SetChipParameters(const ChipRecord& record) {
 // Replies of other commands are skipped, but only within the reply time-out taken
 // as a whole: a programmer that keeps sending stray replies can't hold the caller
 // beyond it.
-bool ProgrammerProtocol::ReceiveReply(uint8_t opcode, std::span<uint8_t> reply) {
+bool ProgrammerProtocol::ReceiveReply(uint8_t opcode, std::span<uint8_t> reply, size_t capacity) {
     if (link_ == nullptr) {
         return false;
     }
     const LinkTimings& timings = link_->Timings();
     const auto wanted = static_cast<uint32_t>(std::min(reply.size(), kReplyBufferSize));
-    const uint32_t room = std::max<uint32_t>(1, (wanted + kMaxPacketSize - 1) / kMaxPacketSize) * kMaxPacketSize;
+    const auto expected = static_cast<uint32_t>(std::min(capacity, kReplyBufferSize));
+    const uint32_t room = std::max<uint32_t>(1, (expected + kMaxPacketSize - 1) / kMaxPacketSize) * kMaxPacketSize;
     const uint32_t deadline = timings.clock() + timings.replyTimeoutMs;
     std::array<uint8_t, kReplyBufferSize> incoming{};
     for (;;) {

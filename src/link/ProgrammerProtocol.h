@@ -58,10 +58,11 @@ public:
     const ChipParameterBlock& ParameterBlock() const { return parameters_; }
 
     // Reads until a reply starting with `opcode` arrives, skipping others, within
-    // the reply time-out. Each read has room for whole packets (reply.size() rounded
-    // up, at most kReplyBufferSize), so a reply longer than asked for still arrives;
-    // its first reply.size() bytes go to `reply`, and what did not arrive reads as 0.
-    bool ReceiveReply(uint8_t opcode, std::span<uint8_t> reply);
+    // the reply time-out. The reply is expected to hold `capacity` bytes (at most
+    // kReplyBufferSize), but each read has room for whole packets (`capacity`
+    // rounded up), so a longer reply still arrives instead of overflowing the read.
+    // Its first reply.size() bytes go to `reply`; what did not arrive reads as 0.
+    bool ReceiveReply(uint8_t opcode, std::span<uint8_t> reply, size_t capacity);
 
     // The commands. Those that start or read something refuse unless idle, sending
     // nothing; ReadChipId and QueryBusyStatus also run during an operation.
@@ -84,7 +85,10 @@ private:
     // Attached and idle: the condition of the commands that start or read something.
     bool IsReady() const { return link_ != nullptr && state_ == OperationState::Idle; }
     const LinkTimings& Timings() const { return link_->Timings(); }
-    bool Exchange(std::span<const uint8_t> request, uint32_t writeTimeoutMs, std::span<uint8_t> reply);
+    // Sends a request and receives its reply of reply.size() bytes (of `capacity`
+    // bytes, when the reply is read for more than it holds).
+    bool Exchange(std::span<const uint8_t> request, uint32_t writeTimeoutMs, std::span<uint8_t> reply,
+                  size_t capacity = 0);
     void Drain();
     void ReadEndedEarly(uint32_t total, uint32_t received);
     void PutParameters(uint8_t* at) const;

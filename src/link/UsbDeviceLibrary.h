@@ -42,6 +42,12 @@ public:
     // Makes a Read or Write that is blocked on `handle` return soon with failure;
     // used to abandon a stalled transfer. Safe to call from another thread.
     virtual void CancelTransfers(Handle handle) = 0;
+    // The address of the bulk endpoint that `handle` reads from (`in`) or writes to;
+    // by default the programmer's usual pair, IN 0x81 and OUT 0x01.
+    virtual uint8_t EndpointAddress(Handle handle, bool in) {
+        (void)handle;
+        return in ? 0x81 : 0x01;
+    }
 };
 
 }  // namespace qbr

@@ -12,9 +12,8 @@ public:
         programmer_.SetEraseTime(50ms);
     }
     UsbLink& Link() override { return link_; }
-    void UnplugAfter(uint32_t bytes) override { programmer_.InjectFault({FaultKind::UnplugAfter, bytes}); }
+    EmulatedProgrammer& Programmer() override { return programmer_; }
     void Replug() override { programmer_.Replug(); }
-    std::vector<uint8_t> ReceivedFirmware() override { return programmer_.ReceivedFirmware(); }
 
 private:
     EmulatedProgrammer programmer_;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "chipdb/ChipRecord.h"
+#include "emulator/EmulatedProgrammer.h"
 #include "link/ProgrammerProtocol.h"
 #include "link/UsbLink.h"
 
@@ -16,18 +17,16 @@
 
 namespace qbr::test {
 
-// A programmer the protocol contract runs against, together with the link that
-// reaches it and the few controls the contract needs on the device's side.
+// The emulated programmer the protocol contract runs against, together with the
+// link that reaches it (in process, or over a bus).
 class ContractDevice {
 public:
     virtual ~ContractDevice() = default;
     // The link under test, not opened yet.
     virtual UsbLink& Link() = 0;
-    // The programmer leaves the bus after `bytes` bytes of its next data phase.
-    virtual void UnplugAfter(uint32_t bytes) = 0;
+    virtual EmulatedProgrammer& Programmer() = 0;
+    // Plugs the programmer in again, on whatever carries it.
     virtual void Replug() = 0;
-    // The image the programmer received in its last firmware update.
-    virtual std::vector<uint8_t> ReceivedFirmware() = 0;
 };
 
 // One way of providing the device: a name for the test names, and a factory that

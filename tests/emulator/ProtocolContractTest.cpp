@@ -1,6 +1,7 @@
 #include "emulator/ProtocolContract.h"
 
 #include "chipdb/ChipDatabase.h"
+#include "emulator/EmulatorSession.h"
 
 #include <algorithm>
 #include <string>
@@ -11,6 +12,16 @@ namespace qbr::test {
 namespace {
 
 constexpr uint32_t kMiB = 1024 * 1024;
+// Twenty characters: the serial number fills its whole reply.
+constexpr const char* kSerialNumber = "QBR5150-EMU-00000001";
+
+// A read of the data the programmer sends after a request: the room it gives,
+// and the bytes it must end with, or kFails.
+struct PipeRead {
+    uint32_t room;
+    int64_t received;
+};
+constexpr int64_t kFails = -1;
 
 std::vector<uint8_t> Pattern(size_t size) {
     std::vector<uint8_t> bytes(size);
@@ -32,6 +43,7 @@ void ProtocolContract::SetUp() {
     chip = ShippedChip("EN25T80");
     ASSERT_GE(chip.capacity, kMiB);
     device = GetParam().make(chip);
+    device->Programmer().SetSerialNumber(kSerialNumber);
     protocol.AttachLink(device->Link());
     ASSERT_TRUE(device->Link().Open());
     protocol.SetChipParameters(chip);
@@ -63,7 +75,7 @@ TEST_P(ProtocolContract, AnswersTheIdentityAndMaintenanceCommands) {
     EXPECT_FALSE(std::string(version.data()).empty());
     std::array<uint8_t, ProgrammerProtocol::kSerialSize> serial{};
     ASSERT_TRUE(protocol.ReadSerialNumber(serial));
-    EXPECT_NE(serial[0], 0);
+    EXPECT_EQ(std::string(serial.begin(), serial.end()), kSerialNumber);
     std::array<uint8_t, ProgrammerProtocol::kSelfTestSize> selfTest{};
     ASSERT_TRUE(protocol.RunSelfTest(selfTest));
     EXPECT_EQ(std::string(selfTest.begin() + 14, selfTest.begin() + 16), "ok");
@@ -96,12 +108,12 @@ TEST_P(ProtocolContract, DeliversAFirmwareImageIntact) {
     const std::vector<uint8_t> image = Pattern(100 * 1024 + 5);
     ASSERT_TRUE(protocol.StartFirmwareUpdate(image.data(), static_cast<uint32_t>(image.size())));
     ASSERT_EQ(RunToEnd(), PollResult::Done);
-    EXPECT_EQ(device->ReceivedFirmware(), image);
+    EXPECT_EQ(device->Programmer().ReceivedFirmware(), image);
 }
 
 TEST_P(ProtocolContract, UnplugDuringAReadFailsInTimeAndReplugRecovers) {
     std::vector<uint8_t> buffer(kMiB);
-    device->UnplugAfter(300 * 1024);
+    device->Programmer().InjectFault({FaultKind::UnplugAfter, 300 * 1024});
     ASSERT_TRUE(protocol.StartChipRead(buffer.data(), 0, kMiB));
     std::chrono::milliseconds elapsed{};
     EXPECT_EQ(RunToEnd(&elapsed), PollResult::Failed);
@@ -114,6 +126,37 @@ TEST_P(ProtocolContract, UnplugDuringAReadFailsInTimeAndReplugRecovers) {
     ASSERT_TRUE(protocol.StartChipRead(buffer.data(), 0, kMiB));
     EXPECT_EQ(RunToEnd(), PollResult::Done);
     EXPECT_EQ(protocol.GetBytesRead(), kMiB);
+}
+
+// Bulk IN transfers end when full or on a short packet, and a packet longer than
+// the room left fails the transfer and is lost, never cut. Each case leaves the
+// programmer with nothing more to send: its last read finds silence.
+TEST_P(ProtocolContract, MovesWholePacketsAndEndsReadsAsUsbDoes) {
+    const Bytes serial = {0x18, 0x00};    // 22-byte reply
+    const Bytes selfTest = {0xF3, 0x00};  // 2-byte reply, then a 1024-byte block
+    const Bytes chipRead = ReadRequest(AccessFor(chip), 2 * 4096 + 100);  // 3-byte reply, then the data
+    const struct {
+        const char* what;
+        Bytes request;
+        std::vector<PipeRead> reads;
+    } cases[] = {
+        {"serial number, room for a packet", serial, {{64, 22}, {64, kFails}}},
+        {"serial number, room for 20 bytes", serial, {{20, kFails}, {64, kFails}}},
+        {"self test, block read whole", selfTest, {{64, 2}, {1024, 1024}, {64, kFails}}},
+        {"self test, block read into 1000 bytes", selfTest, {{64, 2}, {1000, kFails}, {64, kFails}}},
+        {"chip read", chipRead, {{64, 3}, {4096, 4096}, {4096, 4096}, {4096, 100}, {64, kFails}}},
+    };
+    UsbLink& link = device->Link();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::atomic<uint32_t> moved{0};
+        ASSERT_TRUE(link.Write(c.request.data(), static_cast<uint32_t>(c.request.size()), moved, 1000));
+        for (const PipeRead& read : c.reads) {
+            Bytes buffer(read.room);
+            const bool ok = link.Read(buffer.data(), read.room, moved, 200);
+            EXPECT_EQ(ok ? int64_t{moved.load()} : kFails, read.received) << "read into " << read.room;
+        }
+    }
 }
 
 }  // namespace qbr::test

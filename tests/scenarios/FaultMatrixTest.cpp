@@ -555,9 +555,6 @@ TEST_P(FaultMatrix, Cell) {
 
 void PrintTo(Command command, std::ostream* out) { *out << CaseOf(command).name; }
 void PrintTo(Fault fault, std::ostream* out) { *out << FaultName(fault); }
-void PrintTo(AfterAbandon behaviour, std::ostream* out) {
-    *out << (behaviour == AfterAbandon::KeepPending ? "KeepPending" : "DiscardOnRequest");
-}
 
 std::string CellName(const ::testing::TestParamInfo<Cell>& info) {
     const char* behaviour = std::get<2>(info.param) == AfterAbandon::KeepPending ? "" : "_Dropping";

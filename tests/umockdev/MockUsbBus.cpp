@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 namespace qbr::test {
@@ -22,9 +23,6 @@ using Clock = std::chrono::steady_clock;
 constexpr const char* kDeviceSysPath = "/sys/devices/usb1/1-1";
 constexpr const char* kInterfaceSysPath = "/sys/devices/usb1/1-1/1-1:1.0";
 constexpr int kBusNumber = 1;
-// The emulator is asked in short slices, so that a discarded URB or the end of
-// the test is noticed soon.
-constexpr std::chrono::milliseconds kSlice{20};
 
 // Device descriptor (full speed, 10c4:f5a0, one configuration), then the
 // configuration: one interface of the vendor class (ff) with bulk OUT 0x01 and bulk IN 0x81.
@@ -63,6 +61,8 @@ void WriteEndpoint(const std::filesystem::path& interfaceDir, uint8_t address) {
     char text[8];
     std::snprintf(text, sizeof text, "%02x\n", address);
     std::ofstream(dir / "bEndpointAddress") << text;
+    std::snprintf(text, sizeof text, "%04x\n", EmulatedProgrammer::kMaxPacketSize);
+    std::ofstream(dir / "wMaxPacketSize") << text;
 }
 
 }  // namespace
@@ -105,6 +105,8 @@ MockUsbBus::~MockUsbBus() {
     {
         const std::lock_guard lock(mutex_);
         stopping_ = true;
+        // Ends the transfers the workers are waiting in.
+        CloseDirectionHandles();
     }
     queued_.notify_all();
     inWorker_.join();
@@ -113,7 +115,6 @@ MockUsbBus::~MockUsbBus() {
     outQueue_.clear();
     urbs_.clear();
     reapable_.clear();
-    if (programmerHandle_ != UsbDeviceLibrary::kInvalidHandle) programmer_.CloseDevice(programmerHandle_);
     g_object_unref(testbed_);
     g_object_unref(handler_);
 }
@@ -144,8 +145,7 @@ void MockUsbBus::Plug() {
     const std::filesystem::path interfaceDir = rootDir_ / (kInterfaceSysPath + 1);
     WriteEndpoint(interfaceDir, kOutEndpoint);
     WriteEndpoint(interfaceDir, kInEndpoint);
-    programmerHandle_ = UsbDeviceLibrary::kInvalidHandle;
-    programmer_.OpenDevice(0, programmerHandle_);
+    OpenDirectionHandles();
     plugged_ = true;
     // Some umockdev versions announce an added device themselves; libusb ignores
     // the second event for a device it knows.
@@ -162,6 +162,37 @@ unsigned MockUsbBus::UnknownRequests() const {
     return unknownRequests_;
 }
 
+void MockUsbBus::HoldInterface() {
+    const std::filesystem::path drivers = rootDir_ / "sys/bus/usb/drivers/usbfs";
+    std::filesystem::create_directories(drivers);
+    std::filesystem::create_directory_symlink("../../../../bus/usb/drivers/usbfs",
+                                              rootDir_ / (kInterfaceSysPath + 1) / "driver");
+    const std::lock_guard lock(mutex_);
+    interfaceHeld_ = true;
+}
+
+void MockUsbBus::SetNodeMode(std::filesystem::perms mode) {
+    int deviceNumber = 0;
+    {
+        const std::lock_guard lock(mutex_);
+        deviceNumber = generation_ + 1;
+    }
+    char node[32];
+    std::snprintf(node, sizeof node, "dev/bus/usb/%03d/%03d", kBusNumber, deviceNumber);
+    std::filesystem::permissions(rootDir_ / node, mode);
+}
+
+// The testbed's sockets must take connections from every user as well (the
+// preload library connects to a node's ioctl socket whenever it opens the node),
+// and a program that watches for devices makes its event socket in the root.
+void MockUsbBus::OpenTestbedToAll() {
+    namespace fs = std::filesystem;
+    fs::permissions(rootDir_, fs::perms::others_all | fs::perms::sticky_bit, fs::perm_options::add);
+    for (const auto& entry : fs::recursive_directory_iterator(rootDir_)) {
+        if (entry.is_socket()) fs::permissions(entry.path(), fs::perms::others_write, fs::perm_options::add);
+    }
+}
+
 gboolean MockUsbBus::OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self) {
     return static_cast<MockUsbBus*>(self)->HandleIoctl(client);
 }
@@ -171,6 +202,33 @@ int MockUsbBus::GenerationOf(UMockdevIoctlClient* client) {
     return it == nodeGeneration_.end() ? 0 : it->second;
 }
 
+// While another program holds the interface through usbfs, a claim fails with
+// EBUSY. A disconnect that does not spare usbfs would, on a real kernel, take the
+// interface from that program and cut off its transfers: that is counted as a
+// finding. True when the request has been answered here.
+bool MockUsbBus::HandleHeldInterface(UMockdevIoctlClient* client, gulong request, UMockdevIoctlData* arg) {
+    bool takesFromHolder = false;
+    if (request == USBDEVFS_DISCONNECT_CLAIM) {
+        UMockdevIoctlData* data = umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_disconnect_claim), nullptr);
+        const auto* claim = reinterpret_cast<const usbdevfs_disconnect_claim*>(data->data);
+        takesFromHolder = (claim->flags & USBDEVFS_DISCONNECT_CLAIM_EXCEPT_DRIVER) == 0 ||
+                          std::string_view(claim->driver, strnlen(claim->driver, sizeof claim->driver)) != "usbfs";
+        g_object_unref(data);
+    } else if (request == USBDEVFS_IOCTL) {
+        UMockdevIoctlData* data = umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_ioctl), nullptr);
+        takesFromHolder = reinterpret_cast<const usbdevfs_ioctl*>(data->data)->ioctl_code == USBDEVFS_DISCONNECT;
+        g_object_unref(data);
+    } else if (request != USBDEVFS_CLAIMINTERFACE) {
+        return false;
+    }
+    if (takesFromHolder) {
+        ++unknownRequests_;
+        std::fprintf(stderr, "mock USB bus: a disconnect took the interface from the program holding it\n");
+    }
+    umockdev_ioctl_client_complete(client, -1, EBUSY);
+    return true;
+}
+
 // Runs on umockdev's ioctl thread; never waits for the programmer.
 gboolean MockUsbBus::HandleIoctl(UMockdevIoctlClient* client) {
     const gulong request = umockdev_ioctl_client_get_request(client);
@@ -178,6 +236,7 @@ gboolean MockUsbBus::HandleIoctl(UMockdevIoctlClient* client) {
     const std::lock_guard lock(mutex_);
     const int generation = GenerationOf(client);
     const bool gone = generation != generation_ || !plugged_;
+    if (interfaceHeld_ && HandleHeldInterface(client, request, arg)) return TRUE;
     switch (request) {
     case USBDEVFS_GET_CAPABILITIES: {
         UMockdevIoctlData* caps = umockdev_ioctl_data_resolve(arg, 0, sizeof(uint32_t), nullptr);
@@ -242,6 +301,10 @@ void MockUsbBus::SubmitUrb(UMockdevIoctlClient* client, UMockdevIoctlData* arg, 
         umockdev_ioctl_client_complete(client, -1, EINVAL);
         return;
     }
+    if (urb->flags != 0) {
+        ++unknownRequests_;
+        std::fprintf(stderr, "mock USB bus: URB flags 0x%x\n", urb->flags);
+    }
     auto job = std::make_shared<Job>();
     job->client = static_cast<UMockdevIoctlClient*>(g_object_ref(client));
     job->request = request;
@@ -277,8 +340,9 @@ void MockUsbBus::ReapUrb(UMockdevIoctlClient* client, UMockdevIoctlData* arg, bo
     g_object_unref(pointer);
 }
 
-// A queued URB ends at once; one the programmer is working on ends after its
-// current slice. Either is then reaped with ENOENT, as the kernel reports it.
+// A queued URB ends at once; one the programmer is working on is cut off by
+// closing its direction's handle, which a fresh one replaces. Either is then
+// reaped with ENOENT, as the kernel reports it.
 void MockUsbBus::DiscardUrb(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
     const gulong address = *reinterpret_cast<const gulong*>(arg->data);
     for (const JobPtr& job : urbs_) {
@@ -292,6 +356,10 @@ void MockUsbBus::DiscardUrb(UMockdevIoctlClient* client, UMockdevIoctlData* arg)
             Finish(job);
         } else {
             job->discard = true;
+            UsbDeviceLibrary::Handle& handle = job->in ? inHandle_ : outHandle_;
+            programmer_.CloseDevice(handle);
+            handle = UsbDeviceLibrary::kInvalidHandle;
+            programmer_.OpenDevice(0, handle);
         }
         umockdev_ioctl_client_complete(client, 0, 0);
         return;
@@ -341,7 +409,7 @@ void MockUsbBus::Worker(bool in) {
             continue;
         }
         job->state = Job::State::Running;
-        const UsbDeviceLibrary::Handle handle = programmerHandle_;
+        const UsbDeviceLibrary::Handle handle = in ? inHandle_ : outHandle_;
         lock.unlock();
         Run(*job, handle);
         lock.lock();
@@ -350,41 +418,35 @@ void MockUsbBus::Worker(bool in) {
     }
 }
 
-// Moves one job's bytes; sets its error when it ends otherwise than complete.
+// Moves one job's bytes in one transfer of the emulator; sets the job's error
+// when it ends otherwise than complete.
 void MockUsbBus::Run(Job& job, UsbDeviceLibrary::Handle handle) {
-    for (;;) {
-        std::chrono::milliseconds slice = kSlice;
-        {
-            const std::lock_guard lock(mutex_);
-            if (job.discard || stopping_) {
-                job.error = job.discard ? ENOENT : ESHUTDOWN;
-                return;
-            }
+    uint32_t timeoutMs = 0;
+    if (job.deadline) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(*job.deadline - Clock::now()).count();
+        if (left <= 0) {
+            job.error = ETIMEDOUT;
+            return;
         }
-        if (job.deadline) {
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(*job.deadline - Clock::now());
-            if (left.count() <= 0) {
-                job.error = ETIMEDOUT;
-                return;
-            }
-            slice = std::min(slice, left);
-        }
-        uint32_t count = 0;
-        const uint32_t timeout = static_cast<uint32_t>(slice.count());
-        const int result =
-            job.in ? programmer_.Read(handle, job.bytes.data(), static_cast<uint32_t>(job.bytes.size()), count, timeout)
-                   : programmer_.Write(handle, job.bytes.data() + job.moved,
-                                       static_cast<uint32_t>(job.bytes.size()) - job.moved, count, timeout);
-        job.moved += count;
-        if (result == 0 && (job.in || job.moved == job.bytes.size())) return;
-        if (result == 0 || result == EmulatedProgrammer::kTimedOut) {
-            // A read that got something ends with it, as a short packet would.
-            if (job.in && job.moved > 0) return;
-            continue;
-        }
-        job.error = programmer_.IsPlugged() ? EPIPE : (job.urb ? ESHUTDOWN : ENODEV);
-        return;
+        timeoutMs = static_cast<uint32_t>(left);
     }
+    const auto size = static_cast<uint32_t>(job.bytes.size());
+    const int result = job.in ? programmer_.Read(handle, job.bytes.data(), size, job.moved, timeoutMs)
+                              : programmer_.Write(handle, job.bytes.data(), size, job.moved, timeoutMs);
+    job.error = ErrorOf(job, result);
+}
+
+// The errno a job ends with after the emulator's result, as the kernel reports it.
+int MockUsbBus::ErrorOf(const Job& job, int result) {
+    const std::lock_guard lock(mutex_);
+    if (result == 0) return 0;
+    if (job.discard) return ENOENT;
+    if (stopping_) return ESHUTDOWN;
+    if (result == EmulatedProgrammer::kOverflow) return EOVERFLOW;
+    if (result == EmulatedProgrammer::kTimedOut) return ETIMEDOUT;
+    const bool gone = job.generation != generation_ || !plugged_ || !programmer_.IsPlugged();
+    if (result == EmulatedProgrammer::kNoDevice && gone) return job.urb ? ESHUTDOWN : ENODEV;
+    return EPIPE;
 }
 
 // Makes an ended job visible: a URB becomes reapable, a synchronous transfer's
@@ -409,14 +471,25 @@ void MockUsbBus::UnplugLocked(int generation) {
         }
         queue->clear();
     }
-    programmer_.CloseDevice(programmerHandle_);
-    programmerHandle_ = UsbDeviceLibrary::kInvalidHandle;
+    CloseDirectionHandles();
     // The event carries the device's properties, so it goes out while they are still there.
     umockdev_testbed_uevent(testbed_, kDeviceSysPath, "remove");
     // Removing a device leaves its children's links in /sys/bus behind, so the
     // interface goes first.
     umockdev_testbed_remove_device(testbed_, kInterfaceSysPath);
     umockdev_testbed_remove_device(testbed_, kDeviceSysPath);
+}
+
+void MockUsbBus::OpenDirectionHandles() {
+    programmer_.OpenDevice(0, inHandle_);
+    programmer_.OpenDevice(0, outHandle_);
+}
+
+void MockUsbBus::CloseDirectionHandles() {
+    for (UsbDeviceLibrary::Handle* handle : {&inHandle_, &outHandle_}) {
+        if (*handle != UsbDeviceLibrary::kInvalidHandle) programmer_.CloseDevice(*handle);
+        *handle = UsbDeviceLibrary::kInvalidHandle;
+    }
 }
 
 }  // namespace qbr::test

@@ -23,11 +23,20 @@ namespace qbr::test {
 // emulator. The real access paths, libusb and the direct usbfs one, then reach
 // the emulator unchanged. The program must run under umockdev-wrapper.
 //
-// Asynchronous URBs (what libusb submits) and synchronous bulk transfers (what
-// the direct path issues) are carried out on two workers, one per direction, so
-// that the ioctl thread never waits for the programmer: a URB is accepted at
-// once and completed when its bytes have moved, a synchronous transfer's ioctl is
-// answered when it ends.
+// URBs (what libusb and the direct path submit) and synchronous bulk transfers
+// are carried out on two workers, one per direction, so that the ioctl thread
+// never waits for the programmer: a URB is accepted at once and becomes reapable
+// when it ends, a synchronous transfer's ioctl is answered when it ends. Each
+// transfer is one call of the emulator, which moves whole packets as a full-speed
+// device does: an IN transfer ends when full or on a short packet, and a packet
+// longer than the room left fails it with EOVERFLOW. A synchronous transfer also
+// fails with ETIMEDOUT at its time-out (URBs have none: their submitter discards
+// them). Each direction talks to the emulator through a handle of its own, so
+// that discarding a URB (closing that handle) cuts off that transfer alone.
+//
+// Our protocol never needs a zero-length packet after an OUT transfer, so a URB
+// with any flag set (USBDEVFS_URB_ZERO_PACKET among them) counts as an unknown
+// request.
 //
 // When the emulator goes away (an unplug fault), the bus unplugs the device the
 // way the kernel does: transfers in flight end with ESHUTDOWN, every later ioctl
@@ -50,12 +59,22 @@ public:
     // Ioctl requests the bus did not know; non-zero points at a gap in the mock.
     unsigned UnknownRequests() const;
 
+    // Another program holds the interface through usbfs: sysfs shows "usbfs" as
+    // its driver, and claiming it fails with EBUSY.
+    void HoldInterface();
+    // The device node's mode bits, e.g. 0600 for a node without the device rule.
+    void SetNodeMode(std::filesystem::perms mode);
+    // The testbed's files become readable to every user, for a test that runs a
+    // program as another user.
+    void OpenTestbedToAll();
+
 private:
     struct Job;
     using JobPtr = std::shared_ptr<Job>;
 
     static gboolean OnIoctl(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, gpointer self);
     gboolean HandleIoctl(UMockdevIoctlClient* client);
+    bool HandleHeldInterface(UMockdevIoctlClient* client, gulong request, UMockdevIoctlData* arg);
     void SubmitUrb(UMockdevIoctlClient* client, UMockdevIoctlData* arg, int generation);
     void ReapUrb(UMockdevIoctlClient* client, UMockdevIoctlData* arg, bool gone);
     void DiscardUrb(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
@@ -64,6 +83,9 @@ private:
 
     void Worker(bool in);
     void Run(Job& job, UsbDeviceLibrary::Handle handle);
+    int ErrorOf(const Job& job, int result);
+    void OpenDirectionHandles();
+    void CloseDirectionHandles();
     void Finish(const JobPtr& job);
     void UnplugLocked(int generation);
     int GenerationOf(UMockdevIoctlClient* client);
@@ -78,7 +100,10 @@ private:
     bool stopping_ = false;
     int generation_ = 0;
     bool plugged_ = false;
-    UsbDeviceLibrary::Handle programmerHandle_ = UsbDeviceLibrary::kInvalidHandle;
+    bool interfaceHeld_ = false;
+    // The emulator's handles of the IN and the OUT direction, of the plugged connection.
+    UsbDeviceLibrary::Handle inHandle_ = UsbDeviceLibrary::kInvalidHandle;
+    UsbDeviceLibrary::Handle outHandle_ = UsbDeviceLibrary::kInvalidHandle;
     std::map<std::string, int> nodeGeneration_;
     std::deque<JobPtr> inQueue_;
     std::deque<JobPtr> outQueue_;

@@ -122,6 +122,15 @@ void LibusbDeviceLibrary::CancelTransfers(Handle handle) {
     }
 }
 
+uint8_t LibusbDeviceLibrary::EndpointAddress(Handle handle, bool in) {
+    const std::lock_guard lock(mutex_);
+    const auto it = devices_.find(handle);
+    if (it == devices_.end()) {
+        return 0;
+    }
+    return in ? it->second.inEndpoint : it->second.outEndpoint;
+}
+
 libusb_device* LibusbDeviceLibrary::DeviceAt(uint16_t index) const {
     return index < deviceCount_ ? deviceList_[index] : nullptr;
 }

@@ -20,6 +20,12 @@ namespace qbr {
 // (detaching a kernel driver that holds it); Read and Write are bulk transfers on
 // those two endpoints, submitted asynchronously so that CancelTransfers can end
 // them from another thread.
+//
+// A read ends when full or on a short packet; a device packet longer than the
+// room left fails it (overflow). No zero-length packet follows a write, even one
+// whose length is a multiple of the packet size (no LIBUSB_TRANSFER_ADD_ZERO_PACKET):
+// every data phase of the programmer's protocol has its length in its request, so
+// the programmer knows where it ends without one.
 class LibusbDeviceLibrary : public UsbDeviceLibrary {
 public:
     // Null when libusb can't start.
@@ -35,6 +41,7 @@ public:
     int Read(Handle handle, uint8_t* buffer, uint32_t count, uint32_t& received, uint32_t timeoutMs) override;
     int Write(Handle handle, const uint8_t* buffer, uint32_t count, uint32_t& written, uint32_t timeoutMs) override;
     void CancelTransfers(Handle handle) override;
+    uint8_t EndpointAddress(Handle handle, bool in) override;
 
 private:
     struct Opened {

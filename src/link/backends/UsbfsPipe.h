@@ -8,8 +8,7 @@
 namespace qbr {
 
 // A pipe of a usbfs device: one bulk endpoint, or none for the handle of the device
-// itself. A blocked transfer can't be interrupted; it ends by its own time-out,
-// which the link keeps within the transfer's deadlines.
+// itself. Cancel ends a transfer blocked on the pipe at once.
 class UsbfsPipe : public PipeHandle {
 public:
     static constexpr uint8_t kNoEndpoint = 0;
@@ -26,7 +25,12 @@ public:
         return endpoint_ != kNoEndpoint && (endpoint_ & kDirectionIn) == 0 &&
                device_->Bulk(endpoint_, const_cast<uint8_t*>(buffer), count, written, timeoutMs);
     }
-    void Cancel() override {}
+    void Cancel() override {
+        if (endpoint_ != kNoEndpoint) {
+            device_->Cancel(endpoint_);
+        }
+    }
+    uint8_t EndpointAddress(bool) const override { return endpoint_; }
 
 private:
     std::shared_ptr<UsbfsDevice> device_;
