@@ -3,14 +3,20 @@ _qbr5150_cli() {
     local cur prev words cword
     _init_completion || return
 
-    local commands="chips chip detect read write verify erase auto version serial selftest update-firmware link"
-    local options="-c --chip --emulate --emulate-image --emulate-fault --lang --db --json -q --quiet --version --help"
+    local commands="chips chip detect read write verify erase auto version serial selftest update-firmware link doctor"
+    local options="-c --chip --emulate --emulate-image --emulate-fault --emulate-speed --trace --replay --lang --db --json -q --quiet --version --help"
 
     case $prev in
         --lang)
             COMPREPLY=($(compgen -W "en zh" -- "$cur"))
             return ;;
-        --db | --emulate-image | read | write | verify | auto | update-firmware)
+        --emulate-speed)
+            COMPREPLY=($(compgen -W "unlimited full" -- "$cur"))
+            return ;;
+        --replay)
+            _filedir jsonl
+            return ;;
+        --db | --emulate-image | --trace | read | write | verify | auto | update-firmware)
             _filedir
             return ;;
         -c | --chip | chip)

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <string_view>
 
 namespace qbr {
@@ -50,14 +51,20 @@ std::string ShellWord(const std::string& path) {
     return quoted + "'";
 }
 
-// The command that lets the user at the seat open the programmer.
-std::string AccessCommand(const ProgramPaths& paths) {
-    if (paths.installed) return kReloadCommand;
-    return "sudo install -m 644 " + ShellWord(paths.dataDirectory + kRuleFileName) + " /etc/udev/rules.d/ && " +
-           kReloadCommand;
+}  // namespace
+
+std::string DeviceRulePath() {
+    const ProgramPaths& paths = CurrentProgramPaths();
+    if (!paths.installed) return paths.dataDirectory + kRuleFileName;
+    return (std::filesystem::path(paths.dataDirectory) / "../../lib/udev/rules.d" / kRuleFileName)
+        .lexically_normal()
+        .string();
 }
 
-}  // namespace
+std::string DeviceAccessCommand() {
+    if (CurrentProgramPaths().installed) return kReloadCommand;
+    return "sudo install -m 644 " + ShellWord(DeviceRulePath()) + " /etc/udev/rules.d/ && " + kReloadCommand;
+}
 
 std::string PermissionDeniedText() {
     const std::string language = GetLanguage();
@@ -67,7 +74,7 @@ std::string PermissionDeniedText() {
     if (wording == nullptr) return {};
     const ProgramPaths& paths = CurrentProgramPaths();
     return std::string(wording->refused) + "\r\n" + (paths.installed ? wording->reloadRule : wording->installRule) +
-           "\r\n" + AccessCommand(paths) + "\r\n" + wording->replug;
+           "\r\n" + DeviceAccessCommand() + "\r\n" + wording->replug;
 }
 
 std::string NoProgrammerText(bool accessDenied) {

@@ -12,6 +12,14 @@ namespace qbr {
 // like every message text.
 std::string PermissionDeniedText();
 
+// The device rule: beside the program in a portable run, in the installation's
+// udev rules directory in an installed one.
+std::string DeviceRulePath();
+// The shell command that gives the user at the seat access to the programmer:
+// installs the rule and reloads udev (portable run), or only reloads udev
+// (installed run, where the package has put the rule in place).
+std::string DeviceAccessCommand();
+
 // The "No programmer" message text, followed after a blank line by
 // PermissionDeniedText() when `accessDenied` is set (and that text isn't empty).
 std::string NoProgrammerText(bool accessDenied);

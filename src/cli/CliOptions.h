@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace qbr {
 
@@ -13,10 +14,14 @@ struct CliOptions {
     std::optional<std::string> emulatedChip;  // --emulate[=CHIP]; empty value = the chip worked on
     std::string emulatorImage;                // --emulate-image
     std::string emulatorFault;                // --emulate-fault
+    bool emulateFullSpeed = false;            // --emulate-speed full: the emulated wire runs at USB full speed
+    std::string trace;                        // --trace: record every USB transfer into this file
+    std::string replay;                       // --replay: a recorded trace plays the programmer
     std::string language;                     // "en", "zh" or empty for config.ini's
     std::string database;                     // --db
     bool json = false;
     bool quiet = false;
+    std::vector<std::string> arguments;      // the command line as given, for the trace
 };
 
 }  // namespace qbr

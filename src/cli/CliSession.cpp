@@ -7,10 +7,13 @@
 #include "chipdb/CapacityText.h"
 #include "chipdb/ChipType.h"
 #include "cli/ChipCommands.h"
+#include "cli/Doctor.h"
 #include "cli/ExitCodes.h"
 #include "emulator/EmulatedProgrammer.h"
 #include "emulator/EmulatorFault.h"
+#include "emulator/TraceReplay.h"
 #include "link/HardwareLink.h"
+#include "link/ProgrammerSurvey.h"
 #include "ops/ChipCommands.h"
 #include "ops/ChipDetection.h"
 #include "ops/Maintenance.h"
@@ -47,6 +50,7 @@ int CliSession::Run() {
         return kExitFileError;
     }
     if (options_.command == "chips" || options_.command == "chip") return RunDatabaseCommand();
+    if (options_.command == "doctor") return RunDoctor();
     return RunProgrammerCommand();
 }
 
@@ -56,12 +60,13 @@ int CliSession::RunDatabaseCommand() {
 }
 
 int CliSession::RunProgrammerCommand() {
+    if (!options_.replay.empty() && !LoadReplay()) return kExitFileError;
     if (!SelectChip()) return kExitUsage;
-    if (!ConnectProgrammer()) return kExitUsage;
+    if (const int code = ConnectProgrammer(); code != kExitOk) return code;
     report_ = {{"command", options_.command}, {"chip", core_.selectedChip.chipName}, {"bytes", 0}};
     host_.SetTransferSize(core_.selectedChip.capacity);
     const auto start = std::chrono::steady_clock::now();
-    const int code = Dispatch();
+    const int code = ReplayOutcome(Dispatch());
     const auto elapsed = std::chrono::steady_clock::now() - start;
     if (emulator_ && !options_.emulatorImage.empty() && !emulator_->Chip().SaveImage(options_.emulatorImage)) {
         err_ << "Can't save the emulated chip to " << options_.emulatorImage << '\n';
@@ -75,13 +80,38 @@ int CliSession::RunProgrammerCommand() {
     return code;
 }
 
-// The chip named with -c, else the default chip the core selected at start.
+// The bus is surveyed first: once this process has opened the programmer, sysfs
+// shows its interface as held. The report goes to the error stream when the
+// output stream carries the JSON object.
+int CliSession::RunDoctor() {
+    const std::vector<SurveyedProgrammer> survey =
+        options_.emulatedChip ? std::vector<SurveyedProgrammer>() : SurveyProgrammers();
+    if (!SelectChip()) return kExitUsage;
+    if (const int code = ConnectProgrammer(); code != kExitOk) return code;
+    Doctor doctor(core_, host_);
+    const int code =
+        doctor.Run(options_.emulatedChip ? Doctor::Path::Emulated : Doctor::HardwarePath(libraryPath_), survey);
+    doctor.Print(options_.json ? err_ : out_);
+    if (options_.json) {
+        nlohmann::json report = doctor.Report();
+        report["command"] = "doctor";
+        report["ok"] = code == kExitOk;
+        out_ << report.dump() << '\n';
+    }
+    return code;
+}
+
+// The chip named with -c, else the chip of a replayed trace or in the emulated
+// programmer's socket, else the default chip the core selected at start.
 bool CliSession::SelectChip() {
-    if (options_.chip.empty()) return true;
-    auto chip = core_.database.FindByName(options_.chip);
-    if (!chip) chip = core_.database.FindByName(UpperCaseLetters(options_.chip));
+    std::string name = options_.chip;
+    if (name.empty() && replay_) name = replay_->Header().chip;
+    if (name.empty() && options_.emulatedChip) name = *options_.emulatedChip;
+    if (name.empty()) return true;
+    auto chip = core_.database.FindByName(name);
+    if (!chip) chip = core_.database.FindByName(UpperCaseLetters(name));
     if (!chip) {
-        err_ << "No chip named \"" << options_.chip << "\" in the database.\n";
+        err_ << "No chip named \"" << name << "\" in the database.\n";
         return false;
     }
     core_.selectedChip = *chip;
@@ -89,41 +119,78 @@ bool CliSession::SelectChip() {
     return true;
 }
 
-// False only for a bad emulator setting; a programmer that isn't there is the
-// command's to report.
-bool CliSession::ConnectProgrammer() {
+bool CliSession::LoadReplay() {
+    std::string error;
+    replay_ = TraceReplay::Load(options_.replay, error);
+    if (!replay_) err_ << error << '\n';
+    return replay_ != nullptr;
+}
+
+// Fails only for a bad emulator setting or a trace that can't be written; a
+// programmer that isn't there is the command's to report.
+int CliSession::ConnectProgrammer() {
     std::unique_ptr<UsbLink> link;
-    if (options_.emulatedChip) {
+    std::string accessPath = "emulated";
+    if (replay_) {
+        link = std::make_unique<UsbLink>(*replay_);
+        accessPath = "replay";
+    } else if (options_.emulatedChip) {
         ChipRecord socket = core_.selectedChip;
         if (!options_.emulatedChip->empty()) {
             auto chip = core_.database.FindByName(*options_.emulatedChip);
             if (!chip) {
                 err_ << "No chip named \"" << *options_.emulatedChip << "\" in the database.\n";
-                return false;
+                return kExitUsage;
             }
             socket = *chip;
         }
         emulator_ = std::make_unique<EmulatedProgrammer>(socket);
         if (!options_.emulatorImage.empty() && !emulator_->Chip().LoadImage(options_.emulatorImage)) {
             err_ << "Can't load the emulated chip from " << options_.emulatorImage << '\n';
-            return false;
+            return kExitUsage;
         }
         if (!options_.emulatorFault.empty()) {
             try {
                 emulator_->InjectFault(ParseEmulatorFault(options_.emulatorFault));
             } catch (const std::invalid_argument& e) {
                 err_ << e.what() << '\n';
-                return false;
+                return kExitUsage;
             }
         }
+        if (options_.emulateFullSpeed) emulator_->SetSpeed(SpeedModel::FullSpeed());
         link = std::make_unique<UsbLink>(*emulator_);
     } else {
         link = MakeHardwareLink();
+        accessPath = link->UsesLibraryPath() ? "library" : "direct";
+        libraryPath_ = link->UsesLibraryPath();
     }
+    if (!options_.trace.empty() && !StartTrace(*link, accessPath)) return kExitFileError;
     host_.SetMuted(true);
     core_.ConnectLink(std::move(link));
     host_.SetMuted(false);
+    return kExitOk;
+}
+
+// Every transfer of the link goes into the --trace file from now on.
+bool CliSession::StartTrace(UsbLink& link, const std::string& accessPath) {
+    std::string error;
+    std::unique_ptr<TransferTrace> trace = TransferTrace::Create(options_.trace, error);
+    if (!trace) {
+        err_ << error << '\n';
+        return false;
+    }
+    trace->WriteHeader({"qbr5150-cli", options_.arguments, core_.selectedChip.chipName, accessPath});
+    link.SetTrace(std::move(trace));
     return true;
+}
+
+// A replay that departed from its trace, or left some of it unplayed, fails the run.
+int CliSession::ReplayOutcome(int code) {
+    if (!replay_) return code;
+    const std::string verdict = replay_->Verdict();
+    if (verdict.empty()) return code;
+    err_ << verdict << '\n';
+    return kExitFailed;
 }
 
 int CliSession::Dispatch() {

@@ -12,6 +12,7 @@
 namespace qbr {
 
 class EmulatedProgrammer;
+class TraceReplay;
 
 // One run of the command-line tool: starts the core as the window does, connects
 // the programmer (real or emulated), runs one command through the same handlers
@@ -27,8 +28,12 @@ public:
 private:
     int RunDatabaseCommand();
     int RunProgrammerCommand();
+    int RunDoctor();
     bool SelectChip();
-    bool ConnectProgrammer();
+    bool LoadReplay();
+    int ConnectProgrammer();
+    bool StartTrace(UsbLink& link, const std::string& accessPath);
+    int ReplayOutcome(int code);
     int Dispatch();
     int Detect();
     int ReadChip();
@@ -49,8 +54,11 @@ private:
     ConsoleHost host_;
     // Declared before the core, whose link uses it.
     std::unique_ptr<EmulatedProgrammer> emulator_;
+    std::unique_ptr<TraceReplay> replay_;
     ProgrammerCore core_;
     nlohmann::json report_;
+    // Whether the hardware link took the library path.
+    bool libraryPath_ = false;
 };
 
 }  // namespace qbr

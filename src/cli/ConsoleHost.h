@@ -31,8 +31,13 @@ public:
     static std::string WithNewlines(const std::string& text);
     // The last message box text.
     const std::string& LastBox() const { return lastBox_; }
+    // The last status-line text, kept also while muted.
+    const std::string& LastStatus() const { return lastStatus_; }
 
-    void SetStatusText(const std::string& text) override { Say(text); }
+    void SetStatusText(const std::string& text) override {
+        lastStatus_ = text;
+        Say(text);
+    }
     void SetErrorColour(bool) override {}
     void SetProgressDisplay(int position, const std::string& label, bool barInError) override;
     void SetCapacityText(const std::string&) override {}
@@ -63,6 +68,7 @@ private:
     std::optional<std::string> firmwareFile_;
     std::vector<std::string> texts_;
     std::string lastBox_;
+    std::string lastStatus_;
     std::string lastSaid_;
     bool progressLineOpen_ = false;
     int lastPosition_ = -1;

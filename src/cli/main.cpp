@@ -34,6 +34,7 @@ const CommandEntry kCommands[] = {
     {"selftest", "the programmer's self test", nullptr, false},
     {"update-firmware", "update the programmer's firmware from a .qbr file", "FILE", true},
     {"link", "whether the programmer answers", nullptr, false},
+    {"doctor", "check step by step why the programmer can or can't be used", nullptr, false},
 };
 
 }  // namespace
@@ -52,6 +53,14 @@ int main(int argc, char** argv) {
                    "contents of the emulated chip: loaded at start, saved back at exit");
     app.add_option("--emulate-fault", options.emulatorFault,
                    "a fault of the emulated programmer, e.g. unplugged, no-reply, stall@8192, flip@4096");
+    std::string speed = "unlimited";
+    app.add_option("--emulate-speed", speed,
+                   "speed of the emulated programmer's wire: unlimited (default) or full (USB full speed)")
+        ->check(CLI::IsMember({"full", "unlimited"}));
+    app.add_option("--trace", options.trace, "record every USB transfer of the run into FILE (JSON lines)");
+    app.add_option("--replay", options.replay,
+                   "play the programmer from a recorded trace FILE; fails where the program departs from it")
+        ->excludes(emulate);
     app.add_option("--lang", options.language, "language of the texts")->check(CLI::IsMember({"en", "zh"}));
     app.add_option("--db", options.database, "chip database file");
     app.add_flag("--json", options.json, "one JSON object with the result on standard output");
@@ -72,6 +81,8 @@ int main(int argc, char** argv) {
         return app.exit(e) == 0 ? qbr::kExitOk : qbr::kExitUsage;
     }
     if (emulate->count() == 0) options.emulatedChip.reset();
+    options.emulateFullSpeed = speed == "full";
+    options.arguments.assign(argv + 1, argv + argc);
     if (options.json && options.command == "read" && options.argument == "-") {
         std::cerr << "--json and reading to standard output can't share standard output.\n";
         return qbr::kExitUsage;

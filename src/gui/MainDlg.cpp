@@ -121,17 +121,28 @@ ProgrammerCore::StartResult MainDlg::Initialise(std::optional<std::string> emula
 }
 
 std::unique_ptr<UsbLink> MainDlg::MakeLink(const std::optional<std::string>& emulatedChip) {
-    if (!emulatedChip) return MakeHardwareLink();
+    std::unique_ptr<UsbLink> link = emulatedChip ? MakeEmulatedLink(*emulatedChip) : MakeHardwareLink();
+    if (trace_) {
+        traceHeader_.chip = core_.selectedChip.chipName;
+        traceHeader_.accessPath = emulatedChip ? "emulated" : link->UsesLibraryPath() ? "library" : "direct";
+        trace_->WriteHeader(traceHeader_);
+        link->SetTrace(std::move(trace_));
+    }
+    return link;
+}
+
+std::unique_ptr<UsbLink> MainDlg::MakeEmulatedLink(const std::string& emulatedChip) {
     ChipRecord chip = core_.selectedChip;
-    if (!emulatedChip->empty()) {
-        if (auto found = core_.database.FindByName(*emulatedChip)) {
+    if (!emulatedChip.empty()) {
+        if (auto found = core_.database.FindByName(emulatedChip)) {
             chip = *found;
         } else {
-            std::cerr << "No chip named " << *emulatedChip << " in the database; the emulated programmer holds "
+            std::cerr << "No chip named " << emulatedChip << " in the database; the emulated programmer holds "
                       << chip.chipName << '\n';
         }
     }
     emulator_ = std::make_unique<EmulatedProgrammer>(chip);
+    emulator_->SetSpeed(emulatorSpeed_);
     return std::make_unique<UsbLink>(*emulator_);
 }
 

@@ -2,6 +2,8 @@
 
 #include "app/OperationHost.h"
 #include "app/ProgrammerCore.h"
+#include "emulator/SpeedModel.h"
+#include "link/TransferTrace.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -50,6 +52,14 @@ public:
     // when memory runs out it closes. With `emulatedChip` the link goes to the
     // emulated programmer with that chip in its socket (empty: the selected chip).
     ProgrammerCore::StartResult Initialise(std::optional<std::string> emulatedChip = std::nullopt);
+    // Before Initialise: the wire speed of the emulated programmer.
+    void SetEmulatorSpeed(const SpeedModel& speed) { emulatorSpeed_ = speed; }
+    // Before Initialise: every USB transfer goes into `trace`, after a header made
+    // of `header` and the chip and access path the link starts with.
+    void SetTrace(std::unique_ptr<TransferTrace> trace, TraceHeader header) {
+        trace_ = std::move(trace);
+        traceHeader_ = std::move(header);
+    }
 
     // Message boxes go to `responder` instead of the screen while one is set.
     void SetBoxResponder(BoxResponder responder) { responder_ = std::move(responder); }
@@ -98,6 +108,7 @@ private:
     void ConnectCommands();
     void DisableAfterDatabaseError();
     std::unique_ptr<UsbLink> MakeLink(const std::optional<std::string>& emulatedChip);
+    std::unique_ptr<UsbLink> MakeEmulatedLink(const std::string& emulatedChip);
 
     void OnLanguage(const char* language);
     void OnLinkWatch();
@@ -106,6 +117,9 @@ private:
 
     // Declared before the core, which holds the link to it.
     std::unique_ptr<EmulatedProgrammer> emulator_;
+    SpeedModel emulatorSpeed_;
+    std::unique_ptr<TransferTrace> trace_;
+    TraceHeader traceHeader_;
     ProgrammerCore core_;
     BoxResponder responder_;
     FileResponder fileResponder_;

@@ -9,6 +9,8 @@
 
 #include <iostream>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace qbr::gui {
 namespace {
@@ -51,10 +53,35 @@ int ProgrammerApp::Run() {
     const QCommandLineOption emulate("emulate", "Use the emulated programmer with CHIP in its socket "
                                                 "(--emulate alone: the selected chip).", "chip");
     parser.addOption(emulate);
+    const QCommandLineOption emulateSpeed("emulate-speed",
+                                          "Speed of the emulated programmer's wire: unlimited (default) or full "
+                                          "(USB full speed, as with a programmer).",
+                                          "speed", "unlimited");
+    parser.addOption(emulateSpeed);
+    const QCommandLineOption trace("trace", "Record every USB transfer of the run into a file (JSON lines).", "file");
+    parser.addOption(trace);
     parser.addPositionalArgument("file", "Image file to load at start.");
     parser.process(EmulateWithoutValue(app.arguments()));
 
+    const QString speed = parser.value(emulateSpeed);
+    if (speed != "full" && speed != "unlimited") {
+        std::cerr << "--emulate-speed takes full or unlimited, not " << speed.toStdString() << '\n';
+        return 1;
+    }
+
     MainDlg window;
+    if (speed == "full") window.SetEmulatorSpeed(SpeedModel::FullSpeed());
+    if (parser.isSet(trace)) {
+        std::string error;
+        std::unique_ptr<TransferTrace> file = TransferTrace::Create(parser.value(trace).toStdString(), error);
+        if (!file) {
+            std::cerr << error << '\n';
+            return 1;
+        }
+        std::vector<std::string> arguments;
+        for (const QString& argument : app.arguments().mid(1)) arguments.push_back(argument.toStdString());
+        window.SetTrace(std::move(file), {"qbr5150", arguments, {}, {}});
+    }
     const bool screenshotMode = parser.isSet(screenshot);
     if (screenshotMode) {
         window.SetBoxResponder([](const std::string& text, BoxButtons) {

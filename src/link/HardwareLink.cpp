@@ -8,14 +8,10 @@
 
 namespace qbr {
 
-namespace {
-
 bool DirectPathRequested() {
     const char* choice = std::getenv("QBR5150_USB");
     return choice != nullptr && std::string_view(choice) == "direct";
 }
-
-}  // namespace
 
 std::unique_ptr<UsbLink> MakeHardwareLink(LinkTimings timings) {
     if (!DirectPathRequested()) {

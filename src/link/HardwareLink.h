@@ -12,4 +12,8 @@ namespace qbr {
 // libusb can't start, in which case the direct path over sysfs and usbfs.
 std::unique_ptr<UsbLink> MakeHardwareLink(LinkTimings timings = {});
 
+// True when the environment asks for the direct path (QBR5150_USB=direct). A
+// direct link made without this request means that libusb couldn't start.
+bool DirectPathRequested();
+
 }  // namespace qbr

@@ -99,9 +99,9 @@ void UsbLink::Pause(uint32_t ms) const {
 namespace {
 
 // Moves a transfer chunk by chunk: the chunks fill (or drain) the buffer in order,
-// and the counter is raised only once a chunk's bytes are in place. A chunk
-// shorter than asked for ends the transfer successfully; a transfer of 0 bytes
-// needs no pipe call.
+// and the counter is raised only once a chunk's bytes are in place (also the part
+// of a chunk that failed). A chunk shorter than asked for ends the transfer
+// successfully; a transfer of 0 bytes needs no pipe call.
 template <typename Byte, typename PipeCall>
 bool MoveChunks(TransferSlot& slot, Byte* cursor, const LinkTimings& timings, PipeCall pipeCall) {
     uint32_t chunk = 0;
@@ -111,7 +111,10 @@ bool MoveChunks(TransferSlot& slot, Byte* cursor, const LinkTimings& timings, Pi
         if (chunk == 0) {
             return true;
         }
+        moved = 0;
         if (!pipeCall(cursor, chunk, moved)) {
+            // What arrived before the failure is in place and counts.
+            slot.AddToCounter(std::min(moved, chunk));
             return false;
         }
         moved = std::min(moved, chunk);
@@ -144,18 +147,46 @@ bool UsbLink::ReadPipe(uint8_t* cursor, uint32_t count, uint32_t& received) {
     if (!readSlot_.TimeLeft(Now(), timeLeft)) {
         return false;
     }
-    return readSlot_.Pipe().Read(cursor, count, received, PipeTimeout(timeLeft));
+    const uint32_t timeout = PipeTimeout(timeLeft);
+    const uint32_t started = Now();
+    received = 0;
+    const bool ok = readSlot_.Pipe().Read(cursor, count, received, timeout);
+    TracePipeCall(readSlot_, true, cursor, count, received, ok, started, timeout);
+    return ok;
 }
 
 bool UsbLink::WritePipe(const uint8_t* cursor, uint32_t count, uint32_t& written) {
     uint32_t timeLeft = 0;
     while (writeSlot_.TimeLeft(Now(), timeLeft)) {
-        if (writeSlot_.Pipe().Write(cursor, count, written, PipeTimeout(timeLeft))) {
+        const uint32_t timeout = PipeTimeout(timeLeft);
+        const uint32_t started = Now();
+        written = 0;
+        const bool ok = writeSlot_.Pipe().Write(cursor, count, written, timeout);
+        TracePipeCall(writeSlot_, false, cursor, count, written, ok, started, timeout);
+        if (ok) {
             return true;
         }
         Pause(timings_.writeRetryPauseMs);
     }
     return false;
+}
+
+// A failed call that used up its time-out timed out; one whose transfer has no
+// time left was cut off by the poller (abandoned, or past a deadline).
+void UsbLink::TracePipeCall(const TransferSlot& slot, bool in, const uint8_t* data, uint32_t count, uint32_t moved,
+                            bool ok, uint32_t started, uint32_t timeout) const {
+    if (!trace_) {
+        return;
+    }
+    TraceStatus status = TraceStatus::Ok;
+    uint32_t timeLeft = 0;
+    if (!ok) {
+        const uint32_t now = Now();
+        status = now - started >= timeout      ? TraceStatus::Timeout
+                 : !slot.TimeLeft(now, timeLeft) ? TraceStatus::Cancelled
+                                                 : TraceStatus::Failed;
+    }
+    trace_->Record(in, slot.Pipe().EndpointAddress(in), count, moved, status, data);
 }
 
 uint32_t UsbLink::PipeTimeout(uint32_t timeLeft) const {

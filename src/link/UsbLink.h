@@ -5,6 +5,7 @@
 #include "link/LinkTimings.h"
 #include "link/PipeHandle.h"
 #include "link/TransferSlot.h"
+#include "link/TransferTrace.h"
 #include "link/UsbDeviceLibrary.h"
 
 #include <atomic>
@@ -52,6 +53,9 @@ public:
     UsbLink& operator=(const UsbLink&) = delete;
 
     void SetAlertHandler(AlertHandler handler) { alert_ = std::move(handler); }
+    // Records every pipe call from now on into `trace`; to be set before the first
+    // transfer starts.
+    void SetTrace(std::unique_ptr<TransferTrace> trace) { trace_ = std::move(trace); }
     bool UsesLibraryPath() const { return useLibraryPath_; }
     const LinkTimings& Timings() const { return timings_; }
 
@@ -96,6 +100,8 @@ private:
     void WriteWorker(const uint8_t* cursor);
     bool ReadPipe(uint8_t* cursor, uint32_t count, uint32_t& received);
     bool WritePipe(const uint8_t* cursor, uint32_t count, uint32_t& written);
+    void TracePipeCall(const TransferSlot& slot, bool in, const uint8_t* data, uint32_t count, uint32_t moved,
+                       bool ok, uint32_t started, uint32_t timeout) const;
 
     LinkTimings timings_;
     std::unique_ptr<UsbDeviceLibrary> ownedLibrary_;
@@ -115,6 +121,8 @@ private:
     // that has been unplugged meanwhile, so the next Open opens it afresh.
     bool deviceSuspect_ = false;
 
+    // Declared before the slots, so it outlives their worker threads.
+    std::unique_ptr<TransferTrace> trace_;
     TransferSlot readSlot_;
     TransferSlot writeSlot_;
 };

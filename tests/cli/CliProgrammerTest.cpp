@@ -85,6 +85,10 @@ TEST_F(CliProgrammer, ExitCodesTellWhatWentWrong) {
     EXPECT_EQ(unplugged.exitCode, 3);
     EXPECT_NE(unplugged.err.find("No programmer linked to computer!"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(Path("out.bin")));  // no image left behind
+    const CliResult shortRead = Run("EN25T80", "--emulate-fault short@4096 read " + Path("out.bin"));
+    EXPECT_EQ(shortRead.exitCode, 1) << "a read that ended short is no copy of the chip";
+    EXPECT_NE(shortRead.err.find("Read chip error!"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(Path("out.bin")));
 
     EXPECT_EQ(Run("EN25T80", "write " + Path("missing.bin")).exitCode, 4);
     EXPECT_EQ(Run("24C02", "erase").exitCode, 1);

@@ -1,0 +1,246 @@
+#include "emulator/TraceReplay.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <stdexcept>
+
+namespace qbr {
+
+namespace {
+
+constexpr unsigned kProgrammerVendorId = 0x10C4;
+constexpr unsigned kProgrammerProductId = 0xF5A0;
+
+std::vector<uint8_t> FromHex(const std::string& text) {
+    if (text.size() % 2 != 0) throw std::invalid_argument("odd number of hex digits");
+    const auto digit = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
+    std::vector<uint8_t> bytes(text.size() / 2);
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const std::string pair = text.substr(2 * i, 2);
+        if (!digit(pair[0]) || !digit(pair[1])) {
+            throw std::invalid_argument("bad hex digits \"" + pair + "\"");
+        }
+        bytes[i] = static_cast<uint8_t>(std::stoul(pair, nullptr, 16));
+    }
+    return bytes;
+}
+
+TraceStatus ParseStatus(const std::string& name) {
+    for (const TraceStatus status : {TraceStatus::Ok, TraceStatus::Failed, TraceStatus::Timeout,
+                                     TraceStatus::Cancelled}) {
+        if (name == TraceStatusName(status)) return status;
+    }
+    throw std::invalid_argument("unknown status \"" + name + "\"");
+}
+
+std::string HexByte(uint8_t value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02x", value);
+    return text;
+}
+
+}  // namespace
+
+std::unique_ptr<TraceReplay> TraceReplay::Load(const std::string& path, std::string& error) {
+    std::ifstream file(path);
+    if (!file) {
+        error = "Can't read the trace " + path;
+        return nullptr;
+    }
+    std::unique_ptr<TraceReplay> replay(new TraceReplay);
+    std::string line;
+    int lineNumber = 0;
+    try {
+        if (!std::getline(file, line)) throw std::invalid_argument("the file is empty");
+        ++lineNumber;
+        const nlohmann::json header = nlohmann::json::parse(line);
+        if (header.value("format", "") != TransferTrace::kFormatName ||
+            header.value("version", 0) != TransferTrace::kFormatVersion) {
+            throw std::invalid_argument("not a trace of this program's format, version " +
+                                        std::to_string(TransferTrace::kFormatVersion));
+        }
+        replay->header_ = {header.at("program").get<std::string>(),
+                           header.at("arguments").get<std::vector<std::string>>(), header.at("chip").get<std::string>(),
+                           header.at("path").get<std::string>()};
+        while (std::getline(file, line)) {
+            ++lineNumber;
+            replay->transfers_.push_back(ParseTransfer(line));
+        }
+    } catch (const std::exception& e) {
+        error = path + ", line " + std::to_string(lineNumber) + ": " + e.what();
+        return nullptr;
+    }
+    return replay;
+}
+
+TraceReplay::Recorded TraceReplay::ParseTransfer(const std::string& line) {
+    const nlohmann::json json = nlohmann::json::parse(line);
+    Recorded recorded;
+    recorded.in = json.at("dir") == "in";
+    if (!recorded.in && json.at("dir") != "out") throw std::invalid_argument("dir is neither in nor out");
+    recorded.length = json.at("length");
+    recorded.moved = json.at("moved");
+    recorded.status = ParseStatus(json.at("status"));
+    const uint32_t size = recorded.in ? std::min(recorded.moved, recorded.length) : recorded.length;
+    if (json.contains("crc32")) {
+        recorded.crc = static_cast<uint32_t>(std::stoul(json.at("crc32").get<std::string>(), nullptr, 16));
+        recorded.data = FromHex(json.at("head"));
+        recorded.tail = FromHex(json.at("tail"));
+        if (size <= TransferTrace::kWholeDataLimit || recorded.data.size() != TransferTrace::kEdgeBytes ||
+            recorded.tail.size() != TransferTrace::kEdgeBytes) {
+            throw std::invalid_argument("head and tail don't fit the length");
+        }
+    } else {
+        recorded.data = FromHex(json.at("data"));
+        if (recorded.data.size() != size) throw std::invalid_argument("the data doesn't fit the length");
+    }
+    return recorded;
+}
+
+std::string TraceReplay::Verdict() const {
+    const Lock lock(mutex_);
+    if (!failure_.empty()) return failure_;
+    if (next_ < transfers_.size()) {
+        return "Replay failed: the host stopped before " + Where() + ", leaving " +
+               std::to_string(transfers_.size() - next_) + " of " + std::to_string(transfers_.size()) +
+               " recorded transfers unplayed.";
+    }
+    return {};
+}
+
+int TraceReplay::CountDevices(uint32_t& count) {
+    count = 1;
+    return 0;
+}
+
+int TraceReplay::GetDeviceId(uint16_t index, char (&text)[kIdTextSize], int selector) {
+    if (index != 0 || (selector != kVendorId && selector != kProductId)) return kNoDevice;
+    std::snprintf(text, kIdTextSize, "%x", selector == kVendorId ? kProgrammerVendorId : kProgrammerProductId);
+    return 0;
+}
+
+int TraceReplay::OpenDevice(uint16_t index, Handle& handle) {
+    if (index != 0) return kNoDevice;
+    const Lock lock(mutex_);
+    handle = nextHandle_++;
+    return 0;
+}
+
+void TraceReplay::CloseDevice(Handle) {}
+
+int TraceReplay::Write(Handle, const uint8_t* buffer, uint32_t count, uint32_t& written, uint32_t timeoutMs) {
+    Lock lock(mutex_);
+    written = 0;
+    const Recorded* recorded = Take(false, count);
+    if (recorded == nullptr || !SameData(*recorded, buffer, count)) return kFailed;
+    ++next_;
+    if (recorded->crc) written_[*recorded->crc].assign(buffer, buffer + count);
+    written = recorded->moved;
+    return Finish(lock, recorded->status, timeoutMs);
+}
+
+int TraceReplay::Read(Handle, uint8_t* buffer, uint32_t count, uint32_t& received, uint32_t timeoutMs) {
+    Lock lock(mutex_);
+    received = 0;
+    const Recorded* recorded = Take(true, count);
+    if (recorded == nullptr) return kFailed;
+    ++next_;
+    FillRead(*recorded, buffer);
+    received = std::min(recorded->moved, count);
+    return Finish(lock, recorded->status, timeoutMs);
+}
+
+void TraceReplay::CancelTransfers(Handle) {
+    {
+        const Lock lock(mutex_);
+        ++cancels_;
+    }
+    cancelled_.notify_all();
+}
+
+// The next recorded transfer when it goes the same way with the same length;
+// null (and the replay failed) otherwise.
+const TraceReplay::Recorded* TraceReplay::Take(bool in, uint32_t count) {
+    if (!failure_.empty()) return nullptr;
+    const std::string asked = std::string(in ? "read " : "wrote ") + std::to_string(count) + " bytes";
+    if (next_ == transfers_.size()) {
+        Fail(in, "the host " + asked + " after the trace's last transfer");
+        return nullptr;
+    }
+    const Recorded& recorded = transfers_[next_];
+    if (recorded.in != in || recorded.length != count) {
+        Fail(in, "the host " + asked + ", the trace has " + (recorded.in ? "a read of " : "a write of ") +
+             std::to_string(recorded.length) + " bytes");
+        return nullptr;
+    }
+    return &recorded;
+}
+
+bool TraceReplay::SameData(const Recorded& recorded, const uint8_t* data, uint32_t count) {
+    const uint32_t tailStart = recorded.crc ? count - TransferTrace::kEdgeBytes : count;
+    const auto differs = [&](uint32_t offset, uint8_t expected) {
+        if (data[offset] == expected) return false;
+        Fail(false, "at offset " + std::to_string(offset) + " the trace has " + HexByte(expected) + ", the host sent " +
+             HexByte(data[offset]));
+        return true;
+    };
+    for (uint32_t i = 0; i < recorded.data.size(); ++i) {
+        if (differs(i, recorded.data[i])) return false;
+    }
+    for (uint32_t i = 0; i < recorded.tail.size(); ++i) {
+        if (differs(tailStart + i, recorded.tail[i])) return false;
+    }
+    if (recorded.crc && Crc32(data, count) != *recorded.crc) {
+        char text[64];
+        std::snprintf(text, sizeof text, "the data's CRC-32 is %08x, the trace has %08x",
+                      static_cast<unsigned>(Crc32(data, count)), static_cast<unsigned>(*recorded.crc));
+        Fail(false, text);
+        return false;
+    }
+    return true;
+}
+
+void TraceReplay::FillRead(const Recorded& recorded, uint8_t* buffer) const {
+    std::copy(recorded.data.begin(), recorded.data.end(), buffer);
+    if (!recorded.crc) return;
+    const uint32_t size = std::min(recorded.moved, recorded.length);
+    const uint32_t tailStart = size - TransferTrace::kEdgeBytes;
+    const auto sent = written_.find(*recorded.crc);
+    if (sent != written_.end() && sent->second.size() == size) {
+        std::copy(sent->second.begin() + TransferTrace::kEdgeBytes, sent->second.begin() + tailStart,
+                  buffer + TransferTrace::kEdgeBytes);
+    } else {
+        std::fill(buffer + TransferTrace::kEdgeBytes, buffer + tailStart, 0xFF);
+    }
+    std::copy(recorded.tail.begin(), recorded.tail.end(), buffer + tailStart);
+}
+
+// Ends a call as the recorded one ended. A time-out of 0 means none.
+int TraceReplay::Finish(Lock& lock, TraceStatus status, uint32_t timeoutMs) {
+    if (status == TraceStatus::Ok) return 0;
+    if (status == TraceStatus::Failed) return kFailed;
+    const uint64_t cancels = cancels_;
+    const auto cancelled = [&] { return cancels_ != cancels; };
+    if (timeoutMs == 0) {
+        cancelled_.wait(lock, cancelled);
+    } else {
+        cancelled_.wait_for(lock, std::chrono::milliseconds(timeoutMs), cancelled);
+    }
+    return cancelled() ? kCancelled : kTimedOut;
+}
+
+// Names the transfer by its number and its line in the file (the header is line 1).
+void TraceReplay::Fail(bool in, const std::string& what) {
+    failure_ = "Replay failed at " + Where() + " (" + (in ? "in" : "out") + "): " + what + ".";
+}
+
+std::string TraceReplay::Where() const {
+    return "transfer " + std::to_string(next_ + 1) + ", line " + std::to_string(next_ + 2);
+}
+
+}  // namespace qbr

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "link/TransferTrace.h"
+#include "link/UsbDeviceLibrary.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qbr {
+
+// A programmer that plays a recorded trace back, behind the same device library
+// interface that reaches real hardware. It shows one programmer (10c4:f5a0) and
+// takes the host's transfers strictly in the recorded order:
+// - a write must be the next recorded OUT transfer: the same length and the same
+//   bytes (for long data: the first and last bytes kept in the trace and the
+//   CRC-32 of all of it);
+// - a read must be the next recorded IN transfer of the same requested length and
+//   gets its bytes and its status. Of long IN data the trace keeps only both ends;
+//   the middle comes from data the host wrote during this replay with the same
+//   CRC-32 (so a verify after a write plays back exactly), else it reads 0xFF.
+// A recorded time-out waits out the call's time-out; a recorded cancellation
+// waits until the host cancels (or the call times out).
+//
+// The first difference makes the replay fail for good: that and every later
+// transfer fails, and Verdict names it.
+class TraceReplay final : public UsbDeviceLibrary {
+public:
+    static constexpr int kNoDevice = 1;
+    static constexpr int kTimedOut = 2;
+    static constexpr int kCancelled = 3;
+    static constexpr int kFailed = 4;
+
+    // Null with `error` set when the file can't be read or isn't a trace.
+    static std::unique_ptr<TraceReplay> Load(const std::string& path, std::string& error);
+
+    const TraceHeader& Header() const { return header_; }
+    // Empty when the host has played every recorded transfer as recorded; else
+    // the first difference, or how many transfers were left unplayed.
+    std::string Verdict() const;
+
+    int CountDevices(uint32_t& count) override;
+    int GetDeviceId(uint16_t index, char (&text)[kIdTextSize], int selector) override;
+    int OpenDevice(uint16_t index, Handle& handle) override;
+    void CloseDevice(Handle handle) override;
+    int Read(Handle handle, uint8_t* buffer, uint32_t count, uint32_t& received, uint32_t timeoutMs) override;
+    int Write(Handle handle, const uint8_t* buffer, uint32_t count, uint32_t& written, uint32_t timeoutMs) override;
+    void CancelTransfers(Handle handle) override;
+
+private:
+    struct Recorded {
+        bool in = false;
+        uint32_t length = 0;
+        uint32_t moved = 0;
+        TraceStatus status = TraceStatus::Ok;
+        std::vector<uint8_t> data;  // whole data, or its first bytes when `crc` is set
+        std::vector<uint8_t> tail;  // the last bytes of long data
+        std::optional<uint32_t> crc;
+    };
+    using Lock = std::unique_lock<std::mutex>;
+
+    TraceReplay() = default;
+    static Recorded ParseTransfer(const std::string& line);
+    const Recorded* Take(bool in, uint32_t count);
+    bool SameData(const Recorded& recorded, const uint8_t* data, uint32_t count);
+    void FillRead(const Recorded& recorded, uint8_t* buffer) const;
+    int Finish(Lock& lock, TraceStatus status, uint32_t timeoutMs);
+    void Fail(bool in, const std::string& what);
+    std::string Where() const;
+
+    TraceHeader header_;
+    std::vector<Recorded> transfers_;
+
+    mutable std::mutex mutex_;
+    std::condition_variable cancelled_;
+    uint64_t cancels_ = 0;
+    size_t next_ = 0;  // index of the transfer the host is to play next
+    std::string failure_;
+    // Long data the host wrote, by CRC-32, to fill the middle of long reads.
+    std::map<uint32_t, std::vector<uint8_t>> written_;
+    Handle nextHandle_ = 1;
+};
+
+}  // namespace qbr

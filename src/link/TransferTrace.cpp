@@ -1,0 +1,121 @@
+#include "link/TransferTrace.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+
+namespace qbr {
+
+namespace {
+
+std::string Hex(const uint8_t* data, size_t size) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(size * 2);
+    for (size_t i = 0; i < size; ++i) {
+        text += kDigits[data[i] >> 4];
+        text += kDigits[data[i] & 0x0F];
+    }
+    return text;
+}
+
+// A JSON string: quotes, backslashes and control characters escaped, UTF-8 kept.
+std::string Quoted(const std::string& text) {
+    std::string quoted = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            quoted += '\\';
+            quoted += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
+            quoted += escape;
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + '"';
+}
+
+std::array<uint32_t, 256> MakeCrcTable() {
+    std::array<uint32_t, 256> table{};
+    for (uint32_t n = 0; n < 256; ++n) {
+        uint32_t c = n;
+        for (int bit = 0; bit < 8; ++bit) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        table[n] = c;
+    }
+    return table;
+}
+
+}  // namespace
+
+const char* TraceStatusName(TraceStatus status) {
+    switch (status) {
+        case TraceStatus::Ok: return "ok";
+        case TraceStatus::Failed: return "failed";
+        case TraceStatus::Timeout: return "timeout";
+        case TraceStatus::Cancelled: return "cancelled";
+    }
+    return "failed";
+}
+
+uint32_t Crc32(const uint8_t* data, size_t size) {
+    static const std::array<uint32_t, 256> table = MakeCrcTable();
+    uint32_t crc = 0xFFFFFFFFu;
+    for (size_t i = 0; i < size; ++i) crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
+    return crc ^ 0xFFFFFFFFu;
+}
+
+std::unique_ptr<TransferTrace> TransferTrace::Create(const std::string& path, std::string& error) {
+    std::FILE* file = std::fopen(path.c_str(), "w");
+    if (file == nullptr) {
+        error = "Can't write the trace " + path + ": " + std::strerror(errno);
+        return nullptr;
+    }
+    return std::unique_ptr<TransferTrace>(new TransferTrace(file));
+}
+
+TransferTrace::~TransferTrace() {
+    std::fclose(file_);
+}
+
+void TransferTrace::WriteHeader(const TraceHeader& header) {
+    std::string arguments;
+    for (const std::string& argument : header.arguments) {
+        arguments += (arguments.empty() ? "" : ",") + Quoted(argument);
+    }
+    WriteLine("{\"format\":" + Quoted(kFormatName) + ",\"version\":" + std::to_string(kFormatVersion) +
+              ",\"program\":" + Quoted(header.program) + ",\"arguments\":[" + arguments +
+              "],\"chip\":" + Quoted(header.chip) + ",\"path\":" + Quoted(header.accessPath) + "}");
+}
+
+void TransferTrace::Record(bool in, uint8_t endpoint, uint32_t requested, uint32_t moved, TraceStatus status,
+                           const uint8_t* data) {
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start_).count();
+    char address[8];
+    std::snprintf(address, sizeof address, "0x%02x", endpoint);
+    const uint32_t size = in ? std::min(moved, requested) : requested;
+    std::string line = "{\"ms\":" + std::to_string(ms) + ",\"dir\":\"" + (in ? "in" : "out") + "\",\"endpoint\":\"" +
+                       address + "\",\"length\":" + std::to_string(requested) +
+                       ",\"moved\":" + std::to_string(moved) + ",\"status\":\"" + TraceStatusName(status) + "\",";
+    if (size <= kWholeDataLimit) {
+        line += "\"data\":\"" + Hex(data, size) + "\"}";
+    } else {
+        char crc[12];
+        std::snprintf(crc, sizeof crc, "%08x", static_cast<unsigned>(Crc32(data, size)));
+        line += "\"head\":\"" + Hex(data, kEdgeBytes) + "\",\"tail\":\"" + Hex(data + size - kEdgeBytes, kEdgeBytes) +
+                "\",\"crc32\":\"" + crc + "\"}";
+    }
+    WriteLine(line);
+}
+
+void TransferTrace::WriteLine(const std::string& line) {
+    const std::lock_guard lock(mutex_);
+    std::fputs(line.c_str(), file_);
+    std::fputc('\n', file_);
+    std::fflush(file_);
+}
+
+}  // namespace qbr
