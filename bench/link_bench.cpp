@@ -9,6 +9,7 @@
 //                 the host adds on top of the wire.
 
 #include "chipdb/ChipRecord.h"
+#include "link/LibraryPath.h"
 #include "emulator/EmulatedProgrammer.h"
 #include "link/ProgrammerProtocol.h"
 #include "link/UsbLink.h"
@@ -43,7 +44,7 @@ struct Figure {
 // One programmer with its link and command layer, as the program holds them.
 struct Bench {
     EmulatedProgrammer programmer{kBenchChip};
-    UsbLink link{programmer};
+    UsbLink link{std::make_unique<LibraryPath>(programmer)};
     ProgrammerProtocol protocol;
     std::vector<uint8_t> data;
     std::vector<uint8_t> readBack;

@@ -3,7 +3,7 @@
 // program itself writes) and the value has no line break, a write must be read back
 // as the value reads in a file of its own, and must leave every other key as it was.
 
-#include "app/IniFile.h"
+#include "base/IniFile.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

@@ -12,7 +12,8 @@
 // One link serves every run, as in the program, so its worker threads are started
 // once; each run attaches a new protocol to it and gives the device a new script.
 
-#include "app/TickCount.h"
+#include "base/TickCount.h"
+#include "link/LibraryPath.h"
 #include "link/LinkTimings.h"
 #include "link/ProgrammerProtocol.h"
 #include "link/UsbDeviceLibrary.h"
@@ -249,7 +250,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The device is declared before the link, so that it outlives the link's workers.
     struct Bench {
         ScriptedDevice device;
-        qbr::UsbLink link{device, ShortTimings()};
+        qbr::UsbLink link{std::make_unique<qbr::LibraryPath>(device), ShortTimings()};
     };
     static Bench bench;
     bench.device.SetScript(data + repliesAt, size - repliesAt);

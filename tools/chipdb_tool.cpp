@@ -4,7 +4,7 @@
 //   qbr5150-chipdb dump IN.dat OUT.csv
 // OUT may be "-" for standard output.
 
-#include "app/AtomicFile.h"
+#include "base/AtomicFile.h"
 #include "chipdb/ChipCsv.h"
 #include "chipdb/ChipDatabase.h"
 #include "chipdb/ChipDatabaseFile.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/MessageId.h"
+#include "base/MessageId.h"
 #include "buffer/DataBuffer.h"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "buffer/ImageFile.h"
 
-#include "app/AtomicFile.h"
+#include "base/AtomicFile.h"
 #include "buffer/ChangeMarks.h"
 #include "buffer/InputFile.h"
 #include "buffer/IntelHexReader.h"

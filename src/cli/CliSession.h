@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ProgrammerCore.h"
+#include "core/ProgrammerCore.h"
 #include "cli/CliOptions.h"
 #include "cli/ConsoleHost.h"
 

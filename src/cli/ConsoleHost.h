@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/OperationHost.h"
+#include "core/OperationHost.h"
 
 #include <chrono>
 #include <cstdint>

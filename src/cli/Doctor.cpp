@@ -1,7 +1,7 @@
 #include "cli/Doctor.h"
 
-#include "app/PermissionText.h"
-#include "app/ProgrammerCore.h"
+#include "base/PermissionText.h"
+#include "core/ProgrammerCore.h"
 #include "cli/ConsoleHost.h"
 #include "cli/DoctorText.h"
 #include "cli/ExitCodes.h"
@@ -147,7 +147,7 @@ void Doctor::CheckBus(Path path, const std::vector<SurveyedProgrammer>& survey) 
         return;
     }
     step.lines.push_back(Fill(wording.found, {std::to_string(survey.size())}));
-    const std::string ids = IdText(UsbLink::kVendorId, UsbLink::kProductId);
+    const std::string ids = IdText(AccessPath::kVendorId, AccessPath::kProductId);
     for (const SurveyedProgrammer& programmer : survey) {
         step.lines.push_back(Fill(wording.programmerLine,
                                   {programmer.busPort, ids,

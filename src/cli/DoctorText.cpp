@@ -1,6 +1,6 @@
 #include "cli/DoctorText.h"
 
-#include "app/Language.h"
+#include "base/Language.h"
 
 namespace qbr {
 namespace {

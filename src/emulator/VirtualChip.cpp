@@ -1,6 +1,6 @@
 #include "emulator/VirtualChip.h"
 
-#include "app/AtomicFile.h"
+#include "base/AtomicFile.h"
 #include "chipdb/ChipType.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "gui/AboutDlg.h"
 
-#include "app/MessageTable.h"
+#include "base/MessageTable.h"
 #include "gui/Pictures.h"
 
 #include <QHBoxLayout>

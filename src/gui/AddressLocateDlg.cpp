@@ -1,6 +1,6 @@
 #include "gui/AddressLocateDlg.h"
 
-#include "app/MessageTable.h"
+#include "base/MessageTable.h"
 #include "gui/BufferFillDlg.h"
 
 #include <QHBoxLayout>

@@ -1,6 +1,6 @@
 #include "gui/BufferFillDlg.h"
 
-#include "app/MessageTable.h"
+#include "base/MessageTable.h"
 #include "buffer/HexText.h"
 
 #include <QGridLayout>

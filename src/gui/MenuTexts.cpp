@@ -1,8 +1,8 @@
 #include "gui/MenuTexts.h"
 
-#include "app/CommandId.h"
-#include "app/Language.h"
-#include "app/MessageId.h"
+#include "core/CommandId.h"
+#include "base/Language.h"
+#include "base/MessageId.h"
 
 namespace qbr::gui {
 

@@ -1,6 +1,6 @@
 #include "gui/ToolbarIcons.h"
 
-#include "app/CommandId.h"
+#include "core/CommandId.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,5 +1,7 @@
 #include "link/HardwareLink.h"
 
+#include "link/DirectPath.h"
+#include "link/LibraryPath.h"
 #include "link/backends/LibusbDeviceLibrary.h"
 #include "link/backends/UsbfsEnumerator.h"
 
@@ -16,11 +18,10 @@ bool DirectPathRequested() {
 std::unique_ptr<UsbLink> MakeHardwareLink(LinkTimings timings) {
     if (!DirectPathRequested()) {
         if (std::unique_ptr<LibusbDeviceLibrary> library = LibusbDeviceLibrary::Create()) {
-            return std::make_unique<UsbLink>(std::unique_ptr<UsbDeviceLibrary>(std::move(library)),
-                                             std::move(timings));
+            return std::make_unique<UsbLink>(std::make_unique<LibraryPath>(std::move(library)), std::move(timings));
         }
     }
-    return std::make_unique<UsbLink>(std::unique_ptr<DeviceEnumerator>(std::make_unique<UsbfsEnumerator>()),
+    return std::make_unique<UsbLink>(std::make_unique<DirectPath>(std::make_unique<UsbfsEnumerator>()),
                                      std::move(timings));
 }
 

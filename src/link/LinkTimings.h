@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/TickCount.h"
+#include "base/TickCount.h"
 
 #include <cstdint>
 #include <functional>

@@ -103,8 +103,8 @@ std::vector<SurveyedProgrammer> SurveyProgrammers(const fs::path& sysfsDevices, 
     for (const auto& entry : fs::directory_iterator(sysfsDevices, error)) {
         const std::string name = entry.path().filename().string();
         const fs::path device = entry.path();
-        if (name.find(':') != std::string::npos || HexAttribute(device / "idVendor") != UsbLink::kVendorId ||
-            HexAttribute(device / "idProduct") != UsbLink::kProductId) {
+        if (name.find(':') != std::string::npos || HexAttribute(device / "idVendor") != AccessPath::kVendorId ||
+            HexAttribute(device / "idProduct") != AccessPath::kProductId) {
             continue;
         }
         SurveyedProgrammer programmer;

@@ -6,20 +6,14 @@
 
 namespace qbr {
 
-UsbLink::UsbLink(UsbDeviceLibrary& library, LinkTimings timings)
-    : timings_(std::move(timings)), library_(&library), useLibraryPath_(true) {}
+UsbLink::UsbLink(std::unique_ptr<AccessPath> path, LinkTimings timings)
+    : timings_(std::move(timings)), path_(std::move(path)) {}
 
-UsbLink::UsbLink(std::unique_ptr<UsbDeviceLibrary> library, LinkTimings timings)
-    : UsbLink(*library, std::move(timings)) {
-    ownedLibrary_ = std::move(library);
-}
-
-UsbLink::UsbLink(DeviceEnumerator& enumerator, LinkTimings timings)
-    : timings_(std::move(timings)), finder_(std::in_place, enumerator), useLibraryPath_(false) {}
-
-UsbLink::UsbLink(std::unique_ptr<DeviceEnumerator> enumerator, LinkTimings timings)
-    : UsbLink(*enumerator, std::move(timings)) {
-    ownedEnumerator_ = std::move(enumerator);
+bool UsbLink::Open() {
+    OpenProblem problem = OpenProblem::NotFound;
+    const bool open = path_->Open(problem, alert_);
+    lastOpenProblem_ = open ? OpenProblem::None : problem;
+    return open;
 }
 
 UsbLink::~UsbLink() {
@@ -28,22 +22,24 @@ UsbLink::~UsbLink() {
 }
 
 bool UsbLink::StartRead(uint8_t* buffer, uint32_t length, std::atomic<uint32_t>& counter, uint32_t timeoutMs) {
-    if (!readHandle_) {
+    std::shared_ptr<PipeHandle> pipe = path_->ReadPipe();
+    if (!pipe) {
         return false;
     }
     const uint32_t now = Now();
-    readSlot_.Prepare(readHandle_, length, counter, now + timeoutMs, now + timings_.chunkDeadlineMs);
+    readSlot_.Prepare(std::move(pipe), length, counter, now + timeoutMs, now + timings_.chunkDeadlineMs);
     readSlot_.Launch([this, buffer] { ReadWorker(buffer); });
     return true;
 }
 
 bool UsbLink::StartWrite(const uint8_t* buffer, uint32_t length, std::atomic<uint32_t>& counter,
                          uint32_t timeoutMs) {
-    if (!writeHandle_) {
+    std::shared_ptr<PipeHandle> pipe = path_->WritePipe();
+    if (!pipe) {
         return false;
     }
     const uint32_t now = Now();
-    writeSlot_.Prepare(writeHandle_, length, counter, now + timeoutMs, now + timings_.chunkDeadlineMs);
+    writeSlot_.Prepare(std::move(pipe), length, counter, now + timeoutMs, now + timings_.chunkDeadlineMs);
     writeSlot_.Launch([this, buffer] { WriteWorker(buffer); });
     return true;
 }
@@ -60,8 +56,8 @@ bool UsbLink::Finish(TransferSlot& slot, bool& ok) {
     if (!slot.Poll(ok, Now())) {
         return false;
     }
-    if (!ok && useLibraryPath_) {
-        deviceSuspect_ = true;
+    if (!ok) {
+        path_->TransferFailed();
     }
     return true;
 }
@@ -190,7 +186,7 @@ void UsbLink::TracePipeCall(const TransferSlot& slot, bool in, const uint8_t* da
 }
 
 uint32_t UsbLink::PipeTimeout(uint32_t timeLeft) const {
-    return useLibraryPath_ ? std::min(timeLeft, timings_.libraryPipeTimeoutMs) : timeLeft;
+    return path_->IsLibraryPath() ? std::min(timeLeft, timings_.libraryPipeTimeoutMs) : timeLeft;
 }
 
 }  // namespace qbr

@@ -1,12 +1,10 @@
 #pragma once
 
-#include "link/DeviceEnumerator.h"
-#include "link/DeviceFinder.h"
+#include "link/AccessPath.h"
 #include "link/LinkTimings.h"
 #include "link/PipeHandle.h"
 #include "link/TransferSlot.h"
 #include "link/TransferTrace.h"
-#include "link/UsbDeviceLibrary.h"
 
 #include <atomic>
 #include <cstdint>
@@ -17,36 +15,18 @@
 
 namespace qbr {
 
-// The road to the programmer: finds and opens it on one of two access paths, and
-// moves data in timed transfers on worker threads (at most one read and one write
-// at a time). Open and every Start/Poll call belong to one thread, the UI thread.
-//
-// Library path: a UsbDeviceLibrary (libusb, or the emulated programmer); one device
-// handle serves both directions. Direct path: DeviceFinder over a DeviceEnumerator;
-// the device and its two pipes are opened as files.
+// The road to the programmer: reaches it through an access path (see AccessPath),
+// and moves data in timed transfers on worker threads (at most one read and one
+// write at a time). Open and every Start/Poll call belong to one thread, the UI
+// thread.
 class UsbLink {
 public:
-    // Shows a message box with the text (the pipe-open failures of the direct path).
-    using AlertHandler = std::function<void(const std::string& text)>;
+    using AlertHandler = AccessPath::AlertHandler;
+    using OpenProblem = AccessPath::OpenProblem;
 
-    static constexpr uint16_t kVendorId = 0x10C4;
-    static constexpr uint16_t kProductId = 0xF5A0;
-    static constexpr const char* kInterfaceClass = "{37538c66-9584-42d3-9632-ebad0a230d13}";
-    static constexpr const char* kWritePipeName = "PIPE01";
-    static constexpr const char* kReadPipeName = "PIPE00";
     static constexpr uint32_t kChunkSize = 4096;
 
-    // Why the last Open returned false. NotFound covers every failure other than a
-    // refused access: no programmer on the bus, a failing library, an open that
-    // failed for no known reason.
-    enum class OpenProblem { None, NotFound, AccessDenied };
-
-    // Library path over a library the caller keeps alive.
-    explicit UsbLink(UsbDeviceLibrary& library, LinkTimings timings = {});
-    explicit UsbLink(std::unique_ptr<UsbDeviceLibrary> library, LinkTimings timings = {});
-    // Direct path over an enumerator the caller keeps alive.
-    explicit UsbLink(DeviceEnumerator& enumerator, LinkTimings timings = {});
-    explicit UsbLink(std::unique_ptr<DeviceEnumerator> enumerator, LinkTimings timings = {});
+    explicit UsbLink(std::unique_ptr<AccessPath> path, LinkTimings timings = {});
     // Abandons running transfers.
     ~UsbLink();
     UsbLink(const UsbLink&) = delete;
@@ -56,7 +36,7 @@ public:
     // Records every pipe call from now on into `trace`; to be set before the first
     // transfer starts.
     void SetTrace(std::unique_ptr<TransferTrace> trace) { trace_ = std::move(trace); }
-    bool UsesLibraryPath() const { return useLibraryPath_; }
+    bool UsesLibraryPath() const { return path_->IsLibraryPath(); }
     const LinkTimings& Timings() const { return timings_; }
 
     // Finds the programmer and makes sure it is open; called whenever the link is
@@ -84,14 +64,6 @@ public:
     void AbortRead();
 
 private:
-    bool OpenThroughLibrary(OpenProblem& problem);
-    std::optional<uint16_t> FindProgrammerIndex(uint32_t count, bool& queryFailed);
-    void CloseLibraryDevice();
-    bool OpenDirect(OpenProblem& problem);
-    std::optional<int> FindDirectInterface();
-    std::shared_ptr<PipeHandle> OpenPipeOrAlert(const char* name, const char* format);
-    void ReleaseHandles();
-
     bool Finish(TransferSlot& slot, bool& ok);
     uint32_t Now() const { return timings_.clock(); }
     uint32_t PipeTimeout(uint32_t timeLeft) const;
@@ -104,22 +76,9 @@ private:
                        bool ok, uint32_t started, uint32_t timeout) const;
 
     LinkTimings timings_;
-    std::unique_ptr<UsbDeviceLibrary> ownedLibrary_;
-    std::unique_ptr<DeviceEnumerator> ownedEnumerator_;
-    UsbDeviceLibrary* library_ = nullptr;
-    std::optional<DeviceFinder> finder_;
-    const bool useLibraryPath_;
+    std::unique_ptr<AccessPath> path_;
     AlertHandler alert_;
     OpenProblem lastOpenProblem_ = OpenProblem::None;
-
-    // The three handles; a null handle is the invalid one. On the library path all
-    // three are the one device handle, closed when the last user lets go of it.
-    std::shared_ptr<PipeHandle> deviceHandle_;
-    std::shared_ptr<PipeHandle> writeHandle_;
-    std::shared_ptr<PipeHandle> readHandle_;
-    // A transfer failed on the library path: the handle may belong to a programmer
-    // that has been unplugged meanwhile, so the next Open opens it afresh.
-    bool deviceSuspect_ = false;
 
     // Declared before the slots, so it outlives their worker threads.
     std::unique_ptr<TransferTrace> trace_;

@@ -1,7 +1,7 @@
 #include "ops/ChipCommands.h"
 
-#include "app/MessageTable.h"
-#include "app/TickCount.h"
+#include "base/MessageTable.h"
+#include "base/TickCount.h"
 #include "buffer/ChangeMarks.h"
 #include "chipdb/ChipType.h"
 #include "ops/ChipVerify.h"

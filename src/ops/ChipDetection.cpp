@@ -1,6 +1,6 @@
 #include "ops/ChipDetection.h"
 
-#include "app/MessageTable.h"
+#include "base/MessageTable.h"
 #include "ops/OperationFramework.h"
 
 #include <array>

@@ -1,6 +1,6 @@
 #include "ops/ChipVerify.h"
 
-#include "app/MessageTable.h"
+#include "base/MessageTable.h"
 
 #include <algorithm>
 #include <cstdio>

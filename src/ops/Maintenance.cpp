@@ -1,6 +1,6 @@
 #include "ops/Maintenance.h"
 
-#include "app/MessageTable.h"
+#include "base/MessageTable.h"
 #include "ops/FirmwareImage.h"
 #include "ops/OperationFramework.h"
 

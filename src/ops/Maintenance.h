@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ProgrammerCore.h"
+#include "core/ProgrammerCore.h"
 
 namespace qbr {
 

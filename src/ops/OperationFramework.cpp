@@ -1,6 +1,6 @@
 #include "ops/OperationFramework.h"
 
-#include "app/MessageTable.h"
+#include "base/MessageTable.h"
 #include "buffer/DataBuffer.h"
 
 #include <chrono>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/MessageId.h"
-#include "app/ProgrammerCore.h"
+#include "base/MessageId.h"
+#include "core/ProgrammerCore.h"
 #include "chipdb/ChipRecord.h"
 #include "link/ProgrammerProtocol.h"
 

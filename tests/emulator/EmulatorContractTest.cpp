@@ -1,3 +1,4 @@
+#include "link/LibraryPath.h"
 #include "emulator/EmulatedProgrammer.h"
 #include "emulator/ProtocolContract.h"
 
@@ -8,7 +9,8 @@ using namespace std::chrono_literals;
 
 class EmulatedContractDevice : public ContractDevice {
 public:
-    explicit EmulatedContractDevice(const ChipRecord& chip) : programmer_(chip), link_(programmer_) {
+    explicit EmulatedContractDevice(const ChipRecord& chip)
+        : programmer_(chip), link_(std::make_unique<LibraryPath>(programmer_)) {
         programmer_.SetEraseTime(50ms);
     }
     UsbLink& Link() override { return link_; }

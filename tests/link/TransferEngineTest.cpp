@@ -1,4 +1,5 @@
 #include "link/FakeDeviceLibrary.h"
+#include "link/LibraryPath.h"
 #include "link/UsbLink.h"
 
 #include <gtest/gtest.h>
@@ -27,7 +28,7 @@ protected:
 
     test::FakeDeviceLibrary library;
     LinkTimings timings = test::FastTimings();
-    UsbLink link{library, timings};
+    UsbLink link{std::make_unique<LibraryPath>(library), timings};
     std::atomic<uint32_t> counter{0};
     std::vector<uint8_t> buffer = std::vector<uint8_t>(3 * 4096);
 };

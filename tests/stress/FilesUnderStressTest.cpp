@@ -2,10 +2,10 @@
 // against the program: writes that fail part-way, paths blocked by a file or a
 // directory, files cut short or gone. The tests run as root, so failures are
 // made by the shape of the paths or by a file-size limit in a forked child.
-#include "app/Config.h"
-#include "app/Language.h"
-#include "app/LogFile.h"
-#include "app/MessageTable.h"
+#include "base/Config.h"
+#include "base/Language.h"
+#include "base/LogFile.h"
+#include "base/MessageTable.h"
 #include "buffer/ImageFile.h"
 #include "chipdb/ChipDatabaseFile.h"
 #include "chipdb/ChipType.h"

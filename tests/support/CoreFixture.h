@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ProgrammerCore.h"
+#include "core/ProgrammerCore.h"
 #include "chipdb/ChipRecord.h"
 #include "support/ProgramDir.h"
 #include "support/RecordingHost.h"

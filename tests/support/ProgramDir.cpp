@@ -1,8 +1,8 @@
 #include "support/ProgramDir.h"
 
-#include "app/Config.h"
-#include "app/Language.h"
-#include "app/MessageTable.h"
+#include "base/Config.h"
+#include "base/Language.h"
+#include "base/MessageTable.h"
 
 namespace qbr::test {
 

@@ -1,4 +1,6 @@
 #include "emulator/EmulatorSession.h"
+#include "link/LibraryPath.h"
+#include "link/DirectPath.h"
 #include "emulator/ProtocolContract.h"
 #include "link/backends/LibusbDeviceLibrary.h"
 #include "link/backends/UsbfsEnumerator.h"
@@ -60,10 +62,10 @@ public:
         programmer_.SetEraseTime(50ms);
         if (path == Path::Libusb) {
             library_ = StartLibusb();
-            link_ = std::make_unique<UsbLink>(*library_);
+            link_ = std::make_unique<UsbLink>(std::make_unique<LibraryPath>(*library_));
         } else {
             enumerator_ = std::make_unique<UsbfsEnumerator>();
-            link_ = std::make_unique<UsbLink>(*enumerator_);
+            link_ = std::make_unique<UsbLink>(std::make_unique<DirectPath>(*enumerator_));
         }
     }
     ~MockedBusDevice() override {
@@ -147,7 +149,7 @@ TEST_P(MockedUsbBusPath, ReadsWhileWritingAndAnAbortedReadEndsAtOnce) {
 TEST(MockedUsbBusUsbfs, ListsTheInterfaceWithTheDeviceIds) {
     MockedBusDevice device(TestFlash(), MockedBusDevice::Path::Usbfs);
     UsbfsEnumerator enumerator;
-    EXPECT_EQ(enumerator.ListInterfaces(UsbLink::kInterfaceClass),
+    EXPECT_EQ(enumerator.ListInterfaces(DirectPath::kInterfaceClass),
               std::vector<std::string>{"usb#vid_10c4&pid_f5a0#1-1:1.0"});
 }
 

@@ -1,0 +1,49 @@
+#include "base/LogFile.h"
+
+#include "base/MessageTable.h"
+#include "base/TickCount.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace qbr {
+
+std::string LogFile::FormatEntry(const std::string& text, std::time_t now, uint32_t tick) {
+    std::tm local{};
+    localtime_r(&now, &local);
+    char stamp[64];
+    std::strftime(stamp, sizeof stamp, "%Y/%m/%d/ %X", &local);
+    char prefix[96];
+    std::snprintf(prefix, sizeof prefix, "%s.%-.3d: ", stamp, static_cast<int>(tick % 1000));
+    return "\r\n" + std::string(prefix) + text;
+}
+
+void LogFile::Append(const std::string& path, const std::string& text) {
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) return;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || (info.st_size > kSizeLimit && ::ftruncate(fd, 0) != 0)) {
+        ::close(fd);
+        return;
+    }
+    const std::string entry = FormatEntry(text, std::time(nullptr), TickCount());
+    if (::lseek(fd, 0, SEEK_END) >= 0) {
+        const char* data = entry.data();
+        size_t left = entry.size();
+        while (left > 0) {
+            ssize_t n = ::write(fd, data, left);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            data += n;
+            left -= static_cast<size_t>(n);
+        }
+    }
+    ::close(fd);
+}
+
+void LogText(const std::string& text) { LogFile::Append(MessageText(kMsgLogFilePath), text); }
+
+}  // namespace qbr

@@ -1,0 +1,57 @@
+#include "base/ProgramPaths.h"
+
+#include <filesystem>
+
+namespace qbr {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string WithSlash(const fs::path& path) {
+    std::string text = path.lexically_normal().string();
+    if (text.empty() || text.back() != '/') text += '/';
+    return text;
+}
+
+// An XDG base directory: the variable when it holds an absolute path, else the
+// default below $HOME.
+fs::path BaseDirectory(const std::function<std::string(const char*)>& environment, const char* variable,
+                       const char* fallbackBelowHome) {
+    const std::string value = environment(variable);
+    if (!value.empty() && value.front() == '/') return value;
+    return fs::path(environment("HOME")) / fallbackBelowHome;
+}
+
+}  // namespace
+
+ProgramPaths PortablePaths(const std::string& directory) {
+    const std::string dir = directory.empty() || directory.back() == '/' ? directory : directory + "/";
+    return {dir + "config.ini", dir, dir, false};
+}
+
+ProgramPaths InstalledPaths(const std::string& executableDirectory,
+                            const std::function<std::string(const char*)>& environment) {
+    ProgramPaths paths;
+    paths.installed = true;
+    paths.dataDirectory = WithSlash(fs::path(executableDirectory) / ".." / "share" / "qbr5150");
+    paths.configFile = (BaseDirectory(environment, "XDG_CONFIG_HOME", ".config") / "qbr5150" / "config.ini")
+                           .lexically_normal()
+                           .string();
+    paths.logDirectory = WithSlash(BaseDirectory(environment, "XDG_STATE_HOME", ".local/state") / "qbr5150");
+    return paths;
+}
+
+ProgramPaths ChooseProgramPaths(const std::string& executableDirectory,
+                                const std::function<std::string(const char*)>& environment) {
+    std::error_code error;
+    if (fs::exists(fs::path(executableDirectory) / "config.ini", error)) return PortablePaths(executableDirectory);
+    ProgramPaths paths = InstalledPaths(executableDirectory, environment);
+    fs::create_directories(fs::path(paths.configFile).parent_path(), error);
+    fs::create_directories(paths.logDirectory, error);
+    if (!fs::exists(paths.configFile, error)) {
+        fs::copy_file(paths.dataDirectory + "config.ini", paths.configFile, error);
+    }
+    return paths;
+}
+
+}  // namespace qbr

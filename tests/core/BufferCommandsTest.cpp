@@ -1,0 +1,119 @@
+// The buffer and image-file commands of the core, through a recording host.
+#include "base/MessageTable.h"
+#include "link/LibraryPath.h"
+#include "buffer/ChangeMarks.h"
+#include "emulator/EmulatedProgrammer.h"
+#include "support/CoreFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace qbr {
+namespace {
+
+using test::ReadFileText;
+using test::SampleConfig;
+using test::WriteFileText;
+
+class BufferCommands : public test::CoreFixture {
+protected:
+    void SetUp() override {
+        Prepare(SampleConfig("English", "24C02"));  // a 256-byte chip
+        ASSERT_EQ(core.Start(), ProgrammerCore::StartResult::Ready);
+        host.boxes.clear();
+    }
+    std::string File(const std::string& name) const { return dir->file(name).string(); }
+};
+
+TEST_F(BufferCommands, FillChecksItsFieldsAndStopsAtTheChipEnd) {
+    host.fillAnswer = FillRequest{0x7F, 0x10, 0xAA, false};
+    core.OnBufferFill();
+    host.fillAnswer = FillRequest{0x100, 1, 0xAA, true};
+    core.OnBufferFill();
+    EXPECT_EQ(host.boxes, (std::vector<std::string>{"Address format error!", "Start address error!"}));
+    EXPECT_EQ(host.hexViewRefreshes, 0);
+
+    host.fillAnswer = FillRequest{0xFE, 0x10, 0x00, true};
+    core.OnBufferFill();
+    EXPECT_EQ(core.buffer.bytes[0xFD], 0xFF);
+    EXPECT_EQ(core.buffer.bytes[0xFE], 0x00);
+    EXPECT_EQ(core.buffer.bytes[0xFF], 0x00);
+    EXPECT_EQ(core.buffer.bytes[0x100], 0xFF);  // beyond the chip: untouched
+    EXPECT_TRUE(IsMarked(core.buffer, 0xFF));
+    EXPECT_EQ(host.hexViewRefreshes, 1);
+}
+
+TEST_F(BufferCommands, LocateAndSwap) {
+    host.locateAnswer = LocateRequest{0x100, true};
+    core.OnAddressLocation();
+    EXPECT_EQ(host.boxes, (std::vector<std::string>{"Start address error!"}));
+    host.locateAnswer = LocateRequest{0xFF, true};
+    core.OnAddressLocation();
+    EXPECT_EQ(host.goneTo, 0xFFu);
+
+    core.buffer.bytes[0] = 0x12;
+    core.OnByteSwap();
+    EXPECT_EQ(core.buffer.bytes[0], 0xFF);
+    EXPECT_EQ(core.buffer.bytes[1], 0x12);
+}
+
+TEST_F(BufferCommands, EditsAreRefusedWhileAChipOperationRuns) {
+    auto programmer = std::make_unique<EmulatedProgrammer>(core.selectedChip);
+    programmer->InjectFault({FaultKind::Stall, 0});
+    core.ConnectLink(std::make_unique<UsbLink>(std::make_unique<LibraryPath>(std::move(programmer))));
+    ASSERT_TRUE(core.protocol.StartChipRead(core.buffer.bytes.data(), 0, 256));
+    host.fillAnswer = FillRequest{0, 1, 0, true};
+    core.OnBufferFill();
+    core.OnByteSwap();
+    core.OnOpenFile();
+    EXPECT_EQ(host.boxes, std::vector<std::string>(3, "Programmer is busy, please wait a moment!"));
+    EXPECT_TRUE(core.IsOperationRunning());
+    EXPECT_EQ(host.hexViewRefreshes, 0);
+    core.protocol.CancelRead();
+}
+
+TEST_F(BufferCommands, OpenLoadsAndNamesTheFile) {
+    WriteFileText(File("image.bin"), std::string(257, 'A'));  // one byte too long
+    core.OnOpenFile();  // cancelled
+    host.openAnswer = File("image.bin");
+    core.OnOpenFile();
+    EXPECT_EQ(host.boxes, (std::vector<std::string>{"File is too long!"}));
+    EXPECT_EQ(core.buffer.bytes[255], 'A');
+    EXPECT_EQ(core.buffer.bytes[256], 0xFF);
+    EXPECT_EQ(host.caption, "Caption English   " + File("image.bin"));
+    const std::string log = Log();
+    EXPECT_LT(log.find(": Load file!"), log.find(": Load file cancel!"));
+    EXPECT_NE(log.find(": " + File("image.bin")), std::string::npos);
+}
+
+TEST_F(BufferCommands, BrokenOrMissingFilesAreReportedAndKeepTheCaption) {
+    WriteFileText(File("bad.hex"), ":0100000041BE\n");  // no end record
+    host.openAnswer = File("bad.hex");
+    core.OnOpenFile();
+    EXPECT_EQ(core.buffer.bytes[0], 0x41);  // the record read before the fault stays
+    core.OnDropFiles({File("a.bin"), File("b.bin")});
+    core.OnDropFiles({File("missing.bin")});
+    core.LoadCommandLineFile(File("missing.bin"));
+    EXPECT_EQ(host.boxes, (std::vector<std::string>{"Open file error!", "Drop file error!", "Open file error!",
+                                                     "Open file error!"}));
+    EXPECT_EQ(host.caption, "");
+    EXPECT_NE(Log().find(": Open file error!"), std::string::npos);
+}
+
+TEST_F(BufferCommands, SaveWritesTheChipOrReportsAFailure) {
+    core.buffer.bytes[0] = 0x5A;
+    host.saveAnswer = File("out.bin");
+    core.OnSaveFile();
+    EXPECT_EQ(host.statusText, "Save file successful!");
+    EXPECT_EQ(ReadFileText(File("out.bin")), "\x5A" + std::string(255, '\xFF'));
+
+    host.saveAnswer = File("no/such/dir/out.bin");
+    core.OnSaveFile();
+    EXPECT_EQ(host.statusText, "Open file error!");
+    EXPECT_TRUE(host.errorColour);
+    EXPECT_EQ(host.boxes, (std::vector<std::string>{"Open file error!"}));
+}
+
+}  // namespace
+}  // namespace qbr
