@@ -67,6 +67,7 @@ void HexViewModel::SetData(DataBuffer& buffer, uint32_t length) {
     length_ = static_cast<uint32_t>(std::min<size_t>(length, buffer.bytes.size()));
     topRow_ = 0;
     scrollStep_ = length_ > 0x10000 ? 16 : 1;
+    RecomputeChecksum();
 }
 
 uint32_t HexViewModel::MaxTopRow() const {
@@ -143,6 +144,7 @@ bool HexViewModel::Type(char32_t ch) {
     const uint32_t index = caretNibble_ / 2;
     if (buffer_ == nullptr || index >= length_ || (busy_ && busy_())) return false;
     uint8_t& byte = buffer_->bytes[index];
+    const uint8_t old = byte;
     if (asciiColumn_) {
         if (ch < 0x20 || ch > 0x7A) return false;
         byte = static_cast<uint8_t>(ch);
@@ -155,6 +157,8 @@ bool HexViewModel::Type(char32_t ch) {
         MoveCaret(caretNibble_ + 1);
     }
     SetMark(*buffer_, index);
+    // The sum covers the active bytes only; wrapping arithmetic keeps it equal to a fresh sum.
+    if (index < buffer_->activeLength) checksum_ += static_cast<uint32_t>(byte) - old;
     return true;
 }
 

@@ -74,9 +74,14 @@ public:
     static constexpr int kWidth = 586;
     static constexpr int kHeight = 402;
 
-    // Shows `length` bytes of `buffer` (at most the buffer's size) from the top.
-    // The caret, its column and the highlighted range stay where they were.
+    // Shows `length` bytes of `buffer` (at most the buffer's size) from the top, and
+    // sums the buffer afresh. The caret, its column and the highlighted range stay
+    // where they were.
     void SetData(DataBuffer& buffer, uint32_t length);
+    // The buffer's checksum (DataBuffer::Checksum). Typing keeps it up to date by
+    // each byte's difference; after the buffer changed otherwise, RecomputeChecksum.
+    uint32_t Checksum() const { return checksum_; }
+    void RecomputeChecksum() { checksum_ = buffer_ != nullptr ? buffer_->Checksum() : 0; }
     // Typing is refused while `busy` answers true (a chip operation uses the buffer).
     void SetBusyCheck(std::function<bool()> busy) { busy_ = std::move(busy); }
 
@@ -137,6 +142,7 @@ private:
     uint32_t length_ = 0;
     uint32_t topRow_ = 0;
     uint32_t scrollStep_ = 1;
+    uint32_t checksum_ = 0;
 };
 
 }  // namespace qbr

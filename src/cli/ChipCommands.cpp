@@ -1,9 +1,11 @@
 #include "cli/ChipCommands.h"
 
-#include "app/ChipInfoText.h"
-#include "app/MessageTable.h"
+#include "core/ChipInfoText.h"
+#include "base/MessageTable.h"
 #include "chipdb/CapacityText.h"
 #include "chipdb/ChipType.h"
+#include "cli/CliText.h"
+#include "cli/DoctorText.h"
 
 #include <algorithm>
 #include <array>
@@ -71,7 +73,7 @@ int ShowChip(const ChipDatabase& database, const std::string& name, std::ostream
     std::optional<ChipRecord> chip = database.FindByName(name);
     if (!chip) chip = database.FindByName(UpperCaseLetters(name));
     if (!chip) {
-        std::cerr << "No chip named \"" << name << "\" in the database.\n";
+        std::cerr << Fill(CurrentCliWording().noChipNamed, {name}) << '\n';
         return kExitUsage;
     }
     out << "chipType: " << chip->chipType << " (" << ChipTypeName(chip->chipType) << ")\n"

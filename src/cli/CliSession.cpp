@@ -1,13 +1,16 @@
 #include "cli/CliSession.h"
+#include "link/LibraryPath.h"
 
-#include "app/Language.h"
-#include "app/MessageTable.h"
+#include "base/Language.h"
+#include "base/MessageTable.h"
 #include "buffer/ChangeMarks.h"
 #include "buffer/ImageFile.h"
 #include "chipdb/CapacityText.h"
 #include "chipdb/ChipType.h"
 #include "cli/ChipCommands.h"
+#include "cli/CliText.h"
 #include "cli/Doctor.h"
+#include "cli/DoctorText.h"
 #include "cli/ExitCodes.h"
 #include "emulator/EmulatedProgrammer.h"
 #include "emulator/EmulatorFault.h"
@@ -69,7 +72,7 @@ int CliSession::RunProgrammerCommand() {
     const int code = ReplayOutcome(Dispatch());
     const auto elapsed = std::chrono::steady_clock::now() - start;
     if (emulator_ && !options_.emulatorImage.empty() && !emulator_->Chip().SaveImage(options_.emulatorImage)) {
-        err_ << "Can't save the emulated chip to " << options_.emulatorImage << '\n';
+        err_ << Fill(CurrentCliWording().emulatorSaveError, {options_.emulatorImage}) << '\n';
     }
     if (options_.json) {
         report_["ok"] = code == kExitOk;
@@ -111,7 +114,7 @@ bool CliSession::SelectChip() {
     auto chip = core_.database.FindByName(name);
     if (!chip) chip = core_.database.FindByName(UpperCaseLetters(name));
     if (!chip) {
-        err_ << "No chip named \"" << name << "\" in the database.\n";
+        err_ << Fill(CurrentCliWording().noChipNamed, {name}) << '\n';
         return false;
     }
     core_.selectedChip = *chip;
@@ -132,21 +135,21 @@ int CliSession::ConnectProgrammer() {
     std::unique_ptr<UsbLink> link;
     std::string accessPath = "emulated";
     if (replay_) {
-        link = std::make_unique<UsbLink>(*replay_);
+        link = std::make_unique<UsbLink>(std::make_unique<LibraryPath>(*replay_));
         accessPath = "replay";
     } else if (options_.emulatedChip) {
         ChipRecord socket = core_.selectedChip;
         if (!options_.emulatedChip->empty()) {
             auto chip = core_.database.FindByName(*options_.emulatedChip);
             if (!chip) {
-                err_ << "No chip named \"" << *options_.emulatedChip << "\" in the database.\n";
+                err_ << Fill(CurrentCliWording().noChipNamed, {*options_.emulatedChip}) << '\n';
                 return kExitUsage;
             }
             socket = *chip;
         }
         emulator_ = std::make_unique<EmulatedProgrammer>(socket);
         if (!options_.emulatorImage.empty() && !emulator_->Chip().LoadImage(options_.emulatorImage)) {
-            err_ << "Can't load the emulated chip from " << options_.emulatorImage << '\n';
+            err_ << Fill(CurrentCliWording().emulatorLoadError, {options_.emulatorImage}) << '\n';
             return kExitUsage;
         }
         if (!options_.emulatorFault.empty()) {
@@ -158,7 +161,7 @@ int CliSession::ConnectProgrammer() {
             }
         }
         if (options_.emulateFullSpeed) emulator_->SetSpeed(SpeedModel::FullSpeed());
-        link = std::make_unique<UsbLink>(*emulator_);
+        link = std::make_unique<UsbLink>(std::make_unique<LibraryPath>(*emulator_));
     } else {
         link = MakeHardwareLink();
         accessPath = link->UsesLibraryPath() ? "library" : "direct";
@@ -297,7 +300,7 @@ void CliSession::DescribeMismatch() {
 
 int CliSession::Erase() {
     if (core_.selectedChip.chipType != kSpiFlash) {
-        err_ << core_.selectedChip.chipName << " is not an SPI flash chip: only SPI flash is erased.\n";
+        err_ << Fill(CurrentCliWording().notSpiFlash, {core_.selectedChip.chipName}) << '\n';
         return kExitFailed;
     }
     OnEraseChip(core_);

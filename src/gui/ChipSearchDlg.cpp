@@ -1,6 +1,6 @@
 #include "gui/ChipSearchDlg.h"
 
-#include "app/MessageTable.h"
+#include "base/MessageTable.h"
 #include "chipdb/CapacityText.h"
 #include "chipdb/ChipType.h"
 
@@ -67,8 +67,8 @@ public:
     }
 };
 
-// Neither button is a default button: Enter outside them doesn't select (see
-// keyPressEvent), so none is drawn as if it did.
+// Neither button is a default button: Enter on a button presses that button (see
+// keyPressEvent), so none is drawn as if Enter always pressed it.
 QPushButton* MakeButton(QDialog* dialog, const char* name, int message) {
     auto* button = new QPushButton(Text(message), dialog);
     button->setObjectName(name);
@@ -178,14 +178,13 @@ void ChipSearchDlg::keyPressEvent(QKeyEvent* event) {
         QDialog::keyPressEvent(event);
         return;
     }
-    // Enter presses the button that has the focus; anywhere else it closes the
-    // dialog with OK but chooses nothing.
+    // Enter presses the button that has the focus; anywhere else it does what
+    // Select does.
     if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
         button->click();
         return;
     }
-    selectedName_.clear();
-    accept();
+    OnSelect();
 }
 
 void ChipSearchDlg::reject() {

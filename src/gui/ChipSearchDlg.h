@@ -15,9 +15,8 @@ class QTreeWidget;
 namespace qbr::gui {
 
 // Finds chips by a name pattern across all types and lets the user pick one.
-// After OK, SelectedName() is the chosen chip's name; it stays empty when the
-// dialog was closed with Enter rather than by choosing a row. Texts are taken in
-// the current language when the dialog is built.
+// After OK, SelectedName() is the chosen chip's name. Texts are taken in the
+// current language when the dialog is built.
 class ChipSearchDlg : public QDialog {
     Q_OBJECT
 public:

@@ -67,6 +67,7 @@ void HexView::Attach(QScrollBar* scrollBar, QLabel* checksumLabel) {
     scrollBar_->setRange(0, model_.ScrollMaximum());
     ShowScrollPosition();
     connect(scrollBar_, &QAbstractSlider::actionTriggered, this, &HexView::OnScrollAction);
+    scrollBar_->installEventFilter(this);
 }
 
 void HexView::SetData(DataBuffer& buffer, uint32_t length) {
@@ -81,7 +82,10 @@ void HexView::Refresh(bool withChecksum) {
     // refreshes therefore costs one repaint.
     model_.HideCaret();
     blinkTimer_.start(0);
-    if (withChecksum) UpdateChecksum();
+    if (withChecksum) {
+        model_.RecomputeChecksum();
+        ShowChecksum();
+    }
 }
 
 void HexView::GoToAddress(uint32_t address) {
@@ -97,29 +101,34 @@ void HexView::OnBlink() {
     repaint();
 }
 
+// The scroll bar has already moved its slider to where the action takes it; it is
+// put back on the view's top row whether the view scrolled or not, so it never
+// shows a row the view doesn't.
 void HexView::OnScrollAction(int action) {
     setFocus(Qt::OtherFocusReason);
     HexScroll code;
     const auto thumb = static_cast<uint32_t>(scrollBar_->sliderPosition());
-    if (!ScrollCodeOf(action, code) || !model_.Scroll(code, thumb)) return;
+    const bool scrolled = ScrollCodeOf(action, code) && model_.Scroll(code, thumb);
     ShowScrollPosition();
-    Refresh(false);
+    if (scrolled) Refresh(false);
 }
 
 void HexView::ShowScrollPosition() {
+    // setValue moves the slider too, without asking for a scroll of its own.
     if (scrollBar_ != nullptr) scrollBar_->setValue(model_.ScrollPosition());
 }
 
-void HexView::UpdateChecksum() {
+void HexView::ShowChecksum() {
     if (checksumLabel_ == nullptr || model_.Buffer() == nullptr) return;
-    checksumLabel_->setText(QString::fromStdString(DataBuffer::ChecksumText(model_.Buffer()->Checksum())));
+    checksumLabel_->setText(QString::fromStdString(DataBuffer::ChecksumText(model_.Checksum())));
 }
 
 void HexView::keyPressEvent(QKeyEvent* event) {
     bool typed = false;
     for (QChar ch : event->text()) typed = model_.Type(ch.unicode()) || typed;
     if (typed) {
-        Refresh(true);
+        ShowChecksum();
+        Refresh(false);
     } else {
         QWidget::keyPressEvent(event);
     }
@@ -147,6 +156,12 @@ void HexView::wheelEvent(QWheelEvent* event) {
     ShowScrollPosition();
     Refresh(false);
     event->accept();
+}
+
+bool HexView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != scrollBar_ || event->type() != QEvent::Wheel) return QWidget::eventFilter(watched, event);
+    wheelEvent(static_cast<QWheelEvent*>(event));
+    return true;
 }
 
 // Losing the focus repaints nothing at once: the caret goes with the next blink.

@@ -29,7 +29,8 @@ public:
     void Attach(QScrollBar* scrollBar, QLabel* checksumLabel);
     // Shows `length` bytes of `buffer` from the top, with a fresh checksum.
     void SetData(DataBuffer& buffer, uint32_t length);
-    // Redraws soon, with the caret shown; with `withChecksum` also recomputes the checksum.
+    // Redraws soon, with the caret shown; with `withChecksum` also sums the buffer
+    // afresh (after the buffer changed other than by typing).
     void Refresh(bool withChecksum);
     // Takes the focus, puts the caret on the byte and its row at the top.
     void GoToAddress(uint32_t address);
@@ -46,12 +47,14 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    // The wheel over the scroll bar scrolls the view as the wheel over the view does.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void OnBlink();
     void OnScrollAction(int action);
     void ShowScrollPosition();
-    void UpdateChecksum();
+    void ShowChecksum();
     void Compose();
 
     HexViewModel model_;

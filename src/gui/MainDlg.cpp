@@ -1,8 +1,9 @@
 #include "gui/MainDlg.h"
+#include "link/LibraryPath.h"
 
-#include "app/CommandId.h"
-#include "app/Language.h"
-#include "app/MessageTable.h"
+#include "core/CommandId.h"
+#include "base/Language.h"
+#include "base/MessageTable.h"
 #include "chipdb/ChipType.h"
 #include "emulator/EmulatedProgrammer.h"
 #include "gui/AboutDlg.h"
@@ -76,6 +77,13 @@ QString ProgressBarStyle(const QColor& chunk) {
         .arg(chunk.name());
 }
 
+// The question Escape asks before it throws edits away.
+QString CloseWithEditsQuestion(bool english) {
+    return english ? QString("The buffer holds changes that were neither saved to a file nor written to a chip.\n"
+                             "Close the program and lose them?")
+                   : QString::fromUtf8("缓冲区中的修改既未保存到文件, 也未写入芯片.\n关闭程序并放弃这些修改吗?");
+}
+
 // The capacity value arrives with "\r\n" line breaks and blank lines behind it.
 QString CapacityDisplayText(const std::string& text) {
     QString shown = QString::fromStdString(text);
@@ -108,7 +116,9 @@ MainDlg::~MainDlg() = default;
 
 ProgrammerCore::StartResult MainDlg::Initialise(std::optional<std::string> emulatedChip) {
     Relabel();
+    show();
     const auto result = core_.Start();
+    unsavedEdits_.Keep();
     if (result == ProgrammerCore::StartResult::Ready) {
         core_.ConnectLink(MakeLink(emulatedChip));
         // The status texts of the start pumped events, so the first link watch may
@@ -118,6 +128,44 @@ ProgrammerCore::StartResult MainDlg::Initialise(std::optional<std::string> emula
     if (result == ProgrammerCore::StartResult::DatabaseError) DisableAfterDatabaseError();
     if (result == ProgrammerCore::StartResult::OutOfMemory) close();
     return result;
+}
+
+void MainDlg::LoadStartFile(const std::string& path) {
+    unsavedEdits_.RunLoading([&] { core_.LoadCommandLineFile(path); });
+}
+
+void MainDlg::RunProgrammerCommand(int command, void (*handler)(ProgrammerCore&)) {
+    if (command == kCmdReadChip) {
+        unsavedEdits_.RunLoading([&] { handler(core_); });
+        return;
+    }
+    handler(core_);
+    // The chip now holds the buffer's contents.
+    if ((command == kCmdWriteChip || command == kCmdAuto) && core_.lastStepOk) unsavedEdits_.Keep();
+}
+
+void MainDlg::OnSaveFile() {
+    saveFileChosen_ = false;
+    core_.OnSaveFile();
+    // Given a name and without an error, the save wrote the buffer to that file.
+    if (saveFileChosen_ && !core_.statusIsError) unsavedEdits_.Keep();
+}
+
+void MainDlg::OnEscape() {
+    if (unsavedEdits_.Any() && !AskYesNo(CloseWithEditsQuestion(UsesEnglishMenu(GetLanguage())))) return;
+    close();
+}
+
+bool MainDlg::AskYesNo(const QString& question) {
+    if (responder_) return responder_(question.toStdString(), BoxButtons::OkCancel);
+    const bool english = UsesEnglishMenu(GetLanguage());
+    QMessageBox box(this);
+    box.setWindowTitle(Text(kMsgCaption));
+    box.setText(question);
+    QPushButton* yes = box.addButton(english ? QString("Yes") : QString::fromUtf8("是"), QMessageBox::YesRole);
+    box.setDefaultButton(box.addButton(english ? QString("No") : QString::fromUtf8("否"), QMessageBox::NoRole));
+    box.exec();
+    return box.clickedButton() == yes;
 }
 
 std::unique_ptr<UsbLink> MainDlg::MakeLink(const std::optional<std::string>& emulatedChip) {
@@ -143,7 +191,7 @@ std::unique_ptr<UsbLink> MainDlg::MakeEmulatedLink(const std::string& emulatedCh
     }
     emulator_ = std::make_unique<EmulatedProgrammer>(chip);
     emulator_->SetSpeed(emulatorSpeed_);
-    return std::make_unique<UsbLink>(*emulator_);
+    return std::make_unique<UsbLink>(std::make_unique<LibraryPath>(*emulator_));
 }
 
 QAction* MainDlg::CommandAction(int command) const {
@@ -313,8 +361,9 @@ void MainDlg::ConnectCommands() {
     connect(actions_[kCmdEnglish], &QAction::triggered, this, [this] { OnLanguage(kLanguageEnglish); });
     connect(actions_[kCmdChinese], &QAction::triggered, this, [this] { OnLanguage(kLanguageChinese); });
     connect(actions_[kCmdUserManual], &QAction::triggered, this, &MainDlg::OnUserManual);
-    connect(actions_[kCmdOpenFile], &QAction::triggered, this, [this] { core_.OnOpenFile(); });
-    connect(actions_[kCmdSaveFile], &QAction::triggered, this, [this] { core_.OnSaveFile(); });
+    connect(actions_[kCmdOpenFile], &QAction::triggered, this,
+            [this] { unsavedEdits_.RunLoading([this] { core_.OnOpenFile(); }); });
+    connect(actions_[kCmdSaveFile], &QAction::triggered, this, &MainDlg::OnSaveFile);
     connect(actions_[kCmdBufferFill], &QAction::triggered, this, [this] { core_.OnBufferFill(); });
     connect(actions_[kCmdByteSwap], &QAction::triggered, this, [this] { core_.OnByteSwap(); });
     connect(actions_[kCmdAddressLocation], &QAction::triggered, this, [this] { core_.OnAddressLocation(); });
@@ -335,7 +384,8 @@ void MainDlg::ConnectCommands() {
         {kCmdUpdateFirmware, OnUpdateFirmware},
     };
     for (const auto& [command, handler] : programmerCommands) {
-        connect(actions_[command], &QAction::triggered, this, [this, handler] { handler(core_); });
+        connect(actions_[command], &QAction::triggered, this,
+                [this, command, handler] { RunProgrammerCommand(command, handler); });
     }
 
     connect(typeCombo_, &QComboBox::activated, this,
@@ -345,11 +395,11 @@ void MainDlg::ConnectCommands() {
     connect(chipCombo_, &QComboBox::activated, this,
             [this](int index) { core_.OnChipNameChanged(chipCombo_->itemText(index).toStdString()); });
 
-    // Escape ends the run like closing the window. Enter deliberately does not:
-    // an accidental Enter would throw away the buffer.
+    // Escape ends the run like closing the window, but asks first when edits would
+    // be lost. Enter deliberately does nothing here.
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     escape->setContext(Qt::WindowShortcut);
-    connect(escape, &QShortcut::activated, this, &QWidget::close);
+    connect(escape, &QShortcut::activated, this, &MainDlg::OnEscape);
 }
 
 void MainDlg::Relabel() {
@@ -433,7 +483,11 @@ void MainDlg::OnAbout() {
     dialog.exec();
 }
 
-void MainDlg::SetStatusText(const std::string& text) { statusText_->setText(QString::fromStdString(text)); }
+// A long status text is cut at the window's edge; its tooltip shows all of it.
+void MainDlg::SetStatusText(const std::string& text) {
+    statusText_->setText(QString::fromStdString(text));
+    statusText_->setToolTip(statusText_->text());
+}
 
 void MainDlg::SetErrorColour(bool error) {
     const QColor& colour = error ? kErrorText : kNormalText;
@@ -477,13 +531,20 @@ std::optional<std::string> MainDlg::AskOpenFile() {
 }
 
 std::optional<std::string> MainDlg::AskSaveFile() {
-    if (fileResponder_) return fileResponder_(true);
-    QFileDialog dialog(this);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setNameFilter("Bin File(*.bin)");
-    dialog.setDefaultSuffix("bin");
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return dialog.selectedFiles().front().toStdString();
+    std::optional<std::string> path;
+    if (fileResponder_) {
+        path = fileResponder_(true);
+    } else {
+        QFileDialog dialog(this);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setNameFilter("Bin File(*.bin)");
+        dialog.setDefaultSuffix("bin");
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+            path = dialog.selectedFiles().front().toStdString();
+        }
+    }
+    saveFileChosen_ = path.has_value();
+    return path;
 }
 
 std::optional<std::string> MainDlg::AskFirmwareFile() {
@@ -524,7 +585,7 @@ void MainDlg::dropEvent(QDropEvent* event) {
     std::vector<std::string> paths;
     for (const QUrl& url : event->mimeData()->urls()) paths.push_back(url.toLocalFile().toStdString());
     event->acceptProposedAction();
-    core_.OnDropFiles(paths);
+    unsavedEdits_.RunLoading([&] { core_.OnDropFiles(paths); });
 }
 
 void MainDlg::FocusHexView() { hexView_->setFocus(); }

@@ -1,8 +1,9 @@
 #pragma once
 
-#include "app/OperationHost.h"
-#include "app/ProgrammerCore.h"
+#include "core/OperationHost.h"
+#include "core/ProgrammerCore.h"
 #include "emulator/SpeedModel.h"
+#include "gui/UnsavedEdits.h"
 #include "link/TransferTrace.h"
 
 #include <QMainWindow>
@@ -46,12 +47,15 @@ public:
     explicit MainDlg(QWidget* parent = nullptr);
     ~MainDlg() override;
 
-    // Labels the window for the language and starts the core: chip database,
-    // buffer, default chip, then the link to the programmer. After a database
+    // Labels the window for the language, shows it and starts the core: chip
+    // database, buffer, default chip, then the link to the programmer; so a box
+    // the start brings up (no programmer, no database) comes up over the window. After a database
     // error the window stays open with the buffer and chip commands disabled;
     // when memory runs out it closes. With `emulatedChip` the link goes to the
     // emulated programmer with that chip in its socket (empty: the selected chip).
     ProgrammerCore::StartResult Initialise(std::optional<std::string> emulatedChip = std::nullopt);
+    // Loads the image file named on the command line.
+    void LoadStartFile(const std::string& path);
     // Before Initialise: the wire speed of the emulated programmer.
     void SetEmulatorSpeed(const SpeedModel& speed) { emulatorSpeed_ = speed; }
     // Before Initialise: every USB transfer goes into `trace`, after a header made
@@ -110,6 +114,12 @@ private:
     std::unique_ptr<UsbLink> MakeLink(const std::optional<std::string>& emulatedChip);
     std::unique_ptr<UsbLink> MakeEmulatedLink(const std::string& emulatedChip);
 
+    void RunProgrammerCommand(int command, void (*handler)(ProgrammerCore&));
+    void OnSaveFile();
+    // Escape closes the window, after asking when edits would be lost.
+    void OnEscape();
+    bool AskYesNo(const QString& question);
+
     void OnLanguage(const char* language);
     void OnLinkWatch();
     void OnUserManual();
@@ -121,6 +131,9 @@ private:
     std::unique_ptr<TransferTrace> trace_;
     TraceHeader traceHeader_;
     ProgrammerCore core_;
+    UnsavedEdits unsavedEdits_{core_.buffer};
+    // Whether the last save asked for was given a file name.
+    bool saveFileChosen_ = false;
     BoxResponder responder_;
     FileResponder fileResponder_;
 

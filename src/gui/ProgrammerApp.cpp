@@ -1,7 +1,7 @@
 #include "gui/ProgrammerApp.h"
 
-#include "app/Language.h"
-#include "app/MessageTable.h"
+#include "base/Language.h"
+#include "base/MessageTable.h"
 #include "gui/MainDlg.h"
 
 #include <QApplication>
@@ -95,11 +95,9 @@ int ProgrammerApp::Run() {
     if (started == ProgrammerCore::StartResult::OutOfMemory) return 1;
     // Exactly one file on the command line is an image to load.
     if (started == ProgrammerCore::StartResult::Ready && parser.positionalArguments().size() == 1) {
-        window.Core().LoadCommandLineFile(parser.positionalArguments().front().toStdString());
+        window.LoadStartFile(parser.positionalArguments().front().toStdString());
     }
     if (screenshotMode) return TakeScreenshot(window, parser.value(screenshot));
-
-    window.show();
     return app.exec();
 }
 

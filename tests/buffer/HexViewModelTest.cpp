@@ -127,6 +127,7 @@ TEST_F(HexViewModelTest, TypingInBothColumns) {
     for (char32_t ch : {U'g', U' ', U'\x136'}) EXPECT_FALSE(model.Type(ch));
     EXPECT_FALSE(IsMarked(buffer, 5));
     EXPECT_EQ(model.CaretNibble(), 10u);
+    EXPECT_EQ(model.Checksum(), buffer.Checksum());  // kept by each byte's difference
 }
 
 TEST_F(HexViewModelTest, TypingStopsAtTheEndAndWhileBusy) {

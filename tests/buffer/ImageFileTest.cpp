@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
+
+#include <unistd.h>
 
 namespace qbr {
 namespace {
@@ -73,6 +76,43 @@ TEST_F(ImageFileTest, SaveWritesExactlyTheCapacityAndFailsSafely) {
     EXPECT_FALSE(SaveImage(dir.file("no/such/image.bin").string(), buffer, kCapacity));
     EXPECT_TRUE(std::filesystem::is_directory(dir.file("folder")));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);  // no temporaries left
+}
+
+// Through a link, with a name as long as the file system allows, keeping the mode.
+TEST_F(ImageFileTest, SaveWritesTheFileANameStandsFor) {
+    namespace fs = std::filesystem;
+    const auto target = dir.file(std::string(250, 'n'));
+    WriteFileText(target, "old");
+    const fs::perms mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+    fs::permissions(target, mode);
+    fs::create_directory(dir.file("links"));
+    fs::create_symlink("../" + target.filename().string(), dir.file("links/image.bin"));
+    ASSERT_TRUE(SaveImage(dir.file("links/image.bin").string(), buffer, kCapacity));
+    EXPECT_TRUE(fs::is_symlink(dir.file("links/image.bin")));
+    EXPECT_EQ(test::ReadFileText(target), std::string(kCapacity, '\x11'));
+    EXPECT_EQ(fs::status(target).permissions(), mode);
+}
+
+// A directory that takes no new file: the file is written in place. Root may
+// write anywhere, so the save runs as an unprivileged user in a child process.
+TEST_F(ImageFileTest, SaveIntoALockedDirectoryWritesInPlace) {
+    namespace fs = std::filesystem;
+    const auto locked = dir.file("locked");
+    fs::create_directory(locked);
+    const auto target = locked / "image.bin";
+    WriteFileText(target, std::string(1000, 'x'));
+    fs::permissions(dir.path(), fs::perms::all);
+    fs::permissions(target, fs::perms::all);
+    fs::permissions(locked, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    EXPECT_EXIT(
+        {
+            if (::geteuid() == 0 && ::setuid(65534) != 0) std::_Exit(2);
+            std::_Exit(SaveImage(target.string(), buffer, kCapacity) ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
+    EXPECT_EQ(test::ReadFileText(target), std::string(kCapacity, '\x11'));
+    fs::permissions(locked, fs::perms::owner_all);
 }
 
 TEST(FileCaption, LongPathsKeepTheirLastFiftyCharacters) {

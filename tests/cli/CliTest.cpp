@@ -49,4 +49,13 @@ TEST(CliUsage, BadOptionsAndAMissingDatabase) {
     EXPECT_EQ(RunCli("--emulate --emulate-fault bogus link").exitCode, 2);
 }
 
+// The tool's own texts follow the language too; texts made for boxes print with plain line ends.
+TEST(CliUsage, TextsInEitherLanguageWithPlainLineEnds) {
+    EXPECT_NE(RunCli("--lang zh chip NOSUCHCHIP").err.find("芯片数据库中没有名为 \"NOSUCHCHIP\""), std::string::npos);
+    EXPECT_NE(RunCli("--lang zh -c 24C02 --emulate erase").err.find("24C02 不是 SPI Flash"), std::string::npos);
+    const CliResult detect = RunCli("--lang zh --emulate=W25Q64FV detect");
+    EXPECT_NE(detect.err.find("   \n("), std::string::npos) << detect.err;
+    EXPECT_EQ(detect.err.find('\r'), std::string::npos);
+}
+
 }  // namespace

@@ -126,7 +126,7 @@ private slots:
         WindowFixture fixture;
         bool stayedOpen = false;
         WhenDialogOpens("chipSearchDlg", [&](QDialog& dialog) {
-            Click(dialog, "selectButton");
+            QTest::keyClick(Pattern(dialog), Qt::Key_Return);  // Enter without a highlighted row: as Select
             stayedOpen = dialog.isVisible();
             QTest::keyClicks(Pattern(dialog), "w25q64j");
             const QStringList rows = Column(List(dialog), 0);
@@ -168,17 +168,19 @@ private slots:
         QVERIFY(fixture.boxes.isEmpty());
     }
 
-    // Cancel and Escape log the cancel; Enter closes with OK but picks nothing.
-    void closingWithoutAChoiceKeepsTheChip_data() {
+    // Cancel and Escape keep the chip and log the cancel; Enter picks the highlighted row.
+    void closingTheSearch_data() {
         QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("chip");
         QTest::addColumn<bool>("logsCancel");
-        QTest::newRow("Cancel button") << 0 << true;
-        QTest::newRow("Escape") << int(Qt::Key_Escape) << true;
-        QTest::newRow("Enter") << int(Qt::Key_Return) << false;
+        QTest::newRow("Cancel button") << 0 << "EN25T80" << true;
+        QTest::newRow("Escape") << int(Qt::Key_Escape) << "EN25T80" << true;
+        QTest::newRow("Enter") << int(Qt::Key_Return) << "W25Q64FV" << false;
     }
 
-    void closingWithoutAChoiceKeepsTheChip() {
+    void closingTheSearch() {
         QFETCH(int, key);
+        QFETCH(QString, chip);
         QFETCH(bool, logsCancel);
         WindowFixture fixture;
         WhenDialogOpens("chipSearchDlg", [key](QDialog& dialog) {
@@ -191,7 +193,7 @@ private slots:
             }
         });
         QTest::mouseClick(fixture.Child<QPushButton>("searchButton"), Qt::LeftButton);
-        QCOMPARE(QString::fromStdString(fixture.core().selectedChip.chipName), QString("EN25T80"));
+        QCOMPARE(QString::fromStdString(fixture.core().selectedChip.chipName), chip);
         QCOMPARE(fixture.Log().find("Search chip cancel!") != std::string::npos, logsCancel);
     }
 

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QSet>
+#include <QWheelEvent>
 #include <QtTest>
 
 #include <memory>
@@ -58,6 +59,13 @@ private:
 
     void Click(int column, int row) { QTest::mouseClick(view_, Qt::LeftButton, {}, Cell(column, row).center()); }
 
+    // One notch of the wheel over `widget`: down for a negative delta.
+    static void Wheel(QWidget* widget, int delta) {
+        QWheelEvent event(QPointF(5, 5), widget->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, delta), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(widget, &event);
+    }
+
     // Waits for the caret's shown blink phase. Until events are handled again it
     // cannot blink, so a picture taken next shows it.
     bool WaitForCaret() {
@@ -88,6 +96,8 @@ private slots:
         Bind(256);
         QCOMPARE(checksum_.text(), QString("CheckSum: 0000FF00H"));
         QCOMPARE(bar_->maximum(), 1);
+        bar_->triggerAction(QAbstractSlider::SliderSingleStepAdd);  // declined: the thumb stays
+        QCOMPARE(bar_->value(), 0);
         Bind(0x1000000);
         QCOMPARE(bar_->maximum(), 65535);
         other_->setFocus();
@@ -96,8 +106,16 @@ private slots:
         QVERIFY(view_->hasFocus());
         bar_->triggerAction(QAbstractSlider::SliderToMaximum);
         QCOMPARE(bar_->value(), 65534);  // the last full page
+        bar_->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        QCOMPARE(bar_->value(), 65534);
         bar_->setSliderPosition(300);    // dragging the thumb
         QCOMPARE(view_->Model().TopRow(), 300u * 16);
+        // The wheel moves one row, over the scroll bar as over the view.
+        Wheel(bar_, -120);
+        QCOMPARE(view_->Model().TopRow(), 300u * 16 + 1);
+        Wheel(view_, -120);
+        QCOMPARE(view_->Model().TopRow(), 300u * 16 + 2);
+        QCOMPARE(bar_->value(), 300);
 
         QTest::keyClicks(view_, "41");
         QCOMPARE(buffer_.bytes[0], uint8_t{0x41});

@@ -1,9 +1,9 @@
 // The main window on the offscreen platform: start-up, relabelling, chip
 // selection, the database failure, the error display and the help commands.
-#include "app/CommandId.h"
-#include "app/Config.h"
-#include "app/Language.h"
-#include "app/MessageTable.h"
+#include "core/CommandId.h"
+#include "base/Config.h"
+#include "base/Language.h"
+#include "base/MessageTable.h"
 #include "emulator/EmulatedProgrammer.h"
 #include "gui/MainDlg.h"
 #include "support/TempDir.h"
@@ -75,8 +75,9 @@ private:
         qbr::LoadLanguageSetting();
         qbr::BuildMessageTable();
         window_ = std::make_unique<MainDlg>();
+        // A box that comes up before the window is shown is recorded as such.
         window_->SetBoxResponder([this](const std::string& text, qbr::BoxButtons) {
-            boxes_ << Str(text);
+            boxes_ << (window_->isVisible() ? Str(text) : "(no window) " + Str(text));
             return true;
         });
         window_->Initialise(emulatedChip);
@@ -281,6 +282,7 @@ private slots:
         // Information turns the text black; the bar stays red until the next percentage.
         window.Core().ShowInfo("Reading...");
         QCOMPARE(TextColour(status), QColor(Qt::black));
+        QCOMPARE(status->toolTip(), QString("Reading..."));  // the whole text, where the line cuts it
         QCOMPARE(BarColourNearStart(bar), red);
 
         window.Core().SetProgress(42);
@@ -341,15 +343,28 @@ private slots:
         QCOMPARE(boxes_, QStringList{"No manual file!"});
     }
 
-    void escapeClosesButEnterDoesNot() {
+    // Escape closes at once when nothing would be lost, else asks first; Enter does nothing.
+    void escapeAsksBeforeEditsAreLost() {
         MainDlg& window = OpenWindow("English");
-        window.show();
         window.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&window));
         QTest::keyClick(&window, Qt::Key_Return);
+        QTest::keyClicks(Child<QWidget>("hexView"), "12");
+        window.SetBoxResponder([this](const std::string& text, qbr::BoxButtons) {
+            boxes_ << Str(text);
+            return false;  // No
+        });
+        QTest::keyClick(&window, Qt::Key_Escape);
         QVERIFY(window.isVisible());
+        QCOMPARE(boxes_, QStringList{"The buffer holds changes that were neither saved to a file nor written to a "
+                                     "chip.\nClose the program and lose them?"});
+
+        const std::string image = dir_->file("image.bin").string();
+        window.SetFileResponder([&](bool) { return std::optional(image); });
+        Command(qbr::kCmdSaveFile)->trigger();
         QTest::keyClick(&window, Qt::Key_Escape);
         QVERIFY(!window.isVisible());
+        QCOMPARE(boxes_.size(), 1);
     }
 };
 

@@ -2,10 +2,10 @@
 
 // The main window in a temporary program directory, on the emulated programmer,
 // with its message boxes recorded instead of shown.
-#include "app/CommandId.h"
-#include "app/Config.h"
-#include "app/Language.h"
-#include "app/MessageTable.h"
+#include "core/CommandId.h"
+#include "base/Config.h"
+#include "base/Language.h"
+#include "base/MessageTable.h"
 #include "gui/MainDlg.h"
 #include "support/TempDir.h"
 

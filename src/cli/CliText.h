@@ -1,0 +1,17 @@
+#pragma once
+
+namespace qbr {
+
+// The command-line tool's own messages, those the message table doesn't hold, in
+// one language. "{}" stands for a value, filled in by Fill (cli/DoctorText.h).
+struct CliWording {
+    const char* noChipNamed;        // name
+    const char* notSpiFlash;        // chip name
+    const char* emulatorLoadError;  // path
+    const char* emulatorSaveError;  // path
+};
+
+// The wording of the current language; English unless it is Chinese.
+const CliWording& CurrentCliWording();
+
+}  // namespace qbr
