@@ -18,10 +18,12 @@ export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp
 
 # Configures $ROOT/NAME with the sanitizer FLAGS and any further cmake options.
 # Light optimisation and line tables only: the build is most of the time spent here.
+# Warnings are errors when the environment has CI=true.
 configure() {
-  local name=$1 flags=$2
+  local name=$1 flags=$2 werror=OFF
   shift 2
-  cmake -S . -B "$ROOT/$name" -DCMAKE_BUILD_TYPE=Sanitize \
+  [ "${CI:-}" = true ] && werror=ON
+  cmake -S . -B "$ROOT/$name" -DCMAKE_BUILD_TYPE=Sanitize -DQBR_WERROR=$werror \
     -DCMAKE_CXX_FLAGS="$flags -O1 -g1 -fno-omit-frame-pointer" \
     -DCMAKE_EXE_LINKER_FLAGS="$flags" "$@" > /dev/null
 }

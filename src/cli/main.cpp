@@ -1,5 +1,6 @@
 // qbr5150-cli: the programmer's functions on the command line.
 
+#include "ProgramVersion.h"
 #include "cli/CliOptions.h"
 #include "cli/CliSession.h"
 #include "cli/ExitCodes.h"
@@ -41,7 +42,7 @@ const CommandEntry kCommands[] = {
 
 int main(int argc, char** argv) {
     CLI::App app{"qbr5150-cli: control of the QBR5150 USB serial memory programmer"};
-    app.set_version_flag("--version", "qbr5150-cli 0.1.0");
+    app.set_version_flag("--version", std::string("qbr5150-cli ") + qbr::kProgramVersion);
     app.require_subcommand(1, 1);
 
     qbr::CliOptions options;

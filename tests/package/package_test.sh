@@ -1,8 +1,9 @@
 #!/bin/sh
-# Builds the Debian package, unpacks it into a temporary root and runs the
-# installed command-line tool there as an unprivileged user on the emulated
-# programmer: it must find its data in share/qbr5150 and make its settings in the
-# user's ~/.config/qbr5150.
+# Builds the Debian package and checks it with lintian (any error or warning
+# fails), then unpacks it into a temporary root and runs the installed
+# command-line tool there as an unprivileged user on the emulated programmer: it
+# must find its data in share/qbr5150 and make its settings in the user's
+# ~/.config/qbr5150.
 set -eu
 build=$1
 work=$(mktemp -d)
@@ -11,6 +12,8 @@ chmod 755 "$work"
 
 cd "$work"
 cpack --config "$build/CPackConfig.cmake" -G DEB >cpack.log 2>&1 || { cat cpack.log; exit 1; }
+command -v lintian >/dev/null || { echo "lintian is missing (scripts/install-deps.sh installs it)"; exit 1; }
+lintian --fail-on error,warning qbr5150_*.deb || { echo "lintian finds fault with the package"; exit 1; }
 dpkg-deb -x qbr5150_*.deb root
 mkdir -m 777 home
 
