@@ -1,4 +1,5 @@
 #include "emulator/EmulatorSession.h"
+#include "support/Pattern.h"
 
 #include <gtest/gtest.h>
 
@@ -14,12 +15,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-Bytes Pattern(size_t size, uint8_t seed) {
-    Bytes bytes(size);
-    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>(i * 7 + seed);
-    return bytes;
-}
-
 Bytes BootRequest(uint32_t length, uint8_t checksumError = 0) {
     const char word[] = "USB BOOT COMMAND";
     Bytes request = {0xF2};
@@ -28,10 +23,6 @@ Bytes BootRequest(uint32_t length, uint8_t checksumError = 0) {
     const uint8_t sum = std::accumulate(request.begin(), request.end(), uint8_t{0});
     request.push_back(static_cast<uint8_t>(-sum + checksumError));
     return request;
-}
-
-std::string Text(const Bytes& bytes, size_t from) {
-    return std::string(reinterpret_cast<const char*>(bytes.data() + from));
 }
 
 TEST(EmulatedProgrammer, IsListedOpenedAndLostLikeAUsbDevice) {
@@ -58,24 +49,10 @@ TEST(EmulatedProgrammer, IsListedOpenedAndLostLikeAUsbDevice) {
     EXPECT_EQ(session.Exchange({0x17, 0x00}, 102).size(), 102u);
 }
 
-TEST(EmulatedProgrammer, AnswersEachCommandWithItsReplyBytes) {
+// What the host gets from each command is in the protocol contract; here the
+// USB rules the contract's host never breaks.
+TEST(EmulatedProgrammer, LosesOverlongPacketsAndIgnoresMalformedRequests) {
     EmulatorSession session;
-    session.device.SetSerialNumber("EMU0000042");
-    EXPECT_EQ(session.Exchange({0x13, 0x00, 0x01}, 3), (Bytes{0x13, 0x01, 0x00}));
-    EXPECT_EQ(session.Exchange({0x15, 0x00, 0x01}, 5), (Bytes{0x15, 0x02, 0xEF, 0x14, 0x00}));
-    EXPECT_EQ(session.Exchange({0x15, 0x00, 0x02}, 5), (Bytes{0x15, 0x02, 0xFF, 0xFF, 0x00})) << "family mismatch";
-    const Bytes version = session.Exchange({0x17, 0x00}, 1024);
-    ASSERT_EQ(version.size(), 102u);
-    EXPECT_EQ(Text(version, 2), "QBR5150 emulated programmer 1.00");
-    const Bytes serial = session.Exchange({0x18, 0x00}, 64);
-    ASSERT_EQ(serial.size(), 22u);
-    EXPECT_EQ(Text(serial, 2), "EMU0000042");
-
-    EXPECT_EQ(session.Exchange({0xF3, 0x00}, 2), (Bytes{0xF3, 0x00}));
-    const Bytes block = session.Receive(1024);
-    ASSERT_EQ(block.size(), 1024u);
-    EXPECT_EQ(Text(block, 14), "ok");
-
     EXPECT_TRUE(session.Exchange({0x18, 0x00}, 20).empty());
     EXPECT_EQ(session.lastResult, EmulatedProgrammer::kOverflow) << "a packet longer than the room left is lost";
     EXPECT_TRUE(session.Exchange({0x17, 0x00}, 50).empty());
@@ -85,21 +62,6 @@ TEST(EmulatedProgrammer, AnswersEachCommandWithItsReplyBytes) {
         EXPECT_EQ(session.Send(request), 0);
         EXPECT_TRUE(session.Silent()) << "unknown or truncated requests get no reply";
     }
-}
-
-TEST(EmulatedProgrammer, ReadStreamsChipBytesAfterTheReply) {
-    EmulatorSession session;
-    const Bytes contents = Pattern(64 * 1024, 3);
-    std::copy(contents.begin(), contents.end(), session.device.Chip().Contents().begin());
-
-    ASSERT_EQ(session.Send(ReadRequest(0x1000, 10000)), 0);
-    EXPECT_EQ(session.Receive(4096), (Bytes{0x11, 0x01, 0x00})) << "the reply is never merged with data";
-    EXPECT_EQ(session.ReceiveAll(10000), Bytes(contents.begin() + 0x1000, contents.begin() + 0x1000 + 10000));
-    EXPECT_TRUE(session.Silent());
-
-    ASSERT_EQ(session.Send(ReadRequest(0, 64 * 1024 + 1)), 0);
-    EXPECT_EQ(session.Receive(3), (Bytes{0x11, 0x01, 0x01})) << "past the end of the chip";
-    EXPECT_TRUE(session.Silent());
 }
 
 TEST(EmulatedProgrammer, WriteProgramsFlashByAndAndEepromAsWritten) {
@@ -180,34 +142,6 @@ TEST(EmulatedProgrammer, ParametersThatDontFitTheChipMisbehaveTheSameWayEachTime
     }
 }
 
-// After the host gives up a transfer, the stricter programmer insists on
-// finishing it, the other drops it when the next request comes.
-TEST(EmulatedProgrammer, AfterAnAbandonedTransferKeepsOrDropsWhatWasPending) {
-    const Bytes status = {0x13, 0x00, 0x01};
-    for (AfterAbandon behaviour : {AfterAbandon::KeepPending, AfterAbandon::DiscardOnRequest}) {
-        const bool keeps = behaviour == AfterAbandon::KeepPending;
-        EmulatorSession session;
-        session.device.SetAfterAbandon(behaviour);
-        session.Exchange(ReadRequest(0, 8192), 3);
-        ASSERT_EQ(session.Receive(4096).size(), 4096u);
-        uint32_t written = 0;
-        const int sent = session.device.Write(session.handle, status.data(), 3, written, 50);
-        EXPECT_EQ(sent, keeps ? EmulatedProgrammer::kTimedOut : 0) << "the request is NAKed until drained";
-        if (keeps) EXPECT_EQ(session.ReceiveAll(4096).size(), 4096u);
-        EXPECT_EQ(session.Exchange(status, 3), (Bytes{0x13, 0x01, 0x00}));
-
-        session.device.InjectFault(ParseEmulatorFault("stall@64"));
-        session.Exchange(WriteRequest(0, 4096), 3);
-        const Bytes data(128, 0x00);
-        EXPECT_EQ(session.device.Write(session.handle, data.data(), 128, written, 20), EmulatedProgrammer::kTimedOut);
-        session.device.ClearFaults();
-        EXPECT_EQ(session.Exchange(status, 3).size(), keeps ? 0u : 3u) << "the request is taken as data, or anew";
-        session.device.Replug();
-        session.handle = session.Open();
-        EXPECT_EQ(session.Exchange(status, 3).size(), 3u) << "a replug always helps";
-    }
-}
-
 TEST(EmulatedProgrammer, EraseIsBusyForAWhileAndOnlyForFlash) {
     EmulatorSession session;
     session.device.SetEraseTime(60ms);
@@ -226,22 +160,12 @@ TEST(EmulatedProgrammer, EraseIsBusyForAWhileAndOnlyForFlash) {
     EXPECT_EQ(eeprom.device.Chip().Contents()[0], 0x12);
 }
 
-TEST(EmulatedProgrammer, FirmwareBootTakesTheImageOnlyWithAGoodChecksum) {
+// The image itself arrives intact in the protocol contract.
+TEST(EmulatedProgrammer, FirmwareBootIsRefusedWithABadChecksum) {
     EmulatorSession session;
-    const Bytes image = Pattern(10000, 9);
-    const Bytes request = BootRequest(10000);
-    const Bytes reply = session.Exchange(request, 30);
-    ASSERT_EQ(reply.size(), 30u);
-    EXPECT_EQ(Bytes(reply.begin(), reply.begin() + 18), Bytes(request.begin(), request.begin() + 18));
-    EXPECT_EQ(reply[18], 1);
-    for (size_t at = 0; at < image.size(); at += 4096) {
-        ASSERT_EQ(session.Send(Bytes(image.begin() + at, image.begin() + std::min(at + 4096, image.size()))), 0);
-    }
-    EXPECT_EQ(session.device.ReceivedFirmware(), image);
-
     EXPECT_EQ(session.Exchange(BootRequest(16, 1), 30)[18], 0);
     EXPECT_EQ(session.Exchange({0x13, 0x00, 0x01}, 3)[0], 0x13) << "no image phase after a refusal";
-    EXPECT_EQ(session.device.ReceivedFirmware(), image);
+    EXPECT_TRUE(session.device.ReceivedFirmware().empty());
 }
 
 TEST(EmulatedProgrammer, SpeedModelPacesTransfersAtTheWireRate) {

@@ -2,6 +2,7 @@
 
 #include "chipdb/ChipDatabase.h"
 #include "emulator/EmulatorSession.h"
+#include "support/Pattern.h"
 
 #include <algorithm>
 #include <string>
@@ -22,12 +23,6 @@ struct PipeRead {
     int64_t received;
 };
 constexpr int64_t kFails = -1;
-
-std::vector<uint8_t> Pattern(size_t size) {
-    std::vector<uint8_t> bytes(size);
-    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>((i >> 8) ^ (i * 13));
-    return bytes;
-}
 
 ChipRecord ShippedChip(const char* name) {
     ChipDatabase database;

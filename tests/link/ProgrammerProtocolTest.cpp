@@ -1,4 +1,5 @@
 #include "link/FakeDeviceLibrary.h"
+#include "link/LibraryPath.h"
 #include "link/ProgrammerProtocol.h"
 
 #include <gtest/gtest.h>
@@ -36,7 +37,7 @@ protected:
     }
 
     test::FakeDeviceLibrary library;
-    UsbLink link{library, test::FastTimings()};
+    UsbLink link{std::make_unique<LibraryPath>(library), test::FastTimings()};
     ProgrammerProtocol protocol;
     Bytes buffer = Bytes(0x8000);
 };
@@ -76,29 +77,6 @@ TEST_F(Protocol, RepliesMustPassTheirCheck) {
     EXPECT_TRUE(protocol.StartChipErase());
     EXPECT_EQ(protocol.State(), OperationState::Erasing);
     EXPECT_EQ(library.ReadSizes(), (std::vector<uint32_t>{64, 64, 64, 64})) << "room for a whole packet";
-}
-
-TEST_F(Protocol, StrayRepliesAreSkipped) {
-    library.QueueRead({0x13, 0x01, 0x00});
-    library.QueueRead({});
-    library.QueueRead({0x15, 0x02, 0xEF, 0x40, 0x00});
-    std::array<uint8_t, 2> id{};
-    ASSERT_TRUE(protocol.ReadChipId(id));
-    EXPECT_EQ(id, (std::array<uint8_t, 2>{0xEF, 0x40}));
-}
-
-TEST_F(Protocol, EndlessStrayRepliesOrSilenceEndWithinTheReplyTimeout) {
-    library.RepeatRead({0x13, 0x01, 0x00});
-    std::array<uint8_t, 2> id{};
-    long elapsed = ElapsedMs([&] { EXPECT_FALSE(protocol.ReadChipId(id)); });
-    EXPECT_LT(elapsed, 300);
-
-    library.RepeatRead({});
-    library.QueueRead({0x11, 0x01, 0x00});
-    elapsed = ElapsedMs([&] { EXPECT_FALSE(protocol.StartChipErase()); });
-    EXPECT_GE(elapsed, 60);
-    EXPECT_LT(elapsed, 300);
-    EXPECT_EQ(protocol.State(), OperationState::Idle);
 }
 
 TEST_F(Protocol, PollTable) {

@@ -5,7 +5,7 @@
 namespace qbr {
 namespace {
 
-using test::OpsChip;
+using test::EmulatedChip;
 using Strings = std::vector<std::string>;
 using DetectChip = test::OpsTest;
 
@@ -14,7 +14,8 @@ TEST_F(DetectChip, AKnownPairSelectsTheFirstChipWithIt) {
     OnDetectChip(core);
     EXPECT_EQ(core.selectedChip.chipName, "W25Q16");
     EXPECT_EQ(core.buffer.activeLength, 0x200000u);
-    const std::string result = "Chip type: W25Q16   \r\n()";
+    const std::string result = "Chip type: W25Q16   \r\n(The real chip may be a compatible model of the same maker and "
+                               "capacity; reading and writing are not affected!)";
     EXPECT_EQ(host.boxes, Strings{result});
     EXPECT_TRUE(IsTimed(host.statusText, result));
 }
@@ -30,7 +31,7 @@ TEST_F(DetectChip, FfFfIsNoChipAndIsNeverLookedUp) {
 }
 
 TEST_F(DetectChip, AnUnknownPairOrNoReplyKeepsTheSelection) {
-    EmulatedProgrammer& programmer = ConnectWith(OpsChip(kSpiFlash, "GHOST", 0x10000, 1, 256, 0xC8, 0x05), quick);
+    EmulatedProgrammer& programmer = ConnectWith(EmulatedChip(kSpiFlash, "GHOST", 0x10000, 1, 256, 0xC8, 0x05), quick);
     OnDetectChip(core);
     programmer.InjectFault({FaultKind::NoReply, 0});
     OnDetectChip(core);

@@ -2,12 +2,13 @@
 // misbehave: what the user is told (status line, colour, boxes, log), that the
 // command ends within the link's deadlines, what becomes of the buffer and the
 // chip, and that the next command works once the programmer behaves again.
-#include "app/ReplugText.h"
+#include "base/ReplugText.h"
 #include "buffer/ChangeMarks.h"
+#include "chipdb/ChipType.h"
 #include "ops/ChipCommands.h"
 #include "ops/ChipDetection.h"
 #include "ops/Maintenance.h"
-#include "scenarios/ScenarioFixture.h"
+#include "support/EmulatedCore.h"
 
 #include <malloc.h>
 
@@ -88,6 +89,10 @@ constexpr std::array<std::array<Outcome, kFaults>, kCommands> kExpected = [] {
     }};
 }();
 
+// The one chip of the scenarios: a 64 KiB SPI flash, sixteen 4 KiB chunks, that
+// answers its identification with EF 10.
+ChipRecord ScenarioChip() { return test::EmulatedChip(kSpiFlash, "SCEN64K", 0x10000, 1, 256, 0xEF, 0x10); }
+
 constexpr uint32_t kCapacity = 0x10000;
 // Data phase faults strike here: inside the third 4 KiB chunk of chip data or of
 // the firmware image (on a packet boundary, where a stalled read stops too), and
@@ -136,7 +141,9 @@ const CommandCase& CaseOf(Command command) {
         // Auto's failures are those of its steps.
         {.name = "Auto", .run = OnAuto, .startText = "Auto!", .okText = "Verify chip ok!", .okTimed = true,
          .failText = "", .failBox = true, .setsLastStepOk = true, .steps = 3},
-        {.name = "Detect", .run = OnDetectChip, .startText = "Detect chip!", .okText = "Chip type: SCEN64K   \r\n()",
+        {.name = "Detect", .run = OnDetectChip, .startText = "Detect chip!",
+         .okText = "Chip type: SCEN64K   \r\n(The real chip may be a compatible model of the same maker and capacity; "
+                   "reading and writing are not affected!)",
          .okTimed = true, .okBox = true, .failText = "Detect chip error!", .failBox = true},
         {.name = "Version", .run = OnReadFirmwareVersion, .startText = "Read firmware version!",
          .okText = "Firmware version:  " + kVersionText + "    ", .okTimed = true, .okBox = true,
@@ -260,11 +267,12 @@ struct Expectation {
 
 using Cell = std::tuple<Command, Fault, AfterAbandon>;
 
-class FaultMatrix : public test::ScenarioTest, public ::testing::WithParamInterface<Cell> {
+class FaultMatrix : public test::EmulatedCoreTest, public ::testing::WithParamInterface<Cell> {
 protected:
     void SetUp() override {
-        ScenarioTest::SetUp();
+        Start({ScenarioChip()}, ScenarioChip().chipName);
         if (HasFatalFailure()) return;
+        ConnectWith(ScenarioChip(), quick);
         Programmer().SetAfterAbandon(std::get<2>(GetParam()));
         Programmer().SetEraseTime(kEraseTime);
         Programmer().SetFirmwareVersion(kVersionText);
