@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Timings of the buffer core on a full 16 MiB image: Intel HEX load (against
 // objcopy converting the same file back to binary), raw load and save, checksum
 // and byte swap. Prints figures only.
@@ -47,7 +48,9 @@ void WriteRandomImage(const fs::path& path) {
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(words.data()), DataBuffer::kSize);
 }
 
-bool Run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
+bool Run(const std::string& command) {
+    return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
+}
 
 void Check(bool ok, const char* what) {
     if (!ok) std::printf("  (%s failed)\n", what);
@@ -62,8 +65,9 @@ void BenchIntelHex(DataBuffer& buffer, const fs::path& dir) {
     }
     std::printf("Intel HEX text: %.1f MB\n", static_cast<double>(fs::file_size(hex)) / 1e6);
     bool ok = true;
-    const double ours = BestMs([&] { ok = qbr::LoadImage(hex, buffer, DataBuffer::kSize).outcome ==
-                                          qbr::ImageLoadResult::Outcome::Loaded && ok; });
+    const double ours = BestMs([&] {
+        ok = qbr::LoadImage(hex, buffer, DataBuffer::kSize).outcome == qbr::ImageLoadResult::Outcome::Loaded && ok;
+    });
     Check(ok, "Intel HEX load");
     const double objcopy = BestMs([&] { ok = Run("objcopy -I ihex -O binary " + hex + " " + bin + ".back") && ok; });
     Check(ok, "objcopy");
@@ -76,9 +80,12 @@ void BenchRawAndEdits(DataBuffer& buffer, const fs::path& dir) {
     const std::string bin = (dir / "image.bin").string();
     const std::string saved = (dir / "saved.bin").string();
     bool ok = true;
-    Report("raw load", BestMs([&] { ok = qbr::LoadImage(bin, buffer, DataBuffer::kSize).outcome ==
-                                         qbr::ImageLoadResult::Outcome::Loaded && ok; }));
-    Report("save (temporary file, fsync, rename)", BestMs([&] { ok = qbr::SaveImage(saved, buffer, DataBuffer::kSize) && ok; }));
+    Report("raw load", BestMs([&] {
+               ok = qbr::LoadImage(bin, buffer, DataBuffer::kSize).outcome == qbr::ImageLoadResult::Outcome::Loaded &&
+                    ok;
+           }));
+    Report("save (temporary file, fsync, rename)",
+           BestMs([&] { ok = qbr::SaveImage(saved, buffer, DataBuffer::kSize) && ok; }));
     Check(ok, "raw load or save");
     uint32_t sum = 0;
     Report("checksum", BestMs([&] { sum = buffer.Checksum(); }));

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Costs of the buffer view's model on a 16 MiB chip: one typed character with
 // the checksum the view then shows, and the cells of one full page.
 
@@ -57,4 +58,6 @@ int Run() {
 }  // namespace
 }  // namespace qbr
 
-int main() { return qbr::Run(); }
+int main() {
+    return qbr::Run();
+}

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Throughput of the host's transfer pipeline (ProgrammerProtocol over UsbLink on
 // the library path) against the emulated programmer: read, write and verify-read
 // as the chip operations run them, polling every 5 ms.
@@ -9,8 +10,8 @@
 //                 the host adds on top of the wire.
 
 #include "chipdb/ChipRecord.h"
-#include "link/LibraryPath.h"
 #include "emulator/EmulatedProgrammer.h"
+#include "link/LibraryPath.h"
 #include "link/ProgrammerProtocol.h"
 #include "link/UsbLink.h"
 
@@ -142,9 +143,10 @@ void Run() {
 
     const SpeedModel model = SpeedModel::FullSpeed();
     bench.programmer.SetSpeed(model);
-    std::printf("full-speed wire model (%u B/s + %lld us per transfer), %u MiB per operation to keep the run\n"
-                "short; the fixed costs of an operation weigh more at this size than at 16 MiB:\n",
-                model.bytesPerSecond, static_cast<long long>(model.latency.count()), kFullSpeedSize / kMiB);
+    std::printf(
+        "full-speed wire model (%u B/s + %lld us per transfer), %u MiB per operation to keep the run\n"
+        "short; the fixed costs of an operation weigh more at this size than at 16 MiB:\n",
+        model.bytesPerSecond, static_cast<long long>(model.latency.count()), kFullSpeedSize / kMiB);
     ReportFullSpeed("read", bench.Read(kFullSpeedSize), model.bytesPerSecond);
     ReportFullSpeed("write", bench.Write(kFullSpeedSize), model.bytesPerSecond);
     ReportFullSpeed("verify-read", bench.VerifyRead(kFullSpeedSize), model.bytesPerSecond);

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Bash completion of qbr5150-cli.
 _qbr5150_cli() {
     local cur prev words cword

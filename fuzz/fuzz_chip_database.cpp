@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any bytes as a chip database file, then every kind of lookup over whatever loaded.
 // The lookups' arguments come from the input too: the two ID bytes and the type
 // from the header's unused bytes, the search pattern from the bytes behind the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any text as config.ini, read and written with a section, key and value carved
 // from the input. Nothing may crash; and when the names are ordinary ones (what the
 // program itself writes) and the value has no line break, a write must be read back

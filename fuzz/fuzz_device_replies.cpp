@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command layer and the link receiving any reply bytes in any pieces.
 //
 // The input starts with the commands to run: its first byte says how many (1-8),
@@ -172,70 +173,59 @@ void RunCommand(qbr::UsbLink& link, qbr::ProgrammerProtocol& protocol, uint8_t c
     link.Open();
     const unsigned argument = command >> 4;
     switch (command & 0x0F) {
-        case 0: {
-            std::array<uint8_t, 2> id{};
-            protocol.ReadChipId(id);
-            break;
+    case 0: {
+        std::array<uint8_t, 2> id{};
+        protocol.ReadChipId(id);
+        break;
+    }
+    case 1: {
+        std::array<char, qbr::ProgrammerProtocol::kVersionTextSize> text;
+        text.fill('x');
+        if (protocol.ReadFirmwareVersion(text)) Check(text.back() == '\0');
+        break;
+    }
+    case 2: {
+        std::array<uint8_t, qbr::ProgrammerProtocol::kSerialSize> serial{};
+        if (protocol.ReadSerialNumber(serial)) {
+            for (uint8_t b : serial) Check(b == 0 || (b >= 0x20 && b <= 0x7A));
         }
-        case 1: {
-            std::array<char, qbr::ProgrammerProtocol::kVersionTextSize> text;
-            text.fill('x');
-            if (protocol.ReadFirmwareVersion(text)) Check(text.back() == '\0');
-            break;
+        break;
+    }
+    case 3: {
+        std::array<uint8_t, qbr::ProgrammerProtocol::kSelfTestSize> result{};
+        protocol.RunSelfTest(result);
+        break;
+    }
+    case 4: ChipRead(protocol, kSizes[argument], false); break;
+    case 5: ChipWrite(protocol, kSizes[argument]); break;
+    case 6: Erase(protocol, static_cast<int>(argument)); break;
+    case 7: {
+        uint8_t status = 0;
+        protocol.QueryBusyStatus(status);
+        break;
+    }
+    case 8: ChipRead(protocol, kSizes[argument], true); break;
+    case 9: {
+        std::vector<uint8_t> buffer(kSizes[argument]);
+        // Refused while an erase is still running; once started, cancelling ends it.
+        if (protocol.StartChipRead(buffer.data(), 0, kSizes[argument])) {
+            protocol.CancelRead();
+            Check(protocol.State() == qbr::OperationState::Idle);
         }
-        case 2: {
-            std::array<uint8_t, qbr::ProgrammerProtocol::kSerialSize> serial{};
-            if (protocol.ReadSerialNumber(serial)) {
-                for (uint8_t b : serial) Check(b == 0 || (b >= 0x20 && b <= 0x7A));
-            }
-            break;
-        }
-        case 3: {
-            std::array<uint8_t, qbr::ProgrammerProtocol::kSelfTestSize> result{};
-            protocol.RunSelfTest(result);
-            break;
-        }
-        case 4:
-            ChipRead(protocol, kSizes[argument], false);
-            break;
-        case 5:
-            ChipWrite(protocol, kSizes[argument]);
-            break;
-        case 6:
-            Erase(protocol, static_cast<int>(argument));
-            break;
-        case 7: {
-            uint8_t status = 0;
-            protocol.QueryBusyStatus(status);
-            break;
-        }
-        case 8:
-            ChipRead(protocol, kSizes[argument], true);
-            break;
-        case 9: {
-            std::vector<uint8_t> buffer(kSizes[argument]);
-            // Refused while an erase is still running; once started, cancelling ends it.
-            if (protocol.StartChipRead(buffer.data(), 0, kSizes[argument])) {
-                protocol.CancelRead();
-                Check(protocol.State() == qbr::OperationState::Idle);
-            }
-            break;
-        }
-        case 10: {
-            qbr::ChipRecord chip;
-            chip.chipType = argument % 5;
-            chip.capacity = kSizes[argument];
-            chip.voltage = argument & 1 ? 50 : 33;
-            chip.dataWidth = argument & 2 ? 8 : 16;
-            chip.modeParam = static_cast<uint8_t>(argument);
-            protocol.SetChipParameters(chip);
-            break;
-        }
-        case 11:
-            FirmwareUpdate(protocol, kSizes[argument]);
-            break;
-        default:
-            break;
+        break;
+    }
+    case 10: {
+        qbr::ChipRecord chip;
+        chip.chipType = argument % 5;
+        chip.capacity = kSizes[argument];
+        chip.voltage = argument & 1 ? 50 : 33;
+        chip.dataWidth = argument & 2 ? 8 : 16;
+        chip.modeParam = static_cast<uint8_t>(argument);
+        protocol.SetChipParameters(chip);
+        break;
+    }
+    case 11: FirmwareUpdate(protocol, kSizes[argument]); break;
+    default: break;
     }
 }
 

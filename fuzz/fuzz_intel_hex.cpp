@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any bytes as an Intel HEX file: the reader must never write outside the capacity
 // it is given, and a successful load must leave the extent as documented.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the fuzz targets and runs each one, one after the other on one core, for a
 # number of seconds on a copy of its seed corpus. Fails when a target finds a crash,
 # a sanitizer report, a broken check or a time-out.

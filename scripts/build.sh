@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Configures and builds the project into build/ (or $BUILD_DIR); warnings are errors
 # when the environment has CI=true.
 set -euo pipefail

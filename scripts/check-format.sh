@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks every C++ file of the project against .clang-format: prints each place
 # that differs and exits non-zero when there is one. It changes nothing; to apply
 # the format run `clang-format -i FILE...`.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds, and runs the program: the window when a
 # display is available, otherwise the command-line tool's chip search.
 set -euo pipefail

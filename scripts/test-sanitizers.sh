@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the tests under the sanitizers, each in a build of its own beside the normal
 # one:
 #   asan  AddressSanitizer + UndefinedBehaviorSanitizer over every test

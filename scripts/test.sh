@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test: the suite on the normal
-# build, then again under the sanitizers (builds of their own), then each fuzz
-# target for a short, fixed time on its seed corpus.
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Installs what is missing, checks the format of the C++ sources, builds, and runs
+# every test: the suite on the normal build, then again under the sanitizers
+# (builds of their own), then each fuzz target for a short, fixed time on its
+# seed corpus.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
+scripts/check-format.sh
 scripts/build.sh
 BUILD_DIR=${BUILD_DIR:-build}
 ctest --test-dir "$BUILD_DIR" --output-on-failure -j2

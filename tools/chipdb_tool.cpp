@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // qbr5150-chipdb: turns the chip table's text form into the binary database file
 // and back.
 //   qbr5150-chipdb build IN.csv OUT.dat

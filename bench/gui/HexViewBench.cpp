@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Figures for the buffer's view on a 16 MiB chip: one full repaint, and one
 // typed character with its checksum.
 #include "buffer/DataBuffer.h"
@@ -33,11 +34,15 @@ private slots:
     }
 
     void fullRepaint() {
-        QBENCHMARK { view_.repaint(); }
+        QBENCHMARK {
+            view_.repaint();
+        }
     }
 
     void typedCharacterWithChecksum() {
-        QBENCHMARK { QTest::keyClick(&view_, Qt::Key_5, Qt::NoModifier); }
+        QBENCHMARK {
+            QTest::keyClick(&view_, Qt::Key_5, Qt::NoModifier);
+        }
         QVERIFY(checksum_.text().startsWith("CheckSum: "));
     }
 };

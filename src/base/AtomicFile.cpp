@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "base/AtomicFile.h"
 
 #include <cerrno>
@@ -56,7 +57,9 @@ std::optional<std::filesystem::path> FollowLinks(std::filesystem::path path) {
 }
 
 // Errors of creating a file that mean the directory refuses new entries.
-bool DirectoryRefusesNewFiles(int error) { return error == EACCES || error == EPERM || error == EROFS; }
+bool DirectoryRefusesNewFiles(int error) {
+    return error == EACCES || error == EPERM || error == EROFS;
+}
 
 // Overwrites an existing regular file with the data and cuts it to the data's
 // length; the old length is cut only once every byte is written.

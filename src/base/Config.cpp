@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "base/Config.h"
 
 #include "base/IniFile.h"
@@ -42,11 +43,17 @@ const ProgramPaths& CurrentProgramPaths() {
     return *ChosenPaths();
 }
 
-void SetProgramPaths(const ProgramPaths& paths) { ChosenPaths() = paths; }
+void SetProgramPaths(const ProgramPaths& paths) {
+    ChosenPaths() = paths;
+}
 
-void SetExecutableDirectory(const std::string& directory) { SetProgramPaths(PortablePaths(directory)); }
+void SetExecutableDirectory(const std::string& directory) {
+    SetProgramPaths(PortablePaths(directory));
+}
 
-std::string ConfigFilePath() { return CurrentProgramPaths().configFile; }
+std::string ConfigFilePath() {
+    return CurrentProgramPaths().configFile;
+}
 
 std::string ReadConfig(const std::string& section, const std::string& key) {
     return IniFile::Read(ConfigFilePath(), section, key);

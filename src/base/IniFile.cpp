@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "base/IniFile.h"
 
 #include "base/AtomicFile.h"
@@ -128,7 +129,9 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
     return text;
 }
 
-bool HasLineBreak(const std::string& s) { return s.find_first_of("\r\n") != std::string::npos; }
+bool HasLineBreak(const std::string& s) {
+    return s.find_first_of("\r\n") != std::string::npos;
+}
 
 }  // namespace
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "base/Language.h"
 
 #include "base/Config.h"
@@ -12,17 +13,25 @@ std::string& LanguageSetting() {
 
 }  // namespace
 
-void LoadLanguageSetting() { LanguageSetting() = ReadConfig("Run", "DefaultLanguage"); }
+void LoadLanguageSetting() {
+    LanguageSetting() = ReadConfig("Run", "DefaultLanguage");
+}
 
 void SetLanguage(const std::string& language) {
     LanguageSetting() = language;
     WriteConfig("Run", "DefaultLanguage", language);
 }
 
-void SetLanguageForSession(const std::string& language) { LanguageSetting() = language; }
+void SetLanguageForSession(const std::string& language) {
+    LanguageSetting() = language;
+}
 
-std::string GetLanguage() { return LanguageSetting(); }
+std::string GetLanguage() {
+    return LanguageSetting();
+}
 
-void SaveDefaultChipName(const std::string& name) { WriteConfig("Run", "DefaultChipName", name); }
+void SaveDefaultChipName(const std::string& name) {
+    WriteConfig("Run", "DefaultChipName", name);
+}
 
 }  // namespace qbr

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <string>
@@ -9,8 +10,8 @@ inline constexpr const char* kLanguageChinese = "SimpleChinese";
 
 // The process-wide LanguageSetting. Only "English" and "SimpleChinese" select a
 // language; any other value makes every message text empty.
-void LoadLanguageSetting();                          // from [Run] DefaultLanguage of config.ini
-void SetLanguage(const std::string& language);       // and store it in config.ini
+void LoadLanguageSetting();                               // from [Run] DefaultLanguage of config.ini
+void SetLanguage(const std::string& language);            // and store it in config.ini
 void SetLanguageForSession(const std::string& language);  // this run only, config.ini untouched
 std::string GetLanguage();
 

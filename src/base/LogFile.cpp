@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "base/LogFile.h"
 
 #include "base/MessageTable.h"
@@ -44,6 +45,8 @@ void LogFile::Append(const std::string& path, const std::string& text) {
     ::close(fd);
 }
 
-void LogText(const std::string& text) { LogFile::Append(MessageText(kMsgLogFilePath), text); }
+void LogText(const std::string& text) {
+    LogFile::Append(MessageText(kMsgLogFilePath), text);
+}
 
 }  // namespace qbr

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "base/MessageTable.h"
 
 #include "base/Config.h"
@@ -69,10 +70,13 @@ const MessageEntry kFixedTexts[] = {
     {50, "Chip:", "芯  片:"},
     {51, "Detect chip!", "识别芯片!"},
     {52, "Detect chip error!", "检测芯片型号出错!"},
-    {53, "Detect chip error!", "探测芯片型号出错!\r\n自动识别功能仅适用于部分厂商的25系列芯片!\r\n对于探测出错的芯片，请手动选择正确型号!"},
+    {53, "Detect chip error!",
+     "探测芯片型号出错!\r\n自动识别功能仅适用于部分厂商的25系列芯片!\r\n对于探测出错的芯片，请手动选择正确型号!"},
     {54, "Chip type is unknown!", "无法检测该芯片型号!"},
     {55, "Chip type:", "检测到芯片:"},
-    {56, "The real chip may be a compatible model of the same maker and capacity; reading and writing are not affected!", "实际芯片的型号可能跟软件检测出的型号是同厂家同容量的兼容型号, 这不会影响到后续读写操作!"},
+    {56,
+     "The real chip may be a compatible model of the same maker and capacity; reading and writing are not affected!",
+     "实际芯片的型号可能跟软件检测出的型号是同厂家同容量的兼容型号, 这不会影响到后续读写操作!"},
     {57, "Read firmware version!", "获取固件版本!"},
     {58, "Read firmware version error!", "读固件版本号出错!"},
     {59, "Firmware version: ", "固件版本号: "},
@@ -90,7 +94,8 @@ const MessageEntry kFixedTexts[] = {
     {71, "Open file error!", "打开文件失败!"},
     {72, "File format error!", "文件格式错误!"},
     {73, "Wait for linking!", "等待设备连接!"},
-    {74, "Please click \"OK\", and link programmer to computer in 10 seconds!", "请先断开编程器，点“确定”按钮后，10秒钟内连接编程器!"},
+    {74, "Please click \"OK\", and link programmer to computer in 10 seconds!",
+     "请先断开编程器，点“确定”按钮后，10秒钟内连接编程器!"},
     {75, "Firmware update error!", "升级失败!"},
     {76, "Firmware updating...", "正在升级固件..."},
     {77, "Firmware update ok!", "升级固件完成!"},
@@ -120,7 +125,8 @@ const MessageEntry kFixedTexts[] = {
     {111, "Cancel", "取消"},
     {112, "Search chip...", "查找芯片..."},
     {113, "Chip Name:", "器件名称:"},
-    {114, "Case insensitive,and support wildcard character '*',for example:EN25*80", "不区分大小写，支持‘*’通配符，例如: EN25*80"},
+    {114, "Case insensitive,and support wildcard character '*',for example:EN25*80",
+     "不区分大小写，支持‘*’通配符，例如: EN25*80"},
     {115, "Select", "选  择"},
     {116, "Cancel", "取  消"},
     {117, "Chip Name", "芯片名称"},
@@ -157,9 +163,9 @@ const ConfigRow kConfigRows[] = {
 std::string Prefix(Place place) {
     const ProgramPaths& paths = CurrentProgramPaths();
     switch (place) {
-        case Place::LogDirectory: return paths.logDirectory;
-        case Place::DataDirectory: return paths.dataDirectory;
-        case Place::Text: break;
+    case Place::LogDirectory: return paths.logDirectory;
+    case Place::DataDirectory: return paths.dataDirectory;
+    case Place::Text: break;
     }
     return {};
 }

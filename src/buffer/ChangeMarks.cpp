@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "buffer/ChangeMarks.h"
 
 #include <algorithm>
@@ -6,7 +7,9 @@
 namespace qbr {
 namespace {
 
-constexpr uint8_t BitOf(uint32_t index) { return static_cast<uint8_t>(1u << (index & 7)); }
+constexpr uint8_t BitOf(uint32_t index) {
+    return static_cast<uint8_t>(1u << (index & 7));
+}
 
 // Number of bytes of the buffer that have a mark slot, whatever the arrays hold.
 uint64_t MarkedSpan(const DataBuffer& buffer) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "buffer/HexViewModel.h"
 
 #include "buffer/ChangeMarks.h"
@@ -16,13 +17,13 @@ constexpr char kDigits[] = "0123456789ABCDEF";
 constexpr std::string_view kHeaderDigits = "0  1  2  3  4  5  6  7  8  9  A  B  C  D  E  F  ";
 
 // Cell columns of the grid.
-constexpr int kAddressEnd = 7;       // columns 0..6: the row address
-constexpr int kDigitColumn = 7;      // byte j: digits at 7 + 3j and 8 + 3j, a space at 9 + 3j
-constexpr int kCharColumn = 55;      // byte j: its character at 55 + j
-constexpr int kCharColumnEnd = 71;   // the first column right of the grid
+constexpr int kAddressEnd = 7;      // columns 0..6: the row address
+constexpr int kDigitColumn = 7;     // byte j: digits at 7 + 3j and 8 + 3j, a space at 9 + 3j
+constexpr int kCharColumn = 55;     // byte j: its character at 55 + j
+constexpr int kCharColumnEnd = 71;  // the first column right of the grid
 constexpr int kAddrTitleColumn = 1;
 constexpr int kAsciiTitleColumn = 59;
-constexpr int kHeaderOffset = 3;     // the header's digits and "ASCII" sit 3 pixels right of their cells
+constexpr int kHeaderOffset = 3;  // the header's digits and "ASCII" sit 3 pixels right of their cells
 
 // Pixel positions of the grid lines: under the header, left of the digits, left
 // of the characters.
@@ -32,7 +33,9 @@ constexpr int kAddressLineX = 54;
 constexpr int kDigitLineX = 438;
 
 // The character column shows digits and letters up to 'z' as themselves.
-char ShownChar(uint8_t byte) { return byte >= 0x30 && byte <= 0x7A ? static_cast<char>(byte) : '.'; }
+char ShownChar(uint8_t byte) {
+    return byte >= 0x30 && byte <= 0x7A ? static_cast<char>(byte) : '.';
+}
 
 // The cell index containing pixel `pixel` of a grid with cells `size` pixels long.
 int CellIndex(int pixel, int size) {
@@ -95,17 +98,10 @@ bool HexViewModel::Scroll(HexScroll code, uint32_t thumb) {
         topRow_ = std::min(topRow_ + scrollStep_, maxTop);
         break;
     case HexScroll::ThumbPosition:
-    case HexScroll::ThumbTrack:
-        topRow_ = thumb * scrollStep_;
-        break;
-    case HexScroll::Top:
-        topRow_ = 0;
-        break;
-    case HexScroll::Bottom:
-        topRow_ = maxTop;
-        break;
-    default:
-        return false;
+    case HexScroll::ThumbTrack: topRow_ = thumb * scrollStep_; break;
+    case HexScroll::Top: topRow_ = 0; break;
+    case HexScroll::Bottom: topRow_ = maxTop; break;
+    default: return false;
     }
     topRow_ = std::min(topRow_, maxTop);
     return true;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "buffer/ImageFile.h"
 
 #include "base/AtomicFile.h"
@@ -42,7 +43,9 @@ ImageLoadResult LoadIntelHex(const std::string& path, DataBuffer& buffer, uint32
     return {ImageLoadResult::Outcome::Loaded, reader.extent > capacity};
 }
 
-bool IsUtf8Continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+bool IsUtf8Continuation(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
 
 size_t CharacterCount(std::string_view text) {
     return static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) { return !IsUtf8Continuation(c); }));

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "buffer/IntelHexReader.h"
 
 #include "buffer/InputFile.h"
@@ -111,23 +112,17 @@ bool IntelHexReader::Load(const std::string& path, uint8_t* destination, uint32_
     for (;;) {
         if (!stream.SkipPast(':') || !ReadRecord(stream, record)) return false;
         switch (record.type) {
-        case 0:
-            PlaceData(record, destination, capacity);
-            break;
-        case 1:
-            TrimTrailingErased(destination, capacity);
-            return true;
+        case 0: PlaceData(record, destination, capacity); break;
+        case 1: TrimTrailingErased(destination, capacity); return true;
         case 2:
             if (!SetBase(record, 16) || base_ < origin_) return false;
             break;
         case 3:
-        case 5:
-            break;
+        case 5: break;
         case 4:
             if (!SetBase(record, 65536)) return false;
             break;
-        default:
-            return false;
+        default: return false;
         }
     }
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "chipdb/ChipCsv.h"
 
 #include "chipdb/ChipDatabaseFile.h"
@@ -97,10 +98,10 @@ const std::string& CheckedName(const std::string& name, size_t lineNumber) {
 
 std::string FormatRow(const ChipRecord& c, size_t lineNumber) {
     return std::to_string(c.chipType) + ',' + CheckedName(c.chipName, lineNumber) + ',' +
-           CheckedName(c.makerName, lineNumber) + ',' + std::to_string(c.spareByte) + ',' +
-           std::to_string(c.voltage) + ',' + std::to_string(c.capacity) + ',' + std::to_string(c.pageMode) + ',' +
-           std::to_string(c.pageSize) + ',' + Hex(c.manufacturerId) + ',' + Hex(c.deviceId) + ',' +
-           std::to_string(c.modeParam) + ',' + std::to_string(c.dataWidth) + '\n';
+           CheckedName(c.makerName, lineNumber) + ',' + std::to_string(c.spareByte) + ',' + std::to_string(c.voltage) +
+           ',' + std::to_string(c.capacity) + ',' + std::to_string(c.pageMode) + ',' + std::to_string(c.pageSize) +
+           ',' + Hex(c.manufacturerId) + ',' + Hex(c.deviceId) + ',' + std::to_string(c.modeParam) + ',' +
+           std::to_string(c.dataWidth) + '\n';
 }
 
 }  // namespace

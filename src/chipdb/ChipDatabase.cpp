@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "chipdb/ChipDatabase.h"
 
 #include "chipdb/ChipDatabaseFile.h"
@@ -99,8 +100,7 @@ std::optional<ChipRecord> ChipDatabase::FindById(uint8_t manufacturerId, uint8_t
     return *it;
 }
 
-std::vector<ChipRecord> ChipDatabase::SearchByPattern(std::string_view pattern, uint32_t type,
-                                                      size_t limit) const {
+std::vector<ChipRecord> ChipDatabase::SearchByPattern(std::string_view pattern, uint32_t type, size_t limit) const {
     std::vector<std::string_view> fragments = SplitPattern(pattern);
     std::vector<ChipRecord> found;
     for (const ChipRecord& chip : records_) {

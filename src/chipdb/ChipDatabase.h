@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "chipdb/ChipRecord.h"
@@ -41,8 +42,7 @@ public:
     // must occur in the name in order, without overlap, anywhere (not anchored); a
     // pattern without fragments matches every record of the type. Only the first 20
     // fragments and the first 49 characters of each take part; the rest is ignored.
-    std::vector<ChipRecord> SearchByPattern(std::string_view pattern, uint32_t type,
-                                            size_t limit = kMaxRecords) const;
+    std::vector<ChipRecord> SearchByPattern(std::string_view pattern, uint32_t type, size_t limit = kMaxRecords) const;
 
 private:
     std::vector<ChipRecord> records_;

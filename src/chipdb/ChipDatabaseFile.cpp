@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "chipdb/ChipDatabaseFile.h"
 
 #include <algorithm>
@@ -39,8 +40,7 @@ std::string ReadName(RecordBytes bytes, size_t offset, size_t fieldSize) {
     return std::string(field.begin(), end);
 }
 
-void WriteName(MutableRecordBytes bytes, size_t offset, size_t fieldSize, std::string_view name,
-               const char* what) {
+void WriteName(MutableRecordBytes bytes, size_t offset, size_t fieldSize, std::string_view name, const char* what) {
     if (name.size() >= fieldSize) {
         throw std::invalid_argument(std::string(what) + " \"" + std::string(name) + "\" is longer than " +
                                     std::to_string(fieldSize - 1) + " bytes");

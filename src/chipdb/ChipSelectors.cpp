@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "chipdb/ChipSelectors.h"
 
 #include "chipdb/ChipType.h"
@@ -35,8 +36,8 @@ std::vector<std::string> ChipNamesOf(const ChipDatabase& database, const std::st
 
 SelectorLists SelectorsFor(const ChipDatabase& database, const ChipRecord& chip) {
     SelectorLists lists;
-    lists.types = SortedNoCase({ChipTypeName(kSpiFlash), ChipTypeName(kEeprom24), ChipTypeName(kEeprom25),
-                                ChipTypeName(kEeprom93)});
+    lists.types = SortedNoCase(
+        {ChipTypeName(kSpiFlash), ChipTypeName(kEeprom24), ChipTypeName(kEeprom25), ChipTypeName(kEeprom93)});
     lists.typeIndex = IndexOf(lists.types, ChipTypeName(chip.chipType));
     lists.makers = SortedNoCase(database.ListMakers(chip.chipType));
     lists.makerIndex = IndexOf(lists.makers, chip.makerName);

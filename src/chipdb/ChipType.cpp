@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "chipdb/ChipType.h"
 
 #include <array>
@@ -7,8 +8,7 @@ namespace qbr {
 
 namespace {
 
-constexpr std::array<std::string_view, 4> kTypeNames = {
-    "SPI FLASH", "24 EEPROM", "25 EEPROM", "93 EEPROM"};
+constexpr std::array<std::string_view, 4> kTypeNames = {"SPI FLASH", "24 EEPROM", "25 EEPROM", "93 EEPROM"};
 
 }  // namespace
 

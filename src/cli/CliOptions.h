@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <optional>
@@ -21,7 +22,7 @@ struct CliOptions {
     std::string database;                     // --db
     bool json = false;
     bool quiet = false;
-    std::vector<std::string> arguments;      // the command line as given, for the trace
+    std::vector<std::string> arguments;  // the command line as given, for the trace
 };
 
 }  // namespace qbr

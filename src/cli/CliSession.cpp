@@ -1,5 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/CliSession.h"
-#include "link/LibraryPath.h"
 
 #include "base/Language.h"
 #include "base/MessageTable.h"
@@ -7,8 +7,8 @@
 #include "buffer/ImageFile.h"
 #include "chipdb/CapacityText.h"
 #include "chipdb/ChipType.h"
-#include "cli/ChipCommands.h"
 #include "cli/CliText.h"
+#include "cli/DatabaseCommands.h"
 #include "cli/Doctor.h"
 #include "cli/DoctorText.h"
 #include "cli/ExitCodes.h"
@@ -16,6 +16,7 @@
 #include "emulator/EmulatorFault.h"
 #include "emulator/TraceReplay.h"
 #include "link/HardwareLink.h"
+#include "link/LibraryPath.h"
 #include "link/ProgrammerSurvey.h"
 #include "ops/ChipCommands.h"
 #include "ops/ChipDetection.h"
@@ -41,7 +42,8 @@ CliSession::~CliSession() = default;
 int CliSession::Run() {
     LoadLanguageSetting();
     BuildMessageTable();
-    if (!options_.language.empty()) SetLanguageForSession(options_.language == "zh" ? kLanguageChinese : kLanguageEnglish);
+    if (!options_.language.empty())
+        SetLanguageForSession(options_.language == "zh" ? kLanguageChinese : kLanguageEnglish);
 
     host_.SetMuted(true);
     const auto started = core_.Start(options_.database);
@@ -87,13 +89,13 @@ int CliSession::RunProgrammerCommand() {
 // shows its interface as held. The report goes to the error stream when the
 // output stream carries the JSON object.
 int CliSession::RunDoctor() {
-    const std::vector<SurveyedProgrammer> survey =
-        options_.emulatedChip ? std::vector<SurveyedProgrammer>() : SurveyProgrammers();
+    const std::vector<SurveyedProgrammer> survey = options_.emulatedChip ? std::vector<SurveyedProgrammer>()
+                                                                         : SurveyProgrammers();
     if (!SelectChip()) return kExitUsage;
     if (const int code = ConnectProgrammer(); code != kExitOk) return code;
     Doctor doctor(core_, host_);
-    const int code =
-        doctor.Run(options_.emulatedChip ? Doctor::Path::Emulated : Doctor::HardwarePath(libraryPath_), survey);
+    const int code = doctor.Run(options_.emulatedChip ? Doctor::Path::Emulated : Doctor::HardwarePath(libraryPath_),
+                                survey);
     doctor.Print(options_.json ? err_ : out_);
     if (options_.json) {
         nlohmann::json report = doctor.Report();

@@ -1,12 +1,14 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "core/ProgrammerCore.h"
 #include "cli/CliOptions.h"
 #include "cli/ConsoleHost.h"
+#include "core/ProgrammerCore.h"
+
+#include <nlohmann/json.hpp>
 
 #include <iosfwd>
 #include <memory>
-#include <nlohmann/json.hpp>
 #include <string>
 
 namespace qbr {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/CliText.h"
 
 #include "base/Language.h"
@@ -21,6 +22,8 @@ constexpr CliWording kChinese = {
 
 }  // namespace
 
-const CliWording& CurrentCliWording() { return GetLanguage() == kLanguageChinese ? kChinese : kEnglish; }
+const CliWording& CurrentCliWording() {
+    return GetLanguage() == kLanguageChinese ? kChinese : kEnglish;
+}
 
 }  // namespace qbr

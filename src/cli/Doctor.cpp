@@ -1,10 +1,11 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/Doctor.h"
 
 #include "base/PermissionText.h"
-#include "core/ProgrammerCore.h"
 #include "cli/ConsoleHost.h"
 #include "cli/DoctorText.h"
 #include "cli/ExitCodes.h"
+#include "core/ProgrammerCore.h"
 #include "emulator/EmulatedProgrammer.h"
 #include "link/HardwareLink.h"
 #include "ops/Maintenance.h"
@@ -149,10 +150,10 @@ void Doctor::CheckBus(Path path, const std::vector<SurveyedProgrammer>& survey) 
     step.lines.push_back(Fill(wording.found, {std::to_string(survey.size())}));
     const std::string ids = IdText(AccessPath::kVendorId, AccessPath::kProductId);
     for (const SurveyedProgrammer& programmer : survey) {
-        step.lines.push_back(Fill(wording.programmerLine,
-                                  {programmer.busPort, ids,
-                                   programmer.serial.empty() ? wording.noSerial : programmer.serial,
-                                   programmer.deviceNode}));
+        step.lines.push_back(
+            Fill(wording.programmerLine,
+                 {programmer.busPort, ids, programmer.serial.empty() ? wording.noSerial : programmer.serial,
+                  programmer.deviceNode}));
         step.facts["programmers"].push_back({{"bus_port", programmer.busPort},
                                              {"vid_pid", ids},
                                              {"serial", programmer.serial},
@@ -225,11 +226,10 @@ void Doctor::CheckEndpoints(const std::string& speed, const SurveyedInterface& i
     step.facts["endpoints"] = nlohmann::json::array();
     for (const SurveyedEndpoint& endpoint : interface.endpoints) {
         const bool in = (endpoint.address & kDirectionIn) != 0;
-        step.lines.push_back(Fill(wording.endpointLine, {HexAddress(endpoint.address), endpoint.type,
-                                                         in ? "IN" : "OUT", std::to_string(endpoint.maxPacketSize)}));
-        step.facts["endpoints"].push_back({{"address", endpoint.address},
-                                           {"type", endpoint.type},
-                                           {"max_packet_size", endpoint.maxPacketSize}});
+        step.lines.push_back(Fill(wording.endpointLine, {HexAddress(endpoint.address), endpoint.type, in ? "IN" : "OUT",
+                                                         std::to_string(endpoint.maxPacketSize)}));
+        step.facts["endpoints"].push_back(
+            {{"address", endpoint.address}, {"type", endpoint.type}, {"max_packet_size", endpoint.maxPacketSize}});
     }
     if (AsExpected(speed, interface)) {
         step.lines.push_back(wording.endpointsAsExpected);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/DoctorText.h"
 
 #include "base/Language.h"
@@ -105,7 +106,9 @@ constexpr DoctorWording kChinese = {
 
 }  // namespace
 
-const DoctorWording& CurrentDoctorWording() { return GetLanguage() == kLanguageChinese ? kChinese : kEnglish; }
+const DoctorWording& CurrentDoctorWording() {
+    return GetLanguage() == kLanguageChinese ? kChinese : kEnglish;
+}
 
 std::string Fill(std::string_view pattern, std::initializer_list<std::string> values) {
     std::string text;

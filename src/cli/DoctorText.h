@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <initializer_list>
@@ -20,10 +21,10 @@ struct DoctorWording {
     const char* tagSkipped;
 
     const char* emulatedBus;
-    const char* found;             // count
-    const char* programmerLine;    // bus-port, VID:PID, serial, device node
+    const char* found;           // count
+    const char* programmerLine;  // bus-port, VID:PID, serial, device node
     const char* noSerial;
-    const char* firstUsed;         // bus-port
+    const char* firstUsed;  // bus-port
     const char* noneFound;
 
     const char* pathEmulated;
@@ -31,16 +32,16 @@ struct DoctorWording {
     const char* pathDirectRequested;
     const char* pathDirectFallback;
 
-    const char* accessAllowed;     // node
-    const char* accessMissing;     // node
-    const char* ruleFile;          // path
+    const char* accessAllowed;  // node
+    const char* accessMissing;  // node
+    const char* ruleFile;       // path
 
     const char* noInterface;
-    const char* driverNone;        // interface
+    const char* driverNone;          // interface
     const char* driverOtherProgram;  // interface
-    const char* driverKernel;      // driver, interface
+    const char* driverKernel;        // driver, interface
 
-    const char* endpointLine;      // address, type, direction, bytes
+    const char* endpointLine;  // address, type, direction, bytes
     const char* endpointsAsExpected;
     const char* endpointsUnexpected;  // speed
     const char* noBulkPair;
@@ -51,7 +52,7 @@ struct DoctorWording {
     const char* skippedNoProgrammer;
 
     const char* summaryOk;
-    const char* summaryProblems;   // count
+    const char* summaryProblems;  // count
     const char* summaryNoProgrammer;
 };
 

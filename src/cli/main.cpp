@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // qbr5150-cli: the programmer's functions on the command line.
 
 #include "ProgramVersion.h"
@@ -25,8 +26,8 @@ const CommandEntry kCommands[] = {
     {"chip", "one chip's record and capacity", "NAME", true},
     {"detect", "read the chip's ID bytes and select the chip that has them", nullptr, false},
     {"read", "read the whole chip into FILE (raw binary; - for standard output)", "FILE", true},
-    {"write", "write FILE to the chip (Intel HEX for names ending in hex/HEX, else raw; - for standard input)",
-     "FILE", true},
+    {"write", "write FILE to the chip (Intel HEX for names ending in hex/HEX, else raw; - for standard input)", "FILE",
+     true},
     {"verify", "compare the chip with FILE", "FILE", true},
     {"erase", "erase the chip (SPI flash only)", nullptr, false},
     {"auto", "erase (SPI flash), write and verify FILE", "FILE", true},

@@ -1,12 +1,13 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/ProgrammerCore.h"
 
-#include "core/ChipInfoText.h"
-#include "core/DefaultChip.h"
 #include "base/LogFile.h"
 #include "base/MessageTable.h"
 #include "base/PermissionText.h"
 #include "base/ReplugText.h"
 #include "base/TickCount.h"
+#include "core/ChipInfoText.h"
+#include "core/DefaultChip.h"
 
 #include <chrono>
 #include <cstdio>
@@ -59,7 +60,9 @@ void ProgrammerCore::Alert(const std::string& text) {
     MessageBox(text);
 }
 
-void ProgrammerCore::LogText(const std::string& text) { qbr::LogText(text); }
+void ProgrammerCore::LogText(const std::string& text) {
+    qbr::LogText(text);
+}
 
 void ProgrammerCore::ShowInfo(const std::string& text) {
     statusIsError = false;
@@ -100,14 +103,18 @@ void ProgrammerCore::ShowChipInfo(const ChipRecord& chip) {
     LogText(ChipInfoLogLine(chip));
 }
 
-void ProgrammerCore::StartTiming() { operationStartTick = TickCount(); }
+void ProgrammerCore::StartTiming() {
+    operationStartTick = TickCount();
+}
 
 std::string ProgrammerCore::ElapsedText() const {
     const auto elapsed = static_cast<int32_t>(TickCount() - operationStartTick);
     return "   " + MessageText(kMsgElapsedTime) + std::to_string(elapsed) + " ms";
 }
 
-void ProgrammerCore::UpdateProgress() { SetProgress(protocol.GetPercent()); }
+void ProgrammerCore::UpdateProgress() {
+    SetProgress(protocol.GetPercent());
+}
 
 void ProgrammerCore::WaitMs(uint16_t ms) {
     const uint32_t start = TickCount();

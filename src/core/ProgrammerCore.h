@@ -1,9 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "core/OperationHost.h"
 #include "buffer/DataBuffer.h"
 #include "chipdb/ChipDatabase.h"
 #include "chipdb/ChipRecord.h"
+#include "core/OperationHost.h"
 #include "link/ProgrammerProtocol.h"
 #include "link/UsbLink.h"
 

@@ -1,13 +1,15 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Buffer and image-file commands of ProgrammerCore.
-#include "core/ProgrammerCore.h"
-
 #include "base/MessageTable.h"
 #include "buffer/BufferEdits.h"
 #include "buffer/ImageFile.h"
+#include "core/ProgrammerCore.h"
 
 namespace qbr {
 
-bool ProgrammerCore::IsBusy() { return commandRunning || protocol.PollOperation() != PollResult::Done; }
+bool ProgrammerCore::IsBusy() {
+    return commandRunning || protocol.PollOperation() != PollResult::Done;
+}
 
 bool ProgrammerCore::RefuseWhileBusy() {
     if (!IsBusy()) return false;
@@ -20,9 +22,8 @@ void ProgrammerCore::OnBufferFill() {
     if (RefuseWhileBusy()) return;
     const auto request = host_.AskBufferFill();
     if (!request) return;
-    const EditCheck check = request->valid
-                                ? FillRange(buffer, request->start, request->length, request->fillByte)
-                                : EditCheck::AddressFormatError;
+    const EditCheck check = request->valid ? FillRange(buffer, request->start, request->length, request->fillByte)
+                                           : EditCheck::AddressFormatError;
     if (check != EditCheck::Ok) {
         MessageBox(MessageText(EditCheckMessage(check)));
         return;
@@ -116,6 +117,8 @@ void ProgrammerCore::SetFileCaption(const std::string& path) {
     host_.SetCaption(Caption());
 }
 
-std::string ProgrammerCore::Caption() const { return MessageText(kMsgCaption) + captionSuffix; }
+std::string ProgrammerCore::Caption() const {
+    return MessageText(kMsgCaption) + captionSuffix;
+}
 
 }  // namespace qbr

@@ -1,8 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The chip search command of ProgrammerCore: a chip picked by name in the search
 // dialog becomes the selected chip.
-#include "core/ProgrammerCore.h"
-
 #include "base/MessageTable.h"
+#include "core/ProgrammerCore.h"
 
 namespace qbr {
 

@@ -1,12 +1,12 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Chip selection handlers of ProgrammerCore: the three selectors narrow down from
 // type to maker to chip, and settling on a chip makes it the selected chip.
-#include "core/ProgrammerCore.h"
-
-#include "core/CommandId.h"
 #include "base/Language.h"
 #include "base/MessageTable.h"
 #include "chipdb/ChipSelectors.h"
 #include "chipdb/ChipType.h"
+#include "core/CommandId.h"
+#include "core/ProgrammerCore.h"
 
 namespace qbr {
 

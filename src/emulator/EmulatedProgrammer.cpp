@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "emulator/EmulatedProgrammer.h"
 
 #include <cstdio>
@@ -47,8 +48,7 @@ void EmulatedProgrammer::CancelTransfers(Handle handle) {
     changed_.notify_all();
 }
 
-int EmulatedProgrammer::Read(Handle handle, uint8_t* buffer, uint32_t count, uint32_t& received,
-                             uint32_t timeoutMs) {
+int EmulatedProgrammer::Read(Handle handle, uint8_t* buffer, uint32_t count, uint32_t& received, uint32_t timeoutMs) {
     received = 0;
     Lock lock(mutex_);
     const Deadline deadline = timeoutMs == 0 ? Deadline() : Clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -136,11 +136,8 @@ int EmulatedProgrammer::Pace(Lock& lock, const Transfer& transfer, uint32_t byte
 // Carries out what the transfer met at a fault point of its data phase.
 int EmulatedProgrammer::Finish(ProgrammerFirmware::Stop stop) {
     switch (stop) {
-    case ProgrammerFirmware::Stop::None:
-        return 0;
-    case ProgrammerFirmware::Stop::Unplug:
-        Disconnect();
-        return kNoDevice;
+    case ProgrammerFirmware::Stop::None: return 0;
+    case ProgrammerFirmware::Stop::Unplug: Disconnect(); return kNoDevice;
     case ProgrammerFirmware::Stop::Replug:
         Disconnect();
         plugged_ = true;

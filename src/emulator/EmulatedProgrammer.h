@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "emulator/EmulatorFault.h"
@@ -40,11 +41,11 @@ public:
     static constexpr uint16_t kProgrammerVendorId = 0x10C4;
     static constexpr uint16_t kProgrammerProductId = 0xF5A0;
 
-    static constexpr int kNoDevice = 1;   // unknown or closed handle, or the device is gone
+    static constexpr int kNoDevice = 1;  // unknown or closed handle, or the device is gone
     static constexpr int kTimedOut = 2;
     static constexpr int kCancelled = 3;
-    static constexpr int kFailed = 4;     // a write refused by a fault, or a bad argument
-    static constexpr int kOverflow = 5;   // a packet did not fit into the rest of the read's buffer
+    static constexpr int kFailed = 4;    // a write refused by a fault, or a bad argument
+    static constexpr int kOverflow = 5;  // a packet did not fit into the rest of the read's buffer
 
     static constexpr uint32_t kMaxPacketSize = ProgrammerFirmware::kMaxPacketSize;
 

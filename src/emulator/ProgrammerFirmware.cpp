@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "emulator/ProgrammerFirmware.h"
 
 #include <algorithm>
@@ -28,8 +29,7 @@ constexpr size_t kBootReplySize = 30;
 constexpr size_t kSelfTestBlockSize = 1024;
 constexpr uint32_t kPacket = ProgrammerFirmware::kMaxPacketSize;
 // "USB BOOT COMMAND" and its terminating zero, the boot request's bytes 1 to 17.
-constexpr uint8_t kBootWord[17] = {'U', 'S', 'B', ' ', 'B', 'O', 'O', 'T', ' ',
-                                   'C', 'O', 'M', 'M', 'A', 'N', 'D', 0};
+constexpr uint8_t kBootWord[17] = {'U', 'S', 'B', ' ', 'B', 'O', 'O', 'T', ' ', 'C', 'O', 'M', 'M', 'A', 'N', 'D', 0};
 // A passing self test has "ok" at bytes 14 and 15 of its block.
 constexpr std::string_view kSelfTestPassed = "SELFTEST v1.0 ok";
 constexpr std::string_view kSelfTestFailed = "SELFTEST v1.0 NG";

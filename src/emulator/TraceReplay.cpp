@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "emulator/TraceReplay.h"
 
 #include <nlohmann/json.hpp>
@@ -31,8 +32,8 @@ std::vector<uint8_t> FromHex(const std::string& text) {
 }
 
 TraceStatus ParseStatus(const std::string& name) {
-    for (const TraceStatus status : {TraceStatus::Ok, TraceStatus::Failed, TraceStatus::Timeout,
-                                     TraceStatus::Cancelled}) {
+    for (const TraceStatus status :
+         {TraceStatus::Ok, TraceStatus::Failed, TraceStatus::Timeout, TraceStatus::Cancelled}) {
         if (name == TraceStatusName(status)) return status;
     }
     throw std::invalid_argument("unknown status \"" + name + "\"");
@@ -175,7 +176,7 @@ const TraceReplay::Recorded* TraceReplay::Take(bool in, uint32_t count) {
     const Recorded& recorded = transfers_[next_];
     if (recorded.in != in || recorded.length != count) {
         Fail(in, "the host " + asked + ", the trace has " + (recorded.in ? "a read of " : "a write of ") +
-             std::to_string(recorded.length) + " bytes");
+                     std::to_string(recorded.length) + " bytes");
         return nullptr;
     }
     return &recorded;
@@ -186,7 +187,7 @@ bool TraceReplay::SameData(const Recorded& recorded, const uint8_t* data, uint32
     const auto differs = [&](uint32_t offset, uint8_t expected) {
         if (data[offset] == expected) return false;
         Fail(false, "at offset " + std::to_string(offset) + " the trace has " + HexByte(expected) + ", the host sent " +
-             HexByte(data[offset]));
+                        HexByte(data[offset]));
         return true;
     };
     for (uint32_t i = 0; i < recorded.data.size(); ++i) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "gui/AddressLocateDlg.h"
 
 #include "base/MessageTable.h"
@@ -11,7 +12,9 @@
 namespace qbr::gui {
 namespace {
 
-QString Text(int message) { return QString::fromStdString(MessageText(message)); }
+QString Text(int message) {
+    return QString::fromStdString(MessageText(message));
+}
 
 }  // namespace
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "gui/BufferFillDlg.h"
 
 #include "base/MessageTable.h"
@@ -12,7 +13,9 @@
 namespace qbr::gui {
 namespace {
 
-QString Text(int message) { return QString::fromStdString(MessageText(message)); }
+QString Text(int message) {
+    return QString::fromStdString(MessageText(message));
+}
 
 QPushButton* MakeButton(QDialog* dialog, const char* name, int message) {
     auto* button = new QPushButton(Text(message), dialog);
@@ -28,7 +31,9 @@ HexLineEdit::HexLineEdit(const QString& initial, int limit, QWidget* parent)
     connect(this, &QLineEdit::textChanged, this, &HexLineEdit::OnTextChanged);
 }
 
-bool HexLineEdit::Parse(uint32_t& value) const { return ParseHexText(text().toStdString(), value); }
+bool HexLineEdit::Parse(uint32_t& value) const {
+    return ParseHexText(text().toStdString(), value);
+}
 
 void HexLineEdit::OnTextChanged(const QString& text) {
     // Every character in front of the first bad one is a single-byte digit, so

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "gui/ChipSearchDlg.h"
 
 #include "base/MessageTable.h"
@@ -27,12 +28,16 @@ struct Column {
     int title;
     int width;
 };
-constexpr Column kColumns[] = {
-    {kMsgColumnChipName, 100}, {kMsgColumnCapacity, 80}, {kMsgColumnMaker, 80}, {kMsgColumnType, 80}};
+constexpr Column kColumns[] = {{kMsgColumnChipName, 100},
+                               {kMsgColumnCapacity, 80},
+                               {kMsgColumnMaker, 80},
+                               {kMsgColumnType, 80}};
 
 const QColor kGridLine(208, 208, 208);
 
-QString Text(int message) { return QString::fromStdString(MessageText(message)); }
+QString Text(int message) {
+    return QString::fromStdString(MessageText(message));
+}
 
 // Only the letters a to z become capitals; every other byte, including the bytes
 // of multi-byte characters, stays as typed.
@@ -45,9 +50,9 @@ std::string SearchPattern(const QString& text) {
 }
 
 QTreeWidgetItem* MakeRow(const ChipRecord& chip) {
-    auto* row = new QTreeWidgetItem(QStringList{
-        QString::fromStdString(chip.chipName), QString::fromStdString(ShortCapacityText(chip)),
-        QString::fromStdString(chip.makerName), QString::fromStdString(ChipTypeName(chip.chipType))});
+    auto* row = new QTreeWidgetItem(
+        QStringList{QString::fromStdString(chip.chipName), QString::fromStdString(ShortCapacityText(chip)),
+                    QString::fromStdString(chip.makerName), QString::fromStdString(ChipTypeName(chip.chipType))});
     for (int column = 0; column < row->columnCount(); ++column) row->setTextAlignment(column, Qt::AlignCenter);
     return row;
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "gui/HexView.h"
 
 #include <QFontMetrics>
@@ -14,7 +15,9 @@ namespace {
 constexpr int kBlinkMs = 500;
 constexpr int kFontPixels = 13;
 
-QColor ToColour(Rgb rgb) { return QColor(rgb.red, rgb.green, rgb.blue); }
+QColor ToColour(Rgb rgb) {
+    return QColor(rgb.red, rgb.green, rgb.blue);
+}
 
 // A fixed-pitch font whose characters fit the 8 x 16 cell. It is drawn without
 // smoothing, so every pixel of a cell has either the text or the background colour.
@@ -59,7 +62,9 @@ HexView::HexView(QWidget* parent) : QWidget(parent), font_(CellFont()) {
     connect(&blinkTimer_, &QTimer::timeout, this, &HexView::OnBlink);
 }
 
-QSize HexView::sizeHint() const { return {HexViewModel::kWidth, HexViewModel::kHeight}; }
+QSize HexView::sizeHint() const {
+    return {HexViewModel::kWidth, HexViewModel::kHeight};
+}
 
 void HexView::Attach(QScrollBar* scrollBar, QLabel* checksumLabel) {
     scrollBar_ = scrollBar;

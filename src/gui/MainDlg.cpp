@@ -1,10 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "gui/MainDlg.h"
-#include "link/LibraryPath.h"
 
-#include "core/CommandId.h"
 #include "base/Language.h"
 #include "base/MessageTable.h"
 #include "chipdb/ChipType.h"
+#include "core/CommandId.h"
 #include "emulator/EmulatedProgrammer.h"
 #include "gui/AboutDlg.h"
 #include "gui/AddressLocateDlg.h"
@@ -15,6 +15,7 @@
 #include "gui/Pictures.h"
 #include "gui/ToolbarIcons.h"
 #include "link/HardwareLink.h"
+#include "link/LibraryPath.h"
 #include "ops/ChipCommands.h"
 #include "ops/ChipDetection.h"
 #include "ops/Maintenance.h"
@@ -26,7 +27,6 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
-#include <QMimeData>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -34,6 +34,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
@@ -63,7 +64,9 @@ const QSize kEnglishButton(46, 38);
 const QSize kChineseButton(38, 38);
 const QSize kToolbarIcon(26, 26);
 
-QString Text(int message) { return QString::fromStdString(MessageText(message)); }
+QString Text(int message) {
+    return QString::fromStdString(MessageText(message));
+}
 
 void SetTextColour(QLabel* label, const QColor& colour) {
     QPalette palette = label->palette();
@@ -72,15 +75,17 @@ void SetTextColour(QLabel* label, const QColor& colour) {
 }
 
 QString ProgressBarStyle(const QColor& chunk) {
-    return QString("QProgressBar { border: 1px solid #808080; background: white; }"
-                   "QProgressBar::chunk { background-color: %1; }")
+    return QString(
+               "QProgressBar { border: 1px solid #808080; background: white; }"
+               "QProgressBar::chunk { background-color: %1; }")
         .arg(chunk.name());
 }
 
 // The question Escape asks before it throws edits away.
 QString CloseWithEditsQuestion(bool english) {
-    return english ? QString("The buffer holds changes that were neither saved to a file nor written to a chip.\n"
-                             "Close the program and lose them?")
+    return english ? QString(
+                         "The buffer holds changes that were neither saved to a file nor written to a chip.\n"
+                         "Close the program and lose them?")
                    : QString::fromUtf8("缓冲区中的修改既未保存到文件, 也未写入芯片.\n关闭程序并放弃这些修改吗?");
 }
 
@@ -502,7 +507,9 @@ void MainDlg::SetProgressDisplay(int position, const std::string& label, bool ba
     percentText_->setText(QString::fromStdString(label));
 }
 
-void MainDlg::SetCapacityText(const std::string& text) { capacityText_->setText(CapacityDisplayText(text)); }
+void MainDlg::SetCapacityText(const std::string& text) {
+    capacityText_->setText(CapacityDisplayText(text));
+}
 
 void MainDlg::EnableCommand(int command, bool enable) {
     if (QAction* action = CommandAction(command)) action->setEnabled(enable);
@@ -514,13 +521,21 @@ void MainDlg::ShowSelectors(const SelectorLists& lists) {
     FillSelector(chipCombo_, lists.chips, lists.chipIndex);
 }
 
-void MainDlg::BindHexView() { hexView_->SetData(core_.buffer, core_.buffer.activeLength); }
+void MainDlg::BindHexView() {
+    hexView_->SetData(core_.buffer, core_.buffer.activeLength);
+}
 
-void MainDlg::RefreshHexView() { hexView_->Refresh(true); }
+void MainDlg::RefreshHexView() {
+    hexView_->Refresh(true);
+}
 
-void MainDlg::GoToAddress(uint32_t address) { hexView_->GoToAddress(address); }
+void MainDlg::GoToAddress(uint32_t address) {
+    hexView_->GoToAddress(address);
+}
 
-void MainDlg::SetCaption(const std::string& text) { setWindowTitle(QString::fromStdString(text)); }
+void MainDlg::SetCaption(const std::string& text) {
+    setWindowTitle(QString::fromStdString(text));
+}
 
 std::optional<std::string> MainDlg::AskOpenFile() {
     if (fileResponder_) return fileResponder_(false);
@@ -588,17 +603,20 @@ void MainDlg::dropEvent(QDropEvent* event) {
     unsavedEdits_.RunLoading([&] { core_.OnDropFiles(paths); });
 }
 
-void MainDlg::FocusHexView() { hexView_->setFocus(); }
+void MainDlg::FocusHexView() {
+    hexView_->setFocus();
+}
 
-void MainDlg::PumpOneMessage() { QCoreApplication::processEvents(); }
+void MainDlg::PumpOneMessage() {
+    QCoreApplication::processEvents();
+}
 
 bool MainDlg::MessageBox(const std::string& text, BoxButtons buttons) {
     if (responder_) return responder_(text, buttons);
     QMessageBox box(this);
     box.setWindowTitle(Text(kMsgCaption));
     box.setText(QString::fromStdString(text));
-    box.setStandardButtons(buttons == BoxButtons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel
-                                                           : QMessageBox::Ok);
+    box.setStandardButtons(buttons == BoxButtons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok);
     box.setDefaultButton(QMessageBox::Ok);
     return box.exec() == QMessageBox::Ok;
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "gui/Pictures.h"
 
 #include <QPainter>
@@ -20,8 +21,8 @@ void DrawSocketedChip(QPainter& p, const QRectF& body, int pinsPerSide) {
     p.setBrush(QColor(35, 35, 40));
     p.drawRoundedRect(body, 3, 3);
     p.setBrush(QColor(90, 90, 100));
-    p.drawEllipse(QPointF(body.left() + body.width() * 0.2, body.top() + body.width() * 0.2),
-                  body.width() * 0.07, body.width() * 0.07);
+    p.drawEllipse(QPointF(body.left() + body.width() * 0.2, body.top() + body.width() * 0.2), body.width() * 0.07,
+                  body.width() * 0.07);
 }
 
 QPixmap PaintedPicture(int width, int height, bool withCable) {
@@ -35,8 +36,8 @@ QPixmap PaintedPicture(int width, int height, bool withCable) {
     p.setPen(QPen(QColor(20, 50, 110), 1.5));
     p.setBrush(QColor(49, 106, 197));
     p.drawRoundedRect(box, 8, 8);
-    const QRectF socket(box.center().x() - box.width() * 0.28, box.top() + box.height() * 0.14,
-                        box.width() * 0.56, box.height() * 0.6);
+    const QRectF socket(box.center().x() - box.width() * 0.28, box.top() + box.height() * 0.14, box.width() * 0.56,
+                        box.height() * 0.6);
     p.setBrush(QColor(40, 150, 80));
     p.drawRoundedRect(socket, 3, 3);
     const QRectF chip(socket.center().x() - socket.width() * 0.22, socket.top() + socket.height() * 0.12,
@@ -78,9 +79,13 @@ QIcon ProgramIcon() {
     return icon;
 }
 
-QPixmap BuiltInMainPicture() { return PaintedPicture(180, 120, true); }
+QPixmap BuiltInMainPicture() {
+    return PaintedPicture(180, 120, true);
+}
 
-QPixmap BuiltInAboutPicture() { return PaintedPicture(120, 120, false); }
+QPixmap BuiltInAboutPicture() {
+    return PaintedPicture(120, 120, false);
+}
 
 QPixmap LoadPictureFile(const std::string& path) {
     QPixmap pixmap;

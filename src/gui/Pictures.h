@@ -1,7 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <QIcon>
 #include <QPixmap>
+
 #include <string>
 
 namespace qbr::gui {

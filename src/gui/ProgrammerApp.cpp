@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "gui/ProgrammerApp.h"
 
 #include "base/Language.h"
@@ -50,8 +51,10 @@ int ProgrammerApp::Run() {
     parser.addHelpOption();
     const QCommandLineOption screenshot("screenshot", "Start, draw the window into a PNG file and exit.", "file");
     parser.addOption(screenshot);
-    const QCommandLineOption emulate("emulate", "Use the emulated programmer with CHIP in its socket "
-                                                "(--emulate alone: the selected chip).", "chip");
+    const QCommandLineOption emulate("emulate",
+                                     "Use the emulated programmer with CHIP in its socket "
+                                     "(--emulate alone: the selected chip).",
+                                     "chip");
     parser.addOption(emulate);
     const QCommandLineOption emulateSpeed("emulate-speed",
                                           "Speed of the emulated programmer's wire: unlimited (default) or full "

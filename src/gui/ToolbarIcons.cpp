@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "gui/ToolbarIcons.h"
 
 #include "core/CommandId.h"
@@ -100,8 +101,8 @@ void DrawSwap(QPainter& p) {
 
 void DrawAuto(QPainter& p) {
     QPolygonF bolt;
-    bolt << QPointF(19, 2) << QPointF(7, 18) << QPointF(15, 18) << QPointF(11, 30)
-         << QPointF(25, 12) << QPointF(17, 12) << QPointF(21, 2);
+    bolt << QPointF(19, 2) << QPointF(7, 18) << QPointF(15, 18) << QPointF(11, 30) << QPointF(25, 12) << QPointF(17, 12)
+         << QPointF(21, 2);
     p.setPen(QPen(QColor(170, 110, 0), 1.2));
     p.setBrush(kYellow);
     p.drawPolygon(bolt);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "link/AccessPath.h"
@@ -18,8 +19,7 @@ class LibraryPath : public AccessPath {
 public:
     // Over a library the caller keeps alive, or one the path owns.
     explicit LibraryPath(UsbDeviceLibrary& library) : library_(library) {}
-    explicit LibraryPath(std::unique_ptr<UsbDeviceLibrary> library)
-        : owned_(std::move(library)), library_(*owned_) {}
+    explicit LibraryPath(std::unique_ptr<UsbDeviceLibrary> library) : owned_(std::move(library)), library_(*owned_) {}
 
     bool Open(OpenProblem& problem, const AlertHandler& alert) override;
     std::shared_ptr<PipeHandle> ReadPipe() const override { return device_; }

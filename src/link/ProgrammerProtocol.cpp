@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/ProgrammerProtocol.h"
 
 #include "chipdb/ChipType.h"
@@ -30,20 +31,18 @@ bool ProgrammerProtocol::AttachLink(UsbLink& link) {
 PollResult ProgrammerProtocol::PollOperation() {
     bool ok = false;
     switch (state_) {
-        case OperationState::Reading: {
-            UpdatePercent(readDone_.load(std::memory_order_acquire), readTotal_);
-            const bool finished = link_->PollRead(ok);
-            return PollTransfer(finished, ok, PollResult::Reading);
-        }
-        case OperationState::Writing: {
-            UpdatePercent(writeDone_.load(std::memory_order_acquire), writeTotal_);
-            const bool finished = link_->PollWrite(ok);
-            return PollTransfer(finished, ok, PollResult::Writing);
-        }
-        case OperationState::Erasing:
-            return PollErase();
-        case OperationState::Idle:
-            break;
+    case OperationState::Reading: {
+        UpdatePercent(readDone_.load(std::memory_order_acquire), readTotal_);
+        const bool finished = link_->PollRead(ok);
+        return PollTransfer(finished, ok, PollResult::Reading);
+    }
+    case OperationState::Writing: {
+        UpdatePercent(writeDone_.load(std::memory_order_acquire), writeTotal_);
+        const bool finished = link_->PollWrite(ok);
+        return PollTransfer(finished, ok, PollResult::Writing);
+    }
+    case OperationState::Erasing: return PollErase();
+    case OperationState::Idle: break;
     }
     return PollResult::Done;
 }
@@ -141,29 +140,28 @@ void ProgrammerProtocol::Drain() {
 bool ProgrammerProtocol::SetChipParameters(const ChipRecord& record) {
     chip_ = record;
     switch (record.chipType) {
-        case kSpiFlash:
-            protocolCode_ = 1;
-            parameters_.modeByte = 3;
-            parameters_.highVoltage = 0;
-            return true;
-        case kEeprom24:
-            protocolCode_ = 2;
-            parameters_.modeByte = Mode24(record);
-            parameters_.highVoltage = HighVoltage(record);
-            return true;
-        case kEeprom25:
-            protocolCode_ = 3;
-            parameters_.modeByte = record.capacity <= 512 ? 1 : 0x11;
-            parameters_.highVoltage = HighVoltage(record);
-            return true;
-        case kEeprom93:
-            protocolCode_ = 4;
-            parameters_.modeByte = static_cast<uint8_t>((record.modeParam << 4) | 8);
-            parameters_.orgByte = record.dataWidth == 8 ? 3 : 1;
-            parameters_.highVoltage = HighVoltage(record);
-            return true;
-        default:
-            return false;
+    case kSpiFlash:
+        protocolCode_ = 1;
+        parameters_.modeByte = 3;
+        parameters_.highVoltage = 0;
+        return true;
+    case kEeprom24:
+        protocolCode_ = 2;
+        parameters_.modeByte = Mode24(record);
+        parameters_.highVoltage = HighVoltage(record);
+        return true;
+    case kEeprom25:
+        protocolCode_ = 3;
+        parameters_.modeByte = record.capacity <= 512 ? 1 : 0x11;
+        parameters_.highVoltage = HighVoltage(record);
+        return true;
+    case kEeprom93:
+        protocolCode_ = 4;
+        parameters_.modeByte = static_cast<uint8_t>((record.modeParam << 4) | 8);
+        parameters_.orgByte = record.dataWidth == 8 ? 3 : 1;
+        parameters_.highVoltage = HighVoltage(record);
+        return true;
+    default: return false;
     }
 }
 

@@ -1,15 +1,15 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/ProgrammerSurvey.h"
 
 #include "link/UsbLink.h"
-
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
+#include <unistd.h>
 
 namespace qbr {
 
@@ -27,7 +27,9 @@ std::string Attribute(const fs::path& file) {
     return value;
 }
 
-unsigned long HexAttribute(const fs::path& file) { return std::strtoul(Attribute(file).c_str(), nullptr, 16); }
+unsigned long HexAttribute(const fs::path& file) {
+    return std::strtoul(Attribute(file).c_str(), nullptr, 16);
+}
 
 // Opening the node is the one reliable test: it takes the user's groups, ACLs
 // and capabilities into account. Opening a usbfs node claims nothing.

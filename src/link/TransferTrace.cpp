@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/TransferTrace.h"
 
 #include <algorithm>
@@ -52,10 +53,10 @@ std::array<uint32_t, 256> MakeCrcTable() {
 
 const char* TraceStatusName(TraceStatus status) {
     switch (status) {
-        case TraceStatus::Ok: return "ok";
-        case TraceStatus::Failed: return "failed";
-        case TraceStatus::Timeout: return "timeout";
-        case TraceStatus::Cancelled: return "cancelled";
+    case TraceStatus::Ok: return "ok";
+    case TraceStatus::Failed: return "failed";
+    case TraceStatus::Timeout: return "timeout";
+    case TraceStatus::Cancelled: return "cancelled";
     }
     return "failed";
 }
@@ -98,8 +99,8 @@ void TransferTrace::Record(bool in, uint8_t endpoint, uint32_t requested, uint32
     std::snprintf(address, sizeof address, "0x%02x", endpoint);
     const uint32_t size = in ? std::min(moved, requested) : requested;
     std::string line = "{\"ms\":" + std::to_string(ms) + ",\"dir\":\"" + (in ? "in" : "out") + "\",\"endpoint\":\"" +
-                       address + "\",\"length\":" + std::to_string(requested) +
-                       ",\"moved\":" + std::to_string(moved) + ",\"status\":\"" + TraceStatusName(status) + "\",";
+                       address + "\",\"length\":" + std::to_string(requested) + ",\"moved\":" + std::to_string(moved) +
+                       ",\"status\":\"" + TraceStatusName(status) + "\",";
     if (size <= kWholeDataLimit) {
         line += "\"data\":\"" + Hex(data, size) + "\"}";
     } else {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <chrono>
@@ -48,8 +49,7 @@ public:
     void WriteHeader(const TraceHeader& header);
     // One pipe call: `data` holds the bytes the host sent (OUT, `requested` of them)
     // or received (IN, `moved` of them).
-    void Record(bool in, uint8_t endpoint, uint32_t requested, uint32_t moved, TraceStatus status,
-                const uint8_t* data);
+    void Record(bool in, uint8_t endpoint, uint32_t requested, uint32_t moved, TraceStatus status, const uint8_t* data);
 
 private:
     explicit TransferTrace(std::FILE* file) : file_(file) {}

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <cstdint>
@@ -37,8 +38,7 @@ public:
     // One transfer from the programmer's IN pipe of at most `count` bytes.
     virtual int Read(Handle handle, uint8_t* buffer, uint32_t count, uint32_t& received, uint32_t timeoutMs) = 0;
     // One transfer of `count` bytes to the programmer's OUT pipe.
-    virtual int Write(Handle handle, const uint8_t* buffer, uint32_t count, uint32_t& written,
-                      uint32_t timeoutMs) = 0;
+    virtual int Write(Handle handle, const uint8_t* buffer, uint32_t count, uint32_t& written, uint32_t timeoutMs) = 0;
     // Makes a Read or Write that is blocked on `handle` return soon with failure;
     // used to abandon a stalled transfer. Safe to call from another thread.
     virtual void CancelTransfers(Handle handle) = 0;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/UsbLink.h"
 
 #include <algorithm>
@@ -32,8 +33,7 @@ bool UsbLink::StartRead(uint8_t* buffer, uint32_t length, std::atomic<uint32_t>&
     return true;
 }
 
-bool UsbLink::StartWrite(const uint8_t* buffer, uint32_t length, std::atomic<uint32_t>& counter,
-                         uint32_t timeoutMs) {
+bool UsbLink::StartWrite(const uint8_t* buffer, uint32_t length, std::atomic<uint32_t>& counter, uint32_t timeoutMs) {
     std::shared_ptr<PipeHandle> pipe = path_->WritePipe();
     if (!pipe) {
         return false;
@@ -130,10 +130,9 @@ void UsbLink::ReadWorker(uint8_t* cursor) {
 
 // A chunk write is tried again (inside WritePipe) until it succeeds or a deadline passes.
 void UsbLink::WriteWorker(const uint8_t* cursor) {
-    writeSlot_.Finish(MoveChunks(writeSlot_, cursor, timings_,
-                                 [this](const uint8_t* at, uint32_t count, uint32_t& moved) {
-                                     return WritePipe(at, count, moved);
-                                 }));
+    writeSlot_.Finish(
+        MoveChunks(writeSlot_, cursor, timings_,
+                   [this](const uint8_t* at, uint32_t count, uint32_t& moved) { return WritePipe(at, count, moved); }));
 }
 
 // Each pipe call waits no longer than the nearer deadline leaves, so a stalled
@@ -178,7 +177,7 @@ void UsbLink::TracePipeCall(const TransferSlot& slot, bool in, const uint8_t* da
     uint32_t timeLeft = 0;
     if (!ok) {
         const uint32_t now = Now();
-        status = now - started >= timeout      ? TraceStatus::Timeout
+        status = now - started >= timeout        ? TraceStatus::Timeout
                  : !slot.TimeLeft(now, timeLeft) ? TraceStatus::Cancelled
                                                  : TraceStatus::Failed;
     }

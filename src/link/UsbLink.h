@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "link/AccessPath.h"
@@ -72,8 +73,8 @@ private:
     void WriteWorker(const uint8_t* cursor);
     bool ReadPipe(uint8_t* cursor, uint32_t count, uint32_t& received);
     bool WritePipe(const uint8_t* cursor, uint32_t count, uint32_t& written);
-    void TracePipeCall(const TransferSlot& slot, bool in, const uint8_t* data, uint32_t count, uint32_t moved,
-                       bool ok, uint32_t started, uint32_t timeout) const;
+    void TracePipeCall(const TransferSlot& slot, bool in, const uint8_t* data, uint32_t count, uint32_t moved, bool ok,
+                       uint32_t started, uint32_t timeout) const;
 
     LinkTimings timings_;
     std::unique_ptr<AccessPath> path_;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ops/ChipCommands.h"
 
 #include "base/MessageTable.h"
@@ -12,7 +13,9 @@ namespace qbr {
 namespace {
 
 // Chips written byte by byte get a page of one byte.
-uint16_t WritePageSize(const ChipRecord& chip) { return chip.pageMode != 0 ? chip.pageSize : 1; }
+uint16_t WritePageSize(const ChipRecord& chip) {
+    return chip.pageMode != 0 ? chip.pageSize : 1;
+}
 
 // "   " + "Elapsed time: " + the milliseconds since `start` + " ms".
 std::string ElapsedSince(uint32_t start) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ops/ChipDetection.h"
 
 #include "base/MessageTable.h"
@@ -36,8 +37,8 @@ void ReportUnknownChip(ProgrammerCore& core, const ChipId& id) {
 void SelectDetectedChip(ProgrammerCore& core, const ChipRecord& chip) {
     core.selectedChip = chip;
     core.ShowSelectedChip();
-    const std::string result = MessageText(kMsgDetectedChipType) + " " + core.selectedChip.chipName + "   " +
-                               "\r\n(" + MessageText(kMsgDetectCompatibleNote) + ")";
+    const std::string result = MessageText(kMsgDetectedChipType) + " " + core.selectedChip.chipName + "   " + "\r\n(" +
+                               MessageText(kMsgDetectCompatibleNote) + ")";
     core.ShowInfo(result + core.ElapsedText());
     core.MessageBox(result);
 }

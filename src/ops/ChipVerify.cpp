@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ops/ChipVerify.h"
 
 #include "base/MessageTable.h"
@@ -125,18 +126,14 @@ void VerifyChip(ProgrammerCore& core, const ChipRecord& chip, Caller caller) {
     const ReadStopper stopper(core.protocol);
     uint32_t next = 0;
     switch (CompareWhileReading(core, *chipImage, chip.capacity, next)) {
-        case VerifyEnd::Match:
-            core.SetProgress(100);
-            core.ShowInfo(MessageText(kMsgVerifyChipOk) + core.ElapsedText());
-            outcome.Completed();
-            return;
-        case VerifyEnd::Mismatch:
-            ReportMismatch(core, next, core.buffer.bytes[next], (*chipImage)[next]);
-            return;
-        case VerifyEnd::ReadFailed:
-        case VerifyEnd::ReadShort:
-            ReportFailure(core, kMsgVerifyChipError);
-            return;
+    case VerifyEnd::Match:
+        core.SetProgress(100);
+        core.ShowInfo(MessageText(kMsgVerifyChipOk) + core.ElapsedText());
+        outcome.Completed();
+        return;
+    case VerifyEnd::Mismatch: ReportMismatch(core, next, core.buffer.bytes[next], (*chipImage)[next]); return;
+    case VerifyEnd::ReadFailed:
+    case VerifyEnd::ReadShort: ReportFailure(core, kMsgVerifyChipError); return;
     }
 }
 

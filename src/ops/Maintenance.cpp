@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ops/Maintenance.h"
 
 #include "base/MessageTable.h"
@@ -46,7 +47,9 @@ std::string BlockText(const SelfTestBlock& block) {
     return std::string(block.begin(), std::find(block.begin(), block.end(), uint8_t{0}));
 }
 
-bool IsSerialCharacter(uint8_t b) { return b >= kFirstSerialCharacter && b <= kLastSerialCharacter; }
+bool IsSerialCharacter(uint8_t b) {
+    return b >= kFirstSerialCharacter && b <= kLastSerialCharacter;
+}
 
 // The serial's characters from the first byte on, up to the first other byte.
 std::string SerialText(const SerialBytes& serial) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ops/OperationFramework.h"
 
 #include "base/MessageTable.h"
@@ -65,6 +66,8 @@ bool PollUntilEnd(ProgrammerCore& core, PollResult inProgress) {
     }
 }
 
-void PausePolling() { std::this_thread::sleep_for(kPollPause); }
+void PausePolling() {
+    std::this_thread::sleep_for(kPollPause);
+}
 
 }  // namespace qbr

@@ -1,8 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "base/MessageId.h"
-#include "core/ProgrammerCore.h"
 #include "chipdb/ChipRecord.h"
+#include "core/ProgrammerCore.h"
 #include "link/ProgrammerProtocol.h"
 
 namespace qbr {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "buffer/BufferEdits.h"
 #include "buffer/ChangeMarks.h"
 

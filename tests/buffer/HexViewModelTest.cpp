@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "buffer/ChangeMarks.h"
 #include "buffer/HexViewModel.h"
 
@@ -10,8 +11,12 @@ namespace qbr {
 namespace {
 
 // A pixel inside cell (column, row).
-int X(int column) { return HexViewModel::CellX(column) + 3; }
-int Y(int row) { return HexViewModel::CellY(row) + 5; }
+int X(int column) {
+    return HexViewModel::CellX(column) + 3;
+}
+int Y(int row) {
+    return HexViewModel::CellY(row) + 5;
+}
 
 class HexViewModelTest : public testing::Test {
 protected:
@@ -47,9 +52,9 @@ TEST_F(HexViewModelTest, ScrollRangeFollowsTheLength) {
         uint32_t length, maxTopRow, step;
         int scrollMaximum;
     };
-    for (const Case& c : {Case{128, 0, 1, 1}, Case{384, 0, 1, 1}, Case{399, 0, 1, 1}, Case{400, 1, 1, 2},
-                          Case{0x10000, 4072, 1, 4073}, Case{0x10010, 4073, 16, 255},
-                          Case{0x1000000, 1048552, 16, 65535}}) {
+    for (const Case& c :
+         {Case{128, 0, 1, 1}, Case{384, 0, 1, 1}, Case{399, 0, 1, 1}, Case{400, 1, 1, 2}, Case{0x10000, 4072, 1, 4073},
+          Case{0x10010, 4073, 16, 255}, Case{0x1000000, 1048552, 16, 65535}}) {
         SCOPED_TRACE(c.length);
         Bind(c.length);
         EXPECT_EQ(model.MaxTopRow(), c.maxTopRow);
@@ -63,12 +68,12 @@ TEST_F(HexViewModelTest, ScrollingStopsAtTheEnds) {
     EXPECT_FALSE(model.Scroll(HexScroll::PageUp));
     model.Scroll(HexScroll::PageDown);
     model.Scroll(HexScroll::LineDown);
-    EXPECT_EQ(model.ScrollPosition(), 1);  // row 17
+    EXPECT_EQ(model.ScrollPosition(), 1);                     // row 17
     EXPECT_TRUE(model.Scroll(HexScroll::ThumbTrack, 65535));  // past the last full page
     EXPECT_EQ(model.TopRow(), model.MaxTopRow());
     EXPECT_FALSE(model.Scroll(HexScroll::LineDown));
     model.Scroll(HexScroll::ThumbPosition, 65534);
-    model.Scroll(HexScroll::PageDown);  // less than a step left
+    model.Scroll(HexScroll::PageDown);                      // less than a step left
     EXPECT_FALSE(model.Scroll(static_cast<HexScroll>(8)));  // end of scrolling: ignored
     model.Wheel(1);
     EXPECT_EQ(model.TopRow(), model.MaxTopRow() - 1);
@@ -90,7 +95,7 @@ TEST_F(HexViewModelTest, Clicks) {
         bool ascii;
     };
     for (const Case& c : {Case{7, 32, false}, Case{8, 33, false}, Case{9, 34, false},  // space: next byte
-                          Case{54, 64, false},  // last space: the next row
+                          Case{54, 64, false},                                         // last space: the next row
                           Case{55, 32, true}, Case{70, 62, true}}) {
         SCOPED_TRACE(c.column);
         EXPECT_TRUE(model.HitTest(HexViewModel::CellX(c.column), Y(1)));

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "buffer/ChangeMarks.h"
 #include "buffer/ImageFile.h"
 #include "support/TempDir.h"
@@ -6,7 +7,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-
 #include <unistd.h>
 
 namespace qbr {

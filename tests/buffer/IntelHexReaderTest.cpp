@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "buffer/IntelHexReader.h"
 #include "support/TempDir.h"
 
@@ -68,8 +69,7 @@ TEST_F(IntelHexReaderTest, ExtendedAddressesCountFromTheFirstOne) {
     HexLoad load = LoadText(Extended(4, 0x0800) + Record(0, 4, {1}) + Extended(4, 0x0801) + Record(0, 2, {2}) + kEnd,
                             0x20000);
     EXPECT_TRUE(load.ok && load.image[4] == 1 && load.image[0x10002] == 2);
-    load = LoadText(Extended(2, 0x1000) + Record(0, 0, {1}) + Extended(2, 0x2000) + Record(0, 1, {2}) + kEnd,
-                    0x20000);
+    load = LoadText(Extended(2, 0x1000) + Record(0, 0, {1}) + Extended(2, 0x2000) + Record(0, 1, {2}) + kEnd, 0x20000);
     EXPECT_TRUE(load.ok && load.image[0] == 1 && load.image[0x10001] == 2);
     // Data before any extended record: the file keeps its own addresses.
     load = LoadText(Record(0, 0, {1}) + Extended(2, 0x1000) + Record(0, 0, {2}) + kEnd, 0x20000);
@@ -92,9 +92,9 @@ TEST_F(IntelHexReaderTest, MalformedFilesFailButKeepEarlierRecords) {
     std::transform(lowerCase.begin(), lowerCase.end(), lowerCase.begin(), [](char c) { return std::tolower(c); });
     std::string badChecksum = Record(0, 1, {1});
     badChecksum[11] = '0';
-    for (const std::string& tail : {lowerCase + kEnd, badChecksum + kEnd, Record(6, 0, {}) + kEnd,
-                                    Record(4, 0, {0, 0, 0}) + kEnd, Record(2, 0, {0}) + kEnd,
-                                    ":0100000001\r\n" + kEnd, std::string(":0400000001"), std::string()}) {
+    for (const std::string& tail :
+         {lowerCase + kEnd, badChecksum + kEnd, Record(6, 0, {}) + kEnd, Record(4, 0, {0, 0, 0}) + kEnd,
+          Record(2, 0, {0}) + kEnd, ":0100000001\r\n" + kEnd, std::string(":0400000001"), std::string()}) {
         const HexLoad load = LoadText(Record(0, 0, {0xAB}) + tail, 16);
         EXPECT_FALSE(load.ok) << tail;
         EXPECT_EQ(load.image[0], 0xAB) << tail;

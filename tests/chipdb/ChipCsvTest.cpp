@@ -1,11 +1,11 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "chipdb/ChipCsv.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cstdlib>
+#include <sys/wait.h>
 
 namespace qbr {
 namespace {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "chipdb/CapacityText.h"
 #include "chipdb/ChipDatabaseFile.h"
 #include "chipdb/ChipType.h"
@@ -14,10 +15,13 @@ namespace {
 using Bytes = std::array<uint8_t, 108>;
 
 TEST(ChipDatabaseFile, FieldsSitAtTheirLittleEndianOffsets) {
-    const ChipRecord chip{0x04030201, "93C46(16BIT)", "GENERIC", 0x11, 50, 0x0A0B0C0D, 0x01020304, 0x0201, 0x1C,
-                          0xFE, 6, 16};
+    const ChipRecord chip{0x04030201, "93C46(16BIT)", "GENERIC", 0x11, 50, 0x0A0B0C0D,
+                          0x01020304, 0x0201,         0x1C,      0xFE, 6,  16};
     Bytes expected{};
-    std::memcpy(&expected[0], "\x01\x02\x03\x04" "93C46(16BIT)", 16);
+    std::memcpy(&expected[0],
+                "\x01\x02\x03\x04"
+                "93C46(16BIT)",
+                16);
     std::memcpy(&expected[44], "GENERIC", 7);
     std::memcpy(&expected[64], "\x11\x32\0\0\x0D\x0C\x0B\x0A\x04\x03\x02\x01\x01\x02\x1C\xFE\x06\x10", 18);
     Bytes encoded;

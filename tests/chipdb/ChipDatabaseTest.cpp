@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "chipdb/ChipDatabase.h"
 #include "chipdb/ChipDatabaseFile.h"
 #include "chipdb/ChipType.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `qbr5150-cli doctor` on the emulated programmer and without any programmer.
 // (The checks of a programmer on a bus run under umockdev.)
 #include "cli/CliRunner.h"
@@ -24,9 +25,13 @@ struct DoctorRun {
 
 const DoctorRun kRuns[] = {
     {"--emulate", 0, "All is well.", {"ok", "ok", "skipped", "skipped", "ok", "ok"}},
-    {"--emulate --emulate-fault selftest-fail", 1, "Problems found: 1.",
+    {"--emulate --emulate-fault selftest-fail",
+     1,
+     "Problems found: 1.",
      {"ok", "ok", "skipped", "skipped", "ok", "problem"}},
-    {"--emulate --emulate-fault unplugged", 3, "No programmer found.",
+    {"--emulate --emulate-fault unplugged",
+     3,
+     "No programmer found.",
      {"ok", "ok", "skipped", "skipped", "ok", "problem"}},
     // This machine has no programmer on its bus (if any bus at all).
     {"", 3, "No programmer found.", {"problem", "ok", "skipped", "skipped", "skipped", "problem"}},

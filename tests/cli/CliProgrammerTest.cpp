@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The programmer commands of the command-line tool, end to end on the emulated
 // programmer with a chip image that persists between runs.
 #include "cli/CliRunner.h"
@@ -29,8 +30,7 @@ class CliProgrammer : public ::testing::Test {
 protected:
     // The emulated programmer with `chip` in its socket, whose contents live in chip.img.
     CliResult Run(const std::string& chip, const std::string& arguments) {
-        return RunCli("--lang en -q -c " + chip + " --emulate --emulate-image " + Path("chip.img") + " " +
-                      arguments);
+        return RunCli("--lang en -q -c " + chip + " --emulate --emulate-image " + Path("chip.img") + " " + arguments);
     }
     std::string Path(const std::string& name) const { return dir.file(name).string(); }
 

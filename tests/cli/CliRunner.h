@@ -1,11 +1,11 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "support/TempDir.h"
 
-#include <sys/wait.h>
-
 #include <cstdlib>
 #include <string>
+#include <sys/wait.h>
 
 namespace qbr::test {
 
@@ -21,8 +21,8 @@ struct CliResult {
 // given, starts the tool (e.g. as another user).
 inline CliResult RunCli(const std::string& arguments, const std::string& launcher = "") {
     TempDir streams;
-    const std::string database =
-        arguments.find("--db") == std::string::npos ? "--db " QBR_RUNTIME_DIR "/chips.dat " : "";
+    const std::string database = arguments.find("--db") == std::string::npos ? "--db " QBR_RUNTIME_DIR "/chips.dat "
+                                                                             : "";
     const std::string command = launcher + " " QBR_RUNTIME_DIR "/qbr5150-cli " + database + arguments + " >" +
                                 streams.file("out").string() + " 2>" + streams.file("err").string();
     const int status = std::system(command.c_str());

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/CliRunner.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +11,9 @@ namespace {
 using qbr::test::CliResult;
 using qbr::test::RunCli;
 
-size_t LineCount(const std::string& text) { return std::count(text.begin(), text.end(), '\n'); }
+size_t LineCount(const std::string& text) {
+    return std::count(text.begin(), text.end(), '\n');
+}
 
 TEST(CliChips, ListsMatchesWithTheirCountInEitherLanguage) {
     CliResult run = RunCli("--lang en chips 'en25*80'");
@@ -32,8 +35,7 @@ TEST(CliChips, ListsMatchesWithTheirCountInEitherLanguage) {
 TEST(CliChip, ShowsOneRecordOrFails) {
     CliResult run = RunCli("--lang en chip en25t80");
     ASSERT_EQ(run.exitCode, 0);
-    EXPECT_NE(run.out.find("makerName: EON\nspareByte: 0\nvoltage: 33\ncapacity: 1048576\n"),
-              std::string::npos);
+    EXPECT_NE(run.out.find("makerName: EON\nspareByte: 0\nvoltage: 33\ncapacity: 1048576\n"), std::string::npos);
     EXPECT_NE(run.out.find("manufacturerId: 1C\ndeviceId: 14\n"), std::string::npos);
     EXPECT_NE(run.out.find("1MB"), std::string::npos);
     EXPECT_EQ(RunCli("--lang en chip NOSUCHCHIP").exitCode, 2);

@@ -1,8 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The buffer and image-file commands of the core, through a recording host.
 #include "base/MessageTable.h"
-#include "link/LibraryPath.h"
 #include "buffer/ChangeMarks.h"
 #include "emulator/EmulatedProgrammer.h"
+#include "link/LibraryPath.h"
 #include "support/CoreFixture.h"
 
 #include <gtest/gtest.h>
@@ -75,7 +76,7 @@ TEST_F(BufferCommands, EditsAreRefusedWhileAChipOperationRuns) {
 
 TEST_F(BufferCommands, OpenLoadsAndNamesTheFile) {
     WriteFileText(File("image.bin"), std::string(257, 'A'));  // one byte too long
-    core.OnOpenFile();  // cancelled
+    core.OnOpenFile();                                        // cancelled
     host.openAnswer = File("image.bin");
     core.OnOpenFile();
     EXPECT_EQ(host.boxes, (std::vector<std::string>{"File is too long!"}));
@@ -96,7 +97,7 @@ TEST_F(BufferCommands, BrokenOrMissingFilesAreReportedAndKeepTheCaption) {
     core.OnDropFiles({File("missing.bin")});
     core.LoadCommandLineFile(File("missing.bin"));
     EXPECT_EQ(host.boxes, (std::vector<std::string>{"Open file error!", "Drop file error!", "Open file error!",
-                                                     "Open file error!"}));
+                                                    "Open file error!"}));
     EXPECT_EQ(host.caption, "");
     EXPECT_NE(Log().find(": Open file error!"), std::string::npos);
 }

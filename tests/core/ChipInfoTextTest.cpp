@@ -1,6 +1,7 @@
-#include "core/ChipInfoText.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "base/Language.h"
 #include "chipdb/ChipType.h"
+#include "core/ChipInfoText.h"
 #include "support/ProgramDir.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "base/Config.h"
-#include "link/LibraryPath.h"
 #include "base/Language.h"
 #include "base/PermissionText.h"
 #include "link/FakeDeviceLibrary.h"
+#include "link/LibraryPath.h"
 #include "ops/ChipCommands.h"
 #include "support/CoreFixture.h"
 

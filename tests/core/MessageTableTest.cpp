@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "base/Language.h"
 #include "base/MessageTable.h"
 #include "support/ProgramDir.h"

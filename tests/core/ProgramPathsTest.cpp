@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "base/ProgramPaths.h"
 #include "support/TempDir.h"
 

@@ -1,8 +1,9 @@
-#include "core/CommandId.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "base/Language.h"
 #include "base/MessageTable.h"
-#include "core/ProgrammerCore.h"
 #include "chipdb/ChipType.h"
+#include "core/CommandId.h"
+#include "core/ProgrammerCore.h"
 #include "support/CoreFixture.h"
 
 #include <gtest/gtest.h>

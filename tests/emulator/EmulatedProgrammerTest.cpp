@@ -1,11 +1,12 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "emulator/EmulatorSession.h"
 #include "support/Pattern.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
 #include <chrono>
+#include <functional>
 #include <numeric>
 #include <string>
 #include <thread>
@@ -130,9 +131,18 @@ TEST(EmulatedProgrammer, ParametersThatDontFitTheChipMisbehaveTheSameWayEachTime
         Bytes swapped = data;
         for (size_t i = 0; i < swapped.size(); i += 2) std::swap(swapped[i], swapped[i + 1]);
         switch (c.effect) {
-        case Effect::None: EXPECT_EQ(chip, data); EXPECT_EQ(readBack, data); break;
-        case Effect::Ignored: EXPECT_EQ(chip, Bytes(256, 0xFF)); EXPECT_EQ(readBack, Bytes(256, 0xFF)); break;
-        case Effect::SwappedWords: EXPECT_EQ(chip, swapped); EXPECT_EQ(readBack, data); break;
+        case Effect::None:
+            EXPECT_EQ(chip, data);
+            EXPECT_EQ(readBack, data);
+            break;
+        case Effect::Ignored:
+            EXPECT_EQ(chip, Bytes(256, 0xFF));
+            EXPECT_EQ(readBack, Bytes(256, 0xFF));
+            break;
+        case Effect::SwappedWords:
+            EXPECT_EQ(chip, swapped);
+            EXPECT_EQ(readBack, data);
+            break;
         case Effect::PageWrap:
             EXPECT_EQ(chip[0], data[8]) << "byte 8 crossed into the next page and wrapped";
             EXPECT_NE(chip, data);

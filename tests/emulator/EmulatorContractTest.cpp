@@ -1,6 +1,7 @@
-#include "link/LibraryPath.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "emulator/EmulatedProgrammer.h"
 #include "emulator/ProtocolContract.h"
+#include "link/LibraryPath.h"
 
 namespace qbr::test {
 namespace {

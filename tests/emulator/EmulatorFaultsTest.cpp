@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What each fault does is seen through the commands in the fault matrix; here only
 // the text forms that --emulate-fault takes.
 #include "emulator/EmulatorFault.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "chipdb/ChipRecord.h"
@@ -102,7 +103,9 @@ inline Bytes WriteRequest(const RequestedAccess& access, uint32_t count) {
 }
 
 // Requests for the test flash chip.
-inline Bytes ReadRequest(uint32_t address, uint32_t count) { return ReadRequest(AccessFor(TestFlash(), address), count); }
+inline Bytes ReadRequest(uint32_t address, uint32_t count) {
+    return ReadRequest(AccessFor(TestFlash(), address), count);
+}
 inline Bytes WriteRequest(uint32_t address, uint32_t count) {
     return WriteRequest(AccessFor(TestFlash(), address), count);
 }

@@ -1,7 +1,7 @@
-#include "emulator/ProtocolContract.h"
-
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "chipdb/ChipDatabase.h"
 #include "emulator/EmulatorSession.h"
+#include "emulator/ProtocolContract.h"
 #include "support/Pattern.h"
 
 #include <algorithm>
@@ -127,8 +127,8 @@ TEST_P(ProtocolContract, UnplugDuringAReadFailsInTimeAndReplugRecovers) {
 // the room left fails the transfer and is lost, never cut. Each case leaves the
 // programmer with nothing more to send: its last read finds silence.
 TEST_P(ProtocolContract, MovesWholePacketsAndEndsReadsAsUsbDoes) {
-    const Bytes serial = {0x18, 0x00};    // 22-byte reply
-    const Bytes selfTest = {0xF3, 0x00};  // 2-byte reply, then a 1024-byte block
+    const Bytes serial = {0x18, 0x00};                                    // 22-byte reply
+    const Bytes selfTest = {0xF3, 0x00};                                  // 2-byte reply, then a 1024-byte block
     const Bytes chipRead = ReadRequest(AccessFor(chip), 2 * 4096 + 100);  // 3-byte reply, then the data
     const struct {
         const char* what;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "emulator/VirtualChip.h"
 #include "emulator/WireClock.h"
 #include "support/TempDir.h"

@@ -1,8 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The chip search: the dialog's list follows the pattern as it is typed, and
 // the Search button's command picks, keeps or cancels the chip.
+#include "WindowFixture.h"
 #include "chipdb/ChipDatabaseFile.h"
 #include "gui/ChipSearchDlg.h"
-#include "WindowFixture.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -40,9 +41,15 @@ QStringList ExpectedNames(const ChipDatabase& database, const QString& pattern) 
     return names;
 }
 
-QTreeWidget* List(QWidget& dialog) { return dialog.findChild<QTreeWidget*>("resultList"); }
-QLineEdit* Pattern(QWidget& dialog) { return dialog.findChild<QLineEdit*>("patternEdit"); }
-QString Count(QWidget& dialog) { return dialog.findChild<QLabel*>("countLabel")->text(); }
+QTreeWidget* List(QWidget& dialog) {
+    return dialog.findChild<QTreeWidget*>("resultList");
+}
+QLineEdit* Pattern(QWidget& dialog) {
+    return dialog.findChild<QLineEdit*>("patternEdit");
+}
+QString Count(QWidget& dialog) {
+    return dialog.findChild<QLabel*>("countLabel")->text();
+}
 void Click(QWidget& dialog, const char* button) {
     QTest::mouseClick(dialog.findChild<QPushButton*>(button), Qt::LeftButton);
 }

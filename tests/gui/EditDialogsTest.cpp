@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Buffer Fill and Address Location dialogs: fields that only ever hold hex
 // digits, and the results of OK.
 #include "gui/AddressLocateDlg.h"
@@ -12,7 +13,9 @@ using qbr::gui::BufferFillDlg;
 
 namespace {
 
-QLineEdit* Edit(QWidget& dialog, const char* name) { return dialog.findChild<QLineEdit*>(name); }
+QLineEdit* Edit(QWidget& dialog, const char* name) {
+    return dialog.findChild<QLineEdit*>(name);
+}
 
 void Click(QWidget& dialog, const char* button) {
     QTest::mouseClick(dialog.findChild<QPushButton*>(button), Qt::LeftButton);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The buffer's view on the offscreen platform: what it draws, and how it drives
 // its scroll bar and checksum label.
 #include "buffer/ChangeMarks.h"
@@ -108,7 +109,7 @@ private slots:
         QCOMPARE(bar_->value(), 65534);  // the last full page
         bar_->triggerAction(QAbstractSlider::SliderSingleStepAdd);
         QCOMPARE(bar_->value(), 65534);
-        bar_->setSliderPosition(300);    // dragging the thumb
+        bar_->setSliderPosition(300);  // dragging the thumb
         QCOMPARE(view_->Model().TopRow(), 300u * 16);
         // The wheel moves one row, over the scroll bar as over the view.
         Wheel(bar_, -120);

@@ -1,9 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window on the offscreen platform: start-up, relabelling, chip
 // selection, the database failure, the error display and the help commands.
-#include "core/CommandId.h"
 #include "base/Config.h"
 #include "base/Language.h"
 #include "base/MessageTable.h"
+#include "core/CommandId.h"
 #include "emulator/EmulatedProgrammer.h"
 #include "gui/MainDlg.h"
 #include "support/TempDir.h"
@@ -31,7 +32,9 @@ using qbr::test::TempDir;
 
 namespace {
 
-QString Str(const std::string& text) { return QString::fromStdString(text); }
+QString Str(const std::string& text) {
+    return QString::fromStdString(text);
+}
 
 // The texts of a popup's items, separators as "-".
 QStringList PopupItems(QMenu* menu) {
@@ -40,7 +43,9 @@ QStringList PopupItems(QMenu* menu) {
     return items;
 }
 
-QColor TextColour(QLabel* label) { return label->palette().color(QPalette::WindowText); }
+QColor TextColour(QLabel* label) {
+    return label->palette().color(QPalette::WindowText);
+}
 
 // The colour in the middle of the filled part of the progress bar.
 QColor BarColourNearStart(QProgressBar* bar) {
@@ -161,20 +166,32 @@ private slots:
         QTest::addColumn<QString>("openTip");
         QTest::addColumn<int>("buttonWidth");
 
-        QTest::newRow("to English")
-            << "SimpleChinese" << int(qbr::kCmdEnglish) << "English" << "Set language to english!"
-            << QStringList{"File(F)", "Edit(&E)", "Programmer(&P)", "Firmware(&W)", "Language(&L)", "Help(&H)"}
-            << QStringList{"Open(&O)", "Save(&S)", "-", "Exit(&X)"}
-            << QStringList{"Auto(&A)", "Chip Erase(&E)", "Write Chip(&W)", "Read Chip(&R)", "Verify Chip(&V)",
-                           "Detect Chip(&T)", "-", "Self Test(&S)", "Read Serial Number(&N)"}
-            << "Select Chip" << "Open File" << 46;
-        QTest::newRow("to Chinese")
-            << "English" << int(qbr::kCmdChinese) << "SimpleChinese" << "语言设置为简体中文!"
-            << QStringList{"文件(F)", "缓冲区(&B)", "编程器(&E)", "固件(&W)", "语言(Language)(&L)", "帮助(&H)"}
-            << QStringList{"打开文件(&O)", "保存文件(&S)", "-", "退出程序(&X)"}
-            << QStringList{"自动完成(&A)", "擦除芯片(&E)", "写芯片(&W)", "读芯片(&R)", "校验芯片(&V)",
-                           "检测芯片型号(&T)", "-", "编程器自检(&S)", "读序列号(&N)"}
-            << "器件选择" << "打开文件" << 38;
+        QTest::newRow("to English") << "SimpleChinese" << int(qbr::kCmdEnglish) << "English"
+                                    << "Set language to english!"
+                                    << QStringList{"File(F)",      "Edit(&E)",     "Programmer(&P)",
+                                                   "Firmware(&W)", "Language(&L)", "Help(&H)"}
+                                    << QStringList{"Open(&O)", "Save(&S)", "-", "Exit(&X)"}
+                                    << QStringList{"Auto(&A)",
+                                                   "Chip Erase(&E)",
+                                                   "Write Chip(&W)",
+                                                   "Read Chip(&R)",
+                                                   "Verify Chip(&V)",
+                                                   "Detect Chip(&T)",
+                                                   "-",
+                                                   "Self Test(&S)",
+                                                   "Read Serial Number(&N)"}
+                                    << "Select Chip"
+                                    << "Open File" << 46;
+        QTest::newRow("to Chinese") << "English" << int(qbr::kCmdChinese) << "SimpleChinese"
+                                    << "语言设置为简体中文!"
+                                    << QStringList{"文件(F)",  "缓冲区(&B)",         "编程器(&E)",
+                                                   "固件(&W)", "语言(Language)(&L)", "帮助(&H)"}
+                                    << QStringList{"打开文件(&O)", "保存文件(&S)", "-", "退出程序(&X)"}
+                                    << QStringList{"自动完成(&A)", "擦除芯片(&E)",     "写芯片(&W)", "读芯片(&R)",
+                                                   "校验芯片(&V)", "检测芯片型号(&T)", "-",          "编程器自检(&S)",
+                                                   "读序列号(&N)"}
+                                    << "器件选择"
+                                    << "打开文件" << 38;
     }
 
     void languageCommandRelabels() {

@@ -1,8 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The programmer commands chosen from the window's menu on the emulated
 // programmer: a whole session from detection to verification, commands chosen
 // while a read runs, and the maintenance commands.
-#include "emulator/EmulatedProgrammer.h"
 #include "WindowFixture.h"
+#include "emulator/EmulatedProgrammer.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -57,8 +58,9 @@ private slots:
 
         // The first database chip with the emulated chip's ID bytes is selected.
         fixture.Command(qbr::kCmdDetectChip)->trigger();
-        const QString detected = "Chip type: S25FL064K   \r\n(The real chip may be a compatible model of the same "
-                                 "maker and capacity; reading and writing are not affected!)";
+        const QString detected =
+            "Chip type: S25FL064K   \r\n(The real chip may be a compatible model of the same "
+            "maker and capacity; reading and writing are not affected!)";
         ExpectTimed(fixture.Status(), detected);
         QCOMPARE(fixture.boxes, QStringList{detected});
         QCOMPARE(fixture.Child<QComboBox>("makerCombo")->currentText(), QString("SPANSION"));

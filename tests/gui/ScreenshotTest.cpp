@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program binary in screenshot mode: it starts, draws its window into a PNG
 // and ends without waiting for anyone, also when a message box comes up.
 #include "support/TempDir.h"
@@ -32,7 +33,8 @@ private:
         auto environment = QProcessEnvironment::systemEnvironment();
         environment.insert("QT_QPA_PLATFORM", "offscreen");
         process.setProcessEnvironment(environment);
-        process.start(QString::fromStdString(dir.file("qbr5150").string()), QStringList{"--emulate", "--screenshot", png} + more);
+        process.start(QString::fromStdString(dir.file("qbr5150").string()),
+                      QStringList{"--emulate", "--screenshot", png} + more);
         Run run;
         if (!process.waitForFinished(30000)) {
             process.kill();

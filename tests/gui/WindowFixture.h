@@ -1,11 +1,12 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The main window in a temporary program directory, on the emulated programmer,
 // with its message boxes recorded instead of shown.
-#include "core/CommandId.h"
 #include "base/Config.h"
 #include "base/Language.h"
 #include "base/MessageTable.h"
+#include "core/CommandId.h"
 #include "gui/MainDlg.h"
 #include "support/TempDir.h"
 

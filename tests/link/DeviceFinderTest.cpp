@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/DeviceFinder.h"
 #include "link/FakeEnumerator.h"
 
@@ -25,8 +26,8 @@ TEST(DeviceFinderIds, ParsedFromTheDevicePath) {
         "pid_f5a0&vid_10c4",              // the order doesn't matter
     };
     DeviceFinder finder(enumerator);
-    const std::vector<std::pair<uint16_t, uint16_t>> expected = {
-        {0x10C4, 0xF5A0}, {0x10C4, 0xF5A0}, {0, 0xF5A0}, {0x1234, 0xF5A0}, {0, 0}, {0x10C4, 0xF5A0}};
+    const std::vector<std::pair<uint16_t, uint16_t>> expected = {{0x10C4, 0xF5A0}, {0x10C4, 0xF5A0}, {0, 0xF5A0},
+                                                                 {0x1234, 0xF5A0}, {0, 0},           {0x10C4, 0xF5A0}};
     ASSERT_EQ(finder.CountDevices(), 6);
     for (int i = 0; i < 6; ++i) {
         SCOPED_TRACE(enumerator.paths[i]);

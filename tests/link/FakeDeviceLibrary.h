@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "link/LinkTimings.h"
@@ -74,20 +75,18 @@ public:
         timeouts_.push_back(timeoutMs);
         const Step step = NextStep();
         switch (step.kind) {
-            case Step::Data:
-                received = std::min<uint32_t>(count, static_cast<uint32_t>(step.bytes.size()));
-                if (received > 0) std::memcpy(buffer, step.bytes.data(), received);
-                return 0;
-            case Step::Fail:
-                return 1;
-            case Step::Stall:
-                return Stall(lock, timeoutMs);
-            case Step::Late:
-                lock.unlock();
-                std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs + 20));
-                std::memset(buffer, 0xAA, count);
-                received = count;
-                return 0;
+        case Step::Data:
+            received = std::min<uint32_t>(count, static_cast<uint32_t>(step.bytes.size()));
+            if (received > 0) std::memcpy(buffer, step.bytes.data(), received);
+            return 0;
+        case Step::Fail: return 1;
+        case Step::Stall: return Stall(lock, timeoutMs);
+        case Step::Late:
+            lock.unlock();
+            std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs + 20));
+            std::memset(buffer, 0xAA, count);
+            received = count;
+            return 0;
         }
         return 1;
     }

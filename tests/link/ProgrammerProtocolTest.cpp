@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/FakeDeviceLibrary.h"
 #include "link/LibraryPath.h"
 #include "link/ProgrammerProtocol.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Plants each bug of tests/mutations/*.txt in turn and checks that a test catches it.
 
 Usage: tests/mutations/run.py BUILD_DIR [NAME...]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The chip commands on the emulated programmer, and what every command shares:
 // the busy check and the chip size check. What each command does when the
 // programmer misbehaves or is missing is in the fault matrix.
@@ -48,13 +49,13 @@ TEST_F(ChipCommands, EveryKindOfChipIsWrittenAndReadBackExactly) {
         return record;
     };
     const ChipRecord kinds[] = {
-        test::OpsChips()[0],                       // SPI flash, 256-byte pages
-        chip(kEeprom24, 2048, 1, 16, 33),          // small 24 series
-        chip(kEeprom24, 4096, 1, 32, 50),          // large 24 series, 5 V
-        chip(kEeprom24, 512, 1, 16, 33, 0xFE),     // the 24 series part with its own mode
-        chip(kEeprom24, 256, 0, 8, 50),            // written byte by byte
-        chip(kEeprom25, 512, 1, 16, 50),           // small 25 series, 5 V
-        chip(kEeprom25, 1024, 1, 32, 33),          // large 25 series
+        test::OpsChips()[0],                          // SPI flash, 256-byte pages
+        chip(kEeprom24, 2048, 1, 16, 33),             // small 24 series
+        chip(kEeprom24, 4096, 1, 32, 50),             // large 24 series, 5 V
+        chip(kEeprom24, 512, 1, 16, 33, 0xFE),        // the 24 series part with its own mode
+        chip(kEeprom24, 256, 0, 8, 50),               // written byte by byte
+        chip(kEeprom25, 512, 1, 16, 50),              // small 25 series, 5 V
+        chip(kEeprom25, 1024, 1, 32, 33),             // large 25 series
         chip(kEeprom93, 512, 0, 0, 50, 0xFF, 6, 16),  // 93 series by words, after one by bytes
         chip(kEeprom93, 256, 0, 0, 33, 0xFF, 7, 8),
         chip(kEeprom93, 128, 0, 0, 50, 0xFF, 6, 16),

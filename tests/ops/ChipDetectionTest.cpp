@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Detect Chip: identification bytes, database lookup and selection.
 #include "ops/ChipDetection.h"
 #include "ops/OpsFixture.h"
@@ -14,8 +15,9 @@ TEST_F(DetectChip, AKnownPairSelectsTheFirstChipWithIt) {
     OnDetectChip(core);
     EXPECT_EQ(core.selectedChip.chipName, "W25Q16");
     EXPECT_EQ(core.buffer.activeLength, 0x200000u);
-    const std::string result = "Chip type: W25Q16   \r\n(The real chip may be a compatible model of the same maker and "
-                               "capacity; reading and writing are not affected!)";
+    const std::string result =
+        "Chip type: W25Q16   \r\n(The real chip may be a compatible model of the same maker and "
+        "capacity; reading and writing are not affected!)";
     EXPECT_EQ(host.boxes, Strings{result});
     EXPECT_TRUE(IsTimed(host.statusText, result));
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Verify Chip: the comparison while the read runs and the mismatch report.
 #include "ops/ChipCommands.h"
 #include "ops/Maintenance.h"
@@ -47,8 +48,8 @@ TEST_F(VerifyChip, AnAddressAboveOneMebibyteKeepsSixDigits) {
     for (const std::string address : {"123456", "1FFFFF"}) {
         Connect("W25Q16").InjectFault({FaultKind::FlipByte, std::stoul(address, nullptr, 16)});
         OnVerifyChip(core);
-        const std::string report =
-            "Verify chip error!\r\n\r\nAddr:0x" + address + "   \r\n Buf:0xFF   \r\nChip:0x00   ";
+        const std::string report = "Verify chip error!\r\n\r\nAddr:0x" + address +
+                                   "   \r\n Buf:0xFF   \r\nChip:0x00   ";
         EXPECT_EQ(host.boxes, Strings{report});
     }
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Firmware version, serial number, self test and firmware update.
 #include "ops/Maintenance.h"
 #include "ops/OpsFixture.h"
@@ -20,7 +21,9 @@ TEST_F(Maintenance, VersionAndSerialNumber) {
     EXPECT_TRUE(IsTimed(host.statusText, "Firmware version:  V2.5    "));
     programmer.SetSerialNumber("SN12{34");  // '{' (123) ends the serial
     OnReadSerialNumber(core);
-    programmer.SetSerialNumber("\x1F" "ABC");
+    programmer.SetSerialNumber(
+        "\x1F"
+        "ABC");
     OnReadSerialNumber(core);
     EXPECT_EQ(host.boxes, (Strings{"Firmware version:  V2.5    ", "Serial number:SN12", "Serial number:016000000"}));
 }
@@ -40,8 +43,8 @@ TEST_F(Maintenance, SelfTestVerdicts) {
     OnSelfTest(core);
     const std::string text = "Auto test result: \rELFTEST v1.0 ok    ";
     EXPECT_TRUE(IsTimed(host.statusText, text));
-    EXPECT_EQ(host.boxes, (Strings{"Auto test result: Hardware is OK!",
-                                   "Auto test result: Hardware has some problems!", text}));
+    EXPECT_EQ(host.boxes,
+              (Strings{"Auto test result: Hardware is OK!", "Auto test result: Hardware has some problems!", text}));
     EXPECT_NE(Log().find(": " + text), std::string::npos);
 }
 

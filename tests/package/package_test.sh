@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package and checks it with lintian (any error or warning
 # fails), then unpacks it into a temporary root and runs the installed
 # command-line tool there as an unprivileged user on the emulated programmer: it

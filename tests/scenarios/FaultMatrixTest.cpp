@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every programmer command against every way the emulated programmer can
 // misbehave: what the user is told (status line, colour, boxes, log), that the
 // command ends within the link's deadlines, what becomes of the buffer and the
@@ -10,12 +11,11 @@
 #include "ops/Maintenance.h"
 #include "support/EmulatedCore.h"
 
-#include <malloc.h>
-
 #include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <malloc.h>
 #include <ostream>
 #include <tuple>
 
@@ -31,9 +31,9 @@ enum class Command { Read, Erase, Write, Verify, Auto, Detect, Version, Serial, 
 
 enum class Fault {
     Healthy,
-    Unplugged,            // before the command
-    UnplugMidway,         // during the data phase, for good
-    ReplugMidway,         // during the data phase, back at once
+    Unplugged,     // before the command
+    UnplugMidway,  // during the data phase, for good
+    ReplugMidway,  // during the data phase, back at once
     NoReply,
     StrayReplies,         // a few replies of another command before each real one
     EndlessStrayReplies,  // the real reply never comes
@@ -50,12 +50,12 @@ enum class Fault {
 
 // What a command does under a fault.
 enum class Outcome {
-    Ok,         // as on a healthy programmer
-    NoLink,     // "No programmer linked to computer!"
-    Fails,      // the command's own failure report
-    Flipped,    // Read: success, flipped byte included; Verify and Auto: the mismatch report
-    NoEnd,      // the command doesn't end by itself
-    Problem,    // the self test's verdict: hardware problem
+    Ok,       // as on a healthy programmer
+    NoLink,   // "No programmer linked to computer!"
+    Fails,    // the command's own failure report
+    Flipped,  // Read: success, flipped byte included; Verify and Auto: the mismatch report
+    NoEnd,    // the command doesn't end by itself
+    Problem,  // the self test's verdict: hardware problem
     // Auto: the step that fails and reports; the later steps don't run.
     EraseStepFails,
     WriteStepFails,
@@ -71,27 +71,29 @@ constexpr size_t kFaults = static_cast<size_t>(Fault::kCount);
 //   P hardware problem             E, W, V Auto stops at its erase, write or verify step
 constexpr std::array<std::array<Outcome, kFaults>, kCommands> kExpected = [] {
     using enum Outcome;
-    constexpr Outcome O = Ok, N = NoLink, F = Fails, X = Flipped, H = NoEnd, P = Problem,
-                      E = EraseStepFails, W = WriteStepFails, V = VerifyStepFails;
+    constexpr Outcome O = Ok, N = NoLink, F = Fails, X = Flipped, H = NoEnd, P = Problem, E = EraseStepFails,
+                      W = WriteStepFails, V = VerifyStepFails;
     return std::array<std::array<Outcome, kFaults>, kCommands>{{
         //  heal unpl unpM repM noRe stry strE rej shrt stal wfB wfL flip busy stf
-        {{O,   N,   F,   F,   F,   O,   F,   F,  F,   F,   O,  F,  X,   O,   O}},  // read
-        {{O,   N,   O,   O,   F,   O,   F,   F,  O,   O,   O,  F,  O,   H,   O}},  // erase
-        {{O,   N,   F,   F,   F,   O,   F,   F,  O,   F,   O,  F,  O,   O,   O}},  // write
-        {{O,   N,   F,   F,   F,   O,   F,   F,  F,   F,   O,  F,  X,   O,   O}},  // verify
-        {{O,   N,   W,   W,   E,   O,   E,   E,  V,   W,   O,  E,  X,   H,   O}},  // auto
-        {{O,   N,   O,   O,   F,   O,   F,   F,  O,   O,   O,  F,  O,   O,   O}},  // detect
-        {{O,   N,   O,   O,   F,   O,   F,   O,  O,   O,   O,  F,  O,   O,   O}},  // version
-        {{O,   N,   O,   O,   F,   O,   F,   O,  O,   O,   O,  F,  O,   O,   O}},  // serial
-        {{O,   N,   F,   F,   F,   O,   F,   O,  O,   F,   O,  F,  O,   O,   P}},  // self test
+        {{O, N, F, F, F, O, F, F, F, F, O, F, X, O, O}},  // read
+        {{O, N, O, O, F, O, F, F, O, O, O, F, O, H, O}},  // erase
+        {{O, N, F, F, F, O, F, F, O, F, O, F, O, O, O}},  // write
+        {{O, N, F, F, F, O, F, F, F, F, O, F, X, O, O}},  // verify
+        {{O, N, W, W, E, O, E, E, V, W, O, E, X, H, O}},  // auto
+        {{O, N, O, O, F, O, F, F, O, O, O, F, O, O, O}},  // detect
+        {{O, N, O, O, F, O, F, O, O, O, O, F, O, O, O}},  // version
+        {{O, N, O, O, F, O, F, O, O, O, O, F, O, O, O}},  // serial
+        {{O, N, F, F, F, O, F, O, O, F, O, F, O, O, P}},  // self test
         // The update's faults arrive with its first image block (see Arm).
-        {{O,   F,   F,   F,   O,   O,   O,   O,  O,   F,   O,  F,  O,   O,   O}},  // firmware update
+        {{O, F, F, F, O, O, O, O, O, F, O, F, O, O, O}},  // firmware update
     }};
 }();
 
 // The one chip of the scenarios: a 64 KiB SPI flash, sixteen 4 KiB chunks, that
 // answers its identification with EF 10.
-ChipRecord ScenarioChip() { return test::EmulatedChip(kSpiFlash, "SCEN64K", 0x10000, 1, 256, 0xEF, 0x10); }
+ChipRecord ScenarioChip() {
+    return test::EmulatedChip(kSpiFlash, "SCEN64K", 0x10000, 1, 256, 0xEF, 0x10);
+}
 
 constexpr uint32_t kCapacity = 0x10000;
 // Data phase faults strike here: inside the third 4 KiB chunk of chip data or of
@@ -118,7 +120,7 @@ struct CommandCase {
     void (*run)(ProgrammerCore&) = nullptr;
     std::string startText;
     std::string okText;
-    bool okTimed = false;   // the status line adds the elapsed time
+    bool okTimed = false;  // the status line adds the elapsed time
     bool okBox = false;
     bool okLogged = false;  // the result has a log line of its own
     std::string failText;
@@ -130,31 +132,85 @@ struct CommandCase {
 
 const CommandCase& CaseOf(Command command) {
     static const std::array<CommandCase, kCommands> cases = {{
-        {.name = "Read", .run = OnReadChip, .startText = "Read chip!", .okText = "Read chip ok!", .okTimed = true,
-         .failText = "Read chip error!", .failBox = true},
-        {.name = "Erase", .run = OnEraseChip, .startText = "Erase chip!", .okText = "Erase chip ok!", .okTimed = true,
-         .failText = "Erase chip error!", .failBox = true, .setsLastStepOk = true},
-        {.name = "Write", .run = OnWriteChip, .startText = "Write chip!", .okText = "Write chip ok!", .okTimed = true,
-         .failText = "Write chip error!", .failBox = true, .setsLastStepOk = true},
-        {.name = "Verify", .run = OnVerifyChip, .startText = "Verify chip!", .okText = "Verify chip ok!",
-         .okTimed = true, .failText = "Verify chip error!", .failBox = true, .setsLastStepOk = true},
+        {.name = "Read",
+         .run = OnReadChip,
+         .startText = "Read chip!",
+         .okText = "Read chip ok!",
+         .okTimed = true,
+         .failText = "Read chip error!",
+         .failBox = true},
+        {.name = "Erase",
+         .run = OnEraseChip,
+         .startText = "Erase chip!",
+         .okText = "Erase chip ok!",
+         .okTimed = true,
+         .failText = "Erase chip error!",
+         .failBox = true,
+         .setsLastStepOk = true},
+        {.name = "Write",
+         .run = OnWriteChip,
+         .startText = "Write chip!",
+         .okText = "Write chip ok!",
+         .okTimed = true,
+         .failText = "Write chip error!",
+         .failBox = true,
+         .setsLastStepOk = true},
+        {.name = "Verify",
+         .run = OnVerifyChip,
+         .startText = "Verify chip!",
+         .okText = "Verify chip ok!",
+         .okTimed = true,
+         .failText = "Verify chip error!",
+         .failBox = true,
+         .setsLastStepOk = true},
         // Auto's failures are those of its steps.
-        {.name = "Auto", .run = OnAuto, .startText = "Auto!", .okText = "Verify chip ok!", .okTimed = true,
-         .failText = "", .failBox = true, .setsLastStepOk = true, .steps = 3},
-        {.name = "Detect", .run = OnDetectChip, .startText = "Detect chip!",
+        {.name = "Auto",
+         .run = OnAuto,
+         .startText = "Auto!",
+         .okText = "Verify chip ok!",
+         .okTimed = true,
+         .failText = "",
+         .failBox = true,
+         .setsLastStepOk = true,
+         .steps = 3},
+        {.name = "Detect",
+         .run = OnDetectChip,
+         .startText = "Detect chip!",
          .okText = "Chip type: SCEN64K   \r\n(The real chip may be a compatible model of the same maker and capacity; "
                    "reading and writing are not affected!)",
-         .okTimed = true, .okBox = true, .failText = "Detect chip error!", .failBox = true},
-        {.name = "Version", .run = OnReadFirmwareVersion, .startText = "Read firmware version!",
-         .okText = "Firmware version:  " + kVersionText + "    ", .okTimed = true, .okBox = true,
+         .okTimed = true,
+         .okBox = true,
+         .failText = "Detect chip error!",
+         .failBox = true},
+        {.name = "Version",
+         .run = OnReadFirmwareVersion,
+         .startText = "Read firmware version!",
+         .okText = "Firmware version:  " + kVersionText + "    ",
+         .okTimed = true,
+         .okBox = true,
          .failText = "Read firmware version error!"},
-        {.name = "Serial", .run = OnReadSerialNumber, .startText = "Read Serial number!",
-         .okText = "Serial number:" + kSerialText, .okTimed = true, .okBox = true, .okLogged = true,
+        {.name = "Serial",
+         .run = OnReadSerialNumber,
+         .startText = "Read Serial number!",
+         .okText = "Serial number:" + kSerialText,
+         .okTimed = true,
+         .okBox = true,
+         .okLogged = true,
          .failText = "Read Serial number error!"},
-        {.name = "SelfTest", .run = OnSelfTest, .startText = "Auto test!", .okText = "Auto test result: Hardware is OK!",
-         .okBox = true, .okLogged = true, .failText = "Auto test error!"},
-        {.name = "FirmwareUpdate", .run = OnUpdateFirmware, .startText = "Firmware update!",
-         .okText = "Firmware update ok!", .okTimed = true, .okBox = true, .failText = "Firmware update error!",
+        {.name = "SelfTest",
+         .run = OnSelfTest,
+         .startText = "Auto test!",
+         .okText = "Auto test result: Hardware is OK!",
+         .okBox = true,
+         .okLogged = true,
+         .failText = "Auto test error!"},
+        {.name = "FirmwareUpdate",
+         .run = OnUpdateFirmware,
+         .startText = "Firmware update!",
+         .okText = "Firmware update ok!",
+         .okTimed = true,
+         .okBox = true,
+         .failText = "Firmware update error!",
          .failBox = true},
     }};
     return cases[static_cast<size_t>(command)];
@@ -162,9 +218,9 @@ const CommandCase& CaseOf(Command command) {
 
 const char* FaultName(Fault fault) {
     static const std::array<const char*, kFaults> names = {
-        "Healthy",    "Unplugged", "UnplugMidway",      "ReplugMidway",     "NoReply",
-        "StrayReplies", "EndlessStrayReplies", "Reject", "ShortChunk",    "Stall",
-        "BriefWriteFailure", "LongWriteFailure", "FlippedByte", "EndlessErase", "SelfTestFailure",
+        "Healthy",           "Unplugged",           "UnplugMidway", "ReplugMidway", "NoReply",
+        "StrayReplies",      "EndlessStrayReplies", "Reject",       "ShortChunk",   "Stall",
+        "BriefWriteFailure", "LongWriteFailure",    "FlippedByte",  "EndlessErase", "SelfTestFailure",
     };
     return names[static_cast<size_t>(fault)];
 }
@@ -174,7 +230,9 @@ bool IsDataPhaseFault(Fault fault) {
            fault == Fault::Stall;
 }
 
-uint32_t FaultPoint(Command command) { return command == Command::SelfTest ? kBlockFaultAt : kChipFaultAt; }
+uint32_t FaultPoint(Command command) {
+    return command == Command::SelfTest ? kBlockFaultAt : kChipFaultAt;
+}
 
 EmulatorFault ToEmulatorFault(Fault fault, uint32_t at) {
     switch (fault) {
@@ -203,8 +261,7 @@ EmulatorFault ToEmulatorFault(Fault fault, uint32_t at) {
 // drops what was pending once the host has cut a transfer off (failed writes it
 // never saw); one that was unplugged is back only when replugged.
 bool LeftWaitingForData(Command command, Fault fault, AfterAbandon behaviour) {
-    const bool sendsData =
-        command == Command::Write || command == Command::Auto || command == Command::FirmwareUpdate;
+    const bool sendsData = command == Command::Write || command == Command::Auto || command == Command::FirmwareUpdate;
     const bool imageFailed = command == Command::FirmwareUpdate && fault == Fault::LongWriteFailure;
     return sendsData && ((fault == Fault::Stall && behaviour == AfterAbandon::KeepPending) || imageFailed);
 }
@@ -239,7 +296,9 @@ std::string Difference(const Bytes& actual, const Bytes& expected) {
 // it was allocated with, and no mark is set there.
 constexpr size_t kWindow = 2 * kCapacity;
 
-Bytes Window(const Bytes& bytes, size_t size) { return {bytes.begin(), bytes.begin() + size}; }
+Bytes Window(const Bytes& bytes, size_t size) {
+    return {bytes.begin(), bytes.begin() + size};
+}
 
 // "" when every byte from `from` on is `value`.
 std::string TailDifference(const Bytes& bytes, size_t from, uint8_t value) {
@@ -355,9 +414,7 @@ protected:
             e = Expect(Command::Verify, Outcome::Fails);
             e.logged.insert(e.logged.begin(), {command.startText, "Erase chip ok!", "Write chip ok!"});
             break;
-        case Outcome::NoEnd:
-            ADD_FAILURE() << "a command that doesn't end has nothing to expect";
-            break;
+        case Outcome::NoEnd: ADD_FAILURE() << "a command that doesn't end has nothing to expect"; break;
         }
         return e;
     }
@@ -561,8 +618,12 @@ TEST_P(FaultMatrix, Cell) {
     checkRecovery();
 }
 
-void PrintTo(Command command, std::ostream* out) { *out << CaseOf(command).name; }
-void PrintTo(Fault fault, std::ostream* out) { *out << FaultName(fault); }
+void PrintTo(Command command, std::ostream* out) {
+    *out << CaseOf(command).name;
+}
+void PrintTo(Fault fault, std::ostream* out) {
+    *out << FaultName(fault);
+}
 
 std::string CellName(const ::testing::TestParamInfo<Cell>& info) {
     const char* behaviour = std::get<2>(info.param) == AfterAbandon::KeepPending ? "" : "_Dropping";

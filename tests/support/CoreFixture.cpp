@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/CoreFixture.h"
 
 #include "chipdb/ChipDatabaseFile.h"
@@ -34,6 +35,8 @@ void CoreFixture::Prepare(const std::string& config, const std::vector<ChipRecor
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-std::string CoreFixture::Log() const { return ReadFileText(dir->file("test.log")); }
+std::string CoreFixture::Log() const {
+    return ReadFileText(dir->file("test.log"));
+}
 
 }  // namespace qbr::test

@@ -1,7 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "core/ProgrammerCore.h"
 #include "chipdb/ChipRecord.h"
+#include "core/ProgrammerCore.h"
 #include "support/ProgramDir.h"
 #include "support/RecordingHost.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/ProgramDir.h"
 
 #include "base/Config.h"
@@ -17,7 +18,9 @@ void ProgramDir::Reload() const {
     BuildMessageTable();
 }
 
-std::string ProgramDir::config() const { return ReadFileText(file("config.ini")); }
+std::string ProgramDir::config() const {
+    return ReadFileText(file("config.ini"));
+}
 
 std::string SampleConfig(const std::string& language, const std::string& defaultChip) {
     std::string text = "[Run]\nDefaultLanguage=" + language + "\n";

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `qbr5150-cli doctor` run as its own process against the emulated programmer
 // on the mocked bus: the tool inherits the testbed, so it sees the mocked sysfs
 // and device node, and its transfers reach the emulator through the bus.
@@ -34,14 +35,22 @@ const DoctorCase kCases[] = {
     {"HealthyOnTheLibraryPath", Setup::Healthy, "", 0, {}},
     {"HealthyOnTheDirectPath", Setup::Healthy, "env QBR5150_USB=direct", 0, {}},
     {"NodeWithoutRule", Setup::NodeWithoutRule, kAsNobody, 1, {{"permission", "problem"}, {"programmer", "problem"}}},
-    {"NodeWithoutRuleOnTheDirectPath", Setup::NodeWithoutRule, kAsNobodyOnTheDirectPath, 1,
+    {"NodeWithoutRuleOnTheDirectPath",
+     Setup::NodeWithoutRule,
+     kAsNobodyOnTheDirectPath,
+     1,
      {{"permission", "problem"}, {"programmer", "problem"}}},
     {"HeldByAnotherProgram", Setup::HeldByAnotherProgram, "", 1, {{"driver", "problem"}, {"programmer", "problem"}}},
-    {"HeldByAnotherProgramOnTheDirectPath", Setup::HeldByAnotherProgram, "env QBR5150_USB=direct", 1,
+    {"HeldByAnotherProgramOnTheDirectPath",
+     Setup::HeldByAnotherProgram,
+     "env QBR5150_USB=direct",
+     1,
      {{"driver", "problem"}, {"programmer", "problem"}}},
 };
 
-void PrintTo(const DoctorCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const DoctorCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class Doctor : public ::testing::TestWithParam<DoctorCase> {};
 

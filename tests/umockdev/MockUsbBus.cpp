@@ -1,7 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "umockdev/MockUsbBus.h"
-
-#include <linux/usbdevice_fs.h>
-#include <sys/ioctl.h>
 
 #include <cerrno>
 #include <chrono>
@@ -10,8 +8,10 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <linux/usbdevice_fs.h>
 #include <optional>
 #include <string_view>
+#include <sys/ioctl.h>
 #include <vector>
 
 namespace qbr::test {
@@ -27,9 +27,18 @@ constexpr int kBusNumber = 1;
 // Device descriptor (full speed, 10c4:f5a0, one configuration), then the
 // configuration: one interface of the vendor class (ff) with bulk OUT 0x01 and bulk IN 0x81.
 constexpr const char* kDescriptors =
-    "12010002000000" "40" "c410" "a0f5" "0001" "010203" "01"
-    "09022000010100" "80" "32"
-    "090400000" "2ff000000"
+    "12010002000000"
+    "40"
+    "c410"
+    "a0f5"
+    "0001"
+    "010203"
+    "01"
+    "09022000010100"
+    "80"
+    "32"
+    "090400000"
+    "2ff000000"
     "07050102400000"
     "07058102400000";
 
@@ -43,9 +52,8 @@ std::string DeviceRecord(int deviceNumber) {
            "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: DRIVER=usb\n" + "E: DEVNAME=/dev/" + node + "\n" +
            "E: BUSNUM=001\nE: DEVNUM=" + node.substr(node.size() - 3) + "\n" + "E: PRODUCT=10c4/f5a0/100\n" +
            "A: dev=189:" + minor + "\\n\n" + "A: idVendor=10c4\\n\nA: idProduct=f5a0\\n\n" +
-           "A: bNumConfigurations=1\\n\nA: bConfigurationValue=1\\n\n" +
-           "A: busnum=" + std::to_string(kBusNumber) + "\\n\n" + "A: devnum=" + n + "\\n\n" + "A: speed=12\\n\n" +
-           "H: descriptors=" + kDescriptors + "\n\n" +
+           "A: bNumConfigurations=1\\n\nA: bConfigurationValue=1\\n\n" + "A: busnum=" + std::to_string(kBusNumber) +
+           "\\n\n" + "A: devnum=" + n + "\\n\n" + "A: speed=12\\n\n" + "H: descriptors=" + kDescriptors + "\n\n" +
            "P: /devices/usb1/1-1/1-1:1.0\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\n"
            "A: bInterfaceNumber=00\\n\nA: bAlternateSetting= 0\\n\nA: bNumEndpoints=02\\n\n"
            "A: bInterfaceClass=ff\\n\n";
@@ -241,8 +249,7 @@ gboolean MockUsbBus::HandleIoctl(UMockdevIoctlClient* client) {
     case USBDEVFS_GET_CAPABILITIES: {
         UMockdevIoctlData* caps = umockdev_ioctl_data_resolve(arg, 0, sizeof(uint32_t), nullptr);
         *reinterpret_cast<uint32_t*>(caps->data) = USBDEVFS_CAP_ZERO_PACKET | USBDEVFS_CAP_BULK_CONTINUATION |
-                                                   USBDEVFS_CAP_NO_PACKET_SIZE_LIM |
-                                                   USBDEVFS_CAP_REAP_AFTER_DISCONNECT;
+                                                   USBDEVFS_CAP_NO_PACKET_SIZE_LIM | USBDEVFS_CAP_REAP_AFTER_DISCONNECT;
         umockdev_ioctl_client_complete(client, 0, 0);
         g_object_unref(caps);
         break;
@@ -255,12 +262,8 @@ gboolean MockUsbBus::HandleIoctl(UMockdevIoctlClient* client) {
         }
         break;
     case USBDEVFS_REAPURB:
-    case USBDEVFS_REAPURBNDELAY:
-        ReapUrb(client, arg, gone);
-        break;
-    case USBDEVFS_DISCARDURB:
-        DiscardUrb(client, arg);
-        break;
+    case USBDEVFS_REAPURBNDELAY: ReapUrb(client, arg, gone); break;
+    case USBDEVFS_DISCARDURB: DiscardUrb(client, arg); break;
     case USBDEVFS_BULK:
         if (gone) {
             umockdev_ioctl_client_complete(client, -1, ENODEV);
@@ -275,9 +278,7 @@ gboolean MockUsbBus::HandleIoctl(UMockdevIoctlClient* client) {
     case USBDEVFS_SETCONFIGURATION:
     case USBDEVFS_CLEAR_HALT:
     case USBDEVFS_RESETEP:
-    case USBDEVFS_RESET:
-        umockdev_ioctl_client_complete(client, gone ? -1 : 0, gone ? ENODEV : 0);
-        break;
+    case USBDEVFS_RESET: umockdev_ioctl_client_complete(client, gone ? -1 : 0, gone ? ENODEV : 0); break;
     case USBDEVFS_GETDRIVER:
     case USBDEVFS_IOCTL:
         // No kernel driver is bound to the interface.

@@ -1,8 +1,7 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "emulator/EmulatedProgrammer.h"
-
-#include <umockdev.h>
 
 #include <condition_variable>
 #include <cstdint>
@@ -14,6 +13,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <umockdev.h>
 
 namespace qbr::test {
 

@@ -1,7 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "emulator/EmulatorSession.h"
-#include "link/LibraryPath.h"
-#include "link/DirectPath.h"
 #include "emulator/ProtocolContract.h"
+#include "link/DirectPath.h"
+#include "link/LibraryPath.h"
 #include "link/backends/LibusbDeviceLibrary.h"
 #include "link/backends/UsbfsEnumerator.h"
 #include "umockdev/MockUsbBus.h"
@@ -91,7 +92,8 @@ private:
 };
 
 ContractTarget Target(const char* name, MockedBusDevice::Path path) {
-    return ContractTarget{name, [path](const ChipRecord& chip) { return std::make_unique<MockedBusDevice>(chip, path); }};
+    return ContractTarget{name,
+                          [path](const ChipRecord& chip) { return std::make_unique<MockedBusDevice>(chip, path); }};
 }
 
 INSTANTIATE_TEST_SUITE_P(MockedUsbBus, ProtocolContract,

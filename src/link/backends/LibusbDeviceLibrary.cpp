@@ -1,8 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/backends/LibusbDeviceLibrary.h"
 
-#include <libusb.h>
-
 #include <cstdio>
+#include <libusb.h>
 
 namespace qbr {
 
@@ -101,8 +101,7 @@ void LibusbDeviceLibrary::CloseDevice(Handle handle) {
     libusb_close(opened.device);
 }
 
-int LibusbDeviceLibrary::Read(Handle handle, uint8_t* buffer, uint32_t count, uint32_t& received,
-                              uint32_t timeoutMs) {
+int LibusbDeviceLibrary::Read(Handle handle, uint8_t* buffer, uint32_t count, uint32_t& received, uint32_t timeoutMs) {
     return Transfer(handle, false, buffer, count, received, timeoutMs);
 }
 

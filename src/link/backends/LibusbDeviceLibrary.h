@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "link/UsbDeviceLibrary.h"
@@ -56,8 +57,7 @@ private:
     libusb_device* DeviceAt(uint16_t index) const;
     static bool FindBulkInterface(libusb_device* device, Opened& opened);
     void FreeDeviceList();
-    int Transfer(Handle handle, bool toDevice, uint8_t* buffer, uint32_t count, uint32_t& moved,
-                 uint32_t timeoutMs);
+    int Transfer(Handle handle, bool toDevice, uint8_t* buffer, uint32_t count, uint32_t& moved, uint32_t timeoutMs);
     libusb_transfer* Submit(Handle handle, bool toDevice, uint8_t* buffer, uint32_t count, uint32_t timeoutMs,
                             int& completed);
     void WaitFor(int& completed);

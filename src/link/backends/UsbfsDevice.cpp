@@ -1,9 +1,11 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/backends/UsbfsDevice.h"
+
+#include <climits>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <climits>
 #include <cstdio>
 #include <fcntl.h>
 #include <linux/usbdevice_fs.h>
@@ -42,8 +44,7 @@ struct UsbfsDevice::Transfer {
     usbdevfs_urb urb{};
 };
 
-std::shared_ptr<UsbfsDevice> UsbfsDevice::Open(const std::string& deviceNode, int interfaceNumber,
-                                                bool& accessDenied) {
+std::shared_ptr<UsbfsDevice> UsbfsDevice::Open(const std::string& deviceNode, int interfaceNumber, bool& accessDenied) {
     const int fd = ::open(deviceNode.c_str(), O_RDWR | O_CLOEXEC);
     accessDenied = fd < 0 && (errno == EACCES || errno == EPERM);
     if (fd < 0) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <condition_variable>
@@ -29,8 +30,7 @@ public:
     // Opens the device node and claims `interfaceNumber`, detaching a kernel driver
     // bound to it. Null on failure; `accessDenied` then tells whether the node's
     // permissions kept this user out.
-    static std::shared_ptr<UsbfsDevice> Open(const std::string& deviceNode, int interfaceNumber,
-                                             bool& accessDenied);
+    static std::shared_ptr<UsbfsDevice> Open(const std::string& deviceNode, int interfaceNumber, bool& accessDenied);
     ~UsbfsDevice();
     UsbfsDevice(const UsbfsDevice&) = delete;
     UsbfsDevice& operator=(const UsbfsDevice&) = delete;

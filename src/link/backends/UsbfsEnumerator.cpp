@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/backends/UsbfsEnumerator.h"
 
 #include "link/backends/UsbfsPipe.h"
@@ -49,8 +50,8 @@ std::vector<std::string> UsbfsEnumerator::ListInterfaces(std::string_view) {
     std::vector<std::string> paths;
     for (const std::string& name : names) {
         const fs::path device = sysfsDevices_ / DeviceOf(name);
-        paths.push_back("usb#vid_" + Attribute(device / "idVendor") + "&pid_" + Attribute(device / "idProduct") +
-                        "#" + name);
+        paths.push_back("usb#vid_" + Attribute(device / "idVendor") + "&pid_" + Attribute(device / "idProduct") + "#" +
+                        name);
     }
     return paths;
 }
@@ -62,8 +63,8 @@ std::shared_ptr<PipeHandle> UsbfsEnumerator::Open(const std::string& path, bool&
     const std::string pipeName = separator == std::string::npos ? "" : path.substr(separator + 1);
     const size_t hash = devicePath.rfind('#');
     const std::string interfaceName = hash == std::string::npos ? "" : devicePath.substr(hash + 1);
-    const std::optional<BulkInterface> bulk =
-        IsInterfaceName(interfaceName) ? ReadBulkInterface(interfaceName) : std::nullopt;
+    const std::optional<BulkInterface> bulk = IsInterfaceName(interfaceName) ? ReadBulkInterface(interfaceName)
+                                                                             : std::nullopt;
     if (!bulk || (!pipeName.empty() && pipeName != kReadPipeName && pipeName != kWritePipeName)) {
         return nullptr;
     }
@@ -71,7 +72,7 @@ std::shared_ptr<PipeHandle> UsbfsEnumerator::Open(const std::string& path, bool&
     if (!device) {
         return nullptr;
     }
-    const uint8_t endpoint = pipeName.empty()              ? UsbfsPipe::kNoEndpoint
+    const uint8_t endpoint = pipeName.empty()            ? UsbfsPipe::kNoEndpoint
                              : pipeName == kReadPipeName ? bulk->inEndpoint
                                                          : bulk->outEndpoint;
     return std::make_shared<UsbfsPipe>(std::move(device), endpoint);
@@ -83,8 +84,7 @@ std::optional<UsbfsEnumerator::BulkInterface> UsbfsEnumerator::ReadBulkInterface
     BulkInterface bulk;
     std::error_code error;
     for (const auto& entry : fs::directory_iterator(directory, error)) {
-        if (entry.path().filename().string().starts_with("ep_") &&
-            Attribute(entry.path() / "type") == "Bulk") {
+        if (entry.path().filename().string().starts_with("ep_") && Attribute(entry.path() / "type") == "Bulk") {
             const uint8_t address = ParseHexByte(Attribute(entry.path() / "bEndpointAddress"));
             ((address & UsbfsPipe::kDirectionIn) != 0 ? bulk.inEndpoint : bulk.outEndpoint) = address;
         }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "link/DeviceEnumerator.h"
@@ -41,8 +42,7 @@ private:
     };
 
     std::optional<BulkInterface> ReadBulkInterface(const std::string& interfaceName) const;
-    std::shared_ptr<UsbfsDevice> OpenShared(const std::string& interfaceName, int interfaceNumber,
-                                            bool& accessDenied);
+    std::shared_ptr<UsbfsDevice> OpenShared(const std::string& interfaceName, int interfaceNumber, bool& accessDenied);
 
     std::filesystem::path sysfsDevices_;
     std::filesystem::path deviceNodes_;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Settings, log, chip database and image files when the file system works
 // against the program: writes that fail part-way, paths blocked by a file or a
 // directory, files cut short or gone. The tests run as root, so failures are
@@ -231,8 +232,7 @@ TEST_F(FilesUnderStress, ASaveOnAFullDiskKeepsTheOldImage) {
     const int seen = RunWithFileSizeLimit(128, [&] {
         core.OnSaveFile();
         return (host.statusText == "Open file error!" ? 1 : 0) | (host.errorColour ? 2 : 0) |
-               (host.progressBarRed ? 4 : 0) |
-               (host.boxes == std::vector<std::string>{"Open file error!"} ? 8 : 0);
+               (host.progressBarRed ? 4 : 0) | (host.boxes == std::vector<std::string>{"Open file error!"} ? 8 : 0);
     });
     EXPECT_EQ(seen, 15);
     EXPECT_EQ(ReadFileText(File("image.bin")), old);

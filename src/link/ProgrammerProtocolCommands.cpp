@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/ProgrammerProtocol.h"
 
 #include <algorithm>
@@ -50,16 +51,16 @@ bool IsSerialCharacter(uint8_t b) {
 
 // A request goes out only once the programmer has nothing left to send of a read
 // the host gave up.
-bool ProgrammerProtocol::Exchange(std::span<const uint8_t> request, uint32_t writeTimeoutMs,
-                                  std::span<uint8_t> reply, size_t capacity) {
+bool ProgrammerProtocol::Exchange(std::span<const uint8_t> request, uint32_t writeTimeoutMs, std::span<uint8_t> reply,
+                                  size_t capacity) {
     if (owed_ > 0) {
         Drain();
     }
     std::atomic<uint32_t> written{0};
-    const bool answered =
-        link_->Write(request.data(), static_cast<uint32_t>(request.size()), written, writeTimeoutMs) &&
-        written.load(std::memory_order_acquire) == request.size() &&
-        ReceiveReply(request[0], reply, capacity == 0 ? reply.size() : capacity);
+    const bool answered = link_->Write(request.data(), static_cast<uint32_t>(request.size()), written,
+                                       writeTimeoutMs) &&
+                          written.load(std::memory_order_acquire) == request.size() &&
+                          ReceiveReply(request[0], reply, capacity == 0 ? reply.size() : capacity);
     outOfStep_ = outOfStep_ && !answered;
     return answered;
 }
@@ -92,8 +93,7 @@ bool ProgrammerProtocol::StartChipRead(uint8_t* buffer, uint32_t address, uint32
     return true;
 }
 
-bool ProgrammerProtocol::StartChipWrite(const uint8_t* buffer, uint32_t address, uint32_t count,
-                                        uint16_t pageSize) {
+bool ProgrammerProtocol::StartChipWrite(const uint8_t* buffer, uint32_t address, uint32_t count, uint16_t pageSize) {
     if (!IsReady()) {
         return false;
     }
@@ -103,8 +103,8 @@ bool ProgrammerProtocol::StartChipWrite(const uint8_t* buffer, uint32_t address,
     PutU16(&request[11], pageSize);
     PutParameters(&request[13]);
     std::array<uint8_t, 3> reply{};
-    if (!Exchange(request, Timings().chipWriteRequestTimeoutMs, reply) ||
-        reply[1] != 1 || reply[2] != 1 || buffer == nullptr) {
+    if (!Exchange(request, Timings().chipWriteRequestTimeoutMs, reply) || reply[1] != 1 || reply[2] != 1 ||
+        buffer == nullptr) {
         return false;
     }
     return StartWriting(buffer, count, Timings().chipWriteTimeoutMs);

@@ -1,11 +1,12 @@
-#include "cli/ChipCommands.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/DatabaseCommands.h"
 
-#include "core/ChipInfoText.h"
 #include "base/MessageTable.h"
 #include "chipdb/CapacityText.h"
 #include "chipdb/ChipType.h"
 #include "cli/CliText.h"
 #include "cli/DoctorText.h"
+#include "core/ChipInfoText.h"
 
 #include <algorithm>
 #include <array>
