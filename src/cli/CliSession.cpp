@@ -18,9 +18,7 @@
 #include "link/HardwareLink.h"
 #include "link/LibraryPath.h"
 #include "link/ProgrammerSurvey.h"
-#include "ops/ChipCommands.h"
-#include "ops/ChipDetection.h"
-#include "ops/Maintenance.h"
+#include "ops/CommandTable.h"
 
 #include <algorithm>
 #include <chrono>
@@ -34,7 +32,7 @@ namespace qbr {
 
 CliSession::CliSession(const CliOptions& options, std::ostream& out, std::ostream& err, bool terminal)
     : options_(options), out_(out), err_(err), host_(err, terminal && !options.quiet), core_(host_) {
-    core_.rememberSelectedChip = false;
+    core_.SetRememberSelectedChip(false);
 }
 
 CliSession::~CliSession() = default;
@@ -60,16 +58,16 @@ int CliSession::Run() {
 }
 
 int CliSession::RunDatabaseCommand() {
-    if (options_.command == "chips") return ListChips(core_.database, options_.argument, out_);
-    return ShowChip(core_.database, options_.argument, out_);
+    if (options_.command == "chips") return ListChips(core_.Database(), options_.argument, out_);
+    return ShowChip(core_.Database(), options_.argument, out_);
 }
 
 int CliSession::RunProgrammerCommand() {
     if (!options_.replay.empty() && !LoadReplay()) return kExitFileError;
     if (!SelectChip()) return kExitUsage;
     if (const int code = ConnectProgrammer(); code != kExitOk) return code;
-    report_ = {{"command", options_.command}, {"chip", core_.selectedChip.chipName}, {"bytes", 0}};
-    host_.SetTransferSize(core_.selectedChip.capacity);
+    report_ = {{"command", options_.command}, {"chip", core_.SelectedChip().chipName}, {"bytes", 0}};
+    host_.SetTransferSize(core_.SelectedChip().capacity);
     const auto start = std::chrono::steady_clock::now();
     const int code = ReplayOutcome(Dispatch());
     const auto elapsed = std::chrono::steady_clock::now() - start;
@@ -78,7 +76,7 @@ int CliSession::RunProgrammerCommand() {
     }
     if (options_.json) {
         report_["ok"] = code == kExitOk;
-        report_["chip"] = core_.selectedChip.chipName;
+        report_["chip"] = core_.SelectedChip().chipName;
         report_["elapsed_ms"] = std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
         out_ << report_.dump() << '\n';
     }
@@ -113,14 +111,15 @@ bool CliSession::SelectChip() {
     if (name.empty() && replay_) name = replay_->Header().chip;
     if (name.empty() && options_.emulatedChip) name = *options_.emulatedChip;
     if (name.empty()) return true;
-    auto chip = core_.database.FindByName(name);
-    if (!chip) chip = core_.database.FindByName(UpperCaseLetters(name));
+    auto chip = core_.Database().FindByName(name);
+    if (!chip) chip = core_.Database().FindByName(UpperCaseLetters(name));
     if (!chip) {
         err_ << Fill(CurrentCliWording().noChipNamed, {name}) << '\n';
         return false;
     }
-    core_.selectedChip = *chip;
-    core_.buffer.SetActiveLength(chip->capacity);
+    host_.SetMuted(true);
+    core_.SelectChip(*chip);
+    host_.SetMuted(false);
     return true;
 }
 
@@ -140,9 +139,9 @@ int CliSession::ConnectProgrammer() {
         link = std::make_unique<UsbLink>(std::make_unique<LibraryPath>(*replay_));
         accessPath = "replay";
     } else if (options_.emulatedChip) {
-        ChipRecord socket = core_.selectedChip;
+        ChipRecord socket = core_.SelectedChip();
         if (!options_.emulatedChip->empty()) {
-            auto chip = core_.database.FindByName(*options_.emulatedChip);
+            auto chip = core_.Database().FindByName(*options_.emulatedChip);
             if (!chip) {
                 err_ << Fill(CurrentCliWording().noChipNamed, {*options_.emulatedChip}) << '\n';
                 return kExitUsage;
@@ -184,7 +183,7 @@ bool CliSession::StartTrace(UsbLink& link, const std::string& accessPath) {
         err_ << error << '\n';
         return false;
     }
-    trace->WriteHeader({"qbr5150-cli", options_.arguments, core_.selectedChip.chipName, accessPath});
+    trace->WriteHeader({"qbr5150-cli", options_.arguments, core_.SelectedChip().chipName, accessPath});
     link.SetTrace(std::move(trace));
     return true;
 }
@@ -199,75 +198,79 @@ int CliSession::ReplayOutcome(int code) {
 }
 
 int CliSession::Dispatch() {
-    const std::string& command = options_.command;
-    if (command == "detect") return Detect();
-    if (command == "read") return ReadChip();
-    if (command == "write") return WithImage(OnWriteChip);
-    if (command == "verify") return WithImage(OnVerifyChip);
-    if (command == "auto") return WithImage(OnAuto);
-    if (command == "erase") return Erase();
-    if (command == "version") return Maintenance(OnReadFirmwareVersion);
-    if (command == "serial") return Maintenance(OnReadSerialNumber);
-    if (command == "selftest") return Maintenance(OnSelfTest);
-    if (command == "update-firmware") return UpdateFirmware();
-    return Link();
+    const CommandRow* row = FindCliCommand(options_.command);
+    if (!row) return Link();
+    const ChipRecord& chip = core_.SelectedChip();
+    if (!AllowedFor(*row, chip.chipType)) {
+        err_ << Fill(CurrentCliWording().notSpiFlash, {chip.chipName}) << '\n';
+        return kExitFailed;
+    }
+    switch (row->argument) {
+    case ArgumentKind::ImageIn:
+        if (!(options_.argument == "-" ? LoadStandardInput() : LoadInput(options_.argument))) return kExitFileError;
+        report_["bytes"] = chip.capacity;
+        break;
+    case ArgumentKind::FirmwareFile: host_.SetFirmwareFile(options_.argument); break;
+    case ArgumentKind::ImageOut:
+    case ArgumentKind::NoArgument: break;
+    }
+    const CommandResult result = row->run(core_);
+    if (!result.Ok()) {
+        if (result.mismatch && options_.json) DescribeMismatch(*result.mismatch);
+        return ExitCode(result.outcome);
+    }
+    if (row->argument == ArgumentKind::ImageOut) return SaveChipImage();
+    if (result.detected) ListCandidates(*result.detected);
+    if (!result.text.empty()) {
+        out_ << ConsoleHost::WithNewlines(result.text) << '\n';
+        report_["result"] = result.text;
+    }
+    return kExitOk;
 }
 
-int CliSession::Detect() {
-    OnDetectChip(core_);
-    if (core_.statusIsError) return Outcome(false);
-    const ChipRecord& chip = core_.selectedChip;
+// Every database chip with the detected chip's identification bytes.
+void CliSession::ListCandidates(const ChipRecord& detected) {
     nlohmann::json candidates = nlohmann::json::array();
-    for (const ChipRecord& record : core_.database.Records()) {
-        if (record.manufacturerId != chip.manufacturerId || record.deviceId != chip.deviceId) continue;
+    for (const ChipRecord& record : core_.Database().Records()) {
+        if (record.manufacturerId != detected.manufacturerId || record.deviceId != detected.deviceId) continue;
         out_ << (candidates.empty() ? "" : "also: ") << record.chipName << "  " << record.makerName << "  "
              << ShortCapacityText(record) << '\n';
         candidates.push_back(record.chipName);
     }
     report_["candidates"] = candidates;
-    return kExitOk;
 }
 
-int CliSession::ReadChip() {
+// The chip just read, from the buffer into the image file (or standard output).
+int CliSession::SaveChipImage() {
     const std::string& path = options_.argument;
-    OnReadChip(core_);
-    if (core_.statusIsError) return Outcome(false);
-    const uint32_t size = core_.selectedChip.capacity;
+    const uint32_t size = core_.SelectedChip().capacity;
     report_["bytes"] = size;
     if (path == "-") {
-        out_.write(reinterpret_cast<const char*>(core_.buffer.bytes.data()), size);
+        out_.write(reinterpret_cast<const char*>(core_.Buffer().bytes.data()), size);
         return out_ ? kExitOk : kExitFileError;
     }
     // The image file is written whole or not at all: a failed read or save never
     // leaves a truncated file behind.
-    if (!SaveImage(path, core_.buffer, size)) {
+    if (!SaveImage(path, core_.Buffer(), size)) {
         err_ << MessageText(kMsgOpenFileError) << ' ' << path << '\n';
         return kExitFileError;
     }
     return kExitOk;
 }
 
-int CliSession::WithImage(void (*command)(ProgrammerCore&)) {
-    const std::string& path = options_.argument;
-    if (!(path == "-" ? LoadStandardInput() : LoadInput(path))) return kExitFileError;
-    report_["bytes"] = core_.selectedChip.capacity;
-    command(core_);
-    if (!core_.lastStepOk && options_.json && options_.command != "write") DescribeMismatch();
-    return Outcome(core_.lastStepOk);
-}
-
 bool CliSession::LoadInput(const std::string& path) {
-    if (core_.LoadImageFile(path)) return true;
+    if (core_.LoadImageFile(path) == Outcome::Ok) return true;
     err_ << MessageText(kMsgOpenFileError) << ' ' << path << '\n';
     return false;
 }
 
 // Raw bytes from standard input, as a raw image file would be loaded.
 bool CliSession::LoadStandardInput() {
-    const uint32_t capacity = core_.selectedChip.capacity;
-    std::fill_n(core_.buffer.bytes.begin(), capacity, 0xFF);
-    ClearMarks(core_.buffer, capacity);
-    const size_t got = std::fread(core_.buffer.bytes.data(), 1, capacity, stdin);
+    const uint32_t capacity = core_.SelectedChip().capacity;
+    DataBuffer& buffer = core_.Buffer();
+    std::fill_n(buffer.bytes.begin(), capacity, 0xFF);
+    ClearMarks(buffer, capacity);
+    const size_t got = std::fread(buffer.bytes.data(), 1, capacity, stdin);
     if (std::ferror(stdin)) {
         err_ << MessageText(kMsgOpenFileError) << " -\n";
         return false;
@@ -276,55 +279,26 @@ bool CliSession::LoadStandardInput() {
     return true;
 }
 
-// After a failed verify: reads the whole chip once more and reports the first
-// difference and how many bytes differ.
-void CliSession::DescribeMismatch() {
-    const uint32_t size = core_.selectedChip.capacity;
-    std::vector<uint8_t> chip(size, 0x00);
-    ProgrammerProtocol& protocol = core_.protocol;
-    if (!core_.OpenLink() || !protocol.SetChipParameters(core_.selectedChip) ||
-        !protocol.StartChipRead(chip.data(), 0, size)) {
+// After a failed verify: the first difference, and how many bytes differ, from
+// one more read of the whole chip.
+void CliSession::DescribeMismatch(const Mismatch& mismatch) {
+    report_["mismatch"] = {{"address", mismatch.address}, {"buffer", mismatch.bufferByte}, {"chip", mismatch.chipByte}};
+    const ChipRecord& chip = core_.SelectedChip();
+    std::vector<uint8_t> image(chip.capacity, 0x00);
+    ProgrammerProtocol& protocol = core_.Protocol();
+    if (!core_.OpenLink() || !protocol.SetChipParameters(chip) ||
+        !protocol.StartChipRead(image.data(), 0, chip.capacity)) {
         return;
     }
     PollResult result;
     while ((result = protocol.PollOperation()) == PollResult::Reading) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    if (result != PollResult::Done || protocol.GetBytesRead() < size) return;
-    const uint8_t* buffer = core_.buffer.bytes.data();
-    auto first = std::mismatch(buffer, buffer + size, chip.begin());
-    if (first.first == buffer + size) return;
+    if (result != PollResult::Done || protocol.GetBytesRead() < chip.capacity) return;
+    const uint8_t* buffer = core_.Buffer().bytes.data();
     size_t differing = 0;
-    for (uint32_t i = 0; i < size; ++i) differing += buffer[i] != chip[i];
-    report_["mismatch"] = {{"address", first.first - buffer}, {"buffer", *first.first}, {"chip", *first.second}};
+    for (uint32_t i = 0; i < chip.capacity; ++i) differing += buffer[i] != image[i];
     report_["differing_bytes"] = differing;
-}
-
-int CliSession::Erase() {
-    if (core_.selectedChip.chipType != kSpiFlash) {
-        err_ << Fill(CurrentCliWording().notSpiFlash, {core_.selectedChip.chipName}) << '\n';
-        return kExitFailed;
-    }
-    OnEraseChip(core_);
-    return Outcome(core_.lastStepOk);
-}
-
-// The result of a maintenance command is what its box shows.
-int CliSession::Maintenance(void (*command)(ProgrammerCore&)) {
-    command(core_);
-    const bool ok = !core_.statusIsError;
-    if (ok) {
-        out_ << ConsoleHost::WithNewlines(host_.LastBox()) << '\n';
-        report_["result"] = host_.LastBox();
-    }
-    return Outcome(ok);
-}
-
-int CliSession::UpdateFirmware() {
-    host_.SetFirmwareFile(options_.argument);
-    OnUpdateFirmware(core_);
-    if (Said(kMsgFirmwareOpenError) || Said(kMsgFirmwareFormatError)) return kExitFileError;
-    return Outcome(!core_.statusIsError && Said(kMsgFirmwareUpdateOk));
 }
 
 int CliSession::Link() {
@@ -333,17 +307,18 @@ int CliSession::Link() {
     return linked ? kExitOk : kExitNoProgrammer;
 }
 
-int CliSession::Outcome(bool ok) const {
-    if (ok) return kExitOk;
-    if (Said(kMsgNoProgrammer) || Said(kMsgProgrammerBusy)) return kExitNoProgrammer;
+// The exit code of a command's outcome; it never depends on the texts shown.
+int CliSession::ExitCode(Outcome outcome) {
+    switch (outcome) {
+    case Outcome::Ok: return kExitOk;
+    case Outcome::NoProgrammer:
+    case Outcome::Busy: return kExitNoProgrammer;
+    case Outcome::FileError: return kExitFileError;
+    case Outcome::Failed:
+    case Outcome::Cancelled:
+    case Outcome::NotForThisChip: break;
+    }
     return kExitFailed;
-}
-
-bool CliSession::Said(int messageId) const {
-    const std::string text = MessageText(messageId);
-    if (text.empty()) return false;
-    const auto& texts = host_.Texts();
-    return std::any_of(texts.begin(), texts.end(), [&](const std::string& said) { return said.rfind(text, 0) == 0; });
 }
 
 }  // namespace qbr

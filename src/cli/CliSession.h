@@ -37,18 +37,13 @@ private:
     bool StartTrace(UsbLink& link, const std::string& accessPath);
     int ReplayOutcome(int code);
     int Dispatch();
-    int Detect();
-    int ReadChip();
-    int WithImage(void (*command)(ProgrammerCore&));
-    int Erase();
-    int Maintenance(void (*command)(ProgrammerCore&));
-    int UpdateFirmware();
+    void ListCandidates(const ChipRecord& detected);
+    int SaveChipImage();
     int Link();
     bool LoadInput(const std::string& path);
     bool LoadStandardInput();
-    void DescribeMismatch();
-    int Outcome(bool ok) const;
-    bool Said(int messageId) const;
+    void DescribeMismatch(const Mismatch& mismatch);
+    static int ExitCode(Outcome outcome);
 
     const CliOptions& options_;
     std::ostream& out_;

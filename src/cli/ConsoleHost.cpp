@@ -14,14 +14,12 @@ std::string ConsoleHost::WithNewlines(const std::string& text) {
 }
 
 bool ConsoleHost::MessageBox(const std::string& text, BoxButtons) {
-    lastBox_ = text;
     Say(text);
     return true;
 }
 
 void ConsoleHost::Say(const std::string& text) {
     if (muted_) return;
-    texts_.push_back(text);
     if (text == lastSaid_) return;
     lastSaid_ = text;
     EndProgressLine();

@@ -8,7 +8,6 @@
 #include <optional>
 #include <ostream>
 #include <string>
-#include <vector>
 
 namespace qbr {
 
@@ -26,12 +25,8 @@ public:
     // Size of the transfers the progress bar stands for, for the rate.
     void SetTransferSize(uint32_t bytes) { transferSize_ = bytes; }
     void SetFirmwareFile(std::string path) { firmwareFile_ = std::move(path); }
-    // Every text shown so far, in order.
-    const std::vector<std::string>& Texts() const { return texts_; }
     // The text with its "\r\n" line breaks as plain newlines.
     static std::string WithNewlines(const std::string& text);
-    // The last message box text.
-    const std::string& LastBox() const { return lastBox_; }
     // The last status-line text, kept also while muted.
     const std::string& LastStatus() const { return lastStatus_; }
 
@@ -42,7 +37,7 @@ public:
     void SetErrorColour(bool) override {}
     void SetProgressDisplay(int position, const std::string& label, bool barInError) override;
     void SetCapacityText(const std::string&) override {}
-    void EnableCommand(int, bool) override {}
+    void OfferCommandsFor(uint32_t) override {}
     void ShowSelectors(const SelectorLists&) override {}
     void BindHexView() override {}
     void RefreshHexView() override {}
@@ -67,8 +62,6 @@ private:
     bool muted_ = false;
     uint32_t transferSize_ = 0;
     std::optional<std::string> firmwareFile_;
-    std::vector<std::string> texts_;
-    std::string lastBox_;
     std::string lastStatus_;
     std::string lastSaid_;
     bool progressLineOpen_ = false;

@@ -26,7 +26,7 @@ constexpr uint8_t kDirectionIn = 0x80;
 // The programmer's own answers, asked through the window's commands.
 struct Question {
     const char* key;
-    void (*command)(ProgrammerCore&);
+    CommandResult (*command)(ProgrammerCore&);
 };
 constexpr Question kQuestions[] = {
     {"firmware_version", OnReadFirmwareVersion},
@@ -251,15 +251,15 @@ void Doctor::CheckProgrammer(bool opened, bool refused, bool onBus) {
     step.lines.push_back(refused ? wording.openRefused : onBus ? wording.openFailed : wording.noneOpened);
 }
 
-// Each answer is what the window's command shows: its box on success, its
+// Each answer is what the window's command shows: its result on success, its
 // status line otherwise. The commands' own texts are kept off the terminal.
 void Doctor::AskProgrammer(Step& step) {
     for (const Question& question : kQuestions) {
         host_.SetMuted(true);
-        question.command(core_);
+        const CommandResult result = question.command(core_);
         host_.SetMuted(false);
-        const bool ok = !core_.statusIsError;
-        const std::string text = TrimmedEnd(ConsoleHost::WithNewlines(ok ? host_.LastBox() : host_.LastStatus()));
+        const bool ok = result.Ok();
+        const std::string text = TrimmedEnd(ConsoleHost::WithNewlines(ok ? result.text : host_.LastStatus()));
         if (!ok) step.status = Status::Problem;
         step.lines.push_back(text);
         step.facts[question.key] = {{"ok", ok}, {"text", text}};

@@ -5,6 +5,7 @@
 #include "cli/CliOptions.h"
 #include "cli/CliSession.h"
 #include "cli/ExitCodes.h"
+#include "ops/CommandTable.h"
 
 #include <CLI/CLI.hpp>
 
@@ -13,7 +14,8 @@
 
 namespace {
 
-// Commands and what their one argument is.
+// The command-line tool's own commands and what their one argument is; the
+// programmer's commands come from the command table.
 struct CommandEntry {
     const char* name;
     const char* help;
@@ -21,23 +23,24 @@ struct CommandEntry {
     bool required;
 };
 
-const CommandEntry kCommands[] = {
+const CommandEntry kDatabaseCommands[] = {
     {"chips", "search the database (no pattern: every chip)", "PATTERN", false},
     {"chip", "one chip's record and capacity", "NAME", true},
-    {"detect", "read the chip's ID bytes and select the chip that has them", nullptr, false},
-    {"read", "read the whole chip into FILE (raw binary; - for standard output)", "FILE", true},
-    {"write", "write FILE to the chip (Intel HEX for names ending in hex/HEX, else raw; - for standard input)", "FILE",
-     true},
-    {"verify", "compare the chip with FILE", "FILE", true},
-    {"erase", "erase the chip (SPI flash only)", nullptr, false},
-    {"auto", "erase (SPI flash), write and verify FILE", "FILE", true},
-    {"version", "the programmer's firmware version", nullptr, false},
-    {"serial", "the programmer's serial number", nullptr, false},
-    {"selftest", "the programmer's self test", nullptr, false},
-    {"update-firmware", "update the programmer's firmware from a .qbr file", "FILE", true},
+};
+
+const CommandEntry kProgrammerChecks[] = {
     {"link", "whether the programmer answers", nullptr, false},
     {"doctor", "check step by step why the programmer can or can't be used", nullptr, false},
 };
+
+void AddCommand(CLI::App& app, qbr::CliOptions& options, const CommandEntry& entry) {
+    CLI::App* command = app.add_subcommand(entry.name, entry.help);
+    if (entry.argument) {
+        CLI::Option* argument = command->add_option(entry.argument, options.argument, entry.argument);
+        if (entry.required) argument->required();
+    }
+    command->callback([&options, name = entry.name] { options.command = name; });
+}
 
 }  // namespace
 
@@ -68,14 +71,13 @@ int main(int argc, char** argv) {
     app.add_flag("--json", options.json, "one JSON object with the result on standard output");
     app.add_flag("-q,--quiet", options.quiet, "no progress display");
 
-    for (const auto& entry : kCommands) {
-        CLI::App* command = app.add_subcommand(entry.name, entry.help);
-        if (entry.argument) {
-            CLI::Option* argument = command->add_option(entry.argument, options.argument, entry.argument);
-            if (entry.required) argument->required();
-        }
-        command->callback([&options, name = entry.name] { options.command = name; });
+    for (const auto& entry : kDatabaseCommands) AddCommand(app, options, entry);
+    for (const qbr::CommandRow& row : qbr::CommandTable()) {
+        if (!row.cliName) continue;
+        const bool file = row.argument != qbr::ArgumentKind::NoArgument;
+        AddCommand(app, options, {row.cliName, row.cliHelp, file ? "FILE" : nullptr, file});
     }
+    for (const auto& entry : kProgrammerChecks) AddCommand(app, options, entry);
 
     try {
         app.parse(argc, argv);

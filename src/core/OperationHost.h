@@ -40,8 +40,8 @@ public:
     virtual void SetProgressDisplay(int position, const std::string& label, bool barInError) = 0;
     // Capacity value of the selected chip.
     virtual void SetCapacityText(const std::string& text) = 0;
-    // Menu item and toolbar button of a command.
-    virtual void EnableCommand(int command, bool enable) = 0;
+    // A chip of this type is selected: offer the commands allowed for it.
+    virtual void OfferCommandsFor(uint32_t chipType) = 0;
     // The chip selectors' entries and selections.
     virtual void ShowSelectors(const SelectorLists& lists) = 0;
     // The buffer's active length changed: show the buffer from the top with its checksum.

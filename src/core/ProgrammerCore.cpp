@@ -18,15 +18,15 @@ namespace qbr {
 ProgrammerCore::StartResult ProgrammerCore::Start(const std::string& databasePath) {
     const std::string path = databasePath.empty() ? MessageText(kMsgDatabaseFilePath) : databasePath;
     // An empty database selects no chip, so it fails like a damaged one.
-    if (!database.Load(path) || database.RecordCount() == 0) {
+    if (!database_.Load(path) || database_.RecordCount() == 0) {
         MessageBox(MessageText(kMsgDatabaseError));
         return StartResult::DatabaseError;
     }
-    if (!buffer.Allocate()) {
+    if (!buffer_.Allocate()) {
         MessageBox(MessageText(kMsgMemoryOverflow));
         return StartResult::OutOfMemory;
     }
-    selectedChip = DefaultChip(database);
+    selectedChip_ = DefaultChip(database_);
     ready_ = true;
     ShowSelectedChip();
     return StartResult::Ready;
@@ -36,7 +36,7 @@ void ProgrammerCore::ConnectLink(std::unique_ptr<UsbLink> link) {
     link_ = std::move(link);
     link_->SetAlertHandler([this](const std::string& text) { Alert(text); });
     if (!OpenLink()) ReportNoProgrammer();
-    protocol.AttachLink(*link_);
+    protocol_.AttachLink(*link_);
 }
 
 // A refused access gets its own status text, so the log keeps the command that
@@ -65,7 +65,6 @@ void ProgrammerCore::LogText(const std::string& text) {
 }
 
 void ProgrammerCore::ShowInfo(const std::string& text) {
-    statusIsError = false;
     host_.SetErrorColour(false);
     LogText("ShowInfo: " + text);
     host_.SetStatusText(text);
@@ -73,26 +72,22 @@ void ProgrammerCore::ShowInfo(const std::string& text) {
 }
 
 void ProgrammerCore::ShowError(const std::string& text) {
-    statusIsError = true;
     SetProgress(kProgressError);
     host_.SetErrorColour(true);
     LogText("ShowInfo: " + text);
-    if (protocol.OutOfStep()) LogText(ReplugNeededText());
+    if (protocol_.OutOfStep()) LogText(ReplugNeededText());
     host_.SetStatusText(text);
     host_.PumpOneMessage();
 }
 
 void ProgrammerCore::SetProgress(uint16_t value) {
     if (value == kProgressError) {
-        progressInError = true;
         host_.SetProgressDisplay(100, "ERROR", true);
     } else {
         const int percent = value > 100 ? 100 : value;
-        progressInError = false;
         char label[16];
         std::snprintf(label, sizeof label, "%d%%", percent);
         host_.SetProgressDisplay(percent, label, false);
-        statusIsError = false;
         host_.SetErrorColour(false);
     }
     host_.PumpOneMessage();
@@ -104,16 +99,16 @@ void ProgrammerCore::ShowChipInfo(const ChipRecord& chip) {
 }
 
 void ProgrammerCore::StartTiming() {
-    operationStartTick = TickCount();
+    operationStartTick_ = TickCount();
 }
 
 std::string ProgrammerCore::ElapsedText() const {
-    const auto elapsed = static_cast<int32_t>(TickCount() - operationStartTick);
+    const auto elapsed = static_cast<int32_t>(TickCount() - operationStartTick_);
     return "   " + MessageText(kMsgElapsedTime) + std::to_string(elapsed) + " ms";
 }
 
 void ProgrammerCore::UpdateProgress() {
-    SetProgress(protocol.GetPercent());
+    SetProgress(protocol_.GetPercent());
 }
 
 void ProgrammerCore::WaitMs(uint16_t ms) {

@@ -4,6 +4,7 @@
 #include "buffer/DataBuffer.h"
 #include "chipdb/ChipDatabase.h"
 #include "chipdb/ChipRecord.h"
+#include "core/CommandResult.h"
 #include "core/OperationHost.h"
 #include "link/ProgrammerProtocol.h"
 #include "link/UsbLink.h"
@@ -54,42 +55,61 @@ public:
     // file dialog and the hex view's refresh.
     OperationHost& Host() { return host_; }
 
-    // Chip selection: the selectors show selectedChip; the handlers take the text
-    // the user picked in a selector.
+    // The chip database, the buffer and the chip worked on.
+    const ChipDatabase& Database() const { return database_; }
+    DataBuffer& Buffer() { return buffer_; }
+    const ChipRecord& SelectedChip() const { return selectedChip_; }
+    // The programmer's protocol, for the chip and programmer commands.
+    ProgrammerProtocol& Protocol() { return protocol_; }
+
+    // The one way a chip becomes the selected chip, for every caller (selectors,
+    // search, detection, the command line): sizes the buffer to it, shows it in
+    // the selectors and the capacity text and, unless told not to, remembers it
+    // for the next start.
+    void SelectChip(const ChipRecord& chip);
+    // Whether SelectChip stores the chip for the next start (the window does; a
+    // scripted run leaves the settings alone).
+    void SetRememberSelectedChip(bool remember) { rememberSelectedChip_ = remember; }
+    // The selectors show the selected chip again.
     void ShowSelectedChip();
-    void OnChipTypeChanged(const std::string& typeText);
-    void OnMakerChanged(const std::string& makerText);
-    void OnChipNameChanged(const std::string& nameText);
+    // Handlers of the three selectors; each takes the text the user picked and is
+    // refused (Busy, the selectors put back) while a command runs.
+    Outcome OnChipTypeChanged(const std::string& typeText);
+    Outcome OnMakerChanged(const std::string& makerText);
+    Outcome OnChipNameChanged(const std::string& nameText);
     // Search button: the search dialog picks a chip by name; refused while busy.
-    void OnSearchChip();
+    Outcome OnSearchChip();
 
     // Buffer commands; each refuses while a chip operation runs.
-    void OnBufferFill();
-    void OnByteSwap();
-    void OnAddressLocation();
+    Outcome OnBufferFill();
+    Outcome OnByteSwap();
+    Outcome OnAddressLocation();
 
     // Image files. LoadImageFile reads raw binary or Intel HEX (by the name's last
-    // three characters) into the selected chip's range; false when the file can't
-    // be opened or is malformed.
-    bool LoadImageFile(const std::string& path);
-    void OnOpenFile();
-    void OnSaveFile();
-    void OnDropFiles(const std::vector<std::string>& paths);
+    // three characters) into the selected chip's range; FileError when the file
+    // can't be opened or is malformed.
+    Outcome LoadImageFile(const std::string& path);
+    Outcome OnOpenFile();
+    Outcome OnSaveFile();
+    Outcome OnDropFiles(const std::vector<std::string>& paths);
     // The file named on the command line at start; the caption stays as it is.
-    void LoadCommandLineFile(const std::string& path);
+    Outcome LoadCommandLineFile(const std::string& path);
     void SetFileCaption(const std::string& path);
-    // Recomputes the caption from the language's caption text and captionSuffix.
+    // The language's caption text and the loaded file's name.
     std::string Caption() const;
 
     // True while a command that talks to the programmer runs (also between the
     // steps of Auto) or a transfer is under way: the buffer and the selected chip
     // must not change then.
-    bool IsOperationRunning() const { return commandRunning || protocol.State() != OperationState::Idle; }
+    bool IsOperationRunning() const { return commandRunning_ || protocol_.State() != OperationState::Idle; }
     // Busy check of the commands: a command running, or a transfer the protocol
     // doesn't report as Done.
     bool IsBusy();
     // True, after telling the user (box and log line), when IsBusy().
     bool RefuseWhileBusy();
+    // Set by a command that talks to the programmer for as long as it runs.
+    bool IsCommandRunning() const { return commandRunning_; }
+    void SetCommandRunning(bool running) { commandRunning_ = running; }
 
     // Pieces the chip and programmer commands share.
     void StartTiming();
@@ -101,34 +121,25 @@ public:
 
     static constexpr uint16_t kProgressError = 0xFFFF;
 
-    ChipDatabase database;
-    DataBuffer buffer;
-    ChipRecord selectedChip;
-    std::string captionSuffix;
-    bool lastStepOk = false;
-    bool statusIsError = false;
-    bool progressInError = false;
-    // Set by a command that talks to the programmer for as long as it runs.
-    bool commandRunning = false;
-    // Whether a chip that becomes the selected one is stored as the chip for the
-    // next start (the window does; a scripted run leaves the settings alone).
-    bool rememberSelectedChip = true;
-    // Set while Update Firmware runs, from its start text to every way out.
-    bool firmwareUpdateActive = false;
-    uint32_t operationStartTick = 0;
-    ProgrammerProtocol protocol;
-
 private:
-    void ShowChipsOfMaker(SelectorLists lists, const std::string& maker, uint32_t type);
+    Outcome ShowChipsOfMaker(SelectorLists lists, const std::string& maker, uint32_t type);
     bool KeepChipWhileRunning();
-    // The steps of a chip-name change: select the chip by name, size the buffer,
-    // show and remember the chip.
-    void SettleOnChip(const std::string& nameText);
+    // A chip-name change: the chip of that name becomes the selected chip.
+    Outcome SettleOnChip(const std::string& nameText);
+    void ShowSettledChip();
 
     void Alert(const std::string& text);
-    void LoadFileAndReport(const std::string& path);
+    Outcome LoadFileAndReport(const std::string& path);
 
     OperationHost& host_;
+    ChipDatabase database_;
+    DataBuffer buffer_;
+    ChipRecord selectedChip_;
+    std::string captionSuffix_;
+    bool commandRunning_ = false;
+    bool rememberSelectedChip_ = true;
+    uint32_t operationStartTick_ = 0;
+    ProgrammerProtocol protocol_;
     bool ready_ = false;
     // The alert shown last, so that an open that keeps failing the same way while
     // the link is watched shows its box once rather than every half second.

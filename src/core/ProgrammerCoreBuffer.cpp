@@ -8,7 +8,7 @@
 namespace qbr {
 
 bool ProgrammerCore::IsBusy() {
-    return commandRunning || protocol.PollOperation() != PollResult::Done;
+    return commandRunning_ || protocol_.PollOperation() != PollResult::Done;
 }
 
 bool ProgrammerCore::RefuseWhileBusy() {
@@ -18,107 +18,114 @@ bool ProgrammerCore::RefuseWhileBusy() {
     return true;
 }
 
-void ProgrammerCore::OnBufferFill() {
-    if (RefuseWhileBusy()) return;
+Outcome ProgrammerCore::OnBufferFill() {
+    if (RefuseWhileBusy()) return Outcome::Busy;
     const auto request = host_.AskBufferFill();
-    if (!request) return;
-    const EditCheck check = request->valid ? FillRange(buffer, request->start, request->length, request->fillByte)
+    if (!request) return Outcome::Cancelled;
+    const EditCheck check = request->valid ? FillRange(buffer_, request->start, request->length, request->fillByte)
                                            : EditCheck::AddressFormatError;
     if (check != EditCheck::Ok) {
         MessageBox(MessageText(EditCheckMessage(check)));
-        return;
+        return Outcome::Failed;
     }
     host_.RefreshHexView();
+    return Outcome::Ok;
 }
 
-void ProgrammerCore::OnByteSwap() {
-    if (RefuseWhileBusy()) return;
-    ByteSwap(buffer);
+Outcome ProgrammerCore::OnByteSwap() {
+    if (RefuseWhileBusy()) return Outcome::Busy;
+    ByteSwap(buffer_);
     host_.RefreshHexView();
+    return Outcome::Ok;
 }
 
-void ProgrammerCore::OnAddressLocation() {
-    if (RefuseWhileBusy()) return;
+Outcome ProgrammerCore::OnAddressLocation() {
+    if (RefuseWhileBusy()) return Outcome::Busy;
     const auto request = host_.AskAddressLocation();
-    if (!request) return;
-    const EditCheck check = CheckEditAddress(request->valid, request->address, buffer.activeLength);
+    if (!request) return Outcome::Cancelled;
+    const EditCheck check = CheckEditAddress(request->valid, request->address, buffer_.activeLength);
     if (check != EditCheck::Ok) {
         MessageBox(MessageText(EditCheckMessage(check)));
-        return;
+        return Outcome::Failed;
     }
     host_.GoToAddress(request->address);
+    return Outcome::Ok;
 }
 
-bool ProgrammerCore::LoadImageFile(const std::string& path) {
-    const ImageLoadResult result = LoadImage(path, buffer, selectedChip.capacity);
+Outcome ProgrammerCore::LoadImageFile(const std::string& path) {
+    const ImageLoadResult result = LoadImage(path, buffer_, selectedChip_.capacity);
     if (result.tooLong) MessageBox(MessageText(kMsgFileTooLong));
-    // A failed load may have changed the buffer too (Intel HEX records placed
+    // A failed load may have changed the buffer_ too (Intel HEX records placed
     // before a fault, a raw read cut short), so the view and its checksum are
     // refreshed whatever the outcome.
     host_.RefreshHexView();
-    return result.outcome == ImageLoadResult::Outcome::Loaded;
+    return result.outcome == ImageLoadResult::Outcome::Loaded ? Outcome::Ok : Outcome::FileError;
 }
 
-void ProgrammerCore::LoadFileAndReport(const std::string& path) {
+Outcome ProgrammerCore::LoadFileAndReport(const std::string& path) {
     LogText(path);
-    if (!LoadImageFile(path)) {
+    if (LoadImageFile(path) != Outcome::Ok) {
         MessageBox(MessageText(kMsgOpenFileError));
         LogText(MessageText(kMsgOpenFileError));
-        return;
+        return Outcome::FileError;
     }
     SetFileCaption(path);
+    return Outcome::Ok;
 }
 
-void ProgrammerCore::OnOpenFile() {
+Outcome ProgrammerCore::OnOpenFile() {
     LogText(MessageText(kMsgLoadFile));
-    if (RefuseWhileBusy()) return;
+    if (RefuseWhileBusy()) return Outcome::Busy;
     const auto path = host_.AskOpenFile();
     if (!path) {
         LogText(MessageText(kMsgLoadFileCancel));
-        return;
+        return Outcome::Cancelled;
     }
-    LoadFileAndReport(*path);
+    return LoadFileAndReport(*path);
 }
 
-void ProgrammerCore::OnDropFiles(const std::vector<std::string>& paths) {
-    if (RefuseWhileBusy()) return;
+Outcome ProgrammerCore::OnDropFiles(const std::vector<std::string>& paths) {
+    if (RefuseWhileBusy()) return Outcome::Busy;
     if (paths.size() != 1) {
         MessageBox(MessageText(kMsgDropFileError));
-        return;
+        return Outcome::Failed;
     }
-    LoadFileAndReport(paths.front());
+    return LoadFileAndReport(paths.front());
 }
 
-void ProgrammerCore::LoadCommandLineFile(const std::string& path) {
-    if (!LoadImageFile(path)) MessageBox(MessageText(kMsgOpenFileError));
+Outcome ProgrammerCore::LoadCommandLineFile(const std::string& path) {
+    const Outcome outcome = LoadImageFile(path);
+    if (outcome != Outcome::Ok) MessageBox(MessageText(kMsgOpenFileError));
+    return outcome;
 }
 
-void ProgrammerCore::OnSaveFile() {
+Outcome ProgrammerCore::OnSaveFile() {
     LogText(MessageText(kMsgSaveFile));
-    if (RefuseWhileBusy()) return;
+    if (RefuseWhileBusy()) return Outcome::Busy;
     const auto path = host_.AskSaveFile();
     if (!path) {
         LogText(MessageText(kMsgSaveFileCancel));
-        return;
+        return Outcome::Cancelled;
     }
     LogText(*path);
     // A failed save is reported; it never claims success and never leaves a
     // half-written file in place of the old one.
-    if (!SaveImage(*path, buffer, selectedChip.capacity)) {
+    if (!SaveImage(*path, buffer_, selectedChip_.capacity)) {
         ShowError(MessageText(kMsgOpenFileError));
         MessageBox(MessageText(kMsgOpenFileError));
-        return;
+        return Outcome::FileError;
     }
     ShowInfo(MessageText(kMsgSaveFileOk));
+    return Outcome::Ok;
 }
 
 void ProgrammerCore::SetFileCaption(const std::string& path) {
-    captionSuffix = FileCaptionSuffix(path);
+    captionSuffix_ = FileCaptionSuffix(path);
     host_.SetCaption(Caption());
 }
 
 std::string ProgrammerCore::Caption() const {
-    return MessageText(kMsgCaption) + captionSuffix;
+    return MessageText(kMsgCaption) + captionSuffix_;
 }
 
 }  // namespace qbr

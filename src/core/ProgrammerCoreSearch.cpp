@@ -6,20 +6,20 @@
 
 namespace qbr {
 
-void ProgrammerCore::OnSearchChip() {
+Outcome ProgrammerCore::OnSearchChip() {
     LogText(MessageText(kMsgSearchChipStart));
     // The selected chip must not change under a running command.
-    if (RefuseWhileBusy()) return;
+    if (RefuseWhileBusy()) return Outcome::Busy;
     const auto name = host_.AskChipSearch();
     if (!name) {
         LogText(MessageText(kMsgSearchChipCancel));
-        return;
+        return Outcome::Cancelled;
     }
-    // An empty name (the dialog closed with Enter) finds nothing and changes nothing.
-    auto chip = database.FindByName(*name);
-    if (!chip) return;
-    selectedChip = *chip;
-    ShowSelectedChip();
+    // An empty name finds nothing and changes nothing.
+    auto chip = database_.FindByName(*name);
+    if (!chip) return Outcome::Failed;
+    SelectChip(*chip);
+    return Outcome::Ok;
 }
 
 }  // namespace qbr

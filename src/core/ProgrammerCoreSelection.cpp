@@ -5,13 +5,17 @@
 #include "base/MessageTable.h"
 #include "chipdb/ChipSelectors.h"
 #include "chipdb/ChipType.h"
-#include "core/CommandId.h"
 #include "core/ProgrammerCore.h"
 
 namespace qbr {
 
+void ProgrammerCore::SelectChip(const ChipRecord& chip) {
+    selectedChip_ = chip;
+    ShowSelectedChip();
+}
+
 void ProgrammerCore::ShowSelectedChip() {
-    const SelectorLists lists = SelectorsFor(database, selectedChip);
+    const SelectorLists lists = SelectorsFor(database_, selectedChip_);
     host_.ShowSelectors(lists);
     SettleOnChip(lists.chipIndex >= 0 ? lists.chips[lists.chipIndex] : std::string());
 }
@@ -20,63 +24,70 @@ void ProgrammerCore::ShowSelectedChip() {
 // selector is undone by showing the selected chip again.
 bool ProgrammerCore::KeepChipWhileRunning() {
     if (!IsOperationRunning()) return false;
-    host_.ShowSelectors(SelectorsFor(database, selectedChip));
+    host_.ShowSelectors(SelectorsFor(database_, selectedChip_));
     return true;
 }
 
-void ProgrammerCore::OnChipTypeChanged(const std::string& typeText) {
-    if (KeepChipWhileRunning()) return;
+Outcome ProgrammerCore::OnChipTypeChanged(const std::string& typeText) {
+    if (KeepChipWhileRunning()) return Outcome::Busy;
     const uint32_t type = ChipTypeFromName(typeText);
-    if (type == selectedChip.chipType) return;
-    SelectorLists lists = SelectorsFor(database, selectedChip);
+    if (type == selectedChip_.chipType) return Outcome::Ok;
+    SelectorLists lists = SelectorsFor(database_, selectedChip_);
     lists.typeIndex = -1;
     for (size_t i = 0; i < lists.types.size(); ++i) {
         if (lists.types[i] == typeText) lists.typeIndex = static_cast<int>(i);
     }
     // The maker shown first is the one whose chips are listed, so the two always agree.
-    lists.makers = SortedNoCase(database.ListMakers(type));
+    lists.makers = SortedNoCase(database_.ListMakers(type));
     lists.makerIndex = lists.makers.empty() ? -1 : 0;
     const std::string maker = lists.makers.empty() ? std::string() : lists.makers.front();
-    ShowChipsOfMaker(std::move(lists), maker, type);
+    return ShowChipsOfMaker(std::move(lists), maker, type);
 }
 
-void ProgrammerCore::OnMakerChanged(const std::string& makerText) {
-    if (KeepChipWhileRunning()) return;
-    if (makerText == selectedChip.makerName) return;
-    SelectorLists lists = SelectorsFor(database, selectedChip);
+Outcome ProgrammerCore::OnMakerChanged(const std::string& makerText) {
+    if (KeepChipWhileRunning()) return Outcome::Busy;
+    if (makerText == selectedChip_.makerName) return Outcome::Ok;
+    SelectorLists lists = SelectorsFor(database_, selectedChip_);
     for (size_t i = 0; i < lists.makers.size(); ++i) {
         if (lists.makers[i] == makerText) lists.makerIndex = static_cast<int>(i);
     }
-    ShowChipsOfMaker(std::move(lists), makerText, selectedChip.chipType);
+    return ShowChipsOfMaker(std::move(lists), makerText, selectedChip_.chipType);
 }
 
-void ProgrammerCore::ShowChipsOfMaker(SelectorLists lists, const std::string& maker, uint32_t type) {
-    lists.chips = ChipNamesOf(database, maker, type);
+Outcome ProgrammerCore::ShowChipsOfMaker(SelectorLists lists, const std::string& maker, uint32_t type) {
+    lists.chips = ChipNamesOf(database_, maker, type);
     lists.chipIndex = lists.chips.empty() ? -1 : 0;
     host_.ShowSelectors(lists);
-    SettleOnChip(lists.chips.empty() ? std::string() : lists.chips.front());
+    return SettleOnChip(lists.chips.empty() ? std::string() : lists.chips.front());
 }
 
-void ProgrammerCore::OnChipNameChanged(const std::string& nameText) {
-    if (KeepChipWhileRunning()) return;
-    SettleOnChip(nameText);
+Outcome ProgrammerCore::OnChipNameChanged(const std::string& nameText) {
+    if (KeepChipWhileRunning()) return Outcome::Busy;
+    return SettleOnChip(nameText);
 }
 
-void ProgrammerCore::SettleOnChip(const std::string& nameText) {
-    if (nameText != selectedChip.chipName) {
-        auto chip = database.FindByName(nameText);
+Outcome ProgrammerCore::SettleOnChip(const std::string& nameText) {
+    if (nameText != selectedChip_.chipName) {
+        auto chip = database_.FindByName(nameText);
         if (!chip) {
             MessageBox(MessageText(kMsgDatabaseError));
-            return;
+            return Outcome::Failed;
         }
-        selectedChip = *chip;
+        selectedChip_ = *chip;
     }
-    buffer.SetActiveLength(selectedChip.capacity);
+    ShowSettledChip();
+    return Outcome::Ok;
+}
+
+// The selected chip sizes the buffer and shows in the capacity text and the
+// status line; the window offers the commands allowed for its family.
+void ProgrammerCore::ShowSettledChip() {
+    buffer_.SetActiveLength(selectedChip_.capacity);
     host_.BindHexView();
-    ShowChipInfo(selectedChip);
-    host_.EnableCommand(kCmdEraseChip, selectedChip.chipType == kSpiFlash);
-    if (rememberSelectedChip) SaveDefaultChipName(selectedChip.chipName);
-    ShowInfo(selectedChip.chipName);
+    ShowChipInfo(selectedChip_);
+    host_.OfferCommandsFor(selectedChip_.chipType);
+    if (rememberSelectedChip_) SaveDefaultChipName(selectedChip_.chipName);
+    ShowInfo(selectedChip_.chipName);
     host_.FocusHexView();
 }
 

@@ -3,7 +3,6 @@
 
 #include "base/Language.h"
 #include "base/MessageTable.h"
-#include "chipdb/ChipType.h"
 #include "core/CommandId.h"
 #include "emulator/EmulatedProgrammer.h"
 #include "gui/AboutDlg.h"
@@ -16,9 +15,6 @@
 #include "gui/ToolbarIcons.h"
 #include "link/HardwareLink.h"
 #include "link/LibraryPath.h"
-#include "ops/ChipCommands.h"
-#include "ops/ChipDetection.h"
-#include "ops/Maintenance.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -139,21 +135,13 @@ void MainDlg::LoadStartFile(const std::string& path) {
     unsavedEdits_.RunLoading([&] { core_.LoadCommandLineFile(path); });
 }
 
-void MainDlg::RunProgrammerCommand(int command, void (*handler)(ProgrammerCore&)) {
-    if (command == kCmdReadChip) {
-        unsavedEdits_.RunLoading([&] { handler(core_); });
+void MainDlg::RunCommand(const CommandRow& row) {
+    if (row.effect == BufferEffect::Loads) {
+        unsavedEdits_.RunLoading([&] { row.run(core_); });
         return;
     }
-    handler(core_);
-    // The chip now holds the buffer's contents.
-    if ((command == kCmdWriteChip || command == kCmdAuto) && core_.lastStepOk) unsavedEdits_.Keep();
-}
-
-void MainDlg::OnSaveFile() {
-    saveFileChosen_ = false;
-    core_.OnSaveFile();
-    // Given a name and without an error, the save wrote the buffer to that file.
-    if (saveFileChosen_ && !core_.statusIsError) unsavedEdits_.Keep();
+    // After a successful write or save the chip or the file holds the buffer's contents.
+    if (row.run(core_).Ok() && row.effect == BufferEffect::Stores) unsavedEdits_.Keep();
 }
 
 void MainDlg::OnEscape() {
@@ -176,7 +164,7 @@ bool MainDlg::AskYesNo(const QString& question) {
 std::unique_ptr<UsbLink> MainDlg::MakeLink(const std::optional<std::string>& emulatedChip) {
     std::unique_ptr<UsbLink> link = emulatedChip ? MakeEmulatedLink(*emulatedChip) : MakeHardwareLink();
     if (trace_) {
-        traceHeader_.chip = core_.selectedChip.chipName;
+        traceHeader_.chip = core_.SelectedChip().chipName;
         traceHeader_.accessPath = emulatedChip ? "emulated" : link->UsesLibraryPath() ? "library" : "direct";
         trace_->WriteHeader(traceHeader_);
         link->SetTrace(std::move(trace_));
@@ -185,9 +173,9 @@ std::unique_ptr<UsbLink> MainDlg::MakeLink(const std::optional<std::string>& emu
 }
 
 std::unique_ptr<UsbLink> MainDlg::MakeEmulatedLink(const std::string& emulatedChip) {
-    ChipRecord chip = core_.selectedChip;
+    ChipRecord chip = core_.SelectedChip();
     if (!emulatedChip.empty()) {
-        if (auto found = core_.database.FindByName(emulatedChip)) {
+        if (auto found = core_.Database().FindByName(emulatedChip)) {
             chip = *found;
         } else {
             std::cerr << "No chip named " << emulatedChip << " in the database; the emulated programmer holds "
@@ -205,30 +193,26 @@ QAction* MainDlg::CommandAction(int command) const {
 }
 
 void MainDlg::CreateActions() {
-    for (const auto& popup : MainMenuTexts()) {
-        for (const auto& item : popup.items) {
-            if (item.command == 0) continue;
-            auto* action = new QAction(this);
-            action->setObjectName(QString("action%1").arg(item.command));
-            actions_[item.command] = action;
-        }
+    for (const CommandRow& row : CommandTable()) {
+        auto* action = new QAction(this);
+        action->setObjectName(QString("action%1").arg(row.id));
+        if (row.icon != CommandIcon::NoButton) action->setIcon(ToolbarIcon(row.icon));
+        actions_[row.id] = action;
     }
     actions_[kCmdEnglish]->setCheckable(true);
     actions_[kCmdChinese]->setCheckable(true);
-    for (const auto& button : ToolbarButtons()) {
-        if (button.command != 0) actions_[button.command]->setIcon(ToolbarIcon(button.command));
-    }
 }
 
+// Each popup holds its commands in table order, with a separator between groups.
 void MainDlg::CreateMenus() {
-    for (const auto& popup : MainMenuTexts()) {
+    for (const MenuPopupTitle& title : MenuPopupTitles()) {
         QMenu* menu = menuBar()->addMenu(QString());
-        for (const auto& item : popup.items) {
-            if (item.command == 0) {
-                menu->addSeparator();
-            } else {
-                menu->addAction(actions_[item.command]);
-            }
+        int group = -1;
+        for (const CommandRow& row : CommandTable()) {
+            if (row.popup != title.popup) continue;
+            if (group != -1 && row.group != group) menu->addSeparator();
+            group = row.group;
+            menu->addAction(actions_[row.id]);
         }
         popups_.push_back(menu);
     }
@@ -242,12 +226,12 @@ void MainDlg::CreateToolbar() {
     toolbar_->toggleViewAction()->setVisible(false);
     toolbar_->setContextMenuPolicy(Qt::PreventContextMenu);
     toolbar_->setIconSize(kToolbarIcon);
-    for (const auto& button : ToolbarButtons()) {
-        if (button.command == 0) {
-            toolbar_->addSeparator();
-        } else {
-            toolbar_->addAction(actions_[button.command]);
-        }
+    int group = -1;
+    for (const CommandRow& row : CommandTable()) {
+        if (row.icon == CommandIcon::NoButton) continue;
+        if (group != -1 && row.group != group) toolbar_->addSeparator();
+        group = row.group;
+        toolbar_->addAction(actions_[row.id]);
     }
 }
 
@@ -366,31 +350,12 @@ void MainDlg::ConnectCommands() {
     connect(actions_[kCmdEnglish], &QAction::triggered, this, [this] { OnLanguage(kLanguageEnglish); });
     connect(actions_[kCmdChinese], &QAction::triggered, this, [this] { OnLanguage(kLanguageChinese); });
     connect(actions_[kCmdUserManual], &QAction::triggered, this, &MainDlg::OnUserManual);
-    connect(actions_[kCmdOpenFile], &QAction::triggered, this,
-            [this] { unsavedEdits_.RunLoading([this] { core_.OnOpenFile(); }); });
-    connect(actions_[kCmdSaveFile], &QAction::triggered, this, &MainDlg::OnSaveFile);
-    connect(actions_[kCmdBufferFill], &QAction::triggered, this, [this] { core_.OnBufferFill(); });
-    connect(actions_[kCmdByteSwap], &QAction::triggered, this, [this] { core_.OnByteSwap(); });
-    connect(actions_[kCmdAddressLocation], &QAction::triggered, this, [this] { core_.OnAddressLocation(); });
     connect(actions_[kCmdAbout], &QAction::triggered, this, &MainDlg::OnAbout);
     connect(searchButton_, &QPushButton::clicked, this, [this] { core_.OnSearchChip(); });
 
-    // The commands that talk to the programmer.
-    const std::pair<int, void (*)(ProgrammerCore&)> programmerCommands[] = {
-        {kCmdReadChip, OnReadChip},
-        {kCmdEraseChip, OnEraseChip},
-        {kCmdWriteChip, OnWriteChip},
-        {kCmdVerifyChip, OnVerifyChip},
-        {kCmdAuto, OnAuto},
-        {kCmdDetectChip, OnDetectChip},
-        {kCmdSelfTest, OnSelfTest},
-        {kCmdReadSerialNumber, OnReadSerialNumber},
-        {kCmdReadFirmwareVersion, OnReadFirmwareVersion},
-        {kCmdUpdateFirmware, OnUpdateFirmware},
-    };
-    for (const auto& [command, handler] : programmerCommands) {
-        connect(actions_[command], &QAction::triggered, this,
-                [this, command, handler] { RunProgrammerCommand(command, handler); });
+    // The buffer and programmer commands run in the core.
+    for (const CommandRow& row : CommandTable()) {
+        if (row.run) connect(actions_[row.id], &QAction::triggered, this, [this, &row] { RunCommand(row); });
     }
 
     connect(typeCombo_, &QComboBox::activated, this,
@@ -415,23 +380,21 @@ void MainDlg::Relabel() {
     if (!picture.isNull()) mainPicture_->setPixmap(picture);
 
     const bool english = UsesEnglishMenu(GetLanguage());
-    const auto& popups = MainMenuTexts();
-    for (size_t i = 0; i < popups.size(); ++i) {
-        popups_[i]->setTitle(QString::fromUtf8(english ? popups[i].english : popups[i].chinese));
-        for (const auto& item : popups[i].items) {
-            if (item.command != 0) {
-                actions_[item.command]->setText(QString::fromUtf8(english ? item.english : item.chinese));
-            }
-        }
+    const auto& titles = MenuPopupTitles();
+    for (size_t i = 0; i < titles.size(); ++i) {
+        popups_[i]->setTitle(QString::fromUtf8(english ? titles[i].english : titles[i].chinese));
+    }
+    for (const CommandRow& row : CommandTable()) {
+        actions_[row.id]->setText(QString::fromUtf8(english ? row.menuEnglish : row.menuChinese));
     }
     actions_[kCmdEnglish]->setChecked(english);
     actions_[kCmdChinese]->setChecked(!english);
 
     const QSize buttonSize = english ? kEnglishButton : kChineseButton;
-    for (const auto& button : ToolbarButtons()) {
-        if (button.command == 0) continue;
-        QAction* action = actions_[button.command];
-        action->setToolTip(Text(button.tooltipId));
+    for (const CommandRow& row : CommandTable()) {
+        if (row.icon == CommandIcon::NoButton) continue;
+        QAction* action = actions_[row.id];
+        action->setToolTip(Text(row.tooltipId));
         if (QWidget* widget = toolbar_->widgetForAction(action)) widget->setFixedSize(buttonSize);
     }
     // The window is never narrower than the toolbar, so no button hides behind
@@ -439,7 +402,7 @@ void MainDlg::Relabel() {
     centralWidget()->setMinimumWidth(
         std::max(toolbar_->sizeHint().width(), centralWidget()->layout()->minimumSize().width()));
 
-    if (core_.IsReady()) EnableCommand(kCmdEraseChip, core_.selectedChip.chipType == kSpiFlash);
+    if (core_.IsReady()) OfferCommandsFor(core_.SelectedChip().chipType);
 
     chipGroup_->setTitle(Text(kMsgSelectChipGroup));
     typeLabel_->setText(Text(kMsgTypeLabel));
@@ -454,9 +417,8 @@ void MainDlg::Relabel() {
 void MainDlg::DisableAfterDatabaseError() {
     // Without a database there is no chip and no buffer: only the commands
     // that need neither stay available.
-    for (int command : {kCmdOpenFile, kCmdSaveFile, kCmdBufferFill, kCmdByteSwap, kCmdAddressLocation, kCmdAuto,
-                        kCmdEraseChip, kCmdWriteChip, kCmdReadChip, kCmdVerifyChip, kCmdDetectChip}) {
-        EnableCommand(command, false);
+    for (const CommandRow& row : CommandTable()) {
+        if (row.needsChip) EnableCommand(row.id, false);
     }
     for (QWidget* widget : std::initializer_list<QWidget*>{typeCombo_, makerCombo_, chipCombo_, searchButton_}) {
         widget->setEnabled(false);
@@ -511,6 +473,12 @@ void MainDlg::SetCapacityText(const std::string& text) {
     capacityText_->setText(CapacityDisplayText(text));
 }
 
+void MainDlg::OfferCommandsFor(uint32_t chipType) {
+    for (const CommandRow& row : CommandTable()) {
+        if (row.spiFlashOnly) EnableCommand(row.id, AllowedFor(row, chipType));
+    }
+}
+
 void MainDlg::EnableCommand(int command, bool enable) {
     if (QAction* action = CommandAction(command)) action->setEnabled(enable);
 }
@@ -522,7 +490,7 @@ void MainDlg::ShowSelectors(const SelectorLists& lists) {
 }
 
 void MainDlg::BindHexView() {
-    hexView_->SetData(core_.buffer, core_.buffer.activeLength);
+    hexView_->SetData(core_.Buffer(), core_.Buffer().activeLength);
 }
 
 void MainDlg::RefreshHexView() {
@@ -558,7 +526,6 @@ std::optional<std::string> MainDlg::AskSaveFile() {
             path = dialog.selectedFiles().front().toStdString();
         }
     }
-    saveFileChosen_ = path.has_value();
     return path;
 }
 
@@ -575,7 +542,7 @@ std::optional<std::string> MainDlg::AskFirmwareFile() {
 
 std::optional<std::string> MainDlg::AskChipSearch() {
     ChipSearchDlg dialog(
-        core_.database, [this](const std::string& text) { MessageBox(text, BoxButtons::Ok); }, this);
+        core_.Database(), [this](const std::string& text) { MessageBox(text, BoxButtons::Ok); }, this);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     return dialog.SelectedName();
 }

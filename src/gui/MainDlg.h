@@ -6,6 +6,7 @@
 #include "emulator/SpeedModel.h"
 #include "gui/UnsavedEdits.h"
 #include "link/TransferTrace.h"
+#include "ops/CommandTable.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -85,7 +86,7 @@ public:
     void SetErrorColour(bool error) override;
     void SetProgressDisplay(int position, const std::string& label, bool barInError) override;
     void SetCapacityText(const std::string& text) override;
-    void EnableCommand(int command, bool enable) override;
+    void OfferCommandsFor(uint32_t chipType) override;
     void ShowSelectors(const SelectorLists& lists) override;
     void BindHexView() override;
     void RefreshHexView() override;
@@ -115,8 +116,8 @@ private:
     std::unique_ptr<UsbLink> MakeLink(const std::optional<std::string>& emulatedChip);
     std::unique_ptr<UsbLink> MakeEmulatedLink(const std::string& emulatedChip);
 
-    void RunProgrammerCommand(int command, void (*handler)(ProgrammerCore&));
-    void OnSaveFile();
+    void RunCommand(const CommandRow& row);
+    void EnableCommand(int command, bool enable);
     // Escape closes the window, after asking when edits would be lost.
     void OnEscape();
     bool AskYesNo(const QString& question);
@@ -132,9 +133,7 @@ private:
     std::unique_ptr<TransferTrace> trace_;
     TraceHeader traceHeader_;
     ProgrammerCore core_;
-    UnsavedEdits unsavedEdits_{core_.buffer};
-    // Whether the last save asked for was given a file name.
-    bool saveFileChosen_ = false;
+    UnsavedEdits unsavedEdits_{core_.Buffer()};
     BoxResponder responder_;
     FileResponder fileResponder_;
 

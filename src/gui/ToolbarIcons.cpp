@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "gui/ToolbarIcons.h"
 
-#include "core/CommandId.h"
-
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -191,24 +189,25 @@ void DrawAbout(QPainter& p) {
 
 using GlyphPainter = void (*)(QPainter&);
 
-GlyphPainter GlyphOf(int command) {
-    switch (command) {
-    case kCmdOpenFile: return DrawOpen;
-    case kCmdSaveFile: return DrawSave;
-    case kCmdBufferFill: return DrawFill;
-    case kCmdByteSwap: return DrawSwap;
-    case kCmdAuto: return DrawAuto;
-    case kCmdEraseChip: return DrawErase;
-    case kCmdWriteChip: return DrawWrite;
-    case kCmdReadChip: return DrawRead;
-    case kCmdVerifyChip: return DrawVerify;
-    case kCmdDetectChip: return DrawDetect;
-    case kCmdReadFirmwareVersion: return DrawFirmwareVersion;
-    case kCmdUpdateFirmware: return DrawUpdateFirmware;
-    case kCmdUserManual: return DrawManual;
-    case kCmdAbout: return DrawAbout;
-    default: return nullptr;
+GlyphPainter GlyphOf(CommandIcon icon) {
+    switch (icon) {
+    case CommandIcon::NoButton: return nullptr;
+    case CommandIcon::Open: return DrawOpen;
+    case CommandIcon::Save: return DrawSave;
+    case CommandIcon::Fill: return DrawFill;
+    case CommandIcon::Swap: return DrawSwap;
+    case CommandIcon::Auto: return DrawAuto;
+    case CommandIcon::Erase: return DrawErase;
+    case CommandIcon::Write: return DrawWrite;
+    case CommandIcon::Read: return DrawRead;
+    case CommandIcon::Verify: return DrawVerify;
+    case CommandIcon::Detect: return DrawDetect;
+    case CommandIcon::FirmwareVersion: return DrawFirmwareVersion;
+    case CommandIcon::UpdateFirmware: return DrawUpdateFirmware;
+    case CommandIcon::Manual: return DrawManual;
+    case CommandIcon::About: return DrawAbout;
     }
+    return nullptr;
 }
 
 QPixmap PaintGlyph(GlyphPainter glyph, int size) {
@@ -223,8 +222,8 @@ QPixmap PaintGlyph(GlyphPainter glyph, int size) {
 
 }  // namespace
 
-QIcon ToolbarIcon(int command) {
-    const GlyphPainter glyph = GlyphOf(command);
+QIcon ToolbarIcon(CommandIcon glyphName) {
+    const GlyphPainter glyph = GlyphOf(glyphName);
     if (!glyph) return {};
     QIcon icon;
     for (int size : {16, 24, 32, 48}) icon.addPixmap(PaintGlyph(glyph, size));

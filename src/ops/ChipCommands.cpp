@@ -23,121 +23,111 @@ std::string ElapsedSince(uint32_t start) {
     return "   " + MessageText(kMsgElapsedTime) + std::to_string(elapsed) + " ms";
 }
 
-void ReadChip(ProgrammerCore& core, const ChipRecord& chip) {
+Outcome ReadChip(ProgrammerCore& core, const ChipRecord& chip) {
     const RunningCommand running(core, Caller::User);
     core.SetProgress(0);
     core.LogText(MessageText(kMsgReadChipStart));
-    if (running.RefuseWhileBusy(BusyLog::NotLogged) || !PrepareChipTransfer(core, chip)) return;
-    if (!core.protocol.StartChipRead(core.buffer.bytes.data(), 0, chip.capacity)) {
-        ReportFailure(core, kMsgReadChipError);
-        return;
+    if (running.RefuseWhileBusy(BusyLog::NotLogged)) return Outcome::Busy;
+    if (const Outcome prepared = PrepareChipTransfer(core, chip); prepared != Outcome::Ok) return prepared;
+    ProgrammerProtocol& protocol = core.Protocol();
+    if (!protocol.StartChipRead(core.Buffer().bytes.data(), 0, chip.capacity)) {
+        return ReportFailure(core, kMsgReadChipError);
     }
     core.ShowInfo(MessageText(kMsgReading));
     // A read that ended short left old bytes behind the new ones: it is no copy of
     // the chip, so it fails like any other read.
-    if (!PollUntilEnd(core, PollResult::Reading) || core.protocol.GetBytesRead() < chip.capacity) {
-        ReportFailure(core, kMsgReadChipError);
-        return;
+    if (!PollUntilEnd(core, PollResult::Reading) || protocol.GetBytesRead() < chip.capacity) {
+        return ReportFailure(core, kMsgReadChipError);
     }
     core.ShowInfo(MessageText(kMsgReadChipOk) + core.ElapsedText());
     core.SetProgress(100);
     // Every byte read now matches the chip, so none of them counts as changed.
-    ClearMarks(core.buffer, core.buffer.activeLength);
+    ClearMarks(core.Buffer(), core.Buffer().activeLength);
     core.Host().RefreshHexView();
+    return Outcome::Ok;
 }
 
-void EraseChip(ProgrammerCore& core, const ChipRecord& chip, Caller caller) {
+Outcome EraseChip(ProgrammerCore& core, const ChipRecord& chip, Caller caller) {
     const RunningCommand running(core, caller);
-    StepOutcome outcome(core);
     core.SetProgress(0);
     core.LogText(MessageText(kMsgEraseChipStart));
     // The EEPROM families are written without erasing.
-    if (chip.chipType != kSpiFlash) return;
-    if (running.RefuseWhileBusy(BusyLog::Logged) || !PrepareChipTransfer(core, chip)) return;
-    if (!core.protocol.StartChipErase()) {
-        ReportFailure(core, kMsgEraseChipError);
-        return;
-    }
+    if (chip.chipType != kSpiFlash) return Outcome::NotForThisChip;
+    if (running.RefuseWhileBusy(BusyLog::Logged)) return Outcome::Busy;
+    if (const Outcome prepared = PrepareChipTransfer(core, chip); prepared != Outcome::Ok) return prepared;
+    if (!core.Protocol().StartChipErase()) return ReportFailure(core, kMsgEraseChipError);
     core.ShowInfo(MessageText(kMsgErasing));
     core.SetProgress(0);
     core.Host().PumpOneMessage();
     core.Host().PumpOneMessage();
-    if (!PollUntilEnd(core, PollResult::Busy)) {
-        ReportFailure(core, kMsgEraseChipError);
-        return;
-    }
+    if (!PollUntilEnd(core, PollResult::Busy)) return ReportFailure(core, kMsgEraseChipError);
     core.SetProgress(100);
     core.ShowInfo(MessageText(kMsgEraseChipOk) + core.ElapsedText());
-    outcome.Completed();
+    return Outcome::Ok;
 }
 
-void WriteChip(ProgrammerCore& core, const ChipRecord& chip, Caller caller) {
+Outcome WriteChip(ProgrammerCore& core, const ChipRecord& chip, Caller caller) {
     const RunningCommand running(core, caller);
-    StepOutcome outcome(core);
     core.SetProgress(0);
     core.LogText(MessageText(kMsgWriteChipStart));
-    if (running.RefuseWhileBusy(BusyLog::Logged) || !PrepareChipTransfer(core, chip)) return;
-    if (!core.protocol.StartChipWrite(core.buffer.bytes.data(), 0, chip.capacity, WritePageSize(chip))) {
-        ReportFailure(core, kMsgWriteChipError);
-        return;
+    if (running.RefuseWhileBusy(BusyLog::Logged)) return Outcome::Busy;
+    if (const Outcome prepared = PrepareChipTransfer(core, chip); prepared != Outcome::Ok) return prepared;
+    if (!core.Protocol().StartChipWrite(core.Buffer().bytes.data(), 0, chip.capacity, WritePageSize(chip))) {
+        return ReportFailure(core, kMsgWriteChipError);
     }
     core.ShowInfo(MessageText(kMsgWriting));
-    if (!PollUntilEnd(core, PollResult::Writing)) {
-        ReportFailure(core, kMsgWriteChipError);
-        return;
-    }
+    if (!PollUntilEnd(core, PollResult::Writing)) return ReportFailure(core, kMsgWriteChipError);
     core.ShowInfo(MessageText(kMsgWriteChipOk) + core.ElapsedText());
     core.SetProgress(100);
-    outcome.Completed();
+    return Outcome::Ok;
 }
 
 // Runs the steps in order and stops at the first one that fails; that step has
 // reported itself already.
-bool RunAutoSteps(ProgrammerCore& core, const ChipRecord& chip) {
+CommandResult RunAutoSteps(ProgrammerCore& core, const ChipRecord& chip) {
     if (chip.chipType == kSpiFlash) {
-        EraseChip(core, chip, Caller::AutoStep);
-        if (!core.lastStepOk) return false;
+        if (const Outcome erased = EraseChip(core, chip, Caller::AutoStep); erased != Outcome::Ok) return erased;
     }
-    WriteChip(core, chip, Caller::AutoStep);
-    if (!core.lastStepOk) return false;
-    VerifyChip(core, chip, Caller::AutoStep);
-    return core.lastStepOk;
+    if (const Outcome written = WriteChip(core, chip, Caller::AutoStep); written != Outcome::Ok) return written;
+    return VerifyChip(core, chip, Caller::AutoStep);
 }
 
 }  // namespace
 
 // Each command works on a copy of the chip selected when it began.
 
-void OnReadChip(ProgrammerCore& core) {
-    const ChipRecord chip = core.selectedChip;
-    ReadChip(core, chip);
+CommandResult OnReadChip(ProgrammerCore& core) {
+    const ChipRecord chip = core.SelectedChip();
+    return ReadChip(core, chip);
 }
 
-void OnEraseChip(ProgrammerCore& core) {
-    const ChipRecord chip = core.selectedChip;
-    EraseChip(core, chip, Caller::User);
+CommandResult OnEraseChip(ProgrammerCore& core) {
+    const ChipRecord chip = core.SelectedChip();
+    return EraseChip(core, chip, Caller::User);
 }
 
-void OnWriteChip(ProgrammerCore& core) {
-    const ChipRecord chip = core.selectedChip;
-    WriteChip(core, chip, Caller::User);
+CommandResult OnWriteChip(ProgrammerCore& core) {
+    const ChipRecord chip = core.SelectedChip();
+    return WriteChip(core, chip, Caller::User);
 }
 
-void OnVerifyChip(ProgrammerCore& core) {
-    const ChipRecord chip = core.selectedChip;
-    VerifyChip(core, chip, Caller::User);
+CommandResult OnVerifyChip(ProgrammerCore& core) {
+    const ChipRecord chip = core.SelectedChip();
+    return VerifyChip(core, chip, Caller::User);
 }
 
 // Auto holds the programmer from its start to its end, so a command chosen while
 // one of its steps pumps messages, or between two steps, is refused.
-void OnAuto(ProgrammerCore& core) {
+CommandResult OnAuto(ProgrammerCore& core) {
     const RunningCommand running(core, Caller::User);
-    const ChipRecord chip = core.selectedChip;
+    const ChipRecord chip = core.SelectedChip();
     const uint32_t start = TickCount();
     core.LogText(MessageText(kMsgAutoStart));
-    if (running.RefuseWhileBusy(BusyLog::Logged) || !LinkReady(core)) return;
-    if (!RunAutoSteps(core, chip)) return;
-    core.ShowInfo(MessageText(kMsgVerifyChipOk) + ElapsedSince(start));
+    if (running.RefuseWhileBusy(BusyLog::Logged)) return Outcome::Busy;
+    if (!LinkReady(core)) return Outcome::NoProgrammer;
+    CommandResult result = RunAutoSteps(core, chip);
+    if (result.Ok()) core.ShowInfo(MessageText(kMsgVerifyChipOk) + ElapsedSince(start));
+    return result;
 }
 
 }  // namespace qbr

@@ -35,36 +35,39 @@ void ReportUnknownChip(ProgrammerCore& core, const ChipId& id) {
 }
 
 void SelectDetectedChip(ProgrammerCore& core, const ChipRecord& chip) {
-    core.selectedChip = chip;
-    core.ShowSelectedChip();
-    const std::string result = MessageText(kMsgDetectedChipType) + " " + core.selectedChip.chipName + "   " + "\r\n(" +
-                               MessageText(kMsgDetectCompatibleNote) + ")";
+    core.SelectChip(chip);
+    const std::string result = MessageText(kMsgDetectedChipType) + " " + core.SelectedChip().chipName + "   " +
+                               "\r\n(" + MessageText(kMsgDetectCompatibleNote) + ")";
     core.ShowInfo(result + core.ElapsedText());
     core.MessageBox(result);
 }
 
 }  // namespace
 
-void OnDetectChip(ProgrammerCore& core) {
+CommandResult OnDetectChip(ProgrammerCore& core) {
     const RunningCommand running(core, Caller::User);
-    const ChipRecord chip = core.selectedChip;
+    const ChipRecord chip = core.SelectedChip();
     core.LogText(MessageText(kMsgDetectChipStart));
-    if (running.RefuseWhileBusy(BusyLog::Logged) || !LinkReady(core)) return;
+    if (running.RefuseWhileBusy(BusyLog::Logged)) return Outcome::Busy;
+    if (!LinkReady(core)) return Outcome::NoProgrammer;
     core.StartTiming();
-    core.protocol.SetChipParameters(chip);
+    core.Protocol().SetChipParameters(chip);
     ChipId id{};
-    if (!core.protocol.ReadChipId(id)) {
+    if (!core.Protocol().ReadChipId(id)) {
         core.ShowError(MessageText(kMsgDetectChipError));
         core.MessageBox(MessageText(kMsgDetectChipUnsupported));
-        return;
+        return Outcome::Failed;
     }
     core.SetProgress(100);
-    const std::optional<ChipRecord> found = FindChip(core.database, id);
-    if (found) {
-        SelectDetectedChip(core, *found);
-    } else {
+    const std::optional<ChipRecord> found = FindChip(core.Database(), id);
+    if (!found) {
         ReportUnknownChip(core, id);
+        return Outcome::Failed;
     }
+    SelectDetectedChip(core, *found);
+    CommandResult result(Outcome::Ok);
+    result.detected = found;
+    return result;
 }
 
 }  // namespace qbr

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "core/CommandResult.h"
 #include "core/ProgrammerCore.h"
 
 namespace qbr {
@@ -8,7 +9,7 @@ namespace qbr {
 // Detect Chip: asks the chip in the socket for its two identification bytes (the
 // request carries the family of the chip selected now) and selects the first
 // database chip with both bytes. Without a match the selection stays as it is and
-// the bytes are shown.
-void OnDetectChip(ProgrammerCore& core);
+// the bytes are shown (Failed).
+CommandResult OnDetectChip(ProgrammerCore& core);
 
 }  // namespace qbr

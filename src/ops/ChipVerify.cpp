@@ -63,17 +63,17 @@ VerifyEnd CompareWhileReading(ProgrammerCore& core, const std::vector<uint8_t>& 
                               uint32_t& next) {
     const uint32_t lead = capacity / 100;
     for (;;) {
-        const PollResult result = core.protocol.PollOperation();
+        const PollResult result = core.Protocol().PollOperation();
         if (result == PollResult::Failed) return VerifyEnd::ReadFailed;
         core.UpdateProgress();
         core.Host().PumpOneMessage();
-        const uint32_t received = core.protocol.GetBytesRead();
+        const uint32_t received = core.Protocol().GetBytesRead();
         const bool reading = result == PollResult::Reading;
         if (reading && received < next + lead) {
             PausePolling();
             continue;
         }
-        if (!CompareBatch(core.buffer.bytes, chipImage, received, next)) return VerifyEnd::Mismatch;
+        if (!CompareBatch(core.Buffer().bytes, chipImage, received, next)) return VerifyEnd::Mismatch;
         core.UpdateProgress();
         core.Host().PumpOneMessage();
         if (next >= capacity) return VerifyEnd::Match;
@@ -88,13 +88,16 @@ std::string ByteText(uint8_t value) {
 }
 
 // The rest of the chip is not read once a difference is known.
-void ReportMismatch(ProgrammerCore& core, uint32_t address, uint8_t bufferByte, uint8_t chipByte) {
-    core.protocol.CancelRead();
+CommandResult ReportMismatch(ProgrammerCore& core, const Mismatch& mismatch) {
+    core.Protocol().CancelRead();
     core.ShowError(MessageText(kMsgVerifyChipError));
-    const std::string report = MismatchReport(address, bufferByte, chipByte);
+    const std::string report = MismatchReport(mismatch.address, mismatch.bufferByte, mismatch.chipByte);
     core.ShowError(MessageText(kMsgVerifyChipError));
     core.LogText(report);
     core.MessageBox(report);
+    CommandResult result(Outcome::Failed);
+    result.mismatch = mismatch;
+    return result;
 }
 
 }  // namespace
@@ -107,34 +110,33 @@ std::string MismatchReport(uint32_t address, uint8_t bufferByte, uint8_t chipByt
            ByteText(chipByte);
 }
 
-void VerifyChip(ProgrammerCore& core, const ChipRecord& chip, Caller caller) {
+CommandResult VerifyChip(ProgrammerCore& core, const ChipRecord& chip, Caller caller) {
     const RunningCommand running(core, caller);
-    StepOutcome outcome(core);
     core.SetProgress(0);
     core.LogText(MessageText(kMsgVerifyChipStart));
-    if (running.RefuseWhileBusy(BusyLog::Logged) || !PrepareChipTransfer(core, chip)) return;
+    if (running.RefuseWhileBusy(BusyLog::Logged)) return Outcome::Busy;
+    if (const Outcome prepared = PrepareChipTransfer(core, chip); prepared != Outcome::Ok) return prepared;
     core.ShowInfo(MessageText(kMsgVerifying));
     std::optional<std::vector<uint8_t>> chipImage = AllocateChipImage(chip.capacity);
     if (!chipImage) {
         core.MessageBox(MessageText(kMsgMemoryOverflow));
-        return;
+        return Outcome::Failed;
     }
-    if (!core.protocol.StartChipRead(chipImage->data(), 0, chip.capacity)) {
-        ReportFailure(core, kMsgVerifyChipError);
-        return;
+    if (!core.Protocol().StartChipRead(chipImage->data(), 0, chip.capacity)) {
+        return ReportFailure(core, kMsgVerifyChipError);
     }
-    const ReadStopper stopper(core.protocol);
+    const ReadStopper stopper(core.Protocol());
     uint32_t next = 0;
     switch (CompareWhileReading(core, *chipImage, chip.capacity, next)) {
     case VerifyEnd::Match:
         core.SetProgress(100);
         core.ShowInfo(MessageText(kMsgVerifyChipOk) + core.ElapsedText());
-        outcome.Completed();
-        return;
-    case VerifyEnd::Mismatch: ReportMismatch(core, next, core.buffer.bytes[next], (*chipImage)[next]); return;
+        return Outcome::Ok;
+    case VerifyEnd::Mismatch: return ReportMismatch(core, {next, core.Buffer().bytes[next], (*chipImage)[next]});
     case VerifyEnd::ReadFailed:
-    case VerifyEnd::ReadShort: ReportFailure(core, kMsgVerifyChipError); return;
+    case VerifyEnd::ReadShort: break;
     }
+    return ReportFailure(core, kMsgVerifyChipError);
 }
 
 }  // namespace qbr

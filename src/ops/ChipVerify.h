@@ -2,6 +2,7 @@
 #pragma once
 
 #include "chipdb/ChipRecord.h"
+#include "core/CommandResult.h"
 #include "core/ProgrammerCore.h"
 #include "ops/OperationFramework.h"
 
@@ -11,7 +12,7 @@
 namespace qbr {
 
 // Verify Chip on `chip`, for the user or as a step of Auto.
-void VerifyChip(ProgrammerCore& core, const ChipRecord& chip, Caller caller);
+CommandResult VerifyChip(ProgrammerCore& core, const ChipRecord& chip, Caller caller);
 
 // The report of the first difference: the failure text, an empty line, then the
 // address in six hex digits and the buffer's and the chip's byte, each line in the

@@ -28,18 +28,22 @@ constexpr int kPromptAttempt = 50;
 constexpr int kLastAttempt = 150;
 
 // The common beginning of the exchanges: start text, busy check, link check and
-// timing. False when the command must end.
-bool BeginExchange(ProgrammerCore& core, const RunningCommand& running, MessageId startText) {
+// timing. Anything but Ok when the command must end.
+Outcome BeginExchange(ProgrammerCore& core, const RunningCommand& running, MessageId startText) {
     core.LogText(MessageText(startText));
-    if (running.RefuseWhileBusy(BusyLog::Logged) || !LinkReady(core)) return false;
+    if (running.RefuseWhileBusy(BusyLog::Logged)) return Outcome::Busy;
+    if (!LinkReady(core)) return Outcome::NoProgrammer;
     core.StartTiming();
-    return true;
+    return Outcome::Ok;
 }
 
 // The result in the status line with the elapsed time, and alone in a box.
-void ShowResult(ProgrammerCore& core, const std::string& text) {
+CommandResult ShowResult(ProgrammerCore& core, const std::string& text) {
     core.ShowInfo(text + core.ElapsedText());
     core.MessageBox(text);
+    CommandResult result(Outcome::Ok);
+    result.text = text;
+    return result;
 }
 
 // The block as text: up to its first zero byte, never past its end.
@@ -58,23 +62,25 @@ std::string SerialText(const SerialBytes& serial) {
 }
 
 // A block that begins with CR is the programmer's own result text; otherwise
-// "ok" at bytes 14 and 15 means the hardware passed.
-void ReportSelfTest(ProgrammerCore& core, const SelfTestBlock& block) {
+// "ok" at bytes 14 and 15 means the hardware passed, and anything else fails.
+CommandResult ReportSelfTest(ProgrammerCore& core, const SelfTestBlock& block) {
     if (block[0] == '\r') {
         const std::string text = MessageText(kMsgSelfTestResult) + " " + BlockText(block) + "    ";
-        ShowResult(core, text);
+        CommandResult result = ShowResult(core, text);
         core.LogText(text);
-        return;
+        return result;
     }
     const bool passed = block[14] == 'o' && block[15] == 'k';
-    const std::string verdict = MessageText(passed ? kMsgSelfTestOk : kMsgSelfTestProblem);
+    CommandResult result(passed ? Outcome::Ok : Outcome::Failed);
+    result.text = MessageText(passed ? kMsgSelfTestOk : kMsgSelfTestProblem);
     if (passed) {
-        core.ShowInfo(verdict);
+        core.ShowInfo(result.text);
     } else {
-        core.ShowError(verdict);
+        core.ShowError(result.text);
     }
-    core.MessageBox(verdict);
-    core.LogText(verdict);
+    core.MessageBox(result.text);
+    core.LogText(result.text);
+    return result;
 }
 
 // Tries to open the link and start the image transfer once per pause, until a
@@ -89,93 +95,88 @@ bool WaitForProgrammer(ProgrammerCore& core, const FirmwareImage& image) {
         } else if (attempt > kLastAttempt) {
             return false;
         }
-        if (core.OpenLink() && core.protocol.StartFirmwareUpdate(image.bytes.data(), image.SendLength())) return true;
+        if (core.OpenLink() && core.Protocol().StartFirmwareUpdate(image.bytes.data(), image.SendLength())) {
+            return true;
+        }
     }
 }
 
 // From the loaded file to the end of the transfer.
-void SendFirmware(ProgrammerCore& core, const FirmwareImage& image) {
+Outcome SendFirmware(ProgrammerCore& core, const FirmwareImage& image) {
     core.StartTiming();
     core.ShowInfo(MessageText(kMsgWaitForLinking));
-    if (!WaitForProgrammer(core, image)) {
-        ReportFailure(core, kMsgFirmwareUpdateError);
-        return;
-    }
+    if (!WaitForProgrammer(core, image)) return ReportFailure(core, kMsgFirmwareUpdateError);
     core.ShowInfo(MessageText(kMsgFirmwareUpdating));
     core.UpdateProgress();
     core.Host().PumpOneMessage();
-    if (!PollUntilEnd(core, PollResult::Writing)) {
-        ReportFailure(core, kMsgFirmwareUpdateError);
-        return;
-    }
+    if (!PollUntilEnd(core, PollResult::Writing)) return ReportFailure(core, kMsgFirmwareUpdateError);
     core.ShowInfo(MessageText(kMsgFirmwareUpdateOk) + core.ElapsedText());
     core.UpdateProgress();
     core.MessageBox(MessageText(kMsgFirmwareUpdateOk));
+    return Outcome::Ok;
 }
 
 }  // namespace
 
-void OnReadFirmwareVersion(ProgrammerCore& core) {
+CommandResult OnReadFirmwareVersion(ProgrammerCore& core) {
     const RunningCommand running(core, Caller::User);
-    if (!BeginExchange(core, running, kMsgReadFirmwareVersionStart)) return;
+    if (const Outcome begun = BeginExchange(core, running, kMsgReadFirmwareVersionStart); begun != Outcome::Ok) {
+        return begun;
+    }
     std::array<char, ProgrammerProtocol::kVersionTextSize> version{};
-    if (!core.protocol.ReadFirmwareVersion(version)) {
+    if (!core.Protocol().ReadFirmwareVersion(version)) {
         core.ShowError(MessageText(kMsgReadFirmwareVersionError));
-        return;
+        return Outcome::Failed;
     }
     core.SetProgress(100);
-    ShowResult(core, MessageText(kMsgFirmwareVersion) + " " + version.data() + "    ");
+    return ShowResult(core, MessageText(kMsgFirmwareVersion) + " " + version.data() + "    ");
 }
 
-void OnSelfTest(ProgrammerCore& core) {
+CommandResult OnSelfTest(ProgrammerCore& core) {
     const RunningCommand running(core, Caller::User);
-    if (!BeginExchange(core, running, kMsgSelfTestStart)) return;
+    if (const Outcome begun = BeginExchange(core, running, kMsgSelfTestStart); begun != Outcome::Ok) return begun;
     core.ShowInfo(MessageText(kMsgSelfTestStarted));
     SelfTestBlock block{};
-    if (!core.protocol.RunSelfTest(block)) {
+    if (!core.Protocol().RunSelfTest(block)) {
         core.ShowError(MessageText(kMsgSelfTestError));
-        return;
+        return Outcome::Failed;
     }
-    ReportSelfTest(core, block);
+    return ReportSelfTest(core, block);
 }
 
-void OnReadSerialNumber(ProgrammerCore& core) {
+CommandResult OnReadSerialNumber(ProgrammerCore& core) {
     const RunningCommand running(core, Caller::User);
-    if (!BeginExchange(core, running, kMsgReadSerialStart)) return;
+    if (const Outcome begun = BeginExchange(core, running, kMsgReadSerialStart); begun != Outcome::Ok) return begun;
     SerialBytes serial{};
-    if (!core.protocol.ReadSerialNumber(serial)) {
+    if (!core.Protocol().ReadSerialNumber(serial)) {
         core.ShowError(MessageText(kMsgReadSerialError));
-        return;
+        return Outcome::Failed;
     }
     const std::string text = MessageText(kMsgSerialNumber) + SerialText(serial);
-    ShowResult(core, text);
+    CommandResult result = ShowResult(core, text);
     core.LogText(text);
+    return result;
 }
 
-// The image stays alive until the transfer has ended, and firmwareUpdateActive is
-// cleared on every way out, so a failed update can be tried again at once.
-void OnUpdateFirmware(ProgrammerCore& core) {
+// The image stays alive until the transfer has ended. A second update chosen while
+// one runs (from a message pumped by the first) is refused as busy.
+CommandResult OnUpdateFirmware(ProgrammerCore& core) {
     const RunningCommand running(core, Caller::User);
     core.LogText(MessageText(kMsgFirmwareUpdateStart));
-    if (core.firmwareUpdateActive) {
-        ReportBusy(core, BusyLog::Logged);
-        return;
-    }
-    const ScopedFlag active(core.firmwareUpdateActive);
-    if (running.RefuseWhileBusy(BusyLog::Logged)) return;
+    if (running.RefuseWhileBusy(BusyLog::Logged)) return Outcome::Busy;
     const std::optional<std::string> path = core.Host().AskFirmwareFile();
-    if (!path) return;
+    if (!path) return Outcome::Cancelled;
     const std::optional<FirmwareImage> image = LoadFirmwareImage(*path);
     if (!image) {
         core.MessageBox(MessageText(kMsgFirmwareOpenError));
-        return;
+        return Outcome::FileError;
     }
     if (!image->Acceptable()) {
         core.MessageBox(MessageText(kMsgFirmwareFormatError));
-        return;
+        return Outcome::FileError;
     }
-    if (running.RefuseWhileBusy(BusyLog::Logged)) return;
-    SendFirmware(core, *image);
+    if (running.RefuseWhileBusy(BusyLog::Logged)) return Outcome::Busy;
+    return SendFirmware(core, *image);
 }
 
 }  // namespace qbr

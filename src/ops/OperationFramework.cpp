@@ -16,10 +16,16 @@ constexpr auto kPollPause = std::chrono::milliseconds(5);
 }  // namespace
 
 RunningCommand::RunningCommand(ProgrammerCore& core, Caller caller)
-    : core_(core), running_(core.commandRunning), insideAnother_(caller == Caller::User && running_.WasSet()) {}
+    : core_(core), wasRunning_(core.IsCommandRunning()), insideAnother_(caller == Caller::User && wasRunning_) {
+    core_.SetCommandRunning(true);
+}
+
+RunningCommand::~RunningCommand() {
+    core_.SetCommandRunning(wasRunning_);
+}
 
 bool RunningCommand::RefuseWhileBusy(BusyLog log) const {
-    if (!insideAnother_ && core_.protocol.PollOperation() == PollResult::Done) return false;
+    if (!insideAnother_ && core_.Protocol().PollOperation() == PollResult::Done) return false;
     ReportBusy(core_, log);
     return true;
 }
@@ -29,9 +35,10 @@ void ReportBusy(ProgrammerCore& core, BusyLog log) {
     if (log == BusyLog::Logged) core.LogText(MessageText(kMsgProgrammerBusy));
 }
 
-void ReportFailure(ProgrammerCore& core, MessageId id) {
+Outcome ReportFailure(ProgrammerCore& core, MessageId id) {
     core.ShowError(MessageText(id));
     core.MessageBox(MessageText(id));
+    return Outcome::Failed;
 }
 
 bool LinkReady(ProgrammerCore& core) {
@@ -42,20 +49,17 @@ bool LinkReady(ProgrammerCore& core) {
 
 // Every chip command works on the chip's whole range from offset 0 of the buffer,
 // so a chip larger than the buffer can't be served.
-bool PrepareChipTransfer(ProgrammerCore& core, const ChipRecord& chip) {
-    if (chip.capacity > DataBuffer::kSize) {
-        ReportFailure(core, kMsgMemoryOverflow);
-        return false;
-    }
-    if (!LinkReady(core)) return false;
+Outcome PrepareChipTransfer(ProgrammerCore& core, const ChipRecord& chip) {
+    if (chip.capacity > DataBuffer::kSize) return ReportFailure(core, kMsgMemoryOverflow);
+    if (!LinkReady(core)) return Outcome::NoProgrammer;
     core.StartTiming();
-    core.protocol.SetChipParameters(chip);
-    return true;
+    core.Protocol().SetChipParameters(chip);
+    return Outcome::Ok;
 }
 
 bool PollUntilEnd(ProgrammerCore& core, PollResult inProgress) {
     for (;;) {
-        const PollResult result = core.protocol.PollOperation();
+        const PollResult result = core.Protocol().PollOperation();
         if (result == PollResult::Done) return true;
         if (result == PollResult::Failed) return false;
         if (result == inProgress) {

@@ -16,27 +16,15 @@ enum class Caller { User, AutoStep };
 // Whether a busy refusal is also written to the log.
 enum class BusyLog { Logged, NotLogged };
 
-// Sets a flag for as long as it lives and then puts back the value it found.
-class ScopedFlag {
-public:
-    explicit ScopedFlag(bool& flag) : flag_(flag), previous_(flag) { flag_ = true; }
-    ~ScopedFlag() { flag_ = previous_; }
-    ScopedFlag(const ScopedFlag&) = delete;
-    ScopedFlag& operator=(const ScopedFlag&) = delete;
-
-    bool WasSet() const { return previous_; }
-
-private:
-    bool& flag_;
-    const bool previous_;
-};
-
-// A command's hold on the programmer: marks the core's commandRunning from the
-// command's first step to its last, so that a command chosen meanwhile (it runs
+// A command's hold on the programmer: marks the core's command as running from
+// the command's first step to its last, so that a command chosen meanwhile (it runs
 // nested inside one of this command's message pumps) is refused by its busy check.
 class RunningCommand {
 public:
     RunningCommand(ProgrammerCore& core, Caller caller);
+    ~RunningCommand();
+    RunningCommand(const RunningCommand&) = delete;
+    RunningCommand& operator=(const RunningCommand&) = delete;
 
     // The busy check: the core's IsBusy() as it stood when this command began, that
     // is a transfer the protocol doesn't report as Done, or another command running
@@ -46,7 +34,7 @@ public:
 
 private:
     ProgrammerCore& core_;
-    ScopedFlag running_;
+    const bool wasRunning_;
     const bool insideAnother_;
 };
 
@@ -54,25 +42,9 @@ private:
 // and with BusyLog::Logged in the log as well.
 void ReportBusy(ProgrammerCore& core, BusyLog log);
 
-// Leaves a step's outcome in the core's lastStepOk on every way out: true only
-// when Completed() was called. It is written last, after every message pumped by
-// the step, so a command refused inside one of those pumps can't overwrite it.
-class StepOutcome {
-public:
-    explicit StepOutcome(ProgrammerCore& core) : core_(core) {}
-    ~StepOutcome() { core_.lastStepOk = completed_; }
-    StepOutcome(const StepOutcome&) = delete;
-    StepOutcome& operator=(const StepOutcome&) = delete;
-
-    void Completed() { completed_ = true; }
-
-private:
-    ProgrammerCore& core_;
-    bool completed_ = false;
-};
-
-// The status line in red and a message box, both with the text of `id`.
-void ReportFailure(ProgrammerCore& core, MessageId id);
+// The status line in red and a message box, both with the text of `id`; returns
+// Outcome::Failed.
+Outcome ReportFailure(ProgrammerCore& core, MessageId id);
 
 // The link check: true when the programmer is linked; otherwise the status line
 // and a box say that it isn't (MessageId 1).
@@ -80,8 +52,8 @@ bool LinkReady(ProgrammerCore& core);
 
 // What a chip transfer needs before it starts: a chip that fits the buffer and a
 // linked programmer; then the timing starts and the chip's parameters go to the
-// protocol. False, after telling the user, when the command must end.
-bool PrepareChipTransfer(ProgrammerCore& core, const ChipRecord& chip);
+// protocol. Anything but Ok, after telling the user, when the command must end.
+Outcome PrepareChipTransfer(ProgrammerCore& core, const ChipRecord& chip);
 
 // The polling loop of a running transfer. While the protocol reports `inProgress`
 // the progress display moves and one waiting message is handled per pass, with a

@@ -37,11 +37,11 @@ TEST_F(BufferCommands, FillChecksItsFieldsAndStopsAtTheChipEnd) {
 
     host.fillAnswer = FillRequest{0xFE, 0x10, 0x00, true};
     core.OnBufferFill();
-    EXPECT_EQ(core.buffer.bytes[0xFD], 0xFF);
-    EXPECT_EQ(core.buffer.bytes[0xFE], 0x00);
-    EXPECT_EQ(core.buffer.bytes[0xFF], 0x00);
-    EXPECT_EQ(core.buffer.bytes[0x100], 0xFF);  // beyond the chip: untouched
-    EXPECT_TRUE(IsMarked(core.buffer, 0xFF));
+    EXPECT_EQ(core.Buffer().bytes[0xFD], 0xFF);
+    EXPECT_EQ(core.Buffer().bytes[0xFE], 0x00);
+    EXPECT_EQ(core.Buffer().bytes[0xFF], 0x00);
+    EXPECT_EQ(core.Buffer().bytes[0x100], 0xFF);  // beyond the chip: untouched
+    EXPECT_TRUE(IsMarked(core.Buffer(), 0xFF));
     EXPECT_EQ(host.hexViewRefreshes, 1);
 }
 
@@ -53,17 +53,17 @@ TEST_F(BufferCommands, LocateAndSwap) {
     core.OnAddressLocation();
     EXPECT_EQ(host.goneTo, 0xFFu);
 
-    core.buffer.bytes[0] = 0x12;
+    core.Buffer().bytes[0] = 0x12;
     core.OnByteSwap();
-    EXPECT_EQ(core.buffer.bytes[0], 0xFF);
-    EXPECT_EQ(core.buffer.bytes[1], 0x12);
+    EXPECT_EQ(core.Buffer().bytes[0], 0xFF);
+    EXPECT_EQ(core.Buffer().bytes[1], 0x12);
 }
 
 TEST_F(BufferCommands, EditsAreRefusedWhileAChipOperationRuns) {
-    auto programmer = std::make_unique<EmulatedProgrammer>(core.selectedChip);
+    auto programmer = std::make_unique<EmulatedProgrammer>(core.SelectedChip());
     programmer->InjectFault({FaultKind::Stall, 0});
     core.ConnectLink(std::make_unique<UsbLink>(std::make_unique<LibraryPath>(std::move(programmer))));
-    ASSERT_TRUE(core.protocol.StartChipRead(core.buffer.bytes.data(), 0, 256));
+    ASSERT_TRUE(core.Protocol().StartChipRead(core.Buffer().bytes.data(), 0, 256));
     host.fillAnswer = FillRequest{0, 1, 0, true};
     core.OnBufferFill();
     core.OnByteSwap();
@@ -71,7 +71,7 @@ TEST_F(BufferCommands, EditsAreRefusedWhileAChipOperationRuns) {
     EXPECT_EQ(host.boxes, std::vector<std::string>(3, "Programmer is busy, please wait a moment!"));
     EXPECT_TRUE(core.IsOperationRunning());
     EXPECT_EQ(host.hexViewRefreshes, 0);
-    core.protocol.CancelRead();
+    core.Protocol().CancelRead();
 }
 
 TEST_F(BufferCommands, OpenLoadsAndNamesTheFile) {
@@ -80,8 +80,8 @@ TEST_F(BufferCommands, OpenLoadsAndNamesTheFile) {
     host.openAnswer = File("image.bin");
     core.OnOpenFile();
     EXPECT_EQ(host.boxes, (std::vector<std::string>{"File is too long!"}));
-    EXPECT_EQ(core.buffer.bytes[255], 'A');
-    EXPECT_EQ(core.buffer.bytes[256], 0xFF);
+    EXPECT_EQ(core.Buffer().bytes[255], 'A');
+    EXPECT_EQ(core.Buffer().bytes[256], 0xFF);
     EXPECT_EQ(host.caption, "Caption English   " + File("image.bin"));
     const std::string log = Log();
     EXPECT_LT(log.find(": Load file!"), log.find(": Load file cancel!"));
@@ -92,7 +92,7 @@ TEST_F(BufferCommands, BrokenOrMissingFilesAreReportedAndKeepTheCaption) {
     WriteFileText(File("bad.hex"), ":0100000041BE\n");  // no end record
     host.openAnswer = File("bad.hex");
     core.OnOpenFile();
-    EXPECT_EQ(core.buffer.bytes[0], 0x41);  // the record read before the fault stays
+    EXPECT_EQ(core.Buffer().bytes[0], 0x41);  // the record read before the fault stays
     core.OnDropFiles({File("a.bin"), File("b.bin")});
     core.OnDropFiles({File("missing.bin")});
     core.LoadCommandLineFile(File("missing.bin"));
@@ -103,7 +103,7 @@ TEST_F(BufferCommands, BrokenOrMissingFilesAreReportedAndKeepTheCaption) {
 }
 
 TEST_F(BufferCommands, SaveWritesTheChipOrReportsAFailure) {
-    core.buffer.bytes[0] = 0x5A;
+    core.Buffer().bytes[0] = 0x5A;
     host.saveAnswer = File("out.bin");
     core.OnSaveFile();
     EXPECT_EQ(host.statusText, "Save file successful!");

@@ -21,9 +21,9 @@ const std::vector<ChipRecord>& kChips = test::SampleChips();
 TEST_F(ProgrammerCoreTest, StartSelectsTheConfiguredChipAndShowsIt) {
     Prepare(SampleConfig("English", "24C02"));
     ASSERT_EQ(core.Start(), ProgrammerCore::StartResult::Ready);
-    EXPECT_EQ(core.selectedChip.chipName, "24C02");
-    EXPECT_EQ(core.buffer.activeLength, 256u);
-    EXPECT_EQ(core.buffer.bytes[0], 0xFF);
+    EXPECT_EQ(core.SelectedChip().chipName, "24C02");
+    EXPECT_EQ(core.Buffer().activeLength, 256u);
+    EXPECT_EQ(core.Buffer().bytes[0], 0xFF);
     EXPECT_EQ(host.selectors.types, (std::vector<std::string>{"24 EEPROM", "25 EEPROM", "93 EEPROM", "SPI FLASH"}));
     EXPECT_EQ(host.selectors.typeIndex, 0);
     EXPECT_EQ(host.selectors.makers, (std::vector<std::string>{"ATMEL", "ZETA"}));
@@ -31,7 +31,7 @@ TEST_F(ProgrammerCoreTest, StartSelectsTheConfiguredChipAndShowsIt) {
     EXPECT_EQ(host.selectors.chips, (std::vector<std::string>{"24C02", "24C16"}));
     EXPECT_EQ(host.selectors.chipIndex, 0);
     EXPECT_EQ(host.capacityText, "256B\r\n\r\n");
-    EXPECT_FALSE(host.enabled.at(kCmdEraseChip));
+    EXPECT_EQ(host.offeredFor, kEeprom24);
     EXPECT_EQ(host.statusText, "24C02");
     EXPECT_EQ(host.hexViewFocus, 1);
     EXPECT_NE(Log().find("Chip:24C02, ManuZETA, 256B\r\n\r\n"), std::string::npos);
@@ -43,13 +43,13 @@ TEST_F(ProgrammerCoreTest, DefaultChipFallsBackToEN25T80ThenToTheFirstRecord) {
         Prepare(SampleConfig("English", configured));
         ProgrammerCore fresh(host);
         ASSERT_EQ(fresh.Start(), ProgrammerCore::StartResult::Ready);
-        EXPECT_EQ(fresh.selectedChip.chipName, "EN25T80");
-        EXPECT_TRUE(host.enabled.at(kCmdEraseChip));
+        EXPECT_EQ(fresh.SelectedChip().chipName, "EN25T80");
+        EXPECT_EQ(host.offeredFor, kSpiFlash);
         EXPECT_NE(dir->config().find("DefaultChipName=EN25T80"), std::string::npos);
     }
     Prepare(SampleConfig("English", "NOSUCHCHIP"), {kChips[4], kChips[5]});
     ASSERT_EQ(core.Start(), ProgrammerCore::StartResult::Ready);
-    EXPECT_EQ(core.selectedChip.chipName, "24C16");
+    EXPECT_EQ(core.SelectedChip().chipName, "24C16");
 }
 
 TEST_F(ProgrammerCoreTest, MissingOrEmptyDatabaseIsReportedAndNothingIsSelected) {
@@ -73,7 +73,6 @@ TEST_F(ProgrammerCoreTest, ErrorStateOfStatusLineAndProgress) {
     core.ShowInfo("Reading...");
     EXPECT_FALSE(host.errorColour);
     EXPECT_TRUE(host.progressBarRed);  // the bar stays red until a percentage is set
-    EXPECT_TRUE(core.progressInError);
     core.ShowError("again");
     core.SetProgress(250);
     EXPECT_FALSE(host.progressBarRed);
@@ -95,22 +94,22 @@ TEST_F(ProgrammerCoreTest, SelectorChangesNarrowFromTypeToMakerToChip) {
 
     core.OnChipTypeChanged("24 EEPROM");  // first maker in the list, its first chip
     EXPECT_EQ(host.selectors.makers[host.selectors.makerIndex], "ATMEL");
-    EXPECT_EQ(core.selectedChip.chipName, "AT24C02");
-    EXPECT_EQ(core.buffer.activeLength, 256u);
-    EXPECT_FALSE(host.enabled.at(kCmdEraseChip));
+    EXPECT_EQ(core.SelectedChip().chipName, "AT24C02");
+    EXPECT_EQ(core.Buffer().activeLength, 256u);
+    EXPECT_EQ(host.offeredFor, kEeprom24);
     EXPECT_NE(dir->config().find("DefaultChipName=AT24C02"), std::string::npos);
 
     core.OnMakerChanged("ZETA");
-    EXPECT_EQ(core.selectedChip.chipName, "24C02");
+    EXPECT_EQ(core.SelectedChip().chipName, "24C02");
     core.OnChipNameChanged("24C16");
-    EXPECT_EQ(core.buffer.activeLength, 2048u);
+    EXPECT_EQ(core.Buffer().activeLength, 2048u);
 
     core.OnChipTypeChanged("SPI FLASH");  // chip names sort without regard to case
-    EXPECT_EQ(core.selectedChip.chipName, "A25L080");
+    EXPECT_EQ(core.SelectedChip().chipName, "A25L080");
     core.OnMakerChanged("EON");
     EXPECT_EQ(host.selectors.chips, (std::vector<std::string>{"en25b40", "EN25Q80", "EN25T80"}));
-    EXPECT_EQ(core.selectedChip.chipName, "en25b40");
-    EXPECT_TRUE(host.enabled.at(kCmdEraseChip));
+    EXPECT_EQ(core.SelectedChip().chipName, "en25b40");
+    EXPECT_EQ(host.offeredFor, kSpiFlash);
 }
 
 TEST_F(ProgrammerCoreTest, UnknownChipNameKeepsTheSelectedChip) {
@@ -118,8 +117,8 @@ TEST_F(ProgrammerCoreTest, UnknownChipNameKeepsTheSelectedChip) {
     ASSERT_EQ(core.Start(), ProgrammerCore::StartResult::Ready);
     core.OnChipTypeChanged("93 EEPROM");  // a type without chips: the name list is empty
     EXPECT_EQ(host.boxes, (std::vector<std::string>{"Database error!"}));
-    EXPECT_EQ(core.selectedChip.chipName, "EN25T80");
-    EXPECT_EQ(core.buffer.activeLength, 0x100000u);
+    EXPECT_EQ(core.SelectedChip().chipName, "EN25T80");
+    EXPECT_EQ(core.Buffer().activeLength, 0x100000u);
 }
 
 }  // namespace

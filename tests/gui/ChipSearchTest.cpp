@@ -74,7 +74,7 @@ class ChipSearchTest : public QObject {
 private slots:
     void listFollowsEveryKeystroke() {
         WindowFixture fixture;
-        const ChipDatabase& database = fixture.core().database;
+        const ChipDatabase& database = fixture.core().Database();
         ChipSearchDlg dialog(database, [](const std::string&) {});
         QCOMPARE(Count(dialog), QString("Find %1 Chips!").arg(database.RecordCount()));
 
@@ -102,7 +102,7 @@ private slots:
 
     void rowsShowTheChipAndEveryChipIsListedUpToTheLimit() {
         WindowFixture fixture;
-        const ChipDatabase& database = fixture.core().database;
+        const ChipDatabase& database = fixture.core().Database();
         ChipSearchDlg dialog(database, [](const std::string&) {});
         const QTreeWidget* list = List(dialog);
         QCOMPARE(list->headerItem()->text(2), QString("Manu"));
@@ -150,11 +150,11 @@ private slots:
 
         QVERIFY(stayedOpen);
         QCOMPARE(fixture.boxes, QStringList{"Please select a chip!"});
-        QCOMPARE(QString::fromStdString(fixture.core().selectedChip.chipName), QString("W25Q64JW-IM"));
+        QCOMPARE(QString::fromStdString(fixture.core().SelectedChip().chipName), QString("W25Q64JW-IM"));
         QCOMPARE(fixture.Child<QComboBox>("makerCombo")->currentText(), QString("WINBOND"));
         QCOMPARE(fixture.Child<QComboBox>("chipCombo")->currentText(), QString("W25Q64JW-IM"));
         QCOMPARE(fixture.Status(), QString("W25Q64JW-IM"));
-        QCOMPARE(fixture.core().buffer.activeLength, 8u << 20);
+        QCOMPARE(fixture.core().Buffer().activeLength, 8u << 20);
         QVERIFY(fixture.Log().find("Search chip!") != std::string::npos);
     }
 
@@ -200,7 +200,7 @@ private slots:
             }
         });
         QTest::mouseClick(fixture.Child<QPushButton>("searchButton"), Qt::LeftButton);
-        QCOMPARE(QString::fromStdString(fixture.core().selectedChip.chipName), chip);
+        QCOMPARE(QString::fromStdString(fixture.core().SelectedChip().chipName), chip);
         QCOMPARE(fixture.Log().find("Search chip cancel!") != std::string::npos, logsCancel);
     }
 
@@ -211,9 +211,9 @@ private slots:
             opened = true;
             dialog.reject();
         });
-        fixture.core().commandRunning = true;
+        fixture.core().SetCommandRunning(true);
         QTest::mouseClick(fixture.Child<QPushButton>("searchButton"), Qt::LeftButton);
-        fixture.core().commandRunning = false;
+        fixture.core().SetCommandRunning(false);
         QVERIFY(!opened);
         QCOMPARE(fixture.boxes, QStringList{"Programmer is busy, please wait a moment!"});
     }

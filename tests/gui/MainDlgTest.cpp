@@ -319,12 +319,12 @@ private slots:
             dialog->findChild<QPushButton*>("okButton")->click();
         });
         Command(qbr::kCmdBufferFill)->trigger();
-        QCOMPARE(window.Core().buffer.bytes[0x10], uint8_t{0x00});
-        QCOMPARE(window.Core().buffer.bytes[0x20], uint8_t{0xFF});
+        QCOMPARE(window.Core().Buffer().bytes[0x10], uint8_t{0x00});
+        QCOMPARE(window.Core().Buffer().bytes[0x20], uint8_t{0xFF});
         QCOMPARE(Child<QLabel>("checksumText")->text(), QString("CheckSum: 0FEFF010H"));
 
         const std::string image = dir_->file("image.bin").string();
-        window.Core().buffer.bytes[0] = 0x00;
+        window.Core().Buffer().bytes[0] = 0x00;
         window.SetFileResponder([&](bool save) { return save ? std::optional(image) : std::nullopt; });
         Command(qbr::kCmdSaveFile)->trigger();
         QCOMPARE(Child<QLabel>("statusText")->text(), QString("Save file successful!"));

@@ -65,24 +65,24 @@ private slots:
         QCOMPARE(fixture.boxes, QStringList{detected});
         QCOMPARE(fixture.Child<QComboBox>("makerCombo")->currentText(), QString("SPANSION"));
         QCOMPARE(fixture.Child<QComboBox>("chipCombo")->currentText(), QString("S25FL064K"));
-        QCOMPARE(core.buffer.activeLength, 8 * kMiB);
+        QCOMPARE(core.Buffer().activeLength, 8 * kMiB);
 
         fixture.Command(qbr::kCmdReadChip)->trigger();
         ExpectTimed(fixture.Status(), "Read chip ok!");
         QCOMPARE(fixture.Child<QLabel>("percentText")->text(), QString("100%"));
-        QVERIFY(std::equal(chip.begin(), chip.end(), core.buffer.bytes.begin()));
+        QVERIFY(std::equal(chip.begin(), chip.end(), core.Buffer().bytes.begin()));
         const uint32_t sum = std::accumulate(chip.begin(), chip.end(), uint32_t{0});
         QCOMPARE(fixture.Child<QLabel>("checksumText")->text(),
                  "CheckSum: " + QString("%1").arg(sum, 8, 16, QChar('0')).toUpper() + "H");
 
         FillThroughTheDialog(fixture, "10", "20", "A5");
-        QCOMPARE(core.buffer.bytes[0x10], uint8_t{0xA5});
-        QCOMPARE(core.buffer.bytes[0x2F], uint8_t{0xA5});
-        QCOMPARE(core.buffer.bytes[0x30], chip[0x30]);
+        QCOMPARE(core.Buffer().bytes[0x10], uint8_t{0xA5});
+        QCOMPARE(core.Buffer().bytes[0x2F], uint8_t{0xA5});
+        QCOMPARE(core.Buffer().bytes[0x30], chip[0x30]);
 
         fixture.Command(qbr::kCmdAuto)->trigger();
         ExpectTimed(fixture.Status(), "Verify chip ok!");
-        QVERIFY(std::equal(chip.begin(), chip.end(), core.buffer.bytes.begin()));
+        QVERIFY(std::equal(chip.begin(), chip.end(), core.Buffer().bytes.begin()));
         const std::string log = fixture.Log();
         for (const char* step : {"Auto!", "Erase chip ok!", "Write chip ok!", "Verify chip ok!"}) {
             QVERIFY2(log.find(step) != std::string::npos, step);
@@ -99,7 +99,7 @@ private slots:
         qbr::ProgrammerCore& core = fixture.core();
         // Slow enough that the read lasts a good fraction of a second.
         fixture.window().Emulator()->SetSpeed({4'000'000, std::chrono::microseconds(0)});
-        const std::string chipBefore = core.selectedChip.chipName;
+        const std::string chipBefore = core.SelectedChip().chipName;
 
         int progressSeen = -1;
         QTimer probe;
@@ -122,9 +122,9 @@ private slots:
         // A refused Read writes no log line for the refusal; the others do.
         QCOMPARE(Occurrences(fixture.Log(), "Programmer is busy"), size_t{3});
         ExpectTimed(fixture.Status(), "Read chip ok!");
-        QCOMPARE(core.selectedChip.chipName, chipBefore);
+        QCOMPARE(core.SelectedChip().chipName, chipBefore);
         QCOMPARE(fixture.Child<QComboBox>("typeCombo")->currentText(), QString("SPI FLASH"));
-        QCOMPARE(core.buffer.activeLength, kMiB);
+        QCOMPARE(core.Buffer().activeLength, kMiB);
     }
 
     void maintenanceCommands_data() {

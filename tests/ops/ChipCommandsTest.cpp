@@ -24,12 +24,12 @@ constexpr const char* kBusy = "Programmer is busy, please wait a moment!";
 TEST_F(ChipCommands, ReadFillsTheBufferAndClearsTheMarksOfWholeMarkBytes) {
     Connect("ODD1000");
     SetChipBytes(Pattern(1000));
-    MarkRange(core.buffer, 0, 1010);
+    MarkRange(core.Buffer(), 0, 1010);
     OnReadChip(core);
-    EXPECT_TRUE(std::ranges::equal(Pattern(1000), std::span(core.buffer.bytes).first(1000)));
-    EXPECT_FALSE(IsMarked(core.buffer, 999));
-    EXPECT_TRUE(IsMarked(core.buffer, 1000));
-    EXPECT_TRUE(IsMarked(core.buffer, 1009));
+    EXPECT_TRUE(std::ranges::equal(Pattern(1000), std::span(core.Buffer().bytes).first(1000)));
+    EXPECT_FALSE(IsMarked(core.Buffer(), 999));
+    EXPECT_TRUE(IsMarked(core.Buffer(), 1000));
+    EXPECT_TRUE(IsMarked(core.Buffer(), 1009));
     EXPECT_TRUE(IsTimed(host.statusText, "Read chip ok!"));
     EXPECT_EQ(host.progressLabel, "100%");
     EXPECT_EQ(host.hexViewRefreshes, 1);
@@ -40,15 +40,17 @@ TEST_F(ChipCommands, ReadFillsTheBufferAndClearsTheMarksOfWholeMarkBytes) {
 // (family, mode, organisation, voltage, page size): Auto must leave the image on
 // the chip, and a read must bring it back.
 TEST_F(ChipCommands, EveryKindOfChipIsWrittenAndReadBackExactly) {
-    auto chip = [](uint32_t type, uint32_t capacity, uint32_t pageMode, uint16_t pageSize, uint8_t voltage,
-                   uint8_t deviceId = 0xFF, uint8_t modeParam = 0, uint8_t dataWidth = 8) {
-        ChipRecord record = test::EmulatedChip(type, "KIND", capacity, pageMode, pageSize, 0xFF, deviceId);
+    int named = 0;
+    auto chip = [&named](uint32_t type, uint32_t capacity, uint32_t pageMode, uint16_t pageSize, uint8_t voltage,
+                         uint8_t deviceId = 0xFF, uint8_t modeParam = 0, uint8_t dataWidth = 8) {
+        const std::string name = "KIND" + std::to_string(++named);
+        ChipRecord record = test::EmulatedChip(type, name, capacity, pageMode, pageSize, 0xFF, deviceId);
         record.voltage = voltage;
         record.modeParam = modeParam;
         record.dataWidth = dataWidth;
         return record;
     };
-    const ChipRecord kinds[] = {
+    const std::vector<ChipRecord> kinds = {
         test::OpsChips()[0],                          // SPI flash, 256-byte pages
         chip(kEeprom24, 2048, 1, 16, 33),             // small 24 series
         chip(kEeprom24, 4096, 1, 32, 50),             // large 24 series, 5 V
@@ -60,9 +62,10 @@ TEST_F(ChipCommands, EveryKindOfChipIsWrittenAndReadBackExactly) {
         chip(kEeprom93, 256, 0, 0, 33, 0xFF, 7, 8),
         chip(kEeprom93, 128, 0, 0, 50, 0xFF, 6, 16),
     };
+    Start(kinds, kinds[0].chipName);
     for (const ChipRecord& kind : kinds) {
         SCOPED_TRACE(std::to_string(kind.chipType) + "/" + std::to_string(kind.capacity));
-        core.selectedChip = kind;
+        core.SelectChip(kind);
         ConnectWith(kind, quick).SetEraseTime(std::chrono::milliseconds(1));
         const std::vector<uint8_t> image = Pattern(kind.capacity);
         FillBuffer(image);
@@ -71,7 +74,7 @@ TEST_F(ChipCommands, EveryKindOfChipIsWrittenAndReadBackExactly) {
         EXPECT_EQ(ChipBytes(), image);
         FillBuffer(std::vector<uint8_t>(kind.capacity, 0x00));
         OnReadChip(core);
-        EXPECT_TRUE(std::equal(image.begin(), image.end(), core.buffer.bytes.begin()));
+        EXPECT_TRUE(std::equal(image.begin(), image.end(), core.Buffer().bytes.begin()));
     }
 }
 
@@ -100,14 +103,12 @@ TEST_F(ChipCommands, AutoErasesOnlySpiFlash) {
 
     Connect("24C02");
     FillBuffer(Pattern(256));
-    OnAuto(core);
+    EXPECT_TRUE(OnAuto(core).Ok());
     EXPECT_EQ(ChipBytes(), Pattern(256));
-    EXPECT_TRUE(core.lastStepOk);
     EXPECT_EQ(test::CountOf(Log(), ": Erase chip!"), 1u);
     EXPECT_TRUE(host.boxes.empty());
 
-    OnEraseChip(core);  // on its own: nothing to say
-    EXPECT_FALSE(core.lastStepOk);
+    EXPECT_EQ(OnEraseChip(core).outcome, Outcome::NotForThisChip);  // on its own: nothing to say
     EXPECT_TRUE(host.boxes.empty());
 }
 
@@ -125,21 +126,21 @@ TEST_F(ChipCommands, ACommandChosenDuringAutoIsRefused) {
     EXPECT_EQ(host.boxes, Strings(2, kBusy));
     EXPECT_TRUE(IsTimed(host.statusText, "Verify chip ok!"));
     EXPECT_EQ(Log().find("Read chip ok!"), std::string::npos);
-    EXPECT_FALSE(core.commandRunning);
+    EXPECT_FALSE(core.IsCommandRunning());
 }
 
 TEST_F(ChipCommands, EveryCommandIsRefusedWhileATransferRuns) {
     core.OnChipNameChanged("W25X05");
-    ConnectWith(core.selectedChip, LinkTimings{}).InjectFault({FaultKind::Stall, 0});
-    ASSERT_TRUE(core.protocol.StartChipRead(core.buffer.bytes.data(), 0, 0x10000));
+    ConnectWith(core.SelectedChip(), LinkTimings{}).InjectFault({FaultKind::Stall, 0});
+    ASSERT_TRUE(core.Protocol().StartChipRead(core.Buffer().bytes.data(), 0, 0x10000));
     for (auto command : {OnReadChip, OnEraseChip, OnWriteChip, OnVerifyChip, OnAuto, OnDetectChip,
                          OnReadFirmwareVersion, OnSelfTest, OnReadSerialNumber, OnUpdateFirmware}) {
         command(core);
     }
     EXPECT_EQ(host.boxes, Strings(10, kBusy));
     EXPECT_EQ(test::CountOf(Log(), std::string(": ") + kBusy), 9u);  // none for Read
-    EXPECT_EQ(core.protocol.State(), OperationState::Reading);
-    core.protocol.CancelRead();
+    EXPECT_EQ(core.Protocol().State(), OperationState::Reading);
+    core.Protocol().CancelRead();
 }
 
 TEST_F(ChipCommands, AChipLargerThanTheBufferIsRefused) {

@@ -13,8 +13,8 @@ using DetectChip = test::OpsTest;
 TEST_F(DetectChip, AKnownPairSelectsTheFirstChipWithIt) {
     ConnectWith(test::OpsChips()[2], quick);  // W25Q16B: EF 14, like W25Q16 before it
     OnDetectChip(core);
-    EXPECT_EQ(core.selectedChip.chipName, "W25Q16");
-    EXPECT_EQ(core.buffer.activeLength, 0x200000u);
+    EXPECT_EQ(core.SelectedChip().chipName, "W25Q16");
+    EXPECT_EQ(core.Buffer().activeLength, 0x200000u);
     const std::string result =
         "Chip type: W25Q16   \r\n(The real chip may be a compatible model of the same maker and "
         "capacity; reading and writing are not affected!)";
@@ -26,7 +26,7 @@ TEST_F(DetectChip, AKnownPairSelectsTheFirstChipWithIt) {
 TEST_F(DetectChip, FfFfIsNoChipAndIsNeverLookedUp) {
     Connect("24C02");
     OnDetectChip(core);
-    EXPECT_EQ(core.selectedChip.chipName, "24C02");
+    EXPECT_EQ(core.SelectedChip().chipName, "24C02");
     EXPECT_EQ(host.statusText, "Chip type is unknown!");
     EXPECT_EQ(host.boxes, Strings{"Chip type is unknown!ManufacturerID:FF\r\nDeviceID:FF"});
     EXPECT_NE(Log().find(": ManufacturerID:FF\r\nDeviceID:FF"), std::string::npos);
@@ -39,7 +39,7 @@ TEST_F(DetectChip, AnUnknownPairOrNoReplyKeepsTheSelection) {
     OnDetectChip(core);
     EXPECT_EQ(host.statusText, "Detect chip error!");
     EXPECT_EQ(host.boxes, (Strings{"Chip type is unknown!ManufacturerID:C8\r\nDeviceID:5", "Detect chip error!"}));
-    EXPECT_EQ(core.selectedChip.chipName, "W25X05");
+    EXPECT_EQ(core.SelectedChip().chipName, "W25X05");
 }
 
 }  // namespace

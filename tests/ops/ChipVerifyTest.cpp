@@ -14,10 +14,9 @@ using VerifyChip = test::OpsTest;
 TEST_F(VerifyChip, MatchingChipsPassAlsoBelowAHundredBytes) {
     for (const char* name : {"TINY64", "W25X05"}) {
         Connect(name);
-        SetChipBytes(Pattern(core.selectedChip.capacity));
-        FillBuffer(Pattern(core.selectedChip.capacity));
-        OnVerifyChip(core);
-        EXPECT_TRUE(core.lastStepOk) << name;
+        SetChipBytes(Pattern(core.SelectedChip().capacity));
+        FillBuffer(Pattern(core.SelectedChip().capacity));
+        EXPECT_TRUE(OnVerifyChip(core).Ok()) << name;
         EXPECT_TRUE(IsTimed(host.statusText, "Verify chip ok!")) << name;
         EXPECT_TRUE(host.boxes.empty());
     }
@@ -27,15 +26,17 @@ TEST_F(VerifyChip, MatchingChipsPassAlsoBelowAHundredBytes) {
 // hundredth is enough to find a difference at offset 0.
 TEST_F(VerifyChip, ADifferenceAtTheStartEndsTheReadAtOnce) {
     Connect("W25Q16").SetSpeed(SpeedModel::FullSpeed());
-    core.buffer.bytes[0] = 0x12;
-    OnVerifyChip(core);
+    core.Buffer().bytes[0] = 0x12;
+    const CommandResult result = OnVerifyChip(core);
+    ASSERT_TRUE(result.mismatch);
+    EXPECT_EQ(result.mismatch->address, 0u);
+    EXPECT_EQ(result.mismatch->chipByte, 0xFF);
     const std::string report = "Verify chip error!\r\n\r\nAddr:0x000000   \r\n Buf:0x12   \r\nChip:0xFF   ";
     EXPECT_EQ(host.boxes, Strings{report});
     EXPECT_EQ(host.statusText, "Verify chip error!");
     EXPECT_NE(Log().find(report), std::string::npos);
-    EXPECT_FALSE(core.lastStepOk);
-    EXPECT_EQ(core.protocol.State(), OperationState::Idle);
-    EXPECT_LT(core.protocol.GetBytesRead(), 0x100000u);
+    EXPECT_EQ(core.Protocol().State(), OperationState::Idle);
+    EXPECT_LT(core.Protocol().GetBytesRead(), 0x100000u);
 
     // The programmer still sends the rest of the read the host gave up; the next
     // command waits for it and works.

@@ -67,7 +67,7 @@ TEST_F(FirmwareUpdate, AFullSizeImageIsSentAsItIs) {
     EXPECT_EQ(Programmer().ReceivedFirmware(), Pattern(0x40000));
     EXPECT_TRUE(IsTimed(host.statusText, "Firmware update ok!"));
     EXPECT_EQ(host.boxes, Strings{"Firmware update ok!"});
-    EXPECT_FALSE(core.firmwareUpdateActive);
+    EXPECT_FALSE(core.IsCommandRunning());
 }
 
 TEST_F(FirmwareUpdate, UnusableFilesAreRefusedBeforeAnythingIsSent) {
@@ -80,7 +80,7 @@ TEST_F(FirmwareUpdate, UnusableFilesAreRefusedBeforeAnythingIsSent) {
     OnUpdateFirmware(core);
     EXPECT_EQ(host.boxes, (Strings{"Open file error!", "File format error!", "File format error!"}));
     EXPECT_TRUE(tap_->Writes().empty());
-    EXPECT_FALSE(core.firmwareUpdateActive);
+    EXPECT_FALSE(core.IsCommandRunning());
 }
 
 // About 5 s: the prompt comes after 50 silent attempts.
@@ -102,13 +102,13 @@ TEST_F(FirmwareUpdate, CancellingThePromptEndsTheUpdate) {
     ChooseImage(1000);
     bool chosen = false;
     host.onPump = [&] {
-        if (core.firmwareUpdateActive && !std::exchange(chosen, true)) OnUpdateFirmware(core);
+        if (core.IsCommandRunning() && !std::exchange(chosen, true)) OnUpdateFirmware(core);
     };
     host.answer = [](const std::string& text) { return text != kPrompt; };
     OnUpdateFirmware(core);
     EXPECT_EQ(host.statusText, "Firmware update error!");
     EXPECT_EQ(host.boxes, (Strings{"Programmer is busy, please wait a moment!", kPrompt, "Firmware update error!"}));
-    EXPECT_FALSE(core.firmwareUpdateActive);
+    EXPECT_FALSE(core.IsCommandRunning());
 }
 
 }  // namespace

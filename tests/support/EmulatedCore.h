@@ -38,7 +38,7 @@ protected:
     void Start(const std::vector<ChipRecord>& chips, const std::string& chipName) {
         Prepare(SampleConfig("English", chipName), chips);
         ASSERT_EQ(core.Start(), ProgrammerCore::StartResult::Ready);
-        ASSERT_EQ(core.selectedChip.chipName, chipName);
+        ASSERT_EQ(core.SelectedChip().chipName, chipName);
         quick.chunkDeadlineMs = kChunkDeadlineMs;
         quick.replyTimeoutMs = kReplyTimeoutMs;
         quick.eraseTimeoutMs = kEraseTimeoutMs;
@@ -46,7 +46,7 @@ protected:
     // Selects the chip and links a programmer with that chip in its socket.
     EmulatedProgrammer& Connect(const std::string& chipName) {
         core.OnChipNameChanged(chipName);
-        return ConnectWith(core.selectedChip, quick);
+        return ConnectWith(core.SelectedChip(), quick);
     }
     // Links a programmer with `socketChip`; what the host showed so far is forgotten.
     EmulatedProgrammer& ConnectWith(const ChipRecord& socketChip, const LinkTimings& timings) {
@@ -59,7 +59,7 @@ protected:
 
     EmulatedProgrammer& Programmer() { return tap_->programmer; }
     ProgrammerTap& Device() { return *tap_; }
-    void FillBuffer(const std::vector<uint8_t>& bytes) { std::ranges::copy(bytes, core.buffer.bytes.begin()); }
+    void FillBuffer(const std::vector<uint8_t>& bytes) { std::ranges::copy(bytes, core.Buffer().bytes.begin()); }
     void SetChipBytes(const std::vector<uint8_t>& bytes) {
         std::ranges::copy(bytes, Programmer().Chip().Contents().begin());
     }

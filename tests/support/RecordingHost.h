@@ -22,7 +22,7 @@ public:
         progressBarRed = barInError;
     }
     void SetCapacityText(const std::string& text) override { capacityText = text; }
-    void EnableCommand(int command, bool enable) override { enabled[command] = enable; }
+    void OfferCommandsFor(uint32_t chipType) override { offeredFor = chipType; }
     void ShowSelectors(const SelectorLists& lists) override { selectors = lists; }
     void BindHexView() override { ++hexViewBinds; }
     void RefreshHexView() override { ++hexViewRefreshes; }
@@ -50,7 +50,7 @@ public:
     std::string progressLabel;
     bool progressBarRed = false;
     std::string capacityText;
-    std::map<int, bool> enabled;
+    uint32_t offeredFor = 0;
     SelectorLists selectors;
     int hexViewBinds = 0;
     int hexViewFocus = 0;
