@@ -376,6 +376,15 @@ private slots:
         QCOMPARE(boxes_, QStringList{"The buffer holds changes that were neither saved to a file nor written to a "
                                      "chip.\nClose the program and lose them?"});
 
+        // A write that failed stored nothing: the edits still count.
+        window.Emulator()->Unplug();
+        Command(qbr::kCmdWriteChip)->trigger();
+        boxes_.clear();
+        QTest::keyClick(&window, Qt::Key_Escape);
+        QVERIFY(window.isVisible());
+        QCOMPARE(boxes_.size(), 1);
+        window.Emulator()->Replug();
+
         const std::string image = dir_->file("image.bin").string();
         window.SetFileResponder([&](bool) { return std::optional(image); });
         Command(qbr::kCmdSaveFile)->trigger();
