@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "base/ProgramPaths.h"
 
+#include "base/IniFile.h"
+#include "base/Language.h"
+
 #include <filesystem>
 
 namespace qbr {
@@ -21,6 +24,18 @@ fs::path BaseDirectory(const std::function<std::string(const char*)>& environmen
     const std::string value = environment(variable);
     if (!value.empty() && value.front() == '/') return value;
     return fs::path(environment("HOME")) / fallbackBelowHome;
+}
+
+// The Version texts belong to the installed program, not to the user: after an
+// upgrade the user's copy takes them from the packaged config.ini, so that About
+// shows the version that runs. Everything else in the user's copy stays.
+void RefreshVersionTexts(const std::string& packaged, const std::string& user) {
+    for (const char* section : {kLanguageEnglish, kLanguageChinese}) {
+        const std::string version = IniFile::Read(packaged, section, "Version");
+        if (!version.empty() && IniFile::Read(user, section, "Version") != version) {
+            IniFile::Write(user, section, "Version", version);
+        }
+    }
 }
 
 }  // namespace
@@ -49,8 +64,11 @@ ProgramPaths ChooseProgramPaths(const std::string& executableDirectory,
     ProgramPaths paths = InstalledPaths(executableDirectory, environment);
     fs::create_directories(fs::path(paths.configFile).parent_path(), error);
     fs::create_directories(paths.logDirectory, error);
-    if (!fs::exists(paths.configFile, error)) {
-        fs::copy_file(paths.dataDirectory + "config.ini", paths.configFile, error);
+    const std::string packaged = paths.dataDirectory + "config.ini";
+    if (fs::exists(paths.configFile, error)) {
+        RefreshVersionTexts(packaged, paths.configFile);
+    } else {
+        fs::copy_file(packaged, paths.configFile, error);
     }
     return paths;
 }

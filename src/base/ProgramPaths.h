@@ -30,7 +30,8 @@ ProgramPaths InstalledPaths(const std::string& executableDirectory,
 
 // Chooses the layout for this run from the executable's directory and prepares
 // the installed one: the user's config.ini is copied from the packaged default
-// when missing, and the directories of both are created.
+// when missing, its Version texts are brought up to the packaged ones, and the
+// directories of both are created.
 ProgramPaths ChooseProgramPaths(const std::string& executableDirectory,
                                 const std::function<std::string(const char*)>& environment);
 

@@ -44,21 +44,25 @@ TEST(ProgramPaths, ConfigBesideTheExecutableMeansPortable) {
     EXPECT_EQ(paths.logDirectory, dir.dirText());
 }
 
-TEST(ProgramPaths, FirstInstalledRunCopiesTheDefaultConfigAndKeepsTheUsersAfterwards) {
+// An upgrade brings the Version texts (the About box) up to date and leaves the
+// user's settings alone.
+TEST(ProgramPaths, FirstInstalledRunCopiesTheDefaultConfigAndLaterRunsKeepTheUsers) {
     TempDir root;
     std::filesystem::create_directories(root.file("usr/bin"));
     std::filesystem::create_directories(root.file("usr/share/qbr5150"));
-    WriteFileText(root.file("usr/share/qbr5150/config.ini"), "[Run]\nDefaultLanguage=English\n");
+    const auto packaged = root.file("usr/share/qbr5150/config.ini");
+    WriteFileText(packaged, "[Run]\nDefaultLanguage=English\n[English]\nVersion=v1\n");
     const FakeEnvironment environment{{{"HOME", root.file("home").string()}}};
 
     const ProgramPaths paths = ChooseProgramPaths(root.file("usr/bin").string() + "/", environment);
     EXPECT_TRUE(paths.installed);
-    EXPECT_EQ(ReadFileText(paths.configFile), "[Run]\nDefaultLanguage=English\n");
+    EXPECT_EQ(ReadFileText(paths.configFile), ReadFileText(packaged));
     EXPECT_TRUE(std::filesystem::is_directory(paths.logDirectory));
 
-    WriteFileText(paths.configFile, "[Run]\nDefaultLanguage=SimpleChinese\n");
+    WriteFileText(paths.configFile, "[Run]\nDefaultLanguage=SimpleChinese\n[English]\nVersion=v1\n");
+    WriteFileText(packaged, "[Run]\nDefaultLanguage=English\n[English]\nVersion=v2\n");
     ChooseProgramPaths(root.file("usr/bin").string() + "/", environment);
-    EXPECT_EQ(ReadFileText(paths.configFile), "[Run]\nDefaultLanguage=SimpleChinese\n");
+    EXPECT_EQ(ReadFileText(paths.configFile), "[Run]\nDefaultLanguage=SimpleChinese\n[English]\nVersion=v2\n");
 }
 
 }  // namespace
