@@ -7,6 +7,7 @@
 #include "buffer/ChangeMarks.h"
 #include "chipdb/ChipType.h"
 #include "ops/ChipCommands.h"
+#include "ops/ChipVerify.h"
 #include "ops/CommandTable.h"
 #include "support/EmulatedCore.h"
 
@@ -159,44 +160,44 @@ Seen Expected(Command command, Fault fault) {
     return static_cast<Seen>(CaseOf(command).underFaults[static_cast<size_t>(fault)]);
 }
 
-const char* FaultName(Fault fault) {
-    static const std::array<const char*, kFaults> names = {
-        "Healthy",           "Unplugged",           "UnplugMidway", "ReplugMidway", "NoReply",
-        "StrayReplies",      "EndlessStrayReplies", "Reject",       "ShortChunk",   "Stall",
-        "BriefWriteFailure", "LongWriteFailure",    "FlippedByte",  "EndlessErase", "SelfTestFailure",
-    };
-    return names[static_cast<size_t>(fault)];
+// Each fault's name and how the emulated programmer shows it; the data phase
+// faults strike at the command's fault point.
+struct FaultCase {
+    const char* name;
+    FaultKind kind;
+    uint64_t value;
+    bool dataPhase = false;
+};
+
+const FaultCase& CaseOf(Fault fault) {
+    static const std::array<FaultCase, kFaults> cases = {{
+        {"Healthy", FaultKind::Unplugged, 0},
+        {"Unplugged", FaultKind::Unplugged, 0},
+        {"UnplugMidway", FaultKind::UnplugAfter, 0, true},
+        {"ReplugMidway", FaultKind::ReplugAfter, 0, true},
+        {"NoReply", FaultKind::NoReply, 0},
+        {"StrayReplies", FaultKind::StrayReplies, 3},
+        {"EndlessStrayReplies", FaultKind::StrayReplies, EmulatorFault::kEndless},
+        {"Reject", FaultKind::Reject, 0},
+        {"ShortChunk", FaultKind::ShortChunk, 0, true},
+        {"Stall", FaultKind::Stall, 0, true},
+        {"BriefWriteFailure", FaultKind::WriteFail, kBriefFailureMs},
+        {"LongWriteFailure", FaultKind::WriteFail, kLongFailureMs},
+        {"FlippedByte", FaultKind::FlipByte, kFlipAddress},
+        {"EndlessErase", FaultKind::BusyForever, 0},
+        {"SelfTestFailure", FaultKind::SelfTestFail, 0},
+    }};
+    return cases[static_cast<size_t>(fault)];
 }
 
 bool IsDataPhaseFault(Fault fault) {
-    return fault == Fault::UnplugMidway || fault == Fault::ReplugMidway || fault == Fault::ShortChunk ||
-           fault == Fault::Stall;
+    return CaseOf(fault).dataPhase;
 }
 
-uint32_t FaultPoint(Command command) {
-    return command == kCmdSelfTest ? kBlockFaultAt : kChipFaultAt;
-}
-
-EmulatorFault ToEmulatorFault(Fault fault, uint32_t at) {
-    switch (fault) {
-    case Fault::Unplugged: return {FaultKind::Unplugged, 0};
-    case Fault::UnplugMidway: return {FaultKind::UnplugAfter, at};
-    case Fault::ReplugMidway: return {FaultKind::ReplugAfter, at};
-    case Fault::NoReply: return {FaultKind::NoReply, 0};
-    case Fault::StrayReplies: return {FaultKind::StrayReplies, 3};
-    case Fault::EndlessStrayReplies: return {FaultKind::StrayReplies, EmulatorFault::kEndless};
-    case Fault::Reject: return {FaultKind::Reject, 0};
-    case Fault::ShortChunk: return {FaultKind::ShortChunk, at};
-    case Fault::Stall: return {FaultKind::Stall, at};
-    case Fault::BriefWriteFailure: return {FaultKind::WriteFail, kBriefFailureMs};
-    case Fault::LongWriteFailure: return {FaultKind::WriteFail, kLongFailureMs};
-    case Fault::FlippedByte: return {FaultKind::FlipByte, kFlipAddress};
-    case Fault::EndlessErase: return {FaultKind::BusyForever, 0};
-    case Fault::SelfTestFailure: return {FaultKind::SelfTestFail, 0};
-    case Fault::Healthy:
-    case Fault::kCount: break;
-    }
-    return {};
+EmulatorFault ToEmulatorFault(Fault fault, Command command) {
+    const FaultCase& c = CaseOf(fault);
+    const uint32_t at = command == kCmdSelfTest ? kBlockFaultAt : kChipFaultAt;
+    return {c.kind, c.dataPhase ? at : c.value};
 }
 
 // A programmer left waiting for the rest of a transfer towards it takes the next
@@ -207,19 +208,6 @@ bool LeftWaitingForData(Command command, Fault fault, AfterAbandon behaviour) {
     const bool sendsData = command == kCmdWriteChip || command == kCmdAuto || command == kCmdUpdateFirmware;
     const bool imageFailed = command == kCmdUpdateFirmware && fault == Fault::LongWriteFailure;
     return sendsData && ((fault == Fault::Stall && behaviour == AfterAbandon::KeepPending) || imageFailed);
-}
-
-std::string HexByte(uint8_t value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%02X   ", value);
-    return text;
-}
-
-std::string MismatchText(uint32_t address, uint8_t bufferByte, uint8_t chipByte) {
-    char addressText[16];
-    std::snprintf(addressText, sizeof addressText, "0x%06X   ", address);
-    return "Verify chip error!\r\n\r\nAddr:" + std::string(addressText) + "\r\n Buf:" + HexByte(bufferByte) +
-           "\r\nChip:" + HexByte(chipByte);
 }
 
 // "" when equal, otherwise where and how they first differ.
@@ -287,7 +275,7 @@ protected:
     // programmer for 5 to 15 s).
     void Arm(Command command, Fault fault) {
         if (fault == Fault::Healthy) return;
-        const EmulatorFault emulated = ToEmulatorFault(fault, FaultPoint(command));
+        const EmulatorFault emulated = ToEmulatorFault(fault, command);
         if (command != kCmdUpdateFirmware) {
             Programmer().InjectFault(emulated);
             return;
@@ -319,7 +307,7 @@ protected:
             {
                 // Verify compares with the buffer as it is; Auto with what it has just written.
                 const uint8_t bufferByte = (commandId == kCmdVerifyChip ? chipBefore_ : written_)[kFlipAddress];
-                const std::string report = MismatchText(kFlipAddress, bufferByte, bufferByte ^ 0xFF);
+                const std::string report = MismatchReport(kFlipAddress, bufferByte, bufferByte ^ 0xFF);
                 e.status = "Verify chip error!";
                 e.red = true;
                 e.boxes = {report};
@@ -563,12 +551,12 @@ TEST_P(FaultMatrix, Cell) {
 }
 
 void PrintTo(Fault fault, std::ostream* out) {
-    *out << FaultName(fault);
+    *out << CaseOf(fault).name;
 }
 
 std::string CellName(const ::testing::TestParamInfo<Cell>& info) {
     const char* behaviour = std::get<2>(info.param) == AfterAbandon::KeepPending ? "" : "_Dropping";
-    return std::string(CaseOf(std::get<0>(info.param)).name) + "_" + FaultName(std::get<1>(info.param)) + behaviour;
+    return std::string(CaseOf(std::get<0>(info.param)).name) + "_" + CaseOf(std::get<1>(info.param)).name + behaviour;
 }
 
 std::vector<Fault> AllFaults() {
