@@ -10,8 +10,7 @@
 // and once the pieces run out every read fails, so each run ends within a few
 // milliseconds. Writes always succeed; reads never block.
 //
-// One link serves every run, as in the program, so its worker threads are started
-// once; each run attaches a new protocol to it and gives the device a new script.
+// One link serves every run, as in the program; each run attaches a new protocol.
 
 #include "base/TickCount.h"
 #include "link/LibraryPath.h"
@@ -37,8 +36,7 @@ void Check(bool condition) {
     if (!condition) __builtin_trap();
 }
 
-// One programmer on the bus whose reads replay the input. Reads and writes come
-// from the link's worker threads.
+// One programmer on the bus whose reads replay the input, to the link's workers.
 class ScriptedDevice : public qbr::UsbDeviceLibrary {
 public:
     // Replaces the script; an empty one makes every read fail.
@@ -91,11 +89,9 @@ private:
     const uint8_t* end_ = nullptr;
 };
 
-// Deadlines of a few milliseconds on a clock that moves only when it is read: every
-// 16 readings make a millisecond. A run whose replies never come then ends after a
-// few hundred polls instead of waiting out real time. Each new millisecond gives up
-// the processor, so a worker still gets to run before its deadline even when it
-// shares one core with the polling thread.
+// Deadlines of a few milliseconds on a clock that moves only when read, 16 readings
+// a millisecond: a run whose replies never come ends after a few hundred polls. Each
+// new millisecond yields, so a worker runs before its deadline even on one core.
 uint32_t CountingClock() {
     static std::atomic<uint64_t> readings{0};
     const uint64_t reading = readings.fetch_add(1, std::memory_order_relaxed);
@@ -124,8 +120,8 @@ qbr::LinkTimings ShortTimings() {
 constexpr std::array<uint32_t, 16> kSizes{0,    1,    2,    3,    16,   255,  256,  1000,
                                           4095, 4096, 4097, 5000, 8191, 8192, 8193, 12289};
 
-// Polls until the operation is no longer `running`; the link's deadlines end any
-// transfer, and the loop bound only guards against a fault in them.
+// Polls until the operation is no longer `running`; the bound guards against a fault
+// in the link's deadlines.
 qbr::PollResult PollWhile(qbr::ProgrammerProtocol& protocol, qbr::PollResult running) {
     qbr::PollResult result = running;
     for (long polls = 0; result == running; ++polls) {
@@ -136,48 +132,14 @@ qbr::PollResult PollWhile(qbr::ProgrammerProtocol& protocol, qbr::PollResult run
     return result;
 }
 
-void ChipRead(qbr::ProgrammerProtocol& protocol, uint32_t count, bool askIdMeanwhile) {
-    std::vector<uint8_t> buffer(count);
-    if (!protocol.StartChipRead(buffer.data(), 0, count)) return;
-    if (askIdMeanwhile) {
-        std::array<uint8_t, 2> id{};
-        protocol.ReadChipId(id);
-    }
-    PollWhile(protocol, qbr::PollResult::Reading);
-    Check(protocol.State() == qbr::OperationState::Idle);
-    Check(protocol.GetBytesRead() <= count);
-}
-
-void ChipWrite(qbr::ProgrammerProtocol& protocol, uint32_t count) {
-    std::vector<uint8_t> data(count, 0xA5);
-    if (!protocol.StartChipWrite(data.data(), 0, count, 256)) return;
-    PollWhile(protocol, qbr::PollResult::Writing);
-    Check(protocol.State() == qbr::OperationState::Idle);
-}
-
-void FirmwareUpdate(qbr::ProgrammerProtocol& protocol, uint32_t count) {
-    std::vector<uint8_t> image(count, 0x5A);
-    if (!protocol.StartFirmwareUpdate(image.data(), count)) return;
-    PollWhile(protocol, qbr::PollResult::Writing);
-}
-
-void Erase(qbr::ProgrammerProtocol& protocol, int maxPolls) {
-    if (!protocol.StartChipErase()) return;
-    // A programmer that stays busy leaves the protocol erasing; the commands that
-    // follow then meet a protocol that is not idle.
-    for (int i = 0; i <= maxPolls && protocol.PollOperation() == qbr::PollResult::Busy; ++i) {
-    }
-}
-
 void RunCommand(qbr::UsbLink& link, qbr::ProgrammerProtocol& protocol, uint8_t command) {
     link.Open();
     const unsigned argument = command >> 4;
+    const uint32_t count = kSizes[argument];
+    std::vector<uint8_t> buffer(count, 0xA5);
+    std::array<uint8_t, 2> id{};
     switch (command & 0x0F) {
-    case 0: {
-        std::array<uint8_t, 2> id{};
-        protocol.ReadChipId(id);
-        break;
-    }
+    case 0: protocol.ReadChipId(id); break;
     case 1: {
         std::array<char, qbr::ProgrammerProtocol::kVersionTextSize> text;
         text.fill('x');
@@ -196,35 +158,46 @@ void RunCommand(qbr::UsbLink& link, qbr::ProgrammerProtocol& protocol, uint8_t c
         protocol.RunSelfTest(result);
         break;
     }
-    case 4: ChipRead(protocol, kSizes[argument], false); break;
-    case 5: ChipWrite(protocol, kSizes[argument]); break;
-    case 6: Erase(protocol, static_cast<int>(argument)); break;
+    case 4:
+    case 8:  // with a chip ID request while the read runs
+        if (!protocol.StartChipRead(buffer.data(), 0, count)) break;
+        if ((command & 0x0F) == 8) protocol.ReadChipId(id);
+        PollWhile(protocol, qbr::PollResult::Reading);
+        Check(protocol.State() == qbr::OperationState::Idle && protocol.GetBytesRead() <= count);
+        break;
+    case 5:
+        if (!protocol.StartChipWrite(buffer.data(), 0, count, 256)) break;
+        PollWhile(protocol, qbr::PollResult::Writing);
+        Check(protocol.State() == qbr::OperationState::Idle);
+        break;
+    case 6:  // a programmer that stays busy leaves the protocol erasing for the commands that follow
+        if (!protocol.StartChipErase()) break;
+        for (unsigned i = 0; i <= argument && protocol.PollOperation() == qbr::PollResult::Busy; ++i) {
+        }
+        break;
     case 7: {
         uint8_t status = 0;
         protocol.QueryBusyStatus(status);
         break;
     }
-    case 8: ChipRead(protocol, kSizes[argument], true); break;
-    case 9: {
-        std::vector<uint8_t> buffer(kSizes[argument]);
-        // Refused while an erase is still running; once started, cancelling ends it.
-        if (protocol.StartChipRead(buffer.data(), 0, kSizes[argument])) {
-            protocol.CancelRead();
-            Check(protocol.State() == qbr::OperationState::Idle);
-        }
+    case 9:  // refused while an erase still runs; once started, cancelling ends it
+        if (!protocol.StartChipRead(buffer.data(), 0, count)) break;
+        protocol.CancelRead();
+        Check(protocol.State() == qbr::OperationState::Idle);
         break;
-    }
     case 10: {
         qbr::ChipRecord chip;
         chip.chipType = argument % 5;
-        chip.capacity = kSizes[argument];
+        chip.capacity = count;
         chip.voltage = argument & 1 ? 50 : 33;
         chip.dataWidth = argument & 2 ? 8 : 16;
         chip.modeParam = static_cast<uint8_t>(argument);
         protocol.SetChipParameters(chip);
         break;
     }
-    case 11: FirmwareUpdate(protocol, kSizes[argument]); break;
+    case 11:
+        if (protocol.StartFirmwareUpdate(buffer.data(), count)) PollWhile(protocol, qbr::PollResult::Writing);
+        break;
     default: break;
     }
 }
@@ -237,7 +210,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t* commands = data + 1;
     const size_t repliesAt = 1 + commandCount;
 
-    // The device is declared before the link, so that it outlives the link's workers.
+    // The device outlives the link's workers.
     struct Bench {
         ScriptedDevice device;
         qbr::UsbLink link{std::make_unique<qbr::LibraryPath>(device), ShortTimings()};
@@ -250,7 +223,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         RunCommand(bench.link, protocol, commands[i]);
     }
     if (protocol.State() == qbr::OperationState::Reading) protocol.CancelRead();
-    // Every transfer has ended by now; the script goes before the input it points into.
+    // Every transfer has ended; the script must not outlive the input.
     bench.device.SetScript(nullptr, 0);
     return 0;
 }

@@ -1,13 +1,10 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Builds the fuzz targets and runs each one, one after the other on one core, for a
-# number of seconds on a copy of its seed corpus. Fails when a target finds a crash,
-# a sanitizer report, a broken check or a time-out.
-#
+# Builds the fuzz targets and runs each in turn on one core for SECONDS on a copy of
+# its seed corpus; fails on a crash, a sanitizer report, a broken check or a time-out.
 #   fuzz/run_fuzzers.sh BUILD_DIR [SECONDS] [TARGET...]
-#
-# BUILD_DIR is configured here when it has no cache yet (clang, fuzzers on, no
-# window, no tests). Findings are kept in BUILD_DIR/fuzz/findings/<target>/.
+# A BUILD_DIR without a cache is configured here (clang, fuzzers, no window or tests).
+# Findings are kept in BUILD_DIR/fuzz/findings/<target>/.
 set -u
 
 if [[ $# -lt 1 ]]; then
@@ -39,8 +36,7 @@ for target in "${targets[@]}"; do
     mkdir -p "$corpus" "$findings"
     cp "$source_dir/fuzz/corpus/$target"/* "$corpus"/
     log=$work/$target.log
-    # One process is one job on one core; -jobs would fork a child that logs to
-    # fuzz-0.log in the current folder instead.
+    # One process on one core; -jobs would fork a child that logs to ./fuzz-0.log.
     "$binary" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
         -print_final_stats=1 -artifact_prefix="$findings/" "$corpus" >"$log" 2>&1
     status=$?

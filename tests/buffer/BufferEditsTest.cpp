@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "buffer/BufferEdits.h"
 #include "buffer/ChangeMarks.h"
+#include "buffer/HexText.h"
 
 #include <gtest/gtest.h>
 
@@ -54,10 +55,21 @@ TEST(ByteSwap, SwapsWordsOfTheChipOnlyAndClearsWholeMarkBytes) {
 
     // Odd length: the last byte has no partner and stays; marks of 8..12 stay too.
     buffer = PatternBuffer(13);
-    MarkRange(buffer, 0, 16);
+    MarkRange(buffer, 0, 13);  // a whole mark byte and five tail bits
     ByteSwap(buffer);
     EXPECT_EQ(std::vector<uint8_t>(&buffer.bytes[10], &buffer.bytes[14]), (std::vector<uint8_t>{11, 10, 12, 13}));
-    EXPECT_EQ(Marked(buffer), (std::vector<uint32_t>{8, 9, 10, 11, 12, 13, 14, 15}));
+    EXPECT_EQ(Marked(buffer), (std::vector<uint32_t>{8, 9, 10, 11, 12}));
+}
+
+TEST(HexText, AcceptsDigitsOfEitherCaseOnly) {
+    EXPECT_EQ(FindNonHexChar("09afAF"), -1);
+    EXPECT_EQ(FindNonHexChar("12G4"), 2);
+    uint32_t value = 99;
+    EXPECT_TRUE(ParseHexText("", value) && value == 0);
+    EXPECT_TRUE(ParseHexText("FFFFFF", value) && value == 0xFFFFFF);
+    EXPECT_TRUE(ParseHexText("0aB", value) && value == 0xAB);
+    EXPECT_FALSE(ParseHexText("1G", value));
+    EXPECT_EQ(value, 0xABu);
 }
 
 }  // namespace

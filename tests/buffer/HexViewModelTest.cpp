@@ -47,6 +47,7 @@ protected:
     HexViewModel model;
 };
 
+// How the scroll bar moves the rows is in the view's test.
 TEST_F(HexViewModelTest, ScrollRangeFollowsTheLength) {
     struct Case {
         uint32_t length, maxTopRow, step;
@@ -60,29 +61,6 @@ TEST_F(HexViewModelTest, ScrollRangeFollowsTheLength) {
         EXPECT_EQ(model.MaxTopRow(), c.maxTopRow);
         EXPECT_EQ(model.ScrollStep(), c.step);
         EXPECT_EQ(model.ScrollMaximum(), c.scrollMaximum);
-    }
-}
-
-TEST_F(HexViewModelTest, ScrollingStopsAtTheEnds) {
-    Bind(0x1000000);
-    EXPECT_FALSE(model.Scroll(HexScroll::PageUp));
-    model.Scroll(HexScroll::PageDown);
-    model.Scroll(HexScroll::LineDown);
-    EXPECT_EQ(model.ScrollPosition(), 1);                     // row 17
-    EXPECT_TRUE(model.Scroll(HexScroll::ThumbTrack, 65535));  // past the last full page
-    EXPECT_EQ(model.TopRow(), model.MaxTopRow());
-    EXPECT_FALSE(model.Scroll(HexScroll::LineDown));
-    model.Scroll(HexScroll::ThumbPosition, 65534);
-    model.Scroll(HexScroll::PageDown);                      // less than a step left
-    EXPECT_FALSE(model.Scroll(static_cast<HexScroll>(8)));  // end of scrolling: ignored
-    model.Wheel(1);
-    EXPECT_EQ(model.TopRow(), model.MaxTopRow() - 1);
-
-    Bind(128);  // back to the top; a small chip never scrolls
-    for (HexScroll code : {HexScroll::LineDown, HexScroll::PageDown, HexScroll::Bottom, HexScroll::ThumbTrack}) {
-        model.Scroll(code, 1);
-        model.Wheel(0);
-        EXPECT_EQ(model.TopRow(), 0u);
     }
 }
 

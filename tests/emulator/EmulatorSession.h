@@ -50,13 +50,12 @@ public:
         return buffer;
     }
 
-    // Reads a whole data phase of `total` bytes in chunks as the host does.
-    Bytes ReceiveAll(uint32_t total, uint32_t chunk = 4096) {
+    // A whole data phase of `total` bytes, read in 4 KiB chunks as the host does.
+    Bytes ReceiveAll(uint32_t total) {
         Bytes data;
-        while (data.size() < total) {
-            Bytes part = Receive(std::min<uint32_t>(chunk, total - static_cast<uint32_t>(data.size())));
+        for (Bytes part; data.size() < total; data.insert(data.end(), part.begin(), part.end())) {
+            part = Receive(std::min<uint32_t>(4096, total - static_cast<uint32_t>(data.size())));
             if (part.empty()) break;
-            data.insert(data.end(), part.begin(), part.end());
         }
         return data;
     }
@@ -66,17 +65,10 @@ public:
         return Receive(replyCapacity);
     }
 
-    // Whether the programmer has nothing to send within a short wait.
-    bool Silent() { return Receive(1024, 30).empty() && lastResult == EmulatedProgrammer::kTimedOut; }
-
     EmulatedProgrammer device;
     UsbDeviceLibrary::Handle handle = UsbDeviceLibrary::kInvalidHandle;
     int lastResult = 0;
 };
-
-inline void PutBigEndian(Bytes& bytes, uint32_t value, int size) {
-    for (int shift = 8 * (size - 1); shift >= 0; shift -= 8) bytes.push_back(static_cast<uint8_t>(value >> shift));
-}
 
 // The chip parameters of a read or write request from `address` on, as `chip` needs them.
 inline RequestedAccess AccessFor(const ChipRecord& chip, uint32_t address = 0) {
@@ -85,29 +77,15 @@ inline RequestedAccess AccessFor(const ChipRecord& chip, uint32_t address = 0) {
     return access;
 }
 
-inline Bytes ReadRequest(const RequestedAccess& access, uint32_t count) {
-    Bytes request = {0x11, 0x0A, access.protocolCode};
-    PutBigEndian(request, access.address, 4);
-    PutBigEndian(request, count, 4);
+// A read request, or with the page size after the count a write request.
+inline Bytes ChipRequest(const RequestedAccess& access, uint32_t count, bool write = false) {
+    Bytes request = {uint8_t(write ? 0x12 : 0x11), uint8_t(write ? 0x0C : 0x0A), access.protocolCode};
+    for (uint32_t value : {access.address, count}) {
+        for (int shift = 24; shift >= 0; shift -= 8) request.push_back(static_cast<uint8_t>(value >> shift));
+    }
+    if (write) request.insert(request.end(), {uint8_t(access.pageSize >> 8), uint8_t(access.pageSize)});
     request.insert(request.end(), {access.modeByte, access.orgByte, access.highVoltage, access.reserved});
     return request;
-}
-
-inline Bytes WriteRequest(const RequestedAccess& access, uint32_t count) {
-    Bytes request = ReadRequest(access, count);
-    request[0] = 0x12;
-    request[1] = 0x0C;
-    const Bytes page = {static_cast<uint8_t>(access.pageSize >> 8), static_cast<uint8_t>(access.pageSize)};
-    request.insert(request.begin() + 11, page.begin(), page.end());
-    return request;
-}
-
-// Requests for the test flash chip.
-inline Bytes ReadRequest(uint32_t address, uint32_t count) {
-    return ReadRequest(AccessFor(TestFlash(), address), count);
-}
-inline Bytes WriteRequest(uint32_t address, uint32_t count) {
-    return WriteRequest(AccessFor(TestFlash(), address), count);
 }
 
 }  // namespace qbr::test

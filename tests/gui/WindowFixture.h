@@ -16,28 +16,34 @@
 #include <QLabel>
 #include <QStringList>
 #include <QTimer>
+#include <QToolBar>
 
+#include <array>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace qbr::test {
 
 class WindowFixture {
 public:
     // The program's directory is a copy of the build's config.ini and chip
-    // database, so the tests never touch the build tree's settings.
+    // database, so the tests never touch the build tree's settings; `settings`
+    // (section, key, value) are written into it first.
     // `emulatedChip`: the chip in the emulated programmer's socket (empty: the
     // selected chip); nullopt runs without a programmer.
     explicit WindowFixture(const std::string& language = "English",
-                           std::optional<std::string> emulatedChip = std::string()) {
+                           std::optional<std::string> emulatedChip = std::string(),
+                           const std::vector<std::array<std::string, 3>>& settings = {}) {
         for (const char* name : {"config.ini", "chips.dat"}) {
             std::filesystem::copy_file(std::filesystem::path(QBR_RUNTIME_DIR) / name, dir_.file(name));
         }
         SetExecutableDirectory(dir_.dirText());
         WriteConfig("Run", "DefaultLanguage", language);
+        for (const auto& [section, key, value] : settings) WriteConfig(section, key, value);
         LoadLanguageSetting();
         BuildMessageTable();
         window_ = std::make_unique<gui::MainDlg>();
@@ -51,6 +57,10 @@ public:
     gui::MainDlg& window() { return *window_; }
     ProgrammerCore& core() { return window_->Core(); }
     QAction* Command(int command) { return window_->CommandAction(command); }
+    // The toolbar button that shows a command.
+    QWidget* Button(int command) {
+        return window_->findChild<QToolBar*>("mainToolBar")->widgetForAction(Command(command));
+    }
 
     template <typename T>
     T* Child(const char* name) {
@@ -62,6 +72,7 @@ public:
     QString Status() { return Child<QLabel>("statusText")->text(); }
     // The log file as written so far.
     std::string Log() const { return ReadFileText(dir_.file("qbr5150.log")); }
+    std::string File(const std::string& name) const { return dir_.file(name).string(); }
 
     // The texts of the message boxes shown so far, in order.
     QStringList boxes;

@@ -16,50 +16,44 @@
 namespace qbr::test {
 
 // A scripted library with one device list and one pipe pair. Reads follow a queue
-// of steps; with the queue empty a read stalls (or, when set, returns the
-// repeated bytes). Writes succeed and are recorded unless failures are queued.
+// of steps and stall until cancelled or timed out when it is empty. Writes
+// succeed and are recorded.
 class FakeDeviceLibrary : public UsbDeviceLibrary {
-public:
-    struct Device {
-        std::string vendorText;
-        std::string productText;
-    };
+    template <typename F>
+    auto Locked(F&& f) const {
+        const std::lock_guard lock(mutex_);
+        return f();
+    }
 
-    // Device side, set by the test on its own thread while no transfer runs.
-    std::vector<Device> devices{{"10c4", "f5a0"}};
+public:
+    // Device side, set by the test while no transfer runs.
+    std::vector<std::pair<std::string, std::string>> devices{{"10c4", "f5a0"}};  // vendor and product texts
     int countResult = 0;
     int idResult = 0;
     int openResult = 0;
     int openCalls = 0;
     std::vector<Handle> closed;
 
-    void QueueRead(std::vector<uint8_t> bytes) { Push({Step::Data, std::move(bytes)}); }
-    void QueueReadFailure() { Push({Step::Fail, {}}); }
+    void QueueRead(std::vector<uint8_t> bytes) { Push(Step::Data, std::move(bytes)); }
+    void QueueReadFailure() { Push(Step::Fail); }
     // A read that ignores cancelling, returns 20 ms after its time-out and then
     // fills the whole buffer with 0xAA: a pipe that can't be interrupted.
-    void QueueLateRead() { Push({Step::Late, {}}); }
-    void RepeatRead(std::vector<uint8_t> bytes) {
-        const std::lock_guard lock(mutex_);
-        repeated_ = std::move(bytes);
-    }
-    void FailWrites(int count) {
-        const std::lock_guard lock(mutex_);
-        writeFailures_ = count;
-    }
+    void QueueLateRead() { Push(Step::Late); }
 
-    std::vector<std::vector<uint8_t>> Writes() const { return Locked(writes_); }
-    std::vector<uint32_t> ReadSizes() const { return Locked(readSizes_); }
-    std::vector<uint32_t> Timeouts() const { return Locked(timeouts_); }
-    int Cancels() const { return Locked(cancels_); }
+    std::vector<std::vector<uint8_t>> Writes() const {
+        return Locked([&] { return writes_; });
+    }
+    std::vector<uint32_t> ReadSizes() const {
+        return Locked([&] { return readSizes_; });
+    }
 
     int CountDevices(uint32_t& count) override {
         count = static_cast<uint32_t>(devices.size());
         return countResult;
     }
     int GetDeviceId(uint16_t index, char (&text)[kIdTextSize], int selector) override {
-        const Device& device = devices.at(index);
-        std::snprintf(text, kIdTextSize, "%s",
-                      (selector == kVendorId ? device.vendorText : device.productText).c_str());
+        const auto& [vendor, product] = devices.at(index);
+        std::snprintf(text, kIdTextSize, "%s", (selector == kVendorId ? vendor : product).c_str());
         return idResult;
     }
     int OpenDevice(uint16_t index, Handle& handle) override {
@@ -72,78 +66,49 @@ public:
     int Read(Handle, uint8_t* buffer, uint32_t count, uint32_t& received, uint32_t timeoutMs) override {
         std::unique_lock lock(mutex_);
         readSizes_.push_back(count);
-        timeouts_.push_back(timeoutMs);
-        const Step step = NextStep();
-        switch (step.kind) {
-        case Step::Data:
-            received = std::min<uint32_t>(count, static_cast<uint32_t>(step.bytes.size()));
-            if (received > 0) std::memcpy(buffer, step.bytes.data(), received);
-            return 0;
-        case Step::Fail: return 1;
-        case Step::Stall: return Stall(lock, timeoutMs);
-        case Step::Late:
+        if (steps_.empty()) {  // stalls
+            const int cancelsBefore = cancels_;
+            cancelled_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return cancels_ != cancelsBefore; });
+            return 1;
+        }
+        const Step step = std::move(steps_.front());
+        steps_.pop_front();
+        if (step.kind == Step::Late) {
             lock.unlock();
             std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs + 20));
             std::memset(buffer, 0xAA, count);
             received = count;
             return 0;
         }
-        return 1;
+        received = std::min<uint32_t>(count, static_cast<uint32_t>(step.bytes.size()));
+        if (received > 0) std::memcpy(buffer, step.bytes.data(), received);
+        return step.kind == Step::Fail ? 1 : 0;
     }
-    int Write(Handle, const uint8_t* buffer, uint32_t count, uint32_t& written, uint32_t timeoutMs) override {
+    int Write(Handle, const uint8_t* buffer, uint32_t count, uint32_t& written, uint32_t) override {
         const std::lock_guard lock(mutex_);
-        timeouts_.push_back(timeoutMs);
-        if (writeFailures_ != 0) {
-            writeFailures_ -= writeFailures_ > 0 ? 1 : 0;
-            return 1;
-        }
         writes_.emplace_back(buffer, buffer + count);
         written = count;
         return 0;
     }
     void CancelTransfers(Handle) override {
-        const std::lock_guard lock(mutex_);
-        ++cancels_;
+        Locked([&] { ++cancels_; });
         cancelled_.notify_all();
     }
 
 private:
     struct Step {
-        enum Kind { Data, Fail, Stall, Late } kind;
+        enum Kind { Data, Fail, Late } kind;
         std::vector<uint8_t> bytes;
     };
 
-    void Push(Step step) {
-        const std::lock_guard lock(mutex_);
-        steps_.push_back(std::move(step));
+    void Push(Step::Kind kind, std::vector<uint8_t> bytes = {}) {
+        Locked([&] { steps_.push_back({kind, std::move(bytes)}); });
     }
-    Step NextStep() {
-        if (steps_.empty()) {
-            return repeated_.empty() ? Step{Step::Stall, {}} : Step{Step::Data, repeated_};
-        }
-        Step step = std::move(steps_.front());
-        steps_.pop_front();
-        return step;
-    }
-    int Stall(std::unique_lock<std::mutex>& lock, uint32_t timeoutMs) {
-        const int cancelsBefore = cancels_;
-        cancelled_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return cancels_ != cancelsBefore; });
-        return 1;
-    }
-    template <typename T>
-    T Locked(const T& value) const {
-        const std::lock_guard lock(mutex_);
-        return value;
-    }
-
     mutable std::mutex mutex_;
     std::condition_variable cancelled_;
     std::deque<Step> steps_;
-    std::vector<uint8_t> repeated_;
-    int writeFailures_ = 0;  // -1: every write fails
     std::vector<std::vector<uint8_t>> writes_;
     std::vector<uint32_t> readSizes_;
-    std::vector<uint32_t> timeouts_;
     int cancels_ = 0;
 };
 

@@ -11,64 +11,46 @@
 
 #include <map>
 #include <string>
+#include <tuple>
 
 namespace qbr::test {
 namespace {
 
 enum class Setup { Healthy, NodeWithoutRule, HeldByAnotherProgram };
 
-struct DoctorCase {
+// Each setup on both access paths; the steps not named are "ok".
+const struct {
     const char* name;
     Setup setup;
-    const char* launcher;  // how the tool is started
-    int exitCode;
-    // The status of each step; "ok" where not named.
     std::map<std::string, std::string> statuses;
+} kCases[] = {
+    {"Healthy", Setup::Healthy, {}},
+    {"NodeWithoutRule", Setup::NodeWithoutRule, {{"permission", "problem"}, {"programmer", "problem"}}},
+    {"HeldByAnotherProgram", Setup::HeldByAnotherProgram, {{"driver", "problem"}, {"programmer", "problem"}}},
 };
 
-// Runs as nobody, to whom the node's mode 0600 applies (root's access ignores it).
-constexpr const char* kAsNobody = "setpriv --reuid=65534 --regid=65534 --clear-groups";
-constexpr const char* kAsNobodyOnTheDirectPath =
-    "env QBR5150_USB=direct setpriv --reuid=65534 --regid=65534 --clear-groups";
-
-const DoctorCase kCases[] = {
-    {"HealthyOnTheLibraryPath", Setup::Healthy, "", 0, {}},
-    {"HealthyOnTheDirectPath", Setup::Healthy, "env QBR5150_USB=direct", 0, {}},
-    {"NodeWithoutRule", Setup::NodeWithoutRule, kAsNobody, 1, {{"permission", "problem"}, {"programmer", "problem"}}},
-    {"NodeWithoutRuleOnTheDirectPath",
-     Setup::NodeWithoutRule,
-     kAsNobodyOnTheDirectPath,
-     1,
-     {{"permission", "problem"}, {"programmer", "problem"}}},
-    {"HeldByAnotherProgram", Setup::HeldByAnotherProgram, "", 1, {{"driver", "problem"}, {"programmer", "problem"}}},
-    {"HeldByAnotherProgramOnTheDirectPath",
-     Setup::HeldByAnotherProgram,
-     "env QBR5150_USB=direct",
-     1,
-     {{"driver", "problem"}, {"programmer", "problem"}}},
-};
-
-void PrintTo(const DoctorCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
-class Doctor : public ::testing::TestWithParam<DoctorCase> {};
+class Doctor : public ::testing::TestWithParam<std::tuple<size_t, bool>> {};
 
 TEST_P(Doctor, ReportsEachStep) {
-    const DoctorCase& c = GetParam();
+    const auto& c = kCases[std::get<0>(GetParam())];
+    const bool direct = std::get<1>(GetParam());
     EmulatedProgrammer programmer(TestFlash());
     MockUsbBus bus(programmer);
+    std::string launcher = direct ? "env QBR5150_USB=direct " : "";
     if (c.setup == Setup::NodeWithoutRule) {
         bus.OpenTestbedToAll();
         bus.SetNodeMode(std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+        // As nobody, to whom the node's mode 0600 applies (root's access ignores it).
+        launcher += "setpriv --reuid=65534 --regid=65534 --clear-groups";
     }
     if (c.setup == Setup::HeldByAnotherProgram) bus.HoldInterface();
+    const int exitCode = c.setup == Setup::Healthy ? 0 : 1;
 
-    const CliResult run = RunCli("--lang en --json doctor", c.launcher);
-    ASSERT_EQ(run.exitCode, c.exitCode) << run.err;
+    const CliResult run = RunCli("--lang en --json doctor", launcher);
+    ASSERT_EQ(run.exitCode, exitCode) << run.err;
     const auto report = nlohmann::json::parse(run.out, nullptr, false);
     ASSERT_FALSE(report.is_discarded()) << run.out << run.err;
-    EXPECT_EQ(report["ok"], c.exitCode == 0);
+    EXPECT_EQ(report["ok"], exitCode == 0);
     std::map<std::string, nlohmann::json> steps;
     for (const auto& step : report["steps"]) steps[step["step"]] = step;
     for (const char* key : {"bus", "access_path", "permission", "driver", "endpoints", "programmer"}) {
@@ -78,12 +60,11 @@ TEST_P(Doctor, ReportsEachStep) {
 
     EXPECT_EQ(steps["bus"]["programmers"][0]["bus_port"], "1-1");
     EXPECT_EQ(steps["bus"]["programmers"][0]["device_node"], "/dev/bus/usb/001/002");
-    const bool direct = std::string(c.launcher).find("direct") != std::string::npos;
     EXPECT_EQ(steps["access_path"]["path"], direct ? "direct" : "library") << run.err;
     EXPECT_EQ(steps["endpoints"]["endpoints"],
               nlohmann::json::parse(R"([{"address":1,"type":"Bulk","max_packet_size":64},
                                         {"address":129,"type":"Bulk","max_packet_size":64}])"));
-    if (c.exitCode == 0) {
+    if (exitCode == 0) {
         EXPECT_EQ(steps["programmer"]["self_test"]["text"], "Auto test result: Hardware is OK!");
         EXPECT_TRUE(steps["programmer"]["serial_number"]["ok"]);
     }
@@ -97,8 +78,11 @@ TEST_P(Doctor, ReportsEachStep) {
     EXPECT_EQ(bus.UnknownRequests(), 0u) << "the program asked the bus for something it must not";
 }
 
-INSTANTIATE_TEST_SUITE_P(MockedUsbBus, Doctor, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<DoctorCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(MockedUsbBus, Doctor, ::testing::Combine(::testing::Range<size_t>(0, 3), ::testing::Bool()),
+                         [](const auto& info) {
+                             return kCases[std::get<0>(info.param)].name +
+                                    std::string(std::get<1>(info.param) ? "OnTheDirectPath" : "");
+                         });
 
 }  // namespace
 }  // namespace qbr::test

@@ -1,4 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The emulator's parts: the chip's memory, the wire's clock and the text forms that
+// --emulate-fault takes (what each fault does is seen through the fault matrix).
+#include "emulator/EmulatorFault.h"
 #include "emulator/VirtualChip.h"
 #include "emulator/WireClock.h"
 #include "support/TempDir.h"
@@ -6,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <stdexcept>
+#include <string>
 
 namespace qbr {
 namespace {
@@ -44,6 +49,35 @@ TEST(WireClock, LaysTransfersEndToEndAndCreditsOnlyOversleep) {
     EXPECT_EQ(clock.Book(0, t0 + 2600us), t0 + 2400us) << "300 us oversleep credited, 100 us host time not";
     EXPECT_EQ(clock.Book(0, t0 + 9000us), t0 + 9100us) << "the credit is used once";
     EXPECT_EQ(clock.BookedTime(), 2400us);
+}
+
+TEST(EmulatorFaults, TextFormsParseOrSayWhatIsWrong) {
+    const std::pair<const char*, EmulatorFault> good[] = {
+        {"unplugged", {FaultKind::Unplugged, 0}},
+        {"stray-replies", {FaultKind::StrayReplies, EmulatorFault::kEndless}},
+        {"stray-replies@3", {FaultKind::StrayReplies, 3}},
+        {"flip@0XfF", {FaultKind::FlipByte, 255}},
+    };
+    for (const auto& [text, fault] : good) {
+        const EmulatorFault parsed = ParseEmulatorFault(text);
+        EXPECT_EQ(parsed.kind, fault.kind) << text;
+        EXPECT_EQ(parsed.value, fault.value) << text;
+    }
+    const std::pair<const char*, const char*> bad[] = {
+        {"unplug", "needs a value: unplug@N"},
+        {"reject@1", "takes no value: reject"},
+        {"stall@12k", "not a number"},
+        {"flip@0x", "not a number"},
+        {"Stall@1", "unknown fault; known: unplugged, unplug@N"},
+    };
+    for (const auto& [text, message] : bad) {
+        try {
+            ParseEmulatorFault(text);
+            ADD_FAILURE() << text << " was accepted";
+        } catch (const std::invalid_argument& e) {
+            EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << e.what();
+        }
+    }
 }
 
 }  // namespace

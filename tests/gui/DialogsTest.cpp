@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The chip search: the dialog's list follows the pattern as it is typed, and
-// the Search button's command picks, keeps or cancels the chip.
+// The dialogs: the chip search, whose list follows the pattern as it is typed and
+// whose command picks, keeps or cancels the chip, and the Buffer Fill and Address
+// Location dialogs, whose fields only ever hold hex digits.
 #include "WindowFixture.h"
 #include "chipdb/ChipDatabaseFile.h"
+#include "gui/AddressLocateDlg.h"
+#include "gui/BufferFillDlg.h"
 #include "gui/ChipSearchDlg.h"
 
 #include <QComboBox>
@@ -13,6 +16,8 @@
 #include <QtTest>
 
 using qbr::ChipDatabase;
+using qbr::gui::AddressLocateDlg;
+using qbr::gui::BufferFillDlg;
 using qbr::gui::ChipSearchDlg;
 using qbr::test::WhenDialogOpens;
 using qbr::test::WindowFixture;
@@ -66,13 +71,24 @@ void ClickRow(QWidget& dialog, const QString& name, Qt::KeyboardModifiers modifi
     QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers, list->visualItemRect(row).center());
 }
 
+QLineEdit* Edit(QWidget& dialog, const char* name) {
+    return dialog.findChild<QLineEdit*>(name);
+}
+
+// Replaces a field's whole text as if typed.
+void Retype(QLineEdit* edit, const QString& text) {
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    QTest::keyClicks(edit, text);
+}
+
 }  // namespace
 
-class ChipSearchTest : public QObject {
+class DialogsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void listFollowsEveryKeystroke() {
+    void listFollowsEveryKeystrokeUpToTheLimit() {
         WindowFixture fixture;
         const ChipDatabase& database = fixture.core().Database();
         ChipSearchDlg dialog(database, [](const std::string&) {});
@@ -98,12 +114,8 @@ private slots:
 
         Pattern(dialog)->setText(QString(25, 'x'));
         QCOMPARE(Pattern(dialog)->text().size(), 20);
-    }
 
-    void rowsShowTheChipAndEveryChipIsListedUpToTheLimit() {
-        WindowFixture fixture;
-        const ChipDatabase& database = fixture.core().Database();
-        ChipSearchDlg dialog(database, [](const std::string&) {});
+        // The rows show the chip, every chip is listed, up to the limit.
         const QTreeWidget* list = List(dialog);
         QCOMPARE(list->headerItem()->text(2), QString("Manu"));
 
@@ -158,24 +170,9 @@ private slots:
         QVERIFY(fixture.Log().find("Search chip!") != std::string::npos);
     }
 
-    void doubleClickSelectsAndCloses() {
-        WindowFixture fixture;
-        WhenDialogOpens("chipSearchDlg", [](QDialog& dialog) {
-            QTest::keyClicks(Pattern(dialog), "at24c02");
-            QTreeWidget* list = List(dialog);
-            const QPoint centre = list->visualItemRect(Row(dialog, "AT24C02")).center();
-            // A double-click arrives as press, release, double-click.
-            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, centre);
-            QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, centre);
-        });
-        QTest::mouseClick(fixture.Child<QPushButton>("searchButton"), Qt::LeftButton);
-        QCOMPARE(fixture.Child<QComboBox>("chipCombo")->currentText(), QString("AT24C02"));
-        QCOMPARE(fixture.Child<QComboBox>("typeCombo")->currentText(), QString("24 EEPROM"));
-        QVERIFY(!fixture.Command(qbr::kCmdEraseChip)->isEnabled());
-        QVERIFY(fixture.boxes.isEmpty());
-    }
-
-    // Cancel and Escape keep the chip and log the cancel; Enter picks the highlighted row.
+    // Cancel and Escape keep the chip and log the cancel; Enter and a double-click
+    // pick the highlighted row. A command chosen meanwhile is refused while a read
+    // runs, in the programmer commands' test.
     void closingTheSearch_data() {
         QTest::addColumn<int>("key");
         QTest::addColumn<QString>("chip");
@@ -183,6 +180,7 @@ private slots:
         QTest::newRow("Cancel button") << 0 << "EN25T80" << true;
         QTest::newRow("Escape") << int(Qt::Key_Escape) << "EN25T80" << true;
         QTest::newRow("Enter") << int(Qt::Key_Return) << "W25Q64FV" << false;
+        QTest::newRow("double-click") << -1 << "W25Q64FV" << false;
     }
 
     void closingTheSearch() {
@@ -195,29 +193,65 @@ private slots:
             ClickRow(dialog, "W25Q64FV");
             if (key == 0) {
                 Click(dialog, "cancelButton");
+            } else if (key < 0) {  // arrives as press, release, double-click
+                QTreeWidget* list = List(dialog);
+                QTest::mouseDClick(list->viewport(), Qt::LeftButton, {},
+                                   list->visualItemRect(Row(dialog, "W25Q64FV")).center());
             } else {
                 QTest::keyClick(List(dialog), Qt::Key(key));
             }
         });
         QTest::mouseClick(fixture.Child<QPushButton>("searchButton"), Qt::LeftButton);
         QCOMPARE(QString::fromStdString(fixture.core().SelectedChip().chipName), chip);
+        QCOMPARE(fixture.Child<QComboBox>("chipCombo")->currentText(), chip);
         QCOMPARE(fixture.Log().find("Search chip cancel!") != std::string::npos, logsCancel);
     }
 
-    void refusedWhileACommandRuns() {
-        WindowFixture fixture;
-        bool opened = false;
-        WhenDialogOpens("chipSearchDlg", [&](QDialog& dialog) {
-            opened = true;
-            dialog.reject();
-        });
-        fixture.core().SetCommandRunning(true);
-        QTest::mouseClick(fixture.Child<QPushButton>("searchButton"), Qt::LeftButton);
-        fixture.core().SetCommandRunning(false);
-        QVERIFY(!opened);
-        QCOMPARE(fixture.boxes, QStringList{"Programmer is busy, please wait a moment!"});
+    void badCharacterRestoresTheLastGoodText() {
+        BufferFillDlg dialog;
+        QLineEdit* length = Edit(dialog, "lengthEdit");
+        length->end(false);
+        QTest::keyClicks(length, "2a");
+        length->setCursorPosition(1);
+        QTest::keyClicks(length, "G");
+        QCOMPARE(length->text(), QString("12a"));
+        QCOMPARE(length->cursorPosition(), 1);
+
+        QLineEdit* data = Edit(dialog, "dataEdit");
+        data->selectAll();
+        QTest::keyClicks(data, "-");
+        QCOMPARE(data->text(), QString("00"));
+        QCOMPARE(data->cursorPosition(), 0);
+
+        AddressLocateDlg locate;
+        QLineEdit* address = Edit(locate, "addressEdit");
+        Retype(address, "F0");
+        address->insert(QString::fromUtf8("中1"));  // pasted text goes through the same check
+        QCOMPARE(address->text(), QString("F0"));
+        QCOMPARE(address->cursorPosition(), 2);
+    }
+
+    void okReadsTheFields() {
+        BufferFillDlg dialog;
+        Retype(Edit(dialog, "startEdit"), "7f");
+        Retype(Edit(dialog, "lengthEdit"), "");
+        Retype(Edit(dialog, "dataEdit"), "aA");
+        Click(dialog, "okButton");
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QVERIFY(dialog.Valid());
+        QCOMPARE(dialog.Start(), 0x7Fu);
+        QCOMPARE(dialog.Length(), 0u);
+        QCOMPARE(dialog.FillByte(), uint8_t{0xAA});
+
+        AddressLocateDlg locate;
+        locate.show();
+        Retype(Edit(locate, "addressEdit"), "");
+        QTest::keyClick(Edit(locate, "addressEdit"), Qt::Key_Return);  // OK is the default button
+        QCOMPARE(locate.result(), int(QDialog::Accepted));
+        QVERIFY(locate.Valid());
+        QCOMPARE(locate.Address(), 0u);
     }
 };
 
-QTEST_MAIN(ChipSearchTest)
-#include "ChipSearchTest.moc"
+QTEST_MAIN(DialogsTest)
+#include "DialogsTest.moc"
