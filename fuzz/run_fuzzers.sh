@@ -6,19 +6,12 @@
 # A BUILD_DIR without a cache is configured here (clang, fuzzers, no window or tests).
 # Findings are kept in BUILD_DIR/fuzz/findings/<target>/.
 set -u
-
-if [[ $# -lt 1 ]]; then
-    echo "usage: $0 BUILD_DIR [SECONDS] [TARGET...]" >&2
-    exit 2
-fi
-build_dir=$1
-seconds=${2:-20}
+[[ $# -ge 1 ]] || { echo "usage: $0 BUILD_DIR [SECONDS] [TARGET...]" >&2; exit 2; }
+build_dir=$1 seconds=${2:-20}
 shift $(( $# >= 2 ? 2 : 1 ))
 source_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 targets=("$@")
-if [[ ${#targets[@]} -eq 0 ]]; then
-    targets=(fuzz_intel_hex fuzz_chip_database fuzz_config_ini fuzz_device_replies)
-fi
+[[ $# -gt 0 ]] || targets=(fuzz_intel_hex fuzz_chip_database fuzz_config_ini fuzz_device_replies)
 
 if [[ ! -f $build_dir/CMakeCache.txt ]]; then
     CC=clang CXX=clang++ cmake -S "$source_dir" -B "$build_dir" -DQBR_BUILD_FUZZERS=ON \
@@ -30,15 +23,12 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failed=0
 for target in "${targets[@]}"; do
-    binary=$build_dir/fuzz/$target
-    corpus=$work/$target
-    findings=$build_dir/fuzz/findings/$target
-    mkdir -p "$corpus" "$findings"
-    cp "$source_dir/fuzz/corpus/$target"/* "$corpus"/
-    log=$work/$target.log
+    findings=$build_dir/fuzz/findings/$target log=$work/$target.log
+    mkdir -p "$work/$target" "$findings"
+    cp "$source_dir/fuzz/corpus/$target"/* "$work/$target"/
     # One process on one core; -jobs would fork a child that logs to ./fuzz-0.log.
-    "$binary" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-        -print_final_stats=1 -artifact_prefix="$findings/" "$corpus" >"$log" 2>&1
+    "$build_dir/fuzz/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+        -print_final_stats=1 -artifact_prefix="$findings/" "$work/$target" >"$log" 2>&1
     status=$?
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
     speed=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)

@@ -21,40 +21,39 @@ const char* kSample =
     "Quoted=\"  padded  \"\n"
     "# comment=ignored\n";
 
-TEST(IniFileRead, NamesAreCaseInsensitiveAndValuesTrimmed) {
-    EXPECT_EQ(IniFile::ReadFromText(kSample, "run", "defaultlanguage"), "English");
-    EXPECT_EQ(IniFile::ReadFromText(kSample, "ENGLISH", "CAPTION"), "Programmer");
-    EXPECT_EQ(IniFile::ReadFromText(kSample, "English", "Quoted"), "  padded  ");
-}
-
-TEST(IniFileRead, MissingSectionKeyOrFileReadsEmpty) {
-    EXPECT_EQ(IniFile::ReadFromText(kSample, "Nope", "Caption"), "");
-    EXPECT_EQ(IniFile::ReadFromText(kSample, "Run", "Caption"), "");  // key of another section
-    EXPECT_EQ(IniFile::ReadFromText(kSample, "English", "# comment"), "");
+// Names are case-insensitive and values trimmed; a missing section, key or file
+// reads empty; long values are cut to 199 bytes on a character boundary.
+TEST(IniFileRead, WhatALookupFinds) {
+    const std::string longAscii = "[S]\nk=" + std::string(250, 'x') + "\n";
+    // 198 ASCII bytes and a three-byte character: the character does not fit and is dropped whole.
+    const std::string longMixed = "[S]\nk=" + std::string(198, 'x') + "中文\n";
+    const struct {
+        std::string text, section, key, value;
+    } cases[] = {
+        {kSample, "run", "defaultlanguage", "English"},
+        {kSample, "ENGLISH", "CAPTION", "Programmer"},
+        {kSample, "English", "Quoted", "  padded  "},
+        {kSample, "Nope", "Caption", ""},
+        {kSample, "Run", "Caption", ""},  // key of another section
+        {kSample, "English", "# comment", ""},
+        {longAscii, "S", "k", std::string(199, 'x')},
+        {longMixed, "S", "k", std::string(198, 'x')},
+    };
+    for (const auto& c : cases) EXPECT_EQ(IniFile::ReadFromText(c.text, c.section, c.key), c.value) << c.key;
     TempDir dir;
     EXPECT_EQ(IniFile::Read(dir.file("missing.ini").string(), "Run", "DefaultLanguage"), "");
 }
 
-TEST(IniFileRead, LongValuesAreCutTo199BytesOnACharacterBoundary) {
-    const std::string ascii(250, 'x');
-    EXPECT_EQ(IniFile::ReadFromText("[S]\nk=" + ascii + "\n", "S", "k"), std::string(199, 'x'));
-    // 198 ASCII bytes and a three-byte character: the character does not fit and is dropped whole.
-    const std::string mixed = std::string(198, 'x') + "中文";
-    EXPECT_EQ(IniFile::ReadFromText("[S]\nk=" + mixed + "\n", "S", "k"), std::string(198, 'x'));
-}
-
-TEST(IniFileWrite, ReplacesAKeyAndKeepsEveryOtherLine) {
-    const std::string out = IniFile::WriteToText(kSample, "RUN", "defaultlanguage", "SimpleChinese");
+// A key is replaced in place, added at the end of its section, or with a new
+// section at the end of the text; every other line stays as it was.
+TEST(IniFileWrite, ReplacesOrAddsAndKeepsEveryOtherLine) {
     std::string expected = kSample;
     expected.replace(expected.find("DefaultLanguage = English"), 25, "defaultlanguage=SimpleChinese");
-    EXPECT_EQ(out, expected);
-}
-
-TEST(IniFileWrite, AddsKeysAtTheEndOfTheirSectionAndNewSectionsAtTheEnd) {
-    std::string out = IniFile::WriteToText(kSample, "Run", "DefaultChipName", "EN25T80");
-    EXPECT_NE(out.find("DefaultLanguage = English\nDefaultChipName=EN25T80\n\n[English]"), std::string::npos);
-    out = IniFile::WriteToText("[A]\r\nx=1", "B", "y", "2");
-    EXPECT_EQ(out, "[A]\r\nx=1\r\n[B]\r\ny=2\r\n");
+    EXPECT_EQ(IniFile::WriteToText(kSample, "RUN", "defaultlanguage", "SimpleChinese"), expected);
+    EXPECT_NE(IniFile::WriteToText(kSample, "Run", "DefaultChipName", "EN25T80")
+                  .find("DefaultLanguage = English\nDefaultChipName=EN25T80\n\n[English]"),
+              std::string::npos);
+    EXPECT_EQ(IniFile::WriteToText("[A]\r\nx=1", "B", "y", "2"), "[A]\r\nx=1\r\n[B]\r\ny=2\r\n");
     EXPECT_EQ(IniFile::WriteToText("", "Run", "k", "v"), "[Run]\nk=v\n");
 }
 

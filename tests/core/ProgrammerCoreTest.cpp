@@ -63,27 +63,6 @@ TEST_F(ProgrammerCoreTest, MissingOrEmptyDatabaseIsReportedAndNothingIsSelected)
     EXPECT_EQ(host.statusText, "");
 }
 
-TEST_F(ProgrammerCoreTest, ErrorStateOfStatusLineAndProgress) {
-    Prepare(SampleConfig("English"));
-    core.ShowError("No programmer linked to computer!");
-    EXPECT_TRUE(host.errorColour);
-    EXPECT_TRUE(host.progressBarRed);
-    EXPECT_EQ(host.progress, 100);
-    EXPECT_EQ(host.progressLabel, "ERROR");
-    core.ShowInfo("Reading...");
-    EXPECT_FALSE(host.errorColour);
-    EXPECT_TRUE(host.progressBarRed);  // the bar stays red until a percentage is set
-    core.ShowError("again");
-    core.SetProgress(250);
-    EXPECT_FALSE(host.progressBarRed);
-    EXPECT_FALSE(host.errorColour);
-    EXPECT_EQ(host.progress, 100);
-    EXPECT_EQ(host.progressLabel, "100%");
-    core.SetProgress(42);
-    EXPECT_EQ(host.progressLabel, "42%");
-    EXPECT_NE(Log().find(": ShowInfo: No programmer linked to computer!"), std::string::npos);
-}
-
 TEST_F(ProgrammerCoreTest, SelectorChangesNarrowFromTypeToMakerToChip) {
     Prepare(SampleConfig("English", "EN25T80"));
     ASSERT_EQ(core.Start(), ProgrammerCore::StartResult::Ready);

@@ -5,26 +5,17 @@
 #include "buffer/DataBuffer.h"
 #include "gui/HexView.h"
 
-#include <QLabel>
-#include <QLineEdit>
-#include <QScrollBar>
-#include <QSet>
-#include <QWheelEvent>
 #include <QtTest>
+#include <QtWidgets>
 
 #include <memory>
 
-using qbr::DataBuffer;
 using qbr::HexViewModel;
-using qbr::gui::HexView;
 
 namespace {
 
-const QRgb kWhite = qRgb(255, 255, 255);
-const QRgb kBlack = qRgb(0, 0, 0);
-const QRgb kRed = qRgb(255, 0, 0);
-const QRgb kCyan = qRgb(0, 255, 255);
-const QRgb kLavender = qRgb(200, 200, 230);
+const QRgb kWhite = qRgb(255, 255, 255), kBlack = qRgb(0, 0, 0), kRed = qRgb(255, 0, 0), kCyan = qRgb(0, 255, 255),
+           kLavender = qRgb(200, 200, 230);
 
 QRect Cell(int column, int row) {
     return {HexViewModel::CellX(column), HexViewModel::CellY(row), HexViewModel::kCellWidth, HexViewModel::kCellHeight};
@@ -40,15 +31,23 @@ QSet<QRgb> Colours(const QImage& image, int column, int row) {
     return colours;
 }
 
+// One notch of the wheel over `widget`: down for a negative delta.
+void Wheel(QWidget* widget, int delta) {
+    QWheelEvent event(QPointF(5, 5), widget->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, delta), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(widget, &event);
+}
+
 }  // namespace
 
+// The view with a scroll bar, a checksum label and another field to take the focus.
 class HexViewTest : public QObject {
     Q_OBJECT
 
 private:
-    DataBuffer buffer_;
+    qbr::DataBuffer buffer_;
     std::unique_ptr<QWidget> window_;
-    HexView* view_ = nullptr;
+    qbr::gui::HexView* view_ = nullptr;
     QScrollBar* bar_ = nullptr;
     QLabel checksum_;
     QLineEdit* other_ = nullptr;
@@ -58,32 +57,22 @@ private:
         view_->SetData(buffer_, length);
     }
 
-    void Click(int column, int row) { QTest::mouseClick(view_, Qt::LeftButton, {}, Cell(column, row).center()); }
-
-    // One notch of the wheel over `widget`: down for a negative delta.
-    static void Wheel(QWidget* widget, int delta) {
-        QWheelEvent event(QPointF(5, 5), widget->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, delta), Qt::NoButton,
-                          Qt::NoModifier, Qt::NoScrollPhase, false);
-        QCoreApplication::sendEvent(widget, &event);
-    }
-
-    // Waits for the caret's shown blink phase. Until events are handled again it
-    // cannot blink, so a picture taken next shows it.
-    bool WaitForCaret() {
+    // Clicks a cell and waits for the caret's shown blink phase; until events are
+    // handled again it cannot blink, so the picture returned shows it.
+    QImage ClickAndPicture(int column, int row) {
+        QTest::mouseClick(view_, Qt::LeftButton, {}, Cell(column, row).center());
         view_->Refresh(false);
-        return QTest::qWaitFor([this] { return !view_->Model().BlinkHidden(); }, 2000);
+        if (!QTest::qWaitFor([this] { return !view_->Model().BlinkHidden(); }, 2000)) return {};
+        return view_->grab().toImage().convertToFormat(QImage::Format_RGB32);
     }
-
-    QImage Picture() { return view_->grab().toImage().convertToFormat(QImage::Format_RGB32); }
 
 private slots:
-    void initTestCase() { QVERIFY(buffer_.Allocate()); }
-
     void init() {
+        QVERIFY(buffer_.IsAllocated() || buffer_.Allocate());
         std::fill(buffer_.changeMarks.begin(), buffer_.changeMarks.end(), 0);
         window_ = std::make_unique<QWidget>();
         window_->resize(700, 500);
-        view_ = new HexView(window_.get());
+        view_ = new qbr::gui::HexView(window_.get());
         other_ = new QLineEdit(window_.get());
         other_->move(0, 450);
         bar_ = new QScrollBar(window_.get());
@@ -126,22 +115,17 @@ private slots:
     void coloursOfMarksSelectionAndCaret() {
         Bind(256);
         qbr::SetMark(buffer_, 0x12);
-        Click(14, 2);  // low digit of the marked byte 0x12
-        QVERIFY(WaitForCaret());
-        QImage image = Picture();
+        QImage image = ClickAndPicture(14, 2);  // low digit of the marked byte 0x12
         QCOMPARE(Colours(image, 13, 2), (QSet<QRgb>{kRed, kLavender}));
         QCOMPARE(Colours(image, 14, 2), (QSet<QRgb>{kCyan, kBlack}));
         QCOMPARE(Colours(image, 16, 2), (QSet<QRgb>{kBlack, kWhite}));
 
-        Click(58, 2);  // character of the unmarked byte 0x13
-        QVERIFY(WaitForCaret());
-        image = Picture();
+        image = ClickAndPicture(58, 2);  // character of the unmarked byte 0x13
         QCOMPARE(Colours(image, 58, 2), (QSet<QRgb>{kWhite, kBlack}));
         QCOMPARE(Colours(image, 16, 2), (QSet<QRgb>{kBlack, kLavender}));
         other_->setFocus();
-        image = Picture();
+        image = view_->grab().toImage().convertToFormat(QImage::Format_RGB32);
         QCOMPARE(Colours(image, 58, 2), (QSet<QRgb>{kBlack, kLavender}));
-
         for (QPoint at : {QPoint(0, 16), QPoint(577, 16), QPoint(54, 0), QPoint(54, 401), QPoint(438, 250)}) {
             QCOMPARE(image.pixel(at), kLavender);
         }

@@ -10,31 +10,22 @@
 #include "gui/MainDlg.h"
 #include "support/TempDir.h"
 
-#include <QAction>
-#include <QApplication>
-#include <QDialog>
-#include <QLabel>
-#include <QStringList>
-#include <QTimer>
-#include <QToolBar>
+#include <QtTest>
+#include <QtWidgets>
 
 #include <array>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
-#include <string>
-#include <vector>
 
 namespace qbr::test {
 
 class WindowFixture {
 public:
-    // The program's directory is a copy of the build's config.ini and chip
-    // database, so the tests never touch the build tree's settings; `settings`
-    // (section, key, value) are written into it first.
-    // `emulatedChip`: the chip in the emulated programmer's socket (empty: the
-    // selected chip); nullopt runs without a programmer.
+    // The directory holds copies of the build's config.ini and chip database, with
+    // `settings` (section, key, value) written in. `emulatedChip`: the chip in the
+    // emulated programmer (empty: the selected one); nullopt: no programmer.
     explicit WindowFixture(const std::string& language = "English",
                            std::optional<std::string> emulatedChip = std::string(),
                            const std::vector<std::array<std::string, 3>>& settings = {}) {
@@ -47,35 +38,34 @@ public:
         LoadLanguageSetting();
         BuildMessageTable();
         window_ = std::make_unique<gui::MainDlg>();
-        window_->SetBoxResponder([this](const std::string& text, BoxButtons) {
-            boxes << QString::fromStdString(text);
-            return true;
-        });
+        Answer(true);
         window_->Initialise(std::move(emulatedChip));
+    }
+
+    void Answer(bool yes) {  // records each box and answers a question with `yes`
+        window_->SetBoxResponder([this, yes](const std::string& text, BoxButtons) {
+            boxes << QString::fromStdString(text);
+            return yes;
+        });
     }
 
     gui::MainDlg& window() { return *window_; }
     ProgrammerCore& core() { return window_->Core(); }
     QAction* Command(int command) { return window_->CommandAction(command); }
-    // The toolbar button that shows a command.
-    QWidget* Button(int command) {
+    QWidget* Button(int command) {  // the toolbar's button
         return window_->findChild<QToolBar*>("mainToolBar")->widgetForAction(Command(command));
     }
-
     template <typename T>
     T* Child(const char* name) {
         T* child = window_->findChild<T*>(name);
         if (!child) qFatal("no child %s", name);
         return child;
     }
-
     QString Status() { return Child<QLabel>("statusText")->text(); }
-    // The log file as written so far.
     std::string Log() const { return ReadFileText(dir_.file("qbr5150.log")); }
     std::string File(const std::string& name) const { return dir_.file(name).string(); }
 
-    // The texts of the message boxes shown so far, in order.
-    QStringList boxes;
+    QStringList boxes;  // in the order shown
 
 private:
     TempDir dir_;
@@ -83,19 +73,12 @@ private:
 };
 
 // Runs `act` once the modal dialog named `objectName` is up; it gives up after
-// about two seconds, and the test that waited for the dialog then fails.
+// two seconds, and the test that waited for the dialog then fails.
 inline void WhenDialogOpens(const QString& objectName, std::function<void(QDialog&)> act) {
-    auto* timer = new QTimer(qApp);
-    auto tries = std::make_shared<int>(400);
-    QObject::connect(timer, &QTimer::timeout, [timer, tries, objectName, act = std::move(act)] {
-        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        const bool open = dialog && dialog->objectName() == objectName;
-        if (!open && --*tries > 0) return;
-        timer->stop();
-        timer->deleteLater();
-        if (open) act(*dialog);
+    QTimer::singleShot(0, qApp, [objectName, act = std::move(act)] {
+        const auto dialog = [] { return qobject_cast<QDialog*>(QApplication::activeModalWidget()); };
+        if (QTest::qWaitFor([&] { return dialog() && dialog()->objectName() == objectName; }, 2000)) act(*dialog());
     });
-    timer->start(5);
 }
 
 }  // namespace qbr::test

@@ -16,45 +16,30 @@
 namespace qbr::test {
 
 // A scripted library with one device list and one pipe pair. Reads follow a queue
-// of steps and stall until cancelled or timed out when it is empty. Writes
+// of replies and stall until cancelled or timed out when it is empty. Writes
 // succeed and are recorded.
 class FakeDeviceLibrary : public UsbDeviceLibrary {
-    template <typename F>
-    auto Locked(F&& f) const {
-        const std::lock_guard lock(mutex_);
-        return f();
-    }
-
 public:
     // Device side, set by the test while no transfer runs.
     std::vector<std::pair<std::string, std::string>> devices{{"10c4", "f5a0"}};  // vendor and product texts
-    int countResult = 0;
-    int idResult = 0;
-    int openResult = 0;
-    int openCalls = 0;
+    int openResult = 0, openCalls = 0;
     std::vector<Handle> closed;
 
-    void QueueRead(std::vector<uint8_t> bytes) { Push(Step::Data, std::move(bytes)); }
-    void QueueReadFailure() { Push(Step::Fail); }
+    void QueueRead(std::vector<uint8_t> bytes) { Push(false, std::move(bytes)); }
     // A read that ignores cancelling, returns 20 ms after its time-out and then
     // fills the whole buffer with 0xAA: a pipe that can't be interrupted.
-    void QueueLateRead() { Push(Step::Late); }
-
-    std::vector<std::vector<uint8_t>> Writes() const {
-        return Locked([&] { return writes_; });
-    }
-    std::vector<uint32_t> ReadSizes() const {
-        return Locked([&] { return readSizes_; });
-    }
+    void QueueLateRead() { Push(true, {}); }
+    std::vector<std::vector<uint8_t>> Writes() const { return Locked(writes_); }
+    std::vector<uint32_t> ReadSizes() const { return Locked(readSizes_); }
 
     int CountDevices(uint32_t& count) override {
         count = static_cast<uint32_t>(devices.size());
-        return countResult;
+        return 0;
     }
     int GetDeviceId(uint16_t index, char (&text)[kIdTextSize], int selector) override {
         const auto& [vendor, product] = devices.at(index);
         std::snprintf(text, kIdTextSize, "%s", (selector == kVendorId ? vendor : product).c_str());
-        return idResult;
+        return 0;
     }
     int OpenDevice(uint16_t index, Handle& handle) override {
         ++openCalls;
@@ -71,18 +56,18 @@ public:
             cancelled_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return cancels_ != cancelsBefore; });
             return 1;
         }
-        const Step step = std::move(steps_.front());
+        const auto [late, bytes] = std::move(steps_.front());
         steps_.pop_front();
-        if (step.kind == Step::Late) {
+        if (late) {
             lock.unlock();
             std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs + 20));
             std::memset(buffer, 0xAA, count);
             received = count;
             return 0;
         }
-        received = std::min<uint32_t>(count, static_cast<uint32_t>(step.bytes.size()));
-        if (received > 0) std::memcpy(buffer, step.bytes.data(), received);
-        return step.kind == Step::Fail ? 1 : 0;
+        received = std::min<uint32_t>(count, static_cast<uint32_t>(bytes.size()));
+        if (received > 0) std::memcpy(buffer, bytes.data(), received);
+        return 0;
     }
     int Write(Handle, const uint8_t* buffer, uint32_t count, uint32_t& written, uint32_t) override {
         const std::lock_guard lock(mutex_);
@@ -91,22 +76,26 @@ public:
         return 0;
     }
     void CancelTransfers(Handle) override {
-        Locked([&] { ++cancels_; });
+        {
+            const std::lock_guard lock(mutex_);
+            ++cancels_;
+        }
         cancelled_.notify_all();
     }
 
 private:
-    struct Step {
-        enum Kind { Data, Fail, Late } kind;
-        std::vector<uint8_t> bytes;
-    };
-
-    void Push(Step::Kind kind, std::vector<uint8_t> bytes = {}) {
-        Locked([&] { steps_.push_back({kind, std::move(bytes)}); });
+    template <typename T>
+    T Locked(const T& value) const {
+        const std::lock_guard lock(mutex_);
+        return value;
+    }
+    void Push(bool late, std::vector<uint8_t> bytes) {
+        const std::lock_guard lock(mutex_);
+        steps_.emplace_back(late, std::move(bytes));
     }
     mutable std::mutex mutex_;
     std::condition_variable cancelled_;
-    std::deque<Step> steps_;
+    std::deque<std::pair<bool, std::vector<uint8_t>>> steps_;  // late, bytes
     std::vector<std::vector<uint8_t>> writes_;
     std::vector<uint32_t> readSizes_;
     int cancels_ = 0;
@@ -114,11 +103,7 @@ private:
 
 // Time limits small enough for tests; the clock stays the real one.
 inline LinkTimings FastTimings() {
-    LinkTimings timings;
-    timings.chunkDeadlineMs = 80;
-    timings.replyTimeoutMs = 60;
-    timings.pollPauseMs = 1;
-    return timings;
+    return {.chunkDeadlineMs = 80, .replyTimeoutMs = 60, .pollPauseMs = 1};
 }
 
 // Milliseconds taken by `action`.

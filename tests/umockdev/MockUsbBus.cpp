@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "umockdev/MockUsbBus.h"
 
+#include <gtest/gtest.h>
+
 #include <cerrno>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <deque>
-#include <fstream>
 #include <linux/usbdevice_fs.h>
 #include <list>
 #include <map>
@@ -31,6 +32,7 @@ constexpr uint8_t kOut = 0x01, kIn = 0x81;
 constexpr const char* kDescriptors =
     "1201000200000040c410a0f50001010203010902200001010080320904000002ff00000007050102400000"
     "07058102400000";
+static_assert(EmulatedProgrammer::kMaxPacketSize == 0x40, "the descriptors and the endpoints' sysfs say 64 bytes");
 
 std::string Node(int deviceNumber) {
     char text[32];
@@ -47,48 +49,42 @@ std::string DeviceRecord(int number) {
            "A: bConfigurationValue=1\\n\nA: busnum=1\\n\nA: devnum=" +
            std::to_string(number) + "\\n\nA: speed=12\\n\nH: descriptors=" + kDescriptors +
            "\n\nP: /devices/usb1/1-1/1-1:1.0\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\n"
-           "A: bInterfaceNumber=00\\n\nA: bAlternateSetting= 0\\n\nA: bNumEndpoints=02\\n\nA: bInterfaceClass=ff\\n\n";
+           "A: bInterfaceNumber=00\\n\nA: bAlternateSetting= 0\\n\nA: bNumEndpoints=02\\n\nA: bInterfaceClass=ff\\n\n"
+           // sysfs describes each endpoint of an interface in a directory of its own.
+           "A: ep_01/type=Bulk\\n\nA: ep_01/bEndpointAddress=01\\n\nA: ep_01/wMaxPacketSize=0040\\n\n"
+           "A: ep_81/type=Bulk\\n\nA: ep_81/bEndpointAddress=81\\n\nA: ep_81/wMaxPacketSize=0040\\n\n";
 }
 
-// sysfs describes each endpoint of an interface in a directory of its own.
-void WriteEndpoint(const std::filesystem::path& interfaceDir, uint8_t address) {
-    char text[8];
-    std::snprintf(text, sizeof text, "ep_%02x", address);
-    const std::filesystem::path dir = interfaceDir / text;
-    std::filesystem::create_directories(dir);
-    std::ofstream(dir / "type") << "Bulk\n";
-    std::snprintf(text, sizeof text, "%02x\n", address);
-    std::ofstream(dir / "bEndpointAddress") << text;
-    std::snprintf(text, sizeof text, "%04x\n", EmulatedProgrammer::kMaxPacketSize);
-    std::ofstream(dir / "wMaxPacketSize") << text;
+struct Unref {
+    void operator()(gpointer object) const { g_object_unref(object); }
+};
+template <typename T>
+using GPtr = std::unique_ptr<T, Unref>;
+
+GPtr<UMockdevIoctlData> Resolve(UMockdevIoctlData* arg, size_t offset, size_t size) {
+    return GPtr<UMockdevIoctlData>(umockdev_ioctl_data_resolve(arg, offset, size, nullptr));
 }
 
 }  // namespace
 
 struct MockUsbBus::State {
     struct Urb {
-        UMockdevIoctlClient* client = nullptr;
-        UMockdevIoctlData* request = nullptr;
-        UMockdevIoctlData* buffer = nullptr;
+        GPtr<UMockdevIoctlClient> client;
+        GPtr<UMockdevIoctlData> request, buffer;
         bool in = false;
         int generation = 0;
         std::vector<uint8_t> bytes;  // what to send, or room for what arrives
         uint32_t moved = 0;
         bool running = false, done = false, discarded = false;
         int error = 0;
-        ~Urb() {
-            if (buffer != nullptr) g_object_unref(buffer);
-            if (request != nullptr) g_object_unref(request);
-            if (client != nullptr) g_object_unref(client);
-        }
     };
     using UrbPtr = std::shared_ptr<Urb>;
 
     explicit State(EmulatedProgrammer& p) : programmer(p) {}
 
     EmulatedProgrammer& programmer;
-    UMockdevTestbed* testbed = umockdev_testbed_new();
-    UMockdevIoctlBase* handler = umockdev_ioctl_base_new();
+    GPtr<UMockdevTestbed> testbed{umockdev_testbed_new()};
+    GPtr<UMockdevIoctlBase> handler{umockdev_ioctl_base_new()};
     std::filesystem::path root;
     std::mutex mutex;
     std::condition_variable queued;
@@ -100,7 +96,6 @@ struct MockUsbBus::State {
     UsbDeviceLibrary::Handle handles[2] = {UsbDeviceLibrary::kInvalidHandle, UsbDeviceLibrary::kInvalidHandle};
     std::deque<UrbPtr> queues[2];
     std::thread workers[2];
-    std::map<std::string, int> nodeGeneration;
     std::list<UrbPtr> urbs;  // submitted until reaped
     std::map<UMockdevIoctlClient*, std::deque<UrbPtr>> reapable;
 
@@ -122,20 +117,18 @@ struct MockUsbBus::State {
             umockdev_ioctl_client_complete(client, ok ? 0 : -1, ok ? 0 : error);
         };
         const std::lock_guard lock(mutex);
-        const auto found = nodeGeneration.find(umockdev_ioctl_client_get_devnode(client));
-        const int connection = found == nodeGeneration.end() ? 0 : found->second;
-        const bool gone = connection != generation || !plugged;
+        // Each plug has a node of its own: the older ones are gone.
+        const bool gone = umockdev_ioctl_client_get_devnode(client) != Node(generation + 1) || !plugged;
         if (held && HeldInterface(request, arg)) return complete(false, EBUSY);
         switch (request) {
         case USBDEVFS_GET_CAPABILITIES: {
-            UMockdevIoctlData* caps = umockdev_ioctl_data_resolve(arg, 0, sizeof(uint32_t), nullptr);
-            *reinterpret_cast<uint32_t*>(caps->data) = USBDEVFS_CAP_ZERO_PACKET | USBDEVFS_CAP_BULK_CONTINUATION |
-                                                       USBDEVFS_CAP_NO_PACKET_SIZE_LIM |
-                                                       USBDEVFS_CAP_REAP_AFTER_DISCONNECT;
-            complete(true, 0);
-            return g_object_unref(caps);
+            *reinterpret_cast<uint32_t*>(Resolve(arg, 0, sizeof(uint32_t))->data) = USBDEVFS_CAP_ZERO_PACKET |
+                                                                                    USBDEVFS_CAP_BULK_CONTINUATION |
+                                                                                    USBDEVFS_CAP_NO_PACKET_SIZE_LIM |
+                                                                                    USBDEVFS_CAP_REAP_AFTER_DISCONNECT;
+            return complete(true, 0);
         }
-        case USBDEVFS_SUBMITURB: return gone ? complete(false, ENODEV) : Submit(client, arg, connection);
+        case USBDEVFS_SUBMITURB: return gone ? complete(false, ENODEV) : Submit(client, arg);
         case USBDEVFS_REAPURB:
         case USBDEVFS_REAPURBNDELAY: return Reap(client, arg, gone);
         case USBDEVFS_DISCARDURB: return complete(Discard(client, arg), EINVAL);
@@ -159,15 +152,13 @@ struct MockUsbBus::State {
     bool HeldInterface(gulong request, UMockdevIoctlData* arg) {
         bool takes = false;
         if (request == USBDEVFS_DISCONNECT_CLAIM) {
-            UMockdevIoctlData* data = umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_disconnect_claim), nullptr);
+            const auto data = Resolve(arg, 0, sizeof(usbdevfs_disconnect_claim));
             const auto* claim = reinterpret_cast<const usbdevfs_disconnect_claim*>(data->data);
             takes = (claim->flags & USBDEVFS_DISCONNECT_CLAIM_EXCEPT_DRIVER) == 0 ||
                     std::string_view(claim->driver, strnlen(claim->driver, sizeof claim->driver)) != "usbfs";
-            g_object_unref(data);
         } else if (request == USBDEVFS_IOCTL) {
-            UMockdevIoctlData* data = umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_ioctl), nullptr);
+            const auto data = Resolve(arg, 0, sizeof(usbdevfs_ioctl));
             takes = reinterpret_cast<const usbdevfs_ioctl*>(data->data)->ioctl_code == USBDEVFS_DISCONNECT;
-            g_object_unref(data);
         } else if (request != USBDEVFS_CLAIMINTERFACE) {
             return false;
         }
@@ -175,26 +166,24 @@ struct MockUsbBus::State {
         return true;
     }
 
-    void Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg, int connection) {
-        UMockdevIoctlData* request = umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_urb), nullptr);
+    void Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
+        auto request = Resolve(arg, 0, sizeof(usbdevfs_urb));
         const auto* urb = reinterpret_cast<const usbdevfs_urb*>(request->data);
         if (urb->type != USBDEVFS_URB_TYPE_BULK || (urb->endpoint != kIn && urb->endpoint != kOut) ||
             urb->buffer_length < 0) {
-            g_object_unref(request);
             return umockdev_ioctl_client_complete(client, -1, EINVAL);
         }
         // Our protocol never needs a zero-length packet after an OUT transfer, nor any other flag.
         if (urb->flags != 0) Unknown("URB flags", urb->flags);
         auto job = std::make_shared<Urb>();
-        job->client = static_cast<UMockdevIoctlClient*>(g_object_ref(client));
-        job->request = request;
+        job->client.reset(static_cast<UMockdevIoctlClient*>(g_object_ref(client)));
         job->in = urb->endpoint == kIn;
-        job->generation = connection;
+        job->generation = generation;
         if (urb->buffer_length > 0) {
-            job->buffer = umockdev_ioctl_data_resolve(request, offsetof(usbdevfs_urb, buffer),
-                                                      static_cast<gsize>(urb->buffer_length), nullptr);
+            job->buffer = Resolve(request.get(), offsetof(usbdevfs_urb, buffer), urb->buffer_length);
             job->bytes.assign(job->buffer->data, job->buffer->data + urb->buffer_length);
         }
+        job->request = std::move(request);
         urbs.push_back(job);
         queues[job->in].push_back(job);
         queued.notify_all();
@@ -211,10 +200,8 @@ struct MockUsbBus::State {
         urb->status = -job->error;
         urb->actual_length = static_cast<int>(job->moved);
         if (job->in && job->moved > 0) std::memcpy(job->buffer->data, job->bytes.data(), job->moved);
-        UMockdevIoctlData* pointer = umockdev_ioctl_data_resolve(arg, 0, sizeof(void*), nullptr);
-        umockdev_ioctl_data_set_ptr(pointer, 0, job->request);
+        umockdev_ioctl_data_set_ptr(Resolve(arg, 0, sizeof(void*)).get(), 0, job->request.get());
         umockdev_ioctl_client_complete(client, 0, 0);
-        g_object_unref(pointer);
     }
 
     // A queued URB ends at once; one the programmer is working on is cut off by
@@ -223,7 +210,7 @@ struct MockUsbBus::State {
     bool Discard(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
         const gulong address = *reinterpret_cast<const gulong*>(arg->data);
         for (const UrbPtr& job : urbs) {
-            if (job->client != client || job->request->client_addr != address || job->done) continue;
+            if (job->client.get() != client || job->request->client_addr != address || job->done) continue;
             if (job->running) {
                 job->discarded = true;
                 programmer.CloseDevice(handles[job->in]);
@@ -274,7 +261,7 @@ struct MockUsbBus::State {
 
     void Finish(const UrbPtr& job) {
         job->done = true;
-        reapable[job->client].push_back(job);
+        reapable[job->client.get()].push_back(job);
     }
 
     void Unplug(int connection) {
@@ -289,10 +276,10 @@ struct MockUsbBus::State {
         }
         CloseHandles();
         // The event carries the device's properties, so it goes out while they are still there.
-        umockdev_testbed_uevent(testbed, kDevicePath, "remove");
+        umockdev_testbed_uevent(testbed.get(), kDevicePath, "remove");
         // Removing a device leaves its children's links in /sys/bus behind, so the interface goes first.
-        umockdev_testbed_remove_device(testbed, kInterfacePath);
-        umockdev_testbed_remove_device(testbed, kDevicePath);
+        umockdev_testbed_remove_device(testbed.get(), kInterfacePath);
+        umockdev_testbed_remove_device(testbed.get(), kDevicePath);
     }
 
     void CloseHandles() {
@@ -304,10 +291,10 @@ struct MockUsbBus::State {
 };
 
 MockUsbBus::MockUsbBus(EmulatedProgrammer& programmer) : state_(std::make_unique<State>(programmer)) {
-    gchar* root = umockdev_testbed_get_root_dir(state_->testbed);
+    gchar* root = umockdev_testbed_get_root_dir(state_->testbed.get());
     state_->root = root;
     g_free(root);
-    g_signal_connect_after(state_->handler, "handle-ioctl", G_CALLBACK(&State::OnIoctl), state_.get());
+    g_signal_connect_after(state_->handler.get(), "handle-ioctl", G_CALLBACK(&State::OnIoctl), state_.get());
     for (bool in : {false, true}) state_->workers[in] = std::thread([this, in] { state_->Worker(in); });
     Plug();
 }
@@ -324,8 +311,9 @@ MockUsbBus::~MockUsbBus() {
     for (auto& queue : s.queues) queue.clear();
     s.urbs.clear();
     s.reapable.clear();
-    g_object_unref(s.testbed);
-    g_object_unref(s.handler);
+    s.testbed.reset();
+    s.handler.reset();
+    EXPECT_EQ(s.unknown, 0u) << "the program asked the bus for something it must not";
 }
 
 void MockUsbBus::Plug() {
@@ -340,27 +328,21 @@ void MockUsbBus::Plug() {
     // talks to the ioctl thread, so it happens outside the lock that thread takes.
     const std::string node = Node(number);
     GError* error = nullptr;
-    if (!umockdev_testbed_attach_ioctl(s.testbed, node.c_str(), s.handler, &error)) {
-        std::fprintf(stderr, "attaching ioctls to %s failed: %s\n", node.c_str(), error ? error->message : "?");
-        g_clear_error(&error);
+    if (!umockdev_testbed_attach_ioctl(s.testbed.get(), node.c_str(), s.handler.get(), &error)) {
+        ADD_FAILURE() << "attaching ioctls to " << node << ": " << error->message;
     }
+    g_clear_error(&error);
     const std::lock_guard lock(s.mutex);
-    s.nodeGeneration[node] = ++s.generation;
-    if (!umockdev_testbed_add_from_string(s.testbed, DeviceRecord(number).c_str(), &error)) {
-        std::fprintf(stderr, "adding the device failed: %s\n", error ? error->message : "?");
-        g_clear_error(&error);
+    ++s.generation;
+    if (!umockdev_testbed_add_from_string(s.testbed.get(), DeviceRecord(number).c_str(), &error)) {
+        ADD_FAILURE() << "adding the device: " << error->message;
     }
-    for (uint8_t endpoint : {kOut, kIn}) WriteEndpoint(s.root / (kInterfacePath + 1), endpoint);
+    g_clear_error(&error);
     for (UsbDeviceLibrary::Handle& handle : s.handles) s.programmer.OpenDevice(0, handle);
     s.plugged = true;
     // Some umockdev versions announce an added device themselves; libusb ignores
     // the second event for a device it knows.
-    umockdev_testbed_uevent(s.testbed, kDevicePath, "add");
-}
-
-unsigned MockUsbBus::UnknownRequests() const {
-    const std::lock_guard lock(state_->mutex);
-    return state_->unknown;
+    umockdev_testbed_uevent(s.testbed.get(), kDevicePath, "add");
 }
 
 void MockUsbBus::HoldInterface() {
@@ -371,15 +353,12 @@ void MockUsbBus::HoldInterface() {
     state_->held = true;
 }
 
-void MockUsbBus::SetNodeMode(std::filesystem::perms mode) {
-    const std::lock_guard lock(state_->mutex);
-    std::filesystem::permissions(state_->root / Node(state_->generation + 1).substr(1), mode);
-}
-
 // The preload library connects to a node's ioctl socket whenever the node is
 // opened, and a program that watches for devices makes its event socket in the root.
-void MockUsbBus::OpenTestbedToAll() {
+void MockUsbBus::RestrictNode(std::filesystem::perms mode) {
     namespace fs = std::filesystem;
+    const std::lock_guard lock(state_->mutex);
+    fs::permissions(state_->root / Node(state_->generation + 1).substr(1), mode);
     fs::permissions(state_->root, fs::perms::others_all | fs::perms::sticky_bit, fs::perm_options::add);
     for (const auto& entry : fs::recursive_directory_iterator(state_->root)) {
         if (entry.is_socket()) fs::permissions(entry.path(), fs::perms::others_write, fs::perm_options::add);

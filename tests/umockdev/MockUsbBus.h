@@ -19,21 +19,20 @@ namespace qbr::test {
 // When the emulator is unplugged the bus unplugs the device as the kernel does:
 // transfers in flight end with ESHUTDOWN, later ioctls fail with ENODEV, and a
 // "remove" event goes out. Plug adds it back under the next device number.
+//
+// A request the bus does not expect, pointing at a gap in the mock or a program that
+// asks for something it must not, fails the test when the bus goes away.
 class MockUsbBus {
 public:
     explicit MockUsbBus(EmulatedProgrammer& programmer);
     ~MockUsbBus();
 
     void Plug();
-    // Requests the bus did not expect; non-zero points at a gap in the mock or a
-    // program that asks for something it must not.
-    unsigned UnknownRequests() const;
     // Another program holds the interface through usbfs: claiming it fails with EBUSY.
     void HoldInterface();
-    // The device node's mode bits, e.g. 0600 for a node without the device rule.
-    void SetNodeMode(std::filesystem::perms mode);
-    // The testbed becomes usable by every user, for a program run as another user.
-    void OpenTestbedToAll();
+    // The device node's mode bits, e.g. 0600 for a node without the device rule; the
+    // rest of the testbed becomes usable by every user, for a program run as another user.
+    void RestrictNode(std::filesystem::perms mode);
 
 private:
     struct State;
