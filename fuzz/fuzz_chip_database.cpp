@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Any bytes as a chip database file, then every kind of lookup over whatever loaded,
-// with arguments from the input too: the ID bytes, type and limit from the header's
-// unused bytes, the search pattern from the bytes behind the records.
+// Any bytes as a chip database file, then every kind of lookup over whatever loaded, with the
+// ID bytes, type and limit from the header's unused bytes and the pattern from behind the records.
 #include "chipdb/ChipDatabase.h"
 #include "chipdb/ChipDatabaseFile.h"
 #include "chipdb/ChipType.h"

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Any text as config.ini, read and written with a section, key and value carved
-// from the input. Nothing may crash; and with ordinary names (what the program
-// writes) and a value without line breaks, a write reads back as the value reads in
-// a file of its own, and leaves every other key as it was.
+// Any text as config.ini, read and written with a section, key and value from the input.
+// With ordinary names and a one-line value, a write reads back as the value reads in a
+// file of its own, and leaves every other key as it was.
 #include "base/IniFile.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -52,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string alone = "[" + section + "]\n" + key + "=" + value + "\n";
     Check(qbr::IniFile::ReadFromText(updated, section, key) == qbr::IniFile::ReadFromText(alone, section, key));
 
-    // The keys the text seems to hold, by a rough scan: any pair will do for comparing.
+    // The keys the text seems to hold, by a rough scan.
     std::string inSection;
     bool sectionSeen = false;
     for (size_t pos = 0, checked = 0; pos < text.size() && checked < 8;) {

@@ -25,8 +25,7 @@ void Check(bool condition) {
 }
 
 // One programmer on the bus whose reads replay the input.
-class ScriptedDevice : public qbr::UsbDeviceLibrary {
-public:
+struct ScriptedDevice : qbr::UsbDeviceLibrary {
     void SetScript(const uint8_t* data, size_t size) {
         const std::lock_guard lock(mutex_);
         next_ = data;
@@ -66,16 +65,13 @@ public:
         next_ += available;
         return 0;
     }
-
-private:
     std::mutex mutex_;
     const uint8_t* next_ = nullptr;
     const uint8_t* end_ = nullptr;
 };
 
-// A clock that moves only when read, 16 readings a millisecond, so a run whose replies
-// never come ends after a few hundred polls; each new millisecond yields, so a worker
-// runs before its deadline even on one core.
+// A clock that moves only when read, 16 readings a millisecond, so a run whose replies never
+// come ends after a few hundred polls; each millisecond yields, so a worker runs even on one core.
 uint32_t CountingClock() {
     static std::atomic<uint64_t> readings{0};
     const uint64_t reading = readings.fetch_add(1, std::memory_order_relaxed);
@@ -86,8 +82,7 @@ uint32_t CountingClock() {
 // Transfer sizes around the link's 4096-byte chunks.
 constexpr uint32_t kSizes[16] = {0, 1, 2, 3, 16, 255, 256, 1000, 4095, 4096, 4097, 5000, 8191, 8192, 8193, 12289};
 
-// Polls until the operation is no longer `running`; the bound guards against a fault
-// in the link's deadlines.
+// Polls until the operation is no longer `running`; the bound catches a broken deadline.
 void PollWhile(qbr::ProgrammerProtocol& protocol, PollResult running) {
     for (long polls = 0; protocol.PollOperation() == running; ++polls) {
         Check(polls < 100'000'000 && protocol.GetPercent() <= 100);
@@ -151,27 +146,24 @@ void RunCommand(qbr::ProgrammerProtocol& protocol, uint8_t command) {
     }
 }
 
+// Deadlines of a few milliseconds.
+qbr::LinkTimings FastTimings() {
+    qbr::LinkTimings t{.clock = CountingClock, .pollPauseMs = 0, .writeRetryPauseMs = 0};
+    t.chunkDeadlineMs = t.requestWriteTimeoutMs = t.chipWriteRequestTimeoutMs = t.selfTestTimeoutMs = 20;
+    t.replyTimeoutMs = t.libraryPipeTimeoutMs = 10;
+    t.chipReadTimeoutMs = t.chipWriteTimeoutMs = t.firmwareTimeoutMs = 50;
+    return t;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
     const size_t commands = std::min<size_t>(1 + data[0] % 8, size - 1);
-    // Deadlines of a few milliseconds; the device outlives the link's workers.
+    // The device outlives the link's workers.
     struct Bench {
         ScriptedDevice device;
-        qbr::UsbLink link{std::make_unique<qbr::LibraryPath>(device),
-                          {.clock = CountingClock,
-                           .chunkDeadlineMs = 20,
-                           .replyTimeoutMs = 10,
-                           .pollPauseMs = 0,
-                           .libraryPipeTimeoutMs = 10,
-                           .writeRetryPauseMs = 0,
-                           .requestWriteTimeoutMs = 20,
-                           .chipWriteRequestTimeoutMs = 20,
-                           .chipReadTimeoutMs = 50,
-                           .chipWriteTimeoutMs = 50,
-                           .firmwareTimeoutMs = 50,
-                           .selfTestTimeoutMs = 20}};
+        qbr::UsbLink link{std::make_unique<qbr::LibraryPath>(device), FastTimings()};
     };
     static Bench bench;
     bench.device.SetScript(data + 1 + commands, size - 1 - commands);

@@ -30,9 +30,7 @@ for target in "${targets[@]}"; do
     "$build_dir/fuzz/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
         -print_final_stats=1 -artifact_prefix="$findings/" "$work/$target" >"$log" 2>&1
     status=$?
-    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
-    speed=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
-    echo "$target: ${runs:-?} executions, ${speed:-?} exec/s, exit status $status"
+    echo "$target: $(grep -E '^stat::(number_of_executed_units|average_exec_per_sec)' "$log" | tr '\n' ' ')exit status $status"
     if [[ $status -ne 0 ]]; then
         failed=1
         grep -E -A40 '^==[0-9]+==ERROR|runtime error|deadly signal|Test unit written' "$log" | head -80

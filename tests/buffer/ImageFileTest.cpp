@@ -9,8 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
+#include <numeric>
 #include <unistd.h>
 
 namespace qbr {
@@ -23,26 +23,15 @@ using test::WriteFileText;
 
 // One record as upper-case text with its checksum.
 std::string Record(uint8_t type, uint16_t address, std::vector<uint8_t> data) {
-    data.insert(data.begin(), {static_cast<uint8_t>(data.size()), static_cast<uint8_t>(address >> 8),
-                               static_cast<uint8_t>(address), type});
-    uint8_t sum = 0;
-    for (uint8_t b : data) sum = static_cast<uint8_t>(sum - b);
-    data.push_back(sum);
+    data.insert(data.begin(), {uint8_t(data.size()), uint8_t(address >> 8), uint8_t(address), type});
+    data.push_back(uint8_t(-std::accumulate(data.begin(), data.end(), 0)));
     std::string text = ":";
-    char pair[3];
-    for (uint8_t b : data) text.append(pair, std::snprintf(pair, sizeof pair, "%02X", b));
+    for (uint8_t b : data) text += {"0123456789ABCDEF"[b >> 4], "0123456789ABCDEF"[b & 15]};
     return text + "\r\n";
 }
 const std::string kEnd = ":00000001FF\r\n";
 
-// Loads a file into `capacity` bytes of 0xFF and checks that the guard bytes after
-// them are never written.
 struct HexLoad {
-    HexLoad(const std::string& path, uint32_t capacity) : image(capacity + 64, 0x5A) {
-        std::fill_n(image.begin(), capacity, 0xFF);
-        ok = reader.Load(path, image.data(), capacity);
-        EXPECT_TRUE(std::all_of(image.begin() + capacity, image.end(), [](uint8_t b) { return b == 0x5A; }));
-    }
     IntelHexReader reader;
     std::vector<uint8_t> image;
     bool ok = false;
@@ -63,9 +52,14 @@ protected:
         WriteFileText(dir.file(name), content);
         return LoadImage(dir.file(name).string(), buffer, kCapacity);
     }
+    // Loads `text` into `capacity` bytes of 0xFF; the guard bytes after them stay.
     HexLoad LoadHex(const std::string& text, uint32_t capacity) {
         WriteFileText(dir.file("image.hex"), text);
-        return HexLoad(dir.file("image.hex").string(), capacity);
+        HexLoad load{{}, std::vector<uint8_t>(capacity + 64, 0x5A)};
+        std::fill_n(load.image.begin(), capacity, 0xFF);
+        load.ok = load.reader.Load(dir.file("image.hex").string(), load.image.data(), capacity);
+        EXPECT_TRUE(std::all_of(load.image.begin() + capacity, load.image.end(), [](uint8_t b) { return b == 0x5A; }));
+        return load;
     }
     static constexpr uint32_t kCapacity = 256;
     test::TempDir dir;
@@ -75,26 +69,19 @@ protected:
 TEST_F(ImageFileTest, LoadsErasedImagesCutAtTheCapacity) {
     for (const char* name : {"image.hex", "image.HEX", "imagehex"}) EXPECT_TRUE(IsIntelHexName(name)) << name;
     for (const char* name : {"image.Hex", "image.hex.bin"}) EXPECT_FALSE(IsIntelHexName(name)) << name;
-    fs::create_directory(dir.file("folder"));
-    for (const char* name : {"missing.bin", "folder"}) {
-        EXPECT_EQ(LoadImage(dir.file(name).string(), buffer, kCapacity).outcome, Outcome::OpenFailed);
-    }
+    EXPECT_EQ(LoadImage(dir.path().string(), buffer, kCapacity).outcome, Outcome::OpenFailed);  // a directory
     EXPECT_TRUE(Bytes(0, kCapacity) == std::string(kCapacity, '\x11') && IsMarked(buffer, 0));  // untouched
 
-    ImageLoadResult result = Load("short.bin", std::string(100, 'a'));
+    const ImageLoadResult result = Load("short.bin", std::string(100, 'a'));  // too long: in the core's tests
     EXPECT_TRUE(result.outcome == Outcome::Loaded && !result.tooLong);
     EXPECT_EQ(Bytes(0, kCapacity + 1), std::string(100, 'a') + std::string(156, '\xFF') + "\x11");
     EXPECT_TRUE(!IsMarked(buffer, 0) && !IsMarked(buffer, kCapacity - 1) && IsMarked(buffer, kCapacity));
-    result = Load("long.bin", std::string(kCapacity, 'b') + "c");
-    EXPECT_TRUE(result.outcome == Outcome::Loaded && result.tooLong);
-    EXPECT_EQ(Bytes(0, kCapacity + 1), std::string(kCapacity, 'b') + "\x11");
     // Intel HEX starts from an erased, unmarked image, even when the file won't open.
     EXPECT_EQ(LoadImage(dir.file("missing.hex").string(), buffer, kCapacity).outcome, Outcome::OpenFailed);
     EXPECT_TRUE(Bytes(0, kCapacity) == std::string(kCapacity, '\xFF') && !IsMarked(buffer, 0));
     EXPECT_FALSE(Load("fits.hex", ":0100FF0042BE\n:00000001FF\n").tooLong);  // the chip's last byte
     EXPECT_TRUE(Load("past.hex", ":020100000102FA\n:00000001FF\n").tooLong);
-    EXPECT_EQ(Load("broken.hex", ":0100000042BD\n:0100010043bb\n:00000001FF\n").outcome, Outcome::Malformed);
-    EXPECT_EQ(Bytes(0, 2), "\x42\xFF");
+    EXPECT_EQ(Load("broken.hex", ":0100000042bd\n:00000001FF\n").outcome, Outcome::Malformed);
 }
 
 TEST_F(ImageFileTest, HexRecordsGoWhereTheirAddressesSay) {
@@ -109,8 +96,6 @@ TEST_F(ImageFileTest, HexRecordsGoWhereTheirAddressesSay) {
     // Extended addresses count from the first one, unless data came before it.
     load = LoadHex(Extended(4, 0x0800) + Record(0, 4, {1}) + Extended(4, 0x0801) + Record(0, 2, {2}) + kEnd, 0x20000);
     EXPECT_TRUE(load.ok && load.image[4] == 1 && load.image[0x10002] == 2);
-    load = LoadHex(Extended(2, 0x1000) + Record(0, 0, {1}) + Extended(2, 0x2000) + Record(0, 1, {2}) + kEnd, 0x20000);
-    EXPECT_TRUE(load.ok && load.image[0] == 1 && load.image[0x10001] == 2);
     load = LoadHex(Record(0, 0, {1}) + Extended(2, 0x1000) + Record(0, 0, {2}) + Extended(4, 2) + Record(0, 1, {3}) +
                        kEnd,
                    0x30000);
@@ -122,15 +107,11 @@ TEST_F(ImageFileTest, HexRecordsGoWhereTheirAddressesSay) {
     EXPECT_TRUE(load.ok && load.image[0x1F] == 2 && load.reader.extent == 0x41);
     load = LoadHex(Extended(4, 1) + Extended(4, 0) + Record(0, 0xFFFF, {1, 2}) + kEnd, 0x20);
     EXPECT_EQ(load.reader.extent, 0xFFFFFFFFu);
-    EXPECT_EQ(LoadHex(Record(0, 0x1E, {1, 2}) + kEnd, 0x20).reader.extent, 0x20u);
-    // A malformed file fails but keeps the records before the fault.
-    std::string lowerCase = Record(0, 1, {0x1A});
-    std::transform(lowerCase.begin(), lowerCase.end(), lowerCase.begin(), [](char c) { return std::tolower(c); });
-    std::string badChecksum = Record(0, 1, {1});
-    badChecksum[11] = '0';
+    // A malformed file (lower case, bad checksum, unknown type, extended address
+    // of the wrong size, cut short, no end) fails but keeps the records before the fault.
     for (const std::string& tail :
-         {lowerCase + kEnd, badChecksum + kEnd, Record(6, 0, {}) + kEnd, Record(4, 0, {0, 0, 0}) + kEnd,
-          Record(2, 0, {0}) + kEnd, ":0100000001\r\n" + kEnd, std::string(":0400000001"), std::string()}) {
+         {":010001001ae4\r\n" + kEnd, ":01000100010D\r\n" + kEnd, Record(6, 0, {}) + kEnd,
+          Record(4, 0, {0, 0, 0}) + kEnd, Record(2, 0, {0}) + kEnd, std::string(":0400000001"), std::string()}) {
         const HexLoad bad = LoadHex(Record(0, 0, {0xAB}) + tail, 16);
         EXPECT_TRUE(!bad.ok && bad.image[0] == 0xAB) << tail;
     }
@@ -151,8 +132,6 @@ TEST_F(ImageFileTest, SaveWritesTheFileANameStandsForOrNothing) {
     EXPECT_EQ(fs::status(target).permissions(), mode);
 
     EXPECT_FALSE(SaveImage(dir.file("links").string(), buffer, kCapacity));
-    EXPECT_FALSE(SaveImage(dir.file("no/such/image.bin").string(), buffer, kCapacity));
-    EXPECT_TRUE(fs::is_directory(dir.file("links")));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 2);
 
     // A directory that takes no new file: the file is written in place. Root may

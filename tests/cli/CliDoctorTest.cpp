@@ -54,16 +54,14 @@ TEST(CliDoctor, ExitCodesAndStepsInJson) {
     }
 }
 
-TEST(CliDoctor, EmulatedProgrammerInBothLanguages) {
+// The human report in either language, on the emulated programmer.
+TEST(CliDoctor, ReportInBothLanguages) {
     const CliResult english = RunCli("--lang en --emulate doctor");
-    ASSERT_EQ(english.exitCode, 0) << english.err;
     EXPECT_NE(english.out.find("5. Endpoints  [ok]\n   0x01  Bulk OUT  64 bytes\n   0x81  Bulk IN  64 bytes\n"),
               std::string::npos)
         << english.out;
     EXPECT_NE(english.out.find("\n   Auto test result: Hardware is OK!\nAll is well.\n"), std::string::npos);
-
     const CliResult chinese = RunCli("--lang zh --emulate doctor");
-    ASSERT_EQ(chinese.exitCode, 0) << chinese.err;
     EXPECT_NE(chinese.out.find("1. 总线上的编程器  [正常]\n   由模拟编程器代替"), std::string::npos) << chinese.out;
     EXPECT_NE(chinese.out.find("测试结果: 编程器一切正常!\n一切正常。\n"), std::string::npos);
 }

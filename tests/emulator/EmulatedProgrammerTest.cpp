@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "emulator/EmulatorFault.h"
 #include "emulator/EmulatorSession.h"
-#include "emulator/ProtocolContract.h"
+#include "emulator/VirtualChip.h"
+#include "emulator/WireClock.h"
 #include "link/LibraryPath.h"
 #include "support/Pattern.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -10,41 +13,13 @@
 #include <chrono>
 #include <functional>
 #include <numeric>
+#include <stdexcept>
 #include <string>
 
 namespace qbr::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-Bytes BootRequest(uint32_t length, uint8_t checksumError = 0) {
-    const char word[] = "USB BOOT COMMAND";
-    Bytes request = {0xF2};
-    request.insert(request.end(), word, word + sizeof word);
-    for (int shift = 24; shift >= 0; shift -= 8) request.push_back(static_cast<uint8_t>(length >> shift));
-    const uint8_t sum = std::accumulate(request.begin(), request.end(), uint8_t{0});
-    request.push_back(static_cast<uint8_t>(-sum + checksumError));
-    return request;
-}
-
-// Finding it among other devices by its IDs is in the link's tests.
-TEST(EmulatedProgrammer, IsLostAndFoundAgainLikeAUsbDevice) {
-    EmulatorSession session;
-    EmulatedProgrammer& device = session.device;
-    device.AddOtherDevice(0x1234, 0xABCD);
-    uint32_t count = 0;
-    device.Unplug();
-    ASSERT_EQ(device.CountDevices(count), 0);
-    EXPECT_EQ(count, 1u);
-    UsbDeviceLibrary::Handle handle = UsbDeviceLibrary::kInvalidHandle;
-    EXPECT_NE(device.OpenDevice(1, handle), 0);
-    EXPECT_EQ(session.Send({0x17, 0x00}), EmulatedProgrammer::kNoDevice);
-
-    device.Replug();
-    EXPECT_EQ(session.Send({0x17, 0x00}), EmulatedProgrammer::kNoDevice) << "a handle from before stays dead";
-    session.handle = session.Open(1);
-    EXPECT_EQ(session.Exchange({0x17, 0x00}, 102).size(), 102u);
-}
 
 // What the host gets from each command, and how packets are lost, is in the
 // protocol contract; here the requests that host never sends.
@@ -57,8 +32,8 @@ TEST(EmulatedProgrammer, IgnoresMalformedRequests) {
     }
 }
 
-TEST(EmulatedProgrammer, WriteProgramsFlashByAndAndEepromAsWritten) {
-    for (const ChipRecord& chip : {TestFlash(), TestEeprom24()}) {
+TEST(EmulatedProgrammer, WriteProgramsFlashByAndAndEepromAsWrittenAndNeverErasesIt) {
+    for (const ChipRecord& chip : {kTestFlash, kTestEeprom24}) {
         EmulatorSession session(chip);
         const bool flash = chip.chipType == 0;
         auto contents = session.device.Chip().Contents();
@@ -66,9 +41,7 @@ TEST(EmulatedProgrammer, WriteProgramsFlashByAndAndEepromAsWritten) {
         const Bytes data = Pattern(200, 0x55);
 
         EXPECT_EQ(session.Exchange(ChipRequest(AccessFor(chip, 16), 200, true), 3), (Bytes{0x12, 0x01, 0x01}));
-        uint32_t written = 0;
-        ASSERT_EQ(session.Send(Bytes(data.begin(), data.begin() + 150), &written), 0);
-        EXPECT_EQ(written, 150u);
+        ASSERT_EQ(session.Send(Bytes(data.begin(), data.begin() + 150)), 0);
         ASSERT_EQ(session.Send(Bytes(data.begin() + 150, data.end())), 0);
         EXPECT_EQ(contents[15], 0x0F);
         EXPECT_EQ(contents[216], 0x0F);
@@ -77,6 +50,9 @@ TEST(EmulatedProgrammer, WriteProgramsFlashByAndAndEepromAsWritten) {
         }
         EXPECT_EQ(session.Exchange({0x13, 0x00, AccessFor(chip).protocolCode}, 3).size(), 3u)
             << "requests again after the data";
+        if (flash) continue;  // a flash erase is in the protocol contract; an EEPROM is never erased
+        EXPECT_EQ(session.Exchange({0x14, 0x01, 0x02}, 3), (Bytes{0x14, 0x01, 0x00}));
+        EXPECT_EQ(contents[16], data[0]);
     }
 }
 
@@ -92,17 +68,16 @@ TEST(EmulatedProgrammer, ParametersThatDontFitTheChipMisbehaveTheSameWayEachTime
         Effect effect;
     };
     const Case cases[] = {
-        {"fitting parameters", TestEeprom24(), [](RequestedAccess&) {}, Effect::None},
-        {"another family", TestEeprom24(), [](RequestedAccess& a) { a.protocolCode = 3; }, Effect::Ignored},
-        {"wrong mode byte", TestEeprom24(), [](RequestedAccess& a) { a.modeByte = 0x24; }, Effect::Ignored},
-        {"wrong voltage", TestEeprom24(), [](RequestedAccess& a) { a.highVoltage = 0; }, Effect::Ignored},
-        {"reserved byte set", TestFlash(), [](RequestedAccess& a) { a.reserved = 1; }, Effect::Ignored},
-        {"organisation ignored off the 93 series", TestFlash(), [](RequestedAccess& a) { a.orgByte = 7; },
-         Effect::None},
+        {"fitting parameters", kTestEeprom24, [](RequestedAccess&) {}, Effect::None},
+        {"another family", kTestEeprom24, [](RequestedAccess& a) { a.protocolCode = 3; }, Effect::Ignored},
+        {"wrong mode byte", kTestEeprom24, [](RequestedAccess& a) { a.modeByte = 0x24; }, Effect::Ignored},
+        {"wrong voltage", kTestEeprom24, [](RequestedAccess& a) { a.highVoltage = 0; }, Effect::Ignored},
+        {"reserved byte set", kTestFlash, [](RequestedAccess& a) { a.reserved = 1; }, Effect::Ignored},
+        {"organisation ignored off the 93 series", kTestFlash, [](RequestedAccess& a) { a.orgByte = 7; }, Effect::None},
         {"wrong organisation", eeprom93, [](RequestedAccess& a) { a.orgByte = 3; }, Effect::SwappedWords},
-        {"page one byte too long", TestEeprom24(), [](RequestedAccess& a) { ++a.pageSize; }, Effect::PageWrap},
-        {"page one byte too short", TestEeprom24(), [](RequestedAccess& a) { --a.pageSize; }, Effect::PageWrap},
-        {"past the chip's end", TestEeprom24(), [](RequestedAccess& a) { a.address = 1; }, Effect::Refused},
+        {"page one byte too long", kTestEeprom24, [](RequestedAccess& a) { ++a.pageSize; }, Effect::PageWrap},
+        {"page one byte too short", kTestEeprom24, [](RequestedAccess& a) { --a.pageSize; }, Effect::PageWrap},
+        {"past the chip's end", kTestEeprom24, [](RequestedAccess& a) { a.address = 1; }, Effect::Refused},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -119,7 +94,7 @@ TEST(EmulatedProgrammer, ParametersThatDontFitTheChipMisbehaveTheSameWayEachTime
         ASSERT_EQ(session.Send(data), 0);
         const Bytes chip(session.device.Chip().Contents().begin(), session.device.Chip().Contents().begin() + 256);
         session.Exchange(ChipRequest(access, 256), 3);
-        const Bytes readBack = session.ReceiveAll(256);
+        const Bytes readBack = session.Receive(256);
         Bytes swapped = data;
         for (size_t i = 0; i < swapped.size(); i += 2) std::swap(swapped[i], swapped[i + 1]);
         if (c.effect == Effect::PageWrap) {
@@ -132,45 +107,95 @@ TEST(EmulatedProgrammer, ParametersThatDontFitTheChipMisbehaveTheSameWayEachTime
     }
 }
 
-// A flash erase is in the protocol contract; an EEPROM is never erased.
-TEST(EmulatedProgrammer, EepromIgnoresErase) {
-    EmulatorSession eeprom(TestEeprom24());
-    eeprom.device.Chip().Contents()[0] = 0x12;
-    EXPECT_EQ(eeprom.Exchange({0x14, 0x01, 0x02}, 3), (Bytes{0x14, 0x01, 0x00}));
-    EXPECT_EQ(eeprom.Exchange({0x13, 0x00, 0x02}, 3), (Bytes{0x13, 0x01, 0x00}));
-    EXPECT_EQ(eeprom.device.Chip().Contents()[0], 0x12);
-}
-
 // The image itself arrives intact in the protocol contract.
 TEST(EmulatedProgrammer, FirmwareBootIsRefusedWithABadChecksum) {
     EmulatorSession session;
-    EXPECT_EQ(session.Exchange(BootRequest(16, 1), 30)[18], 0);
+    Bytes request = {0xF2, 'U', 'S', 'B', ' ', 'B', 'O', 'O', 'T', ' ', 'C',
+                     'O',  'M', 'M', 'A', 'N', 'D', 0,   0,   0,   0,   16};
+    request.push_back(static_cast<uint8_t>(1 - std::accumulate(request.begin(), request.end(), 0)));
+    EXPECT_EQ(session.Exchange(request, 30)[18], 0);
     EXPECT_EQ(session.Exchange({0x13, 0x00, 0x01}, 3)[0], 0x13) << "no image phase after a refusal";
     EXPECT_TRUE(session.device.ReceivedFirmware().empty());
 }
 
-// The protocol contract, run in process.
-class EmulatedContractDevice : public ContractDevice {
-public:
-    explicit EmulatedContractDevice(const ChipRecord& chip)
-        : programmer_(chip), link_(std::make_unique<LibraryPath>(programmer_)) {
-        programmer_.SetEraseTime(50ms);
-    }
-    UsbLink& Link() override { return link_; }
-    EmulatedProgrammer& Programmer() override { return programmer_; }
-    void Replug() override { programmer_.Replug(); }
+// The emulator's parts: the chip's memory, the wire's clock and the text forms that
+// --emulate-fault takes (what each fault does is seen through the fault matrix).
+TEST(VirtualChip, ImagesSurviveAFileAndAMissingFileIsAnErasedChip) {
+    const ChipRecord record{2, "SMALL", "TEST", 0, 33, 16, 0, 0, 0xFF, 0xFF, 0, 8};
+    TempDir dir;
+    VirtualChip chip(record);
+    const uint8_t data[] = {1, 2, 3};
+    chip.Program(14, data);
+    EXPECT_EQ(chip.Contents()[15], 2) << "bytes past the end are dropped";
+    ASSERT_TRUE(chip.SaveImage(dir.file("chip.bin")));
 
-private:
-    EmulatedProgrammer programmer_;
-    UsbLink link_;
+    VirtualChip copy(record);
+    ASSERT_TRUE(copy.LoadImage(dir.file("chip.bin")));
+    EXPECT_TRUE(std::ranges::equal(copy.Contents(), chip.Contents()));
+    WriteFileText(dir.file("short.bin"), "AB");
+    ASSERT_TRUE(copy.LoadImage(dir.file("short.bin")));
+    EXPECT_EQ(copy.Contents()[1], 'B');
+    EXPECT_EQ(copy.Contents()[2], 0xFF);
+    ASSERT_TRUE(copy.LoadImage(dir.file("missing.bin")));
+    EXPECT_EQ(std::ranges::count(copy.Contents(), 0xFF), 16);
+    EXPECT_FALSE(copy.LoadImage(dir.path()));
+}
+
+TEST(WireClock, LaysTransfersEndToEndAndCreditsOnlyOversleep) {
+    WireClock clock;
+    clock.SetModel({1'000'000, 100us});
+    const WireClock::Clock::time_point t0{};
+    EXPECT_EQ(clock.Book(1000, t0), t0 + 1100us);
+    EXPECT_EQ(clock.Book(1000, t0 + 500us), t0 + 2200us) << "the wire is still busy";
+
+    clock.Woke(t0 + 2200us, t0 + 2500us);
+    EXPECT_EQ(clock.Book(0, t0 + 2600us), t0 + 2400us) << "300 us oversleep credited, 100 us host time not";
+    EXPECT_EQ(clock.Book(0, t0 + 9000us), t0 + 9100us) << "the credit is used once";
+    EXPECT_EQ(clock.BookedTime(), 2400us);
+}
+
+TEST(EmulatorFaults, TextFormsParseOrSayWhatIsWrong) {
+    const std::pair<const char*, EmulatorFault> good[] = {
+        {"unplugged", {FaultKind::Unplugged, 0}},
+        {"stray-replies", {FaultKind::StrayReplies, EmulatorFault::kEndless}},
+        {"stray-replies@3", {FaultKind::StrayReplies, 3}},
+        {"flip@0XfF", {FaultKind::FlipByte, 255}},
+    };
+    for (const auto& [text, fault] : good) {
+        const EmulatorFault parsed = ParseEmulatorFault(text);
+        EXPECT_EQ(parsed.kind, fault.kind) << text;
+        EXPECT_EQ(parsed.value, fault.value) << text;
+    }
+    const std::pair<const char*, const char*> bad[] = {
+        {"unplug", "needs a value: unplug@N"},
+        {"reject@1", "takes no value: reject"},
+        {"stall@12k", "not a number"},
+        {"Stall@1", "unknown fault; known: unplugged, unplug@N"},
+    };
+    for (const auto& [text, message] : bad) {
+        try {
+            ParseEmulatorFault(text);
+            ADD_FAILURE() << text << " was accepted";
+        } catch (const std::invalid_argument& e) {
+            EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << e.what();
+        }
+    }
+}
+
+// The protocol contract, run in process.
+struct EmulatedContractDevice : ContractDevice {
+    explicit EmulatedContractDevice(const ChipRecord& chip) : programmer(chip) { programmer.SetEraseTime(50ms); }
+    UsbLink& Link() override { return link; }
+    EmulatedProgrammer& Programmer() override { return programmer; }
+    void Replug() override { programmer.Replug(); }
+    EmulatedProgrammer programmer;
+    UsbLink link{std::make_unique<LibraryPath>(programmer)};
 };
 
 INSTANTIATE_TEST_SUITE_P(Emulator, ProtocolContract,
-                         ::testing::Values(ContractTarget{"EmulatedProgrammer",
-                                                          [](const ChipRecord& chip) {
+                         ::testing::Values(ContractTarget{"EmulatedProgrammer", [](const ChipRecord& chip) {
                                                               return std::make_unique<EmulatedContractDevice>(chip);
-                                                          }}),
-                         [](const ::testing::TestParamInfo<ContractTarget>& info) { return info.param.name; });
+                                                          }}));
 
 }  // namespace
 }  // namespace qbr::test

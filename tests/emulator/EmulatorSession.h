@@ -4,41 +4,33 @@
 #include "chipdb/ChipRecord.h"
 #include "emulator/ChipAccess.h"
 #include "emulator/EmulatedProgrammer.h"
+#include "link/ProgrammerProtocol.h"
+#include "link/UsbLink.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
 #include <vector>
 
 namespace qbr::test {
 
 using Bytes = std::vector<uint8_t>;
 
-inline ChipRecord TestFlash() {
-    return ChipRecord{0, "TESTFLASH", "TEST", 0, 33, 64 * 1024, 1, 256, 0xEF, 0x14, 0, 8};
-}
+inline const ChipRecord kTestFlash{0, "TESTFLASH", "TEST", 0, 33, 64 * 1024, 1, 256, 0xEF, 0x14, 0, 8};
+inline const ChipRecord kTestEeprom24{1, "24C02", "TEST", 0, 50, 256, 1, 8, 0xFF, 0xFF, 0, 8};
 
-inline ChipRecord TestEeprom24() {
-    return ChipRecord{1, "24C02", "TEST", 0, 50, 256, 1, 8, 0xFF, 0xFF, 0, 8};
-}
-
-// The host's side of a conversation with the emulated programmer, in raw bytes
-// straight through its device library interface.
-class EmulatorSession {
-public:
-    explicit EmulatorSession(const ChipRecord& chip = TestFlash()) : device(chip) { handle = Open(); }
-
-    UsbDeviceLibrary::Handle Open(uint16_t index = 0) {
-        UsbDeviceLibrary::Handle opened = UsbDeviceLibrary::kInvalidHandle;
-        EXPECT_EQ(device.OpenDevice(index, opened), 0);
-        return opened;
+// The host's side of a raw conversation with the emulated programmer.
+struct EmulatorSession {
+    explicit EmulatorSession(const ChipRecord& chip = kTestFlash) : device(chip) {
+        EXPECT_EQ(device.OpenDevice(0, handle), 0);
     }
 
-    int Send(const Bytes& bytes, uint32_t* written = nullptr) {
-        uint32_t count = 0;
-        const int result = device.Write(handle, bytes.data(), static_cast<uint32_t>(bytes.size()), count, 1000);
-        if (written != nullptr) *written = count;
-        return result;
+    int Send(const Bytes& bytes) {
+        uint32_t written = 0;
+        return device.Write(handle, bytes.data(), static_cast<uint32_t>(bytes.size()), written, 1000);
     }
 
     // One read of at most `count` bytes; empty when it failed.
@@ -48,16 +40,6 @@ public:
         lastResult = device.Read(handle, buffer.data(), count, received, timeoutMs);
         buffer.resize(lastResult == 0 ? received : 0);
         return buffer;
-    }
-
-    // A whole data phase of `total` bytes, read in 4 KiB chunks as the host does.
-    Bytes ReceiveAll(uint32_t total) {
-        Bytes data;
-        for (Bytes part; data.size() < total; data.insert(data.end(), part.begin(), part.end())) {
-            part = Receive(std::min<uint32_t>(4096, total - static_cast<uint32_t>(data.size())));
-            if (part.empty()) break;
-        }
-        return data;
     }
 
     Bytes Exchange(const Bytes& request, uint32_t replyCapacity) {
@@ -87,5 +69,34 @@ inline Bytes ChipRequest(const RequestedAccess& access, uint32_t count, bool wri
     request.insert(request.end(), {access.modeByte, access.orgByte, access.highVoltage, access.reserved});
     return request;
 }
+
+// The emulated programmer the protocol contract runs against, and the link, not
+// opened yet, that reaches it (in process, or over a bus); Replug plugs it in again.
+class ContractDevice {
+public:
+    virtual ~ContractDevice() = default;
+    virtual UsbLink& Link() = 0;
+    virtual EmulatedProgrammer& Programmer() = 0;
+    virtual void Replug() = 0;
+};
+
+// A name for the test names, and a factory of a fresh programmer with `chip` in its socket.
+struct ContractTarget {
+    std::string name;
+    std::function<std::unique_ptr<ContractDevice>(const ChipRecord& chip)> make;
+};
+
+// The contract between the command layer and a programmer, run over each kind of device.
+class ProtocolContract : public ::testing::TestWithParam<ContractTarget> {
+protected:
+    void SetUp() override;
+
+    // Polls the running operation with 5 ms pauses until it ends.
+    PollResult RunToEnd();
+
+    ChipRecord chip;
+    std::unique_ptr<ContractDevice> device;
+    ProgrammerProtocol protocol;
+};
 
 }  // namespace qbr::test

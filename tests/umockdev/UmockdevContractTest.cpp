@@ -1,26 +1,29 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/CliRunner.h"
 #include "emulator/EmulatorSession.h"
-#include "emulator/ProtocolContract.h"
 #include "link/DirectPath.h"
-#include "link/FakeDeviceLibrary.h"
 #include "link/LibraryPath.h"
 #include "link/backends/LibusbDeviceLibrary.h"
 #include "link/backends/UsbfsEnumerator.h"
 #include "umockdev/MockUsbBus.h"
 
+#include <nlohmann/json.hpp>
+
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <stdexcept>
+#include <tuple>
+#include <utility>
 
 namespace qbr::test {
 namespace {
 
 using namespace std::chrono_literals;
 
-// Without the preload the testbed is invisible and the real /sys and /dev would
-// be used; the whole program is skipped then.
-class MockEnvironment : public ::testing::Environment {
-public:
+// Without the preload the testbed is invisible and the real /sys and /dev would be used.
+struct MockEnvironment : ::testing::Environment {
     void SetUp() override {
         const char* preload = std::getenv("LD_PRELOAD");
         if (preload == nullptr || std::strstr(preload, "libumockdev-preload") == nullptr) {
@@ -28,42 +31,28 @@ public:
         }
     }
 };
-
 const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new MockEnvironment);
 
 // The emulated programmer on the mocked bus, reached through one of the real access
-// paths. Members go link first, bus last, so every handle is closed before the
-// device node goes away.
-class MockedBusDevice : public ContractDevice {
-public:
-    MockedBusDevice(const ChipRecord& chip, bool direct) : programmer_(chip), bus_(programmer_) {
-        programmer_.SetEraseTime(50ms);
-        if (direct) {
-            link_ = std::make_unique<UsbLink>(std::make_unique<DirectPath>(enumerator_));
-            return;
-        }
-        library_ = LibusbDeviceLibrary::Create();
-        if (!library_) {  // a library that finds nothing makes the contract fail at its first Open
-            ADD_FAILURE() << "libusb did not start on the mocked bus";
-            library_ = std::make_unique<FakeDeviceLibrary>();
-            static_cast<FakeDeviceLibrary&>(*library_).devices.clear();
-        }
-        link_ = std::make_unique<UsbLink>(std::make_unique<LibraryPath>(*library_));
+// paths. The link goes first, the bus last, so every handle is closed before the node goes.
+struct MockedBusDevice : ContractDevice {
+    MockedBusDevice(const ChipRecord& chip, bool direct) : programmer(chip), bus(programmer) {
+        programmer.SetEraseTime(50ms);
+        if (!direct && !(library = LibusbDeviceLibrary::Create())) throw std::runtime_error("libusb did not start");
+        link.emplace(direct ? std::unique_ptr<AccessPath>(std::make_unique<DirectPath>(enumerator))
+                            : std::make_unique<LibraryPath>(*library));
     }
-
-    UsbLink& Link() override { return *link_; }
-    EmulatedProgrammer& Programmer() override { return programmer_; }
+    UsbLink& Link() override { return *link; }
+    EmulatedProgrammer& Programmer() override { return programmer; }
     void Replug() override {
-        programmer_.Replug();
-        bus_.Plug();
+        programmer.Replug();
+        bus.Plug();
     }
-
-private:
-    EmulatedProgrammer programmer_;
-    MockUsbBus bus_;
-    std::unique_ptr<UsbDeviceLibrary> library_;
-    UsbfsEnumerator enumerator_;
-    std::unique_ptr<UsbLink> link_;
+    EmulatedProgrammer programmer;
+    MockUsbBus bus;
+    std::unique_ptr<UsbDeviceLibrary> library;
+    UsbfsEnumerator enumerator;
+    std::optional<UsbLink> link;
 };
 
 ContractTarget Target(const char* name, bool direct) {
@@ -73,6 +62,65 @@ ContractTarget Target(const char* name, bool direct) {
 INSTANTIATE_TEST_SUITE_P(MockedUsbBus, ProtocolContract,
                          ::testing::Values(Target("Libusb", false), Target("Usbfs", true)),
                          [](const ::testing::TestParamInfo<ContractTarget>& info) { return info.param.name; });
+
+// `qbr5150-cli doctor` as its own process: it inherits the testbed, so it sees the
+// mocked sysfs and device node, and its transfers reach the emulator through the bus.
+using nlohmann::json;
+
+// What every run reports, as far as it doesn't depend on the access path.
+const json kCommon = json::parse(R"({
+    "bus": {"status": "ok", "programmers": [{"bus_port": "1-1", "device_node": "/dev/bus/usb/001/002"}]},
+    "access_path": {"status": "ok"}, "permission": {"status": "ok"}, "driver": {"status": "ok"},
+    "endpoints": {"status": "ok", "endpoints": [{"address": 1, "type": "Bulk", "max_packet_size": 64},
+                                                {"address": 129, "type": "Bulk", "max_packet_size": 64}]}})");
+
+// Each setup, run on both access paths, and the steps it reports besides the common ones.
+const std::pair<const char*, const char*> kCases[] = {
+    {"Healthy", R"({"programmer": {"status": "ok", "self_test": {"text": "Auto test result: Hardware is OK!"},
+                    "serial_number": {"ok": true}}})"},
+    {"NodeWithoutRule",
+     R"({"permission": {"status": "problem", "access": "denied"}, "programmer": {"status": "problem"}})"},
+    {"HeldByAnotherProgram",
+     R"({"driver": {"status": "problem", "driver": "usbfs"}, "programmer": {"status": "problem"}})"},
+};
+
+class Doctor : public ::testing::TestWithParam<std::tuple<size_t, bool>> {};
+
+TEST_P(Doctor, ReportsEachStep) {
+    const std::string_view name = kCases[std::get<0>(GetParam())].first;
+    const bool healthy = name == "Healthy";
+    const bool direct = std::get<1>(GetParam());
+    EmulatedProgrammer programmer(kTestFlash);
+    MockUsbBus bus(programmer);
+    std::string launcher = direct ? "env QBR5150_USB=direct " : "";
+    if (name == "NodeWithoutRule") {
+        bus.RestrictNode(std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+        // As nobody, to whom the node's mode 0600 applies (root's access ignores it).
+        launcher += "setpriv --reuid=65534 --regid=65534 --clear-groups";
+    }
+    if (name == "HeldByAnotherProgram") bus.HoldInterface();
+
+    const CliResult run = RunCli("--lang en --json doctor", launcher);
+    ASSERT_EQ(run.exitCode, healthy ? 0 : 1) << run.err;
+    const json report = json::parse(run.out, nullptr, false);
+    ASSERT_FALSE(report.is_discarded()) << run.out << run.err;
+    EXPECT_EQ(report["ok"], healthy);
+    json steps;
+    for (const auto& step : report["steps"]) steps[step["step"].get<std::string>()] = step;
+    json expected = kCommon;
+    expected.merge_patch(json::parse(kCases[std::get<0>(GetParam())].second));
+    expected["access_path"]["path"] = direct ? "direct" : "library";
+    const json actual = steps.flatten(), fields = expected.flatten();
+    for (const auto& [field, value] : fields.items()) {
+        EXPECT_EQ(actual.value(field, json()), value) << field << run.err;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(MockedUsbBus, Doctor, ::testing::Combine(::testing::Range<size_t>(0, 3), ::testing::Bool()),
+                         [](const auto& info) {
+                             return kCases[std::get<0>(info.param)].first +
+                                    std::string(std::get<1>(info.param) ? "OnTheDirectPath" : "");
+                         });
 
 }  // namespace
 }  // namespace qbr::test
