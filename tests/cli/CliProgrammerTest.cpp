@@ -73,10 +73,7 @@ TEST_F(CliProgrammer, VerifyMismatchIsReportedExactly) {
     const CliResult json = Run("24C02", "--json verify " + Path("other.bin"));
     const auto report = nlohmann::json::parse(json.out);
     EXPECT_EQ(report["ok"], false);
-    EXPECT_EQ(report["chip"], "24C02");
-    EXPECT_EQ(report["mismatch"]["address"], 0x10);
-    EXPECT_EQ(report["mismatch"]["buffer"], 0x22);
-    EXPECT_EQ(report["mismatch"]["chip"], 0x11);
+    EXPECT_EQ(report["mismatch"], (nlohmann::json{{"address", 0x10}, {"buffer", 0x22}, {"chip", 0x11}}));
     EXPECT_EQ(report["differing_bytes"], 2);
 }
 

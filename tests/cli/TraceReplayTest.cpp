@@ -67,20 +67,11 @@ protected:
         const nlohmann::json header = nlohmann::json::parse(Lines(ReadFileText(work_.file(trace))).front());
         return Run("--replay " + ShellWord(trace) + ReplayArguments(header.at("arguments")));
     }
-    void Edit(const std::string& trace, const std::function<void(std::vector<std::string>&)>& change) const {
-        std::vector<std::string> lines = Lines(ReadFileText(work_.file(trace)));
-        change(lines);
-        std::string text;
-        for (const std::string& line : lines) text += line + '\n';
-        WriteFileText(work_.file(trace), text);
-    }
-
     qbr::test::TempDir work_;
 };
 
-// A trace recorded on a programmer joins this test by being put into tests/traces.
-// One recorded now joins too: data longer than a reply is kept by its ends and
-// CRC-32 only, and a write and the verify that reads it back must still replay.
+// Every trace in tests/traces plays back, and so does one recorded now (data longer
+// than a reply is kept by its ends and CRC-32 only; the verify must still replay).
 TEST_F(TraceReplay, EveryRecordedTracePlaysBack) {
     std::string image(256, '\0');
     for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<char>(i * 37 + 11);
@@ -97,15 +88,15 @@ TEST_F(TraceReplay, EveryRecordedTracePlaysBack) {
     EXPECT_GE(traces, 5);
 }
 
+// Each case edits the trace's lines or the files beside it.
 struct Departure {
     const char* trace;
-    std::function<void(std::vector<std::string>&)> editTrace;
-    std::function<void(const fs::path& work)> editFiles;
+    std::function<void(std::vector<std::string>& lines, const fs::path& work)> edit;
     std::string message;
 };
 
 // Changes byte 2 of the first request (line 2 of the file) from 0x02 to 0x03.
-void ChangeRequestByte(std::vector<std::string>& lines) {
+void ChangeRequestByte(std::vector<std::string>& lines, const fs::path&) {
     const size_t data = lines.at(1).find("\"data\":\"") + 8;
     ASSERT_EQ(lines[1].substr(data + 4, 2), "02");
     lines[1].replace(data + 4, 2, "03");
@@ -113,14 +104,14 @@ void ChangeRequestByte(std::vector<std::string>& lines) {
 
 TEST_F(TraceReplay, ADepartureFailsTheRunAndIsNamed) {
     const Departure departures[] = {
-        {"read-at24c02.jsonl", ChangeRequestByte, nullptr,
+        {"read-at24c02.jsonl", ChangeRequestByte,
          "Replay failed at transfer 1, line 2 (out): at offset 2 the trace has 0x03, the host sent 0x02."},
-        {"read-at24c02.jsonl", [](std::vector<std::string>& lines) { lines.push_back(lines.back()); }, nullptr,
+        {"read-at24c02.jsonl", [](auto& lines, auto&) { lines.push_back(lines.back()); },
          "Replay failed: the host stopped before transfer 4, line 5, leaving 1 of 4 recorded transfers unplayed."},
-        {"read-at24c02.jsonl", [](std::vector<std::string>& lines) { lines.pop_back(); }, nullptr,
+        {"read-at24c02.jsonl", [](auto& lines, auto&) { lines.pop_back(); },
          "Replay failed at transfer 3, line 4 (in): the host read 256 bytes after the trace's last transfer."},
-        {"auto-a25l512.jsonl", nullptr,
-         [](const fs::path& work) {
+        {"auto-a25l512.jsonl",
+         [](auto&, const fs::path& work) {
              std::string image = ReadFileText(work / "a25l512-image.bin");
              image[1000] ^= 0x01;
              WriteFileText(work / "a25l512-image.bin", image);
@@ -131,8 +122,11 @@ TEST_F(TraceReplay, ADepartureFailsTheRunAndIsNamed) {
         SCOPED_TRACE(departure.message);
         fs::copy(kTraces / departure.trace, work_.path(), fs::copy_options::overwrite_existing);
         fs::copy(kTraces / "a25l512-image.bin", work_.path(), fs::copy_options::overwrite_existing);
-        if (departure.editTrace) Edit(departure.trace, departure.editTrace);
-        if (departure.editFiles) departure.editFiles(work_.path());
+        std::vector<std::string> lines = Lines(ReadFileText(work_.file(departure.trace)));
+        departure.edit(lines, work_.path());
+        std::string text;
+        for (const std::string& line : lines) text += line + '\n';
+        WriteFileText(work_.file(departure.trace), text);
         const CliResult run = Replay(departure.trace);
         EXPECT_EQ(run.exitCode, 1);
         EXPECT_NE(run.err.find(departure.message), std::string::npos) << run.err;

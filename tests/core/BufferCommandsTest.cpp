@@ -27,7 +27,7 @@ protected:
     std::string File(const std::string& name) const { return dir->file(name).string(); }
 };
 
-TEST_F(BufferCommands, FillChecksItsFieldsAndStopsAtTheChipEnd) {
+TEST_F(BufferCommands, FillLocateAndSwapCheckTheirFieldsAndStopAtTheChipEnd) {
     host.fillAnswer = FillRequest{0x7F, 0x10, 0xAA, false};
     core.OnBufferFill();
     host.fillAnswer = FillRequest{0x100, 1, 0xAA, true};
@@ -43,12 +43,10 @@ TEST_F(BufferCommands, FillChecksItsFieldsAndStopsAtTheChipEnd) {
     EXPECT_EQ(core.Buffer().bytes[0x100], 0xFF);  // beyond the chip: untouched
     EXPECT_TRUE(IsMarked(core.Buffer(), 0xFF));
     EXPECT_EQ(host.hexViewRefreshes, 1);
-}
 
-TEST_F(BufferCommands, LocateAndSwap) {
     host.locateAnswer = LocateRequest{0x100, true};
     core.OnAddressLocation();
-    EXPECT_EQ(host.boxes, (std::vector<std::string>{"Start address error!"}));
+    EXPECT_EQ(host.boxes.back(), "Start address error!");
     host.locateAnswer = LocateRequest{0xFF, true};
     core.OnAddressLocation();
     EXPECT_EQ(host.goneTo, 0xFFu);
@@ -74,7 +72,7 @@ TEST_F(BufferCommands, EditsAreRefusedWhileAChipOperationRuns) {
     core.Protocol().CancelRead();
 }
 
-TEST_F(BufferCommands, OpenLoadsAndNamesTheFile) {
+TEST_F(BufferCommands, OpenLoadsAndNamesTheFileOrReportsWhyNot) {
     WriteFileText(File("image.bin"), std::string(257, 'A'));  // one byte too long
     core.OnOpenFile();                                        // cancelled
     host.openAnswer = File("image.bin");
@@ -86,9 +84,9 @@ TEST_F(BufferCommands, OpenLoadsAndNamesTheFile) {
     const std::string log = Log();
     EXPECT_LT(log.find(": Load file!"), log.find(": Load file cancel!"));
     EXPECT_NE(log.find(": " + File("image.bin")), std::string::npos);
-}
 
-TEST_F(BufferCommands, BrokenOrMissingFilesAreReportedAndKeepTheCaption) {
+    // Broken or missing files are reported and keep the caption.
+    host.boxes.clear();
     WriteFileText(File("bad.hex"), ":0100000041BE\n");  // no end record
     host.openAnswer = File("bad.hex");
     core.OnOpenFile();
@@ -98,7 +96,7 @@ TEST_F(BufferCommands, BrokenOrMissingFilesAreReportedAndKeepTheCaption) {
     core.LoadCommandLineFile(File("missing.bin"));
     EXPECT_EQ(host.boxes, (std::vector<std::string>{"Open file error!", "Drop file error!", "Open file error!",
                                                     "Open file error!"}));
-    EXPECT_EQ(host.caption, "");
+    EXPECT_EQ(host.caption, "Caption English   " + File("image.bin"));
     EXPECT_NE(Log().find(": Open file error!"), std::string::npos);
 }
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "base/Language.h"
 #include "base/MessageTable.h"
+#include "chipdb/ChipType.h"
+#include "core/ChipInfoText.h"
 #include "support/ProgramDir.h"
 
 #include <gtest/gtest.h>
@@ -15,11 +17,8 @@ TEST(MessageTable, LooksUpTheCurrentLanguageOnEveryCall) {
     ProgramDir dir(SampleConfig("English"));
     EXPECT_EQ(MessageText(kMsgNoProgrammer), "No programmer linked to computer!");
     EXPECT_EQ(MessageText(kMsgDetectChipError), MessageText(kMsgDetectChipUnsupported));
-    EXPECT_EQ(MessageText(kMsgFirmwareLinkPrompt),
-              "Please click \"OK\", and link programmer to computer in 10 seconds!");
     SetLanguageForSession(kLanguageChinese);
     EXPECT_EQ(MessageText(kMsgNoProgrammer), "未发现有编程器连接到电脑!");
-    EXPECT_NE(MessageText(kMsgDetectCompatibleNote), "");
     EXPECT_NE(MessageText(kMsgDetectChipError), MessageText(kMsgDetectChipUnsupported));
     EXPECT_NE(MessageText(kMsgDetectChipUnsupported).find("\r\n"), std::string::npos);
 }
@@ -38,35 +37,43 @@ TEST(MessageTable, EveryFixedTextExistsInBothLanguages) {
         const bool configured = id >= kMsgCaption && id <= kMsgDefaultChipName && id != kMsgAboutOk &&
                                 !(id >= kMsgLogFilePath && id <= kMsgMainPicturePath);
         SetLanguageForSession(kLanguageEnglish);
-        const std::string english = MessageText(id);
+        EXPECT_EQ(MessageText(id).empty(), configured) << id;
         SetLanguageForSession(kLanguageChinese);
-        const std::string chinese = MessageText(id);
-        EXPECT_EQ(english.empty(), configured) << id;
-        EXPECT_EQ(chinese.empty(), configured) << id;
+        EXPECT_EQ(MessageText(id).empty(), configured) << id;
     }
 }
 
-TEST(MessageTable, ConfigRowsComeFromTheLanguageSections) {
-    ProgramDir dir(SampleConfig("English", "W25Q64FV"));
-    EXPECT_EQ(MessageText(kMsgCaption), "Caption English");
-    EXPECT_EQ(MessageText(kMsgLogFilePath), dir.dirText() + "test.log");
-    EXPECT_EQ(MessageText(kMsgDefaultChipName), "W25Q64FV");
-    EXPECT_EQ(MessageText(kMsgManualFilePath), dir.dirText());  // absent key: the bare directory
-    SetLanguageForSession(kLanguageChinese);
+TEST(MessageTable, ConfigRowsComeFromTheLanguageSectionsAndTheSwitchIsStored) {
+    ProgramDir dir(SampleConfig("SimpleChinese", "W25Q64FV"));
     EXPECT_EQ(MessageText(kMsgCaption), "Caption SimpleChinese");
-    EXPECT_EQ(MessageText(kMsgDefaultChipName), "W25Q64FV");
-}
-
-TEST(Language, SwitchIsStoredInConfigAndEverythingElseKept) {
-    ProgramDir dir(SampleConfig("SimpleChinese"));
-    EXPECT_EQ(GetLanguage(), "SimpleChinese");
+    EXPECT_EQ(MessageText(kMsgLogFilePath), dir.dirText() + "test.log");
+    EXPECT_EQ(MessageText(kMsgManualFilePath), dir.dirText());  // absent key: the bare directory
     SetLanguage(kLanguageEnglish);
     SaveDefaultChipName("AT24C02");
-    EXPECT_EQ(GetLanguage(), "English");
     dir.Reload();
     EXPECT_EQ(GetLanguage(), "English");
     EXPECT_EQ(MessageText(kMsgDefaultChipName), "AT24C02");
     EXPECT_EQ(MessageText(kMsgCaption), "Caption English");
+}
+
+ChipRecord Chip(uint32_t type, uint32_t capacity, uint8_t width = 8) {
+    return {type, "NAME", "MAKER", 0, 33, capacity, 0, 0, 0, 0, 0, width};
+}
+
+TEST(ChipInfoText, CapacityInEveryUnitAndTheLogLineInBothLanguages) {
+    ProgramDir dir(SampleConfig("English"));
+    const std::string note = "(High 8 bits first, low 8 bits followed)\r\n\r\n";
+    EXPECT_EQ(LongCapacityText(Chip(kSpiFlash, 0x100000)), "1MB\r\n\r\n");
+    EXPECT_EQ(LongCapacityText(Chip(kSpiFlash, 0x80000)), "512KB\r\n\r\n");
+    EXPECT_EQ(LongCapacityText(Chip(kEeprom24, 1023)), "1023B\r\n\r\n");
+    EXPECT_EQ(LongCapacityText(Chip(kEeprom93, 2048, 8)), "2K x8bit\r\n\r\n");
+    EXPECT_EQ(LongCapacityText(Chip(kEeprom93, 128, 16)), "64 x16bit\r\n\r\n" + note);
+    EXPECT_EQ(LongCapacityText(Chip(kEeprom93, 2048, 16)), "1K x16bit\r\n\r\n" + note);
+    EXPECT_EQ(LongCapacityText(Chip(kEeprom93, 0x200000, 0)), "1M x16bit\r\n\r\n" + note);
+    EXPECT_EQ(ChipInfoLogLine(Chip(kSpiFlash, 0x100000)), "Chip:NAME, ManuMAKER, 1MB\r\n\r\n");
+    SetLanguageForSession(kLanguageChinese);
+    EXPECT_EQ(ChipInfoLogLine(Chip(kEeprom93, 128, 16)),
+              "器件:NAME, 厂商:MAKER, 64 x16bit\r\n\r\n(高8位在前，低8位在后)\r\n\r\n");
 }
 
 }  // namespace

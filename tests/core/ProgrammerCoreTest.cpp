@@ -1,9 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// Starting the core, choosing the chip, and a programmer this user may not open.
+#include "base/Config.h"
 #include "base/Language.h"
-#include "base/MessageTable.h"
+#include "base/PermissionText.h"
 #include "chipdb/ChipType.h"
-#include "core/CommandId.h"
 #include "core/ProgrammerCore.h"
+#include "link/FakeDeviceLibrary.h"
+#include "link/LibraryPath.h"
+#include "ops/ChipCommands.h"
 #include "support/CoreFixture.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +18,7 @@ namespace qbr {
 namespace {
 
 using test::SampleConfig;
+using Names = std::vector<std::string>;
 
 using ProgrammerCoreTest = test::CoreFixture;
 const std::vector<ChipRecord>& kChips = test::SampleChips();
@@ -24,12 +29,11 @@ TEST_F(ProgrammerCoreTest, StartSelectsTheConfiguredChipAndShowsIt) {
     EXPECT_EQ(core.SelectedChip().chipName, "24C02");
     EXPECT_EQ(core.Buffer().activeLength, 256u);
     EXPECT_EQ(core.Buffer().bytes[0], 0xFF);
-    EXPECT_EQ(host.selectors.types, (std::vector<std::string>{"24 EEPROM", "25 EEPROM", "93 EEPROM", "SPI FLASH"}));
-    EXPECT_EQ(host.selectors.typeIndex, 0);
-    EXPECT_EQ(host.selectors.makers, (std::vector<std::string>{"ATMEL", "ZETA"}));
-    EXPECT_EQ(host.selectors.makerIndex, 1);
-    EXPECT_EQ(host.selectors.chips, (std::vector<std::string>{"24C02", "24C16"}));
-    EXPECT_EQ(host.selectors.chipIndex, 0);
+    EXPECT_EQ(host.selectors.types, (Names{"24 EEPROM", "25 EEPROM", "93 EEPROM", "SPI FLASH"}));
+    EXPECT_EQ(host.selectors.makers, (Names{"ATMEL", "ZETA"}));
+    EXPECT_EQ(host.selectors.chips, (Names{"24C02", "24C16"}));
+    EXPECT_EQ(std::vector({host.selectors.typeIndex, host.selectors.makerIndex, host.selectors.chipIndex}),
+              std::vector({0, 1, 0}));
     EXPECT_EQ(host.capacityText, "256B\r\n\r\n");
     EXPECT_EQ(host.offeredFor, kEeprom24);
     EXPECT_EQ(host.statusText, "24C02");
@@ -58,7 +62,7 @@ TEST_F(ProgrammerCoreTest, MissingOrEmptyDatabaseIsReportedAndNothingIsSelected)
     std::filesystem::remove(dir->file("chips.dat"));
     ProgrammerCore missing(host);
     EXPECT_EQ(missing.Start(), ProgrammerCore::StartResult::DatabaseError);
-    EXPECT_EQ(host.boxes, (std::vector<std::string>{"Database error!", "Database error!"}));
+    EXPECT_EQ(host.boxes, (Names{"Database error!", "Database error!"}));
     EXPECT_FALSE(missing.IsReady());
     EXPECT_EQ(host.statusText, "");
 }
@@ -86,18 +90,87 @@ TEST_F(ProgrammerCoreTest, SelectorChangesNarrowFromTypeToMakerToChip) {
     core.OnChipTypeChanged("SPI FLASH");  // chip names sort without regard to case
     EXPECT_EQ(core.SelectedChip().chipName, "A25L080");
     core.OnMakerChanged("EON");
-    EXPECT_EQ(host.selectors.chips, (std::vector<std::string>{"en25b40", "EN25Q80", "EN25T80"}));
+    EXPECT_EQ(host.selectors.chips, (Names{"en25b40", "EN25Q80", "EN25T80"}));
     EXPECT_EQ(core.SelectedChip().chipName, "en25b40");
     EXPECT_EQ(host.offeredFor, kSpiFlash);
+
+    core.OnChipTypeChanged("93 EEPROM");  // a type without chips keeps the selected one
+    EXPECT_EQ(host.boxes, (Names{"Database error!"}));
+    EXPECT_EQ(core.SelectedChip().chipName, "en25b40");
+    EXPECT_EQ(core.Buffer().activeLength, 0x80000u);
 }
 
-TEST_F(ProgrammerCoreTest, UnknownChipNameKeepsTheSelectedChip) {
-    Prepare(SampleConfig("English"));
-    ASSERT_EQ(core.Start(), ProgrammerCore::StartResult::Ready);
-    core.OnChipTypeChanged("93 EEPROM");  // a type without chips: the name list is empty
-    EXPECT_EQ(host.boxes, (std::vector<std::string>{"Database error!"}));
-    EXPECT_EQ(core.SelectedChip().chipName, "EN25T80");
-    EXPECT_EQ(core.Buffer().activeLength, 0x100000u);
+// A programmer on the bus whose device node this user may not open.
+class LinkPermission : public test::CoreFixture {
+protected:
+    void SetUp() override {
+        Prepare(SampleConfig("English", "EN25T80"));
+        ASSERT_EQ(core.Start(), ProgrammerCore::StartResult::Ready);
+        auto library = std::make_unique<test::FakeDeviceLibrary>();
+        library->openResult = UsbDeviceLibrary::kAccessDenied;
+        library_ = library.get();
+        link_ = std::make_unique<UsbLink>(std::make_unique<LibraryPath>(std::move(library)));
+    }
+
+    test::FakeDeviceLibrary* library_ = nullptr;
+    std::unique_ptr<UsbLink> link_;
+};
+
+TEST_F(LinkPermission, StartAndCommandsSayWhyAndHowToFixIt) {
+    const std::string command = "sudo install -m 644 " + dir->dirText() +
+                                "60-qbr5150.rules /etc/udev/rules.d/ && sudo udevadm control --reload-rules && "
+                                "sudo udevadm trigger";
+    const std::string text = PermissionDeniedText();
+    EXPECT_EQ(text,
+              "The programmer is connected, but this user is not allowed to open it.\r\n"
+              "Install the device rule with this command:\r\n" +
+                  command + "\r\nThen unplug the programmer and plug it in again.");
+
+    core.ConnectLink(std::move(link_));
+    const std::string box = "No programmer linked to computer!\r\n\r\n" + text;
+    EXPECT_EQ(host.boxes, Names{box});
+    EXPECT_EQ(host.statusText, text);
+    EXPECT_TRUE(host.errorColour);
+    EXPECT_NE(Log().find(": ShowInfo: " + text), std::string::npos);
+
+    // The link watch only asks; the commands' link check explains it again.
+    EXPECT_FALSE(core.OpenLink());
+    EXPECT_EQ(host.boxes.size(), 1u);
+    OnReadChip(core);
+    EXPECT_EQ(host.boxes, (Names{box, box}));
+    EXPECT_EQ(host.statusText, text);
+
+    // Once access is granted the plain texts are back for a programmer that is gone.
+    library_->openResult = 0;
+    ASSERT_TRUE(core.OpenLink());
+    library_->devices.clear();
+    host.boxes.clear();
+    OnReadChip(core);
+    EXPECT_EQ(host.boxes, Names{"No programmer linked to computer!"});
+    EXPECT_EQ(host.statusText, "No programmer linked to computer!");
+}
+
+TEST_F(LinkPermission, TextFollowsLayoutAndLanguage) {
+    // A portable directory that needs quoting in a shell.
+    SetExecutableDirectory("/opt/my tools/qbr/");
+    EXPECT_NE(PermissionDeniedText().find("sudo install -m 644 '/opt/my tools/qbr/60-qbr5150.rules' /etc/udev/"),
+              std::string::npos);
+
+    // Installed: the package has put the rule in place already.
+    ProgramPaths installed = PortablePaths(dir->dirText());
+    installed.installed = true;
+    SetProgramPaths(installed);
+    EXPECT_EQ(PermissionDeniedText(),
+              "The programmer is connected, but this user is not allowed to open it.\r\n"
+              "Load the installed device rule with this command:\r\n"
+              "sudo udevadm control --reload-rules && sudo udevadm trigger\r\n"
+              "Then unplug the programmer and plug it in again.");
+    SetLanguageForSession("SimpleChinese");
+    EXPECT_EQ(PermissionDeniedText().rfind("已找到编程器", 0), 0u);
+    EXPECT_NE(PermissionDeniedText().find("：\r\nsudo udevadm control --reload-rules && sudo udevadm trigger\r\n"),
+              std::string::npos);
+    SetLanguageForSession("Klingon");
+    EXPECT_EQ(PermissionDeniedText(), "");
 }
 
 }  // namespace

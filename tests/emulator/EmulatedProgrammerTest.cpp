@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
-#include <numeric>
 #include <stdexcept>
 #include <string>
 
@@ -20,17 +19,6 @@ namespace qbr::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-// What the host gets from each command, and how packets are lost, is in the
-// protocol contract; here the requests that host never sends.
-TEST(EmulatedProgrammer, IgnoresMalformedRequests) {
-    EmulatorSession session;
-    for (const Bytes& request : {Bytes{0x13, 0x01, 0x01}, Bytes{0x16, 0x00}, Bytes{0x13, 0x00}, Bytes{}}) {
-        EXPECT_EQ(session.Send(request), 0);
-        EXPECT_TRUE(session.Receive(1024, 30).empty()) << "a wrong length byte, an unknown or a cut request";
-        EXPECT_EQ(session.lastResult, EmulatedProgrammer::kTimedOut);
-    }
-}
 
 TEST(EmulatedProgrammer, WriteProgramsFlashByAndAndEepromAsWrittenAndNeverErasesIt) {
     for (const ChipRecord& chip : {kTestFlash, kTestEeprom24}) {
@@ -105,17 +93,6 @@ TEST(EmulatedProgrammer, ParametersThatDontFitTheChipMisbehaveTheSameWayEachTime
         EXPECT_EQ(chip, c.effect == Effect::SwappedWords ? swapped : expected);
         EXPECT_EQ(readBack, expected);
     }
-}
-
-// The image itself arrives intact in the protocol contract.
-TEST(EmulatedProgrammer, FirmwareBootIsRefusedWithABadChecksum) {
-    EmulatorSession session;
-    Bytes request = {0xF2, 'U', 'S', 'B', ' ', 'B', 'O', 'O', 'T', ' ', 'C',
-                     'O',  'M', 'M', 'A', 'N', 'D', 0,   0,   0,   0,   16};
-    request.push_back(static_cast<uint8_t>(1 - std::accumulate(request.begin(), request.end(), 0)));
-    EXPECT_EQ(session.Exchange(request, 30)[18], 0);
-    EXPECT_EQ(session.Exchange({0x13, 0x00, 0x01}, 3)[0], 0x13) << "no image phase after a refusal";
-    EXPECT_TRUE(session.device.ReceivedFirmware().empty());
 }
 
 // The emulator's parts: the chip's memory, the wire's clock and the text forms that

@@ -78,17 +78,6 @@ TEST_F(ChipCommands, EveryKindOfChipIsWrittenAndReadBackExactly) {
     }
 }
 
-// At the speed of USB the bar shows the share written while the write runs.
-TEST_F(ChipCommands, WriteProgressFollowsTheBytesWritten) {
-    Connect("W25X05").SetSpeed(SpeedModel::FullSpeed());
-    std::vector<int> shown;
-    host.onPump = [&] { shown.push_back(host.progress); };
-    OnWriteChip(core);
-    EXPECT_TRUE(std::ranges::is_sorted(shown));
-    EXPECT_TRUE(std::ranges::any_of(shown, [](int percent) { return percent > 0 && percent < 100; }));
-    EXPECT_EQ(host.progress, 100);
-}
-
 TEST_F(ChipCommands, AutoErasesOnlySpiFlash) {
     EmulatedProgrammer& programmer = Connect("W25X05");
     programmer.SetEraseTime(std::chrono::milliseconds(10));

@@ -353,10 +353,10 @@ protected:
     Bytes ExpectedBuffer(Command command, Fault fault, Seen outcome) const {
         if (command != kCmdReadChip) return bufferBefore_;
         switch (outcome) {
-        case Seen::Ok: return Splice(bufferBefore_, chipBefore_, kCapacity);
+        case Seen::Ok:
         case Seen::Flipped: {
             Bytes bytes = Splice(bufferBefore_, chipBefore_, kCapacity);
-            bytes[kFlipAddress] ^= 0xFF;
+            if (outcome == Seen::Flipped) bytes[kFlipAddress] ^= 0xFF;
             return bytes;
         }
         case Seen::Fails: return Splice(bufferBefore_, chipBefore_, IsDataPhaseFault(fault) ? kChipFaultAt : 0);
@@ -392,12 +392,6 @@ protected:
     Bytes written_;
 };
 
-// Marks of a few bytes inside the chip's range and of a few beyond it.
-void MarkSomeBytes(DataBuffer& buffer) {
-    MarkRange(buffer, 0x100, 0x40);
-    MarkRange(buffer, kCapacity + 8, 16);
-}
-
 // Every cell allocates the program's 16 MiB buffer anew. Freed blocks of that size
 // go back to the system at once by default, and faulting fresh pages in again
 // costs more than a cell's own work; kept in the process, they are reused.
@@ -423,7 +417,8 @@ TEST_P(FaultMatrix, Cell) {
     written_.assign(core.Buffer().bytes.begin(), core.Buffer().bytes.begin() + kCapacity);
     if (commandId == kCmdWriteChip) chipBefore_.assign(kCapacity, 0xFF);  // a write needs an erased chip
     SetChipBytes(chipBefore_);
-    MarkSomeBytes(core.Buffer());
+    MarkRange(core.Buffer(), 0x100, 0x40);  // marks inside the chip's range and beyond it
+    MarkRange(core.Buffer(), kCapacity + 8, 16);
     bufferBefore_ = Window(core.Buffer().bytes, kWindow);
     const Bytes marksBefore = Window(core.Buffer().changeMarks, kWindow / 8);
     const Bytes image = Pattern(kImageSize, 0x33);

@@ -1,0 +1,167 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The settings file, the log file and where the program finds both.
+#include "base/IniFile.h"
+#include "base/LogFile.h"
+#include "base/ProgramPaths.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <regex>
+
+namespace qbr {
+namespace {
+
+using test::ReadFileText;
+using test::TempDir;
+using test::WriteFileText;
+
+const char* kSample =
+    "; settings\n"
+    "[Run]\n"
+    "DefaultLanguage = English\n"
+    "\n"
+    "[English]\n"
+    "Caption=Programmer\n"
+    "Quoted=\"  padded  \"\n"
+    "# comment=ignored\n";
+
+// Names are case-insensitive and values trimmed; a missing section, key or file
+// reads empty; long values are cut to 199 bytes on a character boundary.
+TEST(IniFileRead, WhatALookupFinds) {
+    const std::string longAscii = "[S]\nk=" + std::string(250, 'x') + "\n";
+    // 198 ASCII bytes and a three-byte character: the character does not fit and is dropped whole.
+    const std::string longMixed = "[S]\nk=" + std::string(198, 'x') + "中文\n";
+    const struct {
+        std::string text, section, key, value;
+    } cases[] = {
+        {kSample, "run", "defaultlanguage", "English"},
+        {kSample, "ENGLISH", "CAPTION", "Programmer"},
+        {kSample, "English", "Quoted", "  padded  "},
+        {kSample, "Nope", "Caption", ""},
+        {kSample, "Run", "Caption", ""},  // key of another section
+        {kSample, "English", "# comment", ""},
+        {longAscii, "S", "k", std::string(199, 'x')},
+        {longMixed, "S", "k", std::string(198, 'x')},
+    };
+    for (const auto& c : cases) EXPECT_EQ(IniFile::ReadFromText(c.text, c.section, c.key), c.value) << c.key;
+    TempDir dir;
+    EXPECT_EQ(IniFile::Read(dir.file("missing.ini").string(), "Run", "DefaultLanguage"), "");
+}
+
+// A key is replaced in place, added at the end of its section, or with a new
+// section at the end of the text; every other line stays as it was.
+TEST(IniFileWrite, ReplacesOrAddsAndKeepsEveryOtherLine) {
+    std::string expected = kSample;
+    expected.replace(expected.find("DefaultLanguage = English"), 25, "defaultlanguage=SimpleChinese");
+    EXPECT_EQ(IniFile::WriteToText(kSample, "RUN", "defaultlanguage", "SimpleChinese"), expected);
+    EXPECT_NE(IniFile::WriteToText(kSample, "Run", "DefaultChipName", "EN25T80")
+                  .find("DefaultLanguage = English\nDefaultChipName=EN25T80\n\n[English]"),
+              std::string::npos);
+    EXPECT_EQ(IniFile::WriteToText("[A]\r\nx=1", "B", "y", "2"), "[A]\r\nx=1\r\n[B]\r\ny=2\r\n");
+    EXPECT_EQ(IniFile::WriteToText("", "Run", "k", "v"), "[Run]\nk=v\n");
+}
+
+TEST(IniFileWrite, WritesThroughTheFileAndFailsWithoutDamage) {
+    TempDir dir;
+    const auto path = dir.file("config.ini");
+    ASSERT_TRUE(IniFile::Write(path.string(), "Run", "DefaultChipName", "W25Q64FV"));  // a new file
+    EXPECT_EQ(IniFile::Read(path.string(), "run", "DEFAULTCHIPNAME"), "W25Q64FV");
+    const std::string before = ReadFileText(path);
+    EXPECT_FALSE(IniFile::Write(path.string(), "Run", "DefaultChipName", "two\nlines"));
+    EXPECT_FALSE(IniFile::Write(dir.file("no/such/dir/config.ini").string(), "Run", "k", "v"));
+    EXPECT_EQ(ReadFileText(path), before);
+    // No temporary files are left behind.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
+TEST(LogFile, EntryFormatAndAppending) {
+    // 2026-03-05 07:08:09 local time; the milliseconds come from the tick count.
+    std::tm local{};
+    local.tm_year = 126;
+    local.tm_mon = 2;
+    local.tm_mday = 5;
+    local.tm_hour = 7;
+    local.tm_min = 8;
+    local.tm_sec = 9;
+    local.tm_isdst = -1;
+    EXPECT_EQ(LogFile::FormatEntry("Read chip!", std::mktime(&local), 123456007),
+              "\r\n2026/03/05/ 07:08:09.007: Read chip!");
+
+    TempDir dir;
+    const auto path = dir.file("log.txt").string();
+    LogFile::Append(path, "one");
+    LogFile::Append(path, "two\r\n\r\n");
+    const std::regex entry(R"(\r\n\d{4}/\d\d/\d\d/ \d\d:\d\d:\d\d\.\d{3}: )");
+    EXPECT_EQ(std::regex_replace(ReadFileText(path), entry, "|"), "|one|two\r\n\r\n");
+    LogFile::Append(dir.file("missing/dir/log.txt").string(), "lost");
+    LogFile::Append(dir.path().string(), "lost");  // a directory
+    LogFile::Append("", "lost");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("missing")));
+}
+
+TEST(LogFile, EmptiedOnlyWhenAboveTheSizeLimit) {
+    TempDir dir;
+    const auto path = dir.file("log.txt");
+    WriteFileText(path, "");
+    std::filesystem::resize_file(path, LogFile::kSizeLimit);
+    LogFile::Append(path.string(), "kept");
+    EXPECT_GT(std::filesystem::file_size(path), static_cast<uintmax_t>(LogFile::kSizeLimit));
+    std::filesystem::resize_file(path, LogFile::kSizeLimit + 1);
+    LogFile::Append(path.string(), "fresh");
+    const std::string text = ReadFileText(path);
+    EXPECT_TRUE(text.size() < 64u && text.rfind("\r\n", 0) == 0 && text.ends_with(": fresh")) << text;
+}
+
+struct FakeEnvironment {
+    std::map<std::string, std::string> values;
+    std::string operator()(const char* name) const {
+        auto it = values.find(name);
+        return it == values.end() ? std::string() : it->second;
+    }
+};
+
+TEST(ProgramPaths, InstalledLayoutFollowsTheXdgDirectoriesAndPortableHasItsConfigBeside) {
+    FakeEnvironment environment{{{"HOME", "/home/ann"}, {"XDG_CONFIG_HOME", "/cfg"}, {"XDG_STATE_HOME", "rel"}}};
+    const ProgramPaths paths = InstalledPaths("/usr/bin/", environment);
+    EXPECT_TRUE(paths.installed);
+    EXPECT_EQ(paths.dataDirectory, "/usr/share/qbr5150/");
+    EXPECT_EQ(paths.configFile, "/cfg/qbr5150/config.ini");
+    // A relative XDG value is not a base directory: the default below $HOME counts.
+    EXPECT_EQ(paths.logDirectory, "/home/ann/.local/state/qbr5150/");
+    EXPECT_EQ(InstalledPaths("/usr/bin/", FakeEnvironment{{{"HOME", "/home/ann"}}}).configFile,
+              "/home/ann/.config/qbr5150/config.ini");
+
+    TempDir dir;
+    WriteFileText(dir.file("config.ini"), "[Run]\n");
+    const ProgramPaths portable = ChooseProgramPaths(dir.dirText(), FakeEnvironment{});
+    EXPECT_FALSE(portable.installed);
+    EXPECT_EQ(portable.configFile, dir.dirText() + "config.ini");
+    EXPECT_EQ(portable.dataDirectory + portable.logDirectory, dir.dirText() + dir.dirText());
+}
+
+// An upgrade brings the Version texts (the About box) up to date and leaves the
+// user's settings alone.
+TEST(ProgramPaths, FirstInstalledRunCopiesTheDefaultConfigAndLaterRunsKeepTheUsers) {
+    TempDir root;
+    std::filesystem::create_directories(root.file("usr/bin"));
+    std::filesystem::create_directories(root.file("usr/share/qbr5150"));
+    const auto packaged = root.file("usr/share/qbr5150/config.ini");
+    WriteFileText(packaged, "[Run]\nDefaultLanguage=English\n[English]\nVersion=v1\n");
+    const FakeEnvironment environment{{{"HOME", root.file("home").string()}}};
+
+    const ProgramPaths paths = ChooseProgramPaths(root.file("usr/bin").string() + "/", environment);
+    EXPECT_TRUE(paths.installed);
+    EXPECT_EQ(ReadFileText(paths.configFile), ReadFileText(packaged));
+    EXPECT_TRUE(std::filesystem::is_directory(paths.logDirectory));
+
+    WriteFileText(paths.configFile, "[Run]\nDefaultLanguage=SimpleChinese\n[English]\nVersion=v1\n");
+    WriteFileText(packaged, "[Run]\nDefaultLanguage=English\n[English]\nVersion=v2\n");
+    ChooseProgramPaths(root.file("usr/bin").string() + "/", environment);
+    EXPECT_EQ(ReadFileText(paths.configFile), "[Run]\nDefaultLanguage=SimpleChinese\n[English]\nVersion=v2\n");
+}
+
+}  // namespace
+}  // namespace qbr
