@@ -1,10 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Builds the fuzz targets and runs each in turn on one core for SECONDS on a copy of
-# its seed corpus; fails on a crash, a sanitizer report, a broken check or a time-out.
-#   fuzz/run_fuzzers.sh BUILD_DIR [SECONDS] [TARGET...]
-# A BUILD_DIR without a cache is configured here (clang, fuzzers, no window or tests).
-# Findings are kept in BUILD_DIR/fuzz/findings/<target>/.
+# fuzz/run_fuzzers.sh BUILD_DIR [SECONDS] [TARGET...]: builds the fuzz targets (a new
+# BUILD_DIR is configured for clang) and runs each on one core for SECONDS on a copy of
+# its seed corpus; fails on any finding, kept in BUILD_DIR/fuzz/findings/<target>/.
 set -u
 [[ $# -ge 1 ]] || { echo "usage: $0 BUILD_DIR [SECONDS] [TARGET...]" >&2; exit 2; }
 build_dir=$1 seconds=${2:-20}
@@ -24,8 +22,7 @@ trap 'rm -rf "$work"' EXIT
 failed=0
 for target in "${targets[@]}"; do
     findings=$build_dir/fuzz/findings/$target log=$work/$target.log
-    mkdir -p "$work/$target" "$findings"
-    cp "$source_dir/fuzz/corpus/$target"/* "$work/$target"/
+    mkdir -p "$findings" && cp -r "$source_dir/fuzz/corpus/$target" "$work/$target"
     # One process on one core; -jobs would fork a child that logs to ./fuzz-0.log.
     "$build_dir/fuzz/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
         -print_final_stats=1 -artifact_prefix="$findings/" "$work/$target" >"$log" 2>&1

@@ -18,14 +18,8 @@ using test::ReadFileText;
 using test::TempDir;
 using test::WriteFileText;
 
-const char* kSample =
-    "; settings\n"
-    "[Run]\n"
-    "DefaultLanguage = English\n"
-    "\n"
-    "[English]\n"
-    "Caption=Programmer\n"
-    "Quoted=\"  padded  \"\n"
+const std::string kSample =
+    "; settings\n[Run]\nDefaultLanguage = English\n\n[English]\nCaption=Programmer\nQuoted=\"  padded  \"\n"
     "# comment=ignored\n";
 
 // Names are case-insensitive and values trimmed; a missing section, key or file

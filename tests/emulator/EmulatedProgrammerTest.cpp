@@ -133,7 +133,6 @@ TEST(WireClock, LaysTransfersEndToEndAndCreditsOnlyOversleep) {
 
 TEST(EmulatorFaults, TextFormsParseOrSayWhatIsWrong) {
     const std::pair<const char*, EmulatorFault> good[] = {
-        {"unplugged", {FaultKind::Unplugged, 0}},
         {"stray-replies", {FaultKind::StrayReplies, EmulatorFault::kEndless}},
         {"stray-replies@3", {FaultKind::StrayReplies, 3}},
         {"flip@0XfF", {FaultKind::FlipByte, 255}},

@@ -11,7 +11,6 @@
 #include <deque>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace qbr::test {

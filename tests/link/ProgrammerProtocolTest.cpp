@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <numeric>
+#include <thread>
 
 namespace qbr {
 namespace {

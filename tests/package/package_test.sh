@@ -1,10 +1,8 @@
 #!/bin/sh
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Builds the Debian package and checks it with lintian (any error or warning
-# fails), then unpacks it into a temporary root and runs the installed
-# command-line tool there as an unprivileged user on the emulated programmer: it
-# must find its data in share/qbr5150 and make its settings in the user's
-# ~/.config/qbr5150.
+# Builds the Debian package, checks it with lintian (no error or warning), unpacks
+# it and runs the installed CLI as an unprivileged user on the emulated programmer:
+# it must find its data in share/qbr5150 and make its settings in ~/.config/qbr5150.
 set -eu
 build=$1
 work=$(mktemp -d)

@@ -155,10 +155,6 @@ std::vector<Command> ProgrammerCommands() {
     return commands;
 }
 
-Seen Expected(Command command, Fault fault) {
-    return static_cast<Seen>(CaseOf(command).underFaults[static_cast<size_t>(fault)]);
-}
-
 // Each fault's name and how the emulated programmer shows it; the data phase
 // faults strike at the command's fault point.
 struct FaultCase {
@@ -189,20 +185,14 @@ const FaultCase& CaseOf(Fault fault) {
     return cases[static_cast<size_t>(fault)];
 }
 
-bool IsDataPhaseFault(Fault fault) {
-    return CaseOf(fault).dataPhase;
-}
-
 EmulatorFault ToEmulatorFault(Fault fault, Command command) {
     const FaultCase& c = CaseOf(fault);
     const uint32_t at = command == kCmdSelfTest ? kBlockFaultAt : kChipFaultAt;
     return {c.kind, c.dataPhase ? at : c.value};
 }
 
-// A programmer left waiting for the rest of a transfer towards it takes the next
-// requests as data and answers none of them until it is plugged in anew, unless it
-// drops what was pending once the host has cut a transfer off (failed writes it
-// never saw); one that was unplugged is back only when replugged.
+// A programmer left waiting for data takes the next requests as data until it is
+// replugged, unless it drops what was pending once the host cut a transfer off.
 bool LeftWaitingForData(Command command, Fault fault, AfterAbandon behaviour) {
     const bool sendsData = command == kCmdWriteChip || command == kCmdAuto || command == kCmdUpdateFirmware;
     const bool imageFailed = command == kCmdUpdateFirmware && fault == Fault::LongWriteFailure;
@@ -230,13 +220,10 @@ Bytes Window(const Bytes& bytes, size_t size) {
     return {bytes.begin(), bytes.begin() + size};
 }
 
-// "" when every byte from `from` on is `value`.
+// "" when every byte from `from` on is `value` (offsets counted from `from`).
 std::string TailDifference(const Bytes& bytes, size_t from, uint8_t value) {
-    const auto other = std::find_if(bytes.begin() + from, bytes.end(), [value](uint8_t b) { return b != value; });
-    if (other == bytes.end()) return "";
-    char text[48];
-    std::snprintf(text, sizeof text, "offset 0x%zX: 0x%02X", static_cast<size_t>(other - bytes.begin()), *other);
-    return text;
+    return Difference({bytes.begin() + static_cast<std::ptrdiff_t>(from), bytes.end()},
+                      Bytes(bytes.size() - from, value));
 }
 
 Bytes Splice(Bytes base, const Bytes& source, size_t count) {
@@ -359,7 +346,7 @@ protected:
             if (outcome == Seen::Flipped) bytes[kFlipAddress] ^= 0xFF;
             return bytes;
         }
-        case Seen::Fails: return Splice(bufferBefore_, chipBefore_, IsDataPhaseFault(fault) ? kChipFaultAt : 0);
+        case Seen::Fails: return Splice(bufferBefore_, chipBefore_, CaseOf(fault).dataPhase ? kChipFaultAt : 0);
         default: return bufferBefore_;
         }
     }
@@ -368,7 +355,7 @@ protected:
     // programmed the bytes the programmer took before the fault.
     Bytes ExpectedChip(Command command, Fault fault, Seen outcome) const {
         const Bytes erased(kCapacity, 0xFF);
-        const size_t taken = IsDataPhaseFault(fault) ? kChipFaultAt : 0;
+        const size_t taken = CaseOf(fault).dataPhase ? kChipFaultAt : 0;
         // A programmer whose busy status never clears has erased the chip all the
         // same; only its report never ends, and the erase runs out of time.
         const bool erasedAnyway = fault == Fault::EndlessErase;
@@ -404,7 +391,7 @@ const bool kFreedMemoryKept = [] {
 TEST_P(FaultMatrix, Cell) {
     const auto [commandId, fault, behaviour] = GetParam();
     const CommandCase& command = CaseOf(commandId);
-    const Seen outcome = Expected(commandId, fault);
+    const auto outcome = static_cast<Seen>(command.underFaults[static_cast<size_t>(fault)]);
 
     // The chip holds one pattern; the buffer holds the same one for Verify, so that
     // a healthy verify passes, and another one otherwise, also past the chip's end.
@@ -504,7 +491,7 @@ TEST_P(FaultMatrix, Cell) {
     EXPECT_EQ(core.SelectedChip().chipName, "SCEN64K");
 
     if (commandId == kCmdUpdateFirmware) {
-        const size_t arrived = !completed ? (IsDataPhaseFault(fault) ? kChipFaultAt : 0) : kImageSize;
+        const size_t arrived = !completed ? (CaseOf(fault).dataPhase ? kChipFaultAt : 0) : kImageSize;
         EXPECT_EQ(Difference(Programmer().ReceivedFirmware(), Bytes(image.begin(), image.begin() + arrived)), "")
             << "image";
     }

@@ -17,12 +17,7 @@ namespace qbr::test {
 
 inline ChipRecord EmulatedChip(uint32_t type, const std::string& name, uint32_t capacity, uint32_t pageMode,
                                uint16_t pageSize, uint8_t manufacturerId, uint8_t deviceId) {
-    ChipRecord chip = MakeChip(type, name, "TEST", capacity);
-    chip.pageMode = pageMode;
-    chip.pageSize = pageSize;
-    chip.manufacturerId = manufacturerId;
-    chip.deviceId = deviceId;
-    return chip;
+    return {type, name, "TEST", 0, 0, capacity, pageMode, pageSize, manufacturerId, deviceId, 0, 8};
 }
 
 // A core with its own chip database, linked to an emulated programmer behind a tap.

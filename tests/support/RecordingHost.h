@@ -4,7 +4,6 @@
 #include "core/OperationHost.h"
 
 #include <functional>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -34,9 +33,8 @@ public:
     std::optional<FillRequest> AskBufferFill() override { return fillAnswer; }
     std::optional<LocateRequest> AskAddressLocation() override { return locateAnswer; }
     std::optional<std::string> AskFirmwareFile() override { return firmwareAnswer; }
-    std::optional<std::string> AskChipSearch() override { return searchAnswer; }
+    std::optional<std::string> AskChipSearch() override { return std::nullopt; }
     void PumpOneMessage() override {
-        ++pumps;
         if (onPump) onPump();
     }
     bool MessageBox(const std::string& text, BoxButtons) override {
@@ -63,8 +61,6 @@ public:
     std::optional<FillRequest> fillAnswer;
     std::optional<LocateRequest> locateAnswer;
     std::optional<std::string> firmwareAnswer;
-    std::optional<std::string> searchAnswer;
-    int pumps = 0;
     // Runs on every pump: a user's action while a command keeps the window alive.
     std::function<void()> onPump;
     std::vector<std::string> boxes;
