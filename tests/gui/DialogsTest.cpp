@@ -3,7 +3,6 @@
 // whose command picks or keeps the chip, and the Buffer Fill and Address Location
 // dialogs, whose fields only ever hold hex digits.
 #include "WindowFixture.h"
-#include "chipdb/ChipDatabaseFile.h"
 #include "gui/AddressLocateDlg.h"
 #include "gui/BufferFillDlg.h"
 #include "gui/ChipSearchDlg.h"
@@ -42,22 +41,17 @@ private slots:
         WindowFixture fixture;
         const ChipDatabase& database = fixture.core().Database();
         ChipSearchDlg dialog(database, [](const std::string&) {});
-        QCOMPARE(Count(dialog), QString("Find %1 Chips!").arg(database.RecordCount()));
+        // The shipped database holds more chips than the list shows.
+        QVERIFY(database.RecordCount() > 1024);
+        QCOMPARE(Count(dialog), QString("Find 1024 Chips!"));
+        QCOMPARE(Names(dialog).size(), 1024);
+        QCOMPARE(Names(dialog).front(), QString::fromStdString(database.Records()[1023].chipName));
         QTest::keyClicks(Edit(dialog), "en25*80");
         QVERIFY(Names(dialog).contains("EN25T80") && Names(dialog).size() < 20);
         QCOMPARE(Count(dialog), QString("Find %1 Chips!").arg(Names(dialog).size()));
         Edit(dialog)->setText("at24c02");
         const QTreeWidgetItem* row = List(dialog)->findItems("AT24C02", Qt::MatchExactly, 0).value(0);
         QVERIFY(row && row->text(1) == "256B" && row->text(2) == "ATMEL" && row->text(3) == "24 EEPROM");
-
-        std::vector<ChipRecord> chips(1100);
-        for (size_t i = 0; i < chips.size(); ++i) chips[i].chipName = "CHIP" + std::to_string(i);
-        ChipDatabase large;
-        QVERIFY(large.LoadFromBytes(EncodeDatabase(chips)));
-        ChipSearchDlg capped(large, [](const std::string&) {});
-        QCOMPARE(Count(capped), QString("Find 1024 Chips!"));
-        QCOMPARE(Names(capped).size(), 1024);
-        QCOMPARE(Names(capped).front(), QString("CHIP1023"));
     }
 
     // Enter without a highlighted row asks for one. Of two rows picked bottom
