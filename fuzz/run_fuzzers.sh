@@ -9,7 +9,7 @@ build_dir=$1 seconds=${2:-20}
 shift $(( $# >= 2 ? 2 : 1 ))
 source_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 targets=("$@")
-[[ $# -gt 0 ]] || targets=(fuzz_intel_hex fuzz_chip_database fuzz_config_ini fuzz_device_replies)
+[[ $# -gt 0 ]] || targets=(fuzz_intel_hex fuzz_srecord fuzz_chip_database fuzz_config_ini fuzz_device_replies)
 
 if [[ ! -f $build_dir/CMakeCache.txt ]]; then
     CC=clang CXX=clang++ cmake -S "$source_dir" -B "$build_dir" -DQBR_BUILD_FUZZERS=ON \

@@ -5,8 +5,13 @@
 #include "buffer/ChangeMarks.h"
 #include "buffer/InputFile.h"
 #include "buffer/IntelHexReader.h"
+#include "buffer/IntelHexWriter.h"
+#include "buffer/SRecordReader.h"
+#include "buffer/SRecordWriter.h"
 
 #include <algorithm>
+#include <array>
+#include <cctype>
 
 namespace qbr {
 namespace {
@@ -33,14 +38,27 @@ ImageLoadResult LoadRaw(const std::string& path, DataBuffer& buffer, uint32_t ca
     return {ImageLoadResult::Outcome::Loaded, file.Size() > capacity};
 }
 
-ImageLoadResult LoadIntelHex(const std::string& path, DataBuffer& buffer, uint32_t capacity) {
+// Intel HEX and S-records alike: an erased image, then the records.
+template <typename Reader>
+ImageLoadResult LoadRecords(const std::string& path, DataBuffer& buffer, uint32_t capacity) {
     ResetImage(buffer, capacity);
-    IntelHexReader reader;
+    Reader reader;
     if (!reader.Load(path, buffer.bytes.data(), capacity)) {
         return {reader.FileOpened() ? ImageLoadResult::Outcome::Malformed : ImageLoadResult::Outcome::OpenFailed,
                 false};
     }
     return {ImageLoadResult::Outcome::Loaded, reader.extent > capacity};
+}
+
+// Whether every byte's address, `address + i`, is below 2^32.
+bool FitsAddressSpace(std::span<const uint8_t> data, uint32_t address) {
+    return data.size() <= (uint64_t{1} << 32) - address;
+}
+
+bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix) {
+    return text.size() >= suffix.size() &&
+           std::equal(suffix.begin(), suffix.end(), text.end() - suffix.size(),
+                      [](char s, char t) { return s == std::tolower(static_cast<unsigned char>(t)); });
 }
 
 bool IsUtf8Continuation(char c) {
@@ -67,13 +85,31 @@ bool IsIntelHexName(std::string_view path) {
     return path.ends_with("HEX") || path.ends_with("hex");
 }
 
+bool IsSRecordName(std::string_view path) {
+    constexpr std::array<std::string_view, 5> kSuffixes = {".srec", ".s19", ".s28", ".s37", ".mot"};
+    return std::any_of(kSuffixes.begin(), kSuffixes.end(),
+                       [path](std::string_view suffix) { return EndsWithIgnoringCase(path, suffix); });
+}
+
 ImageLoadResult LoadImage(const std::string& path, DataBuffer& buffer, uint32_t capacity) {
     capacity = FitCapacity(buffer, capacity);
-    return IsIntelHexName(path) ? LoadIntelHex(path, buffer, capacity) : LoadRaw(path, buffer, capacity);
+    if (IsIntelHexName(path)) return LoadRecords<IntelHexReader>(path, buffer, capacity);
+    if (IsSRecordName(path)) return LoadRecords<SRecordReader>(path, buffer, capacity);
+    return LoadRaw(path, buffer, capacity);
+}
+
+bool SaveImage(const std::string& path, std::span<const uint8_t> data, uint32_t address) {
+    if (IsIntelHexName(path)) {
+        return FitsAddressSpace(data, address) && AtomicFile::Replace(path, IntelHexWriter::Text(data, address));
+    }
+    if (IsSRecordName(path)) {
+        return FitsAddressSpace(data, address) && AtomicFile::Replace(path, SRecordWriter::Text(data, address));
+    }
+    return AtomicFile::Replace(path, data.data(), data.size());
 }
 
 bool SaveImage(const std::string& path, const DataBuffer& buffer, uint32_t capacity) {
-    return AtomicFile::Replace(path, buffer.bytes.data(), FitCapacity(buffer, capacity));
+    return SaveImage(path, std::span(buffer.bytes.data(), FitCapacity(buffer, capacity)));
 }
 
 std::string FileCaptionSuffix(std::string_view path) {

@@ -4,6 +4,7 @@
 #include "buffer/DataBuffer.h"
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -14,17 +15,21 @@ struct ImageLoadResult {
     enum class Outcome {
         Loaded,      // the image is in the buffer (perhaps cut at the capacity)
         OpenFailed,  // the file could not be opened or read
-        Malformed,   // Intel HEX that breaks the record rules or has no end record
+        Malformed,   // Intel HEX or S-records that break the record rules or have no end record
     };
     Outcome outcome = Outcome::Loaded;
     // The image was longer than the capacity and only its first `capacity` bytes
-    // (raw) or the records inside the capacity (Intel HEX) were kept.
+    // (raw) or the records inside the capacity (Intel HEX, S-records) were kept.
     bool tooLong = false;
 };
 
 // A path whose last three characters are exactly "HEX" or "hex" names an Intel HEX
 // file ("image.hex", "imagehex"); any other ("image.Hex", "image.bin") a raw image.
 bool IsIntelHexName(std::string_view path);
+
+// A path ending in ".srec", ".s19", ".s28", ".s37" or ".mot", in any letter case,
+// names a Motorola S-record file.
+bool IsSRecordName(std::string_view path);
 
 // Loads an image file into bytes [0, capacity) of the buffer; capacity is the
 // selected chip's, which is also the buffer's active length.
@@ -34,14 +39,19 @@ bool IsIntelHexName(std::string_view path);
 //   OpenFailed with what was read so far). A longer file sets tooLong and still
 //   loads; the caller shows its "too long" box once this returns rather than before
 //   the read, which ends with the same buffer.
-// - Intel HEX: the range becomes 0xFF and the marks are cleared first, then the
-//   records are placed; a malformed file keeps the records placed before the fault.
-//   tooLong when the records reach past the capacity.
+// - Intel HEX and S-records: the range becomes 0xFF and the marks are cleared first,
+//   then the records are placed; a malformed file keeps the records placed before
+//   the fault. tooLong when the records reach past the capacity.
 ImageLoadResult LoadImage(const std::string& path, DataBuffer& buffer, uint32_t capacity);
 
-// Saves bytes [0, capacity) as a raw image of exactly that length. The data goes
-// through a temporary file in the same directory that is flushed and renamed over
-// the target, so a save that fails returns false and leaves any old file as it was.
+// Saves the bytes by the file's name: as Intel HEX or S-records whose records give
+// byte i the address `address + i` (false when that would pass 2^32 - 1), otherwise
+// raw. The text goes through a temporary file in the same directory that is flushed
+// and renamed over the target, so a save that fails returns false and leaves any old
+// file as it was.
+bool SaveImage(const std::string& path, std::span<const uint8_t> data, uint32_t address = 0);
+
+// Saves bytes [0, capacity) of the buffer as above, the first at address 0.
 bool SaveImage(const std::string& path, const DataBuffer& buffer, uint32_t capacity);
 
 // The file part of the main window's caption: "   " and the path, or for a path of

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <array>
-#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -29,10 +28,6 @@ public:
     // True when the end-of-file record was reached. On failure the records placed
     // before it stay in `destination`. Nothing is written at or beyond `capacity`.
     bool Load(const std::string& path, uint8_t* destination, uint32_t capacity);
-
-    // Converts 2n characters, high nibble first, into n bytes. False at the first
-    // character that is not 0-9 or A-F (lower case is refused).
-    static bool HexPairsToBytes(const char* chars, size_t n, uint8_t* out);
 
     // Whether the last Load got as far as opening its file.
     bool FileOpened() const { return fileOpened_; }

@@ -85,9 +85,9 @@ public:
     Outcome OnByteSwap();
     Outcome OnAddressLocation();
 
-    // Image files. LoadImageFile reads raw binary or Intel HEX (by the name's last
-    // three characters) into the selected chip's range; FileError when the file
-    // can't be opened or is malformed.
+    // Image files. LoadImageFile reads raw binary, Intel HEX or S-records (by the
+    // file's name) into the selected chip's range; FileError when the file can't be
+    // opened or is malformed.
     Outcome LoadImageFile(const std::string& path);
     Outcome OnOpenFile();
     Outcome OnSaveFile();

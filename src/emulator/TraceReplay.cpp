@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "emulator/TraceReplay.h"
 
+#include "base/Checksums.h"
+
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -196,10 +198,10 @@ bool TraceReplay::SameData(const Recorded& recorded, const uint8_t* data, uint32
     for (uint32_t i = 0; i < recorded.tail.size(); ++i) {
         if (differs(tailStart + i, recorded.tail[i])) return false;
     }
-    if (recorded.crc && Crc32(data, count) != *recorded.crc) {
+    if (recorded.crc && Crc32({data, count}) != *recorded.crc) {
         char text[64];
         std::snprintf(text, sizeof text, "the data's CRC-32 is %08x, the trace has %08x",
-                      static_cast<unsigned>(Crc32(data, count)), static_cast<unsigned>(*recorded.crc));
+                      static_cast<unsigned>(Crc32({data, count})), static_cast<unsigned>(*recorded.crc));
         Fail(false, text);
         return false;
     }

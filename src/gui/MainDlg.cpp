@@ -55,6 +55,14 @@ const QColor kNormalText(0, 0, 0);
 const QColor kBarNormal(49, 106, 197);
 const QColor kBarError(255, 0, 0);
 
+// The file types the save dialog offers, each with the suffix a name typed without
+// one gets.
+struct SaveFilter {
+    const char* filter;
+    const char* suffix;
+};
+constexpr SaveFilter kSaveFilters[] = {{"Bin File(*.bin)", "bin"}, {"Intel HEX (*.hex)", "hex"}};
+
 // Toolbar buttons: the English toolbar has wider buttons than the Chinese one.
 const QSize kEnglishButton(46, 38);
 const QSize kChineseButton(38, 38);
@@ -508,7 +516,8 @@ void MainDlg::SetCaption(const std::string& text) {
 std::optional<std::string> MainDlg::AskOpenFile() {
     if (fileResponder_) return fileResponder_(false);
     const QString path = QFileDialog::getOpenFileName(this, QString(), QString(),
-                                                      "All File(*);;Bin File(*.bin);;Hex File(*.hex)");
+                                                      "All File(*);;Bin File(*.bin);;Hex File(*.hex);;"
+                                                      "S-Record File(*.srec *.s19 *.s28 *.s37 *.mot)");
     if (path.isEmpty()) return std::nullopt;
     return path.toStdString();
 }
@@ -520,8 +529,14 @@ std::optional<std::string> MainDlg::AskSaveFile() {
     } else {
         QFileDialog dialog(this);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setNameFilter("Bin File(*.bin)");
-        dialog.setDefaultSuffix("bin");
+        dialog.setNameFilters({kSaveFilters[0].filter, kSaveFilters[1].filter});
+        dialog.setDefaultSuffix(kSaveFilters[0].suffix);
+        // A name typed without a suffix gets the one of the chosen file type.
+        connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+            for (const SaveFilter& type : kSaveFilters) {
+                if (filter == type.filter) dialog.setDefaultSuffix(type.suffix);
+            }
+        });
         if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
             path = dialog.selectedFiles().front().toStdString();
         }

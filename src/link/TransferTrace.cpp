@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/TransferTrace.h"
 
+#include "base/Checksums.h"
+
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <cstring>
 
@@ -39,16 +40,6 @@ std::string Quoted(const std::string& text) {
     return quoted + '"';
 }
 
-std::array<uint32_t, 256> MakeCrcTable() {
-    std::array<uint32_t, 256> table{};
-    for (uint32_t n = 0; n < 256; ++n) {
-        uint32_t c = n;
-        for (int bit = 0; bit < 8; ++bit) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-        table[n] = c;
-    }
-    return table;
-}
-
 }  // namespace
 
 const char* TraceStatusName(TraceStatus status) {
@@ -59,13 +50,6 @@ const char* TraceStatusName(TraceStatus status) {
     case TraceStatus::Cancelled: return "cancelled";
     }
     return "failed";
-}
-
-uint32_t Crc32(const uint8_t* data, size_t size) {
-    static const std::array<uint32_t, 256> table = MakeCrcTable();
-    uint32_t crc = 0xFFFFFFFFu;
-    for (size_t i = 0; i < size; ++i) crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
-    return crc ^ 0xFFFFFFFFu;
 }
 
 std::unique_ptr<TransferTrace> TransferTrace::Create(const std::string& path, std::string& error) {
@@ -104,10 +88,8 @@ void TransferTrace::Record(bool in, uint8_t endpoint, uint32_t requested, uint32
     if (size <= kWholeDataLimit) {
         line += "\"data\":\"" + Hex(data, size) + "\"}";
     } else {
-        char crc[12];
-        std::snprintf(crc, sizeof crc, "%08x", static_cast<unsigned>(Crc32(data, size)));
         line += "\"head\":\"" + Hex(data, kEdgeBytes) + "\",\"tail\":\"" + Hex(data + size - kEdgeBytes, kEdgeBytes) +
-                "\",\"crc32\":\"" + crc + "\"}";
+                "\",\"crc32\":\"" + Crc32Text(Crc32({data, size})) + "\"}";
     }
     WriteLine(line);
 }

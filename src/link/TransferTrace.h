@@ -23,8 +23,6 @@ struct TraceHeader {
 enum class TraceStatus { Ok, Failed, Timeout, Cancelled };
 
 const char* TraceStatusName(TraceStatus status);
-// CRC-32 (the reflected 0xEDB88320 polynomial of zip and PNG) of `size` bytes.
-uint32_t Crc32(const uint8_t* data, size_t size);
 
 // Records every USB transfer of a run as JSON lines: the header, then one line per
 // pipe call with its time in ms since the trace began, direction, endpoint,

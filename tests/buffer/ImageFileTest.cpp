@@ -1,16 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Image files: raw and Intel HEX loads into the buffer, and saves that never
-// leave a damaged or half-written file.
+// Image files: raw, Intel HEX and S-record loads into the buffer, and saves that
+// never leave a damaged or half-written file. The record formats are checked
+// against srec_cat and objcopy where they are installed.
 #include "buffer/ChangeMarks.h"
 #include "buffer/ImageFile.h"
 #include "buffer/IntelHexReader.h"
+#include "buffer/SRecordReader.h"
+#include "support/Pattern.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <numeric>
+#include <random>
+#include <sstream>
 #include <unistd.h>
 
 namespace qbr {
@@ -21,21 +27,41 @@ using Outcome = ImageLoadResult::Outcome;
 using test::ReadFileText;
 using test::WriteFileText;
 
+std::string HexPairs(const std::vector<uint8_t>& bytes) {
+    std::string text;
+    for (uint8_t b : bytes) text += {"0123456789ABCDEF"[b >> 4], "0123456789ABCDEF"[b & 15]};
+    return text;
+}
+
 // One record as upper-case text with its checksum.
 std::string Record(uint8_t type, uint16_t address, std::vector<uint8_t> data) {
     data.insert(data.begin(), {uint8_t(data.size()), uint8_t(address >> 8), uint8_t(address), type});
     data.push_back(uint8_t(-std::accumulate(data.begin(), data.end(), 0)));
-    std::string text = ":";
-    for (uint8_t b : data) text += {"0123456789ABCDEF"[b >> 4], "0123456789ABCDEF"[b & 15]};
-    return text + "\r\n";
+    return ":" + HexPairs(data) + "\r\n";
 }
 const std::string kEnd = ":00000001FF\r\n";
 
-struct HexLoad {
-    IntelHexReader reader;
+// One S-record, its address field as wide as its type says.
+std::string SRecord(char type, uint32_t address, const std::vector<uint8_t>& data = {}) {
+    const int width = "2234223432"[type - '0'] - '0';
+    std::vector<uint8_t> bytes{uint8_t(width + data.size() + 1)};
+    for (int i = width; i-- > 0;) bytes.push_back(uint8_t(address >> 8 * i));
+    bytes.insert(bytes.end(), data.begin(), data.end());
+    bytes.push_back(uint8_t(~std::accumulate(bytes.begin(), bytes.end(), 0)));
+    return std::string("S") + type + HexPairs(bytes) + "\n";
+}
+
+bool HaveConverters() {
+    return std::system("command -v srec_cat >/dev/null && command -v objcopy >/dev/null") == 0;
+}
+
+template <typename Reader>
+struct RecordLoad {
+    Reader reader;
     std::vector<uint8_t> image;
     bool ok = false;
 };
+using HexLoad = RecordLoad<IntelHexReader>;
 
 // A 256-byte chip over a buffer holding edits: 512 bytes of 0x11, every one marked.
 class ImageFileTest : public ::testing::Test {
@@ -48,18 +74,26 @@ protected:
     }
     static std::string Extended(uint8_t type, uint16_t v) { return Record(type, 0, {uint8_t(v >> 8), uint8_t(v)}); }
     std::string Bytes(uint32_t from, uint32_t to) const { return {&buffer.bytes[from], &buffer.bytes[to]}; }
-    ImageLoadResult Load(const std::string& name, const std::string& content) {
+    // Through the buffer, whose guard bytes after the capacity must stay.
+    ImageLoadResult Load(const std::string& name, const std::string& content, uint32_t capacity = kCapacity) {
         WriteFileText(dir.file(name), content);
-        return LoadImage(dir.file(name).string(), buffer, kCapacity);
+        std::fill_n(&buffer.bytes[capacity], 64, 0x11);
+        const ImageLoadResult result = LoadImage(dir.file(name).string(), buffer, capacity);
+        EXPECT_EQ(Bytes(capacity, capacity + 64), std::string(64, '\x11'));
+        return result;
     }
     // Loads `text` into `capacity` bytes of 0xFF; the guard bytes after them stay.
-    HexLoad LoadHex(const std::string& text, uint32_t capacity) {
+    template <typename Reader = IntelHexReader>
+    RecordLoad<Reader> LoadHex(const std::string& text, uint32_t capacity) {
         WriteFileText(dir.file("image.hex"), text);
-        HexLoad load{{}, std::vector<uint8_t>(capacity + 64, 0x5A)};
+        RecordLoad<Reader> load{{}, std::vector<uint8_t>(capacity + 64, 0x5A)};
         std::fill_n(load.image.begin(), capacity, 0xFF);
         load.ok = load.reader.Load(dir.file("image.hex").string(), load.image.data(), capacity);
         EXPECT_TRUE(std::all_of(load.image.begin() + capacity, load.image.end(), [](uint8_t b) { return b == 0x5A; }));
         return load;
+    }
+    void Run(const std::string& command) {
+        EXPECT_EQ(std::system(("cd " + dir.path().string() + " && " + command).c_str()), 0) << command;
     }
     static constexpr uint32_t kCapacity = 256;
     test::TempDir dir;
@@ -152,6 +186,89 @@ TEST_F(ImageFileTest, SaveWritesTheFileANameStandsForOrNothing) {
         testing::ExitedWithCode(0), "");
     EXPECT_EQ(ReadFileText(inPlace), std::string(kCapacity, '\x11'));
     fs::permissions(locked, fs::perms::owner_all);
+}
+
+TEST_F(ImageFileTest, SRecordsFollowTheirRules) {
+    for (const char* name : {"a.srec", "a.S19", "a.s28", "a.S37", "a.Mot"}) EXPECT_TRUE(IsSRecordName(name)) << name;
+    for (const char* name : {"a.srec.bin", "a.s20", "srec", "a.hex"}) EXPECT_FALSE(IsSRecordName(name)) << name;
+    // The header is skipped, blanks and any line end may stand between records, a later
+    // record overwrites an earlier one, one wholly past the capacity still counts, and
+    // nothing after the end record is read.
+    auto load = LoadHex<SRecordReader>(SRecord('0', 0, {'h', 'i'}) + "\r \t" + SRecord('2', 0x20010, {1, 2}) +
+                                           SRecord('2', 0x2000F, {9, 8}) + SRecord('3', 0x20040, {0xFF}) +
+                                           SRecord('6', 3) + SRecord('8', 0) + "junk",
+                                       0x20);
+    EXPECT_TRUE(load.ok && load.image[0xF] == 9 && load.image[0x10] == 8 && load.image[0x11] == 2 &&
+                load.reader.extent == 0x41);
+    // A malformed file (bad checksum, lower case, bad character, record longer or
+    // shorter than its count, count too small for the address, unknown type, wrong
+    // count record, junk, data below the origin, no end) keeps the records before the fault.
+    const std::string first = SRecord('3', 0x10000, {0xAB}), end = SRecord('9', 0);
+    for (const std::string& tail :
+         {"S20501000101F6\n" + end, "S2050100010aEE\n" + end, "S205010001Z1F7\n" + end, "S20501000101F700\n" + end,
+          "S20601000101F7\n" + end, "S2030100FB\n" + end, "S4030000FC\n" + end, "SA030000FC\n" + end,
+          SRecord('5', 2) + end, "x" + end, SRecord('1', 0xFFFF, {1}) + end, SRecord('7', 0, {1}), SRecord('5', 1),
+          std::string()}) {
+        const auto bad = LoadHex<SRecordReader>(first + tail, 16);
+        EXPECT_TRUE(!bad.ok && bad.image[0] == 0xAB) << tail;
+    }
+    EXPECT_EQ(Load("broken.s19", first).outcome, Outcome::Malformed);
+}
+
+// srec_cat's S-records of random images at various link addresses, address widths,
+// record lengths and line ends, with the data records shuffled (the first stays
+// first: it sets the origin), loaded into a capacity that holds them exactly or cuts
+// through them.
+TEST_F(ImageFileTest, SRecordsLandWhereSrecCatPutsThem) {
+    if (!HaveConverters()) GTEST_SKIP() << "needs srec_cat (package srecord) and objcopy (binutils)";
+    std::mt19937 random(5150);
+    const char* styles[] = {"-address-length=2", "-address-length=3 -crlf", "-line-length=30", "-line-length=250"};
+    for (uint32_t address : {0u, 0x100u, 0x08000000u, 0x0801FFF3u, 0xFFF0FFFFu, 0x7FFEu, 0x12345678u, 0x3FFFFu}) {
+        const std::vector<uint8_t> image = test::Pattern(random() % 0x14000 + 1, uint8_t(random()));
+        WriteFileText(dir.file("in.bin"), {image.begin(), image.end()});
+        const std::string at = std::to_string(address), style = styles[random() % 4];
+        Run("srec_cat in.bin -binary -offset " + at + " -o in.srec -execution-start-address " + at + " " + style);
+        std::vector<std::string> lines;
+        std::istringstream in(ReadFileText(dir.file("in.srec")));
+        for (std::string line; std::getline(in, line);) lines.push_back(line + "\n");
+        std::shuffle(lines.begin() + 2, lines.end() - 2, random);  // after S0 and the first, before S5 and S7
+        const uint32_t origin = address & ~0xFFFFu, start = address - origin;
+        const uint32_t extent = start + uint32_t(image.size());
+        const uint32_t capacity = random() % 2 ? extent : start + random() % (extent - start);
+        const std::string cap = std::to_string(capacity);
+        Run("srec_cat in.srec -offset -" + std::to_string(origin) + " -fill 0xFF 0 " + cap + " -crop 0 " + cap +
+            " -o want.bin -binary");
+        const ImageLoadResult result = Load("in.S28", std::accumulate(lines.begin(), lines.end(), std::string()),
+                                            capacity);
+        EXPECT_TRUE(result.outcome == Outcome::Loaded && result.tooLong == (extent > capacity)) << address << style;
+        EXPECT_TRUE(Bytes(0, capacity) == ReadFileText(dir.file("want.bin"))) << address << style;
+    }
+}
+
+// Our Intel HEX and S-records, read back by objcopy, srec_cat and our own readers:
+// many 64 KiB blocks (more records than S5 counts), a block edge inside a record,
+// and the last byte at the top of the address space, one byte further refused.
+TEST_F(ImageFileTest, SavedRecordsReadBackByEveryReader) {
+    if (!HaveConverters()) GTEST_SKIP() << "needs srec_cat (package srecord) and objcopy (binutils)";
+    const std::pair<uint32_t, uint32_t> cases[] = {{0, 0x110000}, {0x0800FFF8, 0x3001}, {0xFFFEFFF1, 0x1000F}};
+    const char* formats[][3] = {{"out.hex", "ihex", " -intel"}, {"out.srec", "srec", ""}};  // name, objcopy, srec_cat
+    for (const auto& [address, size] : cases) {
+        const std::vector<uint8_t> image = test::Pattern(size, uint8_t(address));
+        const std::string bytes(image.begin(), image.end());
+        const uint32_t start = address & 0xFFFF;
+        for (const auto& [name, objcopy, srecCat] : formats) {
+            ASSERT_TRUE(SaveImage(dir.file(name).string(), image, address));
+            Run(std::string("objcopy -I ") + objcopy + " -O binary " + name + " objcopy.bin && srec_cat " + name +
+                srecCat + " -offset -" + std::to_string(address) + " -o srec_cat.bin -binary");
+            EXPECT_TRUE(ReadFileText(dir.file("objcopy.bin")) == bytes &&
+                        ReadFileText(dir.file("srec_cat.bin")) == bytes);
+            const ImageLoadResult result = LoadImage(dir.file(name).string(), buffer, start + size);
+            EXPECT_TRUE(result.outcome == Outcome::Loaded && !result.tooLong && Bytes(start, start + size) == bytes &&
+                        Bytes(0, start) == std::string(start, '\xFF'))
+                << name;
+        }
+        EXPECT_FALSE(SaveImage(dir.file("over.hex").string(), image, 1u - size));  // one byte past 2^32 - 1
+    }
 }
 
 TEST(FileCaption, LongPathsKeepTheirLastFiftyCharacters) {

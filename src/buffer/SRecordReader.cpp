@@ -1,0 +1,99 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "buffer/SRecordReader.h"
+
+#include "buffer/HexCharStream.h"
+#include "buffer/InputFile.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+namespace qbr {
+namespace {
+
+// Address bytes of each record type S0..S9; 0 for the unused S4.
+constexpr std::array<uint8_t, 10> kAddressBytes = {2, 2, 3, 4, 0, 2, 3, 4, 3, 2};
+
+uint32_t Saturate32(uint64_t value) {
+    return static_cast<uint32_t>(std::min<uint64_t>(value, std::numeric_limits<uint32_t>::max()));
+}
+
+bool IsBlank(char c) {
+    return c == '\n' || c == '\r' || c == ' ' || c == '\t';
+}
+
+}  // namespace
+
+const uint8_t* SRecordReader::Record::data() const {
+    return bytes.data() + kAddressBytes[type - '0'];
+}
+
+bool SRecordReader::Load(const std::string& path, uint8_t* destination, uint32_t capacity) {
+    extent = 0;
+    origin_.reset();
+    dataRecords_ = 0;
+    InputFile file;
+    fileOpened_ = file.Open(path);
+    if (!fileOpened_) return false;
+    HexCharStream stream(file);
+    Record record;
+    for (;;) {
+        if (!NextRecord(stream, record)) return false;
+        switch (record.type) {
+        case '0': break;
+        case '1':
+        case '2':
+        case '3':
+            if (!PlaceData(record, destination, capacity)) return false;
+            break;
+        case '5':
+        case '6':
+            if (record.size != 0 || record.address != dataRecords_) return false;
+            break;
+        default: return record.size == 0;  // S7, S8, S9
+        }
+    }
+}
+
+// Skips the blanks before the next record and reads it.
+bool SRecordReader::NextRecord(HexCharStream& stream, Record& record) {
+    for (;;) {
+        const char* c = stream.Take(1);
+        if (!c) return false;
+        if (*c == 'S') return ReadRecord(stream, record);
+        if (!IsBlank(*c)) return false;
+    }
+}
+
+// The rest of a record after its "S": a known type, then a count that covers at
+// least the address and checksum, and a checksum that matches.
+bool SRecordReader::ReadRecord(HexCharStream& stream, Record& record) {
+    const char* type = stream.Take(1);
+    if (!type || *type < '0' || *type > '9' || *type == '4') return false;
+    record.type = *type;
+    const size_t addressBytes = kAddressBytes[*type - '0'];
+    uint8_t count = 0;
+    if (!stream.TakeBytes(1, &count) || count < addressBytes + 1 || !stream.TakeBytes(count, record.bytes.data())) {
+        return false;
+    }
+    record.size = static_cast<uint8_t>(count - addressBytes - 1);
+    record.address = 0;
+    for (size_t i = 0; i < addressBytes; ++i) record.address = record.address << 8 | record.bytes[i];
+    unsigned sum = count;
+    for (size_t i = 0; i < count; ++i) sum += record.bytes[i];
+    return (sum & 0xFF) == 0xFF;
+}
+
+bool SRecordReader::PlaceData(const Record& record, uint8_t* destination, uint32_t capacity) {
+    ++dataRecords_;
+    if (!origin_) origin_ = record.address & ~uint32_t{0xFFFF};
+    if (record.address < *origin_) return false;
+    const uint32_t offset = record.address - *origin_;
+    extent = std::max(extent, Saturate32(uint64_t{offset} + record.size));
+    if (offset >= capacity) return true;
+    const size_t n = std::min<uint64_t>(record.size, capacity - offset);
+    std::memcpy(destination + offset, record.data(), n);
+    return true;
+}
+
+}  // namespace qbr

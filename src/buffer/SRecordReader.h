@@ -1,0 +1,65 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace qbr {
+
+class HexCharStream;
+
+// Loads a Motorola S-record file into a byte array.
+//
+// A record is "S", its type digit, then count, address, data and checksum as pairs
+// of upper-case hex digits (lower case is refused, as by the Intel HEX reader; every
+// common tool writes upper case). The count covers address, data and checksum; the
+// checksum makes the low byte of the sum of count, address and data bytes 0xFF.
+// Between records only line breaks (LF, CR LF or CR alone) and blanks (space, tab)
+// may stand; any other character, or a record longer or shorter than its count,
+// fails the load.
+//
+// S0 (header) is ignored. S1, S2 and S3 carry data at 16-, 24- and 32-bit addresses.
+// S5 and S6 hold the number of data records so far and fail the load when it is
+// wrong. S7, S8 and S9 end the file; one of them is required, and what follows it is
+// not read. Count and end records carry no data. Any other type fails.
+//
+// The origin is the first data record's address rounded down to 64 KiB, and every
+// data record lands at its address less the origin: an image linked at 0x08000000
+// starts at offset 0, one linked at 0x100 at offset 0x100. Records may come in any
+// order and overlap, a later one overwriting an earlier one; one below the origin
+// fails the load.
+class SRecordReader {
+public:
+    // True when an end record was reached. On failure the records placed before the
+    // fault stay in `destination`. Nothing is written at or beyond `capacity`.
+    bool Load(const std::string& path, uint8_t* destination, uint32_t capacity);
+
+    // Whether the last Load got as far as opening its file.
+    bool FileOpened() const { return fileOpened_; }
+
+    // One past the highest offset any data record covered, including records that
+    // fell beyond the capacity (saturating at 2^32 - 1); the image is too long for
+    // the capacity when this exceeds it.
+    uint32_t extent = 0;
+
+private:
+    struct Record {
+        char type = 0;
+        uint32_t address = 0;
+        uint8_t size = 0;                  // data bytes
+        std::array<uint8_t, 255> bytes{};  // address, data, checksum
+        const uint8_t* data() const;
+    };
+
+    static bool NextRecord(HexCharStream& stream, Record& record);
+    static bool ReadRecord(HexCharStream& stream, Record& record);
+    bool PlaceData(const Record& record, uint8_t* destination, uint32_t capacity);
+
+    std::optional<uint32_t> origin_;
+    uint64_t dataRecords_ = 0;
+    bool fileOpened_ = false;
+};
+
+}  // namespace qbr
