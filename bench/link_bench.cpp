@@ -9,11 +9,7 @@
 //                 elapsed time over the wire time the model charged, i.e. how much
 //                 the host adds on top of the wire.
 
-#include "chipdb/ChipRecord.h"
-#include "emulator/EmulatedProgrammer.h"
-#include "link/LibraryPath.h"
-#include "link/ProgrammerProtocol.h"
-#include "link/UsbLink.h"
+#include "EmulatedLink.h"
 
 #include <algorithm>
 #include <chrono>
@@ -42,29 +38,13 @@ struct Figure {
     bool ok = false;
 };
 
-// One programmer with its link and command layer, as the program holds them.
-struct Bench {
-    EmulatedProgrammer programmer{kBenchChip};
-    UsbLink link{std::make_unique<LibraryPath>(programmer)};
-    ProgrammerProtocol protocol;
+// The programmer with the data written and the room for what is read back.
+struct Bench : EmulatedLink {
     std::vector<uint8_t> data;
     std::vector<uint8_t> readBack;
 
-    Bench() : data(kUnthrottledSize), readBack(kUnthrottledSize) {
+    Bench() : EmulatedLink(kBenchChip), data(kUnthrottledSize), readBack(kUnthrottledSize) {
         for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>((i >> 12) ^ (i * 31));
-        protocol.AttachLink(link);
-        link.Open();
-        protocol.SetChipParameters(kBenchChip);
-    }
-
-    // Polls like the chip operations: PollOperation, then a 5 ms sleep while it runs.
-    bool RunToEnd() {
-        PollResult result = protocol.PollOperation();
-        while (result != PollResult::Done && result != PollResult::Failed) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            result = protocol.PollOperation();
-        }
-        return result == PollResult::Done;
     }
 
     Figure Measure(const std::function<bool()>& operation) {

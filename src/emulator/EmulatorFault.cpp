@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "emulator/EmulatorFault.h"
 
-#include <charconv>
+#include "base/NumberText.h"
+
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -29,6 +30,7 @@ constexpr FaultName kFaultNames[] = {
     {"stall", FaultKind::Stall, ValueRule::Required, "N"},
     {"write-fail", FaultKind::WriteFail, ValueRule::Required, "MS"},
     {"flip", FaultKind::FlipByte, ValueRule::Required, "ADDR"},
+    {"protect", FaultKind::ProtectFrom, ValueRule::Required, "ADDR"},
     {"busy-forever", FaultKind::BusyForever, ValueRule::None, ""},
     {"selftest-fail", FaultKind::SelfTestFail, ValueRule::None, ""},
 };
@@ -53,19 +55,6 @@ std::string KnownForms() {
 
 [[noreturn]] void Fail(std::string_view text, const std::string& problem) {
     throw std::invalid_argument("emulator fault \"" + std::string(text) + "\": " + problem);
-}
-
-std::optional<uint64_t> ParseNumber(std::string_view digits) {
-    int base = 10;
-    if (digits.starts_with("0x") || digits.starts_with("0X")) {
-        digits.remove_prefix(2);
-        base = 16;
-    }
-    uint64_t value = 0;
-    const char* end = digits.data() + digits.size();
-    auto [stop, error] = std::from_chars(digits.data(), end, value, base);
-    if (digits.empty() || error != std::errc() || stop != end) return std::nullopt;
-    return value;
 }
 
 const FaultName* FindName(std::string_view name) {

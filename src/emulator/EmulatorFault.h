@@ -22,7 +22,10 @@ enum class FaultKind {
     Stall,         // a data phase stops after `value` bytes: transfers block until
                    // cancelled or timed out
     WriteFail,     // writes fail for `value` ms, counted from the first write after the fault is set
-    FlipByte,      // reads of chip address `value` return that byte bit-inverted
+    FlipByte,      // a loose contact at chip address `value`: the first read that covers it,
+                   // and every other one after (third, fifth, ...), returns that byte bit-inverted
+    ProtectFrom,   // a write-protected top of the chip: programming at address `value` and
+                   // above is ignored
     BusyForever,   // the status reports a running erase for ever
     SelfTestFail,  // the self-test block reports a hardware problem
 };
@@ -36,7 +39,7 @@ struct EmulatorFault {
 
 // Reads the text form of a fault: "unplugged", "unplug@N", "replug@N", "no-reply",
 // "stray-replies" (endless), "stray-replies@N", "reject", "short@N", "stall@N",
-// "write-fail@MS", "flip@ADDR", "busy-forever", "selftest-fail". Numbers are decimal,
+// "write-fail@MS", "flip@ADDR", "protect@ADDR", "busy-forever", "selftest-fail". Numbers are decimal,
 // or hexadecimal with a 0x prefix. Throws std::invalid_argument with a message
 // that names the problem and the accepted forms.
 EmulatorFault ParseEmulatorFault(std::string_view text);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <limits>
 #include <numeric>
 #include <string_view>
 
@@ -312,12 +313,20 @@ void ProgrammerFirmware::OnChipRead(std::span<const uint8_t> request) {
     if (!Reply({kChipRead, 0x01, 0x00}) || count == 0) return;
     const ChipAccess access(chip_, requested);
     const uint64_t address = requested.address;
-    inPhase_ = InPhase{count, 0, [this, access, address](uint32_t offset, std::span<uint8_t> out) {
+    const std::optional<uint64_t> flipped = FlippedBy(address, count);
+    inPhase_ = InPhase{count, 0, [access, address, flipped](uint32_t offset, std::span<uint8_t> out) {
                            access.Read(address + offset, out);
-                           const std::optional<uint64_t> flipped = FaultValue(FaultKind::FlipByte);
                            const uint64_t at = address + offset;
                            if (flipped && *flipped >= at && *flipped - at < out.size()) out[*flipped - at] ^= 0xFF;
                        }};
+}
+
+// The address a loose contact flips in a read of [address, address + count): on
+// the first read that covers it and every other one after.
+std::optional<uint64_t> ProgrammerFirmware::FlippedBy(uint64_t address, uint32_t count) {
+    const std::optional<uint64_t> flipped = FaultValue(FaultKind::FlipByte);
+    if (!flipped || *flipped < address || *flipped - address >= count) return std::nullopt;
+    return flipReads_++ % 2 == 0 ? flipped : std::nullopt;
 }
 
 void ProgrammerFirmware::OnChipWrite(std::span<const uint8_t> request) {
@@ -330,10 +339,13 @@ void ProgrammerFirmware::OnChipWrite(std::span<const uint8_t> request) {
     }
     if (!Reply({kChipWrite, 0x01, 0x01}) || count == 0) return;
     const uint64_t address = requested.address;
+    const uint64_t protectedFrom = FaultValue(FaultKind::ProtectFrom).value_or(std::numeric_limits<uint64_t>::max());
     outPhase_ = OutPhase{count, 0, false,
-                         [access = ChipAccess(chip_, requested), address](uint32_t offset,
-                                                                          std::span<const uint8_t> data) mutable {
-                             access.Program(address + offset, data);
+                         [access = ChipAccess(chip_, requested), address,
+                          protectedFrom](uint32_t offset, std::span<const uint8_t> data) mutable {
+                             const uint64_t at = address + offset;
+                             const uint64_t open = protectedFrom > at ? protectedFrom - at : 0;
+                             access.Program(at, data.first(std::min<uint64_t>(data.size(), open)));
                          }};
 }
 

@@ -142,6 +142,7 @@ private:
     void OnSelfTest();
 
     bool InsideChip(uint32_t address, uint32_t count) const;
+    std::optional<uint64_t> FlippedBy(uint64_t address, uint32_t count);
     bool Rejecting() const { return FaultValue(FaultKind::Reject).has_value(); }
 
     VirtualChip chip_;
@@ -151,6 +152,8 @@ private:
     AfterAbandon afterAbandon_ = AfterAbandon::KeepPending;
     Bytes firmwareImage_;
     std::map<FaultKind, uint64_t> faults_;
+    // Reads so far that covered the address of a loose-contact fault.
+    uint64_t flipReads_ = 0;
 
     // Replies queued for the host (stray ones included), sent packet by packet.
     std::deque<Message> messages_;

@@ -5,17 +5,18 @@
 #include "base/TickCount.h"
 #include "buffer/ChangeMarks.h"
 #include "chipdb/ChipType.h"
+#include "ops/ChipTransfers.h"
 #include "ops/ChipVerify.h"
 #include "ops/OperationFramework.h"
+#include "ops/SparseWrite.h"
+
+#include <algorithm>
+#include <span>
+#include <vector>
 
 namespace qbr {
 
 namespace {
-
-// Chips written byte by byte get a page of one byte.
-uint16_t WritePageSize(const ChipRecord& chip) {
-    return chip.pageMode != 0 ? chip.pageSize : 1;
-}
 
 // "   " + "Elapsed time: " + the milliseconds since `start` + " ms".
 std::string ElapsedSince(uint32_t start) {
@@ -23,72 +24,26 @@ std::string ElapsedSince(uint32_t start) {
     return "   " + MessageText(kMsgElapsedTime) + std::to_string(elapsed) + " ms";
 }
 
-Outcome ReadChip(ProgrammerCore& core, const ChipRecord& chip) {
-    const RunningCommand running(core, Caller::User);
-    core.SetProgress(0);
-    core.LogText(MessageText(kMsgReadChipStart));
-    if (running.RefuseWhileBusy(BusyLog::NotLogged)) return Outcome::Busy;
-    if (const Outcome prepared = PrepareChipTransfer(core, chip); prepared != Outcome::Ok) return prepared;
-    ProgrammerProtocol& protocol = core.Protocol();
-    if (!protocol.StartChipRead(core.Buffer().bytes.data(), 0, chip.capacity)) {
-        return ReportFailure(core, kMsgReadChipError);
+// The runs Auto writes: the whole chip, or after the erase of an SPI flash only
+// the runs that hold data when told to skip the blank ones.
+std::vector<ChipRange> AutoWriteRuns(ProgrammerCore& core, const ChipRecord& chip, AutoWrite write) {
+    if (write == AutoWrite::SkipBlank && chip.chipType == kSpiFlash) {
+        const uint32_t length = std::min(chip.capacity, DataBuffer::kSize);
+        return DataRuns(std::span(core.Buffer().bytes).first(length), chip.pageSize);
     }
-    core.ShowInfo(MessageText(kMsgReading));
-    // A read that ended short left old bytes behind the new ones: it is no copy of
-    // the chip, so it fails like any other read.
-    if (!PollUntilEnd(core, PollResult::Reading) || protocol.GetBytesRead() < chip.capacity) {
-        return ReportFailure(core, kMsgReadChipError);
-    }
-    core.ShowInfo(MessageText(kMsgReadChipOk) + core.ElapsedText());
-    core.SetProgress(100);
-    // Every byte read now matches the chip, so none of them counts as changed.
-    ClearMarks(core.Buffer(), core.Buffer().activeLength);
-    core.Host().RefreshHexView();
-    return Outcome::Ok;
-}
-
-Outcome EraseChip(ProgrammerCore& core, const ChipRecord& chip, Caller caller) {
-    const RunningCommand running(core, caller);
-    core.SetProgress(0);
-    core.LogText(MessageText(kMsgEraseChipStart));
-    // The EEPROM families are written without erasing.
-    if (chip.chipType != kSpiFlash) return Outcome::NotForThisChip;
-    if (running.RefuseWhileBusy(BusyLog::Logged)) return Outcome::Busy;
-    if (const Outcome prepared = PrepareChipTransfer(core, chip); prepared != Outcome::Ok) return prepared;
-    if (!core.Protocol().StartChipErase()) return ReportFailure(core, kMsgEraseChipError);
-    core.ShowInfo(MessageText(kMsgErasing));
-    core.SetProgress(0);
-    core.Host().PumpOneMessage();
-    core.Host().PumpOneMessage();
-    if (!PollUntilEnd(core, PollResult::Busy)) return ReportFailure(core, kMsgEraseChipError);
-    core.SetProgress(100);
-    core.ShowInfo(MessageText(kMsgEraseChipOk) + core.ElapsedText());
-    return Outcome::Ok;
-}
-
-Outcome WriteChip(ProgrammerCore& core, const ChipRecord& chip, Caller caller) {
-    const RunningCommand running(core, caller);
-    core.SetProgress(0);
-    core.LogText(MessageText(kMsgWriteChipStart));
-    if (running.RefuseWhileBusy(BusyLog::Logged)) return Outcome::Busy;
-    if (const Outcome prepared = PrepareChipTransfer(core, chip); prepared != Outcome::Ok) return prepared;
-    if (!core.Protocol().StartChipWrite(core.Buffer().bytes.data(), 0, chip.capacity, WritePageSize(chip))) {
-        return ReportFailure(core, kMsgWriteChipError);
-    }
-    core.ShowInfo(MessageText(kMsgWriting));
-    if (!PollUntilEnd(core, PollResult::Writing)) return ReportFailure(core, kMsgWriteChipError);
-    core.ShowInfo(MessageText(kMsgWriteChipOk) + core.ElapsedText());
-    core.SetProgress(100);
-    return Outcome::Ok;
+    return {WholeChip(chip)};
 }
 
 // Runs the steps in order and stops at the first one that fails; that step has
 // reported itself already.
-CommandResult RunAutoSteps(ProgrammerCore& core, const ChipRecord& chip) {
+CommandResult RunAutoSteps(ProgrammerCore& core, const ChipRecord& chip, AutoWrite write) {
     if (chip.chipType == kSpiFlash) {
         if (const Outcome erased = EraseChip(core, chip, Caller::AutoStep); erased != Outcome::Ok) return erased;
     }
-    if (const Outcome written = WriteChip(core, chip, Caller::AutoStep); written != Outcome::Ok) return written;
+    const std::vector<ChipRange> runs = AutoWriteRuns(core, chip, write);
+    if (const Outcome written = WriteChipRuns(core, chip, runs, Caller::AutoStep); written != Outcome::Ok) {
+        return written;
+    }
     return VerifyChip(core, chip, Caller::AutoStep);
 }
 
@@ -98,7 +53,12 @@ CommandResult RunAutoSteps(ProgrammerCore& core, const ChipRecord& chip) {
 
 CommandResult OnReadChip(ProgrammerCore& core) {
     const ChipRecord chip = core.SelectedChip();
-    return ReadChip(core, chip);
+    const Outcome read = ReadChipRange(core, chip, WholeChip(chip), core.Buffer().bytes.data(), Caller::User);
+    if (read != Outcome::Ok) return read;
+    // Every byte read now matches the chip, so none of them counts as changed.
+    ClearMarks(core.Buffer(), core.Buffer().activeLength);
+    core.Host().RefreshHexView();
+    return Outcome::Ok;
 }
 
 CommandResult OnEraseChip(ProgrammerCore& core) {
@@ -108,7 +68,8 @@ CommandResult OnEraseChip(ProgrammerCore& core) {
 
 CommandResult OnWriteChip(ProgrammerCore& core) {
     const ChipRecord chip = core.SelectedChip();
-    return WriteChip(core, chip, Caller::User);
+    const ChipRange whole = WholeChip(chip);
+    return WriteChipRuns(core, chip, std::span(&whole, 1), Caller::User);
 }
 
 CommandResult OnVerifyChip(ProgrammerCore& core) {
@@ -118,16 +79,20 @@ CommandResult OnVerifyChip(ProgrammerCore& core) {
 
 // Auto holds the programmer from its start to its end, so a command chosen while
 // one of its steps pumps messages, or between two steps, is refused.
-CommandResult OnAuto(ProgrammerCore& core) {
+CommandResult RunAuto(ProgrammerCore& core, AutoWrite write) {
     const RunningCommand running(core, Caller::User);
     const ChipRecord chip = core.SelectedChip();
     const uint32_t start = TickCount();
     core.LogText(MessageText(kMsgAutoStart));
     if (running.RefuseWhileBusy(BusyLog::Logged)) return Outcome::Busy;
     if (!LinkReady(core)) return Outcome::NoProgrammer;
-    CommandResult result = RunAutoSteps(core, chip);
+    CommandResult result = RunAutoSteps(core, chip, write);
     if (result.Ok()) core.ShowInfo(MessageText(kMsgVerifyChipOk) + ElapsedSince(start));
     return result;
+}
+
+CommandResult OnAuto(ProgrammerCore& core) {
+    return RunAuto(core, AutoWrite::WholeChip);
 }
 
 }  // namespace qbr

@@ -19,8 +19,15 @@ CommandResult OnWriteChip(ProgrammerCore& core);
 // Reads the chip and compares it with the buffer while the read runs; the first
 // difference ends the read and is reported with its address and both bytes.
 CommandResult OnVerifyChip(ProgrammerCore& core);
+// What Auto writes after the erase of an SPI flash: the whole chip, as the window
+// does, or only the pages that hold data (the erase has made the rest blank).
+enum class AutoWrite { WholeChip, SkipBlank };
+
 // Erase (SPI flash only), Write and Verify in one go, stopping at the first step
-// that fails and returning its result; success shows the time of the whole sequence.
+// that fails and returning its result; success shows the time of the whole
+// sequence. Verify always checks the whole chip.
+CommandResult RunAuto(ProgrammerCore& core, AutoWrite write);
+// The window's Auto: the whole chip is written.
 CommandResult OnAuto(ProgrammerCore& core);
 
 }  // namespace qbr

@@ -57,13 +57,22 @@ Outcome PrepareChipTransfer(ProgrammerCore& core, const ChipRecord& chip) {
     return Outcome::Ok;
 }
 
+uint16_t ProgressShare::Percent(uint16_t percent) const {
+    if (total == 0) return percent;
+    return static_cast<uint16_t>((before * 100 + length * percent) / total);
+}
+
 bool PollUntilEnd(ProgrammerCore& core, PollResult inProgress) {
+    return PollUntilEnd(core, inProgress, ProgressShare{});
+}
+
+bool PollUntilEnd(ProgrammerCore& core, PollResult inProgress, const ProgressShare& share) {
     for (;;) {
         const PollResult result = core.Protocol().PollOperation();
         if (result == PollResult::Done) return true;
         if (result == PollResult::Failed) return false;
         if (result == inProgress) {
-            core.UpdateProgress();
+            core.SetProgress(share.Percent(core.Protocol().GetPercent()));
             core.Host().PumpOneMessage();
             PausePolling();
         }

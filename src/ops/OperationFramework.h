@@ -55,11 +55,24 @@ bool LinkReady(ProgrammerCore& core);
 // protocol. Anything but Ok, after telling the user, when the command must end.
 Outcome PrepareChipTransfer(ProgrammerCore& core, const ChipRecord& chip);
 
+// The part of a command's progress that one transfer stands for: `length` of
+// `total` bytes, after `before` bytes that earlier transfers have done.
+struct ProgressShare {
+    uint64_t before = 0;
+    uint64_t length = 0;
+    uint64_t total = 0;
+
+    // The command's percentage when the transfer is at `percent`.
+    uint16_t Percent(uint16_t percent) const;
+};
+
 // The polling loop of a running transfer. While the protocol reports `inProgress`
 // the progress display moves and one waiting message is handled per pass, with a
 // short pause between passes; other running values are polled again at once.
-// True when the transfer ended Done, false when it Failed.
+// True when the transfer ended Done, false when it Failed. With a share, the
+// display shows the transfer as that part of a longer command.
 bool PollUntilEnd(ProgrammerCore& core, PollResult inProgress);
+bool PollUntilEnd(ProgrammerCore& core, PollResult inProgress, const ProgressShare& share);
 
 // The pause between two polls of a running transfer.
 void PausePolling();

@@ -136,6 +136,7 @@ TEST(EmulatorFaults, TextFormsParseOrSayWhatIsWrong) {
         {"stray-replies", {FaultKind::StrayReplies, EmulatorFault::kEndless}},
         {"stray-replies@3", {FaultKind::StrayReplies, 3}},
         {"flip@0XfF", {FaultKind::FlipByte, 255}},
+        {"protect@65536", {FaultKind::ProtectFrom, 0x10000}},
     };
     for (const auto& [text, fault] : good) {
         const EmulatorFault parsed = ParseEmulatorFault(text);

@@ -1,0 +1,14 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace qbr {
+
+// A number as users type addresses and sizes: decimal digits, or hexadecimal ones
+// after "0x" or "0X". None for anything else, or a value beyond 64 bits.
+std::optional<uint64_t> ParseNumber(std::string_view text);
+
+}  // namespace qbr

@@ -1,0 +1,139 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The chip functions beyond the window's commands: the full diff, sparse writes,
+// ranges, repeated reads and backups, on the emulated programmer.
+#include "ops/ChipCommands.h"
+#include "ops/ChipDiff.h"
+#include "ops/OpsFixture.h"
+#include "ops/RepeatedRead.h"
+#include "ops/SparseWrite.h"
+#include "support/TempDir.h"
+
+#include <numeric>
+
+namespace qbr {
+namespace {
+
+using test::Pattern;
+using Ranges = std::vector<ChipRange>;
+using ChipSafety = test::OpsTest;
+
+TEST(ImageDiff, TheBitsNameTheCauseAndCloseDifferencesMerge) {
+    struct Case {
+        std::vector<uint8_t> chip;  // against an image of 0x0F bytes at address 0x100
+        DiffCause cause;
+        Ranges ranges;
+        uint64_t bytes;
+    };
+    std::vector<uint8_t> far(40, 0x0F), near(40, 0x0F);
+    far[2] = far[2 + 16] = 0x1F;    // 15 equal bytes between: one range
+    near[2] = near[2 + 17] = 0x1F;  // 16: two
+    const Case cases[] = {
+        {std::vector<uint8_t>(40, 0x0F), DiffCause::None, {}, 0},
+        {std::vector<uint8_t>(40, 0xFF), DiffCause::NotProgrammed, {{0x100, 40}}, 40},
+        {std::vector<uint8_t>(40, 0x07), DiffCause::NotErased, {{0x100, 40}}, 40},
+        {std::vector<uint8_t>(40, 0x1E), DiffCause::DataDiffers, {{0x100, 40}}, 40},
+        {far, DiffCause::NotProgrammed, {{0x102, 17}}, 2},
+        {near, DiffCause::NotProgrammed, {{0x102, 1}, {0x113, 1}}, 2},
+    };
+    for (const Case& c : cases) {
+        const ImageDiff diff = CompareImages(std::vector<uint8_t>(40, 0x0F), c.chip, 0x100);
+        EXPECT_EQ(diff.Cause(), c.cause);
+        EXPECT_EQ(diff.ranges, c.ranges);
+        EXPECT_EQ(diff.differingBytes, c.bytes);
+    }
+}
+
+TEST(SparseWrite, RunsCoverEveryPageWithDataAndJoinShortGaps) {
+    std::vector<uint8_t> image(0x10000, 0xFF);
+    EXPECT_TRUE(DataRuns(image, 256).empty());
+    image[0x0FF] = 0x00;   // last byte of page 0
+    image[0xF00] = 0x00;   // 14 pages on, less than 4 KiB: joined
+    image[0x8000] = 0x7F;  // far away
+    image[0xFFFF] = 0x00;  // the image's last byte
+    EXPECT_EQ(DataRuns(image, 256), (Ranges{{0, 0x1000}, {0x8000, 0x100}, {0xFF00, 0x100}}));
+    EXPECT_EQ(DataRuns(std::span(image).first(0xFF80), 256), (Ranges{{0, 0x1000}, {0x8000, 0x100}}));
+    EXPECT_EQ(DataRuns(image, 256, 0), (Ranges{{0, 0x100}, {0xF00, 0x100}, {0x8000, 0x100}, {0xFF00, 0x100}}));
+    EXPECT_EQ(FirstNotErased(std::span(image).subspan(0x100), 0x100), 0xF00u);
+}
+
+// Auto that skips blank pages still leaves the whole image on the chip (old data
+// in the blank pages is erased) and writes a fraction of the bytes.
+TEST_F(ChipSafety, SparseAutoLeavesTheWholeImageAndWritesOnlyItsData) {
+    Connect("W25X05").SetEraseTime(std::chrono::milliseconds(1));
+    SetChipBytes(std::vector<uint8_t>(0x10000, 0x00));
+    std::vector<uint8_t> image(0x10000, 0xFF);
+    std::ranges::copy(Pattern(0x2000), image.begin() + 0x3000);
+    image[0xFFFF] = 0x5A;
+    FillBuffer(image);
+    ASSERT_TRUE(RunAuto(core, AutoWrite::SkipBlank).Ok()) << host.statusText;
+    EXPECT_EQ(ChipBytes(), image);
+    size_t written = 0;
+    for (const auto& transfer : Device().Writes()) written += transfer.size() > 64 ? transfer.size() : 0;
+    EXPECT_EQ(written, 0x2000u + 0x100u);
+}
+
+TEST_F(ChipSafety, RangesReachOnlyTheirBytes) {
+    Connect("24C02");
+    SetChipBytes(Pattern(256));
+    FillBuffer(std::vector<uint8_t>(256, 0xA5));
+    const ChipRecord chip = core.SelectedChip();
+    ASSERT_EQ(WriteChipRuns(core, chip, Ranges{{0x41, 0x30}}, Caller::User), Outcome::Ok);
+    std::vector<uint8_t> expected = Pattern(256);
+    std::fill_n(expected.begin() + 0x41, 0x30, 0xA5);
+    EXPECT_EQ(ChipBytes(), expected);
+    std::vector<uint8_t> part(0x20);
+    ASSERT_EQ(ReadChipRange(core, chip, {0xE0, 0x20}, part.data(), Caller::User), Outcome::Ok);
+    EXPECT_TRUE(std::equal(part.begin(), part.end(), expected.begin() + 0xE0));
+    EXPECT_EQ(ReadChipRange(core, chip, {0xE0, 0x21}, part.data(), Caller::User), Outcome::Failed);
+}
+
+// A protected top, an unerased chip and a loose contact, each as the diff names it.
+TEST_F(ChipSafety, TheDiffNamesWhatWentWrong) {
+    const ChipRecord chip = test::OpsChips()[0];
+    Connect("W25X05").InjectFault({FaultKind::ProtectFrom, 0x8000});
+    FillBuffer(Pattern(0x10000));
+    EXPECT_FALSE(RunAuto(core, AutoWrite::SkipBlank).Ok());
+    ChipDiff result = DiffChip(core, chip, WholeChip(chip));
+    EXPECT_EQ(result.diff.Cause(), DiffCause::NotProgrammed);
+    EXPECT_EQ(result.diff.ranges.front().offset, 0x8000u);
+
+    Connect("W25X05");
+    SetChipBytes(std::vector<uint8_t>(0x10000, 0x00));
+    ASSERT_EQ(WriteChipRuns(core, chip, Ranges{WholeChip(chip)}, Caller::User), Outcome::Ok);
+    EXPECT_EQ(DiffChip(core, chip, {0x100, 0x200}).diff.Cause(), DiffCause::NotErased);
+
+    Connect("W25X05").InjectFault({FaultKind::FlipByte, 0x1234});
+    SetChipBytes(Pattern(0x10000));
+    result = DiffChip(core, chip, {0x1000, 0x1000});
+    EXPECT_EQ(result.diff.Cause(), DiffCause::DataDiffers);
+    EXPECT_EQ(result.diff.ranges, (Ranges{{0x1234, 1}}));
+}
+
+// The loose contact flips its byte on every other read: three reads show it, and a
+// backup (two reads) refuses to keep either.
+TEST_F(ChipSafety, ReadsThatDisagreeKeepNoCopy) {
+    const ChipRecord chip = test::OpsChips()[0];
+    const test::TempDir dir;
+    Connect("W25X05").InjectFault({FaultKind::FlipByte, 0x1234});
+    SetChipBytes(Pattern(0x10000));
+    const RepeatedRead reads = ReadChipRepeatedly(core, chip, {0x1000, 0x1000}, 3);
+    EXPECT_FALSE(reads.Agreed());
+    EXPECT_EQ(reads.diff.ranges, (Ranges{{0x1234, 1}}));
+    EXPECT_EQ(BackupChip(core, chip, dir.file("a.bin").string()).outcome, Outcome::Failed);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("a.bin")));
+
+    Connect("W25X05");
+    SetChipBytes(Pattern(0x10000));
+    EXPECT_EQ(BackupChip(core, chip, dir.file("b.bin").string()).outcome, Outcome::Ok);
+    const std::vector<uint8_t> pattern = Pattern(0x10000);
+    EXPECT_EQ(test::ReadFileText(dir.file("b.bin")), std::string(pattern.begin(), pattern.end()));
+    EXPECT_EQ(BackupChip(core, chip, dir.file("none/c.bin").string()).outcome, Outcome::FileError);
+    SetChipBytes(std::vector<uint8_t>(0x10000, 0x00));
+    EXPECT_TRUE(BackupChip(core, chip, dir.file("b.bin").string()).fileExists);  // the earlier copy stays
+    EXPECT_EQ(test::ReadFileText(dir.file("b.bin")), std::string(pattern.begin(), pattern.end()));
+    EXPECT_EQ(BackupFileName(test::EmulatedChip(kSpiFlash, "MX25L/6405 D", 1, 1, 1, 1, 1), 0).substr(0, 13),
+              "MX25L_6405_D-");
+}
+
+}  // namespace
+}  // namespace qbr
