@@ -4,7 +4,7 @@ _qbr5150_cli() {
     local cur prev words cword
     _init_completion || return
 
-    local commands="chips chip detect read write verify erase auto version serial selftest update-firmware link doctor"
+    local commands="chips chip chip-sum detect read write verify erase auto version serial selftest update-firmware link doctor"
     local options="-c --chip --emulate --emulate-image --emulate-fault --emulate-speed --trace --replay --lang --db --json -q --quiet --version --help"
 
     case $prev in
@@ -17,7 +17,7 @@ _qbr5150_cli() {
         --replay)
             _filedir jsonl
             return ;;
-        --db | --emulate-image | --trace | read | write | verify | auto | update-firmware)
+        --db | --emulate-image | --trace | --backup | read | write | verify | auto | update-firmware | chip-sum)
             _filedir
             return ;;
         -c | --chip | chip)
@@ -25,11 +25,25 @@ _qbr5150_cli() {
             names=$(qbr5150-cli chips 2>/dev/null | awk 'NF > 1 && !/!$/ {print $1}')
             COMPREPLY=($(compgen -W "$names" -- "$cur"))
             return ;;
+        --backup-dir)
+            _filedir -d
+            return ;;
         --emulate-fault)
             COMPREPLY=($(compgen -W "unplugged no-reply stray-replies reject busy-forever selftest-fail \
-                unplug@ replug@ short@ stall@ write-fail@ flip@" -- "$cur"))
+                unplug@ replug@ short@ stall@ write-fail@ flip@ protect@" -- "$cur"))
             return ;;
     esac
+
+    # Options of the command given so far, beside the general ones.
+    local word
+    for word in "${words[@]:1:cword-1}"; do
+        case $word in
+            read) options+=" --offset --length --reads" ;;
+            verify) options+=" --offset --length --diff" ;;
+            write) options+=" --offset --length --skip-blank --skip-blank=check --backup --backup-dir" ;;
+            erase | auto) options+=" --backup --backup-dir" ;;
+        esac
+    done
 
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "$options" -- "$cur"))

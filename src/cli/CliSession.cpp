@@ -7,6 +7,7 @@
 #include "buffer/ImageFile.h"
 #include "chipdb/CapacityText.h"
 #include "chipdb/ChipType.h"
+#include "cli/ChipJobs.h"
 #include "cli/CliText.h"
 #include "cli/DatabaseCommands.h"
 #include "cli/Doctor.h"
@@ -18,15 +19,15 @@
 #include "link/HardwareLink.h"
 #include "link/LibraryPath.h"
 #include "link/ProgrammerSurvey.h"
+#include "ops/ChipCommands.h"
 #include "ops/CommandTable.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
-#include <iterator>
 #include <stdexcept>
-#include <thread>
 
 namespace qbr {
 
@@ -54,6 +55,7 @@ int CliSession::Run() {
     }
     if (options_.command == "chips" || options_.command == "chip") return RunDatabaseCommand();
     if (options_.command == "doctor") return RunDoctor();
+    if (options_.command == "chip-sum") return RunChipSum();
     return RunProgrammerCommand();
 }
 
@@ -78,6 +80,19 @@ int CliSession::RunProgrammerCommand() {
         report_["ok"] = code == kExitOk;
         report_["chip"] = core_.SelectedChip().chipName;
         report_["elapsed_ms"] = std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
+        out_ << report_.dump() << '\n';
+    }
+    return code;
+}
+
+// chip-sum: needs the chip (its capacity) but no programmer.
+int CliSession::RunChipSum() {
+    if (!SelectChip()) return kExitUsage;
+    report_ = {{"command", "chip-sum"}, {"chip", core_.SelectedChip().chipName}, {"file", options_.argument}};
+    ChipJobs jobs(core_, host_, options_, out_, err_, report_);
+    const int code = jobs.ChipSum();
+    if (options_.json) {
+        report_["ok"] = code == kExitOk;
         out_ << report_.dump() << '\n';
     }
     return code;
@@ -205,21 +220,34 @@ int CliSession::Dispatch() {
         err_ << Fill(CurrentCliWording().notSpiFlash, {chip.chipName}) << '\n';
         return kExitFailed;
     }
+    ChipJobs jobs(core_, host_, options_, out_, err_, report_);
+    if (const int code = jobs.CheckOptions(); code != kExitOk) return code;
     switch (row->argument) {
     case ArgumentKind::ImageIn:
-        if (!(options_.argument == "-" ? LoadStandardInput() : LoadInput(options_.argument))) return kExitFileError;
-        report_["bytes"] = chip.capacity;
+        if (!LoadImageArgument(jobs.Range())) return kExitFileError;
+        report_["bytes"] = jobs.Range().length;
         break;
     case ArgumentKind::FirmwareFile: host_.SetFirmwareFile(options_.argument); break;
     case ArgumentKind::ImageOut:
     case ArgumentKind::NoArgument: break;
     }
-    const CommandResult result = row->run(core_);
+    if (const int code = jobs.Backup(); code != kExitOk) return code;
+    if (row->id == kCmdReadChip) return jobs.Read();
+    if (row->id == kCmdVerifyChip && (options_.diff || jobs.IsPartial())) return jobs.Verify();
+    if (row->id == kCmdWriteChip && (jobs.IsPartial() || !options_.skipBlank.empty())) return jobs.Write();
+    // Auto on the command line writes only the pages with data after the erase.
+    const CommandResult result = row->id == kCmdAuto ? RunAuto(core_, AutoWrite::SkipBlank) : row->run(core_);
     if (!result.Ok()) {
-        if (result.mismatch && options_.json) DescribeMismatch(*result.mismatch);
-        return ExitCode(result.outcome);
+        if (result.mismatch && options_.json) {
+            const Mismatch& mismatch = *result.mismatch;
+            report_["mismatch"] = {{"address", mismatch.address},
+                                   {"buffer", mismatch.bufferByte},
+                                   {"chip", mismatch.chipByte}};
+            jobs.ReportDifferingBytes();
+        }
+        return ExitCodeOf(result.outcome);
     }
-    if (row->argument == ArgumentKind::ImageOut) return SaveChipImage();
+    if (row->id == kCmdVerifyChip) jobs.PrintSums(std::span(core_.Buffer().bytes).first(chip.capacity));
     if (result.detected) ListCandidates(*result.detected);
     if (!result.text.empty()) {
         out_ << ConsoleHost::WithNewlines(result.text) << '\n';
@@ -240,85 +268,45 @@ void CliSession::ListCandidates(const ChipRecord& detected) {
     report_["candidates"] = candidates;
 }
 
-// The chip just read, from the buffer into the image file (or standard output).
-int CliSession::SaveChipImage() {
+// The image argument into the buffer at the range's addresses: loaded as a file
+// of the range's length would be for the whole chip, then moved to its offset.
+bool CliSession::LoadImageArgument(ChipRange range) {
     const std::string& path = options_.argument;
-    const uint32_t size = core_.SelectedChip().capacity;
-    report_["bytes"] = size;
-    if (path == "-") {
-        out_.write(reinterpret_cast<const char*>(core_.Buffer().bytes.data()), size);
-        return out_ ? kExitOk : kExitFileError;
+    if (!(path == "-" ? LoadStandardInput(range.length) : LoadInput(path, range.length))) return false;
+    std::vector<uint8_t>& bytes = core_.Buffer().bytes;
+    if (range.offset != 0) {
+        std::memmove(bytes.data() + range.offset, bytes.data(), range.length);
+        std::fill_n(bytes.begin(), std::min(range.offset, range.length), 0xFF);
     }
-    // The image file is written whole or not at all: a failed read or save never
-    // leaves a truncated file behind.
-    if (!SaveImage(path, core_.Buffer(), size)) {
-        err_ << MessageText(kMsgOpenFileError) << ' ' << path << '\n';
-        return kExitFileError;
-    }
-    return kExitOk;
+    return true;
 }
 
-bool CliSession::LoadInput(const std::string& path) {
-    if (core_.LoadImageFile(path) == Outcome::Ok) return true;
+bool CliSession::LoadInput(const std::string& path, uint32_t length) {
+    const ImageLoadResult result = LoadImage(path, core_.Buffer(), length);
+    if (result.tooLong) host_.MessageBox(MessageText(kMsgFileTooLong), BoxButtons::Ok);
+    if (result.outcome == ImageLoadResult::Outcome::Loaded) return true;
     err_ << MessageText(kMsgOpenFileError) << ' ' << path << '\n';
     return false;
 }
 
 // Raw bytes from standard input, as a raw image file would be loaded.
-bool CliSession::LoadStandardInput() {
-    const uint32_t capacity = core_.SelectedChip().capacity;
+bool CliSession::LoadStandardInput(uint32_t length) {
     DataBuffer& buffer = core_.Buffer();
-    std::fill_n(buffer.bytes.begin(), capacity, 0xFF);
-    ClearMarks(buffer, capacity);
-    const size_t got = std::fread(buffer.bytes.data(), 1, capacity, stdin);
+    std::fill_n(buffer.bytes.begin(), length, 0xFF);
+    ClearMarks(buffer, length);
+    const size_t got = std::fread(buffer.bytes.data(), 1, length, stdin);
     if (std::ferror(stdin)) {
         err_ << MessageText(kMsgOpenFileError) << " -\n";
         return false;
     }
-    if (got == capacity && std::fgetc(stdin) != EOF) host_.MessageBox(MessageText(kMsgFileTooLong), BoxButtons::Ok);
+    if (got == length && std::fgetc(stdin) != EOF) host_.MessageBox(MessageText(kMsgFileTooLong), BoxButtons::Ok);
     return true;
-}
-
-// After a failed verify: the first difference, and how many bytes differ, from
-// one more read of the whole chip.
-void CliSession::DescribeMismatch(const Mismatch& mismatch) {
-    report_["mismatch"] = {{"address", mismatch.address}, {"buffer", mismatch.bufferByte}, {"chip", mismatch.chipByte}};
-    const ChipRecord& chip = core_.SelectedChip();
-    std::vector<uint8_t> image(chip.capacity, 0x00);
-    ProgrammerProtocol& protocol = core_.Protocol();
-    if (!core_.OpenLink() || !protocol.SetChipParameters(chip) ||
-        !protocol.StartChipRead(image.data(), 0, chip.capacity)) {
-        return;
-    }
-    PollResult result;
-    while ((result = protocol.PollOperation()) == PollResult::Reading) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    if (result != PollResult::Done || protocol.GetBytesRead() < chip.capacity) return;
-    const uint8_t* buffer = core_.Buffer().bytes.data();
-    size_t differing = 0;
-    for (uint32_t i = 0; i < chip.capacity; ++i) differing += buffer[i] != image[i];
-    report_["differing_bytes"] = differing;
 }
 
 int CliSession::Link() {
     const bool linked = core_.OpenLink();
     out_ << MessageText(linked ? kMsgUsbLinkOk : kMsgNoUsbLink) << '\n';
     return linked ? kExitOk : kExitNoProgrammer;
-}
-
-// The exit code of a command's outcome; it never depends on the texts shown.
-int CliSession::ExitCode(Outcome outcome) {
-    switch (outcome) {
-    case Outcome::Ok: return kExitOk;
-    case Outcome::NoProgrammer:
-    case Outcome::Busy: return kExitNoProgrammer;
-    case Outcome::FileError: return kExitFileError;
-    case Outcome::Failed:
-    case Outcome::Cancelled:
-    case Outcome::NotForThisChip: break;
-    }
-    return kExitFailed;
 }
 
 }  // namespace qbr

@@ -4,6 +4,7 @@
 #include "cli/CliOptions.h"
 #include "cli/ConsoleHost.h"
 #include "core/ProgrammerCore.h"
+#include "ops/ChipTransfers.h"
 
 #include <nlohmann/json.hpp>
 
@@ -38,12 +39,11 @@ private:
     int ReplayOutcome(int code);
     int Dispatch();
     void ListCandidates(const ChipRecord& detected);
-    int SaveChipImage();
+    int RunChipSum();
     int Link();
-    bool LoadInput(const std::string& path);
-    bool LoadStandardInput();
-    void DescribeMismatch(const Mismatch& mismatch);
-    static int ExitCode(Outcome outcome);
+    bool LoadImageArgument(ChipRange range);
+    bool LoadInput(const std::string& path, uint32_t length);
+    bool LoadStandardInput(uint32_t length);
 
     const CliOptions& options_;
     std::ostream& out_;

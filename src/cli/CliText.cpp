@@ -11,6 +11,24 @@ constexpr CliWording kEnglish = {
     "{} is not an SPI flash chip: only SPI flash is erased.",
     "Can't load the emulated chip from {}",
     "Can't save the emulated chip to {}",
+    "The range at {} of {} bytes is not inside {} ({} bytes).",
+    "--skip-blank is for SPI flash only: the other chips are written without erasing.",
+    "The range is not blank: the byte at {} is {}, not 0xFF. SPI flash is only written where it is erased; "
+    "erase the chip first (auto does).",
+    "The {} reads differ: the contact of the chip is unreliable (clip, socket or wiring). No file was written.",
+    "Differing bytes: {}, in {} range(s):",
+    "... and {} more range(s)",
+    "Warning: every byte read is {}: a blank chip, no chip in the socket, or the wrong chip type selected.",
+    "Likely cause: not programmed. Bits are 1 in the chip where the image has 0: the write failed, the block is "
+    "protected, or the page size is wrong.",
+    "Likely cause: not erased. Bits are 0 in the chip where the image has 1: the chip was not erased before the "
+    "write.",
+    "Likely cause: the data differs. Bits differ both ways: another image, or a chip that reads unreliably.",
+    "Backup saved: {}",
+    "The two reads of the backup differ: the contact of the chip is unreliable. The chip was not changed.",
+    "The backup read failed. The chip was not changed.",
+    "Can't write the backup {}. The chip was not changed.",
+    "The backup {} exists already and is kept; name another file. The chip was not changed.",
 };
 
 constexpr CliWording kChinese = {
@@ -18,6 +36,21 @@ constexpr CliWording kChinese = {
     "{} 不是 SPI Flash 芯片: 只有 SPI Flash 芯片可以擦除。",
     "无法从 {} 载入模拟芯片的内容",
     "无法把模拟芯片的内容保存到 {}",
+    "从 {} 开始的 {} 字节范围不在 {} ({} 字节) 之内。",
+    "--skip-blank 只用于 SPI Flash: 其他芯片写入前不需要擦除。",
+    "该范围不是空白: 地址 {} 的字节是 {}, 不是 0xFF。SPI Flash 只能写入已擦除的区域; 请先擦除芯片 (auto 会擦除)。",
+    "{} 次读取的结果不一致: 芯片接触不可靠 (夹子、座子或连线)。没有写入文件。",
+    "不同的字节: {} 个, 共 {} 段:",
+    "... 另有 {} 段",
+    "警告: 读到的每个字节都是 {}: 空白芯片、座子里没有芯片, 或选择了错误的芯片类型。",
+    "可能的原因: 未编程。芯片中为 1 的位在映像中为 0: 写入失败、块被保护或页大小错误。",
+    "可能的原因: 未擦除。芯片中为 0 的位在映像中为 1: 写入前芯片没有擦除。",
+    "可能的原因: 数据不同。两个方向的位都不同: 映像不是同一个, 或者芯片读取不可靠。",
+    "备份已保存: {}",
+    "备份的两次读取结果不一致: 芯片接触不可靠。芯片没有被改动。",
+    "备份读取失败。芯片没有被改动。",
+    "无法写入备份 {}。芯片没有被改动。",
+    "备份 {} 已经存在, 保留原文件; 请换一个文件名。芯片没有被改动。",
 };
 
 }  // namespace

@@ -10,6 +10,21 @@ struct CliWording {
     const char* notSpiFlash;        // chip name
     const char* emulatorLoadError;  // path
     const char* emulatorSaveError;  // path
+    const char* rangeOutside;       // offset, length, chip name, capacity
+    const char* skipBlankFlashOnly;
+    const char* notBlank;        // address, byte
+    const char* readsDiffer;     // number of reads
+    const char* differingBytes;  // bytes, ranges
+    const char* moreRanges;      // count
+    const char* uniformData;     // byte
+    const char* causeNotProgrammed;
+    const char* causeNotErased;
+    const char* causeDataDiffers;
+    const char* backupSaved;  // path
+    const char* backupReadsDiffer;
+    const char* backupFailed;
+    const char* backupFileError;  // path
+    const char* backupExists;     // path
 };
 
 // The wording of the current language; English unless it is Chinese.

@@ -2,6 +2,7 @@
 // qbr5150-cli: the programmer's functions on the command line.
 
 #include "ProgramVersion.h"
+#include "cli/ChipOptions.h"
 #include "cli/CliOptions.h"
 #include "cli/CliSession.h"
 #include "cli/ExitCodes.h"
@@ -26,6 +27,7 @@ struct CommandEntry {
 const CommandEntry kDatabaseCommands[] = {
     {"chips", "search the database (no pattern: every chip)", "PATTERN", false},
     {"chip", "one chip's record and capacity", "NAME", true},
+    {"chip-sum", "an image's CheckSum (as the window shows it), CRC-32 and SHA-256", "FILE", true},
 };
 
 const CommandEntry kProgrammerChecks[] = {
@@ -78,6 +80,7 @@ int main(int argc, char** argv) {
         AddCommand(app, options, {row.cliName, row.cliHelp, file ? "FILE" : nullptr, file});
     }
     for (const auto& entry : kProgrammerChecks) AddCommand(app, options, entry);
+    qbr::AddChipOptions(app, options);
 
     try {
         app.parse(argc, argv);

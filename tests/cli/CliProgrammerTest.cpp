@@ -113,5 +113,78 @@ TEST_F(CliProgrammer, DetectListsEveryCandidateAndSpeaksChinese) {
     EXPECT_NE(chinese.err.find("读芯片成功!"), std::string::npos);
 }
 
+// Backups, ranges, the full diff and sparse writes, step by step on one emulated
+// EN25T80 whose contents each step leaves to the next; JSON fields by pointer.
+TEST_F(CliProgrammer, SafetyFeaturesWorkEndToEnd) {
+    std::string image(1 << 20, '\xFF');
+    image.replace(0, 0x2000, RandomBytes(0x2000, 3));
+    image.replace(0x80000, 0x3000, RandomBytes(0x3000, 4));
+    WriteFileText(Path("img.bin"), image);
+    WriteFileText(Path("blank.bin"), std::string(1 << 20, '\xFF'));
+    WriteFileText(Path("part.bin"), RandomBytes(0x100, 5));
+    std::filesystem::create_directory(Path("backups"));
+    struct Step {
+        std::string arguments;
+        int code;
+        std::string text;  // in the error stream
+        nlohmann::json fields;
+    };
+    const Step steps[] = {
+        {"auto --backup-dir " + Path("backups") + " " + Path("img.bin"),
+         0,
+         "Backup saved: " + Path("backups/EN25T80-"),
+         {{"/backup/crc32", "956bac74"}, {"/ok", true}}},  // zlib.crc32 of 1 MiB of 0xFF
+        {"verify --diff " + Path("img.bin"), 0, "Verify chip ok!", {{"/differing_bytes", 0}, {"/cause", "none"}}},
+        {"--emulate-fault protect@0x80800 auto " + Path("img.bin"), 1, "Addr:0x080800", {}},
+        {"verify --diff " + Path("img.bin"),
+         1,
+         "Likely cause: not programmed.",
+         {{"/differing_ranges/0/address", 0x80800}, {"/cause", "not programmed"}}},
+        {"verify --diff " + Path("blank.bin"), 1, "Likely cause: not erased.", {{"/range_count", 2}}},
+        {"write --offset 0x1000 --length 0x100 " + Path("part.bin"),
+         1,
+         "the byte at 0x001000 is",
+         {{"/not_blank_at", 0x1000}}},
+        {"write --offset 0x90000 " + Path("part.bin"), 0, "Write chip ok!", {{"/runs", 1}}},
+        {"read --offset 0x90000 --length 256 " + Path("back.bin"), 0, "Read chip ok!", {{"/bytes", 256}}},
+        {"write --skip-blank=check " + Path("img.bin"), 1, "not 0xFF", {}},
+        {"write --skip-blank --offset 0xA0000 --length 0x1000 " + Path("part.bin"), 0, "", {{"/runs", 1}}},
+        {"verify --offset 0xA0000 --length 0x100 " + Path("part.bin"), 0, "Verify chip ok!", {}},
+        {"read --offset 0xFFFFF --length 2 " + Path("x.bin"), 2, "is not inside EN25T80", {}},
+        {"erase --backup " + Path("none/x.bin"), 4, "Can't write the backup", {}},
+        {"--emulate-fault flip@5 read --reads 3 " + Path("x.bin"),
+         1,
+         "  0x000005..0x000005  (1)",
+         {{"/differing_ranges/0/length", 1}, {"/range_count", 1}}},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.arguments);
+        const CliResult run = Run("EN25T80", "--json " + step.arguments);
+        EXPECT_EQ(run.exitCode, step.code) << run.err;
+        EXPECT_NE(run.err.find(step.text), std::string::npos) << run.err;
+        const auto report = nlohmann::json::parse(run.out);
+        for (const auto& [pointer, value] : step.fields.items()) {
+            EXPECT_EQ(report[nlohmann::json::json_pointer(pointer)], value) << pointer;
+        }
+    }
+    EXPECT_EQ(ReadFileText(Path("back.bin")), ReadFileText(Path("part.bin")));
+    EXPECT_FALSE(std::filesystem::exists(Path("x.bin")));
+
+    // Checksums: the read's are chip-sum's of the file it wrote, and sha256sum agrees.
+    const auto read = nlohmann::json::parse(Run("EN25T80", "--json read " + Path("all.bin")).out);
+    const auto sum = nlohmann::json::parse(RunCli("--json -c EN25T80 chip-sum " + Path("all.bin")).out);
+    EXPECT_EQ(sum["crc32"], read["crc32"]);
+    EXPECT_EQ(sum["sha256"], read["sha256"]);
+    EXPECT_EQ(RunCli("--version >/dev/null; sha256sum " + Path("all.bin")).out.substr(0, 64), sum["sha256"]);
+    EXPECT_EQ(sum["checksum"].get<std::string>().size(), 8u);
+
+    const CliResult chinese = RunCli("--lang zh -q --emulate=W25Q64FV --emulate-fault flip@4096 read --reads 2 " +
+                                     Path("x.bin"));
+    EXPECT_EQ(chinese.exitCode, 1);
+    EXPECT_NE(chinese.err.find("芯片接触不可靠"), std::string::npos);
+    EXPECT_NE(chinese.err.find("0x001000..0x001000"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(Path("x.bin")));
+}
+
 }  // namespace
 }  // namespace qbr

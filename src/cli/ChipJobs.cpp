@@ -1,0 +1,247 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/ChipJobs.h"
+
+#include "base/Checksums.h"
+#include "base/MessageTable.h"
+#include "buffer/ImageFile.h"
+#include "chipdb/ChipType.h"
+#include "cli/CliText.h"
+#include "cli/DoctorText.h"
+#include "cli/ExitCodes.h"
+#include "ops/RepeatedRead.h"
+#include "ops/SparseWrite.h"
+
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <ostream>
+
+namespace qbr {
+
+namespace {
+
+// Ranges listed one by one; the rest are counted.
+constexpr size_t kRangesListed = 20;
+
+std::string Hex(uint32_t value, int digits) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%0*X", digits, value);
+    return text;
+}
+
+const char* CauseName(DiffCause cause) {
+    switch (cause) {
+    case DiffCause::None: return "none";
+    case DiffCause::NotProgrammed: return "not programmed";
+    case DiffCause::NotErased: return "not erased";
+    case DiffCause::DataDiffers: return "data differs";
+    }
+    return "";
+}
+
+const char* CauseText(DiffCause cause) {
+    const CliWording& wording = CurrentCliWording();
+    switch (cause) {
+    case DiffCause::NotProgrammed: return wording.causeNotProgrammed;
+    case DiffCause::NotErased: return wording.causeNotErased;
+    case DiffCause::DataDiffers: return wording.causeDataDiffers;
+    case DiffCause::None: break;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+ChipJobs::ChipJobs(ProgrammerCore& core, ConsoleHost& host, const CliOptions& options, std::ostream& out,
+                   std::ostream& err, nlohmann::json& report)
+    : core_(core), host_(host), options_(options), out_(out), err_(err), report_(report) {}
+
+int ChipJobs::CheckOptions() {
+    const ChipRecord& chip = core_.SelectedChip();
+    const uint32_t offset = options_.offset.value_or(0);
+    const uint32_t rest = offset < chip.capacity ? chip.capacity - offset : 0;
+    range_ = {offset, options_.length.value_or(rest)};
+    if (!RangeInside(chip, range_)) {
+        err_ << Fill(CurrentCliWording().rangeOutside, {Hex(range_.offset, 6), std::to_string(range_.length),
+                                                        chip.chipName, std::to_string(chip.capacity)})
+             << '\n';
+        return kExitUsage;
+    }
+    if (!options_.skipBlank.empty() && chip.chipType != kSpiFlash) {
+        err_ << CurrentCliWording().skipBlankFlashOnly << '\n';
+        return kExitUsage;
+    }
+    return kExitOk;
+}
+
+int ChipJobs::Backup() {
+    if (options_.backup.empty() && options_.backupDir.empty()) return kExitOk;
+    const ChipRecord chip = core_.SelectedChip();
+    const std::string path =
+        !options_.backup.empty()
+            ? options_.backup
+            : (std::filesystem::path(options_.backupDir) / BackupFileName(chip, std::time(nullptr))).string();
+    const ChipBackup backup = BackupChip(core_, chip, path);
+    const CliWording& wording = CurrentCliWording();
+    switch (backup.outcome) {
+    case Outcome::Ok: {
+        err_ << Fill(wording.backupSaved, {path}) << '\n';
+        nlohmann::json sums = PrintSums(backup.reads.data);
+        sums["path"] = path;
+        report_["backup"] = sums;
+        return kExitOk;
+    }
+    case Outcome::FileError:
+        err_ << Fill(backup.fileExists ? wording.backupExists : wording.backupFileError, {path}) << '\n';
+        return kExitFileError;
+    default: break;
+    }
+    if (backup.reads.outcome == Outcome::Ok) {
+        err_ << wording.backupReadsDiffer << '\n';
+        ReportRanges(backup.reads.diff);
+        return kExitFailed;
+    }
+    err_ << wording.backupFailed << '\n';
+    return ExitCodeOf(backup.outcome);
+}
+
+int ChipJobs::Read() {
+    const RepeatedRead read = ReadChipRepeatedly(core_, core_.SelectedChip(), range_, options_.reads);
+    report_["reads"] = options_.reads;
+    if (read.outcome != Outcome::Ok) return ExitCodeOf(read.outcome);
+    if (!read.diff.Same()) {
+        err_ << Fill(CurrentCliWording().readsDiffer, {std::to_string(options_.reads)}) << '\n';
+        ReportRanges(read.diff);
+        return kExitFailed;
+    }
+    WarnIfUniform(read.data);
+    report_.update(PrintSums(read.data));
+    return SaveRead(read.data);
+}
+
+int ChipJobs::Verify() {
+    const ChipDiff result = DiffChip(core_, core_.SelectedChip(), range_);
+    if (result.outcome != Outcome::Ok) return ExitCodeOf(result.outcome);
+    WarnIfUniform(result.chipData);
+    report_.update(PrintSums(result.chipData));
+    const ImageDiff& diff = result.diff;
+    report_["cause"] = CauseName(diff.Cause());
+    report_["bits_not_programmed"] = diff.bitsNotProgrammed;
+    report_["bits_not_erased"] = diff.bitsNotErased;
+    if (diff.Same()) {
+        err_ << MessageText(kMsgVerifyChipOk) << '\n';
+        report_["differing_bytes"] = 0;
+        return kExitOk;
+    }
+    err_ << MessageText(kMsgVerifyChipError) << '\n';
+    ReportRanges(diff);
+    err_ << CauseText(diff.Cause()) << '\n';
+    return kExitFailed;
+}
+
+int ChipJobs::Write() {
+    const ChipRecord chip = core_.SelectedChip();
+    const bool flash = chip.chipType == kSpiFlash;
+    if (options_.skipBlank == "check" || (flash && IsPartial())) {
+        if (const int code = RefuseUnlessBlank(range_); code != kExitOk) return code;
+    }
+    std::vector<ChipRange> runs = {range_};
+    if (!options_.skipBlank.empty()) {
+        runs = DataRuns(std::span(core_.Buffer().bytes).subspan(range_.offset, range_.length), chip.pageSize);
+        for (ChipRange& run : runs) run.offset += range_.offset;
+    }
+    report_["runs"] = runs.size();
+    return ExitCodeOf(WriteChipRuns(core_, chip, runs, Caller::User));
+}
+
+void ChipJobs::ReportDifferingBytes() {
+    host_.SetMuted(true);
+    const ChipDiff result = DiffChip(core_, core_.SelectedChip(), WholeChip(core_.SelectedChip()));
+    host_.SetMuted(false);
+    if (result.outcome == Outcome::Ok) report_["differing_bytes"] = result.diff.differingBytes;
+}
+
+int ChipJobs::ChipSum() {
+    const std::string& path = options_.argument;
+    if (core_.LoadImageFile(path) != Outcome::Ok) {
+        err_ << MessageText(kMsgOpenFileError) << ' ' << path << '\n';
+        return kExitFileError;
+    }
+    const DataBuffer& buffer = core_.Buffer();
+    const uint32_t sum = buffer.Checksum();
+    ResultStream() << DataBuffer::ChecksumText(sum) << '\n';
+    char text[9];
+    std::snprintf(text, sizeof text, "%08X", sum);
+    report_["checksum"] = text;
+    report_["bytes"] = buffer.activeLength;
+    report_.update(PrintSums(std::span(buffer.bytes).first(buffer.activeLength)));
+    return kExitOk;
+}
+
+nlohmann::json ChipJobs::PrintSums(std::span<const uint8_t> data) {
+    const std::string crc = Crc32Text(Crc32(data));
+    const std::string sha = Sha256Text(data);
+    ResultStream() << "CRC-32: " << crc << "\nSHA-256: " << sha << '\n';
+    return {{"crc32", crc}, {"sha256", sha}};
+}
+
+int ChipJobs::SaveRead(std::span<const uint8_t> data) {
+    const std::string& path = options_.argument;
+    report_["bytes"] = data.size();
+    if (path == "-") {
+        out_.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+        return out_ ? kExitOk : kExitFileError;
+    }
+    // The image file is written whole or not at all: a failed read or save never
+    // leaves a truncated file behind.
+    if (!SaveImage(path, data, range_.offset)) {
+        err_ << MessageText(kMsgOpenFileError) << ' ' << path << '\n';
+        return kExitFileError;
+    }
+    return kExitOk;
+}
+
+void ChipJobs::ReportRanges(const ImageDiff& diff) {
+    const CliWording& wording = CurrentCliWording();
+    err_ << Fill(wording.differingBytes, {std::to_string(diff.differingBytes), std::to_string(diff.ranges.size())})
+         << '\n';
+    nlohmann::json ranges = nlohmann::json::array();
+    for (size_t i = 0; i < diff.ranges.size() && i < kRangesListed; ++i) {
+        const ChipRange& range = diff.ranges[i];
+        err_ << "  " << Hex(range.offset, 6) << ".." << Hex(range.End() - 1, 6) << "  (" << range.length << ")\n";
+        ranges.push_back({{"address", range.offset}, {"length", range.length}});
+    }
+    if (diff.ranges.size() > kRangesListed) {
+        err_ << Fill(wording.moreRanges, {std::to_string(diff.ranges.size() - kRangesListed)}) << '\n';
+    }
+    report_["differing_bytes"] = diff.differingBytes;
+    report_["differing_ranges"] = ranges;
+    report_["range_count"] = diff.ranges.size();
+}
+
+void ChipJobs::WarnIfUniform(std::span<const uint8_t> data) {
+    for (const uint8_t value : {0xFF, 0x00}) {
+        if (!AllBytesAre(data, value)) continue;
+        err_ << Fill(CurrentCliWording().uniformData, {Hex(value, 2)}) << '\n';
+        report_["uniform_byte"] = value;
+    }
+}
+
+// SPI flash is only programmed where it is erased: the range is read first.
+int ChipJobs::RefuseUnlessBlank(ChipRange range) {
+    std::vector<uint8_t> data(range.length);
+    const Outcome read = ReadChipRange(core_, core_.SelectedChip(), range, data.data(), Caller::User);
+    if (read != Outcome::Ok) return ExitCodeOf(read);
+    const std::optional<uint32_t> dirty = FirstNotErased(data, range.offset);
+    if (!dirty) return kExitOk;
+    err_ << Fill(CurrentCliWording().notBlank, {Hex(*dirty, 6), Hex(data[*dirty - range.offset], 2)}) << '\n';
+    report_["not_blank_at"] = *dirty;
+    return kExitFailed;
+}
+
+// Results go to the output stream, unless it carries the JSON report or the data.
+std::ostream& ChipJobs::ResultStream() {
+    return options_.json || options_.argument == "-" ? err_ : out_;
+}
+
+}  // namespace qbr

@@ -1,0 +1,64 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "cli/CliOptions.h"
+#include "cli/ConsoleHost.h"
+#include "core/ProgrammerCore.h"
+#include "ops/ChipDiff.h"
+
+#include <nlohmann/json.hpp>
+
+#include <iosfwd>
+#include <span>
+
+namespace qbr {
+
+// The command-line tool's chip commands beyond the window's: ranges, repeated
+// reads, the full diff, backups before a change and sparse writes on SPI flash,
+// with the checksums of what was read. Results go to the output stream (or, with
+// --json, into the report); texts to the error stream.
+class ChipJobs {
+public:
+    ChipJobs(ProgrammerCore& core, ConsoleHost& host, const CliOptions& options, std::ostream& out, std::ostream& err,
+             nlohmann::json& report);
+
+    // The range the options name on the selected chip; kExitUsage, after saying
+    // why, when it isn't inside the chip or an option doesn't fit the chip.
+    int CheckOptions();
+    ChipRange Range() const { return range_; }
+    bool IsPartial() const { return range_ != WholeChip(core_.SelectedChip()); }
+
+    // With --backup or --backup-dir: the chip read twice into the backup file;
+    // kExitOk to go on, anything else to stop with the chip untouched.
+    int Backup();
+    // Read of the range, once or --reads times, into the file argument.
+    int Read();
+    // The whole range read and compared with the image, every difference reported.
+    int Verify();
+    // Write of a range, or of the pages with data (--skip-blank).
+    int Write();
+    // Prints the CRC-32 and SHA-256 of `data`; returns them for the report.
+    nlohmann::json PrintSums(std::span<const uint8_t> data);
+    // A failed verify's difference count, from a read of the whole chip.
+    void ReportDifferingBytes();
+    // chip-sum: the image file as the window would load it for the selected chip.
+    int ChipSum();
+
+private:
+    int SaveRead(std::span<const uint8_t> data);
+    void ReportDiff(const ImageDiff& diff);
+    void ReportRanges(const ImageDiff& diff);
+    void WarnIfUniform(std::span<const uint8_t> data);
+    int RefuseUnlessBlank(ChipRange range);
+    std::ostream& ResultStream();
+
+    ProgrammerCore& core_;
+    ConsoleHost& host_;
+    const CliOptions& options_;
+    std::ostream& out_;
+    std::ostream& err_;
+    nlohmann::json& report_;
+    ChipRange range_;
+};
+
+}  // namespace qbr
