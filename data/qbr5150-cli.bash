@@ -5,7 +5,7 @@ _qbr5150_cli() {
     _init_completion || return
 
     local commands="chips chip chip-sum detect read write verify erase auto version serial selftest update-firmware link doctor"
-    local options="-c --chip --emulate --emulate-image --emulate-fault --emulate-speed --trace --replay --lang --db --json -q --quiet --version --help"
+    local options="-c --chip --emulate --emulate-image --emulate-fault --emulate-speed --trace --replay --lang --db --json -q --quiet --version --help --serialize --serial-file --serial-start --log"
 
     case $prev in
         --lang)
@@ -17,7 +17,7 @@ _qbr5150_cli() {
         --replay)
             _filedir jsonl
             return ;;
-        --db | --emulate-image | --trace | --backup | read | write | verify | auto | update-firmware | chip-sum)
+        --db | --emulate-image | --trace | --backup | --serial-file | --log | read | write | verify | auto | update-firmware | chip-sum)
             _filedir
             return ;;
         -c | --chip | chip)

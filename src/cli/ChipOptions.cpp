@@ -54,6 +54,13 @@ void AddChipOptions(CLI::App& app, CliOptions& options) {
         ->check(CLI::IsMember({"on", "check"}));
 
     for (const char* name : {"erase", "auto"}) AddBackup(*app.get_subcommand(name), options);
+
+    app.add_option("--serialize", options.serialize,
+                   "write and auto: put each chip's serial number into the image at ADDR,FORMAT,WIDTH "
+                   "(FORMAT dec, hex, le or be)");
+    app.add_option("--serial-file", options.serialFile, "the counter file of the serial numbers");
+    app.add_option("--serial-start", options.serialStart, "the first number when the counter file is new");
+    app.add_option("--log", options.log, "append a CSV line per chip and command to this production log");
 }
 
 }  // namespace qbr

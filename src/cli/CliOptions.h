@@ -21,13 +21,17 @@ struct CliOptions {
     std::string language;                     // "en", "zh" or empty for config.ini's
     std::string database;                     // --db
     // Beyond the window's commands:
-    std::optional<uint32_t> offset;  // --offset: first chip address of read, verify and write
-    std::optional<uint32_t> length;  // --length: bytes from there; default up to the chip's end
-    unsigned reads = 1;              // read --reads
-    bool diff = false;               // verify --diff
-    std::string backup;              // --backup FILE before erase, write and auto
-    std::string backupDir;           // --backup-dir: the backup's file named by chip and time
-    std::string skipBlank;           // write --skip-blank: "on" trusts the chip is erased, "check" reads it
+    std::optional<uint32_t> offset;       // --offset: first chip address of read, verify and write
+    std::optional<uint32_t> length;       // --length: bytes from there; default up to the chip's end
+    unsigned reads = 1;                   // read --reads
+    bool diff = false;                    // verify --diff
+    std::string backup;                   // --backup FILE before erase, write and auto
+    std::string backupDir;                // --backup-dir: the backup's file named by chip and time
+    std::string skipBlank;                // write --skip-blank: "on" trusts the chip is erased, "check" reads it
+    std::string serialize;                // --serialize ADDR,FORMAT,WIDTH: each chip's number into the image
+    std::string serialFile;               // --serial-file: the counter of the numbers
+    std::optional<uint64_t> serialStart;  // --serial-start: the first number of a new counter
+    std::string log;                      // --log: the production log (CSV)
     bool json = false;
     bool quiet = false;
     std::vector<std::string> arguments;  // the command line as given, for the trace

@@ -13,6 +13,7 @@
 #include "cli/Doctor.h"
 #include "cli/DoctorText.h"
 #include "cli/ExitCodes.h"
+#include "cli/ProductionRun.h"
 #include "emulator/EmulatedProgrammer.h"
 #include "emulator/EmulatorFault.h"
 #include "emulator/TraceReplay.h"
@@ -222,6 +223,8 @@ int CliSession::Dispatch() {
     }
     ChipJobs jobs(core_, host_, options_, out_, err_, report_);
     if (const int code = jobs.CheckOptions(); code != kExitOk) return code;
+    ProductionRun production(core_, options_, err_, report_);
+    if (const int code = production.Check(*row, jobs.Range()); code != kExitOk) return code;
     switch (row->argument) {
     case ArgumentKind::ImageIn:
         if (!LoadImageArgument(jobs.Range())) return kExitFileError;
@@ -231,12 +234,18 @@ int CliSession::Dispatch() {
     case ArgumentKind::ImageOut:
     case ArgumentKind::NoArgument: break;
     }
+    if (const int code = production.Open(ProgrammerId()); code != kExitOk) return code;
     if (const int code = jobs.Backup(); code != kExitOk) return code;
-    if (row->id == kCmdReadChip) return jobs.Read();
-    if (row->id == kCmdVerifyChip && (options_.diff || jobs.IsPartial())) return jobs.Verify();
-    if (row->id == kCmdWriteChip && (jobs.IsPartial() || !options_.skipBlank.empty())) return jobs.Write();
+    if (const int code = production.Stamp(); code != kExitOk) return code;
+    return production.End(RunCommand(*row, jobs));
+}
+
+int CliSession::RunCommand(const CommandRow& row, ChipJobs& jobs) {
+    if (row.id == kCmdReadChip) return jobs.Read();
+    if (row.id == kCmdVerifyChip && (options_.diff || jobs.IsPartial())) return jobs.Verify();
+    if (row.id == kCmdWriteChip && (jobs.IsPartial() || !options_.skipBlank.empty())) return jobs.Write();
     // Auto on the command line writes only the pages with data after the erase.
-    const CommandResult result = row->id == kCmdAuto ? RunAuto(core_, AutoWrite::SkipBlank) : row->run(core_);
+    const CommandResult result = row.id == kCmdAuto ? RunAuto(core_, AutoWrite::SkipBlank) : row.run(core_);
     if (!result.Ok()) {
         if (result.mismatch && options_.json) {
             const Mismatch& mismatch = *result.mismatch;
@@ -247,13 +256,24 @@ int CliSession::Dispatch() {
         }
         return ExitCodeOf(result.outcome);
     }
-    if (row->id == kCmdVerifyChip) jobs.PrintSums(std::span(core_.Buffer().bytes).first(chip.capacity));
+    if (row.id == kCmdVerifyChip) {
+        report_.update(jobs.PrintSums(std::span(core_.Buffer().bytes).first(core_.SelectedChip().capacity)));
+    }
     if (result.detected) ListCandidates(*result.detected);
     if (!result.text.empty()) {
         out_ << ConsoleHost::WithNewlines(result.text) << '\n';
         report_["result"] = result.text;
     }
     return kExitOk;
+}
+
+// The programmer as the production log names it: the emulated one, or the bus-port
+// path of the first programmer on the bus.
+std::string CliSession::ProgrammerId() const {
+    if (emulator_) return "emulated";
+    if (replay_) return "replay";
+    const std::vector<SurveyedProgrammer> survey = SurveyProgrammers();
+    return survey.empty() ? std::string() : survey.front().busPort;
 }
 
 // Every database chip with the detected chip's identification bytes.

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "cli/ChipJobs.h"
 #include "cli/CliOptions.h"
 #include "cli/ConsoleHost.h"
 #include "core/ProgrammerCore.h"
 #include "ops/ChipTransfers.h"
+#include "ops/CommandTable.h"
 
 #include <nlohmann/json.hpp>
 
@@ -38,6 +40,8 @@ private:
     bool StartTrace(UsbLink& link, const std::string& accessPath);
     int ReplayOutcome(int code);
     int Dispatch();
+    int RunCommand(const CommandRow& row, ChipJobs& jobs);
+    std::string ProgrammerId() const;
     void ListCandidates(const ChipRecord& detected);
     int RunChipSum();
     int Link();

@@ -29,6 +29,16 @@ constexpr CliWording kEnglish = {
     "The backup read failed. The chip was not changed.",
     "Can't write the backup {}. The chip was not changed.",
     "The backup {} exists already and is kept; name another file. The chip was not changed.",
+    "--serialize ADDR,FORMAT,WIDTH (e.g. 0x100,dec,8; FORMAT dec, hex, le or be) is for write and auto, needs "
+    "--serial-file, and must lie inside the chip's range.",
+    "The counter file {} is in use by another run.",
+    "The counter file {} doesn't exist: give --serial-start N to begin one.",
+    "The counter file {} is damaged: it must hold the next number.",
+    "Can't save the counter file {}. No chip was programmed with an unsaved number.",
+    "The serial number {} doesn't fit the width given.",
+    "Serial number {} was taken by a run that did not finish; it is skipped.",
+    "Serial number {} at {}",
+    "Can't write the production log {}.",
 };
 
 constexpr CliWording kChinese = {
@@ -51,6 +61,16 @@ constexpr CliWording kChinese = {
     "备份读取失败。芯片没有被改动。",
     "无法写入备份 {}。芯片没有被改动。",
     "备份 {} 已经存在, 保留原文件; 请换一个文件名。芯片没有被改动。",
+    "--serialize 地址,格式,宽度 (例如 0x100,dec,8; 格式为 dec、hex、le 或 be) 只用于 write 和 auto, 需要 "
+    "--serial-file, 且必须在芯片的范围之内。",
+    "序列号文件 {} 正被另一次运行使用。",
+    "序列号文件 {} 不存在: 请用 --serial-start N 开始一个新的。",
+    "序列号文件 {} 已损坏: 它应当只保存下一个序列号。",
+    "无法保存序列号文件 {}。没有芯片使用未保存的序列号编程。",
+    "序列号 {} 超出了给定的宽度。",
+    "序列号 {} 被一次没有完成的运行取走; 跳过该序列号。",
+    "序列号 {} 位于 {}",
+    "无法写入生产日志 {}。",
 };
 
 }  // namespace

@@ -25,6 +25,15 @@ struct CliWording {
     const char* backupFailed;
     const char* backupFileError;  // path
     const char* backupExists;     // path
+    const char* serializeUsage;
+    const char* counterInUse;       // path
+    const char* counterMissing;     // path
+    const char* counterMalformed;   // path
+    const char* counterUnwritable;  // path
+    const char* serialTooWide;      // number
+    const char* serialSkipped;      // number
+    const char* serialPlaced;       // number, address
+    const char* logError;           // path
 };
 
 // The wording of the current language; English unless it is Chinese.

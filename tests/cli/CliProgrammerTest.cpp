@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -184,6 +185,31 @@ TEST_F(CliProgrammer, SafetyFeaturesWorkEndToEnd) {
     EXPECT_NE(chinese.err.find("芯片接触不可靠"), std::string::npos);
     EXPECT_NE(chinese.err.find("0x001000..0x001000"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(Path("x.bin")));
+}
+
+// A production run: each chip gets the next number, verified in place, and a log
+// line; a failed chip's number is logged and never used again.
+TEST_F(CliProgrammer, SerialNumbersAndTheProductionLog) {
+    WriteFileText(Path("image.bin"), std::string(0x1000, '\x5A'));
+    const std::string run = "--serialize 0x100,dec,8 --serial-file " + Path("n.txt") + " --log " + Path("log.csv");
+    const std::pair<std::string, int> steps[] = {
+        {run + " --serial-start 5 auto", 0},
+        {run + " auto", 0},
+        {run + " --emulate-fault flip@0x100 auto", 1},
+        {run + " auto", 0},
+        {run + " read", 2},
+        {"--serialize 0x100,dec,8 auto", 2},
+    };
+    for (const auto& [arguments, code] : steps) {
+        EXPECT_EQ(Run("EN25T80", arguments + " " + Path("image.bin")).exitCode, code) << arguments;
+    }
+    EXPECT_EQ(ReadFileText(Path("chip.img")).substr(0xFF, 10), "Z00000008Z");
+    EXPECT_EQ(ReadFileText(Path("n.txt")), "9\n");
+    const std::string log = ReadFileText(Path("log.csv"));
+    for (const char* line : {",emulated,EN25T80,auto,5,ok,", ",auto,6,ok,", ",auto,7,failed,", ",auto,8,ok,"}) {
+        EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
+    }
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 5);
 }
 
 }  // namespace

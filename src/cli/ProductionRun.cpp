@@ -1,0 +1,124 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/ProductionRun.h"
+
+#include "base/Checksums.h"
+#include "cli/CliText.h"
+#include "cli/DoctorText.h"
+#include "cli/ExitCodes.h"
+#include "core/CommandId.h"
+#include "ops/ProductionLog.h"
+
+#include <algorithm>
+#include <ctime>
+#include <ostream>
+
+namespace qbr {
+
+namespace {
+
+std::string HexAddress(uint32_t address) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%06X", address);
+    return text;
+}
+
+const char* CounterProblemText(SerialCounter::Problem problem) {
+    const CliWording& wording = CurrentCliWording();
+    switch (problem) {
+    case SerialCounter::Problem::InUse: return wording.counterInUse;
+    case SerialCounter::Problem::Missing: return wording.counterMissing;
+    case SerialCounter::Problem::Malformed: return wording.counterMalformed;
+    case SerialCounter::Problem::Unwritable:
+    case SerialCounter::Problem::None: break;
+    }
+    return wording.counterUnwritable;
+}
+
+}  // namespace
+
+ProductionRun::ProductionRun(ProgrammerCore& core, const CliOptions& options, std::ostream& err, nlohmann::json& report)
+    : core_(core), options_(options), err_(err), report_(report) {}
+
+int ProductionRun::Check(const CommandRow& row, ChipRange range) {
+    row_ = &row;
+    range_ = range;
+    if (options_.serialize.empty() && options_.serialFile.empty()) return kExitOk;
+    format_ = SerialFormat::Parse(options_.serialize);
+    const bool programs = row.id == kCmdWriteChip || row.id == kCmdAuto;
+    if (!format_ || options_.serialFile.empty() || !programs || format_->address < range.offset ||
+        uint64_t{format_->address} + format_->width > range.End()) {
+        err_ << CurrentCliWording().serializeUsage << '\n';
+        return kExitUsage;
+    }
+    return kExitOk;
+}
+
+int ProductionRun::Open(const std::string& programmer) {
+    programmer_ = programmer;
+    if (!format_) return kExitOk;
+    SerialCounter::Problem problem = SerialCounter::Problem::None;
+    counter_ = SerialCounter::Open(options_.serialFile, options_.serialStart, problem);
+    if (!counter_) {
+        err_ << Fill(CounterProblemText(problem), {options_.serialFile}) << '\n';
+        return kExitFileError;
+    }
+    if (const std::optional<uint64_t> unfinished = counter_->Unfinished()) {
+        err_ << Fill(CurrentCliWording().serialSkipped, {std::to_string(*unfinished)}) << '\n';
+        if (!Log("skipped", unfinished)) return kExitFileError;
+    }
+    return kExitOk;
+}
+
+int ProductionRun::Stamp() {
+    if (!counter_) return kExitOk;
+    const std::optional<uint64_t> number = counter_->Take();
+    if (!number) {
+        err_ << Fill(CurrentCliWording().counterUnwritable, {options_.serialFile}) << '\n';
+        return kExitFileError;
+    }
+    serial_ = number;
+    report_["serial"] = *number;
+    const std::optional<std::vector<uint8_t>> bytes = format_->Bytes(*number);
+    if (!bytes) {
+        err_ << Fill(CurrentCliWording().serialTooWide, {std::to_string(*number)}) << '\n';
+        return End(kExitFailed);
+    }
+    std::copy(bytes->begin(), bytes->end(), core_.Buffer().bytes.begin() + format_->address);
+    err_ << Fill(CurrentCliWording().serialPlaced, {std::to_string(*number), HexAddress(format_->address)}) << '\n';
+    return kExitOk;
+}
+
+int ProductionRun::End(int code) {
+    const bool logged = Log(code == kExitOk ? "ok" : "failed", serial_);
+    if (serial_ && !counter_->Finish()) {
+        err_ << Fill(CurrentCliWording().counterUnwritable, {options_.serialFile}) << '\n';
+        return code == kExitOk ? kExitFileError : code;
+    }
+    serial_.reset();
+    return logged || code != kExitOk ? code : kExitFileError;
+}
+
+// One line for the chip; the CRC-32 is that of the data read, or of the image the
+// command wrote or compared.
+bool ProductionRun::Log(const std::string& result, std::optional<uint64_t> serial) {
+    if (options_.log.empty()) return true;
+    ProductionRecord record;
+    record.when = std::time(nullptr);
+    record.programmer = programmer_;
+    record.chip = core_.SelectedChip().chipName;
+    record.command = options_.command;
+    record.serial = serial;
+    record.result = result;
+    if (report_.contains("crc32")) {
+        record.crc32 = report_["crc32"].get<std::string>();
+    } else if (row_ && row_->argument == ArgumentKind::ImageIn) {
+        record.crc32 = Crc32Text(Crc32(std::span(core_.Buffer().bytes).subspan(range_.offset, range_.length)));
+    }
+    record.elapsedMs =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start_).count();
+    if (AppendProductionRecord(options_.log, record)) return true;
+    err_ << Fill(CurrentCliWording().logError, {options_.log}) << '\n';
+    return false;
+}
+
+}  // namespace qbr

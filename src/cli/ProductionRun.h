@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "cli/CliOptions.h"
+#include "core/ProgrammerCore.h"
+#include "ops/ChipTransfers.h"
+#include "ops/CommandTable.h"
+#include "ops/SerialCounter.h"
+#include "ops/SerialNumber.h"
+
+#include <nlohmann/json.hpp>
+
+#include <chrono>
+#include <iosfwd>
+#include <memory>
+
+namespace qbr {
+
+// A chip command as a step of a production run: with --serialize the chip's serial
+// number is taken from the counter file and put into the image before the chip is
+// programmed, and with --log the command's end goes into the production log.
+class ProductionRun {
+public:
+    ProductionRun(ProgrammerCore& core, const CliOptions& options, std::ostream& err, nlohmann::json& report);
+
+    // Whether the options fit the command and the chip; kExitUsage, after saying
+    // why, when they don't.
+    int Check(const CommandRow& row, ChipRange range);
+    // Opens the counter file (logging a number an earlier run left unfinished), so
+    // that a counter another process holds stops the command before the chip is read.
+    int Open(const std::string& programmer);
+    // Takes the chip's number and places it in the buffer; nothing is programmed
+    // when the number could not be saved as taken.
+    int Stamp();
+    // Logs the command's end and finishes its number; the code to exit with.
+    int End(int code);
+
+private:
+    bool Log(const std::string& result, std::optional<uint64_t> serial);
+
+    ProgrammerCore& core_;
+    const CliOptions& options_;
+    std::ostream& err_;
+    nlohmann::json& report_;
+    const CommandRow* row_ = nullptr;
+    ChipRange range_;
+    std::string programmer_;
+    std::optional<SerialFormat> format_;
+    std::unique_ptr<SerialCounter> counter_;
+    std::optional<uint64_t> serial_;
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+};
+
+}  // namespace qbr

@@ -1,0 +1,82 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ops/SerialCounter.h"
+
+#include "base/AtomicFile.h"
+
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace qbr {
+
+namespace {
+
+// "N\n" or "N\ntaken M\n"; false for anything else.
+bool ParseCounter(std::istream& in, uint64_t& next, std::optional<uint64_t>& taken) {
+    std::string word;
+    if (!(in >> next)) return false;
+    if (!(in >> word)) return in.eof();
+    uint64_t number = 0;
+    if (word != "taken" || !(in >> number) || (in >> word)) return false;
+    taken = number;
+    return true;
+}
+
+}  // namespace
+
+std::unique_ptr<SerialCounter> SerialCounter::Open(const std::string& path, std::optional<uint64_t> start,
+                                                   Problem& problem) {
+    const int lockFd = ::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (lockFd < 0) {
+        problem = Problem::Unwritable;
+        return nullptr;
+    }
+    if (::flock(lockFd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(lockFd);
+        problem = Problem::InUse;
+        return nullptr;
+    }
+    std::unique_ptr<SerialCounter> counter(new SerialCounter(path, lockFd));
+    std::ifstream in(path);
+    problem = Problem::None;
+    if (!in) {
+        counter->next_ = start.value_or(0);
+        if (!start)
+            problem = Problem::Missing;
+        else if (!counter->Store(std::nullopt))
+            problem = Problem::Unwritable;
+    } else if (!ParseCounter(in, counter->next_, counter->unfinished_)) {
+        problem = Problem::Malformed;
+    } else if (counter->unfinished_ && !counter->Store(std::nullopt)) {
+        problem = Problem::Unwritable;
+    }
+    if (problem != Problem::None) return nullptr;
+    return counter;
+}
+
+SerialCounter::~SerialCounter() {
+    ::close(lockFd_);  // releases the lock
+}
+
+std::optional<uint64_t> SerialCounter::Take() {
+    const uint64_t number = next_;
+    ++next_;
+    if (Store(number)) return number;
+    --next_;
+    return std::nullopt;
+}
+
+bool SerialCounter::Finish() {
+    return Store(std::nullopt);
+}
+
+bool SerialCounter::Store(std::optional<uint64_t> taken) {
+    std::ostringstream text;
+    text << next_ << '\n';
+    if (taken) text << "taken " << *taken << '\n';
+    return AtomicFile::Replace(path_, text.str());
+}
+
+}  // namespace qbr
