@@ -73,6 +73,16 @@ bool WriteInPlace(const std::string& path, const char* data, size_t size) {
     return ok;
 }
 
+// The rename is on disk once its directory is: after a power cut the file then
+// holds the new contents, not the old. Some file systems can't sync a directory;
+// the rename has happened all the same.
+void SyncDirectory(const std::string& directory) {
+    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
 bool WriteAndRename(const std::string& target, const char* data, size_t size) {
     const std::string directory = std::filesystem::path(target).parent_path().string();
     std::string temp = directory.empty() ? kTempName : directory + "/" + kTempName;
@@ -83,6 +93,7 @@ bool WriteAndRename(const std::string& target, const char* data, size_t size) {
     ok = (::close(fd) == 0) && ok;
     ok = ok && std::rename(temp.c_str(), target.c_str()) == 0;
     if (!ok) ::unlink(temp.c_str());
+    if (ok) SyncDirectory(directory.empty() ? "." : directory);
     return ok;
 }
 

@@ -8,10 +8,9 @@ namespace qbr {
 
 // Replaces a file's contents as one step: the data goes to a temporary file with a
 // short name in the target's directory, is flushed to disk and then renamed over
-// the target. A symbolic link is followed, so the file it points to gets the new
-// contents and the link stays a link; an existing file keeps its mode. On any
-// failure before the rename the temporary file is removed and the old file stays
-// as it was.
+// the target, and the directory is flushed too so the rename survives a power cut. A symbolic link is followed, so the
+// file it points to gets the new contents and the link stays a link; an existing file keeps its mode. On any failure
+// before the rename the temporary file is removed and the old file stays as it was.
 //
 // When the directory can't take a new file but the file itself is writable, the
 // data is written into the file in place instead. A failure part-way then leaves

@@ -40,9 +40,10 @@ ImageLoadResult LoadRaw(const std::string& path, DataBuffer& buffer, uint32_t ca
 
 // Intel HEX and S-records alike: an erased image, then the records.
 template <typename Reader>
-ImageLoadResult LoadRecords(const std::string& path, DataBuffer& buffer, uint32_t capacity) {
+ImageLoadResult LoadRecords(const std::string& path, DataBuffer& buffer, uint32_t capacity, RecordPlacement placement) {
     ResetImage(buffer, capacity);
     Reader reader;
+    reader.atOwnAddresses = placement == RecordPlacement::AtOwnAddresses;
     if (!reader.Load(path, buffer.bytes.data(), capacity)) {
         return {reader.FileOpened() ? ImageLoadResult::Outcome::Malformed : ImageLoadResult::Outcome::OpenFailed,
                 false};
@@ -91,10 +92,14 @@ bool IsSRecordName(std::string_view path) {
                        [path](std::string_view suffix) { return EndsWithIgnoringCase(path, suffix); });
 }
 
-ImageLoadResult LoadImage(const std::string& path, DataBuffer& buffer, uint32_t capacity) {
+bool IsRecordFileName(std::string_view path) {
+    return IsIntelHexName(path) || IsSRecordName(path);
+}
+
+ImageLoadResult LoadImage(const std::string& path, DataBuffer& buffer, uint32_t capacity, RecordPlacement placement) {
     capacity = FitCapacity(buffer, capacity);
-    if (IsIntelHexName(path)) return LoadRecords<IntelHexReader>(path, buffer, capacity);
-    if (IsSRecordName(path)) return LoadRecords<SRecordReader>(path, buffer, capacity);
+    if (IsIntelHexName(path)) return LoadRecords<IntelHexReader>(path, buffer, capacity, placement);
+    if (IsSRecordName(path)) return LoadRecords<SRecordReader>(path, buffer, capacity, placement);
     return LoadRaw(path, buffer, capacity);
 }
 

@@ -42,7 +42,16 @@ bool IsSRecordName(std::string_view path);
 // - Intel HEX and S-records: the range becomes 0xFF and the marks are cleared first,
 //   then the records are placed; a malformed file keeps the records placed before
 //   the fault. tooLong when the records reach past the capacity.
-ImageLoadResult LoadImage(const std::string& path, DataBuffer& buffer, uint32_t capacity);
+// Where the records of an Intel HEX or S-record file land: by the readers' origin
+// rule (the image starts at offset 0), or at their own addresses, as a file that
+// holds part of a chip carries them.
+enum class RecordPlacement { FromOrigin, AtOwnAddresses };
+
+ImageLoadResult LoadImage(const std::string& path, DataBuffer& buffer, uint32_t capacity,
+                          RecordPlacement placement = RecordPlacement::FromOrigin);
+
+// Intel HEX or S-records by the name's rules above.
+bool IsRecordFileName(std::string_view path);
 
 // Saves the bytes by the file's name: as Intel HEX or S-records whose records give
 // byte i the address `address + i` (false when that would pass 2^32 - 1), otherwise

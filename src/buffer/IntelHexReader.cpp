@@ -24,7 +24,7 @@ bool IntelHexReader::Load(const std::string& path, uint8_t* destination, uint32_
     extent = 0;
     base_ = 0;
     origin_ = 0;
-    originFixed_ = false;
+    originFixed_ = atOwnAddresses;
     InputFile file;
     fileOpened_ = file.Open(path);
     if (!fileOpened_) return false;

@@ -29,6 +29,9 @@ public:
     // before it stay in `destination`. Nothing is written at or beyond `capacity`.
     bool Load(const std::string& path, uint8_t* destination, uint32_t capacity);
 
+    // When set, the origin is 0 from the start: records land at their own addresses.
+    bool atOwnAddresses = false;
+
     // Whether the last Load got as far as opening its file.
     bool FileOpened() const { return fileOpened_; }
 

@@ -31,6 +31,7 @@ const uint8_t* SRecordReader::Record::data() const {
 bool SRecordReader::Load(const std::string& path, uint8_t* destination, uint32_t capacity) {
     extent = 0;
     origin_.reset();
+    if (atOwnAddresses) origin_ = 0;
     dataRecords_ = 0;
     InputFile file;
     fileOpened_ = file.Open(path);

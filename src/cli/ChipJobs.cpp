@@ -56,8 +56,13 @@ ChipJobs::ChipJobs(ProgrammerCore& core, ConsoleHost& host, const CliOptions& op
                    std::ostream& err, nlohmann::json& report)
     : core_(core), host_(host), options_(options), out_(out), err_(err), report_(report) {}
 
-int ChipJobs::CheckOptions() {
+int ChipJobs::CheckOptions(const CommandRow& row) {
     const ChipRecord& chip = core_.SelectedChip();
+    // The chip's image must fit the buffer before any file is loaded into it.
+    if (row.needsChip && chip.capacity > DataBuffer::kSize) {
+        err_ << MessageText(kMsgMemoryOverflow) << '\n';
+        return kExitFailed;
+    }
     const uint32_t offset = options_.offset.value_or(0);
     const uint32_t rest = offset < chip.capacity ? chip.capacity - offset : 0;
     range_ = {offset, options_.length.value_or(rest)};

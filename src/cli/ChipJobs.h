@@ -5,6 +5,7 @@
 #include "cli/ConsoleHost.h"
 #include "core/ProgrammerCore.h"
 #include "ops/ChipDiff.h"
+#include "ops/CommandTable.h"
 
 #include <nlohmann/json.hpp>
 
@@ -24,7 +25,7 @@ public:
 
     // The range the options name on the selected chip; kExitUsage, after saying
     // why, when it isn't inside the chip or an option doesn't fit the chip.
-    int CheckOptions();
+    int CheckOptions(const CommandRow& row);
     ChipRange Range() const { return range_; }
     bool IsPartial() const { return range_ != WholeChip(core_.SelectedChip()); }
 

@@ -22,6 +22,7 @@
 #include "link/ProgrammerSurvey.h"
 #include "ops/ChipCommands.h"
 #include "ops/CommandTable.h"
+#include "ops/RepeatedRead.h"
 
 #include <algorithm>
 #include <chrono>
@@ -222,7 +223,7 @@ int CliSession::Dispatch() {
         return kExitFailed;
     }
     ChipJobs jobs(core_, host_, options_, out_, err_, report_);
-    if (const int code = jobs.CheckOptions(); code != kExitOk) return code;
+    if (const int code = jobs.CheckOptions(*row); code != kExitOk) return code;
     ProductionRun production(core_, options_, err_, report_);
     if (const int code = production.Check(*row, jobs.Range()); code != kExitOk) return code;
     switch (row->argument) {
@@ -288,15 +289,37 @@ void CliSession::ListCandidates(const ChipRecord& detected) {
     report_["candidates"] = candidates;
 }
 
-// The image argument into the buffer at the range's addresses: loaded as a file
-// of the range's length would be for the whole chip, then moved to its offset.
+// The image argument into the buffer at the range's addresses. A raw file (or
+// standard input) holds the range's bytes: loaded as a file of the range's length
+// would be for the whole chip, then moved to its offset. A record file carries
+// chip addresses, as read --offset writes them: its records stay at their
+// addresses and must keep inside the range.
 bool CliSession::LoadImageArgument(ChipRange range) {
     const std::string& path = options_.argument;
+    if (path != "-" && IsRecordFileName(path) && range != WholeChip(core_.SelectedChip())) {
+        return LoadRecordsInRange(path, range);
+    }
     if (!(path == "-" ? LoadStandardInput(range.length) : LoadInput(path, range.length))) return false;
     std::vector<uint8_t>& bytes = core_.Buffer().bytes;
     if (range.offset != 0) {
         std::memmove(bytes.data() + range.offset, bytes.data(), range.length);
         std::fill_n(bytes.begin(), std::min(range.offset, range.length), 0xFF);
+    }
+    return true;
+}
+
+bool CliSession::LoadRecordsInRange(const std::string& path, ChipRange range) {
+    const uint32_t capacity = core_.SelectedChip().capacity;
+    const ImageLoadResult result = LoadImage(path, core_.Buffer(), capacity, RecordPlacement::AtOwnAddresses);
+    if (result.outcome != ImageLoadResult::Outcome::Loaded) {
+        err_ << MessageText(kMsgOpenFileError) << ' ' << path << '\n';
+        return false;
+    }
+    const std::span<const uint8_t> image = std::span(core_.Buffer().bytes).first(capacity);
+    if (result.tooLong || !AllBytesAre(image.first(range.offset), 0xFF) ||
+        !AllBytesAre(image.subspan(range.End()), 0xFF)) {
+        err_ << Fill(CurrentCliWording().recordsOutsideRange, {path}) << '\n';
+        return false;
     }
     return true;
 }

@@ -46,6 +46,7 @@ private:
     int RunChipSum();
     int Link();
     bool LoadImageArgument(ChipRange range);
+    bool LoadRecordsInRange(const std::string& path, ChipRange range);
     bool LoadInput(const std::string& path, uint32_t length);
     bool LoadStandardInput(uint32_t length);
 

@@ -12,6 +12,7 @@ constexpr CliWording kEnglish = {
     "Can't load the emulated chip from {}",
     "Can't save the emulated chip to {}",
     "The range at {} of {} bytes is not inside {} ({} bytes).",
+    "The records of {} reach outside the range: a HEX or S-record file keeps its chip addresses.",
     "--skip-blank is for SPI flash only: the other chips are written without erasing.",
     "The range is not blank: the byte at {} is {}, not 0xFF. SPI flash is only written where it is erased; "
     "erase the chip first (auto does).",
@@ -47,6 +48,7 @@ constexpr CliWording kChinese = {
     "无法从 {} 载入模拟芯片的内容",
     "无法把模拟芯片的内容保存到 {}",
     "从 {} 开始的 {} 字节范围不在 {} ({} 字节) 之内。",
+    "{} 的记录超出了该范围: HEX 或 S-record 文件保留芯片地址。",
     "--skip-blank 只用于 SPI Flash: 其他芯片写入前不需要擦除。",
     "该范围不是空白: 地址 {} 的字节是 {}, 不是 0xFF。SPI Flash 只能写入已擦除的区域; 请先擦除芯片 (auto 会擦除)。",
     "{} 次读取的结果不一致: 芯片接触不可靠 (夹子、座子或连线)。没有写入文件。",

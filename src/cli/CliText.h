@@ -6,11 +6,12 @@ namespace qbr {
 // The command-line tool's own messages, those the message table doesn't hold, in
 // one language. "{}" stands for a value, filled in by Fill (cli/DoctorText.h).
 struct CliWording {
-    const char* noChipNamed;        // name
-    const char* notSpiFlash;        // chip name
-    const char* emulatorLoadError;  // path
-    const char* emulatorSaveError;  // path
-    const char* rangeOutside;       // offset, length, chip name, capacity
+    const char* noChipNamed;          // name
+    const char* notSpiFlash;          // chip name
+    const char* emulatorLoadError;    // path
+    const char* emulatorSaveError;    // path
+    const char* rangeOutside;         // offset, length, chip name, capacity
+    const char* recordsOutsideRange;  // path
     const char* skipBlankFlashOnly;
     const char* notBlank;        // address, byte
     const char* readsDiffer;     // number of reads

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <fstream>
 #include <ostream>
 
 namespace qbr {
@@ -55,12 +56,17 @@ int ProductionRun::Check(const CommandRow& row, ChipRange range) {
 
 int ProductionRun::Open(const std::string& programmer) {
     programmer_ = programmer;
+    // A log that can't take lines stops the run before any chip is changed.
+    if (!options_.log.empty() && !std::ofstream(options_.log, std::ios::app)) {
+        err_ << Fill(CurrentCliWording().logError, {options_.log}) << '\n';
+        return kExitFileError;
+    }
     if (!format_) return kExitOk;
     SerialCounter::Problem problem = SerialCounter::Problem::None;
     counter_ = SerialCounter::Open(options_.serialFile, options_.serialStart, problem);
     if (!counter_) {
         err_ << Fill(CounterProblemText(problem), {options_.serialFile}) << '\n';
-        return kExitFileError;
+        return problem == SerialCounter::Problem::Missing ? kExitUsage : kExitFileError;
     }
     if (const std::optional<uint64_t> unfinished = counter_->Unfinished()) {
         err_ << Fill(CurrentCliWording().serialSkipped, {std::to_string(*unfinished)}) << '\n';

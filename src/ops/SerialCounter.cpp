@@ -3,7 +3,9 @@
 
 #include "base/AtomicFile.h"
 
+#include <cstdint>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <sys/file.h>
@@ -28,7 +30,11 @@ bool ParseCounter(std::istream& in, uint64_t& next, std::optional<uint64_t>& tak
 
 std::unique_ptr<SerialCounter> SerialCounter::Open(const std::string& path, std::optional<uint64_t> start,
                                                    Problem& problem) {
-    const int lockFd = ::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    // The lock belongs to the file a link points to, whatever name reaches it.
+    std::error_code error;
+    const std::filesystem::path target = std::filesystem::weakly_canonical(path, error);
+    const std::string lockPath = (error ? std::filesystem::path(path) : target).string() + ".lock";
+    const int lockFd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (lockFd < 0) {
         problem = Problem::Unwritable;
         return nullptr;
@@ -41,7 +47,10 @@ std::unique_ptr<SerialCounter> SerialCounter::Open(const std::string& path, std:
     std::unique_ptr<SerialCounter> counter(new SerialCounter(path, lockFd));
     std::ifstream in(path);
     problem = Problem::None;
-    if (!in) {
+    // Only a file that isn't there is begun anew; one that can't be read stops the run.
+    if (!in && std::filesystem::exists(path, error)) {
+        problem = Problem::Unwritable;
+    } else if (!in) {
         counter->next_ = start.value_or(0);
         if (!start)
             problem = Problem::Missing;
@@ -61,6 +70,7 @@ SerialCounter::~SerialCounter() {
 }
 
 std::optional<uint64_t> SerialCounter::Take() {
+    if (next_ == UINT64_MAX) return std::nullopt;
     const uint64_t number = next_;
     ++next_;
     if (Store(number)) return number;

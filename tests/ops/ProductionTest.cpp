@@ -63,6 +63,7 @@ TEST(SerialCounter, NeverHandsANumberOutTwice) {
     std::filesystem::rename(dir.path().string() + "-gone", dir.path());
     EXPECT_EQ(counter->Take(), 10u);
 
+    EXPECT_EQ(SerialCounter::Open(dir.file("last.txt").string(), UINT64_MAX, problem)->Take(), std::nullopt);
     test::WriteFileText(dir.file("bad.txt"), "12\nlost 3\n");
     EXPECT_FALSE(SerialCounter::Open(dir.file("bad.txt").string(), 1, problem));
     EXPECT_EQ(problem, SerialCounter::Problem::Malformed);
