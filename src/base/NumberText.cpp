@@ -2,6 +2,7 @@
 #include "base/NumberText.h"
 
 #include <charconv>
+#include <cstdio>
 
 namespace qbr {
 
@@ -16,6 +17,12 @@ std::optional<uint64_t> ParseNumber(std::string_view text) {
     const auto [stop, error] = std::from_chars(text.data(), end, value, base);
     if (text.empty() || error != std::errc() || stop != end) return std::nullopt;
     return value;
+}
+
+std::string HexNumber(uint64_t value, int digits) {
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%0*llX", digits, static_cast<unsigned long long>(value));
+    return text;
 }
 
 }  // namespace qbr

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace qbr {
@@ -10,5 +11,8 @@ namespace qbr {
 // A number as users type addresses and sizes: decimal digits, or hexadecimal ones
 // after "0x" or "0X". None for anything else, or a value beyond 64 bits.
 std::optional<uint64_t> ParseNumber(std::string_view text);
+
+// "0x" and the number in upper-case hex digits, at least `digits` of them.
+std::string HexNumber(uint64_t value, int digits);
 
 }  // namespace qbr

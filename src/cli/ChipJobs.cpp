@@ -3,6 +3,7 @@
 
 #include "base/Checksums.h"
 #include "base/MessageTable.h"
+#include "base/NumberText.h"
 #include "buffer/ImageFile.h"
 #include "chipdb/ChipType.h"
 #include "cli/CliText.h"
@@ -22,12 +23,6 @@ namespace {
 
 // Ranges listed one by one; the rest are counted.
 constexpr size_t kRangesListed = 20;
-
-std::string Hex(uint32_t value, int digits) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%0*X", digits, value);
-    return text;
-}
 
 const char* CauseName(DiffCause cause) {
     switch (cause) {
@@ -67,7 +62,7 @@ int ChipJobs::CheckOptions(const CommandRow& row) {
     const uint32_t rest = offset < chip.capacity ? chip.capacity - offset : 0;
     range_ = {offset, options_.length.value_or(rest)};
     if (!RangeInside(chip, range_)) {
-        err_ << Fill(CurrentCliWording().rangeOutside, {Hex(range_.offset, 6), std::to_string(range_.length),
+        err_ << Fill(CurrentCliWording().rangeOutside, {HexNumber(range_.offset, 6), std::to_string(range_.length),
                                                         chip.chipName, std::to_string(chip.capacity)})
              << '\n';
         return kExitUsage;
@@ -213,7 +208,8 @@ void ChipJobs::ReportRanges(const ImageDiff& diff) {
     nlohmann::json ranges = nlohmann::json::array();
     for (size_t i = 0; i < diff.ranges.size() && i < kRangesListed; ++i) {
         const ChipRange& range = diff.ranges[i];
-        err_ << "  " << Hex(range.offset, 6) << ".." << Hex(range.End() - 1, 6) << "  (" << range.length << ")\n";
+        err_ << "  " << HexNumber(range.offset, 6) << ".." << HexNumber(range.End() - 1, 6) << "  (" << range.length
+             << ")\n";
         ranges.push_back({{"address", range.offset}, {"length", range.length}});
     }
     if (diff.ranges.size() > kRangesListed) {
@@ -227,7 +223,7 @@ void ChipJobs::ReportRanges(const ImageDiff& diff) {
 void ChipJobs::WarnIfUniform(std::span<const uint8_t> data) {
     for (const uint8_t value : {0xFF, 0x00}) {
         if (!AllBytesAre(data, value)) continue;
-        err_ << Fill(CurrentCliWording().uniformData, {Hex(value, 2)}) << '\n';
+        err_ << Fill(CurrentCliWording().uniformData, {HexNumber(value, 2)}) << '\n';
         report_["uniform_byte"] = value;
     }
 }
@@ -239,7 +235,8 @@ int ChipJobs::RefuseUnlessBlank(ChipRange range) {
     if (read != Outcome::Ok) return ExitCodeOf(read);
     const std::optional<uint32_t> dirty = FirstNotErased(data, range.offset);
     if (!dirty) return kExitOk;
-    err_ << Fill(CurrentCliWording().notBlank, {Hex(*dirty, 6), Hex(data[*dirty - range.offset], 2)}) << '\n';
+    err_ << Fill(CurrentCliWording().notBlank, {HexNumber(*dirty, 6), HexNumber(data[*dirty - range.offset], 2)})
+         << '\n';
     report_["not_blank_at"] = *dirty;
     return kExitFailed;
 }

@@ -235,7 +235,8 @@ int CliSession::Dispatch() {
     case ArgumentKind::ImageOut:
     case ArgumentKind::NoArgument: break;
     }
-    if (const int code = production.Open(ProgrammerId()); code != kExitOk) return code;
+    const std::string programmer = options_.log.empty() ? std::string() : ProgrammerId();
+    if (const int code = production.Open(programmer); code != kExitOk) return code;
     if (const int code = jobs.Backup(); code != kExitOk) return code;
     if (const int code = production.Stamp(); code != kExitOk) return code;
     return production.End(RunCommand(*row, jobs));

@@ -2,6 +2,7 @@
 #include "cli/ProductionRun.h"
 
 #include "base/Checksums.h"
+#include "base/NumberText.h"
 #include "cli/CliText.h"
 #include "cli/DoctorText.h"
 #include "cli/ExitCodes.h"
@@ -16,12 +17,6 @@
 namespace qbr {
 
 namespace {
-
-std::string HexAddress(uint32_t address) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%06X", address);
-    return text;
-}
 
 const char* CounterProblemText(SerialCounter::Problem problem) {
     const CliWording& wording = CurrentCliWording();
@@ -90,7 +85,7 @@ int ProductionRun::Stamp() {
         return End(kExitFailed);
     }
     std::copy(bytes->begin(), bytes->end(), core_.Buffer().bytes.begin() + format_->address);
-    err_ << Fill(CurrentCliWording().serialPlaced, {std::to_string(*number), HexAddress(format_->address)}) << '\n';
+    err_ << Fill(CurrentCliWording().serialPlaced, {std::to_string(*number), HexNumber(format_->address, 6)}) << '\n';
     return kExitOk;
 }
 
