@@ -14,7 +14,8 @@ struct CliOptions {
     std::string chip;                         // -c: the chip to work on; empty = the default chip
     std::optional<std::string> emulatedChip;  // --emulate[=CHIP]; empty value = the chip worked on
     std::string emulatorImage;                // --emulate-image
-    std::string emulatorFault;                // --emulate-fault
+    std::string emulatorFault;                // --emulate-fault; "N:FAULT" for emulated programmer N only
+    unsigned emulateCount = 1;                // --emulate-count: emulated programmers attached
     bool emulateFullSpeed = false;            // --emulate-speed full: the emulated wire runs at USB full speed
     std::string trace;                        // --trace: record every USB transfer into this file
     std::string replay;                       // --replay: a recorded trace plays the programmer
@@ -32,6 +33,8 @@ struct CliOptions {
     std::string serialFile;               // --serial-file: the counter of the numbers
     std::optional<uint64_t> serialStart;  // --serial-start: the first number of a new counter
     std::string log;                      // --log: the production log (CSV)
+    std::string programmer;               // --programmer: id (port path) or serial number of the one to use
+    bool all = false;                     // --all: the command on every attached programmer at once
     bool json = false;
     bool quiet = false;
     std::vector<std::string> arguments;  // the command line as given, for the trace

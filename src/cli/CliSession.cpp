@@ -33,19 +33,28 @@
 
 namespace qbr {
 
-CliSession::CliSession(const CliOptions& options, std::ostream& out, std::ostream& err, bool terminal)
-    : options_(options), out_(out), err_(err), host_(err, terminal && !options.quiet), core_(host_) {
+CliSession::CliSession(const CliOptions& options, const ProgrammerSlot& slot, SharedCounter& counter, std::ostream& out,
+                       std::ostream& err, bool terminal)
+    : options_(options),
+      slot_(slot),
+      counter_(counter),
+      out_(out),
+      err_(err),
+      host_(err, terminal && !options.quiet),
+      core_(host_) {
     core_.SetRememberSelectedChip(false);
 }
 
 CliSession::~CliSession() = default;
 
-int CliSession::Run() {
+void CliSession::ChooseLanguage(const CliOptions& options) {
     LoadLanguageSetting();
     BuildMessageTable();
-    if (!options_.language.empty())
-        SetLanguageForSession(options_.language == "zh" ? kLanguageChinese : kLanguageEnglish);
+    if (!options.language.empty())
+        SetLanguageForSession(options.language == "zh" ? kLanguageChinese : kLanguageEnglish);
+}
 
+int CliSession::Run() {
     host_.SetMuted(true);
     const auto started = core_.Start(options_.database);
     host_.SetMuted(false);
@@ -71,6 +80,7 @@ int CliSession::RunProgrammerCommand() {
     if (!SelectChip()) return kExitUsage;
     if (const int code = ConnectProgrammer(); code != kExitOk) return code;
     report_ = {{"command", options_.command}, {"chip", core_.SelectedChip().chipName}, {"bytes", 0}};
+    if (!slot_.id.empty()) report_["programmer"] = slot_.id;
     host_.SetTransferSize(core_.SelectedChip().capacity);
     const auto start = std::chrono::steady_clock::now();
     const int code = ReplayOutcome(Dispatch());
@@ -166,6 +176,7 @@ int CliSession::ConnectProgrammer() {
             socket = *chip;
         }
         emulator_ = std::make_unique<EmulatedProgrammer>(socket);
+        emulator_->SetSerialNumber(slot_.serial);
         if (!options_.emulatorImage.empty() && !emulator_->Chip().LoadImage(options_.emulatorImage)) {
             err_ << Fill(CurrentCliWording().emulatorLoadError, {options_.emulatorImage}) << '\n';
             return kExitUsage;
@@ -181,7 +192,7 @@ int CliSession::ConnectProgrammer() {
         if (options_.emulateFullSpeed) emulator_->SetSpeed(SpeedModel::FullSpeed());
         link = std::make_unique<UsbLink>(std::make_unique<LibraryPath>(*emulator_));
     } else {
-        link = MakeHardwareLink();
+        link = MakeHardwareLink({}, slot_.port);
         accessPath = link->UsesLibraryPath() ? "library" : "direct";
         libraryPath_ = link->UsesLibraryPath();
     }
@@ -224,7 +235,7 @@ int CliSession::Dispatch() {
     }
     ChipJobs jobs(core_, host_, options_, out_, err_, report_);
     if (const int code = jobs.CheckOptions(*row); code != kExitOk) return code;
-    ProductionRun production(core_, options_, err_, report_);
+    ProductionRun production(core_, options_, counter_, err_, report_);
     if (const int code = production.Check(*row, jobs.Range()); code != kExitOk) return code;
     switch (row->argument) {
     case ArgumentKind::ImageIn:
@@ -269,10 +280,10 @@ int CliSession::RunCommand(const CommandRow& row, ChipJobs& jobs) {
     return kExitOk;
 }
 
-// The programmer as the production log names it: the emulated one, or the bus-port
+// The programmer as the production log names it: the one chosen, else the bus-port
 // path of the first programmer on the bus.
 std::string CliSession::ProgrammerId() const {
-    if (emulator_) return "emulated";
+    if (!slot_.id.empty()) return slot_.id;
     if (replay_) return "replay";
     const std::vector<SurveyedProgrammer> survey = SurveyProgrammers();
     return survey.empty() ? std::string() : survey.front().busPort;

@@ -4,6 +4,8 @@
 #include "cli/ChipJobs.h"
 #include "cli/CliOptions.h"
 #include "cli/ConsoleHost.h"
+#include "cli/ProductionRun.h"
+#include "cli/ProgrammerChoice.h"
 #include "core/ProgrammerCore.h"
 #include "ops/ChipTransfers.h"
 #include "ops/CommandTable.h"
@@ -25,10 +27,16 @@ class TraceReplay;
 // error stream; results (and the JSON report) to the output stream.
 class CliSession {
 public:
-    CliSession(const CliOptions& options, std::ostream& out, std::ostream& err, bool terminal);
+    // On the programmer `slot`; the runs of a batch share `counter`.
+    CliSession(const CliOptions& options, const ProgrammerSlot& slot, SharedCounter& counter, std::ostream& out,
+               std::ostream& err, bool terminal);
     ~CliSession();
 
+    // The language of the texts, once per process before any session runs.
+    static void ChooseLanguage(const CliOptions& options);
+
     int Run();
+    void SetProgressSink(ConsoleHost::ProgressSink sink) { host_.SetProgressSink(std::move(sink)); }
 
 private:
     int RunDatabaseCommand();
@@ -51,6 +59,8 @@ private:
     bool LoadStandardInput(uint32_t length);
 
     const CliOptions& options_;
+    const ProgrammerSlot slot_;
+    SharedCounter& counter_;
     std::ostream& out_;
     std::ostream& err_;
     ConsoleHost host_;

@@ -40,6 +40,15 @@ constexpr CliWording kEnglish = {
     "Serial number {} was taken by a run that did not finish; it is skipped.",
     "Serial number {} at {}",
     "Can't write the production log {}.",
+    "No programmer \"{}\" is attached. Attached: {}.",
+    "none",
+    "With several programmers the file name needs %s, which becomes each programmer's id.",
+    "With several emulated programmers --emulate-image needs %d, which becomes each programmer's number.",
+    "done",
+    "failed (exit code {})",
+    "ready",
+    "access denied: the device rule is missing (see doctor)",
+    "does not answer",
 };
 
 constexpr CliWording kChinese = {
@@ -73,6 +82,15 @@ constexpr CliWording kChinese = {
     "序列号 {} 被一次没有完成的运行取走; 跳过该序列号。",
     "序列号 {} 位于 {}",
     "无法写入生产日志 {}。",
+    "没有连接编程器 \"{}\"。已连接: {}。",
+    "无",
+    "多个编程器时文件名需要包含 %s, 它会替换为各编程器的标识。",
+    "多个模拟编程器时 --emulate-image 需要包含 %d, 它会替换为各编程器的编号。",
+    "完成",
+    "失败 (退出码 {})",
+    "就绪",
+    "无权访问: 缺少设备规则 (见 doctor)",
+    "没有应答",
 };
 
 }  // namespace

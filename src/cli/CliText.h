@@ -35,6 +35,15 @@ struct CliWording {
     const char* serialSkipped;      // number
     const char* serialPlaced;       // number, address
     const char* logError;           // path
+    const char* noProgrammerNamed;  // id, the ids attached
+    const char* noneAttached;
+    const char* idInFileName;
+    const char* indexInImageName;
+    const char* batchOk;
+    const char* batchFailed;  // exit code
+    const char* accessAllowed;
+    const char* accessDenied;
+    const char* notAnswering;
 };
 
 // The wording of the current language; English unless it is Chinese.

@@ -33,6 +33,7 @@ void ConsoleHost::EndProgressLine() {
 }
 
 void ConsoleHost::SetProgressDisplay(int position, const std::string& label, bool barInError) {
+    if (sink_ && !muted_) sink_(position, label);
     if (!drawProgress_ || muted_ || barInError || position == lastPosition_) return;
     const auto now = std::chrono::steady_clock::now();
     if (position == 0 || lastPosition_ < 0 || position < lastPosition_) progressStart_ = now;

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -20,6 +21,10 @@ class ConsoleHost : public OperationHost {
 public:
     ConsoleHost(std::ostream& err, bool drawProgress) : err_(err), drawProgress_(drawProgress) {}
 
+    // Progress goes to `sink` instead of a bar of its own (the runs of a batch share
+    // one display).
+    using ProgressSink = std::function<void(int position, const std::string& label)>;
+    void SetProgressSink(ProgressSink sink) { sink_ = std::move(sink); }
     // While muted nothing is printed (start-up texts of the core).
     void SetMuted(bool muted) { muted_ = muted; }
     // Size of the transfers the progress bar stands for, for the rate.
@@ -59,6 +64,7 @@ private:
 
     std::ostream& err_;
     const bool drawProgress_;
+    ProgressSink sink_;
     bool muted_ = false;
     uint32_t transferSize_ = 0;
     std::optional<std::string> firmwareFile_;

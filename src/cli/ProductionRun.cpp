@@ -32,8 +32,17 @@ const char* CounterProblemText(SerialCounter::Problem problem) {
 
 }  // namespace
 
-ProductionRun::ProductionRun(ProgrammerCore& core, const CliOptions& options, std::ostream& err, nlohmann::json& report)
-    : core_(core), options_(options), err_(err), report_(report) {}
+SharedCounter::Opened SharedCounter::Open(const std::string& path, std::optional<uint64_t> start) {
+    const std::lock_guard lock(mutex_);
+    const bool first = !tried_;
+    if (first) counter_ = SerialCounter::Open(path, start, problem_);
+    tried_ = true;
+    return {counter_.get(), problem_, first};
+}
+
+ProductionRun::ProductionRun(ProgrammerCore& core, const CliOptions& options, SharedCounter& counter, std::ostream& err,
+                             nlohmann::json& report)
+    : core_(core), options_(options), err_(err), report_(report), shared_(counter) {}
 
 int ProductionRun::Check(const CommandRow& row, ChipRange range) {
     row_ = &row;
@@ -57,14 +66,14 @@ int ProductionRun::Open(const std::string& programmer) {
         return kExitFileError;
     }
     if (!format_) return kExitOk;
-    SerialCounter::Problem problem = SerialCounter::Problem::None;
-    counter_ = SerialCounter::Open(options_.serialFile, options_.serialStart, problem);
+    const SharedCounter::Opened opened = shared_.Open(options_.serialFile, options_.serialStart);
+    counter_ = opened.counter;
     if (!counter_) {
-        err_ << Fill(CounterProblemText(problem), {options_.serialFile}) << '\n';
-        return problem == SerialCounter::Problem::Missing ? kExitUsage : kExitFileError;
+        err_ << Fill(CounterProblemText(opened.problem), {options_.serialFile}) << '\n';
+        return opened.problem == SerialCounter::Problem::Missing ? kExitUsage : kExitFileError;
     }
-    if (const std::optional<uint64_t> unfinished = counter_->Unfinished()) {
-        err_ << Fill(CurrentCliWording().serialSkipped, {std::to_string(*unfinished)}) << '\n';
+    for (const uint64_t unfinished : opened.first ? counter_->Unfinished() : std::vector<uint64_t>()) {
+        err_ << Fill(CurrentCliWording().serialSkipped, {std::to_string(unfinished)}) << '\n';
         if (!Log("skipped", unfinished)) return kExitFileError;
     }
     return kExitOk;
@@ -91,7 +100,7 @@ int ProductionRun::Stamp() {
 
 int ProductionRun::End(int code) {
     const bool logged = Log(code == kExitOk ? "ok" : "failed", serial_);
-    if (serial_ && !counter_->Finish()) {
+    if (serial_ && !counter_->Finish(*serial_)) {
         err_ << Fill(CurrentCliWording().counterUnwritable, {options_.serialFile}) << '\n';
         return code == kExitOk ? kExitFileError : code;
     }

@@ -13,15 +13,35 @@
 #include <chrono>
 #include <iosfwd>
 #include <memory>
+#include <mutex>
 
 namespace qbr {
+
+// The counter file of the production runs in one process: opened by the first run
+// that needs it, so that the programmers of a batch take their numbers from it.
+class SharedCounter {
+public:
+    struct Opened {
+        SerialCounter* counter = nullptr;  // null when it couldn't be opened
+        SerialCounter::Problem problem = SerialCounter::Problem::None;
+        bool first = false;  // the first run to ask, which reports the unfinished numbers
+    };
+    Opened Open(const std::string& path, std::optional<uint64_t> start);
+
+private:
+    std::mutex mutex_;
+    bool tried_ = false;
+    SerialCounter::Problem problem_ = SerialCounter::Problem::None;
+    std::unique_ptr<SerialCounter> counter_;
+};
 
 // A chip command as a step of a production run: with --serialize the chip's serial
 // number is taken from the counter file and put into the image before the chip is
 // programmed, and with --log the command's end goes into the production log.
 class ProductionRun {
 public:
-    ProductionRun(ProgrammerCore& core, const CliOptions& options, std::ostream& err, nlohmann::json& report);
+    ProductionRun(ProgrammerCore& core, const CliOptions& options, SharedCounter& counter, std::ostream& err,
+                  nlohmann::json& report);
 
     // Whether the options fit the command and the chip; kExitUsage, after saying
     // why, when they don't.
@@ -46,7 +66,8 @@ private:
     ChipRange range_;
     std::string programmer_;
     std::optional<SerialFormat> format_;
-    std::unique_ptr<SerialCounter> counter_;
+    SharedCounter& shared_;
+    SerialCounter* counter_ = nullptr;
     std::optional<uint64_t> serial_;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };

@@ -2,15 +2,19 @@
 // qbr5150-cli: the programmer's functions on the command line.
 
 #include "ProgramVersion.h"
+#include "cli/BatchRun.h"
 #include "cli/ChipOptions.h"
 #include "cli/CliOptions.h"
 #include "cli/CliSession.h"
 #include "cli/ExitCodes.h"
+#include "cli/ProductionRun.h"
+#include "cli/ProgrammerChoice.h"
 #include "ops/CommandTable.h"
 
 #include <CLI/CLI.hpp>
 
 #include <iostream>
+#include <optional>
 #include <unistd.h>
 
 namespace {
@@ -33,7 +37,13 @@ const CommandEntry kDatabaseCommands[] = {
 const CommandEntry kProgrammerChecks[] = {
     {"link", "whether the programmer answers", nullptr, false},
     {"doctor", "check step by step why the programmer can or can't be used", nullptr, false},
+    {"programmers", "list the attached programmers: id, serial number, firmware version, access", nullptr, false},
 };
+
+// The commands that don't use a programmer, and the list of them, run once also with --all.
+bool RunsOnEachProgrammer(const std::string& command) {
+    return command != "chips" && command != "chip" && command != "chip-sum" && command != "programmers";
+}
 
 void AddCommand(CLI::App& app, qbr::CliOptions& options, const CommandEntry& entry) {
     CLI::App* command = app.add_subcommand(entry.name, entry.help);
@@ -59,7 +69,17 @@ int main(int argc, char** argv) {
     app.add_option("--emulate-image", options.emulatorImage,
                    "contents of the emulated chip: loaded at start, saved back at exit");
     app.add_option("--emulate-fault", options.emulatorFault,
-                   "a fault of the emulated programmer, e.g. unplugged, no-reply, stall@8192, flip@4096");
+                   "a fault of the emulated programmer, e.g. unplugged, no-reply, stall@8192, flip@4096; "
+                   "N:FAULT for emulated programmer N only");
+    CLI::Option* emulateCount =
+        app.add_option("--emulate-count", options.emulateCount,
+                       "emulate N programmers (ids emulated-1 ... emulated-N); %d in --emulate-image is the number")
+            ->check(CLI::Range(1u, 64u));
+    app.add_option("--programmer", options.programmer,
+                   "the programmer to use: its id (USB port path, e.g. 1-1.2) or serial number; see programmers");
+    app.add_flag("--all", options.all,
+                 "run the command on every attached programmer at once; %s in a read's file name is the id")
+        ->excludes("--programmer");
     std::string speed = "unlimited";
     app.add_option("--emulate-speed", speed,
                    "speed of the emulated programmer's wire: unlimited (default) or full (USB full speed)")
@@ -87,7 +107,7 @@ int main(int argc, char** argv) {
     } catch (const CLI::ParseError& e) {
         return app.exit(e) == 0 ? qbr::kExitOk : qbr::kExitUsage;
     }
-    if (emulate->count() == 0) options.emulatedChip.reset();
+    if (emulate->count() == 0 && emulateCount->count() == 0) options.emulatedChip.reset();
     options.emulateFullSpeed = speed == "full";
     options.arguments.assign(argv + 1, argv + argc);
     if (options.json && options.command == "read" && options.argument == "-") {
@@ -95,6 +115,16 @@ int main(int argc, char** argv) {
         return qbr::kExitUsage;
     }
 
-    qbr::CliSession session(options, std::cout, std::cerr, isatty(STDERR_FILENO) != 0);
+    const bool terminal = isatty(STDERR_FILENO) != 0;
+    qbr::CliSession::ChooseLanguage(options);
+    if (options.command == "programmers") return qbr::ListProgrammers(options, std::cout);
+    if (options.all && RunsOnEachProgrammer(options.command)) {
+        return qbr::RunBatch(options, std::cout, std::cerr, terminal);
+    }
+    const std::optional<qbr::ProgrammerSlot> slot = qbr::ChooseProgrammer(options, std::cerr);
+    if (!slot) return qbr::kExitUsage;
+    const qbr::CliOptions own = qbr::OptionsFor(options, *slot);
+    qbr::SharedCounter counter;
+    qbr::CliSession session(own, *slot, counter, std::cout, std::cerr, terminal);
     return session.Run();
 }

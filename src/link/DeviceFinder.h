@@ -39,13 +39,14 @@ public:
     // path itself for a null name. Null on failure, also when the joined path would
     // not fit kPathCapacity.
     std::shared_ptr<PipeHandle> OpenPipe(const char* name);
+    // The device path of interface `index`; empty when there is none.
+    std::string DevicePathOf(int index);
     // Whether the last OpenDevice or OpenPipe failed because this user may not open
     // the path.
     bool AccessDenied() const { return accessDenied_; }
 
 private:
     std::shared_ptr<PipeHandle> OpenPath(const std::string& path);
-    std::string DevicePathOf(int index);
     uint16_t ParseId(int index, std::string_view lower, std::string_view upper);
 
     DeviceEnumerator& enumerator_;

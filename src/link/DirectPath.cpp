@@ -50,7 +50,8 @@ std::optional<int> DirectPath::FindInterface() {
     const int count = finder_.CountDevices();
     for (int i = 0; i < count; ++i) {
         finder_.SetInterfaceGuid(kInterfaceClass);
-        if (finder_.GetVid(i) == kVendorId && finder_.GetPid(i) == kProductId) {
+        if (finder_.GetVid(i) == kVendorId && finder_.GetPid(i) == kProductId &&
+            (port_.empty() || finder_.DevicePathOf(i).find('#' + port_ + ':') != std::string::npos)) {
             return i;
         }
     }

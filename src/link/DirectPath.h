@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 
 namespace qbr {
 
@@ -21,10 +22,13 @@ public:
     static constexpr const char* kWritePipeName = "PIPE01";
     static constexpr const char* kReadPipeName = "PIPE00";
 
-    // Over an enumerator the caller keeps alive, or one the path owns.
-    explicit DirectPath(DeviceEnumerator& enumerator) : finder_(enumerator) {}
-    explicit DirectPath(std::unique_ptr<DeviceEnumerator> enumerator)
-        : owned_(std::move(enumerator)), finder_(*owned_) {}
+    // Over an enumerator the caller keeps alive, or one the path owns. With a `port`
+    // (a sysfs port path such as "1-1.2"), only the programmer plugged in there is
+    // taken: its device path ends in "#PORT:CONFIG.INTERFACE".
+    explicit DirectPath(DeviceEnumerator& enumerator, std::string port = {})
+        : finder_(enumerator), port_(std::move(port)) {}
+    explicit DirectPath(std::unique_ptr<DeviceEnumerator> enumerator, std::string port = {})
+        : owned_(std::move(enumerator)), finder_(*owned_), port_(std::move(port)) {}
 
     bool Open(OpenProblem& problem, const AlertHandler& alert) override;
     std::shared_ptr<PipeHandle> ReadPipe() const override { return readPipe_; }
@@ -39,6 +43,7 @@ private:
 
     std::unique_ptr<DeviceEnumerator> owned_;
     DeviceFinder finder_;
+    std::string port_;
     std::shared_ptr<PipeHandle> device_;
     std::shared_ptr<PipeHandle> writePipe_;
     std::shared_ptr<PipeHandle> readPipe_;

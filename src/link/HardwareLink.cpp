@@ -16,13 +16,14 @@ bool DirectPathRequested() {
     return choice != nullptr && std::string_view(choice) == "direct";
 }
 
-std::unique_ptr<UsbLink> MakeHardwareLink(LinkTimings timings) {
+std::unique_ptr<UsbLink> MakeHardwareLink(LinkTimings timings, const std::string& port) {
     if (!DirectPathRequested()) {
         if (std::unique_ptr<LibusbDeviceLibrary> library = LibusbDeviceLibrary::Create()) {
-            return std::make_unique<UsbLink>(std::make_unique<LibraryPath>(std::move(library)), std::move(timings));
+            return std::make_unique<UsbLink>(std::make_unique<LibraryPath>(std::move(library), port),
+                                             std::move(timings));
         }
     }
-    return std::make_unique<UsbLink>(std::make_unique<DirectPath>(std::make_unique<UsbfsEnumerator>()),
+    return std::make_unique<UsbLink>(std::make_unique<DirectPath>(std::make_unique<UsbfsEnumerator>(), port),
                                      std::move(timings));
 }
 

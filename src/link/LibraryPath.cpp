@@ -71,7 +71,8 @@ std::optional<uint16_t> LibraryPath::FindProgrammerIndex(uint32_t count, bool& q
             queryFailed = true;
             return std::nullopt;
         }
-        if ((ParseIdText(vendorText) & 0xFFFF) == kVendorId && (ParseIdText(productText) & 0xFFFF) == kProductId) {
+        if ((ParseIdText(vendorText) & 0xFFFF) == kVendorId && (ParseIdText(productText) & 0xFFFF) == kProductId &&
+            (port_.empty() || library_.PortPath(index) == port_)) {
             return index;
         }
     }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 
 namespace qbr {
 
@@ -17,9 +18,13 @@ namespace qbr {
 // programmer that was unplugged and plugged back in is taken up again.
 class LibraryPath : public AccessPath {
 public:
-    // Over a library the caller keeps alive, or one the path owns.
-    explicit LibraryPath(UsbDeviceLibrary& library) : library_(library) {}
-    explicit LibraryPath(std::unique_ptr<UsbDeviceLibrary> library) : owned_(std::move(library)), library_(*owned_) {}
+    // Over a library the caller keeps alive, or one the path owns. With a `port`
+    // (a sysfs port path such as "1-1.2"), only the programmer plugged in there is
+    // taken.
+    explicit LibraryPath(UsbDeviceLibrary& library, std::string port = {})
+        : library_(library), port_(std::move(port)) {}
+    explicit LibraryPath(std::unique_ptr<UsbDeviceLibrary> library, std::string port = {})
+        : owned_(std::move(library)), library_(*owned_), port_(std::move(port)) {}
 
     bool Open(OpenProblem& problem, const AlertHandler& alert) override;
     std::shared_ptr<PipeHandle> ReadPipe() const override { return device_; }
@@ -33,6 +38,7 @@ private:
 
     std::unique_ptr<UsbDeviceLibrary> owned_;
     UsbDeviceLibrary& library_;
+    std::string port_;
     std::shared_ptr<PipeHandle> device_;
     bool suspect_ = false;
 };

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace qbr {
 
@@ -33,6 +34,12 @@ public:
     virtual int CountDevices(uint32_t& count) = 0;
     // The vendor or product ID of device `index` as hexadecimal text, NUL-terminated.
     virtual int GetDeviceId(uint16_t index, char (&text)[kIdTextSize], int selector) = 0;
+    // Where device `index` is plugged in, as Linux names the port in sysfs ("1-1.2":
+    // bus 1, root hub port 1, hub port 2); empty when the library can't tell.
+    virtual std::string PortPath(uint16_t index) {
+        (void)index;
+        return {};
+    }
     virtual int OpenDevice(uint16_t index, Handle& handle) = 0;
     virtual void CloseDevice(Handle handle) = 0;
     // One transfer from the programmer's IN pipe of at most `count` bytes.

@@ -158,6 +158,22 @@ CommandResult OnReadSerialNumber(ProgrammerCore& core) {
     return result;
 }
 
+ProgrammerIdentity IdentifyProgrammer(UsbLink& link) {
+    ProgrammerIdentity identity;
+    if (!link.Open()) {
+        identity.problem = link.LastOpenProblem();
+        return identity;
+    }
+    identity.problem = AccessPath::OpenProblem::None;
+    ProgrammerProtocol protocol;
+    protocol.AttachLink(link);
+    std::array<char, ProgrammerProtocol::kVersionTextSize> version{};
+    if (protocol.ReadFirmwareVersion(version)) identity.version = version.data();
+    SerialBytes serial{};
+    if (protocol.ReadSerialNumber(serial)) identity.serial = SerialText(serial);
+    return identity;
+}
+
 // The image stays alive until the transfer has ended. A second update chosen while
 // one runs (from a message pumped by the first) is refused as busy.
 CommandResult OnUpdateFirmware(ProgrammerCore& core) {

@@ -3,6 +3,10 @@
 
 #include "core/CommandResult.h"
 #include "core/ProgrammerCore.h"
+#include "link/AccessPath.h"
+#include "link/UsbLink.h"
+
+#include <string>
 
 namespace qbr {
 
@@ -15,6 +19,16 @@ CommandResult OnReadFirmwareVersion(ProgrammerCore& core);
 CommandResult OnSelfTest(ProgrammerCore& core);
 // Shows the programmer's serial number.
 CommandResult OnReadSerialNumber(ProgrammerCore& core);
+// What a programmer tells about itself, asked without a chip and without the
+// core: for the list of attached programmers. `problem` is None when it was
+// opened; version and serial are empty when it did not answer.
+struct ProgrammerIdentity {
+    AccessPath::OpenProblem problem = AccessPath::OpenProblem::NotFound;
+    std::string version;
+    std::string serial;
+};
+ProgrammerIdentity IdentifyProgrammer(UsbLink& link);
+
 // Sends a firmware update file to the programmer: waits until a (reconnected)
 // programmer takes the boot request, asking the user to reconnect it after about
 // 5 s and giving up about 10 s later, then streams the image with progress.

@@ -23,7 +23,7 @@ struct ProductionRecord {
 // Appends the record as one CSV line (time in ISO 8601 with its offset from UTC,
 // programmer, chip, command, serial, result, crc32, elapsed_ms), with the header
 // line first when the file is new or empty. The line is on disk (fsync) before
-// this returns true.
+// this returns true. Safe to call from several threads.
 bool AppendProductionRecord(const std::string& path, const ProductionRecord& record);
 
 }  // namespace qbr

@@ -10,20 +10,22 @@
 #include <sstream>
 #include <sys/file.h>
 #include <unistd.h>
+#include <vector>
 
 namespace qbr {
 
 namespace {
 
-// "N\n" or "N\ntaken M\n"; false for anything else.
-bool ParseCounter(std::istream& in, uint64_t& next, std::optional<uint64_t>& taken) {
+// "N\n", then a "taken M\n" line per number in work; false for anything else.
+bool ParseCounter(std::istream& in, uint64_t& next, std::vector<uint64_t>& taken) {
     std::string word;
     if (!(in >> next)) return false;
-    if (!(in >> word)) return in.eof();
-    uint64_t number = 0;
-    if (word != "taken" || !(in >> number) || (in >> word)) return false;
-    taken = number;
-    return true;
+    while (in >> word) {
+        uint64_t number = 0;
+        if (word != "taken" || !(in >> number)) return false;
+        taken.push_back(number);
+    }
+    return in.eof();
 }
 
 }  // namespace
@@ -54,11 +56,11 @@ std::unique_ptr<SerialCounter> SerialCounter::Open(const std::string& path, std:
         counter->next_ = start.value_or(0);
         if (!start)
             problem = Problem::Missing;
-        else if (!counter->Store(std::nullopt))
+        else if (!counter->Store())
             problem = Problem::Unwritable;
     } else if (!ParseCounter(in, counter->next_, counter->unfinished_)) {
         problem = Problem::Malformed;
-    } else if (counter->unfinished_ && !counter->Store(std::nullopt)) {
+    } else if (!counter->unfinished_.empty() && !counter->Store()) {
         problem = Problem::Unwritable;
     }
     if (problem != Problem::None) return nullptr;
@@ -70,22 +72,27 @@ SerialCounter::~SerialCounter() {
 }
 
 std::optional<uint64_t> SerialCounter::Take() {
+    const std::lock_guard lock(mutex_);
     if (next_ == UINT64_MAX) return std::nullopt;
     const uint64_t number = next_;
     ++next_;
-    if (Store(number)) return number;
+    taken_.push_back(number);
+    if (Store()) return number;
     --next_;
+    taken_.pop_back();
     return std::nullopt;
 }
 
-bool SerialCounter::Finish() {
-    return Store(std::nullopt);
+bool SerialCounter::Finish(uint64_t number) {
+    const std::lock_guard lock(mutex_);
+    std::erase(taken_, number);
+    return Store();
 }
 
-bool SerialCounter::Store(std::optional<uint64_t> taken) {
+bool SerialCounter::Store() {
     std::ostringstream text;
     text << next_ << '\n';
-    if (taken) text << "taken " << *taken << '\n';
+    for (const uint64_t number : taken_) text << "taken " << number << '\n';
     return AtomicFile::Replace(path_, text.str());
 }
 

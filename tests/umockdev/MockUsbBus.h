@@ -31,9 +31,16 @@ namespace qbr::test {
 // end as on Linux: full or short packet, EOVERFLOW for a packet longer than the
 // room left, ENOENT when discarded; on unplug ESHUTDOWN in flight, ENODEV later and
 // a "remove" event. A request the bus does not expect fails the test at its end.
+// A second programmer goes onto the same bus, at the next port, with a bus made
+// `beside` the first one (and destroyed before it).
 class MockUsbBus {
 public:
-    explicit MockUsbBus(EmulatedProgrammer& p) : programmer(p) {
+    explicit MockUsbBus(EmulatedProgrammer& p, MockUsbBus* beside = nullptr)
+        : programmer(p),
+          testbed(beside ? beside->testbed : std::shared_ptr<UMockdevTestbed>(umockdev_testbed_new(), Unref())),
+          port(beside ? beside->port + 1 : 1),
+          devicePath("/sys/devices/usb1/1-" + std::to_string(port)),
+          interfacePath(devicePath + "/1-" + std::to_string(port) + ":1.0") {
         gchar* rootDir = umockdev_testbed_get_root_dir(testbed.get());
         root = rootDir;
         g_free(rootDir);
@@ -56,7 +63,7 @@ public:
     void Plug() {
         std::unique_lock lock(mutex);
         if (plugged) Unplug(generation);
-        const int number = generation + 2;
+        const int number = DeviceNumber(generation + 1);
         lock.unlock();
         // The node's ioctls must be answered before anyone can see the device. This
         // talks to the ioctl thread, so it happens outside the lock that thread takes.
@@ -76,14 +83,14 @@ public:
         plugged = true;
         // Some umockdev versions announce an added device themselves; libusb ignores
         // the second event for a device it knows.
-        umockdev_testbed_uevent(testbed.get(), kDevicePath, "add");
+        umockdev_testbed_uevent(testbed.get(), devicePath.c_str(), "add");
     }
 
     // Another program holds the interface through usbfs: claiming it fails with EBUSY.
     void HoldInterface() {
         std::filesystem::create_directories(root / "sys/bus/usb/drivers/usbfs");
         std::filesystem::create_directory_symlink("../../../../bus/usb/drivers/usbfs",
-                                                  root / (kInterfacePath + 1) / "driver");
+                                                  root / interfacePath.substr(1) / "driver");
         const std::lock_guard lock(mutex);
         held = true;
     }
@@ -93,7 +100,7 @@ public:
     void RestrictNode(std::filesystem::perms mode) {
         namespace fs = std::filesystem;
         const std::lock_guard lock(mutex);
-        fs::permissions(root / Node(generation + 1).substr(1), mode);
+        fs::permissions(root / Node(DeviceNumber(generation)).substr(1), mode);
         fs::permissions(root, fs::perms::others_all | fs::perms::sticky_bit, fs::perm_options::add);
         for (const auto& entry : fs::recursive_directory_iterator(root)) {
             if (entry.is_socket()) fs::permissions(entry.path(), fs::perms::others_write, fs::perm_options::add);
@@ -101,8 +108,6 @@ public:
     }
 
 private:
-    static constexpr const char* kDevicePath = "/sys/devices/usb1/1-1";
-    static constexpr const char* kInterfacePath = "/sys/devices/usb1/1-1/1-1:1.0";
     static constexpr uint8_t kOut = 0x01, kIn = 0x81;
     static constexpr uint32_t kCapabilities = USBDEVFS_CAP_ZERO_PACKET | USBDEVFS_CAP_BULK_CONTINUATION |
                                               USBDEVFS_CAP_NO_PACKET_SIZE_LIM | USBDEVFS_CAP_REAP_AFTER_DISCONNECT;
@@ -119,15 +124,20 @@ private:
         return "/dev/bus/usb/001/" + number.substr(1);
     }
 
-    static std::string DeviceRecord(int number) {
+    // The device number of a connection: each port has numbers of its own.
+    int DeviceNumber(int connection) const { return (port - 1) * 40 + connection + 1; }
+
+    std::string DeviceRecord(int number) const {
         const std::string node = Node(number).substr(5);
-        return "P: /devices/usb1/1-1\nN: " + node + "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: DRIVER=usb\n" +
-               "E: DEVNAME=/dev/" + node + "\nE: BUSNUM=001\nE: DEVNUM=" + node.substr(node.size() - 3) +
+        return "P: " + devicePath.substr(4) + "\nN: " + node +
+               "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: DRIVER=usb\n" + "E: DEVNAME=/dev/" + node +
+               "\nE: BUSNUM=001\nE: DEVNUM=" + node.substr(node.size() - 3) +
                "\nE: PRODUCT=10c4/f5a0/100\nA: dev=189:" + std::to_string(number - 1) +
                "\\n\nA: idVendor=10c4\\n\nA: idProduct=f5a0\\n\nA: bNumConfigurations=1\\n\n"
                "A: bConfigurationValue=1\\n\nA: busnum=1\\n\nA: devnum=" +
                std::to_string(number) + "\\n\nA: speed=12\\n\nH: descriptors=" + kDescriptors +
-               "\n\nP: /devices/usb1/1-1/1-1:1.0\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\n"
+               "\n\nP: " + interfacePath.substr(4) +
+               "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\n"
                "A: bInterfaceNumber=00\\n\nA: bAlternateSetting= 0\\n\nA: bNumEndpoints=02\\n\nA: "
                "bInterfaceClass=ff\\n\n"
                // sysfs describes each endpoint of an interface in a directory of its own.
@@ -157,7 +167,9 @@ private:
 
     EmulatedProgrammer& programmer;
     GPtr<UMockdevIoctlBase> handler{umockdev_ioctl_base_new()};
-    GPtr<UMockdevTestbed> testbed{umockdev_testbed_new()};  // after the URBs, before the handler
+    std::shared_ptr<UMockdevTestbed> testbed;  // after the URBs, before the handler
+    const int port;
+    const std::string devicePath, interfacePath;
     std::filesystem::path root;
     std::mutex mutex;
     std::condition_variable queued;
@@ -191,7 +203,7 @@ private:
         };
         const std::lock_guard lock(mutex);
         // Each plug has a node of its own: the older ones are gone.
-        const bool gone = umockdev_ioctl_client_get_devnode(client) != Node(generation + 1) || !plugged;
+        const bool gone = umockdev_ioctl_client_get_devnode(client) != Node(DeviceNumber(generation)) || !plugged;
         if (held && HeldInterface(request, arg)) return complete(false, EBUSY);
         switch (request) {
         case USBDEVFS_GET_CAPABILITIES:
@@ -345,10 +357,10 @@ private:
         }
         CloseHandles();
         // The event carries the device's properties, so it goes out while they are still there.
-        umockdev_testbed_uevent(testbed.get(), kDevicePath, "remove");
+        umockdev_testbed_uevent(testbed.get(), devicePath.c_str(), "remove");
         // Removing a device leaves its children's links in /sys/bus behind, so the interface goes first.
-        umockdev_testbed_remove_device(testbed.get(), kInterfacePath);
-        umockdev_testbed_remove_device(testbed.get(), kDevicePath);
+        umockdev_testbed_remove_device(testbed.get(), interfacePath.c_str());
+        umockdev_testbed_remove_device(testbed.get(), devicePath.c_str());
     }
 
     void CloseHandles() {

@@ -122,5 +122,42 @@ INSTANTIATE_TEST_SUITE_P(MockedUsbBus, Doctor, ::testing::Combine(::testing::Ran
                                     std::string(std::get<1>(info.param) ? "OnTheDirectPath" : "");
                          });
 
+// Two programmers on the bus: the list shows both, --programmer reaches the one it
+// names (by port, or by the serial number the programmer reports, which sysfs
+// doesn't show), and --all reaches both.
+class TwoProgrammers : public ::testing::TestWithParam<bool> {};
+
+TEST_P(TwoProgrammers, AreListedAndChosen) {
+    EmulatedProgrammer first(kTestFlash), second(kTestFlash);
+    first.SetSerialNumber("FIRST0001");
+    second.SetSerialNumber("SECOND002");
+    MockUsbBus bus(first);
+    MockUsbBus beside(second, &bus);
+    const std::string launcher = GetParam() ? "env QBR5150_USB=direct" : "";
+
+    const CliResult listed = RunCli("--json programmers", launcher);
+    const json list = json::parse(listed.out, nullptr, false);
+    ASSERT_EQ(list.size(), 2u) << listed.out << listed.err;
+    EXPECT_EQ(list[0]["id"], "1-1");
+    EXPECT_EQ(list[0]["serial"], "FIRST0001");
+    EXPECT_EQ(list[1]["id"], "1-2");
+    EXPECT_EQ(list[1]["serial"], "SECOND002");
+    EXPECT_EQ(list[1]["access"], "allowed");
+    EXPECT_EQ(list[1]["firmware"], "QBR5150 emulated programmer 1.00");
+
+    for (const char* choice : {"1-2", "SECOND002"}) {
+        const CliResult run = RunCli(std::string("--lang en --programmer ") + choice + " serial", launcher);
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_NE(run.out.find("SECOND002"), std::string::npos) << choice << run.out;
+    }
+    const CliResult all = RunCli("--lang en --all serial", launcher);
+    EXPECT_EQ(all.exitCode, 0) << all.err;
+    EXPECT_NE(all.out.find("[1-1] Serial number:FIRST0001"), std::string::npos) << all.out;
+    EXPECT_NE(all.out.find("[1-2] Serial number:SECOND002"), std::string::npos) << all.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(MockedUsbBus, TwoProgrammers, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "OnTheDirectPath" : "OnTheLibraryPath"; });
+
 }  // namespace
 }  // namespace qbr::test

@@ -64,6 +64,17 @@ int LibusbDeviceLibrary::GetDeviceId(uint16_t index, char (&text)[kIdTextSize], 
     return 0;
 }
 
+std::string LibusbDeviceLibrary::PortPath(uint16_t index) {
+    libusb_device* device = DeviceAt(index);
+    if (device == nullptr) return {};
+    uint8_t ports[7];  // USB 3 allows a depth of 7 hubs
+    const int depth = libusb_get_port_numbers(device, ports, sizeof ports);
+    if (depth <= 0) return {};
+    std::string path = std::to_string(libusb_get_bus_number(device)) + '-';
+    for (int i = 0; i < depth; ++i) path += (i == 0 ? "" : ".") + std::to_string(ports[i]);
+    return path;
+}
+
 int LibusbDeviceLibrary::OpenDevice(uint16_t index, Handle& handle) {
     libusb_device* device = DeviceAt(index);
     Opened opened;

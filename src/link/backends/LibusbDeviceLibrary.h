@@ -37,6 +37,7 @@ public:
 
     int CountDevices(uint32_t& count) override;
     int GetDeviceId(uint16_t index, char (&text)[kIdTextSize], int selector) override;
+    std::string PortPath(uint16_t index) override;
     int OpenDevice(uint16_t index, Handle& handle) override;
     void CloseDevice(Handle handle) override;
     int Read(Handle handle, uint8_t* buffer, uint32_t count, uint32_t& received, uint32_t timeoutMs) override;

@@ -1,0 +1,19 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "cli/CliOptions.h"
+
+#include <iosfwd>
+
+namespace qbr {
+
+// --all: the command on every attached programmer at once, in this process. Each
+// programmer has a core of its own (buffer, protocol state, link) on a thread of
+// its own; they share the serial counter and the production log. On a terminal
+// each programmer has a progress line. When all have ended, the lines of each run
+// come out together, marked with its id and followed by one result line, in the
+// programmers' order; with --json each run's object carries its programmer's id. The
+// exit code is 0 when every run succeeded, else the highest of their codes.
+int RunBatch(const CliOptions& options, std::ostream& out, std::ostream& err, bool terminal);
+
+}  // namespace qbr

@@ -1,0 +1,149 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/ProgrammerChoice.h"
+
+#include "cli/CliText.h"
+#include "cli/DoctorText.h"
+#include "cli/ExitCodes.h"
+#include "core/CommandId.h"
+#include "emulator/EmulatedProgrammer.h"
+#include "emulator/EmulatorFault.h"
+#include "link/HardwareLink.h"
+#include "link/LibraryPath.h"
+#include "ops/CommandTable.h"
+#include "ops/Maintenance.h"
+
+#include <nlohmann/json.hpp>
+
+#include <charconv>
+#include <ostream>
+#include <stdexcept>
+
+namespace qbr {
+
+namespace {
+
+constexpr const char* kEmulatedPrefix = "emulated-";
+
+std::string Replaced(std::string text, std::string_view placeholder, const std::string& value) {
+    for (size_t at = text.find(placeholder); at != std::string::npos; at = text.find(placeholder, at + value.size())) {
+        text.replace(at, placeholder.size(), value);
+    }
+    return text;
+}
+
+// The fault as it applies to emulated programmer `index`: "N:FAULT" only to N.
+std::string FaultFor(const std::string& fault, unsigned index) {
+    const size_t colon = fault.find(':');
+    if (colon == std::string::npos) return fault;
+    unsigned target = 0;
+    const auto [end, error] = std::from_chars(fault.data(), fault.data() + colon, target);
+    if (error != std::errc() || end != fault.data() + colon) return fault;  // left for the fault parser to refuse
+    return target == index ? fault.substr(colon + 1) : std::string();
+}
+
+// Asks the programmer itself: an emulated one is made for the question.
+ProgrammerIdentity Identify(const ProgrammerSlot& slot, const CliOptions& options) {
+    if (slot.emulatedIndex == 0) return IdentifyProgrammer(*MakeHardwareLink({}, slot.port));
+    EmulatedProgrammer emulator{ChipRecord{}};
+    emulator.SetSerialNumber(slot.serial);
+    const std::string fault = OptionsFor(options, slot).emulatorFault;
+    try {
+        if (!fault.empty()) emulator.InjectFault(ParseEmulatorFault(fault));
+    } catch (const std::invalid_argument&) {
+        // A fault the command would refuse leaves the list as it is.
+    }
+    UsbLink link(std::make_unique<LibraryPath>(emulator));
+    return IdentifyProgrammer(link);
+}
+
+std::string AccessText(const ProgrammerSlot& slot, const ProgrammerIdentity& identity) {
+    const CliWording& wording = CurrentCliWording();
+    if (slot.access == NodeAccess::Denied || identity.problem == AccessPath::OpenProblem::AccessDenied) {
+        return wording.accessDenied;
+    }
+    return identity.version.empty() ? wording.notAnswering : wording.accessAllowed;
+}
+
+std::string IdList(const std::vector<ProgrammerSlot>& slots) {
+    std::string list;
+    for (const ProgrammerSlot& slot : slots) list += (list.empty() ? "" : ", ") + slot.id;
+    return list.empty() ? CurrentCliWording().noneAttached : list;
+}
+
+}  // namespace
+
+std::string EmulatedSerialNumber(unsigned index) {
+    const std::string number = std::to_string(index);
+    return "EMU" + std::string(number.size() < 7 ? 7 - number.size() : 0, '0') + number;
+}
+
+std::vector<ProgrammerSlot> AttachedProgrammers(const CliOptions& options) {
+    std::vector<ProgrammerSlot> slots;
+    if (options.emulatedChip) {
+        for (unsigned index = 1; index <= options.emulateCount; ++index) {
+            slots.push_back(
+                {kEmulatedPrefix + std::to_string(index), EmulatedSerialNumber(index), NodeAccess::Allowed, index, {}});
+        }
+        return slots;
+    }
+    for (const SurveyedProgrammer& found : SurveyProgrammers()) {
+        slots.push_back({found.busPort, found.serial, found.nodeAccess, 0, found.busPort});
+    }
+    return slots;
+}
+
+std::optional<ProgrammerSlot> ChooseProgrammer(const CliOptions& options, std::ostream& err) {
+    if (options.programmer.empty()) {
+        if (options.emulatedChip)
+            return ProgrammerSlot{
+                kEmulatedPrefix + std::string("1"), EmulatedSerialNumber(1), NodeAccess::Allowed, 1, {}};
+        return ProgrammerSlot{};
+    }
+    const std::vector<ProgrammerSlot> slots = AttachedProgrammers(options);
+    for (const ProgrammerSlot& slot : slots) {
+        if (slot.id == options.programmer || (!slot.serial.empty() && slot.serial == options.programmer)) return slot;
+    }
+    // Then by the serial number the programmers report, which sysfs may not show.
+    for (const ProgrammerSlot& slot : slots) {
+        if (slot.emulatedIndex == 0 && Identify(slot, options).serial == options.programmer) return slot;
+    }
+    err << Fill(CurrentCliWording().noProgrammerNamed, {options.programmer, IdList(slots)}) << '\n';
+    return std::nullopt;
+}
+
+int ListProgrammers(const CliOptions& options, std::ostream& out) {
+    nlohmann::json list = nlohmann::json::array();
+    for (const ProgrammerSlot& slot : AttachedProgrammers(options)) {
+        const ProgrammerIdentity identity = Identify(slot, options);
+        const std::string serial = identity.serial.empty() ? slot.serial : identity.serial;
+        const bool denied = slot.access == NodeAccess::Denied ||
+                            identity.problem == AccessPath::OpenProblem::AccessDenied;
+        list.push_back({{"id", slot.id},
+                        {"serial", serial},
+                        {"firmware", identity.version},
+                        {"access", denied                     ? "denied"
+                                   : identity.version.empty() ? "no-answer"
+                                                              : "allowed"}});
+        if (!options.json) {
+            out << slot.id << "  " << (serial.empty() ? "-" : serial) << "  "
+                << (identity.version.empty() ? "-" : identity.version) << "  " << AccessText(slot, identity) << '\n';
+        }
+    }
+    if (options.json) out << list.dump() << '\n';
+    if (list.empty() && !options.json) out << CurrentCliWording().noneAttached << '\n';
+    return list.empty() ? kExitNoProgrammer : kExitOk;
+}
+
+CliOptions OptionsFor(const CliOptions& options, const ProgrammerSlot& slot) {
+    CliOptions own = options;
+    own.programmer = slot.id;
+    if (slot.emulatedIndex != 0) {
+        own.emulatorImage = Replaced(options.emulatorImage, "%d", std::to_string(slot.emulatedIndex));
+        own.emulatorFault = FaultFor(options.emulatorFault, slot.emulatedIndex);
+    }
+    const CommandRow* row = FindCliCommand(options.command);
+    if (row && row->argument == ArgumentKind::ImageOut) own.argument = Replaced(options.argument, "%s", slot.id);
+    return own;
+}
+
+}  // namespace qbr

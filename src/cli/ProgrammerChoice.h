@@ -1,0 +1,46 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "cli/CliOptions.h"
+#include "link/ProgrammerSurvey.h"
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qbr {
+
+// One programmer a command can run on: a real one at a USB port, or one of the
+// emulated programmers.
+struct ProgrammerSlot {
+    std::string id;  // its port path ("1-1.2") or "emulated-N"; empty: whichever the link finds first
+    std::string serial;
+    NodeAccess access = NodeAccess::Allowed;
+    unsigned emulatedIndex = 0;  // 1.. for an emulated programmer, 0 for a real one
+    std::string port;            // a real one's port path, which its link keeps to
+};
+
+// The serial number emulated programmer `index` reports.
+std::string EmulatedSerialNumber(unsigned index);
+
+// The programmers attached now, by id: the emulated ones, or those sysfs lists.
+std::vector<ProgrammerSlot> AttachedProgrammers(const CliOptions& options);
+
+// The programmer --programmer names, by id or serial number (sysfs's, else the
+// one the programmer reports); without it the first emulated programmer, or for
+// real hardware whichever the link finds first. None, after saying which ids there
+// are, when no attached programmer has that name.
+std::optional<ProgrammerSlot> ChooseProgrammer(const CliOptions& options, std::ostream& err);
+
+// The programmers' list: id, serial number, firmware version and whether this user
+// may use it, as text lines or (--json) one array; kExitNoProgrammer when none is
+// attached. An emulated fault written for one programmer shows in its line.
+int ListProgrammers(const CliOptions& options, std::ostream& out);
+
+// The options of one programmer's run: "%d" in --emulate-image becomes its number
+// and "%s" in a read's file name its id; a fault given as "N:FAULT" applies to
+// emulated programmer N alone.
+CliOptions OptionsFor(const CliOptions& options, const ProgrammerSlot& slot);
+
+}  // namespace qbr
