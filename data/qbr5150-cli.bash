@@ -4,8 +4,8 @@ _qbr5150_cli() {
     local cur prev words cword
     _init_completion || return
 
-    local commands="chips chip chip-sum detect read write verify erase auto version serial selftest update-firmware link doctor"
-    local options="-c --chip --emulate --emulate-image --emulate-fault --emulate-speed --trace --replay --lang --db --json -q --quiet --version --help --serialize --serial-file --serial-start --log"
+    local commands="chips chip chip-sum detect read write verify erase auto version serial selftest update-firmware link doctor programmers"
+    local options="-c --chip --emulate --emulate-image --emulate-fault --emulate-speed --trace --replay --lang --db --json -q --quiet --version --help --serialize --serial-file --serial-start --log --emulate-count --programmer --all"
 
     case $prev in
         --lang)
@@ -19,6 +19,11 @@ _qbr5150_cli() {
             return ;;
         --db | --emulate-image | --trace | --backup | --serial-file | --log | read | write | verify | auto | update-firmware | chip-sum)
             _filedir
+            return ;;
+        --programmer)
+            local ids
+            ids=$(qbr5150-cli programmers 2>/dev/null | awk 'NF > 1 {print $1}')
+            COMPREPLY=($(compgen -W "$ids" -- "$cur"))
             return ;;
         -c | --chip | chip)
             local names
