@@ -4,7 +4,8 @@
 # one:
 #   asan  AddressSanitizer + UndefinedBehaviorSanitizer over every test
 #   tsan  ThreadSanitizer over the tests of the link, the emulator and the commands,
-#         where worker threads share buffers and counters with the UI thread
+#         where worker threads share buffers and counters with the UI thread, and
+#         over the command-line tool's batches
 #
 #   scripts/test-sanitizers.sh [asan] [tsan]      (both when none is named)
 set -euo pipefail
@@ -43,11 +44,14 @@ run_tsan() {
   echo "== ThreadSanitizer"
   local tests=(test_link test_emulator test_ops test_scenarios)
   configure tsan "-fsanitize=thread" -DQBR_BUILD_GUI=OFF
-  cmake --build "$ROOT/tsan" -j2 --target "${tests[@]}"
+  cmake --build "$ROOT/tsan" -j2 --target "${tests[@]}" test_cli
   for test in "${tests[@]}"; do
     echo "-- $test"
     (cd "$ROOT/tsan/tests" && "../$test" --gtest_brief=1)
   done
+  # The batches of the command-line tool: one core per programmer, each on a thread.
+  echo "-- test_cli (batches)"
+  (cd "$ROOT/tsan/tests" && ../test_cli --gtest_brief=1 --gtest_filter='*CliBatch*')
 }
 
 kinds=("$@")
