@@ -31,9 +31,12 @@ bool OwnFilesPerProgrammer(const CliOptions& options, size_t programmers, std::o
         return false;
     }
     const CommandRow* row = FindCliCommand(options.command);
-    if (row && row->argument == ArgumentKind::ImageOut && options.argument.find("%s") == std::string::npos) {
-        err << CurrentCliWording().idInFileName << '\n';
-        return false;
+    const bool readsToFile = row && row->argument == ArgumentKind::ImageOut;
+    for (const std::string& file : {readsToFile ? options.argument : "", options.backup, options.trace}) {
+        if (!file.empty() && file.find("%s") == std::string::npos) {
+            err << CurrentCliWording().idInFileName << '\n';
+            return false;
+        }
     }
     return true;
 }

@@ -42,7 +42,8 @@ constexpr CliWording kEnglish = {
     "Can't write the production log {}.",
     "No programmer \"{}\" is attached. Attached: {}.",
     "none",
-    "With several programmers the file name needs %s, which becomes each programmer's id.",
+    "With several programmers the files of read, --backup and --trace need %s in their names, which becomes "
+    "each programmer's id.",
     "With several emulated programmers --emulate-image needs %d, which becomes each programmer's number.",
     "done",
     "failed (exit code {})",
@@ -84,7 +85,7 @@ constexpr CliWording kChinese = {
     "无法写入生产日志 {}。",
     "没有连接编程器 \"{}\"。已连接: {}。",
     "无",
-    "多个编程器时文件名需要包含 %s, 它会替换为各编程器的标识。",
+    "多个编程器时 read、--backup 和 --trace 的文件名需要包含 %s, 它会替换为各编程器的标识。",
     "多个模拟编程器时 --emulate-image 需要包含 %d, 它会替换为各编程器的编号。",
     "完成",
     "失败 (退出码 {})",

@@ -143,6 +143,8 @@ CliOptions OptionsFor(const CliOptions& options, const ProgrammerSlot& slot) {
     }
     const CommandRow* row = FindCliCommand(options.command);
     if (row && row->argument == ArgumentKind::ImageOut) own.argument = Replaced(options.argument, "%s", slot.id);
+    own.backup = Replaced(options.backup, "%s", slot.id);
+    own.trace = Replaced(options.trace, "%s", slot.id);
     return own;
 }
 

@@ -39,8 +39,8 @@ std::optional<ProgrammerSlot> ChooseProgrammer(const CliOptions& options, std::o
 int ListProgrammers(const CliOptions& options, std::ostream& out);
 
 // The options of one programmer's run: "%d" in --emulate-image becomes its number
-// and "%s" in a read's file name its id; a fault given as "N:FAULT" applies to
-// emulated programmer N alone.
+// and "%s" in a read's file name, --backup and --trace its id; a fault given as
+// "N:FAULT" applies to emulated programmer N alone.
 CliOptions OptionsFor(const CliOptions& options, const ProgrammerSlot& slot);
 
 }  // namespace qbr

@@ -81,6 +81,10 @@ TEST_F(CliBatch, ListsAndChoosesProgrammers) {
     ASSERT_EQ(Run("--all read " + Path("read-%s.bin")).exitCode, 0);
     EXPECT_EQ(ReadFileText(Path("read-emulated-3.bin")), Chip(3));
     EXPECT_EQ(ReadFileText(Path("read-emulated-4.bin")), std::string(1 << 20, '\xFF'));
+    // Backups made in the same second by four programmers are four files.
+    std::filesystem::create_directory(Path("backups"));
+    ASSERT_EQ(Run("--all erase --backup-dir " + Path("backups")).exitCode, 0);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Path("backups")), {}), 4);
 }
 
 // The batch of the production station, with programmer 2 misbehaving in each way:
