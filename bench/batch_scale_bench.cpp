@@ -11,10 +11,6 @@
 // Usage: batch_scale_bench [PATH-TO-qbr5150-cli]; by default the tool beside this
 // program.
 
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -23,6 +19,9 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {

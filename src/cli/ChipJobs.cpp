@@ -80,8 +80,8 @@ int ChipJobs::Backup() {
     std::string name = BackupFileName(chip, std::time(nullptr));
     // The programmers of a batch back up in the same second: each gets its own file.
     if (options_.all) name.insert(name.rfind('.'), '-' + options_.programmer);
-    const std::string path =
-        !options_.backup.empty() ? options_.backup : (std::filesystem::path(options_.backupDir) / name).string();
+    const std::string path = !options_.backup.empty() ? options_.backup
+                                                      : (std::filesystem::path(options_.backupDir) / name).string();
     const ChipBackup backup = BackupChip(core_, chip, path);
     const CliWording& wording = CurrentCliWording();
     switch (backup.outcome) {
