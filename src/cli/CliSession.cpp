@@ -192,7 +192,7 @@ int CliSession::ConnectProgrammer() {
         if (options_.emulateFullSpeed) emulator_->SetSpeed(SpeedModel::FullSpeed());
         link = std::make_unique<UsbLink>(std::make_unique<LibraryPath>(*emulator_));
     } else {
-        link = MakeHardwareLink({}, slot_.port);
+        link = MakeHardwareLink({}, slot_.id);
         accessPath = link->UsesLibraryPath() ? "library" : "direct";
         libraryPath_ = link->UsesLibraryPath();
     }

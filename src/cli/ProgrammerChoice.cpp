@@ -15,14 +15,14 @@
 #include <nlohmann/json.hpp>
 
 #include <charconv>
+#include <cstdio>
 #include <ostream>
 #include <stdexcept>
+#include <utility>
 
 namespace qbr {
 
 namespace {
-
-constexpr const char* kEmulatedPrefix = "emulated-";
 
 std::string Replaced(std::string text, std::string_view placeholder, const std::string& value) {
     for (size_t at = text.find(placeholder); at != std::string::npos; at = text.find(placeholder, at + value.size())) {
@@ -41,9 +41,13 @@ std::string FaultFor(const std::string& fault, unsigned index) {
     return target == index ? fault.substr(colon + 1) : std::string();
 }
 
+ProgrammerSlot EmulatedSlot(unsigned index) {
+    return {"emulated-" + std::to_string(index), EmulatedSerialNumber(index), NodeAccess::Allowed, index};
+}
+
 // Asks the programmer itself: an emulated one is made for the question.
 ProgrammerIdentity Identify(const ProgrammerSlot& slot, const CliOptions& options) {
-    if (slot.emulatedIndex == 0) return IdentifyProgrammer(*MakeHardwareLink({}, slot.port));
+    if (slot.emulatedIndex == 0) return IdentifyProgrammer(*MakeHardwareLink({}, slot.id));
     EmulatedProgrammer emulator{ChipRecord{}};
     emulator.SetSerialNumber(slot.serial);
     const std::string fault = OptionsFor(options, slot).emulatorFault;
@@ -56,12 +60,14 @@ ProgrammerIdentity Identify(const ProgrammerSlot& slot, const CliOptions& option
     return IdentifyProgrammer(link);
 }
 
-std::string AccessText(const ProgrammerSlot& slot, const ProgrammerIdentity& identity) {
+// Whether this user may use the programmer: the word of the JSON list and the text.
+std::pair<const char*, const char*> Access(const ProgrammerSlot& slot, const ProgrammerIdentity& identity) {
     const CliWording& wording = CurrentCliWording();
     if (slot.access == NodeAccess::Denied || identity.problem == AccessPath::OpenProblem::AccessDenied) {
-        return wording.accessDenied;
+        return {"denied", wording.accessDenied};
     }
-    return identity.version.empty() ? wording.notAnswering : wording.accessAllowed;
+    if (identity.version.empty()) return {"no-answer", wording.notAnswering};
+    return {"allowed", wording.accessAllowed};
 }
 
 std::string IdList(const std::vector<ProgrammerSlot>& slots) {
@@ -73,32 +79,25 @@ std::string IdList(const std::vector<ProgrammerSlot>& slots) {
 }  // namespace
 
 std::string EmulatedSerialNumber(unsigned index) {
-    const std::string number = std::to_string(index);
-    return "EMU" + std::string(number.size() < 7 ? 7 - number.size() : 0, '0') + number;
+    char serial[16];
+    std::snprintf(serial, sizeof serial, "EMU%07u", index);
+    return serial;
 }
 
 std::vector<ProgrammerSlot> AttachedProgrammers(const CliOptions& options) {
     std::vector<ProgrammerSlot> slots;
     if (options.emulatedChip) {
-        for (unsigned index = 1; index <= options.emulateCount; ++index) {
-            slots.push_back(
-                {kEmulatedPrefix + std::to_string(index), EmulatedSerialNumber(index), NodeAccess::Allowed, index, {}});
-        }
+        for (unsigned index = 1; index <= options.emulateCount; ++index) slots.push_back(EmulatedSlot(index));
         return slots;
     }
     for (const SurveyedProgrammer& found : SurveyProgrammers()) {
-        slots.push_back({found.busPort, found.serial, found.nodeAccess, 0, found.busPort});
+        slots.push_back({found.busPort, found.serial, found.nodeAccess, 0});
     }
     return slots;
 }
 
 std::optional<ProgrammerSlot> ChooseProgrammer(const CliOptions& options, std::ostream& err) {
-    if (options.programmer.empty()) {
-        if (options.emulatedChip)
-            return ProgrammerSlot{
-                kEmulatedPrefix + std::string("1"), EmulatedSerialNumber(1), NodeAccess::Allowed, 1, {}};
-        return ProgrammerSlot{};
-    }
+    if (options.programmer.empty()) return options.emulatedChip ? EmulatedSlot(1) : ProgrammerSlot{};
     const std::vector<ProgrammerSlot> slots = AttachedProgrammers(options);
     for (const ProgrammerSlot& slot : slots) {
         if (slot.id == options.programmer || (!slot.serial.empty() && slot.serial == options.programmer)) return slot;
@@ -116,17 +115,11 @@ int ListProgrammers(const CliOptions& options, std::ostream& out) {
     for (const ProgrammerSlot& slot : AttachedProgrammers(options)) {
         const ProgrammerIdentity identity = Identify(slot, options);
         const std::string serial = identity.serial.empty() ? slot.serial : identity.serial;
-        const bool denied = slot.access == NodeAccess::Denied ||
-                            identity.problem == AccessPath::OpenProblem::AccessDenied;
-        list.push_back({{"id", slot.id},
-                        {"serial", serial},
-                        {"firmware", identity.version},
-                        {"access", denied                     ? "denied"
-                                   : identity.version.empty() ? "no-answer"
-                                                              : "allowed"}});
+        const auto [access, accessText] = Access(slot, identity);
+        list.push_back({{"id", slot.id}, {"serial", serial}, {"firmware", identity.version}, {"access", access}});
         if (!options.json) {
             out << slot.id << "  " << (serial.empty() ? "-" : serial) << "  "
-                << (identity.version.empty() ? "-" : identity.version) << "  " << AccessText(slot, identity) << '\n';
+                << (identity.version.empty() ? "-" : identity.version) << "  " << accessText << '\n';
         }
     }
     if (options.json) out << list.dump() << '\n';

@@ -14,11 +14,12 @@ namespace qbr {
 // One programmer a command can run on: a real one at a USB port, or one of the
 // emulated programmers.
 struct ProgrammerSlot {
-    std::string id;  // its port path ("1-1.2") or "emulated-N"; empty: whichever the link finds first
+    // A real one's port path ("1-1.2"), which its link keeps to, or "emulated-N";
+    // empty: whichever programmer the link finds first.
+    std::string id;
     std::string serial;
     NodeAccess access = NodeAccess::Allowed;
     unsigned emulatedIndex = 0;  // 1.. for an emulated programmer, 0 for a real one
-    std::string port;            // a real one's port path, which its link keeps to
 };
 
 // The serial number emulated programmer `index` reports.
