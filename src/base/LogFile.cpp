@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,8 +23,12 @@ std::string LogFile::FormatEntry(const std::string& text, std::time_t now, uint3
     return "\r\n" + std::string(prefix) + text;
 }
 
+// Every entry goes to the end, also when the runs of a batch log from their threads
+// at once or another program appends meanwhile.
 void LogFile::Append(const std::string& path, const std::string& text) {
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    static std::mutex appending;
+    const std::lock_guard lock(appending);
+    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) return;
     struct stat info {};
     if (::fstat(fd, &info) != 0 || (info.st_size > kSizeLimit && ::ftruncate(fd, 0) != 0)) {
@@ -31,16 +36,14 @@ void LogFile::Append(const std::string& path, const std::string& text) {
         return;
     }
     const std::string entry = FormatEntry(text, std::time(nullptr), TickCount());
-    if (::lseek(fd, 0, SEEK_END) >= 0) {
-        const char* data = entry.data();
-        size_t left = entry.size();
-        while (left > 0) {
-            ssize_t n = ::write(fd, data, left);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            data += n;
-            left -= static_cast<size_t>(n);
-        }
+    const char* data = entry.data();
+    size_t left = entry.size();
+    while (left > 0) {
+        ssize_t n = ::write(fd, data, left);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        data += n;
+        left -= static_cast<size_t>(n);
     }
     ::close(fd);
 }

@@ -11,6 +11,8 @@
 #include "cli/ProgrammerChoice.h"
 #include "ops/CommandTable.h"
 
+#include <nlohmann/json.hpp>
+
 #include <algorithm>
 #include <optional>
 #include <ostream>
@@ -22,15 +24,24 @@ namespace qbr {
 
 namespace {
 
-// Several programmers must not share one file.
-bool OwnFilesPerProgrammer(const CliOptions& options, size_t programmers, std::ostream& err) {
+// Several programmers must not share one file, nor standard input or output; and
+// a firmware update needs the user at each programmer.
+bool FitsBatch(const CliOptions& options, size_t programmers, std::ostream& err) {
+    const CommandRow* row = FindCliCommand(options.command);
+    if (row && row->argument == ArgumentKind::FirmwareFile) {
+        err << CurrentCliWording().firmwareInBatch << '\n';
+        return false;
+    }
+    if (row && row->argument != ArgumentKind::NoArgument && options.argument == "-") {
+        err << CurrentCliWording().standardStreamInBatch << '\n';
+        return false;
+    }
     if (programmers < 2) return true;
     if (options.emulatedChip && !options.emulatorImage.empty() &&
         options.emulatorImage.find("%d") == std::string::npos) {
         err << CurrentCliWording().indexInImageName << '\n';
         return false;
     }
-    const CommandRow* row = FindCliCommand(options.command);
     const bool readsToFile = row && row->argument == ArgumentKind::ImageOut;
     for (const std::string& file : {readsToFile ? options.argument : "", options.backup, options.trace}) {
         if (!file.empty() && file.find("%s") == std::string::npos) {
@@ -59,7 +70,7 @@ int RunBatch(const CliOptions& options, std::ostream& out, std::ostream& err, bo
         err << MessageText(kMsgNoUsbLink) << '\n';
         return kExitNoProgrammer;
     }
-    if (!OwnFilesPerProgrammer(options, slots.size(), err)) return kExitUsage;
+    if (!FitsBatch(options, slots.size(), err)) return kExitUsage;
     std::vector<std::string> ids;
     for (const ProgrammerSlot& slot : slots) ids.push_back(slot.id);
     std::optional<BatchProgress> progress;
@@ -87,7 +98,11 @@ int RunBatch(const CliOptions& options, std::ostream& out, std::ostream& err, bo
     for (size_t i = 0; i < slots.size(); ++i) {
         PrintMarked(err, ids[i], runErr[i].str());
         if (options.json) {
-            out << runOut[i].str();
+            // A run stopped before its report still has its object.
+            const std::string report = runOut[i].str();
+            out << (report.empty()
+                        ? nlohmann::json{{"programmer", ids[i]}, {"ok", false}, {"exit_code", codes[i]}}.dump() + '\n'
+                        : report);
             continue;
         }
         PrintMarked(out, ids[i], runOut[i].str());

@@ -280,13 +280,9 @@ int CliSession::RunCommand(const CommandRow& row, ChipJobs& jobs) {
     return kExitOk;
 }
 
-// The programmer as the production log names it: the one chosen, else the bus-port
-// path of the first programmer on the bus.
+// The programmer as the production log names it.
 std::string CliSession::ProgrammerId() const {
-    if (!slot_.id.empty()) return slot_.id;
-    if (replay_) return "replay";
-    const std::vector<SurveyedProgrammer> survey = SurveyProgrammers();
-    return survey.empty() ? std::string() : survey.front().busPort;
+    return replay_ ? "replay" : slot_.id;
 }
 
 // Every database chip with the detected chip's identification bytes.

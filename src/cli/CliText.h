@@ -27,16 +27,20 @@ struct CliWording {
     const char* backupFileError;  // path
     const char* backupExists;     // path
     const char* serializeUsage;
-    const char* counterInUse;       // path
-    const char* counterMissing;     // path
-    const char* counterMalformed;   // path
-    const char* counterUnwritable;  // path
-    const char* serialTooWide;      // number
-    const char* serialSkipped;      // number
-    const char* serialPlaced;       // number, address
-    const char* logError;           // path
-    const char* noProgrammerNamed;  // id, the ids attached
+    const char* counterInUse;         // path
+    const char* counterMissing;       // path
+    const char* counterMalformed;     // path
+    const char* counterUnwritable;    // path
+    const char* serialTooWide;        // number
+    const char* serialSkipped;        // number
+    const char* serialPlaced;         // number, address
+    const char* logError;             // path
+    const char* noProgrammerNamed;    // id, the ids attached
+    const char* programmerAmbiguous;  // serial number, the ids that have it
+    const char* faultProgrammer;      // the fault as given
     const char* noneAttached;
+    const char* standardStreamInBatch;
+    const char* firmwareInBatch;
     const char* idInFileName;
     const char* indexInImageName;
     const char* batchOk;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/ProgrammerChoice.h"
 
+#include "base/MessageTable.h"
 #include "cli/CliText.h"
 #include "cli/DoctorText.h"
 #include "cli/ExitCodes.h"
@@ -31,13 +32,13 @@ std::string Replaced(std::string text, std::string_view placeholder, const std::
     return text;
 }
 
-// The fault as it applies to emulated programmer `index`: "N:FAULT" only to N.
+// The fault as it applies to emulated programmer `index`: "N:FAULT" only to N
+// (CheckEmulatorFault has made sure N is a number).
 std::string FaultFor(const std::string& fault, unsigned index) {
     const size_t colon = fault.find(':');
     if (colon == std::string::npos) return fault;
     unsigned target = 0;
-    const auto [end, error] = std::from_chars(fault.data(), fault.data() + colon, target);
-    if (error != std::errc() || end != fault.data() + colon) return fault;  // left for the fault parser to refuse
+    std::from_chars(fault.data(), fault.data() + colon, target);
     return target == index ? fault.substr(colon + 1) : std::string();
 }
 
@@ -51,11 +52,7 @@ ProgrammerIdentity Identify(const ProgrammerSlot& slot, const CliOptions& option
     EmulatedProgrammer emulator{ChipRecord{}};
     emulator.SetSerialNumber(slot.serial);
     const std::string fault = OptionsFor(options, slot).emulatorFault;
-    try {
-        if (!fault.empty()) emulator.InjectFault(ParseEmulatorFault(fault));
-    } catch (const std::invalid_argument&) {
-        // A fault the command would refuse leaves the list as it is.
-    }
+    if (!fault.empty()) emulator.InjectFault(ParseEmulatorFault(fault));
     UsbLink link(std::make_unique<LibraryPath>(emulator));
     return IdentifyProgrammer(link);
 }
@@ -96,18 +93,59 @@ std::vector<ProgrammerSlot> AttachedProgrammers(const CliOptions& options) {
     return slots;
 }
 
-std::optional<ProgrammerSlot> ChooseProgrammer(const CliOptions& options, std::ostream& err) {
-    if (options.programmer.empty()) return options.emulatedChip ? EmulatedSlot(1) : ProgrammerSlot{};
+int ChooseProgrammer(const CliOptions& options, std::ostream& err, ProgrammerSlot& chosen) {
+    chosen = options.emulatedChip ? EmulatedSlot(1) : ProgrammerSlot{};
+    // A production log names the programmer, so the link keeps to the one it names.
+    if (options.programmer.empty() && (options.emulatedChip || !options.replay.empty() || options.log.empty())) {
+        return kExitOk;
+    }
     const std::vector<ProgrammerSlot> slots = AttachedProgrammers(options);
+    if (slots.empty()) {
+        err << MessageText(kMsgNoUsbLink) << '\n';
+        return kExitNoProgrammer;
+    }
+    if (options.programmer.empty()) {
+        chosen = slots.front();
+        return kExitOk;
+    }
+    std::vector<ProgrammerSlot> named;
     for (const ProgrammerSlot& slot : slots) {
-        if (slot.id == options.programmer || (!slot.serial.empty() && slot.serial == options.programmer)) return slot;
+        if (slot.id == options.programmer || slot.serial == options.programmer) named.push_back(slot);
     }
     // Then by the serial number the programmers report, which sysfs may not show.
-    for (const ProgrammerSlot& slot : slots) {
-        if (slot.emulatedIndex == 0 && Identify(slot, options).serial == options.programmer) return slot;
+    for (const ProgrammerSlot& slot : named.empty() ? slots : std::vector<ProgrammerSlot>()) {
+        if (slot.emulatedIndex == 0 && Identify(slot, options).serial == options.programmer) named.push_back(slot);
     }
-    err << Fill(CurrentCliWording().noProgrammerNamed, {options.programmer, IdList(slots)}) << '\n';
-    return std::nullopt;
+    if (named.size() == 1) {
+        chosen = named.front();
+        return kExitOk;
+    }
+    const CliWording& wording = CurrentCliWording();
+    err << Fill(named.empty() ? wording.noProgrammerNamed : wording.programmerAmbiguous,
+                {options.programmer, IdList(named.empty() ? slots : named)})
+        << '\n';
+    return kExitUsage;
+}
+
+int CheckEmulatorFault(const CliOptions& options, std::ostream& err) {
+    const size_t colon = options.emulatorFault.find(':');
+    unsigned target = 1;
+    if (colon != std::string::npos) {
+        const char* end = options.emulatorFault.data() + colon;
+        const auto [stop, error] = std::from_chars(options.emulatorFault.data(), end, target);
+        if (error != std::errc() || stop != end || target < 1 || target > options.emulateCount) {
+            err << Fill(CurrentCliWording().faultProgrammer, {options.emulatorFault}) << '\n';
+            return kExitUsage;
+        }
+    }
+    try {
+        const std::string fault = FaultFor(options.emulatorFault, target);
+        if (!fault.empty()) ParseEmulatorFault(fault);
+    } catch (const std::invalid_argument& e) {
+        err << e.what() << '\n';
+        return kExitUsage;
+    }
+    return kExitOk;
 }
 
 int ListProgrammers(const CliOptions& options, std::ostream& out) {

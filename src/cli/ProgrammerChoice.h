@@ -30,9 +30,15 @@ std::vector<ProgrammerSlot> AttachedProgrammers(const CliOptions& options);
 
 // The programmer --programmer names, by id or serial number (sysfs's, else the
 // one the programmer reports); without it the first emulated programmer, or for
-// real hardware whichever the link finds first. None, after saying which ids there
-// are, when no attached programmer has that name.
-std::optional<ProgrammerSlot> ChooseProgrammer(const CliOptions& options, std::ostream& err);
+// real hardware whichever the link finds first (the first on the bus when a
+// production log will name it). kExitUsage, after saying which ids there are,
+// when no attached programmer or several have that name; kExitNoProgrammer when
+// none is attached.
+int ChooseProgrammer(const CliOptions& options, std::ostream& err, ProgrammerSlot& chosen);
+
+// Whether --emulate-fault can be used: a fault the emulator knows, and in
+// "N:FAULT" an N between 1 and --emulate-count. kExitUsage after saying why not.
+int CheckEmulatorFault(const CliOptions& options, std::ostream& err);
 
 // The programmers' list: id, serial number, firmware version and whether this user
 // may use it, as text lines or (--json) one array; kExitNoProgrammer when none is

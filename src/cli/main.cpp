@@ -14,7 +14,6 @@
 #include <CLI/CLI.hpp>
 
 #include <iostream>
-#include <optional>
 #include <unistd.h>
 
 namespace {
@@ -75,11 +74,6 @@ int main(int argc, char** argv) {
         app.add_option("--emulate-count", options.emulateCount,
                        "emulate N programmers (ids emulated-1 ... emulated-N); %d in --emulate-image is the number")
             ->check(CLI::Range(1u, 64u));
-    app.add_option("--programmer", options.programmer,
-                   "the programmer to use: its id (USB port path, e.g. 1-1.2) or serial number; see programmers");
-    app.add_flag("--all", options.all,
-                 "run the command on every attached programmer at once; %s in a read's file name is the id")
-        ->excludes("--programmer");
     std::string speed = "unlimited";
     app.add_option("--emulate-speed", speed,
                    "speed of the emulated programmer's wire: unlimited (default) or full (USB full speed)")
@@ -88,6 +82,12 @@ int main(int argc, char** argv) {
     app.add_option("--replay", options.replay,
                    "play the programmer from a recorded trace FILE; fails where the program departs from it")
         ->excludes(emulate);
+    app.add_option("--programmer", options.programmer,
+                   "the programmer to use: its id (USB port path, e.g. 1-1.2) or serial number; see programmers");
+    app.add_flag("--all", options.all,
+                 "run the command on every attached programmer at once; %s in a read's file name is the id")
+        ->excludes("--programmer")
+        ->excludes("--replay");
     app.add_option("--lang", options.language, "language of the texts")->check(CLI::IsMember({"en", "zh"}));
     app.add_option("--db", options.database, "chip database file");
     app.add_flag("--json", options.json, "one JSON object with the result on standard output");
@@ -117,14 +117,17 @@ int main(int argc, char** argv) {
 
     const bool terminal = isatty(STDERR_FILENO) != 0;
     qbr::CliSession::ChooseLanguage(options);
+    if (options.emulatedChip) {
+        if (const int code = qbr::CheckEmulatorFault(options, std::cerr); code != qbr::kExitOk) return code;
+    }
     if (options.command == "programmers") return qbr::ListProgrammers(options, std::cout);
     if (options.all && RunsOnEachProgrammer(options.command)) {
         return qbr::RunBatch(options, std::cout, std::cerr, terminal);
     }
-    const std::optional<qbr::ProgrammerSlot> slot = qbr::ChooseProgrammer(options, std::cerr);
-    if (!slot) return qbr::kExitUsage;
-    const qbr::CliOptions own = qbr::OptionsFor(options, *slot);
+    qbr::ProgrammerSlot slot;
+    if (const int code = qbr::ChooseProgrammer(options, std::cerr, slot); code != qbr::kExitOk) return code;
+    const qbr::CliOptions own = qbr::OptionsFor(options, slot);
     qbr::SharedCounter counter;
-    qbr::CliSession session(own, *slot, counter, std::cout, std::cerr, terminal);
+    qbr::CliSession session(own, slot, counter, std::cout, std::cerr, terminal);
     return session.Run();
 }

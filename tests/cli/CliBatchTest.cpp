@@ -76,8 +76,16 @@ TEST_F(CliBatch, ListsAndChoosesProgrammers) {
     EXPECT_EQ(unknown.exitCode, 2);
     EXPECT_NE(unknown.err.find("Attached: emulated-1, emulated-2, emulated-3, emulated-4."), std::string::npos);
 
-    EXPECT_EQ(Run("--all read " + Path("one.bin")).exitCode, 2);  // four reads can't share a file
+    // Usage errors before any programmer is used: four reads can't share a file, nor
+    // four writes standard input; a fault for programmer 5 of 4.
+    for (const std::string& usage : {"--all read " + Path("one.bin"), "--all write - <" + Path("image.bin"),
+                                     std::string("--emulate-fault 5:no-reply --all link")}) {
+        EXPECT_EQ(Run(usage).exitCode, 2) << usage;
+    }
     EXPECT_EQ(RunCli("--emulate-count 2 --emulate-image " + Path("one.img") + " --all link").exitCode, 2);
+    // Runs that stop before their report still have their object.
+    const CliResult noChip = RunCli("--json --emulate-count 4 --all -c NOPE link");
+    EXPECT_EQ(std::count(noChip.out.begin(), noChip.out.end(), '\n'), 4) << noChip.out;
     ASSERT_EQ(Run("--all read " + Path("read-%s.bin")).exitCode, 0);
     EXPECT_EQ(ReadFileText(Path("read-emulated-3.bin")), Chip(3));
     EXPECT_EQ(ReadFileText(Path("read-emulated-4.bin")), std::string(1 << 20, '\xFF'));
