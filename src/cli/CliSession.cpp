@@ -29,7 +29,6 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
-#include <stdexcept>
 
 namespace qbr {
 
@@ -181,14 +180,8 @@ int CliSession::ConnectProgrammer() {
             err_ << Fill(CurrentCliWording().emulatorLoadError, {options_.emulatorImage}) << '\n';
             return kExitUsage;
         }
-        if (!options_.emulatorFault.empty()) {
-            try {
-                emulator_->InjectFault(ParseEmulatorFault(options_.emulatorFault));
-            } catch (const std::invalid_argument& e) {
-                err_ << e.what() << '\n';
-                return kExitUsage;
-            }
-        }
+        // The fault was checked before the run (CheckEmulatorFault).
+        if (!options_.emulatorFault.empty()) emulator_->InjectFault(ParseEmulatorFault(options_.emulatorFault));
         if (options_.emulateFullSpeed) emulator_->SetSpeed(SpeedModel::FullSpeed());
         link = std::make_unique<UsbLink>(std::make_unique<LibraryPath>(*emulator_));
     } else {

@@ -32,14 +32,21 @@ std::string Replaced(std::string text, std::string_view placeholder, const std::
     return text;
 }
 
-// The fault as it applies to emulated programmer `index`: "N:FAULT" only to N
-// (CheckEmulatorFault has made sure N is a number).
-std::string FaultFor(const std::string& fault, unsigned index) {
+// The programmer N of a fault written "N:FAULT"; 0 when N is not a number, none
+// for a fault without a colon, which applies to every programmer.
+std::optional<unsigned> FaultTarget(const std::string& fault) {
     const size_t colon = fault.find(':');
-    if (colon == std::string::npos) return fault;
+    if (colon == std::string::npos) return std::nullopt;
     unsigned target = 0;
-    std::from_chars(fault.data(), fault.data() + colon, target);
-    return target == index ? fault.substr(colon + 1) : std::string();
+    const auto [stop, error] = std::from_chars(fault.data(), fault.data() + colon, target);
+    return error == std::errc() && stop == fault.data() + colon ? target : 0;
+}
+
+// The fault as it applies to emulated programmer `index`.
+std::string FaultFor(const std::string& fault, unsigned index) {
+    const std::optional<unsigned> target = FaultTarget(fault);
+    if (!target) return fault;
+    return target == index ? fault.substr(fault.find(':') + 1) : std::string();
 }
 
 ProgrammerSlot EmulatedSlot(unsigned index) {
@@ -128,18 +135,13 @@ int ChooseProgrammer(const CliOptions& options, std::ostream& err, ProgrammerSlo
 }
 
 int CheckEmulatorFault(const CliOptions& options, std::ostream& err) {
-    const size_t colon = options.emulatorFault.find(':');
-    unsigned target = 1;
-    if (colon != std::string::npos) {
-        const char* end = options.emulatorFault.data() + colon;
-        const auto [stop, error] = std::from_chars(options.emulatorFault.data(), end, target);
-        if (error != std::errc() || stop != end || target < 1 || target > options.emulateCount) {
-            err << Fill(CurrentCliWording().faultProgrammer, {options.emulatorFault}) << '\n';
-            return kExitUsage;
-        }
+    const std::optional<unsigned> target = FaultTarget(options.emulatorFault);
+    if (target && (*target < 1 || *target > options.emulateCount)) {
+        err << Fill(CurrentCliWording().faultProgrammer, {options.emulatorFault}) << '\n';
+        return kExitUsage;
     }
     try {
-        const std::string fault = FaultFor(options.emulatorFault, target);
+        const std::string fault = FaultFor(options.emulatorFault, target.value_or(1));
         if (!fault.empty()) ParseEmulatorFault(fault);
     } catch (const std::invalid_argument& e) {
         err << e.what() << '\n';

@@ -13,7 +13,9 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <iostream>
+#include <iterator>
 #include <unistd.h>
 
 namespace {
@@ -41,7 +43,8 @@ const CommandEntry kProgrammerChecks[] = {
 
 // The commands that don't use a programmer, and the list of them, run once also with --all.
 bool RunsOnEachProgrammer(const std::string& command) {
-    return command != "chips" && command != "chip" && command != "chip-sum" && command != "programmers";
+    return command != "programmers" && std::none_of(std::begin(kDatabaseCommands), std::end(kDatabaseCommands),
+                                                    [&](const CommandEntry& entry) { return command == entry.name; });
 }
 
 void AddCommand(CLI::App& app, qbr::CliOptions& options, const CommandEntry& entry) {
