@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "base/AtomicFile.h"
 
+#include "base/FileKind.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -97,11 +99,31 @@ bool WriteAndRename(const std::string& target, const char* data, size_t size) {
     return ok;
 }
 
+// A FIFO or character device takes the data as a stream, as standard output does.
+bool WriteInto(const std::string& target, const char* data, size_t size) {
+    const int fd = OpenStreamForWriting(target);
+    if (fd < 0) return false;
+    const bool ok = WriteAll(fd, data, size);
+    return (::close(fd) == 0) && ok;
+}
+
 }  // namespace
 
 bool AtomicFile::Replace(const std::string& path, const void* data, size_t size) {
     const auto target = FollowLinks(path);
-    return target && WriteAndRename(target->string(), static_cast<const char*>(data), size);
+    if (!target) return false;
+    const char* bytes = static_cast<const char*>(data);
+    switch (KindOfFile(target->string())) {
+    case FileKind::Missing:
+    case FileKind::Regular: return WriteAndRename(target->string(), bytes, size);
+    case FileKind::Fifo:
+    case FileKind::CharacterDevice: return WriteInto(target->string(), bytes, size);
+    case FileKind::Directory:
+    case FileKind::BlockDevice:
+    case FileKind::Socket:
+    case FileKind::Other: break;
+    }
+    return false;
 }
 
 }  // namespace qbr

@@ -15,6 +15,11 @@ namespace qbr {
 // When the directory can't take a new file but the file itself is writable, the
 // data is written into the file in place instead. A failure part-way then leaves
 // the file damaged, and is reported like any other.
+//
+// Only a regular file, or a name that doesn't exist yet, is replaced. A FIFO or a
+// character device is never replaced by a file: the data is written into it, as
+// into standard output (a FIFO nobody reads from fails at once). A directory, a
+// block device or a socket is refused.
 class AtomicFile {
 public:
     static bool Replace(const std::string& path, const void* data, size_t size);

@@ -113,6 +113,15 @@ bool SaveImage(const std::string& path, std::span<const uint8_t> data, uint32_t 
     return AtomicFile::Replace(path, data.data(), data.size());
 }
 
+NewFileResult SaveNewImage(const std::string& path, std::span<const uint8_t> data) {
+    if (IsIntelHexName(path) || IsSRecordName(path)) {
+        if (!FitsAddressSpace(data, 0)) return NewFileResult::Failed;
+        const std::string text = IsIntelHexName(path) ? IntelHexWriter::Text(data, 0) : SRecordWriter::Text(data, 0);
+        return CreateNewFile(path, text.data(), text.size());
+    }
+    return CreateNewFile(path, data.data(), data.size());
+}
+
 bool SaveImage(const std::string& path, const DataBuffer& buffer, uint32_t capacity) {
     return SaveImage(path, std::span(buffer.bytes.data(), FitCapacity(buffer, capacity)));
 }

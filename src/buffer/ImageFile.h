@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "base/NewFile.h"
 #include "buffer/DataBuffer.h"
 
 #include <cstdint>
@@ -59,6 +60,10 @@ bool IsRecordFileName(std::string_view path);
 // and renamed over the target, so a save that fails returns false and leaves any old
 // file as it was.
 bool SaveImage(const std::string& path, std::span<const uint8_t> data, uint32_t address = 0);
+
+// Saves the bytes into a new file by the file's name as above (the first at address
+// 0), never replacing anything: Exists when the name is taken (see CreateNewFile).
+NewFileResult SaveNewImage(const std::string& path, std::span<const uint8_t> data);
 
 // Saves bytes [0, capacity) of the buffer as above, the first at address 0.
 bool SaveImage(const std::string& path, const DataBuffer& buffer, uint32_t capacity);

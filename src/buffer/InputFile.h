@@ -7,8 +7,9 @@
 
 namespace qbr {
 
-// A file opened for reading, closed when the object goes away. Directories and
-// other non-regular files are refused at Open, as a file that cannot be opened.
+// A file opened for reading, closed when the object goes away. Directories, FIFOs,
+// devices and sockets are refused at Open, without waiting on them, as a file that
+// cannot be opened.
 class InputFile {
 public:
     InputFile() = default;

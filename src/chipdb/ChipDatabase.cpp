@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "chipdb/ChipDatabase.h"
 
+#include "base/FileKind.h"
 #include "chipdb/ChipDatabaseFile.h"
 #include "chipdb/ChipType.h"
 
@@ -46,6 +47,8 @@ bool MatchesFragments(std::string_view name, const std::vector<std::string_view>
 
 bool ChipDatabase::Load(const std::string& path) {
     records_.clear();
+    // A FIFO or a device would be waited on by the open below.
+    if (KindOfFile(path) != FileKind::Regular) return false;
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
     // Nothing past the largest database the format allows can matter.

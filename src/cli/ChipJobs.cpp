@@ -2,6 +2,7 @@
 #include "cli/ChipJobs.h"
 
 #include "base/Checksums.h"
+#include "base/FileKind.h"
 #include "base/MessageTable.h"
 #include "base/NumberText.h"
 #include "buffer/ImageFile.h"
@@ -77,23 +78,29 @@ int ChipJobs::CheckOptions(const CommandRow& row) {
 int ChipJobs::Backup() {
     if (options_.backup.empty() && options_.backupDir.empty()) return kExitOk;
     const ChipRecord chip = core_.SelectedChip();
+    const bool named = !options_.backup.empty();
+    if (!named && !MakeBackupDirectory()) return kExitFileError;
     std::string name = BackupFileName(chip, std::time(nullptr));
     // The programmers of a batch back up in the same second: each gets its own file.
     if (options_.all) name.insert(name.rfind('.'), '-' + options_.programmer);
-    const std::string path = !options_.backup.empty() ? options_.backup
-                                                      : (std::filesystem::path(options_.backupDir) / name).string();
-    const ChipBackup backup = BackupChip(core_, chip, path);
+    const std::string path = named ? options_.backup : (std::filesystem::path(options_.backupDir) / name).string();
+    const ChipBackup backup = BackupChip(core_, chip, path, named ? BackupName::AsGiven : BackupName::FirstFree);
     const CliWording& wording = CurrentCliWording();
     switch (backup.outcome) {
     case Outcome::Ok: {
-        err_ << Fill(wording.backupSaved, {path}) << '\n';
+        err_ << Fill(wording.backupSaved, {backup.path}) << '\n';
         nlohmann::json sums = PrintSums(backup.reads.data);
-        sums["path"] = path;
+        sums["path"] = backup.path;
         report_["backup"] = sums;
         return kExitOk;
     }
     case Outcome::FileError:
-        err_ << Fill(backup.fileExists ? wording.backupExists : wording.backupFileError, {path}) << '\n';
+        if (backup.fileExists && !backup.path.empty()) {
+            err_ << Fill(wording.backupTaken, {path, backup.path}) << '\n';
+            report_["backup_kept_as"] = backup.path;
+        } else {
+            err_ << Fill(backup.fileExists ? wording.backupExists : wording.backupFileError, {path}) << '\n';
+        }
         return kExitFileError;
     default: break;
     }
@@ -104,6 +111,18 @@ int ChipJobs::Backup() {
     }
     err_ << wording.backupFailed << '\n';
     return ExitCodeOf(backup.outcome);
+}
+
+// --backup-dir is made when missing, before the chip is read, with the user's
+// permissions for a new directory.
+bool ChipJobs::MakeBackupDirectory() {
+    std::error_code error;
+    if (std::filesystem::create_directories(options_.backupDir, error)) {
+        err_ << Fill(CurrentCliWording().backupDirCreated, {options_.backupDir}) << '\n';
+    }
+    if (!error) return true;
+    err_ << Fill(CurrentCliWording().backupFileError, {options_.backupDir}) << '\n';
+    return false;
 }
 
 int ChipJobs::Read() {
@@ -197,6 +216,7 @@ int ChipJobs::SaveRead(std::span<const uint8_t> data) {
     // leaves a truncated file behind.
     if (!SaveImage(path, data, range_.offset)) {
         err_ << MessageText(kMsgOpenFileError) << ' ' << path << '\n';
+        if (KindOfFile(path) == FileKind::Fifo) err_ << Fill(CurrentCliWording().fifoWithoutReader, {path}) << '\n';
         return kExitFileError;
     }
     return kExitOk;

@@ -46,6 +46,7 @@ public:
     int ChipSum();
 
 private:
+    bool MakeBackupDirectory();
     int SaveRead(std::span<const uint8_t> data);
     void ReportDiff(const ImageDiff& diff);
     void ReportRanges(const ImageDiff& diff);

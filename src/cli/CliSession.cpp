@@ -13,6 +13,7 @@
 #include "cli/Doctor.h"
 #include "cli/DoctorText.h"
 #include "cli/ExitCodes.h"
+#include "cli/FileChecks.h"
 #include "cli/ProductionRun.h"
 #include "emulator/EmulatedProgrammer.h"
 #include "emulator/EmulatorFault.h"
@@ -54,6 +55,7 @@ void CliSession::ChooseLanguage(const CliOptions& options) {
 }
 
 int CliSession::Run() {
+    if (const int code = CheckFileKinds(options_, err_); code != kExitOk) return code;
     host_.SetMuted(true);
     const auto started = core_.Start(options_.database);
     host_.SetMuted(false);
@@ -82,10 +84,12 @@ int CliSession::RunProgrammerCommand() {
     if (!slot_.id.empty()) report_["programmer"] = slot_.id;
     host_.SetTransferSize(core_.SelectedChip().capacity);
     const auto start = std::chrono::steady_clock::now();
-    const int code = ReplayOutcome(Dispatch());
+    int code = ReplayOutcome(Dispatch());
     const auto elapsed = std::chrono::steady_clock::now() - start;
-    if (emulator_ && !options_.emulatorImage.empty() && !emulator_->Chip().SaveImage(options_.emulatorImage)) {
+    if (emulator_ && !options_.emulatorImage.empty() && !image_.Save(emulator_->Chip())) {
         err_ << Fill(CurrentCliWording().emulatorSaveError, {options_.emulatorImage}) << '\n';
+        // What the run did to the chip is lost: it failed.
+        if (code == kExitOk) code = kExitFileError;
     }
     if (options_.json) {
         report_["ok"] = code == kExitOk;
@@ -176,9 +180,11 @@ int CliSession::ConnectProgrammer() {
         }
         emulator_ = std::make_unique<EmulatedProgrammer>(socket);
         emulator_->SetSerialNumber(slot_.serial);
-        if (!options_.emulatorImage.empty() && !emulator_->Chip().LoadImage(options_.emulatorImage)) {
-            err_ << Fill(CurrentCliWording().emulatorLoadError, {options_.emulatorImage}) << '\n';
-            return kExitUsage;
+        if (!options_.emulatorImage.empty()) {
+            const ChipImageFile::Problem problem = image_.Open(options_.emulatorImage, emulator_->Chip());
+            if (problem != ChipImageFile::Problem::None) {
+                return ReportImageProblem(problem, options_.emulatorImage, image_, socket, err_);
+            }
         }
         // The fault was checked before the run (CheckEmulatorFault).
         if (!options_.emulatorFault.empty()) emulator_->InjectFault(ParseEmulatorFault(options_.emulatorFault));

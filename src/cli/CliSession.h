@@ -7,6 +7,7 @@
 #include "cli/ProductionRun.h"
 #include "cli/ProgrammerChoice.h"
 #include "core/ProgrammerCore.h"
+#include "emulator/ChipImageFile.h"
 #include "ops/ChipTransfers.h"
 #include "ops/CommandTable.h"
 
@@ -66,6 +67,7 @@ private:
     ConsoleHost host_;
     // Declared before the core, whose link uses it.
     std::unique_ptr<EmulatedProgrammer> emulator_;
+    ChipImageFile image_;  // the emulated chip's file, held for the run
     std::unique_ptr<TraceReplay> replay_;
     ProgrammerCore core_;
     nlohmann::json report_;

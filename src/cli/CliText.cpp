@@ -55,6 +55,23 @@ constexpr CliWording kEnglish = {
     "ready",
     "access denied: the device rule is missing (see doctor)",
     "does not answer",
+    "The backup {} was made by another run meanwhile and is kept. This chip's copy was saved as {}. The chip was "
+    "not changed.",
+    "Made the backup directory {}.",
+    "{} is {}, not a regular file: only a regular file can be read (- for standard input).",
+    "{} is {}: an output can only be a regular file (replaced as a whole), a FIFO or a character device (written "
+    "into).",
+    "Nobody reads from the FIFO {}: start its reader first.",
+    "The emulated chip's image {} is {}, not a regular file.",
+    "The emulated chip's image {} is in use by another run.",
+    "The emulated chip's image {} holds {} bytes, but {} has {} bytes: it is not an image of this chip. Name "
+    "another file (a new or empty one is an erased chip).",
+    "a directory",
+    "a FIFO",
+    "a character device",
+    "a block device",
+    "a socket",
+    "a special file",
 };
 
 constexpr CliWording kChinese = {
@@ -101,6 +118,20 @@ constexpr CliWording kChinese = {
     "就绪",
     "无权访问: 缺少设备规则 (见 doctor)",
     "没有应答",
+    "备份 {} 在读取期间已被另一次运行创建, 保留该文件。本芯片的备份已保存为 {}。芯片没有被改动。",
+    "已创建备份目录 {}。",
+    "{} 是{}, 不是普通文件: 只能读取普通文件 (- 表示标准输入)。",
+    "{} 是{}: 输出只能是普通文件 (整体替换)、FIFO 或字符设备 (直接写入)。",
+    "没有程序在读取 FIFO {}: 请先启动读取它的程序。",
+    "模拟芯片的映像 {} 是{}, 不是普通文件。",
+    "模拟芯片的映像 {} 正被另一次运行使用。",
+    "模拟芯片的映像 {} 有 {} 字节, 但 {} 有 {} 字节: 它不是这个芯片的映像。请换一个文件名 (新的或空的文件表示已擦除的芯片)。",
+    "一个目录",
+    "一个 FIFO",
+    "一个字符设备",
+    "一个块设备",
+    "一个套接字",
+    "一个特殊文件",
 };
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include "emulator/TraceReplay.h"
 
 #include "base/Checksums.h"
+#include "base/FileKind.h"
 
 #include <nlohmann/json.hpp>
 
@@ -50,8 +51,10 @@ std::string HexByte(uint8_t value) {
 }  // namespace
 
 std::unique_ptr<TraceReplay> TraceReplay::Load(const std::string& path, std::string& error) {
-    std::ifstream file(path);
-    if (!file) {
+    // A FIFO or a device would be waited on by the open.
+    std::ifstream file;
+    if (KindOfFile(path) == FileKind::Regular) file.open(path);
+    if (!file.is_open()) {
         error = "Can't read the trace " + path;
         return nullptr;
     }

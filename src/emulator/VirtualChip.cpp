@@ -1,13 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "emulator/VirtualChip.h"
 
-#include "base/AtomicFile.h"
 #include "chipdb/ChipType.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <memory>
 
 namespace qbr {
 namespace {
@@ -47,20 +43,6 @@ void VirtualChip::Program(uint64_t address, std::span<const uint8_t> data) {
 
 void VirtualChip::Erase() {
     std::fill(contents_.begin(), contents_.end(), kErased);
-}
-
-bool VirtualChip::LoadImage(const std::string& path) {
-    Erase();
-    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
-    if (!file) return errno == ENOENT;
-    const size_t got = std::fread(contents_.data(), 1, contents_.size(), file.get());
-    if (got == contents_.size() || !std::ferror(file.get())) return true;
-    Erase();
-    return false;
-}
-
-bool VirtualChip::SaveImage(const std::string& path) const {
-    return AtomicFile::Replace(path, contents_.data(), contents_.size());
 }
 
 }  // namespace qbr

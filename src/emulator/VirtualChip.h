@@ -6,7 +6,6 @@
 #include <array>
 #include <cstdint>
 #include <span>
-#include <string>
 #include <vector>
 
 namespace qbr {
@@ -35,13 +34,6 @@ public:
 
     std::span<const uint8_t> Contents() const { return contents_; }
     std::span<uint8_t> Contents() { return contents_; }
-
-    // Takes the contents from a file: its first `capacity` bytes, the rest of the
-    // chip erased. A missing file gives an erased chip. False when the file exists
-    // but cannot be read.
-    bool LoadImage(const std::string& path);
-    // Writes the whole contents to a file, replacing it in one step.
-    bool SaveImage(const std::string& path) const;
 
 private:
     ChipRecord record_;

@@ -2,10 +2,14 @@
 #include "link/TransferTrace.h"
 
 #include "base/Checksums.h"
+#include "base/FileKind.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace qbr {
 
@@ -40,6 +44,34 @@ std::string Quoted(const std::string& text) {
     return quoted + '"';
 }
 
+// A regular file is emptied; a FIFO or a character device is written into as it
+// is. Any other kind (a block device, say) is never written. Back to blocking
+// writes once it is known.
+bool PrepareTraceFile(int fd) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) return false;
+    const bool ready = S_ISREG(info.st_mode) ? ::ftruncate(fd, 0) == 0
+                                             : S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode);
+    const int flags = ::fcntl(fd, F_GETFL);
+    return ready && flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
+}
+
+// Opened without blocking: a FIFO nobody reads from is refused, not waited on.
+std::FILE* OpenTraceFile(const std::string& path, std::string& error) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        const bool lonelyFifo = errno == ENXIO && KindOfFile(path) == FileKind::Fifo;
+        error = lonelyFifo ? "nobody reads from the FIFO" : std::strerror(errno);
+        return nullptr;
+    }
+    std::FILE* file = PrepareTraceFile(fd) ? ::fdopen(fd, "w") : nullptr;
+    if (file == nullptr) {
+        error = "not a regular file, a FIFO or a character device";
+        ::close(fd);
+    }
+    return file;
+}
+
 }  // namespace
 
 const char* TraceStatusName(TraceStatus status) {
@@ -53,9 +85,9 @@ const char* TraceStatusName(TraceStatus status) {
 }
 
 std::unique_ptr<TransferTrace> TransferTrace::Create(const std::string& path, std::string& error) {
-    std::FILE* file = std::fopen(path.c_str(), "w");
+    std::FILE* file = OpenTraceFile(path, error);
     if (file == nullptr) {
-        error = "Can't write the trace " + path + ": " + std::strerror(errno);
+        error = "Can't write the trace " + path + ": " + error;
         return nullptr;
     }
     return std::unique_ptr<TransferTrace>(new TransferTrace(file));

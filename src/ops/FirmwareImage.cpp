@@ -1,15 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ops/FirmwareImage.h"
 
+#include "base/FileKind.h"
+
 #include <algorithm>
-#include <filesystem>
 #include <fstream>
 
 namespace qbr {
 
 std::optional<FirmwareImage> LoadFirmwareImage(const std::string& path) {
-    std::error_code error;
-    if (std::filesystem::is_directory(path, error)) return std::nullopt;
+    // A FIFO or a device would be waited on by the open below.
+    if (KindOfFile(path) != FileKind::Regular) return std::nullopt;
     std::ifstream file(path, std::ios::binary);
     if (!file.is_open() || !file.seekg(0, std::ios::end)) return std::nullopt;
     const std::streamoff length = file.tellg();

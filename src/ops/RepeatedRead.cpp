@@ -32,11 +32,41 @@ bool AllBytesAre(std::span<const uint8_t> data, uint8_t value) {
     return std::all_of(data.begin(), data.end(), [value](uint8_t byte) { return byte == value; });
 }
 
-ChipBackup BackupChip(ProgrammerCore& core, const ChipRecord& chip, const std::string& path) {
-    ChipBackup backup;
+namespace {
+
+// Numbered names tried before giving up on a directory full of them.
+constexpr unsigned kNumberedNames = 1000;
+
+// A symbolic link takes the name too, even one that leads nowhere; so does a name
+// that can't be looked at.
+bool NameTaken(const std::string& path) {
     std::error_code error;
-    backup.fileExists = std::filesystem::exists(path, error) || error;
-    if (backup.fileExists) {
+    return std::filesystem::symlink_status(path, error).type() != std::filesystem::file_type::not_found;
+}
+
+bool DirectoryOf(const std::string& path) {
+    const std::filesystem::path directory = std::filesystem::path(path).parent_path();
+    std::error_code error;
+    return directory.empty() || std::filesystem::is_directory(directory, error);
+}
+
+// The first free numbered name that takes the data; empty when none does.
+std::string SaveUnderFreeName(const std::string& path, std::span<const uint8_t> data) {
+    for (unsigned n = 2; n <= kNumberedNames; ++n) {
+        const std::string name = NumberedName(path, n);
+        const NewFileResult result = SaveNewImage(name, data);
+        if (result == NewFileResult::Created) return name;
+        if (result == NewFileResult::Failed) break;
+    }
+    return {};
+}
+
+}  // namespace
+
+ChipBackup BackupChip(ProgrammerCore& core, const ChipRecord& chip, const std::string& path, BackupName naming) {
+    ChipBackup backup;
+    backup.fileExists = naming == BackupName::AsGiven && NameTaken(path);
+    if (backup.fileExists || !DirectoryOf(path)) {
         backup.outcome = Outcome::FileError;
         return backup;
     }
@@ -45,7 +75,13 @@ ChipBackup BackupChip(ProgrammerCore& core, const ChipRecord& chip, const std::s
         backup.outcome = backup.reads.outcome == Outcome::Ok ? Outcome::Failed : backup.reads.outcome;
         return backup;
     }
-    backup.outcome = SaveImage(path, backup.reads.data) ? Outcome::Ok : Outcome::FileError;
+    const NewFileResult saved = SaveNewImage(path, backup.reads.data);
+    if (saved == NewFileResult::Created) backup.path = path;
+    if (saved == NewFileResult::Exists) {
+        backup.fileExists = naming == BackupName::AsGiven;
+        backup.path = SaveUnderFreeName(path, backup.reads.data);
+    }
+    backup.outcome = backup.path.empty() || backup.fileExists ? Outcome::FileError : Outcome::Ok;
     return backup;
 }
 

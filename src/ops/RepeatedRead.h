@@ -30,15 +30,28 @@ bool AllBytesAre(std::span<const uint8_t> data, uint8_t value);
 // A copy of the whole chip kept before a command that changes it: read twice,
 // compared, and written to its file only when both reads agree.
 struct ChipBackup {
-    Outcome outcome = Outcome::Failed;  // FileError when the file exists or can't be written
-    bool fileExists = false;            // an earlier backup there is never replaced
+    Outcome outcome = Outcome::Failed;  // FileError when the file can't be written or the name is taken
+    bool fileExists = false;            // the name given was taken: the file there is never replaced
+    std::string path;                   // where the copy was saved; empty when it wasn't
     RepeatedRead reads;
 };
 
-// Backs the chip up into `path` (written under a temporary name and renamed when
-// complete, so no partial backup is left behind). A file that exists already is
-// kept and nothing is read: it may be the only copy of what the chip held before.
-ChipBackup BackupChip(ProgrammerCore& core, const ChipRecord& chip, const std::string& path);
+// What a backup's name is when it is taken.
+enum class BackupName {
+    // The name the user gave. Taken before the reads: nothing is read. Taken by
+    // another run during them: the backup fails, and its copy is kept under the
+    // first free numbered name (see NumberedName) for the user to look at.
+    AsGiven,
+    // A name the program made: the first free one of the name and its numbered ones.
+    FirstFree,
+};
+
+// Backs the chip up into `path`, whose directory must exist (checked before the
+// reads). An existing file is never replaced, not even one another run made while
+// this one read: it may be the only copy of what a chip held before. The copy is
+// complete on disk before it gets its name, so no partial backup is ever seen
+// (see CreateNewFile).
+ChipBackup BackupChip(ProgrammerCore& core, const ChipRecord& chip, const std::string& path, BackupName naming);
 
 // "<chip>-<YYYYmmdd-HHMMSS>.bin" in local time; characters of the chip's name that
 // don't belong in a file name become '_'.

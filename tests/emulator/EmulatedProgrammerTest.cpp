@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "emulator/ChipImageFile.h"
 #include "emulator/EmulatorFault.h"
 #include "emulator/EmulatorSession.h"
 #include "emulator/VirtualChip.h"
@@ -11,9 +12,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <sys/stat.h>
 
 namespace qbr::test {
 namespace {
@@ -97,25 +100,51 @@ TEST(EmulatedProgrammer, ParametersThatDontFitTheChipMisbehaveTheSameWayEachTime
 
 // The emulator's parts: the chip's memory, the wire's clock and the text forms that
 // --emulate-fault takes (what each fault does is seen through the fault matrix).
-TEST(VirtualChip, ImagesSurviveAFileAndAMissingFileIsAnErasedChip) {
+// An image file holds one chip for one run: its contents survive the file, a new or
+// empty file is an erased chip, a file of another size or kind is refused (and
+// never waited on), and while one run holds the file no other gets it, also
+// through a link.
+TEST(ChipImageFile, HoldsOneChipForOneRun) {
+    using Problem = ChipImageFile::Problem;
     const ChipRecord record{2, "SMALL", "TEST", 0, 33, 16, 0, 0, 0xFF, 0xFF, 0, 8};
     TempDir dir;
+    const std::string path = dir.file("chip.bin");
     VirtualChip chip(record);
     const uint8_t data[] = {1, 2, 3};
     chip.Program(14, data);
     EXPECT_EQ(chip.Contents()[15], 2) << "bytes past the end are dropped";
-    ASSERT_TRUE(chip.SaveImage(dir.file("chip.bin")));
-
+    {
+        ChipImageFile held;
+        VirtualChip scratch(record);
+        ASSERT_EQ(held.Open(path, scratch), Problem::None);
+        EXPECT_EQ(std::ranges::count(scratch.Contents(), 0xFF), 16);
+        std::filesystem::create_symlink(path, dir.file("symbolic.bin"));
+        std::filesystem::create_hard_link(path, dir.file("hard.bin"));
+        for (const char* name : {"chip.bin", "symbolic.bin", "hard.bin"}) {
+            ChipImageFile second;
+            EXPECT_EQ(second.Open(dir.file(name), scratch), Problem::InUse) << name;
+        }
+        ASSERT_TRUE(held.Save(chip));
+    }
     VirtualChip copy(record);
-    ASSERT_TRUE(copy.LoadImage(dir.file("chip.bin")));
+    ChipImageFile file;
+    ASSERT_EQ(file.Open(path, copy), Problem::None);
     EXPECT_TRUE(std::ranges::equal(copy.Contents(), chip.Contents()));
-    WriteFileText(dir.file("short.bin"), "AB");
-    ASSERT_TRUE(copy.LoadImage(dir.file("short.bin")));
-    EXPECT_EQ(copy.Contents()[1], 'B');
-    EXPECT_EQ(copy.Contents()[2], 0xFF);
-    ASSERT_TRUE(copy.LoadImage(dir.file("missing.bin")));
-    EXPECT_EQ(std::ranges::count(copy.Contents(), 0xFF), 16);
-    EXPECT_FALSE(copy.LoadImage(dir.path()));
+
+    WriteFileText(dir.file("short.bin"), std::string(15, 'A'));
+    WriteFileText(dir.file("long.bin"), std::string(17, 'A'));
+    WriteFileText(dir.file("empty.bin"), "");
+    ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0600), 0);
+    const std::pair<std::string, Problem> cases[] = {
+        {"short.bin", Problem::WrongSize}, {"long.bin", Problem::WrongSize}, {"empty.bin", Problem::None},
+        {"fifo", Problem::NotRegular},     {"", Problem::NotRegular},        {"none/chip.bin", Problem::CantOpen},
+    };
+    for (const auto& [name, problem] : cases) {
+        ChipImageFile other;
+        EXPECT_EQ(other.Open(dir.file(name), copy), problem) << name;
+        EXPECT_EQ(std::ranges::count(copy.Contents(), 0xFF), 16) << name;
+    }
+    EXPECT_EQ(ReadFileText(dir.file("long.bin")), std::string(17, 'A'));
 }
 
 TEST(WireClock, LaysTransfersEndToEndAndCreditsOnlyOversleep) {

@@ -1,19 +1,32 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Settings and image files when the file system works against the program:
-// writes that fail part-way (a file-size limit in a forked child, as the tests run
-// as root) and paths blocked by a directory.
+// Settings, image files, backups and the emulated chip's file when the file system
+// works against the program: writes that fail part-way (a file-size limit in a
+// forked child, as the tests run as root), paths blocked by a directory, FIFOs,
+// devices and sockets where a file was expected, and two runs on one file.
 #include "base/Config.h"
 #include "base/Language.h"
 #include "buffer/ImageFile.h"
+#include "chipdb/ChipDatabase.h"
+#include "cli/CliRunner.h"
+#include "emulator/ChipImageFile.h"
+#include "emulator/TraceReplay.h"
+#include "ops/FirmwareImage.h"
+#include "ops/RepeatedRead.h"
 #include "support/CoreFixture.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <ctime>
 #include <filesystem>
+#include <fcntl.h>
 #include <functional>
 #include <set>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,18 +38,25 @@ using test::ReadFileText;
 using test::SampleConfig;
 using test::WriteFileText;
 
-// Runs `body` in a child whose files can't grow past `limit` bytes, as on a full
-// disk; returns the child's exit code, or -1.
-int RunWithFileSizeLimit(rlim_t limit, const std::function<int()>& body) {
+// Runs `body` in a child; returns its exit code, or -1 when a signal ended it.
+int RunInChild(const std::function<int()>& body) {
     const pid_t pid = ::fork();
-    if (pid == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit cap{limit, limit};
-        ::_exit(::setrlimit(RLIMIT_FSIZE, &cap) != 0 ? 100 : body());
-    }
+    if (pid == 0) ::_exit(body());
     int status = 0;
     if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
     return WEXITSTATUS(status);
+}
+
+// Files can't grow past `limit` bytes, as on a full disk. A write past it fails,
+// or, when `killed`, ends the process as a kill part-way would.
+bool LimitFileSize(rlim_t limit, bool killed = false) {
+    std::signal(SIGXFSZ, killed ? SIG_DFL : SIG_IGN);
+    const rlimit cap{limit, limit};
+    return ::setrlimit(RLIMIT_FSIZE, &cap) == 0;
+}
+
+int RunWithFileSizeLimit(rlim_t limit, const std::function<int()>& body) {
+    return RunInChild([&] { return LimitFileSize(limit) ? body() : 100; });
 }
 
 class FilesUnderStress : public test::CoreFixture {
@@ -73,6 +93,126 @@ TEST_F(FilesUnderStress, FailedWritesKeepTheOldFileOrAreDropped) {
     EXPECT_TRUE(GetLanguage() == "SimpleChinese" && host.boxes.empty() && host.statusText == "24C16");
     EXPECT_TRUE(fs::is_empty(dir->file("config.ini")));
     EXPECT_EQ(Entries(), before);
+}
+
+// Every loader refuses a FIFO at once (the child's alarm ends one that waits on
+// it), and a new file is whole or absent, even when the run is killed part-way.
+TEST_F(FilesUnderStress, LoadersNeverWaitOnAFifoAndNewFilesAreWholeOrAbsent) {
+    DataBuffer buffer{std::vector<uint8_t>(256), {}, 256};
+    const std::function<bool(const std::string&)> loaders[] = {
+        [&](const std::string& path) { return LoadImage(path, buffer, 256).outcome == ImageLoadResult::Outcome::Loaded; },
+        [](const std::string& path) { return ChipDatabase().Load(path); },
+        [](const std::string& path) { return LoadFirmwareImage(path).has_value(); },
+        [](const std::string& path) {
+            std::string error;
+            return TraceReplay::Load(path, error) != nullptr;
+        },
+    };
+    for (const char* name : {"fifo", "fifo.hex"}) {
+        const std::string path = dir->file(name).string();
+        ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+        for (const auto& load : loaders) {
+            EXPECT_EQ(RunInChild([&] {
+                          ::alarm(5);
+                          return load(path) ? 1 : 0;
+                      }),
+                      0)
+                << name;
+        }
+    }
+    const auto before = Entries();
+    const std::vector<uint8_t> data(1 << 20, 0x5A);
+    EXPECT_EQ(RunInChild([&] {
+                  return LimitFileSize(4096, true) && CreateNewFile(dir->file("new.bin"), data.data(), data.size()) ==
+                                                          NewFileResult::Created;
+              }),
+              -1);
+    EXPECT_EQ(Entries(), before);
+}
+
+// The command-line tool on an emulated programmer, with files of every kind.
+class CliFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(::mkfifo(Path("fifo").c_str(), 0600), 0);
+        std::filesystem::create_directory(Path("dir"));
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        Path("socket").copy(address.sun_path, sizeof address.sun_path - 1);
+        socket_ = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        ASSERT_EQ(::bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        // Only root may make a device node: the null device's numbers, here.
+        device_ = ::mknod(Path("null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+        test::WriteFileText(Path("image.bin"), std::string(256, '\x5A'));
+    }
+    void TearDown() override { ::close(socket_); }
+    std::string Path(const std::string& name) const { return dir.file(name).string(); }
+    // A run that hangs is ended after a while, and fails.
+    test::CliResult Run(const std::string& arguments, const std::string& launcher = "") {
+        return test::RunCli("--lang en -q " + arguments, "timeout 20 " + launcher);
+    }
+    std::string Emulated(const std::string& chip, const std::string& image) {
+        return "-c " + chip + " --emulate --emulate-image " + Path(image) + " ";
+    }
+    bool Kinds() const {
+        namespace fs = std::filesystem;
+        return fs::is_fifo(Path("fifo")) && fs::is_socket(Path("socket")) && fs::is_directory(Path("dir")) &&
+               (!device_ || fs::is_character_file(Path("null")));
+    }
+
+    test::TempDir dir;
+    int socket_ = -1;
+    bool device_ = false;
+};
+
+// A FIFO, a device or a socket is never replaced by a file, nor waited on: inputs
+// must be regular files; an output FIFO with a reader and a character device get
+// the data written into them.
+TEST_F(CliFiles, FilesOfEveryKindAreNeverReplacedNorWaitedOn) {
+    struct Case {
+        std::string arguments;
+        int code;
+        std::string text;
+        bool device = false;  // needs the device node
+    };
+    const std::string chip = Emulated("24C02", "chip.img");
+    const Case cases[] = {
+        {chip + "write " + Path("fifo"), 4, "fifo is a FIFO, not a regular file"},
+        {chip + "verify " + Path("dir"), 4, "dir is a directory, not a regular file"},
+        {"--db " + Path("fifo") + " " + chip + "link", 4, "is a FIFO, not a regular file"},
+        {"-c 24C02 chip-sum " + Path("fifo"), 4, "is a FIFO, not a regular file"},
+        {chip + "update-firmware " + Path("fifo"), 4, "is a FIFO, not a regular file"},
+        {"--replay " + Path("fifo") + " read " + Path("out.bin"), 4, "is a FIFO, not a regular file"},
+        {Emulated("24C02", "fifo") + "read " + Path("out.bin"), 4, "image " + Path("fifo") + " is a FIFO"},
+        {Emulated("24C02", "null") + "read " + Path("out.bin"), 4, "is a character device", true},
+        {chip + "read " + Path("fifo"), 4, "Nobody reads from the FIFO"},
+        {chip + "read " + Path("socket"), 4, "socket is a socket: an output can only be"},
+        {chip + "read " + Path("dir"), 4, "dir is a directory: an output can only be"},
+        {chip + "--trace " + Path("fifo") + " link", 4, "nobody reads from the FIFO"},
+        {chip + "--trace " + Path("socket") + " link", 4, "is a socket"},
+        {chip + "write --backup " + Path("fifo") + " " + Path("image.bin"), 4, "exists already"},
+        {chip + "read " + Path("null"), 0, "Read chip ok!", true},
+        {chip + "--trace " + Path("null") + " link", 0, "", true},
+    };
+    for (const Case& c : cases) {
+        if (c.device && !device_) continue;
+        SCOPED_TRACE(c.arguments);
+        const test::CliResult run = Run(c.arguments);
+        EXPECT_EQ(run.exitCode, c.code) << run.err;
+        EXPECT_NE(run.err.find(c.text), std::string::npos) << run.err;
+        EXPECT_TRUE(Kinds());
+        EXPECT_FALSE(std::filesystem::exists(Path("out.bin")));
+    }
+    // A FIFO that is read from gets the chip's bytes.
+    const int reader = ::open(Path("fifo").c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    ASSERT_EQ(Run(chip + "write " + Path("image.bin")).exitCode, 0);
+    EXPECT_EQ(Run(chip + "read " + Path("fifo")).exitCode, 0);
+    std::string got(512, '\0');
+    got.resize(static_cast<size_t>(std::max<ssize_t>(0, ::read(reader, got.data(), got.size()))));
+    ::close(reader);
+    EXPECT_EQ(got, std::string(256, '\x5A'));
+    EXPECT_TRUE(Kinds());
 }
 
 }  // namespace

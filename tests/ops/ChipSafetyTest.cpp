@@ -111,27 +111,52 @@ TEST_F(ChipSafety, TheDiffNamesWhatWentWrong) {
 }
 
 // The loose contact flips its byte on every other read: three reads show it, and a
-// backup (two reads) refuses to keep either.
-TEST_F(ChipSafety, ReadsThatDisagreeKeepNoCopy) {
+// backup (two reads) refuses to keep either. A backup never replaces a file: not
+// one that was there before (nothing is read), nor one another run made during the
+// reads (this run fails, its copy kept under the next free name), and a name the
+// program made moves on to the next free one.
+TEST_F(ChipSafety, ReadsThatDisagreeKeepNoCopyAndBackupsNeverReplaceAFile) {
     const ChipRecord chip = test::OpsChips()[0];
     const test::TempDir dir;
+    const auto path = [&dir](const char* name) { return dir.file(name).string(); };
     Connect("W25X05").InjectFault({FaultKind::FlipByte, 0x1234});
     SetChipBytes(Pattern(0x10000));
     const RepeatedRead reads = ReadChipRepeatedly(core, chip, {0x1000, 0x1000}, 3);
     EXPECT_FALSE(reads.Agreed());
     EXPECT_EQ(reads.diff.ranges, (Ranges{{0x1234, 1}}));
-    EXPECT_EQ(BackupChip(core, chip, dir.file("a.bin").string()).outcome, Outcome::Failed);
+    EXPECT_EQ(BackupChip(core, chip, path("a.bin"), BackupName::AsGiven).outcome, Outcome::Failed);
     EXPECT_FALSE(std::filesystem::exists(dir.file("a.bin")));
 
     Connect("W25X05");
     SetChipBytes(Pattern(0x10000));
-    EXPECT_EQ(BackupChip(core, chip, dir.file("b.bin").string()).outcome, Outcome::Ok);
+    EXPECT_EQ(BackupChip(core, chip, path("b.bin"), BackupName::AsGiven).outcome, Outcome::Ok);
     const std::vector<uint8_t> pattern = Pattern(0x10000);
-    EXPECT_EQ(test::ReadFileText(dir.file("b.bin")), std::string(pattern.begin(), pattern.end()));
-    EXPECT_EQ(BackupChip(core, chip, dir.file("none/c.bin").string()).outcome, Outcome::FileError);
-    SetChipBytes(std::vector<uint8_t>(0x10000, 0x00));
-    EXPECT_TRUE(BackupChip(core, chip, dir.file("b.bin").string()).fileExists);  // the earlier copy stays
-    EXPECT_EQ(test::ReadFileText(dir.file("b.bin")), std::string(pattern.begin(), pattern.end()));
+    const std::string copy(pattern.begin(), pattern.end());
+    EXPECT_EQ(test::ReadFileText(dir.file("b.bin")), copy);
+    const ChipBackup noDirectory = BackupChip(core, chip, path("none/c.bin"), BackupName::FirstFree);
+    EXPECT_TRUE(noDirectory.outcome == Outcome::FileError && noDirectory.reads.data.empty());
+    std::filesystem::create_symlink("nowhere", dir.file("dangling.bin"));
+    for (const char* taken : {"b.bin", "dangling.bin"}) {
+        const ChipBackup backup = BackupChip(core, chip, path(taken), BackupName::AsGiven);
+        EXPECT_TRUE(backup.fileExists && backup.reads.data.empty()) << taken;
+    }
+    EXPECT_EQ(test::ReadFileText(dir.file("b.bin")), copy);
+    for (const char* numbered : {"b-2.bin", "b-3.bin"}) {
+        const ChipBackup backup = BackupChip(core, chip, path("b.bin"), BackupName::FirstFree);
+        EXPECT_EQ(backup.outcome, Outcome::Ok);
+        EXPECT_EQ(backup.path, path(numbered));
+    }
+
+    host.onPump = [&] {
+        if (!std::filesystem::exists(dir.file("race.bin"))) test::WriteFileText(dir.file("race.bin"), "other");
+    };
+    const ChipBackup lost = BackupChip(core, chip, path("race.bin"), BackupName::AsGiven);
+    host.onPump = nullptr;
+    EXPECT_EQ(lost.outcome, Outcome::FileError);
+    EXPECT_TRUE(lost.fileExists);
+    EXPECT_EQ(lost.path, path("race-2.bin"));
+    EXPECT_EQ(test::ReadFileText(dir.file("race.bin")), "other");
+    EXPECT_EQ(test::ReadFileText(dir.file("race-2.bin")), copy);
     EXPECT_EQ(BackupFileName(test::EmulatedChip(kSpiFlash, "MX25L/6405 D", 1, 1, 1, 1, 1), 0).substr(0, 13),
               "MX25L_6405_D-");
 }

@@ -1,0 +1,94 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/FileChecks.h"
+
+#include "cli/CliText.h"
+#include "cli/DoctorText.h"
+#include "cli/ExitCodes.h"
+#include "ops/CommandTable.h"
+
+#include <ostream>
+#include <vector>
+
+namespace qbr {
+namespace {
+
+bool Readable(FileKind kind) {
+    return kind == FileKind::Regular;
+}
+
+bool Writable(FileKind kind) {
+    return kind == FileKind::Missing || kind == FileKind::Regular || kind == FileKind::Fifo ||
+           kind == FileKind::CharacterDevice;
+}
+
+std::vector<std::string> Inputs(const CliOptions& options) {
+    std::vector<std::string> inputs = {options.database, options.replay};
+    const CommandRow* row = FindCliCommand(options.command);
+    const bool fileIn = row && (row->argument == ArgumentKind::ImageIn || row->argument == ArgumentKind::FirmwareFile);
+    if ((fileIn && options.argument != "-") || options.command == "chip-sum") inputs.push_back(options.argument);
+    return inputs;
+}
+
+std::vector<std::string> Outputs(const CliOptions& options) {
+    std::vector<std::string> outputs = {options.trace};
+    const CommandRow* row = FindCliCommand(options.command);
+    if (row && row->argument == ArgumentKind::ImageOut && options.argument != "-") outputs.push_back(options.argument);
+    return outputs;
+}
+
+}  // namespace
+
+const char* KindText(FileKind kind) {
+    const CliWording& wording = CurrentCliWording();
+    switch (kind) {
+    case FileKind::Directory: return wording.kindDirectory;
+    case FileKind::Fifo: return wording.kindFifo;
+    case FileKind::CharacterDevice: return wording.kindCharacterDevice;
+    case FileKind::BlockDevice: return wording.kindBlockDevice;
+    case FileKind::Socket: return wording.kindSocket;
+    case FileKind::Missing:
+    case FileKind::Regular:
+    case FileKind::Other: break;
+    }
+    return wording.kindOther;
+}
+
+int CheckFileKinds(const CliOptions& options, std::ostream& err) {
+    const CliWording& wording = CurrentCliWording();
+    for (const std::string& path : Inputs(options)) {
+        const FileKind kind = KindOfFile(path);
+        // A missing input is the loader's to report, as it always was.
+        if (path.empty() || kind == FileKind::Missing || Readable(kind)) continue;
+        err << Fill(wording.inputNotRegular, {path, KindText(kind)}) << '\n';
+        return kExitFileError;
+    }
+    for (const std::string& path : Outputs(options)) {
+        const FileKind kind = KindOfFile(path);
+        if (path.empty() || Writable(kind)) continue;
+        err << Fill(wording.outputRefused, {path, KindText(kind)}) << '\n';
+        return kExitFileError;
+    }
+    return kExitOk;
+}
+
+int ReportImageProblem(ChipImageFile::Problem problem, const std::string& path, const ChipImageFile& file,
+                       const ChipRecord& chip, std::ostream& err) {
+    const CliWording& wording = CurrentCliWording();
+    switch (problem) {
+    case ChipImageFile::Problem::None: return kExitOk;
+    case ChipImageFile::Problem::NotRegular:
+        err << Fill(wording.imageNotRegular, {path, KindText(KindOfFile(path))}) << '\n';
+        break;
+    case ChipImageFile::Problem::InUse: err << Fill(wording.imageInUse, {path}) << '\n'; break;
+    case ChipImageFile::Problem::WrongSize:
+        err << Fill(wording.imageWrongSize,
+                    {path, std::to_string(file.FileSize()), chip.chipName, std::to_string(chip.capacity)})
+            << '\n';
+        break;
+    case ChipImageFile::Problem::CantOpen:
+    case ChipImageFile::Problem::Unreadable: err << Fill(wording.emulatorLoadError, {path}) << '\n'; break;
+    }
+    return kExitFileError;
+}
+
+}  // namespace qbr

@@ -1,0 +1,32 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "base/FileKind.h"
+#include "chipdb/ChipRecord.h"
+#include "cli/CliOptions.h"
+#include "emulator/ChipImageFile.h"
+
+#include <iosfwd>
+#include <string>
+
+namespace qbr {
+
+// The files a run names, looked at before anything is read or changed, so that a
+// file of the wrong kind is refused with its kind named instead of being waited
+// on (a FIFO given as input) or replaced (a device given as output):
+// - inputs (the image to write or verify, chip-sum's, the firmware, --db,
+//   --replay) must be regular files; - stays standard input;
+// - outputs (read's file, --trace) regular files or new names, which are replaced
+//   as a whole, or a FIFO or a character device, which are written into.
+// The emulated chip's image is checked as it is opened (ChipImageFile).
+// kExitOk, or kExitFileError after saying why.
+int CheckFileKinds(const CliOptions& options, std::ostream& err);
+
+// "a FIFO", "a directory", ... in the current language.
+const char* KindText(FileKind kind);
+
+// Says why the emulated chip's image can't be used; the exit code it means.
+int ReportImageProblem(ChipImageFile::Problem problem, const std::string& path, const ChipImageFile& file,
+                       const ChipRecord& chip, std::ostream& err);
+
+}  // namespace qbr
