@@ -29,9 +29,10 @@ std::string RandomBytes(size_t size, unsigned seed) {
 
 class CliProgrammer : public ::testing::Test {
 protected:
-    // The emulated programmer with `chip` in its socket, whose contents live in chip.img.
+    // The emulated programmer with `chip` in its socket, whose contents live in CHIP.img.
     CliResult Run(const std::string& chip, const std::string& arguments) {
-        return RunCli("--lang en -q -c " + chip + " --emulate --emulate-image " + Path("chip.img") + " " + arguments);
+        return RunCli("--lang en -q -c " + chip + " --emulate --emulate-image " + Path(chip + ".img") + " " +
+                      arguments);
     }
     std::string Path(const std::string& name) const { return dir.file(name).string(); }
 
@@ -92,8 +93,7 @@ TEST_F(CliProgrammer, ExitCodesFollowTheOutcomeInEitherLanguage) {
     for (const std::string language : {"en", "zh"}) {
         for (const auto& [arguments, code] : cases) {
             SCOPED_TRACE(language + ": " + arguments);
-            const CliResult result = RunCli("--lang " + language + " -q --emulate --emulate-image " + Path("chip.img") +
-                                            " " + arguments);
+            const CliResult result = RunCli("--lang " + language + " -q --emulate " + arguments);
             EXPECT_EQ(result.exitCode, code) << result.err;
             EXPECT_FALSE(std::filesystem::exists(Path("out.bin")));  // no image left behind
         }
@@ -206,7 +206,7 @@ TEST_F(CliProgrammer, SerialNumbersAndTheProductionLog) {
     for (const auto& [arguments, code] : steps) {
         EXPECT_EQ(Run("EN25T80", arguments + " " + Path("image.bin")).exitCode, code) << arguments;
     }
-    EXPECT_EQ(ReadFileText(Path("chip.img")).substr(0xFF, 10), "Z00000008Z");
+    EXPECT_EQ(ReadFileText(Path("EN25T80.img")).substr(0xFF, 10), "Z00000008Z");
     EXPECT_EQ(ReadFileText(Path("n.txt")), "9\n");
     const std::string log = ReadFileText(Path("log.csv"));
     for (const char* line : {",emulated-1,EN25T80,auto,5,ok,", ",auto,6,ok,", ",auto,7,failed,", ",auto,8,ok,"}) {

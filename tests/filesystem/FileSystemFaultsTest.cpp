@@ -215,5 +215,66 @@ TEST_F(CliFiles, FilesOfEveryKindAreNeverReplacedNorWaitedOn) {
     EXPECT_TRUE(Kinds());
 }
 
+// A missing --backup-dir is made before the chip is read; names that runs of the
+// same second took are kept, and the next free one is used.
+TEST_F(CliFiles, BackupsNeverReplaceEachOther) {
+    const std::string write = Emulated("24C02", "chip.img") + "write " + Path("image.bin") + " --backup-dir ";
+    const test::CliResult made = Run(write + Path("made/here"));
+    EXPECT_EQ(made.exitCode, 0) << made.err;
+    EXPECT_NE(made.err.find("Made the backup directory"), std::string::npos) << made.err;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Path("made/here")), {}), 1);
+
+    std::filesystem::create_directory(Path("taken"));
+    const ChipRecord chip = test::MakeChip(kEeprom24, "24C02", "TEST", 256);
+    const std::time_t now = std::time(nullptr);
+    for (std::time_t second = now - 1; second < now + 30; ++second) {
+        test::WriteFileText(dir.file("taken") / BackupFileName(chip, second), "earlier");
+    }
+    const test::CliResult next = Run(write + Path("taken"));
+    EXPECT_EQ(next.exitCode, 0) << next.err;
+    size_t earlier = 0, copies = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(Path("taken"))) {
+        const std::string text = test::ReadFileText(entry.path());
+        earlier += text == "earlier";
+        copies += text == std::string(256, '\x5A') && entry.path().string().ends_with("-2.bin");
+    }
+    EXPECT_EQ(earlier, 31u);
+    EXPECT_EQ(copies, 1u) << next.err;
+}
+
+// The emulated chip's file: another chip's image is refused and kept, a second run
+// is refused while one holds the file (also through a link), and a save that fails
+// (a full disk) fails the run.
+TEST_F(CliFiles, AnEmulatedChipsFileHoldsOneChipForOneRun) {
+    test::WriteFileText(Path("big.img"), std::string(8192, 'B'));
+    const test::CliResult wrong = Run(Emulated("24C02", "big.img") + "read " + Path("out.bin"));
+    EXPECT_EQ(wrong.exitCode, 4);
+    EXPECT_NE(wrong.err.find("holds 8192 bytes, but 24C02 has 256 bytes"), std::string::npos) << wrong.err;
+    EXPECT_EQ(test::ReadFileText(Path("big.img")), std::string(8192, 'B'));
+    EXPECT_FALSE(std::filesystem::exists(Path("out.bin")));
+
+    const std::string write = "write " + Path("image.bin");
+    {
+        ChipImageFile held;
+        VirtualChip chip(test::MakeChip(kEeprom24, "24C02", "TEST", 256));
+        ASSERT_EQ(held.Open(Path("chip.img"), chip), ChipImageFile::Problem::None);
+        std::filesystem::create_symlink(Path("chip.img"), Path("link.img"));
+        const test::CliResult busy = Run(Emulated("24C02", "link.img") + write);
+        EXPECT_EQ(busy.exitCode, 4);
+        EXPECT_NE(busy.err.find("is in use by another run"), std::string::npos) << busy.err;
+    }
+    EXPECT_EQ(test::ReadFileText(Path("chip.img")), "");
+
+    // Files can't grow past 50 KiB: the texts fit, the erased 1 MiB chip doesn't.
+    const std::string old(1 << 20, '\0');
+    test::WriteFileText(Path("flash.img"), old);
+    const test::CliResult full = Run(Emulated("EN25T80", "flash.img") + "--json erase",
+                                     "sh -c 'trap \"\" XFSZ; ulimit -f 100; exec \"$0\" \"$@\"'");
+    EXPECT_EQ(full.exitCode, 4) << full.err;
+    EXPECT_NE(full.out.find("\"ok\":false"), std::string::npos) << full.out;
+    EXPECT_NE(full.err.find("Can't save the emulated chip"), std::string::npos) << full.err;
+    EXPECT_EQ(test::ReadFileText(Path("flash.img")), old);
+}
+
 }  // namespace
 }  // namespace qbr
