@@ -51,9 +51,8 @@ int OpenRegularFile(const std::string& path) {
 }
 
 int OpenStreamForWriting(const std::string& path) {
-    return KeepIf(::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC), [](FileKind kind) {
-        return kind == FileKind::Fifo || kind == FileKind::CharacterDevice;
-    });
+    return KeepIf(::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC),
+                  [](FileKind kind) { return kind == FileKind::Fifo || kind == FileKind::CharacterDevice; });
 }
 
 }  // namespace qbr

@@ -27,9 +27,12 @@ void AddRange(CLI::App& command, CliOptions& options) {
 }
 
 void AddBackup(CLI::App& command, CliOptions& options) {
-    CLI::Option* file = command.add_option("--backup", options.backup,
-                                           "first read the whole chip twice into FILE; go on only when both agree");
-    command.add_option("--backup-dir", options.backupDir, "like --backup, into DIR/<chip>-<YYYYmmdd-HHMMSS>.bin")
+    CLI::Option* file = command.add_option(
+        "--backup", options.backup, "first read the whole chip twice into the new FILE; go on only when both agree");
+    command
+        .add_option(
+            "--backup-dir", options.backupDir,
+            "like --backup, into DIR/<chip>-<YYYYmmdd-HHMMSS>.bin (-2, -3 ... when taken); DIR is made when missing")
         ->excludes(file);
 }
 

@@ -48,14 +48,14 @@ struct CliWording {
     const char* accessAllowed;
     const char* accessDenied;
     const char* notAnswering;
-    const char* backupTaken;       // path, the numbered path the copy went to
-    const char* backupDirCreated;  // directory
-    const char* inputNotRegular;   // path, kind
-    const char* outputRefused;     // path, kind
+    const char* backupTaken;        // path, the numbered path the copy went to
+    const char* backupDirCreated;   // directory
+    const char* inputNotRegular;    // path, kind
+    const char* outputRefused;      // path, kind
     const char* fifoWithoutReader;  // path
-    const char* imageNotRegular;   // path, kind
-    const char* imageInUse;        // path
-    const char* imageWrongSize;    // path, its size, chip name, the chip's size
+    const char* imageNotRegular;    // path, kind
+    const char* imageInUse;         // path
+    const char* imageWrongSize;     // path, its size, chip name, the chip's size
     const char* kindDirectory;
     const char* kindFifo;
     const char* kindCharacterDevice;

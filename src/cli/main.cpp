@@ -69,7 +69,8 @@ int main(int argc, char** argv) {
                                           "use the emulated programmer with CHIP in its socket")
                                ->expected(0, 1);
     app.add_option("--emulate-image", options.emulatorImage,
-                   "contents of the emulated chip: loaded at start, saved back at exit");
+                   "contents of the emulated chip: loaded at start, saved back at exit; the chip's size, "
+                   "locked for the run");
     app.add_option("--emulate-fault", options.emulatorFault,
                    "a fault of the emulated programmer, e.g. unplugged, no-reply, stall@8192, flip@4096; "
                    "N:FAULT for emulated programmer N only");

@@ -38,7 +38,9 @@ public:
     static constexpr uint32_t kWholeDataLimit = 128;
     static constexpr uint32_t kEdgeBytes = 64;
 
-    // Null with `error` set when the file can't be created.
+    // Null with `error` set when the file can't be written: a regular file is made
+    // or emptied, a FIFO or a character device written into (one nobody reads
+    // from is refused, not waited on), any other kind refused.
     static std::unique_ptr<TransferTrace> Create(const std::string& path, std::string& error);
     ~TransferTrace();
     TransferTrace(const TransferTrace&) = delete;

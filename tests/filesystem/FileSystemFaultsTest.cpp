@@ -18,8 +18,8 @@
 
 #include <csignal>
 #include <ctime>
-#include <filesystem>
 #include <fcntl.h>
+#include <filesystem>
 #include <functional>
 #include <set>
 #include <sys/resource.h>
@@ -100,7 +100,9 @@ TEST_F(FilesUnderStress, FailedWritesKeepTheOldFileOrAreDropped) {
 TEST_F(FilesUnderStress, LoadersNeverWaitOnAFifoAndNewFilesAreWholeOrAbsent) {
     DataBuffer buffer{std::vector<uint8_t>(256), {}, 256};
     const std::function<bool(const std::string&)> loaders[] = {
-        [&](const std::string& path) { return LoadImage(path, buffer, 256).outcome == ImageLoadResult::Outcome::Loaded; },
+        [&](const std::string& path) {
+            return LoadImage(path, buffer, 256).outcome == ImageLoadResult::Outcome::Loaded;
+        },
         [](const std::string& path) { return ChipDatabase().Load(path); },
         [](const std::string& path) { return LoadFirmwareImage(path).has_value(); },
         [](const std::string& path) {
@@ -123,8 +125,8 @@ TEST_F(FilesUnderStress, LoadersNeverWaitOnAFifoAndNewFilesAreWholeOrAbsent) {
     const auto before = Entries();
     const std::vector<uint8_t> data(1 << 20, 0x5A);
     EXPECT_EQ(RunInChild([&] {
-                  return LimitFileSize(4096, true) && CreateNewFile(dir->file("new.bin"), data.data(), data.size()) ==
-                                                          NewFileResult::Created;
+                  return LimitFileSize(4096, true) &&
+                         CreateNewFile(dir->file("new.bin"), data.data(), data.size()) == NewFileResult::Created;
               }),
               -1);
     EXPECT_EQ(Entries(), before);
