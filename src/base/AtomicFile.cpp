@@ -110,14 +110,17 @@ bool WriteInto(const std::string& target, const char* data, size_t size) {
 }  // namespace
 
 bool AtomicFile::Replace(const std::string& path, const void* data, size_t size) {
-    const auto target = FollowLinks(path);
-    if (!target) return false;
     const char* bytes = static_cast<const char*>(data);
-    switch (KindOfFile(target->string())) {
+    // The kernel follows the links to find the kind, also those of /proc that name
+    // no path (/dev/stdout on a pipe).
+    switch (KindOfFile(path)) {
     case FileKind::Missing:
-    case FileKind::Regular: return WriteAndRename(target->string(), bytes, size);
+    case FileKind::Regular: {
+        const auto target = FollowLinks(path);
+        return target && WriteAndRename(target->string(), bytes, size);
+    }
     case FileKind::Fifo:
-    case FileKind::CharacterDevice: return WriteInto(target->string(), bytes, size);
+    case FileKind::CharacterDevice: return WriteInto(path, bytes, size);
     case FileKind::Directory:
     case FileKind::BlockDevice:
     case FileKind::Socket:

@@ -215,6 +215,10 @@ TEST_F(CliFiles, FilesOfEveryKindAreNeverReplacedNorWaitedOn) {
     ::close(reader);
     EXPECT_EQ(got, std::string(256, '\x5A'));
     EXPECT_TRUE(Kinds());
+    // So does a pipe named through /dev/fd, whose link names no file.
+    const test::CliResult piped = Run(chip + "read /dev/fd/3",
+                                      "sh -c '\"$0\" \"$@\" 3>&1 >/dev/null | cat >" + Path("piped.bin") + "'");
+    EXPECT_EQ(test::ReadFileText(Path("piped.bin")), std::string(256, '\x5A')) << piped.err;
 }
 
 // A missing --backup-dir is made before the chip is read; names that runs of the
