@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "emulator/EmulatorSession.h"
+#include "link/EraseTimeLimit.h"
 #include "link/FakeDeviceLibrary.h"
 #include "link/LibraryPath.h"
 #include "link/ProgrammerProtocol.h"
@@ -186,6 +187,56 @@ TEST(ChipParameters, TableInOrder) {
     EXPECT_FALSE(protocol.SetChipParameters(unknown));
     EXPECT_EQ(protocol.Chip(), unknown);
     EXPECT_EQ(protocol.ProtocolCode(), 3);
+}
+
+// The erase time limit follows the chip's size: three times the slowest whole-chip
+// erase that datasheets give (20 s per MiB, rounded up, at least 10 s).
+TEST(EraseTimeLimit, FollowsTheChipSize) {
+    constexpr uint32_t kMiB = 1 << 20;
+    const struct {
+        uint32_t capacity;
+        uint32_t limitMs;
+    } rows[] = {
+        {0, 30000},        {64 * 1024, 30000}, {kMiB / 2, 30000},  {kMiB / 2 + 1, 30003}, {kMiB, 60000},
+        {kMiB + 1, 60003}, {2 * kMiB, 120000}, {8 * kMiB, 480000}, {16 * kMiB, 960000},   {UINT32_MAX, 245760000},
+    };
+    for (const auto& row : rows) EXPECT_EQ(EraseTimeLimitMs(row.capacity), row.limitMs) << row.capacity;
+    for (uint32_t capacity = 1024; capacity < 32 * kMiB; capacity += capacity / 3) {
+        EXPECT_LE(EraseTimeLimitMs(capacity), EraseTimeLimitMs(capacity + 1)) << capacity;
+    }
+}
+
+// A programmer that stays busy after the erase request is given up once the chip's
+// limit has passed, in the link's time (a clock the test moves 5 s per poll, across
+// the tick's wrap).
+TEST(EraseTimeLimit, AnEraseThatNeverEndsIsGivenUpAtTheChipsLimit) {
+    constexpr uint32_t kStepMs = 5000;
+    const struct {
+        uint32_t capacity;
+        uint32_t givenUpAfterMs;
+    } rows[] = {{1 << 20, 65000}, {16 << 20, 965000}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.capacity);
+        const ChipRecord chip{0, "TESTFLASH", "TEST", 0, 33, row.capacity, 1, 256, 0xEF, 0x14, 0, 8};
+        EmulatedProgrammer programmer(chip);
+        programmer.InjectFault({FaultKind::BusyForever, 0});
+        std::atomic<uint32_t> now{0xFFFF0000};
+        LinkTimings timings = test::FastTimings();
+        timings.clock = [&now] { return now.load(); };
+        UsbLink link(std::make_unique<LibraryPath>(programmer), timings);
+        ASSERT_TRUE(link.Open());
+        ProgrammerProtocol protocol;
+        protocol.AttachLink(link);
+        protocol.SetChipParameters(chip);
+        ASSERT_TRUE(protocol.StartChipErase());
+        uint32_t busyMs = 0;
+        while (protocol.PollOperation() == PollResult::Busy && busyMs < 3600000) {
+            now += kStepMs;
+            busyMs += kStepMs;
+        }
+        EXPECT_EQ(busyMs, row.givenUpAfterMs);
+        EXPECT_EQ(protocol.State(), OperationState::Idle);
+    }
 }
 
 }  // namespace
