@@ -2,6 +2,7 @@
 #include "cli/CliSession.h"
 
 #include "base/Language.h"
+#include "base/LogFile.h"
 #include "base/MessageTable.h"
 #include "buffer/ChangeMarks.h"
 #include "buffer/ImageFile.h"
@@ -46,11 +47,15 @@ CliSession::CliSession(const CliOptions& options, const ProgrammerSlot& slot, Sh
 
 CliSession::~CliSession() = default;
 
-void CliSession::ChooseLanguage(const CliOptions& options) {
-    LoadLanguageSetting();
+void CliSession::ChooseLanguage(const CliOptions& options, std::ostream& err) {
+    const std::string problem = LoadLanguageSetting();
     BuildMessageTable();
-    if (!options.language.empty())
+    if (!options.language.empty()) {
         SetLanguageForSession(options.language == "zh" ? kLanguageChinese : kLanguageEnglish);
+    } else if (!problem.empty()) {
+        err << problem << '\n';
+        LogText(problem);
+    }
 }
 
 int CliSession::Run() {
