@@ -14,6 +14,7 @@
 #include "cli/Doctor.h"
 #include "cli/DoctorText.h"
 #include "cli/ExitCodes.h"
+#include "cli/FirmwareQuestion.h"
 #include "cli/ProductionRun.h"
 #include "emulator/EmulatedProgrammer.h"
 #include "emulator/EmulatorFault.h"
@@ -30,6 +31,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <unistd.h>
 
 namespace qbr {
 
@@ -240,7 +242,14 @@ int CliSession::Dispatch() {
         if (!LoadImageArgument(jobs.Range())) return kExitFileError;
         report_["bytes"] = jobs.Range().length;
         break;
-    case ArgumentKind::FirmwareFile: host_.SetFirmwareFile(options_.argument); break;
+    case ArgumentKind::FirmwareFile:
+        if (const int code = ConfirmFirmwareFile(options_.argument, options_.yes, std::cin, isatty(STDIN_FILENO) != 0,
+                                                 err_);
+            code != kExitOk) {
+            return code;
+        }
+        host_.SetFirmwareFile(options_.argument);
+        break;
     case ArgumentKind::ImageOut:
     case ArgumentKind::NoArgument: break;
     }

@@ -48,6 +48,9 @@ struct CliWording {
     const char* accessAllowed;
     const char* accessDenied;
     const char* notAnswering;
+    const char* firmwareNeedsYes;  // path
+    const char* firmwareQuestion;  // path, bytes
+    const char* firmwareNotSent;
 };
 
 // The wording of the current language; English unless it is Chinese.
