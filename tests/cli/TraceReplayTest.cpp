@@ -194,20 +194,33 @@ TEST_F(TraceReplay, ADepartureFailsTheRunAndIsNamed) {
     }
 }
 
-// Long data the host writes is compared by the trace's first and last 64 bytes
-// and the CRC-32 of all of it: a byte that differs anywhere fails the replay.
-TEST(TraceReplayLongData, AByteThatDiffersAnywhereIsFound) {
+// A replay of a trace of one transfer of 4096 bytes, recorded from `data`.
+std::unique_ptr<qbr::TraceReplay> ReplayOfOne(bool in, const std::vector<uint8_t>& data) {
     const qbr::test::TempDir dir;
     const std::string path = dir.file("t.jsonl").string();
-    std::vector<uint8_t> data(4096);
-    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7 + 3);
     std::string error;
     {
         const auto trace = qbr::TransferTrace::Create(path, error);
-        ASSERT_TRUE(trace) << error;
+        EXPECT_TRUE(trace) << error;
         trace->WriteHeader({"qbr5150-cli", {}, "A25L512", "emulated"});
-        trace->Record(false, 0x01, 4096, 4096, qbr::TraceStatus::Ok, data.data());
+        trace->Record(in, in ? 0x81 : 0x01, 4096, 4096, qbr::TraceStatus::Ok, data.data());
     }
+    auto replay = qbr::TraceReplay::Load(path, error);
+    EXPECT_TRUE(replay) << error;
+    return replay;
+}
+
+// Zeros with a pattern from `from` to `to`.
+std::vector<uint8_t> Pattern(size_t from, size_t to) {
+    std::vector<uint8_t> data(4096, 0x00);
+    for (size_t i = from; i < to; ++i) data[i] = static_cast<uint8_t>(i * 7 + 3);
+    return data;
+}
+
+// Long data the host writes is compared by the trace's first and last 64 bytes
+// and the CRC-32 of all of it: a byte that differs anywhere fails the replay.
+TEST(TraceReplayLongData, AByteWrittenThatDiffersAnywhereIsFound) {
+    const std::vector<uint8_t> data = Pattern(0, 4096);
     const struct {
         int offset;  // of the byte the host changes; -1: none
         std::string verdict;
@@ -223,8 +236,7 @@ TEST(TraceReplayLongData, AByteThatDiffersAnywhereIsFound) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.offset);
-        const auto replay = qbr::TraceReplay::Load(path, error);
-        ASSERT_TRUE(replay) << error;
+        const auto replay = ReplayOfOne(false, data);
         qbr::UsbDeviceLibrary::Handle handle = 0;
         ASSERT_EQ(replay->OpenDevice(0, handle), 0);
         std::vector<uint8_t> sent = data;
@@ -233,6 +245,32 @@ TEST(TraceReplayLongData, AByteThatDiffersAnywhereIsFound) {
         EXPECT_EQ(replay->Write(handle, sent.data(), 4096, written, 100) == 0, c.verdict.empty());
         EXPECT_NE(replay->Verdict().find(c.verdict), std::string::npos) << replay->Verdict();
         EXPECT_EQ(replay->Verdict().empty(), c.verdict.empty());
+    }
+}
+
+// A long read is played back exactly when its middle is a run of the byte at
+// either end (data written in the replay: EveryRecordedTracePlaysBack); any other
+// middle fails the read rather than being made up.
+TEST(TraceReplayLongData, AReadIsPlayedOnlyWhenItCanBeRebuilt) {
+    const struct {
+        std::vector<uint8_t> data;
+        bool played;
+    } cases[] = {
+        {Pattern(0, 0), true},        // uniform
+        {Pattern(0, 64), true},       // data in the first bytes, the middle as the tail begins
+        {Pattern(4032, 4096), true},  // data in the last bytes, the middle as the head ends
+        {Pattern(0, 65), false},     {Pattern(4031, 4096), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.played);
+        const auto replay = ReplayOfOne(true, c.data);
+        qbr::UsbDeviceLibrary::Handle handle = 0;
+        ASSERT_EQ(replay->OpenDevice(0, handle), 0);
+        std::vector<uint8_t> read(4096);
+        uint32_t received = 0;
+        EXPECT_EQ(replay->Read(handle, read.data(), 4096, received, 100) == 0, c.played);
+        EXPECT_EQ(received == 4096 && read == c.data, c.played);
+        EXPECT_EQ(replay->Verdict().find("the read can't be played back") != std::string::npos, !c.played);
     }
 }
 
