@@ -8,8 +8,10 @@
 namespace qbr {
 
 std::optional<FirmwareImage> LoadFirmwareImage(const std::string& path) {
+    // Only a regular file is firmware: its type is checked before it is opened, as
+    // opening a FIFO would wait for a writer, and a device has no length.
     std::error_code error;
-    if (std::filesystem::is_directory(path, error)) return std::nullopt;
+    if (!std::filesystem::is_regular_file(path, error)) return std::nullopt;
     std::ifstream file(path, std::ios::binary);
     if (!file.is_open() || !file.seekg(0, std::ios::end)) return std::nullopt;
     const std::streamoff length = file.tellg();

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <random>
 #include <string>
+#include <sys/stat.h>
 
 namespace qbr {
 namespace {
@@ -217,10 +218,11 @@ TEST_F(CliProgrammer, SerialNumbersAndTheProductionLog) {
 
 // A firmware file goes to the programmer only when the user confirmed it: without
 // a terminal to ask on that takes --yes (a usage error otherwise), and an empty
-// file is refused either way. The trace shows whether anything was sent.
+// file or a FIFO is refused either way. The trace shows whether anything was sent.
 TEST_F(CliProgrammer, AFirmwareFileIsSentOnlyWhenConfirmed) {
     WriteFileText(Path("fw.qbr"), RandomBytes(1000, 3));
     WriteFileText(Path("empty.qbr"), "");
+    ASSERT_EQ(mkfifo(Path("fifo.qbr").c_str(), 0600), 0);  // never opened: it would wait for a writer
     const struct {
         std::string arguments;
         int code;
@@ -230,6 +232,7 @@ TEST_F(CliProgrammer, AFirmwareFileIsSentOnlyWhenConfirmed) {
         {"update-firmware " + Path("fw.qbr"), 2, false, "There is no terminal to ask on: give --yes to confirm."},
         {"update-firmware " + Path("empty.qbr"), 2, false, "give --yes"},
         {"update-firmware --yes " + Path("empty.qbr"), 4, false, ""},
+        {"update-firmware --yes " + Path("fifo.qbr"), 4, false, ""},
         {"update-firmware --yes " + Path("fw.qbr"), 0, true, "Firmware update ok!"},
     };
     for (const auto& c : cases) {
