@@ -194,22 +194,6 @@ TEST_F(TraceReplay, ADepartureFailsTheRunAndIsNamed) {
     }
 }
 
-// A replay of a trace of one transfer of 4096 bytes, recorded from `data`.
-std::unique_ptr<qbr::TraceReplay> ReplayOfOne(bool in, const std::vector<uint8_t>& data) {
-    const qbr::test::TempDir dir;
-    const std::string path = dir.file("t.jsonl").string();
-    std::string error;
-    {
-        const auto trace = qbr::TransferTrace::Create(path, error);
-        EXPECT_TRUE(trace) << error;
-        trace->WriteHeader({"qbr5150-cli", {}, "A25L512", "emulated"});
-        trace->Record(in, in ? 0x81 : 0x01, 4096, 4096, qbr::TraceStatus::Ok, data.data());
-    }
-    auto replay = qbr::TraceReplay::Load(path, error);
-    EXPECT_TRUE(replay) << error;
-    return replay;
-}
-
 // Zeros with a pattern from `from` to `to`.
 std::vector<uint8_t> Pattern(size_t from, size_t to) {
     std::vector<uint8_t> data(4096, 0x00);
@@ -217,60 +201,54 @@ std::vector<uint8_t> Pattern(size_t from, size_t to) {
     return data;
 }
 
-// Long data the host writes is compared by the trace's first and last 64 bytes
-// and the CRC-32 of all of it: a byte that differs anywhere fails the replay.
-TEST(TraceReplayLongData, AByteWrittenThatDiffersAnywhereIsFound) {
-    const std::vector<uint8_t> data = Pattern(0, 4096);
+// Long data is known by its first and last 64 bytes and its CRC-32. A write that
+// differs in any byte fails the replay; a read is played back only when its middle
+// is a run of the byte at either end (or written data: EveryRecordedTracePlaysBack),
+// and fails rather than be made up.
+TEST(TraceReplayLongData, ComparedAndRebuiltByItsEdgesAndItsCrc) {
+    const std::string crc = "the data's CRC-32 is ", unplayable = "the read can't be played back";
     const struct {
-        int offset;  // of the byte the host changes; -1: none
-        std::string verdict;
+        bool in;
+        std::vector<uint8_t> recorded;
+        int flip;             // the byte the host writes otherwise; -1: none
+        std::string verdict;  // a part of it; empty: the replay goes on
     } cases[] = {
-        {-1, ""},
-        {0, "at offset 0 the trace has 0x03, the host sent 0x02."},
-        {63, "at offset 63 the trace has 0xbc, the host sent 0xbd."},
-        {64, "the data's CRC-32 is "},
-        {2048, "the data's CRC-32 is "},
-        {4031, "the data's CRC-32 is "},
-        {4032, "at offset 4032 the trace has 0x43, the host sent 0x42."},
-        {4095, "at offset 4095 the trace has 0xfc, the host sent 0xfd."},
+        {false, Pattern(0, 4096), -1, ""},
+        {false, Pattern(0, 4096), 0, "at offset 0 the trace has 0x03, the host sent 0x02."},
+        {false, Pattern(0, 4096), 63, "at offset 63 the trace has 0xbc, the host sent 0xbd."},
+        {false, Pattern(0, 4096), 64, crc},
+        {false, Pattern(0, 4096), 2048, crc},
+        {false, Pattern(0, 4096), 4031, crc},
+        {false, Pattern(0, 4096), 4032, "at offset 4032 the trace has 0x43, the host sent 0x42."},
+        {false, Pattern(0, 4096), 4095, "at offset 4095 the trace has 0xfc, the host sent 0xfd."},
+        {true, Pattern(0, 0), -1, ""},
+        {true, Pattern(0, 64), -1, ""},       // the middle as the tail begins
+        {true, Pattern(4032, 4096), -1, ""},  // the middle as the head ends
+        {true, Pattern(0, 65), -1, unplayable},
+        {true, Pattern(4031, 4096), -1, unplayable},
     };
+    const qbr::test::TempDir dir;
+    const std::string path = dir.file("t.jsonl").string();
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.offset);
-        const auto replay = ReplayOfOne(false, data);
+        SCOPED_TRACE(::testing::Message() << c.in << " " << c.flip << " " << c.verdict);
+        std::string error;
+        if (const auto trace = qbr::TransferTrace::Create(path, error)) {
+            trace->WriteHeader({});
+            trace->Record(c.in, c.in ? 0x81 : 0x01, 4096, 4096, qbr::TraceStatus::Ok, c.recorded.data());
+        }
+        const auto replay = qbr::TraceReplay::Load(path, error);
+        ASSERT_TRUE(replay) << error;
         qbr::UsbDeviceLibrary::Handle handle = 0;
         ASSERT_EQ(replay->OpenDevice(0, handle), 0);
-        std::vector<uint8_t> sent = data;
-        if (c.offset >= 0) sent[c.offset] ^= 0x01;
-        uint32_t written = 0;
-        EXPECT_EQ(replay->Write(handle, sent.data(), 4096, written, 100) == 0, c.verdict.empty());
-        EXPECT_NE(replay->Verdict().find(c.verdict), std::string::npos) << replay->Verdict();
+        std::vector<uint8_t> bytes = c.in ? std::vector<uint8_t>(4096, 0x5A) : c.recorded;
+        if (c.flip >= 0) bytes[c.flip] ^= 0x01;
+        uint32_t moved = 0;
+        const int result = c.in ? replay->Read(handle, bytes.data(), 4096, moved, 100)
+                                : replay->Write(handle, bytes.data(), 4096, moved, 100);
+        EXPECT_EQ(result == 0 && moved == 4096, c.verdict.empty());
+        EXPECT_TRUE(!c.in || !c.verdict.empty() || bytes == c.recorded);
         EXPECT_EQ(replay->Verdict().empty(), c.verdict.empty());
-    }
-}
-
-// A long read is played back exactly when its middle is a run of the byte at
-// either end (data written in the replay: EveryRecordedTracePlaysBack); any other
-// middle fails the read rather than being made up.
-TEST(TraceReplayLongData, AReadIsPlayedOnlyWhenItCanBeRebuilt) {
-    const struct {
-        std::vector<uint8_t> data;
-        bool played;
-    } cases[] = {
-        {Pattern(0, 0), true},        // uniform
-        {Pattern(0, 64), true},       // data in the first bytes, the middle as the tail begins
-        {Pattern(4032, 4096), true},  // data in the last bytes, the middle as the head ends
-        {Pattern(0, 65), false},     {Pattern(4031, 4096), false},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.played);
-        const auto replay = ReplayOfOne(true, c.data);
-        qbr::UsbDeviceLibrary::Handle handle = 0;
-        ASSERT_EQ(replay->OpenDevice(0, handle), 0);
-        std::vector<uint8_t> read(4096);
-        uint32_t received = 0;
-        EXPECT_EQ(replay->Read(handle, read.data(), 4096, received, 100) == 0, c.played);
-        EXPECT_EQ(received == 4096 && read == c.data, c.played);
-        EXPECT_EQ(replay->Verdict().find("the read can't be played back") != std::string::npos, !c.played);
+        EXPECT_NE(replay->Verdict().find(c.verdict), std::string::npos) << replay->Verdict();
     }
 }
 
