@@ -191,12 +191,8 @@ TEST(ConfigLanguage, AHandEditedSettingGivesTextsAndSaysWhatWasWrong) {
         BuildMessageTable();
         EXPECT_EQ(GetLanguage(), c.language);
         EXPECT_FALSE(MessageText(kMsgProgrammerBusy).empty());
-        if (c.problem.empty()) {
-            EXPECT_EQ(problem, "");
-        } else {
-            EXPECT_EQ(problem, "DefaultLanguage in section [Run] of " + dir.file("config.ini").string() + " " +
-                                   c.problem + "; the texts are in English.");
-        }
+        const std::string key = "DefaultLanguage in section [Run] of " + dir.file("config.ini").string() + " ";
+        EXPECT_EQ(problem, c.problem.empty() ? "" : key + c.problem + "; the texts are in English.");
     }
 }
 
