@@ -47,6 +47,7 @@ _qbr5150_cli() {
             verify) options+=" --offset --length --diff" ;;
             write) options+=" --offset --length --skip-blank --skip-blank=check --backup --backup-dir" ;;
             erase | auto) options+=" --backup --backup-dir" ;;
+            update-firmware) options+=" --yes" ;;
         esac
     done
 

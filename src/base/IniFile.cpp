@@ -35,9 +35,13 @@ struct Line {
     size_t end;    // offset just behind the line break
 };
 
+// Editors may start a UTF-8 file with a byte-order mark; it is no part of the
+// first line and stays in the file on writing.
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
 std::vector<Line> SplitLines(const std::string& text) {
     std::vector<Line> lines;
-    size_t pos = 0;
+    size_t pos = text.starts_with(kUtf8Bom) ? kUtf8Bom.size() : 0;
     while (pos < text.size()) {
         size_t nl = text.find('\n', pos);
         size_t next = nl == std::string::npos ? text.size() : nl + 1;

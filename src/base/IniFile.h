@@ -8,6 +8,7 @@ namespace qbr {
 // Reads and writes single keys of an INI file with the rules of the classic
 // private-profile functions:
 // - section and key names are compared without regard to case;
+// - a UTF-8 byte-order mark at the start of the file is skipped (and kept);
 // - a value read is at most kMaxValueLength bytes (cut at a UTF-8 character boundary);
 // - a missing file, section or key reads as the empty text;
 // - a write keeps every other line (comments included) and creates the file or

@@ -13,8 +13,17 @@ std::string& LanguageSetting() {
 
 }  // namespace
 
-void LoadLanguageSetting() {
-    LanguageSetting() = ReadConfig("Run", "DefaultLanguage");
+std::string LoadLanguageSetting() {
+    const std::string language = ReadConfig("Run", "DefaultLanguage");
+    if (language == kLanguageEnglish || language == kLanguageChinese) {
+        LanguageSetting() = language;
+        return {};
+    }
+    LanguageSetting() = kLanguageEnglish;
+    const std::string key = "DefaultLanguage in section [Run] of " + ConfigFilePath();
+    if (language.empty()) return key + " is missing or empty; the texts are in English.";
+    return key + " is \"" + language +
+           "\", not English or SimpleChinese (written exactly so); the texts are in English.";
 }
 
 void SetLanguage(const std::string& language) {

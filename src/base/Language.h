@@ -10,7 +10,13 @@ inline constexpr const char* kLanguageChinese = "SimpleChinese";
 
 // The process-wide LanguageSetting. Only "English" and "SimpleChinese" select a
 // language; any other value makes every message text empty.
-void LoadLanguageSetting();                               // from [Run] DefaultLanguage of config.ini
+//
+// LoadLanguageSetting takes it from [Run] DefaultLanguage of config.ini (section
+// and key in any case, the value exactly). A value that selects no language
+// (missing, written in another case, unknown) would leave every text empty, so
+// English is taken instead and the result is a message that names the key, the
+// value and the file; empty when the value was recognised.
+std::string LoadLanguageSetting();
 void SetLanguage(const std::string& language);            // and store it in config.ini
 void SetLanguageForSession(const std::string& language);  // this run only, config.ini untouched
 std::string GetLanguage();

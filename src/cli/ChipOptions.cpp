@@ -58,6 +58,9 @@ void AddChipOptions(CLI::App& app, CliOptions& options) {
 
     for (const char* name : {"erase", "auto"}) AddBackup(*app.get_subcommand(name), options);
 
+    app.get_subcommand("update-firmware")
+        ->add_flag("--yes", options.yes, "send the file without asking (needed when there is no terminal to ask on)");
+
     app.add_option("--serialize", options.serialize,
                    "write and auto: put each chip's serial number into the image at ADDR,FORMAT,WIDTH "
                    "(FORMAT dec, hex, le or be)");

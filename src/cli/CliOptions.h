@@ -35,6 +35,7 @@ struct CliOptions {
     std::string log;                      // --log: the production log (CSV)
     std::string programmer;               // --programmer: id (port path) or serial number of the one to use
     bool all = false;                     // --all: the command on every attached programmer at once
+    bool yes = false;                     // update-firmware --yes: send the file without asking
     bool json = false;
     bool quiet = false;
     std::vector<std::string> arguments;  // the command line as given, for the trace

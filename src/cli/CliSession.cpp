@@ -2,6 +2,7 @@
 #include "cli/CliSession.h"
 
 #include "base/Language.h"
+#include "base/LogFile.h"
 #include "base/MessageTable.h"
 #include "buffer/ChangeMarks.h"
 #include "buffer/ImageFile.h"
@@ -14,6 +15,7 @@
 #include "cli/DoctorText.h"
 #include "cli/ExitCodes.h"
 #include "cli/FileChecks.h"
+#include "cli/FirmwareQuestion.h"
 #include "cli/ProductionRun.h"
 #include "emulator/EmulatedProgrammer.h"
 #include "emulator/EmulatorFault.h"
@@ -30,6 +32,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <unistd.h>
 
 namespace qbr {
 
@@ -47,11 +50,15 @@ CliSession::CliSession(const CliOptions& options, const ProgrammerSlot& slot, Sh
 
 CliSession::~CliSession() = default;
 
-void CliSession::ChooseLanguage(const CliOptions& options) {
-    LoadLanguageSetting();
+void CliSession::ChooseLanguage(const CliOptions& options, std::ostream& err) {
+    const std::string problem = LoadLanguageSetting();
     BuildMessageTable();
-    if (!options.language.empty())
+    if (!options.language.empty()) {
         SetLanguageForSession(options.language == "zh" ? kLanguageChinese : kLanguageEnglish);
+    } else if (!problem.empty()) {
+        err << problem << '\n';
+        LogText(problem);
+    }
 }
 
 int CliSession::Run() {
@@ -241,7 +248,14 @@ int CliSession::Dispatch() {
         if (!LoadImageArgument(jobs.Range())) return kExitFileError;
         report_["bytes"] = jobs.Range().length;
         break;
-    case ArgumentKind::FirmwareFile: host_.SetFirmwareFile(options_.argument); break;
+    case ArgumentKind::FirmwareFile:
+        if (const int code = ConfirmFirmwareFile(options_.argument, options_.yes, std::cin, isatty(STDIN_FILENO) != 0,
+                                                 err_);
+            code != kExitOk) {
+            return code;
+        }
+        host_.SetFirmwareFile(options_.argument);
+        break;
     case ArgumentKind::ImageOut:
     case ArgumentKind::NoArgument: break;
     }

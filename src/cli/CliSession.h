@@ -33,8 +33,9 @@ public:
                std::ostream& err, bool terminal);
     ~CliSession();
 
-    // The language of the texts, once per process before any session runs.
-    static void ChooseLanguage(const CliOptions& options);
+    // The language of the texts, once per process before any session runs; a
+    // config.ini language that had to be replaced is reported on `err`.
+    static void ChooseLanguage(const CliOptions& options, std::ostream& err);
 
     int Run();
     void SetProgressSink(ConsoleHost::ProgressSink sink) { host_.SetProgressSink(std::move(sink)); }

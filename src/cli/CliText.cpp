@@ -72,6 +72,11 @@ constexpr CliWording kEnglish = {
     "a block device",
     "a socket",
     "a special file",
+    "update-firmware would send {} to the programmer as its new firmware, and a wrong file can leave the programmer "
+    "unusable. There is no terminal to ask on: give --yes to confirm. Nothing was sent.",
+    "Send {} ({} bytes) to the programmer as its new firmware? A wrong file (a chip image, say) can leave the "
+    "programmer unusable. [y/N] ",
+    "Nothing was sent.",
 };
 
 constexpr CliWording kChinese = {
@@ -133,6 +138,10 @@ constexpr CliWording kChinese = {
     "一个块设备",
     "一个套接字",
     "一个特殊文件",
+    "update-firmware 将把 {} 作为新固件发送给编程器, 错误的文件可能使编程器无法使用。没有可以提问的终端: 请加 --yes "
+    "确认。没有发送任何数据。",
+    "把 {} ({} 字节) 作为新固件发送给编程器吗? 错误的文件 (例如芯片映像) 可能使编程器无法使用。[y/N] ",
+    "没有发送任何数据。",
 };
 
 }  // namespace

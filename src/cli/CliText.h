@@ -62,6 +62,9 @@ struct CliWording {
     const char* kindBlockDevice;
     const char* kindSocket;
     const char* kindOther;
+    const char* firmwareNeedsYes;  // path
+    const char* firmwareQuestion;  // path, bytes
+    const char* firmwareNotSent;
 };
 
 // The wording of the current language; English unless it is Chinese.

@@ -120,7 +120,7 @@ int main(int argc, char** argv) {
     }
 
     const bool terminal = isatty(STDERR_FILENO) != 0;
-    qbr::CliSession::ChooseLanguage(options);
+    qbr::CliSession::ChooseLanguage(options, std::cerr);
     if (options.emulatedChip) {
         if (const int code = qbr::CheckEmulatorFault(options, std::cerr); code != qbr::kExitOk) return code;
     }

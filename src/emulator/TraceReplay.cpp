@@ -48,6 +48,20 @@ std::string HexByte(uint8_t value) {
     return text;
 }
 
+// An endpoint as the trace writes it: "0x" and two hex digits.
+uint8_t ParseEndpoint(const std::string& text) {
+    if (text.size() != 4 || text.compare(0, 2, "0x") != 0) {
+        throw std::invalid_argument("bad endpoint \"" + text + "\"");
+    }
+    return FromHex(text.substr(2)).front();
+}
+
+// "a read of 64 bytes from 0x81", "a write of 3 bytes to 0x01".
+std::string TransferText(bool in, uint8_t endpoint, uint32_t length) {
+    return std::string(in ? "a read of " : "a write of ") + std::to_string(length) + " bytes " +
+           (in ? "from " : "to ") + HexByte(endpoint);
+}
+
 }  // namespace
 
 std::unique_ptr<TraceReplay> TraceReplay::Load(const std::string& path, std::string& error) {
@@ -89,6 +103,7 @@ TraceReplay::Recorded TraceReplay::ParseTransfer(const std::string& line) {
     Recorded recorded;
     recorded.in = json.at("dir") == "in";
     if (!recorded.in && json.at("dir") != "out") throw std::invalid_argument("dir is neither in nor out");
+    recorded.endpoint = ParseEndpoint(json.at("endpoint"));
     recorded.length = json.at("length");
     recorded.moved = json.at("moved");
     recorded.status = ParseStatus(json.at("status"));
@@ -139,10 +154,10 @@ int TraceReplay::OpenDevice(uint16_t index, Handle& handle) {
 
 void TraceReplay::CloseDevice(Handle) {}
 
-int TraceReplay::Write(Handle, const uint8_t* buffer, uint32_t count, uint32_t& written, uint32_t timeoutMs) {
+int TraceReplay::Write(Handle handle, const uint8_t* buffer, uint32_t count, uint32_t& written, uint32_t timeoutMs) {
     Lock lock(mutex_);
     written = 0;
-    const Recorded* recorded = Take(false, count);
+    const Recorded* recorded = Take(false, EndpointAddress(handle, false), count);
     if (recorded == nullptr || !SameData(*recorded, buffer, count)) return kFailed;
     ++next_;
     if (recorded->crc) written_[*recorded->crc].assign(buffer, buffer + count);
@@ -150,13 +165,12 @@ int TraceReplay::Write(Handle, const uint8_t* buffer, uint32_t count, uint32_t& 
     return Finish(lock, recorded->status, timeoutMs);
 }
 
-int TraceReplay::Read(Handle, uint8_t* buffer, uint32_t count, uint32_t& received, uint32_t timeoutMs) {
+int TraceReplay::Read(Handle handle, uint8_t* buffer, uint32_t count, uint32_t& received, uint32_t timeoutMs) {
     Lock lock(mutex_);
     received = 0;
-    const Recorded* recorded = Take(true, count);
-    if (recorded == nullptr) return kFailed;
+    const Recorded* recorded = Take(true, EndpointAddress(handle, true), count);
+    if (recorded == nullptr || !FillRead(*recorded, buffer)) return kFailed;
     ++next_;
-    FillRead(*recorded, buffer);
     received = std::min(recorded->moved, count);
     return Finish(lock, recorded->status, timeoutMs);
 }
@@ -169,19 +183,18 @@ void TraceReplay::CancelTransfers(Handle) {
     cancelled_.notify_all();
 }
 
-// The next recorded transfer when it goes the same way with the same length;
-// null (and the replay failed) otherwise.
-const TraceReplay::Recorded* TraceReplay::Take(bool in, uint32_t count) {
+// The next recorded transfer when it goes the same way, through the same endpoint,
+// with the same length; null (and the replay failed) otherwise.
+const TraceReplay::Recorded* TraceReplay::Take(bool in, uint8_t endpoint, uint32_t count) {
     if (!failure_.empty()) return nullptr;
-    const std::string asked = std::string(in ? "read " : "wrote ") + std::to_string(count) + " bytes";
+    const std::string asked = "the host asked for " + TransferText(in, endpoint, count);
     if (next_ == transfers_.size()) {
-        Fail(in, "the host " + asked + " after the trace's last transfer");
+        Fail(in, asked + " after the trace's last transfer");
         return nullptr;
     }
     const Recorded& recorded = transfers_[next_];
-    if (recorded.in != in || recorded.length != count) {
-        Fail(in, "the host " + asked + ", the trace has " + (recorded.in ? "a read of " : "a write of ") +
-                     std::to_string(recorded.length) + " bytes");
+    if (recorded.in != in || recorded.endpoint != endpoint || recorded.length != count) {
+        Fail(in, asked + ", the trace has " + TransferText(recorded.in, recorded.endpoint, recorded.length));
         return nullptr;
     }
     return &recorded;
@@ -211,19 +224,35 @@ bool TraceReplay::SameData(const Recorded& recorded, const uint8_t* data, uint32
     return true;
 }
 
-void TraceReplay::FillRead(const Recorded& recorded, uint8_t* buffer) const {
+// The recorded bytes of a read. Long data is rebuilt from its recorded ends and a
+// candidate middle, and only the middle that gives the recorded CRC-32 is played.
+bool TraceReplay::FillRead(const Recorded& recorded, uint8_t* buffer) {
     std::copy(recorded.data.begin(), recorded.data.end(), buffer);
-    if (!recorded.crc) return;
+    if (!recorded.crc) return true;
     const uint32_t size = std::min(recorded.moved, recorded.length);
-    const uint32_t tailStart = size - TransferTrace::kEdgeBytes;
+    std::copy(recorded.tail.begin(), recorded.tail.end(), buffer + size - TransferTrace::kEdgeBytes);
+    for (const std::vector<uint8_t>& middle : MiddleCandidates(recorded, size)) {
+        std::copy(middle.begin(), middle.end(), buffer + TransferTrace::kEdgeBytes);
+        if (Crc32({buffer, size}) == *recorded.crc) return true;
+    }
+    Fail(true, "the trace keeps only the ends and the CRC-32 of these " + std::to_string(size) +
+                   " bytes, and nothing of this replay rebuilds bytes with that CRC-32; the read can't be played back");
+    return false;
+}
+
+// What the middle of a long read may be: the middle of data the host wrote during
+// this replay with the same CRC-32, or a run of the byte at either end.
+std::vector<std::vector<uint8_t>> TraceReplay::MiddleCandidates(const Recorded& recorded, uint32_t size) const {
+    const uint32_t middle = size - 2 * TransferTrace::kEdgeBytes;
+    std::vector<std::vector<uint8_t>> candidates;
     const auto sent = written_.find(*recorded.crc);
     if (sent != written_.end() && sent->second.size() == size) {
-        std::copy(sent->second.begin() + TransferTrace::kEdgeBytes, sent->second.begin() + tailStart,
-                  buffer + TransferTrace::kEdgeBytes);
-    } else {
-        std::fill(buffer + TransferTrace::kEdgeBytes, buffer + tailStart, 0xFF);
+        const auto from = sent->second.begin() + TransferTrace::kEdgeBytes;
+        candidates.emplace_back(from, from + middle);
     }
-    std::copy(recorded.tail.begin(), recorded.tail.end(), buffer + tailStart);
+    candidates.emplace_back(middle, recorded.data.back());
+    candidates.emplace_back(middle, recorded.tail.front());
+    return candidates;
 }
 
 // Ends a call as the recorded one ended. A time-out of 0 means none.

@@ -18,13 +18,17 @@ namespace qbr {
 // A programmer that plays a recorded trace back, behind the same device library
 // interface that reaches real hardware. It shows one programmer (10c4:f5a0) and
 // takes the host's transfers strictly in the recorded order:
-// - a write must be the next recorded OUT transfer: the same length and the same
-//   bytes (for long data: the first and last bytes kept in the trace and the
-//   CRC-32 of all of it);
-// - a read must be the next recorded IN transfer of the same requested length and
-//   gets its bytes and its status. Of long IN data the trace keeps only both ends;
-//   the middle comes from data the host wrote during this replay with the same
-//   CRC-32 (so a verify after a write plays back exactly), else it reads 0xFF.
+// - a write must be the next recorded transfer, an OUT transfer to the same
+//   endpoint with the same length and the same bytes (for long data: the first
+//   and last bytes kept in the trace and the CRC-32 of all of it);
+// - a read must be the next recorded transfer, an IN transfer from the same
+//   endpoint of the same requested length, and gets its bytes and its status. Of
+//   long IN data the trace keeps only both ends and the CRC-32: the middle is
+//   played back only when it can be rebuilt with that CRC-32, from data the host
+//   wrote during this replay (a verify after a write) or as a run of the byte at
+//   either end (a blank chip, a zero-padded block). Otherwise the read fails: a
+//   replay never makes data up.
+// The programmer's endpoints are the usual pair, IN 0x81 and OUT 0x01.
 // A recorded time-out waits out the call's time-out; a recorded cancellation
 // waits until the host cancels (or the call times out).
 //
@@ -56,6 +60,7 @@ public:
 private:
     struct Recorded {
         bool in = false;
+        uint8_t endpoint = 0;
         uint32_t length = 0;
         uint32_t moved = 0;
         TraceStatus status = TraceStatus::Ok;
@@ -67,9 +72,10 @@ private:
 
     TraceReplay() = default;
     static Recorded ParseTransfer(const std::string& line);
-    const Recorded* Take(bool in, uint32_t count);
+    const Recorded* Take(bool in, uint8_t endpoint, uint32_t count);
     bool SameData(const Recorded& recorded, const uint8_t* data, uint32_t count);
-    void FillRead(const Recorded& recorded, uint8_t* buffer) const;
+    bool FillRead(const Recorded& recorded, uint8_t* buffer);
+    std::vector<std::vector<uint8_t>> MiddleCandidates(const Recorded& recorded, uint32_t size) const;
     int Finish(Lock& lock, TraceStatus status, uint32_t timeoutMs);
     void Fail(bool in, const std::string& what);
     std::string Where() const;
@@ -82,7 +88,7 @@ private:
     uint64_t cancels_ = 0;
     size_t next_ = 0;  // index of the transfer the host is to play next
     std::string failure_;
-    // Long data the host wrote, by CRC-32, to fill the middle of long reads.
+    // Long data the host wrote, by CRC-32, to rebuild the middle of long reads.
     std::map<uint32_t, std::vector<uint8_t>> written_;
     Handle nextHandle_ = 1;
 };

@@ -129,7 +129,8 @@ ProgrammerCore::StartResult MainDlg::Initialise(std::optional<std::string> emula
     const auto result = core_.Start();
     unsavedEdits_.Keep();
     if (result == ProgrammerCore::StartResult::Ready) {
-        core_.ConnectLink(MakeLink(emulatedChip));
+        if (emulatedChip) SelectEmulatedChip(*emulatedChip);
+        core_.ConnectLink(MakeLink(emulatedChip.has_value()));
         // The status texts of the start pumped events, so the first link watch may
         // have run before the link existed: look again at once.
         linkTimer_.start(0);
@@ -169,28 +170,34 @@ bool MainDlg::AskYesNo(const QString& question) {
     return box.clickedButton() == yes;
 }
 
-std::unique_ptr<UsbLink> MainDlg::MakeLink(const std::optional<std::string>& emulatedChip) {
-    std::unique_ptr<UsbLink> link = emulatedChip ? MakeEmulatedLink(*emulatedChip) : MakeHardwareLink();
+// The chip named for the emulated socket is the chip worked on, as on the command
+// line, for this run only: the configured chip stays the one of the next start.
+void MainDlg::SelectEmulatedChip(const std::string& name) {
+    if (name.empty()) return;
+    const std::optional<ChipRecord> chip = core_.Database().FindByName(name);
+    if (!chip) {
+        std::cerr << "No chip named " << name << " in the database; the emulated programmer holds "
+                  << core_.SelectedChip().chipName << '\n';
+        return;
+    }
+    core_.SetRememberSelectedChip(false);
+    core_.SelectChip(*chip);
+    core_.SetRememberSelectedChip(true);
+}
+
+std::unique_ptr<UsbLink> MainDlg::MakeLink(bool emulated) {
+    std::unique_ptr<UsbLink> link = emulated ? MakeEmulatedLink() : MakeHardwareLink();
     if (trace_) {
         traceHeader_.chip = core_.SelectedChip().chipName;
-        traceHeader_.accessPath = emulatedChip ? "emulated" : link->UsesLibraryPath() ? "library" : "direct";
+        traceHeader_.accessPath = emulated ? "emulated" : link->UsesLibraryPath() ? "library" : "direct";
         trace_->WriteHeader(traceHeader_);
         link->SetTrace(std::move(trace_));
     }
     return link;
 }
 
-std::unique_ptr<UsbLink> MainDlg::MakeEmulatedLink(const std::string& emulatedChip) {
-    ChipRecord chip = core_.SelectedChip();
-    if (!emulatedChip.empty()) {
-        if (auto found = core_.Database().FindByName(emulatedChip)) {
-            chip = *found;
-        } else {
-            std::cerr << "No chip named " << emulatedChip << " in the database; the emulated programmer holds "
-                      << chip.chipName << '\n';
-        }
-    }
-    emulator_ = std::make_unique<EmulatedProgrammer>(chip);
+std::unique_ptr<UsbLink> MainDlg::MakeEmulatedLink() {
+    emulator_ = std::make_unique<EmulatedProgrammer>(core_.SelectedChip());
     emulator_->SetSpeed(emulatorSpeed_);
     return std::make_unique<UsbLink>(std::make_unique<LibraryPath>(*emulator_));
 }

@@ -54,7 +54,8 @@ public:
     // the start brings up (no programmer, no database) comes up over the window. After a database
     // error the window stays open with the buffer and chip commands disabled;
     // when memory runs out it closes. With `emulatedChip` the link goes to the
-    // emulated programmer with that chip in its socket (empty: the selected chip).
+    // emulated programmer with that chip in its socket, and that chip is selected
+    // for this run without becoming the configured chip (empty: the selected chip).
     ProgrammerCore::StartResult Initialise(std::optional<std::string> emulatedChip = std::nullopt);
     // Loads the image file named on the command line.
     void LoadStartFile(const std::string& path);
@@ -113,8 +114,9 @@ private:
     void CreateControls();
     void ConnectCommands();
     void DisableAfterDatabaseError();
-    std::unique_ptr<UsbLink> MakeLink(const std::optional<std::string>& emulatedChip);
-    std::unique_ptr<UsbLink> MakeEmulatedLink(const std::string& emulatedChip);
+    void SelectEmulatedChip(const std::string& name);
+    std::unique_ptr<UsbLink> MakeLink(bool emulated);
+    std::unique_ptr<UsbLink> MakeEmulatedLink();
 
     void RunCommand(const CommandRow& row);
     void EnableCommand(int command, bool enable);

@@ -2,6 +2,7 @@
 #include "gui/ProgrammerApp.h"
 
 #include "base/Language.h"
+#include "base/LogFile.h"
 #include "base/MessageTable.h"
 #include "gui/MainDlg.h"
 
@@ -41,8 +42,12 @@ QStringList EmulateWithoutValue(QStringList arguments) {
 }  // namespace
 
 int ProgrammerApp::Run() {
-    LoadLanguageSetting();
+    const std::string languageProblem = LoadLanguageSetting();
     BuildMessageTable();
+    if (!languageProblem.empty()) {
+        std::cerr << languageProblem << '\n';
+        LogText(languageProblem);
+    }
 
     QApplication app(argc_, argv_);
     QApplication::setApplicationName("qbr5150");

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "base/TickCount.h"
+#include "link/EraseTimeLimit.h"
 
 #include <cstdint>
 #include <functional>
@@ -35,9 +36,9 @@ struct LinkTimings {
     uint32_t chipWriteTimeoutMs = 1000000;
     uint32_t firmwareTimeoutMs = 10000;
     uint32_t selfTestTimeoutMs = 1000;
-    // An erase whose busy status hasn't cleared after this has failed; erasing the
-    // largest chips takes a few minutes at most.
-    uint32_t eraseTimeoutMs = 600000;
+    // An erase whose busy status hasn't cleared after this, for a chip of the
+    // given capacity in bytes, has failed.
+    std::function<uint32_t(uint32_t capacity)> eraseTimeLimitMs = EraseTimeLimitMs;
 };
 
 }  // namespace qbr

@@ -73,7 +73,7 @@ PollResult ProgrammerProtocol::PollErase() {
         return PollResult::Failed;
     }
     if (status == 1) {
-        if (Timings().clock() - eraseStart_ > Timings().eraseTimeoutMs) {
+        if (Timings().clock() - eraseStart_ > Timings().eraseTimeLimitMs(chip_.capacity)) {
             state_ = OperationState::Idle;
             return PollResult::Failed;
         }

@@ -23,7 +23,7 @@ struct FirmwareImage {
 };
 
 // Reads at most kSize bytes of the file into a fresh image and notes the file's
-// whole length; nullopt when the file can't be opened.
+// whole length; nullopt when it isn't a regular file or can't be opened.
 std::optional<FirmwareImage> LoadFirmwareImage(const std::string& path);
 
 }  // namespace qbr

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <random>
 #include <string>
+#include <sys/stat.h>
 
 namespace qbr {
 namespace {
@@ -213,6 +214,35 @@ TEST_F(CliProgrammer, SerialNumbersAndTheProductionLog) {
         EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
     }
     EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 5);
+}
+
+// A firmware file goes to the programmer only when the user confirmed it: without
+// a terminal to ask on that takes --yes (a usage error otherwise), and an empty
+// file or a FIFO is refused either way. The trace shows whether anything was sent.
+TEST_F(CliProgrammer, AFirmwareFileIsSentOnlyWhenConfirmed) {
+    WriteFileText(Path("fw.qbr"), RandomBytes(1000, 3));
+    WriteFileText(Path("empty.qbr"), "");
+    ASSERT_EQ(mkfifo(Path("fifo.qbr").c_str(), 0600), 0);  // never opened: it would wait for a writer
+    const struct {
+        std::string arguments;
+        int code;
+        bool sent;
+        std::string message;
+    } cases[] = {
+        {"update-firmware " + Path("fw.qbr"), 2, false, "There is no terminal to ask on: give --yes to confirm."},
+        {"update-firmware " + Path("empty.qbr"), 2, false, "give --yes"},
+        {"update-firmware --yes " + Path("empty.qbr"), 4, false, ""},
+        {"update-firmware --yes " + Path("fifo.qbr"), 4, false, ""},
+        {"update-firmware --yes " + Path("fw.qbr"), 0, true, "Firmware update ok!"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const CliResult run = Run("24C02", "--trace " + Path("t.jsonl") + " " + c.arguments + " </dev/null");
+        EXPECT_EQ(run.exitCode, c.code) << run.err;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        const std::string trace = ReadFileText(Path("t.jsonl"));
+        EXPECT_EQ(std::count(trace.begin(), trace.end(), '\n') > 1, c.sent) << trace;
+    }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -102,6 +103,27 @@ TEST(CliDoctor, ReportInBothLanguages) {
     const CliResult chinese = RunCli("--lang zh --emulate doctor");
     EXPECT_NE(chinese.out.find("1. 总线上的编程器  [正常]\n   由模拟编程器代替"), std::string::npos) << chinese.out;
     EXPECT_NE(chinese.out.find("测试结果: 编程器一切正常!\n一切正常。\n"), std::string::npos);
+}
+
+// A config.ini edited by hand (a byte-order mark, the language in small letters)
+// still gives texts: English, with the key named on the error stream and in the log.
+TEST(CliConfig, ALanguageNotRecognisedFallsBackToEnglish) {
+    const qbr::test::TempDir dir;
+    for (const std::string file : {"qbr5150-cli", "chips.dat"}) {
+        std::filesystem::copy(QBR_RUNTIME_DIR "/" + file, dir.file(file));
+    }
+    std::string config = qbr::test::ReadFileText(QBR_RUNTIME_DIR "/config.ini");
+    config.replace(config.find("DefaultLanguage=English"), 23, "DefaultLanguage=english");
+    qbr::test::WriteFileText(dir.file("config.ini"), "\xEF\xBB\xBF" + config);
+    const std::string command = dir.file("qbr5150-cli").string() + " chips EN25T80 >" + dir.file("out").string() +
+                                " 2>" + dir.file("err").string();
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(qbr::test::ReadFileText(dir.file("out")), "EN25T80  1024KB  EON  SPI FLASH\nFind 1 Chips!\n");
+    const std::string message = "DefaultLanguage in section [Run] of " + dir.file("config.ini").string() +
+                                " is \"english\", not English or SimpleChinese (written exactly so); the texts are "
+                                "in English.";
+    EXPECT_EQ(qbr::test::ReadFileText(dir.file("err")), message + "\n");
+    EXPECT_NE(qbr::test::ReadFileText(dir.file("qbr5150.log")).find(message), std::string::npos);
 }
 
 }  // namespace

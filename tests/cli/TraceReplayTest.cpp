@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/CliRunner.h"
+#include "emulator/TraceReplay.h"
+#include "link/TransferTrace.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <set>
 #include <sstream>
 #include <string>
@@ -59,13 +62,16 @@ protected:
         for (const auto& entry : fs::directory_iterator(kTraces)) fs::copy(entry.path(), work_.path());
     }
 
-    CliResult Run(const std::string& arguments) const {
-        return qbr::test::RunCli(arguments, "cd " + ShellWord(work_.path().string()) + " &&");
+    CliResult Run(const std::string& arguments, const fs::path& directory = {}) const {
+        const fs::path& in = directory.empty() ? work_.path() : directory;
+        return qbr::test::RunCli(arguments, "cd " + ShellWord(in.string()) + " &&");
     }
-    // Plays the trace back with the arguments it was recorded with.
-    CliResult Replay(const std::string& trace) const {
-        const nlohmann::json header = nlohmann::json::parse(Lines(ReadFileText(work_.file(trace))).front());
-        return Run("--replay " + ShellWord(trace) + ReplayArguments(header.at("arguments")));
+    // Plays the trace back with the arguments it was recorded with, in `directory`
+    // (by default the working directory).
+    CliResult Replay(const std::string& trace, const fs::path& directory = {}) const {
+        const fs::path& in = directory.empty() ? work_.path() : directory;
+        const nlohmann::json header = nlohmann::json::parse(Lines(ReadFileText(in / trace)).front());
+        return Run("--replay " + ShellWord(trace) + ReplayArguments(header.at("arguments")), in);
     }
     qbr::test::TempDir work_;
 };
@@ -88,48 +94,161 @@ TEST_F(TraceReplay, EveryRecordedTracePlaysBack) {
     EXPECT_GE(traces, 5);
 }
 
-// Each case edits the trace's lines or the files beside it.
+// The trace's lines as JSON objects (the header first); each case edits them.
+using TraceLines = std::vector<nlohmann::json>;
+using TraceEdit = std::function<void(TraceLines& lines)>;
+
 struct Departure {
     const char* trace;
-    std::function<void(std::vector<std::string>& lines, const fs::path& work)> edit;
+    TraceEdit edit;
     std::string message;
 };
 
-// Changes byte 2 of the first request (line 2 of the file) from 0x02 to 0x03.
-void ChangeRequestByte(std::vector<std::string>& lines, const fs::path&) {
-    const size_t data = lines.at(1).find("\"data\":\"") + 8;
-    ASSERT_EQ(lines[1].substr(data + 4, 2), "02");
-    lines[1].replace(data + 4, 2, "03");
+TraceEdit SetField(size_t line, const char* key, const nlohmann::json& value) {
+    return [=](TraceLines& lines) { lines.at(line)[key] = value; };
 }
 
-TEST_F(TraceReplay, ADepartureFailsTheRunAndIsNamed) {
-    const Departure departures[] = {
-        {"read-at24c02.jsonl", ChangeRequestByte,
-         "Replay failed at transfer 1, line 2 (out): at offset 2 the trace has 0x03, the host sent 0x02."},
-        {"read-at24c02.jsonl", [](auto& lines, auto&) { lines.push_back(lines.back()); },
-         "Replay failed: the host stopped before transfer 4, line 5, leaving 1 of 4 recorded transfers unplayed."},
-        {"read-at24c02.jsonl", [](auto& lines, auto&) { lines.pop_back(); },
-         "Replay failed at transfer 3, line 4 (in): the host read 256 bytes after the trace's last transfer."},
-        {"auto-a25l512.jsonl",
-         [](auto&, const fs::path& work) {
-             std::string image = ReadFileText(work / "a25l512-image.bin");
-             image[1000] ^= 0x01;
-             WriteFileText(work / "a25l512-image.bin", image);
-         },
-         "(out): the data's CRC-32 is "},
+// Byte `offset` of the line's whole data becomes `hex`.
+TraceEdit SetDataByte(size_t line, size_t offset, const char* hex) {
+    return [=](TraceLines& lines) {
+        std::string data = lines.at(line).at("data");
+        data.replace(2 * offset, 2, hex);
+        lines[line]["data"] = data;
     };
-    for (const Departure& departure : departures) {
-        SCOPED_TRACE(departure.message);
-        fs::copy(kTraces / departure.trace, work_.path(), fs::copy_options::overwrite_existing);
-        fs::copy(kTraces / "a25l512-image.bin", work_.path(), fs::copy_options::overwrite_existing);
-        std::vector<std::string> lines = Lines(ReadFileText(work_.file(departure.trace)));
-        departure.edit(lines, work_.path());
+}
+
+// The recorded write is one byte longer (a zero byte appended) or shorter.
+TraceEdit ResizeWrite(size_t line, int delta) {
+    return [=](TraceLines& lines) {
+        nlohmann::json& transfer = lines.at(line);
+        std::string data = transfer.at("data");
+        data = delta > 0 ? data + "00" : data.substr(0, data.size() - 2);
+        transfer["data"] = data;
+        transfer["length"] = data.size() / 2;
+        transfer["moved"] = data.size() / 2;
+    };
+}
+
+// Every way the host may depart from the trace fails the run and is named: a
+// request byte, the length, endpoint or direction of a transfer, transfers the
+// trace lacks or holds beyond the host's, and a read the trace can't give back
+// whole (its data is known only by its ends and CRC-32).
+// read-at24c02: line 1 writes the 15-byte read request, line 2 reads its reply,
+// line 3 the chip's 256 bytes.
+TEST_F(TraceReplay, ADepartureFailsTheRunAndIsNamed) {
+    const std::string request = "Replay failed at transfer 1, line 2 (out): ";
+    const std::string reply = "Replay failed at transfer 2, line 3 (in): ";
+    const Departure departures[] = {
+        {"read-at24c02.jsonl", SetDataByte(1, 0, "10"),
+         request + "at offset 0 the trace has 0x10, the host sent 0x11."},
+        {"read-at24c02.jsonl", SetDataByte(1, 7, "01"),
+         request + "at offset 7 the trace has 0x01, the host sent 0x00."},
+        {"read-at24c02.jsonl", SetDataByte(1, 14, "01"),
+         request + "at offset 14 the trace has 0x01, the host sent 0x00."},
+        {"read-at24c02.jsonl", ResizeWrite(1, +1),
+         request + "the host asked for a write of 15 bytes to 0x01, the trace has a write of 16 bytes to 0x01."},
+        {"read-at24c02.jsonl", ResizeWrite(1, -1),
+         request + "the host asked for a write of 15 bytes to 0x01, the trace has a write of 14 bytes to 0x01."},
+        {"read-at24c02.jsonl", SetField(1, "endpoint", "0x02"),
+         request + "the host asked for a write of 15 bytes to 0x01, the trace has a write of 15 bytes to 0x02."},
+        {"read-at24c02.jsonl", SetField(1, "dir", "in"),
+         request + "the host asked for a write of 15 bytes to 0x01, the trace has a read of 15 bytes from 0x01."},
+        {"read-at24c02.jsonl", SetField(2, "length", 65),
+         reply + "the host asked for a read of 64 bytes from 0x81, the trace has a read of 65 bytes from 0x81."},
+        {"read-at24c02.jsonl", SetField(2, "length", 63),
+         reply + "the host asked for a read of 64 bytes from 0x81, the trace has a read of 63 bytes from 0x81."},
+        {"read-at24c02.jsonl", SetField(2, "endpoint", "0x82"),
+         reply + "the host asked for a read of 64 bytes from 0x81, the trace has a read of 64 bytes from 0x82."},
+        {"read-at24c02.jsonl", [](TraceLines& lines) { lines.push_back(lines.back()); },
+         "Replay failed: the host stopped before transfer 4, line 5, leaving 1 of 4 recorded transfers unplayed."},
+        {"read-at24c02.jsonl", [](TraceLines& lines) { lines.pop_back(); },
+         "Replay failed at transfer 3, line 4 (in): the host asked for a read of 256 bytes from 0x81 after the "
+         "trace's last transfer."},
+        {"read-at24c02.jsonl", SetField(3, "crc32", "0badc0de"),
+         "Replay failed at transfer 3, line 4 (in): the trace keeps only the ends and the CRC-32 of these 256 bytes, "
+         "and nothing of this replay rebuilds bytes with that CRC-32; the read can't be played back."},
+    };
+    // Each case in a directory of its own, all at once: a departing write waits
+    // out the link's retries.
+    std::vector<std::future<CliResult>> runs;
+    for (size_t i = 0; i < std::size(departures); ++i) {
+        const fs::path directory = work_.file(std::to_string(i));
+        fs::create_directory(directory);
+        TraceLines lines;
+        for (const std::string& line : Lines(ReadFileText(kTraces / departures[i].trace))) {
+            lines.push_back(nlohmann::json::parse(line));
+        }
+        departures[i].edit(lines);
         std::string text;
-        for (const std::string& line : lines) text += line + '\n';
-        WriteFileText(work_.file(departure.trace), text);
-        const CliResult run = Replay(departure.trace);
+        for (const nlohmann::json& line : lines) text += line.dump() + '\n';
+        WriteFileText(directory / departures[i].trace, text);
+        runs.push_back(std::async(std::launch::async, [this, &departures, i, directory] {
+            return Replay(departures[i].trace, directory);
+        }));
+    }
+    for (size_t i = 0; i < std::size(departures); ++i) {
+        SCOPED_TRACE(departures[i].message);
+        const CliResult run = runs[i].get();
         EXPECT_EQ(run.exitCode, 1);
-        EXPECT_NE(run.err.find(departure.message), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find(departures[i].message), std::string::npos) << run.err;
+    }
+}
+
+// Zeros with a pattern from `from` to `to`.
+std::vector<uint8_t> Pattern(size_t from, size_t to) {
+    std::vector<uint8_t> data(4096, 0x00);
+    for (size_t i = from; i < to; ++i) data[i] = static_cast<uint8_t>(i * 7 + 3);
+    return data;
+}
+
+// Long data is known by its first and last 64 bytes and its CRC-32. A write that
+// differs in any byte fails the replay; a read is played back only when its middle
+// is a run of the byte at either end (or written data: EveryRecordedTracePlaysBack),
+// and fails rather than be made up.
+TEST(TraceReplayLongData, ComparedAndRebuiltByItsEdgesAndItsCrc) {
+    const std::string crc = "the data's CRC-32 is ", unplayable = "the read can't be played back";
+    const struct {
+        bool in;
+        std::vector<uint8_t> recorded;
+        int flip;             // the byte the host writes otherwise; -1: none
+        std::string verdict;  // a part of it; empty: the replay goes on
+    } cases[] = {
+        {false, Pattern(0, 4096), -1, ""},
+        {false, Pattern(0, 4096), 0, "at offset 0 the trace has 0x03, the host sent 0x02."},
+        {false, Pattern(0, 4096), 63, "at offset 63 the trace has 0xbc, the host sent 0xbd."},
+        {false, Pattern(0, 4096), 64, crc},
+        {false, Pattern(0, 4096), 2048, crc},
+        {false, Pattern(0, 4096), 4031, crc},
+        {false, Pattern(0, 4096), 4032, "at offset 4032 the trace has 0x43, the host sent 0x42."},
+        {false, Pattern(0, 4096), 4095, "at offset 4095 the trace has 0xfc, the host sent 0xfd."},
+        {true, Pattern(0, 0), -1, ""},
+        {true, Pattern(0, 64), -1, ""},       // the middle as the tail begins
+        {true, Pattern(4032, 4096), -1, ""},  // the middle as the head ends
+        {true, Pattern(0, 65), -1, unplayable},
+        {true, Pattern(4031, 4096), -1, unplayable},
+    };
+    const qbr::test::TempDir dir;
+    const std::string path = dir.file("t.jsonl").string();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.in << " " << c.flip << " " << c.verdict);
+        std::string error;
+        if (const auto trace = qbr::TransferTrace::Create(path, error)) {
+            trace->WriteHeader({});
+            trace->Record(c.in, c.in ? 0x81 : 0x01, 4096, 4096, qbr::TraceStatus::Ok, c.recorded.data());
+        }
+        const auto replay = qbr::TraceReplay::Load(path, error);
+        ASSERT_TRUE(replay) << error;
+        qbr::UsbDeviceLibrary::Handle handle = 0;
+        ASSERT_EQ(replay->OpenDevice(0, handle), 0);
+        std::vector<uint8_t> bytes = c.in ? std::vector<uint8_t>(4096, 0x5A) : c.recorded;
+        if (c.flip >= 0) bytes[c.flip] ^= 0x01;
+        uint32_t moved = 0;
+        const int result = c.in ? replay->Read(handle, bytes.data(), 4096, moved, 100)
+                                : replay->Write(handle, bytes.data(), 4096, moved, 100);
+        EXPECT_EQ(result == 0 && moved == 4096, c.verdict.empty());
+        EXPECT_TRUE(!c.in || !c.verdict.empty() || bytes == c.recorded);
+        EXPECT_EQ(replay->Verdict().empty(), c.verdict.empty());
+        EXPECT_NE(replay->Verdict().find(c.verdict), std::string::npos) << replay->Verdict();
     }
 }
 

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file, the log file and where the program finds both.
 #include "base/IniFile.h"
+#include "base/Language.h"
 #include "base/LogFile.h"
+#include "base/MessageTable.h"
 #include "base/ProgramPaths.h"
+#include "support/ProgramDir.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -39,6 +42,7 @@ TEST(IniFileRead, WhatALookupFinds) {
         {kSample, "English", "# comment", ""},
         {longAscii, "S", "k", std::string(199, 'x')},
         {longMixed, "S", "k", std::string(198, 'x')},
+        {"\xEF\xBB\xBF[Run]\nk=v\n", "Run", "k", "v"},  // a byte-order mark before the first section
     };
     for (const auto& c : cases) EXPECT_EQ(IniFile::ReadFromText(c.text, c.section, c.key), c.value) << c.key;
     TempDir dir;
@@ -56,6 +60,7 @@ TEST(IniFileWrite, ReplacesOrAddsAndKeepsEveryOtherLine) {
               std::string::npos);
     EXPECT_EQ(IniFile::WriteToText("[A]\r\nx=1", "B", "y", "2"), "[A]\r\nx=1\r\n[B]\r\ny=2\r\n");
     EXPECT_EQ(IniFile::WriteToText("", "Run", "k", "v"), "[Run]\nk=v\n");
+    EXPECT_EQ(IniFile::WriteToText("\xEF\xBB\xBF[Run]\nk=v\n", "Run", "k", "w"), "\xEF\xBB\xBF[Run]\nk=w\n");
 }
 
 TEST(IniFileWrite, WritesThroughTheFileAndFailsWithoutDamage) {
@@ -155,6 +160,40 @@ TEST(ProgramPaths, FirstInstalledRunCopiesTheDefaultConfigAndLaterRunsKeepTheUse
     WriteFileText(packaged, "[Run]\nDefaultLanguage=English\n[English]\nVersion=v2\n");
     ChooseProgramPaths(root.file("usr/bin").string() + "/", environment);
     EXPECT_EQ(ReadFileText(paths.configFile), "[Run]\nDefaultLanguage=SimpleChinese\n[English]\nVersion=v2\n");
+}
+
+// The language of a hand-edited config.ini: section and key in any case, the value
+// exactly, a byte-order mark skipped. A value that selects no language gives
+// English (never empty texts) and a message naming the key, the value and the file.
+TEST(ConfigLanguage, AHandEditedSettingGivesTextsAndSaysWhatWasWrong) {
+    const std::string english = "[English]\nLogFile=test.log\n";
+    const struct {
+        std::string config;
+        const char* language;
+        std::string problem;  // what the message says of the value; empty: no message
+    } cases[] = {
+        {"[Run]\nDefaultLanguage=English\n", kLanguageEnglish, ""},
+        {"[Run]\nDefaultLanguage=SimpleChinese\n", kLanguageChinese, ""},
+        {"\xEF\xBB\xBF[Run]\r\nDefaultLanguage=SimpleChinese\r\n", kLanguageChinese, ""},
+        {"[RUN]\ndefaultlanguage = SimpleChinese\n", kLanguageChinese, ""},
+        {"[Run]\nDefaultLanguage=english\n", kLanguageEnglish,
+         "is \"english\", not English or SimpleChinese (written exactly so)"},
+        {"[Run]\nDefaultLanguage=Deutsch\n", kLanguageEnglish,
+         "is \"Deutsch\", not English or SimpleChinese (written exactly so)"},
+        {"[Run]\nDefaultLanguage=\n", kLanguageEnglish, "is missing or empty"},
+        {"[Run]\nDefaultChipName=W25Q64FV\n", kLanguageEnglish, "is missing or empty"},
+        {"", kLanguageEnglish, "is missing or empty"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.config);
+        test::ProgramDir dir(c.config + english);
+        const std::string problem = LoadLanguageSetting();
+        BuildMessageTable();
+        EXPECT_EQ(GetLanguage(), c.language);
+        EXPECT_FALSE(MessageText(kMsgProgrammerBusy).empty());
+        const std::string key = "DefaultLanguage in section [Run] of " + dir.file("config.ini").string() + " ";
+        EXPECT_EQ(problem, c.problem.empty() ? "" : key + c.problem + "; the texts are in English.");
+    }
 }
 
 }  // namespace

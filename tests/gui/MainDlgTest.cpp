@@ -32,8 +32,18 @@ private slots:
         fixture.window().Emulator()->Replug();
         QTRY_COMPARE_WITH_TIMEOUT(link->text(), QString("USB Link OK!"), 700);
 
-        WindowFixture unknown("english");  // neither known language: the Chinese menu
-        QVERIFY(unknown.Command(kCmdChinese)->isChecked());
+        WindowFixture unknown("english");  // neither known language: English
+        QVERIFY(unknown.Command(kCmdEnglish)->isChecked());
+        QCOMPARE(unknown.Child<QGroupBox>("chipGroup")->title(), QString("Select Chip"));
+
+        // The chip in the emulated socket is worked on from the start, for this run
+        // only; a chip the user picks afterwards is remembered as always.
+        WindowFixture emulated("English", std::string("AT24C02"));
+        QCOMPARE(emulated.Child<QComboBox>("chipCombo")->currentText(), QString("AT24C02"));
+        QCOMPARE(emulated.Child<QLabel>("checksumText")->text(), QString("CheckSum: 0000FF00H"));  // 256 B of 0xFF
+        QCOMPARE(ReadConfig("Run", "DefaultChipName"), std::string("EN25T80"));
+        emulated.core().OnChipNameChanged("AT24C04");
+        QCOMPARE(ReadConfig("Run", "DefaultChipName"), std::string("AT24C04"));
     }
 
     // Menus, actions, tooltips, labels and button sizes follow the language command.

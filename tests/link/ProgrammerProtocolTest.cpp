@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "emulator/EmulatorSession.h"
+#include "link/EraseTimeLimit.h"
 #include "link/FakeDeviceLibrary.h"
 #include "link/LibraryPath.h"
 #include "link/ProgrammerProtocol.h"
@@ -186,6 +187,44 @@ TEST(ChipParameters, TableInOrder) {
     EXPECT_FALSE(protocol.SetChipParameters(unknown));
     EXPECT_EQ(protocol.Chip(), unknown);
     EXPECT_EQ(protocol.ProtocolCode(), 3);
+}
+
+// The erase time limit follows the chip's size: three times the slowest whole-chip
+// erase datasheets give (20 s per MiB, rounded up, at least 10 s), never less for a
+// larger chip. A programmer that stays busy is given up once its chip's limit has
+// passed, in the link's time (a clock moved 5 s per poll, across the tick's wrap).
+TEST(EraseTimeLimit, FollowsTheChipSizeAndEndsAnEraseThatNeverEnds) {
+    constexpr uint32_t kMiB = 1 << 20, kStepMs = 5000;
+    const struct {
+        uint32_t capacity;
+        uint32_t limitMs;
+    } rows[] = {
+        {0, 30000},        {64 * 1024, 30000}, {kMiB / 2, 30000},  {kMiB / 2 + 1, 30003}, {kMiB, 60000},
+        {kMiB + 1, 60003}, {2 * kMiB, 120000}, {8 * kMiB, 480000}, {16 * kMiB, 960000},   {UINT32_MAX, 245760000},
+    };
+    for (const auto& row : rows) EXPECT_EQ(EraseTimeLimitMs(row.capacity), row.limitMs) << row.capacity;
+    for (uint32_t capacity = 1024; capacity < 32 * kMiB; capacity += capacity / 3) {
+        EXPECT_LE(EraseTimeLimitMs(capacity), EraseTimeLimitMs(capacity + 1)) << capacity;
+    }
+    for (const uint32_t capacity : {kMiB, 16 * kMiB}) {
+        SCOPED_TRACE(capacity);
+        const ChipRecord chip{0, "TESTFLASH", "TEST", 0, 33, capacity, 1, 256, 0xEF, 0x14, 0, 8};
+        EmulatedProgrammer programmer(chip);
+        programmer.InjectFault({FaultKind::BusyForever, 0});
+        std::atomic<uint32_t> now{0xFFFF0000};
+        LinkTimings timings = test::FastTimings();
+        timings.clock = [&now] { return now.load(); };
+        UsbLink link(std::make_unique<LibraryPath>(programmer), timings);
+        ASSERT_TRUE(link.Open());
+        ProgrammerProtocol protocol;
+        protocol.AttachLink(link);
+        protocol.SetChipParameters(chip);
+        ASSERT_TRUE(protocol.StartChipErase());
+        uint32_t busyMs = 0;
+        for (; protocol.PollOperation() == PollResult::Busy && busyMs < 3600000; busyMs += kStepMs) now += kStepMs;
+        EXPECT_EQ(busyMs, EraseTimeLimitMs(capacity) + kStepMs);
+        EXPECT_EQ(protocol.State(), OperationState::Idle);
+    }
 }
 
 }  // namespace

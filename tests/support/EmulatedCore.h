@@ -36,7 +36,7 @@ protected:
         ASSERT_EQ(core.SelectedChip().chipName, chipName);
         quick.chunkDeadlineMs = kChunkDeadlineMs;
         quick.replyTimeoutMs = kReplyTimeoutMs;
-        quick.eraseTimeoutMs = kEraseTimeoutMs;
+        quick.eraseTimeLimitMs = [](uint32_t) { return kEraseTimeoutMs; };
     }
     // Selects the chip and links a programmer with that chip in its socket.
     EmulatedProgrammer& Connect(const std::string& chipName) {
