@@ -65,7 +65,7 @@ const char* HexCharStream::Take(size_t n) {
 
 RecordFault HexCharStream::TakeBytes(size_t n, uint8_t* out) {
     const char* chars = Take(2 * n);
-    if (!chars) return RecordFault::RecordLength;
+    if (!chars) return RecordFault::MissingEnd;
     for (size_t i = 0; i < 2 * n; ++i) {
         if (kDigitValue[static_cast<unsigned char>(chars[i])] < 0) return FaultOf(chars[i]);
     }

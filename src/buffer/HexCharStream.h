@@ -31,8 +31,9 @@ public:
     const char* Take(size_t n);
 
     // The next 2n characters as n bytes, each a pair of upper-case hex digits, high
-    // nibble first. Otherwise the first fault: LowerCaseDigit, RecordLength when a
-    // blank, a line break or the end of the file comes first, or BadCharacter.
+    // nibble first. Otherwise the first fault: MissingEnd when the file ends first
+    // (it was cut short), LowerCaseDigit, RecordLength when a blank or a line break
+    // comes first, or BadCharacter.
     RecordFault TakeBytes(size_t n, uint8_t* out);
 
     // Whether the next character is a hex digit of either case: a record read to

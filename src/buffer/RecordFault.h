@@ -15,13 +15,15 @@ enum class RecordFault {
     UnknownType,         // a record type the format doesn't have
     TextBetweenRecords,  // anything but blanks and line breaks between two records
     TextAfterEnd,        // anything but blanks and line breaks after the end record
-    MissingEnd,          // the file ends without an end record (S-records: nor a count of all its data records)
+    MissingEnd,          // the file ends, perhaps inside a record, without an end record (S-records: nor a
+                         // count of all its data records)
     CountMismatch,       // an S-record count record that differs from the data records before it
     AddressBelowStart,   // data below the image's start (the first block of the file)
 };
 
 // A fault and the line where it shows, counted from 1 (LF, CR LF and CR alone each
-// end a line); line 0 when no line shows it, as for a missing end record.
+// end a line); line 0 when no line shows it, as for a file that ends after a whole
+// record but without an end record.
 struct RecordError {
     RecordFault fault = RecordFault::None;
     uint64_t line = 0;

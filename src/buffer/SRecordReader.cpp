@@ -79,7 +79,7 @@ bool SRecordReader::Fail(RecordFault fault, uint64_t line) {
 // that matches.
 RecordFault SRecordReader::ReadRecord(HexCharStream& stream, Record& record) {
     const char* type = stream.Take(1);
-    if (!type) return RecordFault::RecordLength;
+    if (!type) return RecordFault::MissingEnd;
     if (*type < '0' || *type > '9' || *type == '4') return RecordFault::UnknownType;
     record.type = *type;
     const size_t addressBytes = kAddressBytes[*type - '0'];

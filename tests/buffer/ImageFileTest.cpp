@@ -195,8 +195,8 @@ TEST_F(ImageFileTest, HexChecksumsDigitsAndLengthsByClass) {
         {":0a000000" + std::string(20, '0') + "F6\n" + kEnd, LowerCaseDigit, 2},
         {":01000a0042B3\n" + kEnd, LowerCaseDigit, 2},
         {":0100000G42B5\n" + kEnd, BadCharacter, 2},
-        {":0100000042B\n" + kEnd, RecordLength, 2},  // an odd number of digits
-        {":0100000042B", RecordLength, 2},
+        {":0100000042B\n" + kEnd, RecordLength, 2},   // an odd number of digits
+        {":0100000042B", MissingEnd, 2},              // cut short
         {":0200000042BC\n" + kEnd, RecordLength, 2},  // the length byte one too big, one too small
         {":0000000042BD\n" + kEnd, RecordLength, 2},
         {":00000001FF00\n", RecordLength, 2},
@@ -313,6 +313,7 @@ TEST_F(ImageFileTest, SRecordsFollowTheirRules) {
         {"S5030000FC\n" + end, CountMismatch, 2},
         {"S5030001FB\nS104000142B8\n", MissingEnd, 0},
         {"S104000142B8\n", MissingEnd, 0},
+        {"S1040001", MissingEnd, 2},
         {"", MissingEnd, 0},
     };
     ExpectRows<SRecordReader>("S1040000AB50\n", rows);
