@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::memset(memory.data(), 0xFF, kCapacity);
     qbr::IntelHexReader reader;
     const bool loaded = reader.Load(path, memory.data(), kCapacity);
-    if (!reader.FileOpened()) __builtin_trap();
+    if (!reader.FileRead()) __builtin_trap();
     for (size_t i = kCapacity; i < memory.size(); ++i) {
         if (memory[i] != 0x5A) __builtin_trap();
     }

@@ -25,7 +25,7 @@ bool Load(qbr::SRecordReader& reader, const std::string& text, std::vector<uint8
     memory.assign(2 * kCapacity, 0x5A);
     std::fill_n(memory.begin(), kCapacity, 0xFF);
     const bool loaded = reader.Load(path, memory.data(), kCapacity);
-    if (!reader.FileOpened() || std::count(memory.begin() + kCapacity, memory.end(), 0x5A) != kCapacity) {
+    if (!reader.FileRead() || std::count(memory.begin() + kCapacity, memory.end(), 0x5A) != kCapacity) {
         __builtin_trap();
     }
     return loaded;

@@ -18,21 +18,31 @@ constexpr std::array<int8_t, 256> MakeDigitTable() {
 
 constexpr std::array<int8_t, 256> kDigitValue = MakeDigitTable();
 
+bool IsLowerCaseDigit(char c) {
+    return c >= 'a' && c <= 'f';
+}
+
+bool IsBlankOrBreak(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+RecordFault FaultOf(char c) {
+    if (IsLowerCaseDigit(c)) return RecordFault::LowerCaseDigit;
+    return IsBlankOrBreak(c) ? RecordFault::RecordLength : RecordFault::BadCharacter;
+}
+
 }  // namespace
 
 HexCharStream::HexCharStream(InputFile& file)
     : file_(file), block_(std::clamp<uint64_t>(file.Size(), 1, kMaxBlockSize)) {}
 
-bool HexCharStream::SkipPast(char c) {
+std::optional<char> HexCharStream::TakeNonBlank() {
     for (;;) {
-        if (pos_ == end_ && !Refill()) return false;
-        const char* from = block_.data() + pos_;
-        const void* hit = std::memchr(from, c, end_ - pos_);
-        if (hit) {
-            pos_ += static_cast<const char*>(hit) - from + 1;
-            return true;
-        }
-        pos_ = end_;
+        const char* c = Take(1);
+        if (!c) return std::nullopt;
+        if (*c == '\r' || (*c == '\n' && !afterCr_)) ++line_;
+        afterCr_ = *c == '\r';
+        if (!IsBlankOrBreak(*c)) return *c;
     }
 }
 
@@ -53,16 +63,24 @@ const char* HexCharStream::Take(size_t n) {
     return scratch_.data();
 }
 
-bool HexCharStream::TakeBytes(size_t n, uint8_t* out) {
+RecordFault HexCharStream::TakeBytes(size_t n, uint8_t* out) {
     const char* chars = Take(2 * n);
-    if (!chars) return false;
+    if (!chars) return RecordFault::MissingEnd;
+    for (size_t i = 0; i < 2 * n; ++i) {
+        if (kDigitValue[static_cast<unsigned char>(chars[i])] < 0) return FaultOf(chars[i]);
+    }
     for (size_t i = 0; i < n; ++i) {
         const int high = kDigitValue[static_cast<unsigned char>(chars[2 * i])];
         const int low = kDigitValue[static_cast<unsigned char>(chars[2 * i + 1])];
-        if (high < 0 || low < 0) return false;
         out[i] = static_cast<uint8_t>(high << 4 | low);
     }
-    return true;
+    return RecordFault::None;
+}
+
+bool HexCharStream::AtHexDigit() {
+    if (pos_ == end_ && !Refill()) return false;
+    const char c = block_[pos_];
+    return kDigitValue[static_cast<unsigned char>(c)] >= 0 || IsLowerCaseDigit(c);
 }
 
 bool HexCharStream::Refill() {

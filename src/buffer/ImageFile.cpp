@@ -31,11 +31,11 @@ void ResetImage(DataBuffer& buffer, uint32_t capacity) {
 
 ImageLoadResult LoadRaw(const std::string& path, DataBuffer& buffer, uint32_t capacity) {
     InputFile file;
-    if (!file.Open(path)) return {ImageLoadResult::Outcome::OpenFailed, false};
+    if (!file.Open(path)) return {ImageLoadResult::Outcome::OpenFailed, false, {}};
     ResetImage(buffer, capacity);
     file.Read(buffer.bytes.data(), capacity);
-    if (file.Failed()) return {ImageLoadResult::Outcome::OpenFailed, false};
-    return {ImageLoadResult::Outcome::Loaded, file.Size() > capacity};
+    if (file.Failed()) return {ImageLoadResult::Outcome::OpenFailed, false, {}};
+    return {ImageLoadResult::Outcome::Loaded, file.Size() > capacity, {}};
 }
 
 // Intel HEX and S-records alike: an erased image, then the records.
@@ -45,10 +45,10 @@ ImageLoadResult LoadRecords(const std::string& path, DataBuffer& buffer, uint32_
     Reader reader;
     reader.atOwnAddresses = placement == RecordPlacement::AtOwnAddresses;
     if (!reader.Load(path, buffer.bytes.data(), capacity)) {
-        return {reader.FileOpened() ? ImageLoadResult::Outcome::Malformed : ImageLoadResult::Outcome::OpenFailed,
-                false};
+        if (!reader.FileRead()) return {ImageLoadResult::Outcome::OpenFailed, false, {}};
+        return {ImageLoadResult::Outcome::Malformed, false, reader.error};
     }
-    return {ImageLoadResult::Outcome::Loaded, reader.extent > capacity};
+    return {ImageLoadResult::Outcome::Loaded, reader.extent > capacity, {}};
 }
 
 // Whether every byte's address, `address + i`, is below 2^32.

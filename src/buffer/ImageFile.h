@@ -3,6 +3,7 @@
 
 #include "base/NewFile.h"
 #include "buffer/DataBuffer.h"
+#include "buffer/RecordFault.h"
 
 #include <cstdint>
 #include <span>
@@ -16,12 +17,14 @@ struct ImageLoadResult {
     enum class Outcome {
         Loaded,      // the image is in the buffer (perhaps cut at the capacity)
         OpenFailed,  // the file could not be opened or read
-        Malformed,   // Intel HEX or S-records that break the record rules or have no end record
+        Malformed,   // Intel HEX or S-records that break the record rules (`error` says how)
     };
     Outcome outcome = Outcome::Loaded;
     // The image was longer than the capacity and only its first `capacity` bytes
     // (raw) or the records inside the capacity (Intel HEX, S-records) were kept.
     bool tooLong = false;
+    // What makes a Malformed file malformed, and where.
+    RecordError error;
 };
 
 // A path whose last three characters are exactly "HEX" or "hex" names an Intel HEX

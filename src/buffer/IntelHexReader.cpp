@@ -22,43 +22,68 @@ uint32_t Saturate32(uint64_t value) {
 
 bool IntelHexReader::Load(const std::string& path, uint8_t* destination, uint32_t capacity) {
     extent = 0;
+    error = {};
     base_ = 0;
     origin_ = 0;
     originFixed_ = atOwnAddresses;
     InputFile file;
-    fileOpened_ = file.Open(path);
-    if (!fileOpened_) return false;
+    fileRead_ = file.Open(path);
+    if (!fileRead_) return false;
     HexCharStream stream(file);
+    const bool loaded = LoadRecords(stream, destination, capacity);
+    fileRead_ = !file.Failed();
+    return loaded;
+}
+
+bool IntelHexReader::LoadRecords(HexCharStream& stream, uint8_t* destination, uint32_t capacity) {
     Record record;
     for (;;) {
-        if (!stream.SkipPast(':') || !ReadRecord(stream, record)) return false;
+        const std::optional<char> mark = stream.TakeNonBlank();
+        if (!mark) return Fail(RecordFault::MissingEnd, 0);
+        const uint64_t line = stream.Line();
+        if (*mark != ':') return Fail(RecordFault::TextBetweenRecords, line);
+        if (const RecordFault fault = ReadRecord(stream, record); fault != RecordFault::None) return Fail(fault, line);
         switch (record.type) {
         case 0: PlaceData(record, destination, capacity); break;
-        case 1: TrimTrailingErased(destination, capacity); return true;
+        case 1:
+            if (stream.TakeNonBlank()) return Fail(RecordFault::TextAfterEnd, stream.Line());
+            TrimTrailingErased(destination, capacity);
+            return true;
         case 2:
-            if (!SetBase(record, 16) || base_ < origin_) return false;
+            if (!SetBase(record, 16)) return Fail(RecordFault::RecordLength, line);
+            if (base_ < origin_) return Fail(RecordFault::AddressBelowStart, line);
             break;
         case 3:
         case 5: break;
         case 4:
-            if (!SetBase(record, 65536)) return false;
+            if (!SetBase(record, 65536)) return Fail(RecordFault::RecordLength, line);
             break;
-        default: return false;
+        default: return Fail(RecordFault::UnknownType, line);
         }
     }
 }
 
-bool IntelHexReader::ReadRecord(HexCharStream& stream, Record& record) {
+bool IntelHexReader::Fail(RecordFault fault, uint64_t line) {
+    error = {fault, line};
+    return false;
+}
+
+// The rest of a record after its ":". A record that goes on past its length byte
+// is told as such rather than by the checksum its wrong length spoils.
+RecordFault IntelHexReader::ReadRecord(HexCharStream& stream, Record& record) {
     uint8_t header[kHeaderBytes];
-    if (!stream.TakeBytes(kHeaderBytes, header)) return false;
+    if (const RecordFault fault = stream.TakeBytes(kHeaderBytes, header); fault != RecordFault::None) return fault;
     record.count = header[0];
     record.address = static_cast<uint16_t>(header[1] << 8 | header[2]);
     record.type = header[3];
     const size_t dataBytes = size_t{record.count} + 1;  // the checksum byte too
-    if (!stream.TakeBytes(dataBytes, record.data.data())) return false;
+    if (const RecordFault fault = stream.TakeBytes(dataBytes, record.data.data()); fault != RecordFault::None) {
+        return fault;
+    }
+    if (stream.AtHexDigit()) return RecordFault::RecordLength;
     unsigned sum = header[0] + header[1] + header[2] + header[3];
     for (size_t i = 0; i < dataBytes; ++i) sum += record.data[i];
-    return (sum & 0xFF) == 0;
+    return (sum & 0xFF) == 0 ? RecordFault::None : RecordFault::BadChecksum;
 }
 
 void IntelHexReader::PlaceData(const Record& record, uint8_t* destination, uint32_t capacity) {

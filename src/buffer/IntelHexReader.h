@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "buffer/RecordFault.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -12,7 +14,9 @@ class HexCharStream;
 // Loads an Intel HEX file into a byte array.
 //
 // Records are ":" count address type data checksum, every field as pairs of
-// upper-case hex digits; everything between records is skipped. Data records land
+// upper-case hex digits. Between records, and after the end-of-file record, only
+// blanks (space, tab) and line breaks may stand: any other text (a record that lost
+// its ":", say) fails the load rather than being dropped. Data records land
 // at base + address - origin (32-bit wrapping arithmetic), where base comes from the
 // last extended segment (type 2, value x 16) or extended linear (type 4,
 // value x 65536) record. The origin is the base of the file's first extended
@@ -25,15 +29,20 @@ class HexCharStream;
 // overlap; a later one overwrites an earlier one.
 class IntelHexReader {
 public:
-    // True when the end-of-file record was reached. On failure the records placed
-    // before it stay in `destination`. Nothing is written at or beyond `capacity`.
+    // True when the end-of-file record was reached with nothing but blanks after it.
+    // On failure `error` says why and the records placed before the fault stay in
+    // `destination`. Nothing is written at or beyond `capacity`.
     bool Load(const std::string& path, uint8_t* destination, uint32_t capacity);
 
     // When set, the origin is 0 from the start: records land at their own addresses.
     bool atOwnAddresses = false;
 
-    // Whether the last Load got as far as opening its file.
-    bool FileOpened() const { return fileOpened_; }
+    // Whether the last Load could open its file and read what it needed of it; when
+    // not, its failure says nothing about the records.
+    bool FileRead() const { return fileRead_; }
+
+    // Why the last Load failed, when its file was read.
+    RecordError error;
 
     // One past the highest offset any data record covered, including records that
     // fell beyond the capacity (saturating at 2^32 - 1). At the end-of-file record
@@ -50,7 +59,9 @@ private:
         std::array<uint8_t, 256> data{};  // count data bytes, then the checksum byte
     };
 
-    static bool ReadRecord(HexCharStream& stream, Record& record);
+    bool LoadRecords(HexCharStream& stream, uint8_t* destination, uint32_t capacity);
+    bool Fail(RecordFault fault, uint64_t line);
+    static RecordFault ReadRecord(HexCharStream& stream, Record& record);
     void PlaceData(const Record& record, uint8_t* destination, uint32_t capacity);
     bool SetBase(const Record& record, uint32_t scale);
     void TrimTrailingErased(const uint8_t* destination, uint32_t capacity);
@@ -58,7 +69,7 @@ private:
     uint32_t base_ = 0;
     uint32_t origin_ = 0;
     bool originFixed_ = false;
-    bool fileOpened_ = false;
+    bool fileRead_ = false;
 };
 
 }  // namespace qbr

@@ -18,10 +18,6 @@ uint32_t Saturate32(uint64_t value) {
     return static_cast<uint32_t>(std::min<uint64_t>(value, std::numeric_limits<uint32_t>::max()));
 }
 
-bool IsBlank(char c) {
-    return c == '\n' || c == '\r' || c == ' ' || c == '\t';
-}
-
 }  // namespace
 
 const uint8_t* SRecordReader::Record::data() const {
@@ -30,59 +26,76 @@ const uint8_t* SRecordReader::Record::data() const {
 
 bool SRecordReader::Load(const std::string& path, uint8_t* destination, uint32_t capacity) {
     extent = 0;
+    error = {};
     origin_.reset();
     if (atOwnAddresses) origin_ = 0;
     dataRecords_ = 0;
+    countedRecords_.reset();
     InputFile file;
-    fileOpened_ = file.Open(path);
-    if (!fileOpened_) return false;
+    fileRead_ = file.Open(path);
+    if (!fileRead_) return false;
     HexCharStream stream(file);
+    const bool loaded = LoadRecords(stream, destination, capacity);
+    fileRead_ = !file.Failed();
+    return loaded;
+}
+
+bool SRecordReader::LoadRecords(HexCharStream& stream, uint8_t* destination, uint32_t capacity) {
     Record record;
     for (;;) {
-        if (!NextRecord(stream, record)) return false;
+        const std::optional<char> mark = stream.TakeNonBlank();
+        // Without an end record, a count of every data record tells the file is whole.
+        if (!mark) return countedRecords_ == dataRecords_ || Fail(RecordFault::MissingEnd, 0);
+        const uint64_t line = stream.Line();
+        if (*mark != 'S') return Fail(RecordFault::TextBetweenRecords, line);
+        if (const RecordFault fault = ReadRecord(stream, record); fault != RecordFault::None) return Fail(fault, line);
         switch (record.type) {
         case '0': break;
         case '1':
         case '2':
         case '3':
-            if (!PlaceData(record, destination, capacity)) return false;
+            if (!PlaceData(record, destination, capacity)) return Fail(RecordFault::AddressBelowStart, line);
             break;
         case '5':
         case '6':
-            if (record.size != 0 || record.address != dataRecords_) return false;
+            if (record.size != 0) return Fail(RecordFault::RecordLength, line);
+            if (record.address != dataRecords_) return Fail(RecordFault::CountMismatch, line);
+            countedRecords_ = dataRecords_;
             break;
-        default: return record.size == 0;  // S7, S8, S9
+        default:  // S7, S8, S9
+            if (record.size != 0) return Fail(RecordFault::RecordLength, line);
+            return !stream.TakeNonBlank() || Fail(RecordFault::TextAfterEnd, stream.Line());
         }
     }
 }
 
-// Skips the blanks before the next record and reads it.
-bool SRecordReader::NextRecord(HexCharStream& stream, Record& record) {
-    for (;;) {
-        const char* c = stream.Take(1);
-        if (!c) return false;
-        if (*c == 'S') return ReadRecord(stream, record);
-        if (!IsBlank(*c)) return false;
-    }
+bool SRecordReader::Fail(RecordFault fault, uint64_t line) {
+    error = {fault, line};
+    return false;
 }
 
 // The rest of a record after its "S": a known type, then a count that covers at
-// least the address and checksum, and a checksum that matches.
-bool SRecordReader::ReadRecord(HexCharStream& stream, Record& record) {
+// least the address and checksum and ends where the record does, and a checksum
+// that matches.
+RecordFault SRecordReader::ReadRecord(HexCharStream& stream, Record& record) {
     const char* type = stream.Take(1);
-    if (!type || *type < '0' || *type > '9' || *type == '4') return false;
+    if (!type) return RecordFault::MissingEnd;
+    if (*type < '0' || *type > '9' || *type == '4') return RecordFault::UnknownType;
     record.type = *type;
     const size_t addressBytes = kAddressBytes[*type - '0'];
     uint8_t count = 0;
-    if (!stream.TakeBytes(1, &count) || count < addressBytes + 1 || !stream.TakeBytes(count, record.bytes.data())) {
-        return false;
+    if (const RecordFault fault = stream.TakeBytes(1, &count); fault != RecordFault::None) return fault;
+    if (count < addressBytes + 1) return RecordFault::RecordLength;
+    if (const RecordFault fault = stream.TakeBytes(count, record.bytes.data()); fault != RecordFault::None) {
+        return fault;
     }
+    if (stream.AtHexDigit()) return RecordFault::RecordLength;
     record.size = static_cast<uint8_t>(count - addressBytes - 1);
     record.address = 0;
     for (size_t i = 0; i < addressBytes; ++i) record.address = record.address << 8 | record.bytes[i];
     unsigned sum = count;
     for (size_t i = 0; i < count; ++i) sum += record.bytes[i];
-    return (sum & 0xFF) == 0xFF;
+    return (sum & 0xFF) == 0xFF ? RecordFault::None : RecordFault::BadChecksum;
 }
 
 bool SRecordReader::PlaceData(const Record& record, uint8_t* destination, uint32_t capacity) {

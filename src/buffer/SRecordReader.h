@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "buffer/RecordFault.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -16,14 +18,16 @@ class HexCharStream;
 // of upper-case hex digits (lower case is refused, as by the Intel HEX reader; every
 // common tool writes upper case). The count covers address, data and checksum; the
 // checksum makes the low byte of the sum of count, address and data bytes 0xFF.
-// Between records only line breaks (LF, CR LF or CR alone) and blanks (space, tab)
-// may stand; any other character, or a record longer or shorter than its count,
-// fails the load.
+// Between records, and after the end record, only line breaks (LF, CR LF or CR
+// alone) and blanks (space, tab) may stand; any other character, or a record longer
+// or shorter than its count, fails the load.
 //
 // S0 (header) is ignored. S1, S2 and S3 carry data at 16-, 24- and 32-bit addresses.
 // S5 and S6 hold the number of data records so far and fail the load when it is
-// wrong. S7, S8 and S9 end the file; one of them is required, and what follows it is
-// not read. Count and end records carry no data. Any other type fails.
+// wrong. S7, S8 and S9 end the file. A file without one of them is whole only when
+// its last count record counts every data record (tools write such files when no
+// start address is asked for); otherwise it fails, as one that may be cut short.
+// Count and end records carry no data. Any other type fails.
 //
 // The origin is the first data record's address rounded down to 64 KiB, and every
 // data record lands at its address less the origin: an image linked at 0x08000000
@@ -32,15 +36,20 @@ class HexCharStream;
 // fails the load.
 class SRecordReader {
 public:
-    // True when an end record was reached. On failure the records placed before the
-    // fault stay in `destination`. Nothing is written at or beyond `capacity`.
+    // True when the file ended as the rules above require. On failure `error` says
+    // why and the records placed before the fault stay in `destination`. Nothing is
+    // written at or beyond `capacity`.
     bool Load(const std::string& path, uint8_t* destination, uint32_t capacity);
 
     // When set, the origin is 0: records land at their own addresses.
     bool atOwnAddresses = false;
 
-    // Whether the last Load got as far as opening its file.
-    bool FileOpened() const { return fileOpened_; }
+    // Whether the last Load could open its file and read what it needed of it; when
+    // not, its failure says nothing about the records.
+    bool FileRead() const { return fileRead_; }
+
+    // Why the last Load failed, when its file was read.
+    RecordError error;
 
     // One past the highest offset any data record covered, including records that
     // fell beyond the capacity (saturating at 2^32 - 1); the image is too long for
@@ -56,13 +65,15 @@ private:
         const uint8_t* data() const;
     };
 
-    static bool NextRecord(HexCharStream& stream, Record& record);
-    static bool ReadRecord(HexCharStream& stream, Record& record);
+    bool LoadRecords(HexCharStream& stream, uint8_t* destination, uint32_t capacity);
+    bool Fail(RecordFault fault, uint64_t line);
+    static RecordFault ReadRecord(HexCharStream& stream, Record& record);
     bool PlaceData(const Record& record, uint8_t* destination, uint32_t capacity);
 
     std::optional<uint32_t> origin_;
     uint64_t dataRecords_ = 0;
-    bool fileOpened_ = false;
+    std::optional<uint64_t> countedRecords_;  // data records the last count record counted
+    bool fileRead_ = false;
 };
 
 }  // namespace qbr

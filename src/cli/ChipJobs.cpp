@@ -10,6 +10,7 @@
 #include "cli/CliText.h"
 #include "cli/DoctorText.h"
 #include "cli/ExitCodes.h"
+#include "cli/ImageErrorReport.h"
 #include "ops/RepeatedRead.h"
 #include "ops/SparseWrite.h"
 
@@ -184,7 +185,7 @@ void ChipJobs::ReportDifferingBytes() {
 int ChipJobs::ChipSum() {
     const std::string& path = options_.argument;
     if (core_.LoadImageFile(path) != Outcome::Ok) {
-        err_ << MessageText(kMsgOpenFileError) << ' ' << path << '\n';
+        ReportImageError(err_, report_, path, core_.LastImageLoad());
         return kExitFileError;
     }
     const DataBuffer& buffer = core_.Buffer();

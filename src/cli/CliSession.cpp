@@ -16,6 +16,7 @@
 #include "cli/ExitCodes.h"
 #include "cli/FileChecks.h"
 #include "cli/FirmwareQuestion.h"
+#include "cli/ImageErrorReport.h"
 #include "cli/ProductionRun.h"
 #include "emulator/EmulatedProgrammer.h"
 #include "emulator/EmulatorFault.h"
@@ -333,7 +334,7 @@ bool CliSession::LoadRecordsInRange(const std::string& path, ChipRange range) {
     const uint32_t capacity = core_.SelectedChip().capacity;
     const ImageLoadResult result = LoadImage(path, core_.Buffer(), capacity, RecordPlacement::AtOwnAddresses);
     if (result.outcome != ImageLoadResult::Outcome::Loaded) {
-        err_ << MessageText(kMsgOpenFileError) << ' ' << path << '\n';
+        ReportImageError(err_, report_, path, result);
         return false;
     }
     const std::span<const uint8_t> image = std::span(core_.Buffer().bytes).first(capacity);
@@ -349,7 +350,7 @@ bool CliSession::LoadInput(const std::string& path, uint32_t length) {
     const ImageLoadResult result = LoadImage(path, core_.Buffer(), length);
     if (result.tooLong) host_.MessageBox(MessageText(kMsgFileTooLong), BoxButtons::Ok);
     if (result.outcome == ImageLoadResult::Outcome::Loaded) return true;
-    err_ << MessageText(kMsgOpenFileError) << ' ' << path << '\n';
+    ReportImageError(err_, report_, path, result);
     return false;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "buffer/DataBuffer.h"
+#include "buffer/ImageFile.h"
 #include "chipdb/ChipDatabase.h"
 #include "chipdb/ChipRecord.h"
 #include "core/CommandResult.h"
@@ -89,6 +90,8 @@ public:
     // file's name) into the selected chip's range; FileError when the file can't be
     // opened or is malformed.
     Outcome LoadImageFile(const std::string& path);
+    // How the last LoadImageFile ended, with the fault of a malformed file.
+    const ImageLoadResult& LastImageLoad() const { return lastImageLoad_; }
     Outcome OnOpenFile();
     Outcome OnSaveFile();
     Outcome OnDropFiles(const std::vector<std::string>& paths);
@@ -138,6 +141,7 @@ private:
     std::string captionSuffix_;
     bool commandRunning_ = false;
     bool rememberSelectedChip_ = true;
+    ImageLoadResult lastImageLoad_;
     uint32_t operationStartTick_ = 0;
     ProgrammerProtocol protocol_;
     bool ready_ = false;

@@ -4,6 +4,7 @@
 #include "buffer/BufferEdits.h"
 #include "buffer/ImageFile.h"
 #include "core/ProgrammerCore.h"
+#include "core/RecordErrorText.h"
 
 namespace qbr {
 
@@ -53,13 +54,13 @@ Outcome ProgrammerCore::OnAddressLocation() {
 }
 
 Outcome ProgrammerCore::LoadImageFile(const std::string& path) {
-    const ImageLoadResult result = LoadImage(path, buffer_, selectedChip_.capacity);
-    if (result.tooLong) MessageBox(MessageText(kMsgFileTooLong));
+    lastImageLoad_ = LoadImage(path, buffer_, selectedChip_.capacity);
+    if (lastImageLoad_.tooLong) MessageBox(MessageText(kMsgFileTooLong));
     // A failed load may have changed the buffer_ too (Intel HEX records placed
     // before a fault, a raw read cut short), so the view and its checksum are
     // refreshed whatever the outcome.
     host_.RefreshHexView();
-    return result.outcome == ImageLoadResult::Outcome::Loaded ? Outcome::Ok : Outcome::FileError;
+    return lastImageLoad_.outcome == ImageLoadResult::Outcome::Loaded ? Outcome::Ok : Outcome::FileError;
 }
 
 Outcome ProgrammerCore::LoadFileAndReport(const std::string& path) {
@@ -67,6 +68,7 @@ Outcome ProgrammerCore::LoadFileAndReport(const std::string& path) {
     if (LoadImageFile(path) != Outcome::Ok) {
         MessageBox(MessageText(kMsgOpenFileError));
         LogText(MessageText(kMsgOpenFileError));
+        if (lastImageLoad_.error.fault != RecordFault::None) LogText(RecordErrorText(lastImageLoad_.error));
         return Outcome::FileError;
     }
     SetFileCaption(path);

@@ -55,6 +55,13 @@ bool HaveConverters() {
     return std::system("command -v srec_cat >/dev/null && command -v objcopy >/dev/null") == 0;
 }
 
+// One file per row (see ExpectRows); fault None: the file loads.
+struct MalformedRow {
+    std::string tail;
+    RecordFault fault;
+    uint64_t line;
+};
+
 template <typename Reader>
 struct RecordLoad {
     Reader reader;
@@ -92,6 +99,18 @@ protected:
         EXPECT_TRUE(std::all_of(load.image.begin() + capacity, load.image.end(), [](uint8_t b) { return b == 0x5A; }));
         return load;
     }
+    // Each row's file is `first`, a data record of 0xAB at offset 0 on line 1, then the
+    // row's text. A malformed file fails with its fault and line and keeps the records
+    // before the fault.
+    template <typename Reader>
+    void ExpectRows(const std::string& first, const std::vector<MalformedRow>& rows) {
+        for (const MalformedRow& row : rows) {
+            const auto load = LoadHex<Reader>(first + row.tail, 16);
+            EXPECT_TRUE(load.ok == (row.fault == RecordFault::None) && load.reader.error.fault == row.fault &&
+                        load.reader.error.line == row.line && load.image[0] == 0xAB)
+                << row.tail << " fault " << int(load.reader.error.fault) << " line " << load.reader.error.line;
+        }
+    }
     void Run(const std::string& command) {
         EXPECT_EQ(std::system(("cd " + dir.path().string() + " && " + command).c_str()), 0) << command;
     }
@@ -115,13 +134,15 @@ TEST_F(ImageFileTest, LoadsErasedImagesCutAtTheCapacity) {
     EXPECT_TRUE(Bytes(0, kCapacity) == std::string(kCapacity, '\xFF') && !IsMarked(buffer, 0));
     EXPECT_FALSE(Load("fits.hex", ":0100FF0042BE\n:00000001FF\n").tooLong);  // the chip's last byte
     EXPECT_TRUE(Load("past.hex", ":020100000102FA\n:00000001FF\n").tooLong);
-    EXPECT_EQ(Load("broken.hex", ":0100000042bd\n:00000001FF\n").outcome, Outcome::Malformed);
+    const ImageLoadResult broken = Load("broken.hex", ":0100000042BD\n:0100000042bd\n:00000001FF\n");
+    EXPECT_TRUE(broken.outcome == Outcome::Malformed && broken.error.fault == RecordFault::LowerCaseDigit &&
+                broken.error.line == 2);
 }
 
 TEST_F(ImageFileTest, HexRecordsGoWhereTheirAddressesSay) {
-    HexLoad load = LoadHex("junk " + Record(0, 0x10, {1, 2, 3}) + "\n" + Record(0, 0, {9}) +
+    HexLoad load = LoadHex(" \t" + Record(0, 0x10, {1, 2, 3}) + "\n" + Record(0, 0, {9}) +
                                Record(0, 0x11, {7, 0xFF, 0xFF}) + Record(3, 0, {0, 0, 0, 0}) +
-                               Record(5, 0, {0, 0, 0, 0}) + kEnd + Record(0, 0, {0x42}),
+                               Record(5, 0, {0, 0, 0, 0}) + kEnd + "\r\n \n",
                            0x40);
     ASSERT_TRUE(load.ok);
     EXPECT_EQ(std::vector<uint8_t>(&load.image[0x10], &load.image[0x14]), (std::vector<uint8_t>{1, 7, 0xFF, 0xFF}));
@@ -134,21 +155,67 @@ TEST_F(ImageFileTest, HexRecordsGoWhereTheirAddressesSay) {
                        kEnd,
                    0x30000);
     EXPECT_TRUE(load.ok && load.image[0] == 1 && load.image[0x10000] == 2 && load.image[0x20001] == 3);
-    EXPECT_FALSE(LoadHex(Extended(2, 0x2000) + Extended(2, 0x1000) + kEnd, 0x100).ok);
+    EXPECT_EQ(LoadHex(Extended(2, 0x2000) + Extended(2, 0x1000) + kEnd, 0x100).reader.error.fault,
+              RecordFault::AddressBelowStart);
     // Only what lies below the capacity is stored, but everything is counted:
     // straddling, erased data beyond it, and a linear base below the origin.
     load = LoadHex(Record(0, 0x1E, {1, 2, 3}) + Record(0, 0x40, {0xFF}) + kEnd, 0x20);
     EXPECT_TRUE(load.ok && load.image[0x1F] == 2 && load.reader.extent == 0x41);
     load = LoadHex(Extended(4, 1) + Extended(4, 0) + Record(0, 0xFFFF, {1, 2}) + kEnd, 0x20);
     EXPECT_EQ(load.reader.extent, 0xFFFFFFFFu);
-    // A malformed file (lower case, bad checksum, unknown type, extended address
-    // of the wrong size, cut short, no end) fails but keeps the records before the fault.
-    for (const std::string& tail :
-         {":010001001ae4\r\n" + kEnd, ":01000100010D\r\n" + kEnd, Record(6, 0, {}) + kEnd,
-          Record(4, 0, {0, 0, 0}) + kEnd, Record(2, 0, {0}) + kEnd, std::string(":0400000001"), std::string()}) {
-        const HexLoad bad = LoadHex(Record(0, 0, {0xAB}) + tail, 16);
-        EXPECT_TRUE(!bad.ok && bad.image[0] == 0xAB) << tail;
-    }
+}
+
+// Every class of checksum, each record type's own checksum, digits of either case and
+// records whose length byte is wrong; then what may stand between and after records.
+TEST_F(ImageFileTest, HexChecksumsDigitsAndLengthsByClass) {
+    using enum RecordFault;
+    const std::vector<MalformedRow> rows = {
+        {":0100010042BC\n" + kEnd, None, 0},  // a checksum, one more, one less
+        {":0100010042BD\n" + kEnd, BadChecksum, 2},
+        {":0100010042BB\n" + kEnd, BadChecksum, 2},
+        {":01000100423C\n" + kEnd, BadChecksum, 2},  // wrong in the top bit alone
+        {":01000100FE00\n" + kEnd, None, 0},         // checksum 0x00, and around it
+        {":01000100FE01\n" + kEnd, BadChecksum, 2},
+        {":01000100FEFF\n" + kEnd, BadChecksum, 2},
+        {":01000100FFFF\n" + kEnd, None, 0},  // checksum 0xFF, and around it
+        {":01000100FFFE\n" + kEnd, BadChecksum, 2},
+        {":01000100FF00\n" + kEnd, BadChecksum, 2},
+        {":04A5C300FFFFFFFF98\n" + kEnd, None, 0},  // the sum wraps five times
+        {":04A5C300FFFFFFFF99\n" + kEnd, BadChecksum, 2},
+        {":020000021000EC\n" + kEnd, None, 0},  // every other type, right and one off
+        {":020000021000ED\n" + kEnd, BadChecksum, 2},
+        {":020000040001F9\n" + kEnd, None, 0},
+        {":020000040001F8\n" + kEnd, BadChecksum, 2},
+        {":0400000312345678E5\n" + kEnd, None, 0},
+        {":0400000312345678E6\n" + kEnd, BadChecksum, 2},
+        {":0400000512345678E3\n" + kEnd, None, 0},
+        {":0400000512345678E2\n" + kEnd, BadChecksum, 2},
+        {":00000001FE\n", BadChecksum, 2},
+        {":0100000042bd\n" + kEnd, LowerCaseDigit, 2},  // in the checksum, the count, the address
+        {":0a000000" + std::string(20, '0') + "F6\n" + kEnd, LowerCaseDigit, 2},
+        {":01000a0042B3\n" + kEnd, LowerCaseDigit, 2},
+        {":0100000G42B5\n" + kEnd, BadCharacter, 2},
+        {":0100000042B\n" + kEnd, RecordLength, 2},   // an odd number of digits
+        {":0100000042B", MissingEnd, 2},              // cut short
+        {":0200000042BC\n" + kEnd, RecordLength, 2},  // the length byte one too big, one too small
+        {":0000000042BD\n" + kEnd, RecordLength, 2},
+        {":00000001FF00\n", RecordLength, 2},
+        {Record(4, 0, {0, 0, 0}) + kEnd, RecordLength, 2},  // extended addresses of the wrong size
+        {Record(2, 0, {0}) + kEnd, RecordLength, 2},
+        {Record(6, 0, {}) + kEnd, UnknownType, 2},
+        {"\r \n\r" + Record(0, 1, {1}) + "0100020042BB\n" + kEnd, TextBetweenRecords, 6},  // a lost ':'
+        {"\n;" + kEnd, TextBetweenRecords, 3},
+        {kEnd + Record(0, 0, {0x42}), TextAfterEnd, 3},
+        {kEnd + "\n\n\x1A", TextAfterEnd, 5},
+        {kEnd + "\r\n\t \r", None, 0},
+        {Record(0, 1, {1}), MissingEnd, 0},
+        {"", MissingEnd, 0},
+    };
+    ExpectRows<IntelHexReader>(Record(0, 0, {0xAB}), rows);
+    // Every digit in both places of a pair.
+    const HexLoad load = LoadHex(":080000000123456789ABCDEF38\n:08000800FEDCBA9876543210B8\n" + kEnd, 16);
+    EXPECT_TRUE(load.ok &&
+                HexPairs({load.image.begin(), load.image.begin() + 16}) == "0123456789ABCDEFFEDCBA9876543210");
 }
 
 // Exactly the capacity, through a link to a file whose name is as long as the
@@ -191,28 +258,70 @@ TEST_F(ImageFileTest, SaveWritesTheFileANameStandsForOrNothing) {
 TEST_F(ImageFileTest, SRecordsFollowTheirRules) {
     for (const char* name : {"a.srec", "a.S19", "a.s28", "a.S37", "a.Mot"}) EXPECT_TRUE(IsSRecordName(name)) << name;
     for (const char* name : {"a.srec.bin", "a.s20", "srec", "a.hex"}) EXPECT_FALSE(IsSRecordName(name)) << name;
-    // The header is skipped, blanks and any line end may stand between records, a later
-    // record overwrites an earlier one, one wholly past the capacity still counts, and
-    // nothing after the end record is read.
+    // The header is skipped, blanks and any line end may stand between records and
+    // after the end record, a later record overwrites an earlier one, one wholly past
+    // the capacity still counts.
     auto load = LoadHex<SRecordReader>(SRecord('0', 0, {'h', 'i'}) + "\r \t" + SRecord('2', 0x20010, {1, 2}) +
                                            SRecord('2', 0x2000F, {9, 8}) + SRecord('3', 0x20040, {0xFF}) +
-                                           SRecord('6', 3) + SRecord('8', 0) + "junk",
+                                           SRecord('6', 3) + SRecord('8', 0) + "\r\n\t",
                                        0x20);
     EXPECT_TRUE(load.ok && load.image[0xF] == 9 && load.image[0x10] == 8 && load.image[0x11] == 2 &&
                 load.reader.extent == 0x41);
-    // A malformed file (bad checksum, lower case, bad character, record longer or
-    // shorter than its count, count too small for the address, unknown type, wrong
-    // count record, junk, data below the origin, no end) keeps the records before the fault.
-    const std::string first = SRecord('3', 0x10000, {0xAB}), end = SRecord('9', 0);
-    for (const std::string& tail :
-         {"S20501000101F6\n" + end, "S2050100010aEE\n" + end, "S205010001Z1F7\n" + end, "S20501000101F700\n" + end,
-          "S20601000101F7\n" + end, "S2030100FB\n" + end, "S4030000FC\n" + end, "SA030000FC\n" + end,
-          SRecord('5', 2) + end, "x" + end, SRecord('1', 0xFFFF, {1}) + end, SRecord('7', 0, {1}), SRecord('5', 1),
-          std::string()}) {
-        const auto bad = LoadHex<SRecordReader>(first + tail, 16);
-        EXPECT_TRUE(!bad.ok && bad.image[0] == 0xAB) << tail;
-    }
-    EXPECT_EQ(Load("broken.s19", first).outcome, Outcome::Malformed);
+    const std::string end = SRecord('9', 0);
+    using enum RecordFault;
+    const std::vector<MalformedRow> rows = {
+        {"S104000142B8\n" + end, None, 0},  // every class of checksum as for Intel HEX
+        {"S104000142B9\n" + end, BadChecksum, 2},
+        {"S104000142B7\n" + end, BadChecksum, 2},
+        {"S10400014238\n" + end, BadChecksum, 2},
+        {"S1040001FA00\n" + end, None, 0},
+        {"S1040001FA01\n" + end, BadChecksum, 2},
+        {"S1040001FBFF\n" + end, None, 0},
+        {"S1040001FBFE\n" + end, BadChecksum, 2},
+        {"S107A5C3FFFFFFFF94\n" + end, None, 0},
+        {"S107A5C3FFFFFFFF95\n" + end, BadChecksum, 2},
+        {"S205012345424F\n" + end, None, 0},
+        {"S2050123454250\n" + end, BadChecksum, 2},
+        {"S3060123456742E7\n" + end, None, 0},
+        {"S3060123456742E6\n" + end, BadChecksum, 2},
+        {"S0050000686929\n" + end, None, 0},
+        {"S005000068692A\n" + end, BadChecksum, 2},
+        {"S604000001FA\n" + end, None, 0},
+        {"S604000001FB\n" + end, BadChecksum, 2},
+        {"S70500000000FA\n", None, 0},
+        {"S70500000000FB\n", BadChecksum, 2},
+        {"S804000000FB\n", None, 0},
+        {"S804000000FC\n", BadChecksum, 2},
+        {"S9030000FD\n", BadChecksum, 2},
+        {"S1040001FBff\n" + end, LowerCaseDigit, 2},
+        {"S1040001Z2B8\n" + end, BadCharacter, 2},
+        {"S105000142B8\n" + end, RecordLength, 2},  // the count one too big, one too small, below the address
+        {"S103000142B8\n" + end, RecordLength, 2},
+        {"S10200FD\n" + end, RecordLength, 2},
+        {"S104000142B\n" + end, RecordLength, 2},
+        {"S504000142B8\n" + end, RecordLength, 2},  // count and end records carry no data
+        {"S904000042B9\n", RecordLength, 2},
+        {"S4030000FC\n" + end, UnknownType, 2},
+        {"SA030000FC\n" + end, UnknownType, 2},
+        {"\r\ns9030000FC\n", TextBetweenRecords, 3},
+        {end + "\n" + "S104000142B8\n", TextAfterEnd, 4},
+        // Without an end record the file is whole when a count record counts every
+        // data record; one cut short may hold neither.
+        {"S5030001FB\n", None, 0},
+        {"S5030001FC\n", BadChecksum, 2},
+        {"S5030002FA\n" + end, CountMismatch, 2},
+        {"S5030000FC\n" + end, CountMismatch, 2},
+        {"S5030001FB\nS104000142B8\n", MissingEnd, 0},
+        {"S104000142B8\n", MissingEnd, 0},
+        {"S1040001", MissingEnd, 2},
+        {"", MissingEnd, 0},
+    };
+    ExpectRows<SRecordReader>("S1040000AB50\n", rows);
+    const std::string first = SRecord('3', 0x10000, {0xAB});
+    EXPECT_EQ(LoadHex<SRecordReader>(first + SRecord('1', 0xFFFF, {1}) + end, 16).reader.error.fault,
+              AddressBelowStart);
+    const ImageLoadResult result = Load("broken.s19", first + "S5030002FA\n");
+    EXPECT_TRUE(result.outcome == Outcome::Malformed && result.error.fault == CountMismatch && result.error.line == 2);
 }
 
 // srec_cat's S-records of random images at various link addresses, address widths,
@@ -227,11 +336,13 @@ TEST_F(ImageFileTest, SRecordsLandWhereSrecCatPutsThem) {
         const std::vector<uint8_t> image = test::Pattern(random() % 0x14000 + 1, uint8_t(random()));
         WriteFileText(dir.file("in.bin"), {image.begin(), image.end()});
         const std::string at = std::to_string(address), style = styles[random() % 4];
-        Run("srec_cat in.bin -binary -offset " + at + " -o in.srec -execution-start-address " + at + " " + style);
+        // Without a start address srec_cat ends the file with its count record alone.
+        const std::string execution = random() % 2 ? " -execution-start-address " + at : "";
+        Run("srec_cat in.bin -binary -offset " + at + " -o in.srec" + execution + " " + style);
         std::vector<std::string> lines;
         std::istringstream in(ReadFileText(dir.file("in.srec")));
         for (std::string line; std::getline(in, line);) lines.push_back(line + "\n");
-        std::shuffle(lines.begin() + 2, lines.end() - 2, random);  // after S0 and the first, before S5 and S7
+        std::shuffle(lines.begin() + 2, lines.end() - 2, random);  // after S0 and the first, before S5 (and S7)
         const uint32_t origin = address & ~0xFFFFu, start = address - origin;
         const uint32_t extent = start + uint32_t(image.size());
         const uint32_t capacity = random() % 2 ? extent : start + random() % (extent - start);
@@ -240,8 +351,9 @@ TEST_F(ImageFileTest, SRecordsLandWhereSrecCatPutsThem) {
             " -o want.bin -binary");
         const ImageLoadResult result = Load("in.S28", std::accumulate(lines.begin(), lines.end(), std::string()),
                                             capacity);
-        EXPECT_TRUE(result.outcome == Outcome::Loaded && result.tooLong == (extent > capacity)) << address << style;
-        EXPECT_TRUE(Bytes(0, capacity) == ReadFileText(dir.file("want.bin"))) << address << style;
+        EXPECT_TRUE(result.outcome == Outcome::Loaded && result.tooLong == (extent > capacity))
+            << address << style << execution;
+        EXPECT_TRUE(Bytes(0, capacity) == ReadFileText(dir.file("want.bin"))) << address << style << execution;
     }
 }
 

@@ -12,6 +12,8 @@ namespace {
 
 using qbr::test::CliResult;
 using qbr::test::RunCli;
+using qbr::test::TempDir;
+using qbr::test::WriteFileText;
 
 size_t LineCount(const std::string& text) {
     return std::count(text.begin(), text.end(), '\n');
@@ -124,6 +126,39 @@ TEST(CliConfig, ALanguageNotRecognisedFallsBackToEnglish) {
                                 "in English.";
     EXPECT_EQ(qbr::test::ReadFileText(dir.file("err")), message + "\n");
     EXPECT_NE(qbr::test::ReadFileText(dir.file("qbr5150.log")).find(message), std::string::npos);
+}
+
+struct MalformedImage {
+    const char* arguments;  // before the file's path
+    const char* name;
+    const char* content;
+    const char* reasonText;
+    const char* reason;
+    int line;  // 0: none
+};
+
+// Through each way an image is loaded: chip-sum, a whole chip, records in a range.
+const MalformedImage kMalformedImages[] = {
+    {"--lang en -c 24C02 chip-sum", "lost-colon.hex", ":0100000042BD\n0100010042BC\n:00000001FF\n",
+     "\nline 2: text between records\n", "text_between_records", 2},
+    {"--lang zh -c 24C02 --emulate write", "cut.s19", "S1040000AB50\nS104000142B8\n",
+     "\n缺少结束记录：文件可能不完整\n", "missing_end", 0},
+    {"--lang en -c 24C02 --emulate write --offset 0x10 --length 0x10", "sum.hex", ":0100100042AD\n:00000001FE\n",
+     "\nline 2: bad checksum\n", "bad_checksum", 2},
+};
+
+TEST(CliImageErrors, NameTheFaultAndItsLine) {
+    TempDir dir;
+    for (const MalformedImage& image : kMalformedImages) {
+        const std::string path = dir.file(image.name).string();
+        WriteFileText(path, image.content);
+        const CliResult run = RunCli(std::string("--json ") + image.arguments + " " + path);
+        EXPECT_EQ(run.exitCode, 4);
+        EXPECT_NE(run.err.find(path + image.reasonText), std::string::npos) << run.err;
+        const auto report = nlohmann::json::parse(run.out, nullptr, false);
+        EXPECT_EQ(report.value("error_reason", ""), image.reason) << run.out;
+        EXPECT_EQ(report.value("error_line", 0), image.line) << run.out;
+    }
 }
 
 }  // namespace
