@@ -48,6 +48,12 @@ struct CliWording {
     const char* accessAllowed;
     const char* accessDenied;
     const char* notAnswering;
+    const char* imageTooLong;  // path, its length, room, chip, first and last address, room
+    const char* inputTooLong;  // room, chip, first and last address, room
+    const char* imageEmpty;    // path or standardInput
+    const char* standardInput;
+    const char* imagePlaced;  // first and last file address, first and last chip address
+    const char* noVerifyProduction;
 };
 
 // The wording of the current language; English unless it is Chinese.
