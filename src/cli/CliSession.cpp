@@ -327,7 +327,9 @@ bool CliSession::LoadRecordsInRange(const std::string& path, ChipRange range) {
         err_ << Fill(CurrentCliWording().recordsOutsideRange, {path}) << '\n';
         return false;
     }
-    return AcceptImage(result, range);
+    ImageLoadResult inRange = result;  // its length from the range's start
+    inRange.length = result.length > range.offset ? result.length - range.offset : 0;
+    return AcceptImage(inRange, range);
 }
 
 ImageLoadResult CliSession::LoadInput(const std::string& path, uint32_t length) {
@@ -367,7 +369,7 @@ bool CliSession::AcceptImage(const ImageLoadResult& image, ChipRange range) {
         return false;
     case ImageFit::Fits: report_["image"]["fit"] = "fits"; break;
     }
-    if (image.origin != 0) ReportPlacement(image);
+    if (image.origin != 0) ReportPlacement(image, range);
     return true;
 }
 
@@ -387,8 +389,8 @@ void CliSession::ReportTooLong(const ImageLoadResult& image, ChipRange range) {
 
 // The first-block rule put the file's data at other addresses than its own: said
 // before anything is sent.
-void CliSession::ReportPlacement(const ImageLoadResult& image) {
-    const uint64_t last = std::max<uint64_t>(image.length, 1) - 1;
+void CliSession::ReportPlacement(const ImageLoadResult& image, ChipRange range) {
+    const uint64_t last = std::clamp<uint64_t>(image.length, 1, range.length) - 1;  // what the chip gets
     err_ << Fill(CurrentCliWording().imagePlaced,
                  {HexNumber(image.origin, 8), HexNumber(image.origin + last, 8), HexNumber(0, 6), HexNumber(last, 6)})
          << '\n';

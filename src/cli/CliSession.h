@@ -60,7 +60,7 @@ private:
     ImageLoadResult LoadStandardInput(uint32_t length);
     bool AcceptImage(const ImageLoadResult& image, ChipRange range);
     void ReportTooLong(const ImageLoadResult& image, ChipRange range);
-    void ReportPlacement(const ImageLoadResult& image);
+    void ReportPlacement(const ImageLoadResult& image, ChipRange range);
 
     const CliOptions& options_;
     const ProgrammerSlot slot_;

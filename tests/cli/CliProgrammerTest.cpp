@@ -70,6 +70,7 @@ TEST_F(CliProgrammer, VerifyMismatchIsReportedExactly) {
     EXPECT_NE(verify.err.find("Verify chip error!\n\nAddr:0x000010   \n Buf:0x22   \nChip:0x11   \n"),
               std::string::npos)
         << verify.err;
+    EXPECT_EQ(verify.err.find("Verify chip error!"), verify.err.rfind("Verify chip error!"));  // said once
 
     const CliResult json = Run("24C02", "--json verify " + Path("other.bin"));
     const auto report = nlohmann::json::parse(json.out);
@@ -227,6 +228,10 @@ TEST_F(CliProgrammer, SafetyFeaturesWorkEndToEnd) {
     EXPECT_EQ(sum["sha256"], read["sha256"]);
     EXPECT_EQ(RunCli("--version >/dev/null; sha256sum " + Path("all.bin")).out.substr(0, 64), sum["sha256"]);
     EXPECT_EQ(sum["checksum"].get<std::string>().size(), 8u);
+    const std::string cut = RunCli("-c EN25T80 chip-sum " + Path("long.bin")).err;
+    EXPECT_TRUE(cut.find("File is too long!") != std::string::npos &&
+                cut.find("File is too long!") == cut.rfind("File is too long!"))
+        << cut;
 
     const CliResult chinese = RunCli("--lang zh -q --emulate=W25Q64FV --emulate-fault flip@4096 read --reads 2 " +
                                      Path("x.bin"));
