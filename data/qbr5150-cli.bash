@@ -44,9 +44,10 @@ _qbr5150_cli() {
     for word in "${words[@]:1:cword-1}"; do
         case $word in
             read) options+=" --offset --length --reads" ;;
-            verify) options+=" --offset --length --diff" ;;
-            write) options+=" --offset --length --skip-blank --skip-blank=check --backup --backup-dir" ;;
-            erase | auto) options+=" --backup --backup-dir" ;;
+            verify) options+=" --offset --length --diff --cut" ;;
+            write) options+=" --offset --length --skip-blank --skip-blank=check --backup --backup-dir --cut --no-verify" ;;
+            erase) options+=" --backup --backup-dir" ;;
+            auto) options+=" --backup --backup-dir --cut" ;;
             update-firmware) options+=" --yes" ;;
         esac
     done

@@ -35,7 +35,7 @@ ImageLoadResult LoadRaw(const std::string& path, DataBuffer& buffer, uint32_t ca
     ResetImage(buffer, capacity);
     file.Read(buffer.bytes.data(), capacity);
     if (file.Failed()) return {ImageLoadResult::Outcome::OpenFailed, false, {}};
-    return {ImageLoadResult::Outcome::Loaded, file.Size() > capacity, {}};
+    return {ImageLoadResult::Outcome::Loaded, file.Size() > capacity, {}, file.Size() == 0, file.Size()};
 }
 
 // Intel HEX and S-records alike: an erased image, then the records.
@@ -48,7 +48,8 @@ ImageLoadResult LoadRecords(const std::string& path, DataBuffer& buffer, uint32_
         if (!reader.FileRead()) return {ImageLoadResult::Outcome::OpenFailed, false, {}};
         return {ImageLoadResult::Outcome::Malformed, false, reader.error};
     }
-    return {ImageLoadResult::Outcome::Loaded, reader.extent > capacity, {}};
+    return {ImageLoadResult::Outcome::Loaded, reader.extent > capacity, {}, !reader.anyData, reader.extent,
+            reader.Origin()};
 }
 
 // Whether every byte's address, `address + i`, is below 2^32.
@@ -90,6 +91,15 @@ bool IsSRecordName(std::string_view path) {
     constexpr std::array<std::string_view, 5> kSuffixes = {".srec", ".s19", ".s28", ".s37", ".mot"};
     return std::any_of(kSuffixes.begin(), kSuffixes.end(),
                        [path](std::string_view suffix) { return EndsWithIgnoringCase(path, suffix); });
+}
+
+ImageLoadResult LoadRawStream(std::FILE* stream, DataBuffer& buffer, uint32_t capacity) {
+    capacity = FitCapacity(buffer, capacity);
+    ResetImage(buffer, capacity);
+    const size_t got = std::fread(buffer.bytes.data(), 1, capacity, stream);
+    if (std::ferror(stream)) return {ImageLoadResult::Outcome::OpenFailed, false, {}};
+    const bool longer = got == capacity && std::fgetc(stream) != EOF;
+    return {ImageLoadResult::Outcome::Loaded, longer, {}, got == 0, longer ? uint64_t{capacity} + 1 : got};
 }
 
 bool IsRecordFileName(std::string_view path) {

@@ -6,11 +6,15 @@
 #include "buffer/RecordFault.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <span>
 #include <string>
 #include <string_view>
 
 namespace qbr {
+
+// How an image compares with the room it was loaded into (a chip or a range).
+enum class ImageFit { Fits, TooLong, Empty };
 
 // How loading an image file into the buffer ended.
 struct ImageLoadResult {
@@ -25,6 +29,19 @@ struct ImageLoadResult {
     bool tooLong = false;
     // What makes a Malformed file malformed, and where.
     RecordError error;
+    // The image holds no data: a raw file or input of no bytes, or records without
+    // a data byte.
+    bool empty = false;
+    // The image's length in bytes from offset 0: a raw file's size (for a stream
+    // longer than the room, the room plus one), or one past the highest offset the
+    // records cover (the readers' extent).
+    uint64_t length = 0;
+    // The file address that landed at offset 0: the records' origin (see
+    // RecordPlacement); 0 for raw images and for records at their own addresses.
+    uint32_t origin = 0;
+
+    // An empty image is never taken; a longer one only when the user asks to cut it.
+    ImageFit Fit() const { return empty ? ImageFit::Empty : tooLong ? ImageFit::TooLong : ImageFit::Fits; }
 };
 
 // A path whose last three characters are exactly "HEX" or "hex" names an Intel HEX
@@ -53,6 +70,10 @@ enum class RecordPlacement { FromOrigin, AtOwnAddresses };
 
 ImageLoadResult LoadImage(const std::string& path, DataBuffer& buffer, uint32_t capacity,
                           RecordPlacement placement = RecordPlacement::FromOrigin);
+
+// Raw bytes from a stream (standard input) as a raw file is loaded: at most
+// `capacity` bytes are read, then one more to tell whether the stream is longer.
+ImageLoadResult LoadRawStream(std::FILE* stream, DataBuffer& buffer, uint32_t capacity);
 
 // Intel HEX or S-records by the name's rules above.
 bool IsRecordFileName(std::string_view path);

@@ -23,6 +23,7 @@ uint32_t Saturate32(uint64_t value) {
 bool IntelHexReader::Load(const std::string& path, uint8_t* destination, uint32_t capacity) {
     extent = 0;
     error = {};
+    anyData = false;
     base_ = 0;
     origin_ = 0;
     originFixed_ = atOwnAddresses;
@@ -90,6 +91,7 @@ void IntelHexReader::PlaceData(const Record& record, uint8_t* destination, uint3
     originFixed_ = true;  // this record went in relative to origin 0
     const uint32_t offset = base_ + record.address - origin_;
     extent = std::max(extent, Saturate32(uint64_t{offset} + record.count));
+    anyData = anyData || record.count > 0;
     if (offset >= capacity) return;
     const size_t n = std::min<uint64_t>(record.count, capacity - offset);
     std::memcpy(destination + offset, record.data.data(), n);

@@ -50,6 +50,10 @@ public:
     // capacity: bytes beyond it were never stored, so an image that reaches past the
     // capacity keeps its full extent and counts as too long.
     uint32_t extent = 0;
+    // Whether a data record with at least one byte was met.
+    bool anyData = false;
+    // The file address of offset 0 (0 until an extended address record sets it).
+    uint32_t Origin() const { return origin_; }
 
 private:
     struct Record {

@@ -27,6 +27,7 @@ const uint8_t* SRecordReader::Record::data() const {
 bool SRecordReader::Load(const std::string& path, uint8_t* destination, uint32_t capacity) {
     extent = 0;
     error = {};
+    anyData = false;
     origin_.reset();
     if (atOwnAddresses) origin_ = 0;
     dataRecords_ = 0;
@@ -50,7 +51,12 @@ bool SRecordReader::LoadRecords(HexCharStream& stream, uint8_t* destination, uin
         if (*mark != 'S') return Fail(RecordFault::TextBetweenRecords, line);
         if (const RecordFault fault = ReadRecord(stream, record); fault != RecordFault::None) return Fail(fault, line);
         switch (record.type) {
-        case '0': break;
+        case '0':
+            if (!origin_ &&
+                std::string_view(reinterpret_cast<const char*>(record.data()), record.size) == kChipAddressHeader) {
+                origin_ = 0;
+            }
+            break;
         case '1':
         case '2':
         case '3':
@@ -104,6 +110,7 @@ bool SRecordReader::PlaceData(const Record& record, uint8_t* destination, uint32
     if (record.address < *origin_) return false;
     const uint32_t offset = record.address - *origin_;
     extent = std::max(extent, Saturate32(uint64_t{offset} + record.size));
+    anyData = anyData || record.size > 0;
     if (offset >= capacity) return true;
     const size_t n = std::min<uint64_t>(record.size, capacity - offset);
     std::memcpy(destination + offset, record.data(), n);

@@ -7,10 +7,15 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace qbr {
 
 class HexCharStream;
+
+// The header text of the S-record files this program writes: their addresses are
+// chip addresses, so a part of a chip comes back where it was read.
+inline constexpr std::string_view kChipAddressHeader = "chip addresses";
 
 // Loads a Motorola S-record file into a byte array.
 //
@@ -22,7 +27,8 @@ class HexCharStream;
 // alone) and blanks (space, tab) may stand; any other character, or a record longer
 // or shorter than its count, fails the load.
 //
-// S0 (header) is ignored. S1, S2 and S3 carry data at 16-, 24- and 32-bit addresses.
+// S0 (header) is ignored, unless it holds kChipAddressHeader before any data record
+// (see below). S1, S2 and S3 carry data at 16-, 24- and 32-bit addresses.
 // S5 and S6 hold the number of data records so far and fail the load when it is
 // wrong. S7, S8 and S9 end the file. A file without one of them is whole only when
 // its last count record counts every data record (tools write such files when no
@@ -33,7 +39,8 @@ class HexCharStream;
 // data record lands at its address less the origin: an image linked at 0x08000000
 // starts at offset 0, one linked at 0x100 at offset 0x100. Records may come in any
 // order and overlap, a later one overwriting an earlier one; one below the origin
-// fails the load.
+// fails the load. A file whose header is kChipAddressHeader has the origin 0: its
+// records land at their own addresses.
 class SRecordReader {
 public:
     // True when the file ended as the rules above require. On failure `error` says
@@ -55,6 +62,10 @@ public:
     // fell beyond the capacity (saturating at 2^32 - 1); the image is too long for
     // the capacity when this exceeds it.
     uint32_t extent = 0;
+    // Whether a data record with at least one byte was met.
+    bool anyData = false;
+    // The file address of offset 0.
+    uint32_t Origin() const { return origin_.value_or(0); }
 
 private:
     struct Record {

@@ -2,6 +2,7 @@
 #include "buffer/SRecordWriter.h"
 
 #include "buffer/HexRecordText.h"
+#include "buffer/SRecordReader.h"
 
 #include <algorithm>
 #include <array>
@@ -29,7 +30,8 @@ void AppendRecord(HexRecordText& text, char type, uint32_t address, size_t addre
 std::string SRecordWriter::Text(std::span<const uint8_t> data, uint32_t address) {
     const size_t records = (data.size() + kBytesPerRecord - 1) / kBytesPerRecord;
     HexRecordText text((records + 3) * kRecordChars);
-    AppendRecord(text, '0', 0, 2);
+    const auto* header = reinterpret_cast<const uint8_t*>(kChipAddressHeader.data());
+    AppendRecord(text, '0', 0, 2, std::span(header, kChipAddressHeader.size()));
     for (size_t i = 0; i < data.size(); i += kBytesPerRecord) {
         const size_t n = std::min(kBytesPerRecord, data.size() - i);
         AppendRecord(text, '3', address + static_cast<uint32_t>(i), 4, data.subspan(i, n));

@@ -73,6 +73,10 @@ int ChipJobs::CheckOptions(const CommandRow& row) {
         err_ << CurrentCliWording().skipBlankFlashOnly << '\n';
         return kExitUsage;
     }
+    if (options_.noVerify && (!options_.serialize.empty() || !options_.log.empty())) {
+        err_ << CurrentCliWording().noVerifyProduction << '\n';
+        return kExitUsage;
+    }
     return kExitOk;
 }
 
@@ -145,7 +149,19 @@ int ChipJobs::Verify() {
     if (result.outcome != Outcome::Ok) return ExitCodeOf(result.outcome);
     WarnIfUniform(result.chipData);
     report_.update(PrintSums(result.chipData));
-    const ImageDiff& diff = result.diff;
+    return Judge(result.diff);
+}
+
+int ChipJobs::VerifyWritten(std::span<const ChipRange> runs) {
+    report_["verified"] = !options_.noVerify;
+    if (options_.noVerify) return kExitOk;
+    const ChipDiff result = DiffChipRuns(core_, core_.SelectedChip(), runs);
+    if (result.outcome != Outcome::Ok) return ExitCodeOf(result.outcome);
+    return Judge(result.diff);
+}
+
+// A verify's verdict: ok, or the differing ranges and their likely cause.
+int ChipJobs::Judge(const ImageDiff& diff) {
     report_["cause"] = CauseName(diff.Cause());
     report_["bits_not_programmed"] = diff.bitsNotProgrammed;
     report_["bits_not_erased"] = diff.bitsNotErased;
@@ -172,7 +188,8 @@ int ChipJobs::Write() {
         for (ChipRange& run : runs) run.offset += range_.offset;
     }
     report_["runs"] = runs.size();
-    return ExitCodeOf(WriteChipRuns(core_, chip, runs, Caller::User));
+    const Outcome written = WriteChipRuns(core_, chip, runs, Caller::User);
+    return written == Outcome::Ok ? VerifyWritten(runs) : ExitCodeOf(written);
 }
 
 void ChipJobs::ReportDifferingBytes() {

@@ -36,8 +36,11 @@ public:
     int Read();
     // The whole range read and compared with the image, every difference reported.
     int Verify();
-    // Write of a range, or of the pages with data (--skip-blank).
+    // Write of a range, or of the pages with data (--skip-blank), then its verify.
     int Write();
+    // After a write of `runs`: they are read back and compared with the image,
+    // unless --no-verify; a difference fails the command with its likely cause.
+    int VerifyWritten(std::span<const ChipRange> runs);
     // Prints the CRC-32 and SHA-256 of `data`; returns them for the report.
     nlohmann::json PrintSums(std::span<const uint8_t> data);
     // A failed verify's difference count, from a read of the whole chip.
@@ -48,7 +51,7 @@ public:
 private:
     bool MakeBackupDirectory();
     int SaveRead(std::span<const uint8_t> data);
-    void ReportDiff(const ImageDiff& diff);
+    int Judge(const ImageDiff& diff);
     void ReportRanges(const ImageDiff& diff);
     void WarnIfUniform(std::span<const uint8_t> data);
     int RefuseUnlessBlank(ChipRange range);

@@ -56,7 +56,14 @@ void AddChipOptions(CLI::App& app, CliOptions& options) {
                   "the SPI flash is erased: write only the pages that hold data (=check: read first to make sure)")
         ->check(CLI::IsMember({"on", "check"}));
 
+    write.add_flag("--no-verify", options.noVerify, "don't read back what was written (not with --serialize or --log)");
+
     for (const char* name : {"erase", "auto"}) AddBackup(*app.get_subcommand(name), options);
+    for (const char* name : {"write", "verify", "auto"}) {
+        app.get_subcommand(name)->add_flag("--cut", options.cut,
+                                           "use only the first part of an image longer than the chip or range "
+                                           "(refused otherwise)");
+    }
 
     app.get_subcommand("update-firmware")
         ->add_flag("--yes", options.yes, "send the file without asking (needed when there is no terminal to ask on)");

@@ -33,6 +33,8 @@ struct CliOptions {
     std::string serialFile;               // --serial-file: the counter of the numbers
     std::optional<uint64_t> serialStart;  // --serial-start: the first number of a new counter
     std::string log;                      // --log: the production log (CSV)
+    bool noVerify = false;                // write --no-verify: trust the programmer's reply
+    bool cut = false;                     // --cut: an image longer than the chip or range is cut to it
     std::string programmer;               // --programmer: id (port path) or serial number of the one to use
     bool all = false;                     // --all: the command on every attached programmer at once
     bool yes = false;                     // update-firmware --yes: send the file without asking

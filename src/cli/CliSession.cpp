@@ -4,7 +4,7 @@
 #include "base/Language.h"
 #include "base/LogFile.h"
 #include "base/MessageTable.h"
-#include "buffer/ChangeMarks.h"
+#include "base/NumberText.h"
 #include "buffer/ImageFile.h"
 #include "chipdb/CapacityText.h"
 #include "chipdb/ChipType.h"
@@ -283,6 +283,10 @@ int CliSession::RunCommand(const CommandRow& row, ChipJobs& jobs) {
         }
         return ExitCodeOf(result.outcome);
     }
+    if (row.id == kCmdWriteChip) {
+        const ChipRange written[] = {jobs.Range()};
+        return jobs.VerifyWritten(written);
+    }
     if (row.id == kCmdVerifyChip) {
         report_.update(jobs.PrintSums(std::span(core_.Buffer().bytes).first(core_.SelectedChip().capacity)));
     }
@@ -315,13 +319,14 @@ void CliSession::ListCandidates(const ChipRecord& detected) {
 // standard input) holds the range's bytes: loaded as a file of the range's length
 // would be for the whole chip, then moved to its offset. A record file carries
 // chip addresses, as read --offset writes them: its records stay at their
-// addresses and must keep inside the range.
+// addresses and must keep inside the range. Nothing has been sent to the chip yet.
 bool CliSession::LoadImageArgument(ChipRange range) {
     const std::string& path = options_.argument;
     if (path != "-" && IsRecordFileName(path) && range != WholeChip(core_.SelectedChip())) {
         return LoadRecordsInRange(path, range);
     }
-    if (!(path == "-" ? LoadStandardInput(range.length) : LoadInput(path, range.length))) return false;
+    const ImageLoadResult image = path == "-" ? LoadStandardInput(range.length) : LoadInput(path, range.length);
+    if (image.outcome != ImageLoadResult::Outcome::Loaded || !AcceptImage(image, range)) return false;
     std::vector<uint8_t>& bytes = core_.Buffer().bytes;
     if (range.offset != 0) {
         std::memmove(bytes.data() + range.offset, bytes.data(), range.length);
@@ -343,29 +348,72 @@ bool CliSession::LoadRecordsInRange(const std::string& path, ChipRange range) {
         err_ << Fill(CurrentCliWording().recordsOutsideRange, {path}) << '\n';
         return false;
     }
-    return true;
+    ImageLoadResult inRange = result;  // its length from the range's start
+    inRange.length = result.length > range.offset ? result.length - range.offset : 0;
+    return AcceptImage(inRange, range);
 }
 
-bool CliSession::LoadInput(const std::string& path, uint32_t length) {
+ImageLoadResult CliSession::LoadInput(const std::string& path, uint32_t length) {
     const ImageLoadResult result = LoadImage(path, core_.Buffer(), length);
-    if (result.tooLong) host_.MessageBox(MessageText(kMsgFileTooLong), BoxButtons::Ok);
-    if (result.outcome == ImageLoadResult::Outcome::Loaded) return true;
-    ReportImageError(err_, report_, path, result);
-    return false;
+    if (result.outcome != ImageLoadResult::Outcome::Loaded) ReportImageError(err_, report_, path, result);
+    return result;
 }
 
 // Raw bytes from standard input, as a raw image file would be loaded.
-bool CliSession::LoadStandardInput(uint32_t length) {
-    DataBuffer& buffer = core_.Buffer();
-    std::fill_n(buffer.bytes.begin(), length, 0xFF);
-    ClearMarks(buffer, length);
-    const size_t got = std::fread(buffer.bytes.data(), 1, length, stdin);
-    if (std::ferror(stdin)) {
-        err_ << MessageText(kMsgOpenFileError) << " -\n";
+ImageLoadResult CliSession::LoadStandardInput(uint32_t length) {
+    const ImageLoadResult result = LoadRawStream(stdin, core_.Buffer(), length);
+    if (result.outcome != ImageLoadResult::Outcome::Loaded) err_ << MessageText(kMsgOpenFileError) << " -\n";
+    return result;
+}
+
+// An empty image is refused, and so is one longer than the range unless --cut
+// asks for its first part; records the first-block rule moved are shown moved.
+bool CliSession::AcceptImage(const ImageLoadResult& image, ChipRange range) {
+    const CliWording& wording = CurrentCliWording();
+    const std::string& path = options_.argument;
+    const bool input = path == "-";
+    report_["image"] = {{"length", image.length}, {"room", range.length}};
+    switch (image.Fit()) {
+    case ImageFit::Empty:
+        report_["image"]["fit"] = "empty";
+        err_ << Fill(wording.imageEmpty, {input ? wording.standardInput : path}) << '\n';
         return false;
+    case ImageFit::TooLong:
+        report_["image"]["fit"] = options_.cut ? "cut" : "too long";
+        if (options_.cut) {
+            host_.MessageBox(MessageText(kMsgFileTooLong), BoxButtons::Ok);
+            break;
+        }
+        ReportTooLong(image, range);
+        return false;
+    case ImageFit::Fits: report_["image"]["fit"] = "fits"; break;
     }
-    if (got == length && std::fgetc(stdin) != EOF) host_.MessageBox(MessageText(kMsgFileTooLong), BoxButtons::Ok);
+    if (image.origin != 0) ReportPlacement(image, range);
     return true;
+}
+
+void CliSession::ReportTooLong(const ImageLoadResult& image, ChipRange range) {
+    const CliWording& wording = CurrentCliWording();
+    const std::string room = std::to_string(range.length);
+    const std::string chip = core_.SelectedChip().chipName;
+    const std::string first = HexNumber(range.offset, 6), last = HexNumber(range.End() - 1, 6);
+    if (options_.argument == "-") {
+        err_ << Fill(wording.inputTooLong, {room, chip, first, last, room}) << '\n';
+    } else {
+        err_ << Fill(wording.imageTooLong,
+                     {options_.argument, std::to_string(image.length), room, chip, first, last, room})
+             << '\n';
+    }
+}
+
+// The first-block rule put the file's data at other addresses than its own: said
+// before anything is sent.
+void CliSession::ReportPlacement(const ImageLoadResult& image, ChipRange range) {
+    const uint64_t last = std::clamp<uint64_t>(image.length, 1, range.length) - 1;  // what the chip gets
+    err_ << Fill(CurrentCliWording().imagePlaced,
+                 {HexNumber(image.origin, 8), HexNumber(image.origin + last, 8), HexNumber(0, 6), HexNumber(last, 6)})
+         << '\n';
+    report_["placed"] = {{"file_address", image.origin}, {"chip_address", 0}, {"length", last + 1}};
 }
 
 int CliSession::Link() {

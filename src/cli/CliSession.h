@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "buffer/ImageFile.h"
 #include "cli/ChipJobs.h"
 #include "cli/CliOptions.h"
 #include "cli/ConsoleHost.h"
@@ -57,8 +58,11 @@ private:
     int Link();
     bool LoadImageArgument(ChipRange range);
     bool LoadRecordsInRange(const std::string& path, ChipRange range);
-    bool LoadInput(const std::string& path, uint32_t length);
-    bool LoadStandardInput(uint32_t length);
+    ImageLoadResult LoadInput(const std::string& path, uint32_t length);
+    ImageLoadResult LoadStandardInput(uint32_t length);
+    bool AcceptImage(const ImageLoadResult& image, ChipRange range);
+    void ReportTooLong(const ImageLoadResult& image, ChipRange range);
+    void ReportPlacement(const ImageLoadResult& image, ChipRange range);
 
     const CliOptions& options_;
     const ProgrammerSlot slot_;

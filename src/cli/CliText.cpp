@@ -77,6 +77,14 @@ constexpr CliWording kEnglish = {
     "Send {} ({} bytes) to the programmer as its new firmware? A wrong file (a chip image, say) can leave the "
     "programmer unusable. [y/N] ",
     "Nothing was sent.",
+    "{} holds {} bytes, more than the {} bytes of {} {}..{}. The chip was not touched; with --cut only the "
+    "first {} bytes are used.",
+    "Standard input holds more than the {} bytes of {} {}..{}. The chip was not touched; with --cut only the "
+    "first {} bytes are used.",
+    "{} is empty: there is nothing to write or compare. The chip was not touched.",
+    "Standard input",
+    "File addresses {}..{} → chip {}..{}: the file's first 64 KiB block goes to the chip's start.",
+    "--no-verify can't go with --serialize or --log: every chip of a production run is verified.",
 };
 
 constexpr CliWording kChinese = {
@@ -142,6 +150,12 @@ constexpr CliWording kChinese = {
     "确认。没有发送任何数据。",
     "把 {} ({} 字节) 作为新固件发送给编程器吗? 错误的文件 (例如芯片映像) 可能使编程器无法使用。[y/N] ",
     "没有发送任何数据。",
+    "{} 有 {} 字节, 超过了 {} 字节 ({} {}..{})。芯片没有被改动; 加 --cut 则只使用前 {} 字节。",
+    "标准输入超过了 {} 字节 ({} {}..{})。芯片没有被改动; 加 --cut 则只使用前 {} 字节。",
+    "{} 是空的: 没有可写入或比较的数据。芯片没有被改动。",
+    "标准输入",
+    "文件地址 {}..{} → 芯片地址 {}..{}: 文件的第一个 64 KiB 块放在芯片的起始处。",
+    "--no-verify 不能与 --serialize 或 --log 一起使用: 生产运行要校验每个芯片。",
 };
 
 }  // namespace

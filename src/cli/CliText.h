@@ -65,6 +65,12 @@ struct CliWording {
     const char* firmwareNeedsYes;  // path
     const char* firmwareQuestion;  // path, bytes
     const char* firmwareNotSent;
+    const char* imageTooLong;  // path, its length, room, chip, first and last address, room
+    const char* inputTooLong;  // room, chip, first and last address, room
+    const char* imageEmpty;    // path or standardInput
+    const char* standardInput;
+    const char* imagePlaced;  // first and last file address, first and last chip address
+    const char* noVerifyProduction;
 };
 
 // The wording of the current language; English unless it is Chinese.

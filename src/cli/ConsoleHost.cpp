@@ -21,9 +21,12 @@ bool ConsoleHost::MessageBox(const std::string& text, BoxButtons) {
 void ConsoleHost::Say(const std::string& text) {
     if (muted_) return;
     if (text == lastSaid_) return;
+    // A box whose first line is the status line just printed adds only its other lines.
+    const bool continues = !lastSaid_.empty() && text.starts_with(lastSaid_ + "\r\n");
+    const std::string shown = continues ? text.substr(lastSaid_.size() + 2) : text;
     lastSaid_ = text;
     EndProgressLine();
-    err_ << WithNewlines(text) << '\n' << std::flush;
+    err_ << WithNewlines(shown) << '\n' << std::flush;
 }
 
 void ConsoleHost::EndProgressLine() {

@@ -14,7 +14,8 @@ namespace qbr {
 
 // The command-line tool's front end for the core: every status-line and message
 // box text goes to the error stream, one per line (line breaks inside a text as
-// newlines, a text repeated right after itself once), and the progress of a
+// newlines, a text repeated right after itself once, a first line repeated right
+// after itself once too), and the progress of a
 // transfer is drawn as a bar with its rate when the stream is a terminal. Boxes
 // are answered with OK; the window's other dialogs don't exist here.
 class ConsoleHost : public OperationHost {

@@ -39,4 +39,21 @@ ChipDiff DiffChip(ProgrammerCore& core, const ChipRecord& chip, ChipRange range)
     return result;
 }
 
+ChipDiff DiffChipRuns(ProgrammerCore& core, const ChipRecord& chip, std::span<const ChipRange> runs) {
+    ChipDiff result;
+    result.outcome = Outcome::Ok;
+    for (const ChipRange& run : runs) {
+        ChipDiff part = DiffChip(core, chip, run);
+        result.outcome = part.outcome;
+        if (part.outcome != Outcome::Ok) break;
+        ImageDiff& diff = result.diff;
+        diff.differingBytes += part.diff.differingBytes;
+        diff.bitsNotProgrammed += part.diff.bitsNotProgrammed;
+        diff.bitsNotErased += part.diff.bitsNotErased;
+        diff.ranges.insert(diff.ranges.end(), part.diff.ranges.begin(), part.diff.ranges.end());
+        result.chipData.insert(result.chipData.end(), part.chipData.begin(), part.chipData.end());
+    }
+    return result;
+}
+
 }  // namespace qbr

@@ -46,4 +46,8 @@ struct ChipDiff {
 };
 ChipDiff DiffChip(ProgrammerCore& core, const ChipRecord& chip, ChipRange range);
 
+// The same over each of `runs` in turn (in address order, as written), as one diff
+// of the runs' bytes; stops at the first read that fails.
+ChipDiff DiffChipRuns(ProgrammerCore& core, const ChipRecord& chip, std::span<const ChipRange> runs);
+
 }  // namespace qbr

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <numeric>
@@ -359,27 +360,81 @@ TEST_F(ImageFileTest, SRecordsLandWhereSrecCatPutsThem) {
 
 // Our Intel HEX and S-records, read back by objcopy, srec_cat and our own readers:
 // many 64 KiB blocks (more records than S5 counts), a block edge inside a record,
-// and the last byte at the top of the address space, one byte further refused.
+// and the last byte at the top of the address space, one byte further refused. Our
+// readers keep our files at their own addresses, also a part of a chip that starts
+// past the first 64 KiB block, and find the higher ones too long for any chip.
 TEST_F(ImageFileTest, SavedRecordsReadBackByEveryReader) {
-    if (!HaveConverters()) GTEST_SKIP() << "needs srec_cat (package srecord) and objcopy (binutils)";
-    const std::pair<uint32_t, uint32_t> cases[] = {{0, 0x110000}, {0x0800FFF8, 0x3001}, {0xFFFEFFF1, 0x1000F}};
+    const bool converters = HaveConverters();
+    const std::pair<uint32_t, uint32_t> cases[] = {{0, 0x110000},
+                                                   {0x1FFF8, 0x3001},
+                                                   {0x0800FFF8, 0x3001},
+                                                   {0xFFFEFFF1, 0x1000F}};
     const char* formats[][3] = {{"out.hex", "ihex", " -intel"}, {"out.srec", "srec", ""}};  // name, objcopy, srec_cat
     for (const auto& [address, size] : cases) {
         const std::vector<uint8_t> image = test::Pattern(size, uint8_t(address));
         const std::string bytes(image.begin(), image.end());
-        const uint32_t start = address & 0xFFFF;
+        const bool fits = uint64_t{address} + size <= DataBuffer::kSize;
         for (const auto& [name, objcopy, srecCat] : formats) {
             ASSERT_TRUE(SaveImage(dir.file(name).string(), image, address));
-            Run(std::string("objcopy -I ") + objcopy + " -O binary " + name + " objcopy.bin && srec_cat " + name +
-                srecCat + " -offset -" + std::to_string(address) + " -o srec_cat.bin -binary");
-            EXPECT_TRUE(ReadFileText(dir.file("objcopy.bin")) == bytes &&
-                        ReadFileText(dir.file("srec_cat.bin")) == bytes);
-            const ImageLoadResult result = LoadImage(dir.file(name).string(), buffer, start + size);
-            EXPECT_TRUE(result.outcome == Outcome::Loaded && !result.tooLong && Bytes(start, start + size) == bytes &&
-                        Bytes(0, start) == std::string(start, '\xFF'))
+            if (converters) {
+                Run(std::string("objcopy -I ") + objcopy + " -O binary " + name + " objcopy.bin && srec_cat " + name +
+                    srecCat + " -offset -" + std::to_string(address) + " -o srec_cat.bin -binary");
+                EXPECT_TRUE(ReadFileText(dir.file("objcopy.bin")) == bytes &&
+                            ReadFileText(dir.file("srec_cat.bin")) == bytes);
+            }
+            const ImageLoadResult result = LoadImage(dir.file(name).string(), buffer,
+                                                     fits ? address + size : DataBuffer::kSize);
+            EXPECT_TRUE(result.outcome == Outcome::Loaded && result.tooLong != fits && result.origin == 0) << name;
+            EXPECT_TRUE(!fits ||
+                        (Bytes(address, address + size) == bytes && Bytes(0, address) == std::string(address, '\xFF')))
                 << name;
         }
         EXPECT_FALSE(SaveImage(dir.file("over.hex").string(), image, 1u - size));  // one byte past 2^32 - 1
+    }
+}
+
+// What the command line decides on: an image's fit in the room, its length and
+// the file address that went to offset 0; from files and from a stream.
+TEST_F(ImageFileTest, ImagesTellTheirFitLengthAndOrigin) {
+    using enum ImageFit;
+    const std::vector<uint8_t> kOwn(kChipAddressHeader.begin(), kChipAddressHeader.end());
+    struct Case {
+        const char* name;
+        std::string content;
+        ImageFit fit;
+        uint64_t length;
+        uint32_t origin;
+    };
+    const Case cases[] = {
+        {"exact.bin", std::string(kCapacity, 'a'), Fits, kCapacity, 0},
+        {"long.bin", std::string(kCapacity + 1, 'a'), TooLong, kCapacity + 1, 0},
+        {"empty.bin", "", Empty, 0, 0},
+        {"none.hex", kEnd, Empty, 0, 0},
+        {"erased.hex", Record(0, 0, {0xFF}) + kEnd, Fits, 0, 0},  // data, if all erased
+        {"linked.hex", Extended(4, 0x0800) + Record(0, 0xFF, {1}) + kEnd, Fits, 0x100, 0x08000000},
+        {"past.hex", Extended(4, 0x0800) + Record(0, 0x100, {1}) + kEnd, TooLong, 0x101, 0x08000000},
+        {"own.hex", Extended(4, 0) + Extended(4, 0x0800) + Record(0, 0, {1}) + kEnd, TooLong, 0x08000001, 0},
+        {"none.srec", SRecord('3', 0) + SRecord('7', 0), Empty, 0, 0},
+        {"linked.srec", SRecord('3', 0x08000010, {1}) + SRecord('7', 0), Fits, 0x11, 0x08000000},
+        {"block.srec", SRecord('0', 0, kOwn) + SRecord('3', 0x10010, {1}) + SRecord('7', 0), TooLong, 0x10011, 0},
+        {"late.srec", SRecord('3', 0x10010, {1}) + SRecord('0', 0, kOwn) + SRecord('7', 0), Fits, 0x11, 0x10000},
+    };
+    for (const Case& c : cases) {
+        const ImageLoadResult result = Load(c.name, c.content);
+        EXPECT_TRUE(result.outcome == Outcome::Loaded && result.Fit() == c.fit && result.length == c.length &&
+                    result.origin == c.origin)
+            << c.name << ": " << result.length << " " << result.origin;
+    }
+    for (const size_t size : {size_t{0}, size_t{1}, size_t{kCapacity}, size_t{kCapacity + 1}}) {
+        std::FILE* stream = std::tmpfile();
+        ASSERT_TRUE(stream);
+        std::fwrite(std::string(size, 'b').data(), 1, size, stream);
+        std::rewind(stream);
+        const ImageLoadResult result = LoadRawStream(stream, buffer, kCapacity);
+        std::fclose(stream);
+        EXPECT_EQ(result.Fit(), size == 0 ? Empty : size > kCapacity ? TooLong : Fits) << size;
+        EXPECT_EQ(Bytes(0, kCapacity), std::string(std::min<size_t>(size, kCapacity), 'b') +
+                                           std::string(kCapacity - std::min<size_t>(size, kCapacity), '\xFF'));
     }
 }
 

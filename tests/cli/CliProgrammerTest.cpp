@@ -72,6 +72,7 @@ TEST_F(CliProgrammer, VerifyMismatchIsReportedExactly) {
     EXPECT_NE(verify.err.find("Verify chip error!\n\nAddr:0x000010   \n Buf:0x22   \nChip:0x11   \n"),
               std::string::npos)
         << verify.err;
+    EXPECT_EQ(verify.err.find("Verify chip error!"), verify.err.rfind("Verify chip error!"));  // said once
 
     const CliResult json = Run("24C02", "--json verify " + Path("other.bin"));
     const auto report = nlohmann::json::parse(json.out);
@@ -123,7 +124,20 @@ TEST_F(CliProgrammer, SafetyFeaturesWorkEndToEnd) {
     image.replace(0x80000, 0x3000, RandomBytes(0x3000, 4));
     WriteFileText(Path("img.bin"), image);
     WriteFileText(Path("blank.bin"), std::string(1 << 20, '\xFF'));
-    WriteFileText(Path("part.bin"), RandomBytes(0x100, 5));
+    const std::string part = RandomBytes(0x100, 5);
+    WriteFileText(Path("part.bin"), part);
+    WriteFileText(Path("long.bin"), image + "x");
+    WriteFileText(Path("partlong.bin"), part + "x");
+    WriteFileText(Path("empty.bin"), "");
+    std::string two(1 << 20, '\xFF');
+    two.replace(0xC0000, 0x100, part).replace(0xE0000, 0x100, part);
+    WriteFileText(Path("two.bin"), two);
+    // Records before any extended address from 0, then at 0x100000: one byte past the chip.
+    WriteFileText(Path("over.hex"), ":0100000000FF\n:020000040010EA\n:0100000000FF\n:00000001FF\n");
+    ASSERT_EQ(std::system(("objcopy -I binary -O ihex --change-addresses 0x08000000 " + Path("part.bin") + " " +
+                           Path("linked.hex"))
+                              .c_str()),
+              0);
     std::filesystem::create_directory(Path("backups"));
     struct Step {
         std::string arguments;
@@ -161,6 +175,38 @@ TEST_F(CliProgrammer, SafetyFeaturesWorkEndToEnd) {
          1,
          "  0x000005..0x000005  (1)",
          {{"/differing_ranges/0/length", 1}, {"/range_count", 1}}},
+        // Our record files of a range come back where they were read, also without the range.
+        {"read --offset 0x90000 --length 256 " + Path("back.srec"), 0, "Read chip ok!", {}},
+        {"auto " + Path("back.hex"), 0, "Verify chip ok!", {}},
+        {"verify --offset 0x90000 --length 256 " + Path("back.bin"), 0, "Verify chip ok!", {}},
+        {"auto " + Path("back.srec"), 0, "Verify chip ok!", {}},
+        {"verify --offset 0x90000 --length 256 " + Path("back.bin"), 0, "Verify chip ok!", {}},
+        {"write --skip-blank " + Path("linked.hex"),
+         0,
+         "File addresses 0x08000000..0x080000FF → chip 0x000000..0x0000FF",
+         {{"/placed/file_address", 0x08000000}, {"/placed/length", 256}}},
+        // A write is verified: an unerased flash, a protected block, every run of a sparse write.
+        {"write " + Path("blank.bin"), 1, "Likely cause: not erased.", {{"/cause", "not erased"}, {"/ok", false}}},
+        {"write --no-verify " + Path("blank.bin"), 0, "Write chip ok!", {{"/verified", false}, {"/ok", true}}},
+        {"--emulate-fault protect@0xB0080 write --offset 0xB0000 --length 256 " + Path("part.bin"),
+         1,
+         "Likely cause: not programmed.",
+         {{"/differing_ranges/0/address", 0xB0080}}},
+        {"--emulate-fault protect@0xE0000 write --skip-blank " + Path("two.bin"),
+         1,
+         "  0x0E0000..0x0E00FF",
+         {{"/runs", 2}, {"/range_count", 1}}},
+        // Images that don't fit are refused before the chip is touched, unless cut.
+        {"write " + Path("long.bin"),
+         4,
+         "long.bin holds 1048577 bytes, more than the 1048576 bytes of EN25T80 0x000000..0x0FFFFF.",
+         {{"/ok", false}, {"/image/fit", "too long"}}},
+        {"verify --length 256 " + Path("partlong.bin"), 4, "holds 257 bytes", {}},
+        {"verify --cut --length 256 " + Path("partlong.bin"), 0, "File is too long!", {{"/image/fit", "cut"}}},
+        {"write --offset 0x1000 --length 256 - <" + Path("partlong.bin"), 4, "Standard input holds more than", {}},
+        {"verify " + Path("over.hex"), 4, "holds 1048577 bytes", {}},
+        {"write " + Path("empty.bin"), 4, "empty.bin is empty", {{"/image/fit", "empty"}}},
+        {"write - </dev/null", 4, "Standard input is empty", {}},
     };
     for (const Step& step : steps) {
         SCOPED_TRACE(step.arguments);
@@ -172,8 +218,9 @@ TEST_F(CliProgrammer, SafetyFeaturesWorkEndToEnd) {
             EXPECT_EQ(report[nlohmann::json::json_pointer(pointer)], value) << pointer;
         }
     }
-    EXPECT_EQ(ReadFileText(Path("back.bin")), ReadFileText(Path("part.bin")));
+    EXPECT_EQ(ReadFileText(Path("back.bin")), part);
     EXPECT_FALSE(std::filesystem::exists(Path("x.bin")));
+    EXPECT_EQ(ReadFileText(Path("EN25T80.img")).substr(0xB0000, 0x100), part.substr(0, 0x80) + std::string(0x80, '\xFF'));
 
     // Checksums: the read's are chip-sum's of the file it wrote, and sha256sum agrees.
     const auto read = nlohmann::json::parse(Run("EN25T80", "--json read " + Path("all.bin")).out);
@@ -182,6 +229,10 @@ TEST_F(CliProgrammer, SafetyFeaturesWorkEndToEnd) {
     EXPECT_EQ(sum["sha256"], read["sha256"]);
     EXPECT_EQ(RunCli("--version >/dev/null; sha256sum " + Path("all.bin")).out.substr(0, 64), sum["sha256"]);
     EXPECT_EQ(sum["checksum"].get<std::string>().size(), 8u);
+    const std::string cut = RunCli("-c EN25T80 chip-sum " + Path("long.bin")).err;
+    EXPECT_TRUE(cut.find("File is too long!") != std::string::npos &&
+                cut.find("File is too long!") == cut.rfind("File is too long!"))
+        << cut;
 
     const CliResult chinese = RunCli("--lang zh -q --emulate=W25Q64FV --emulate-fault flip@4096 read --reads 2 " +
                                      Path("x.bin"));
@@ -203,17 +254,21 @@ TEST_F(CliProgrammer, SerialNumbersAndTheProductionLog) {
         {run + " auto", 0},
         {run + " read", 2},
         {"--serialize 0x100,dec,8 auto", 2},
+        {"--serialize 0x100,dec,8 --serial-file " + Path("n.txt") + " write --no-verify", 2},
+        {"--log " + Path("log.csv") + " write --no-verify", 2},
+        {run + " write", 1},  // number 9 over number 8, unerased: the chip holds neither
     };
     for (const auto& [arguments, code] : steps) {
         EXPECT_EQ(Run("EN25T80", arguments + " " + Path("image.bin")).exitCode, code) << arguments;
     }
     EXPECT_EQ(ReadFileText(Path("EN25T80.img")).substr(0xFF, 10), "Z00000008Z");
-    EXPECT_EQ(ReadFileText(Path("n.txt")), "9\n");
+    EXPECT_EQ(ReadFileText(Path("n.txt")), "10\n");
     const std::string log = ReadFileText(Path("log.csv"));
-    for (const char* line : {",emulated-1,EN25T80,auto,5,ok,", ",auto,6,ok,", ",auto,7,failed,", ",auto,8,ok,"}) {
+    for (const char* line :
+         {",emulated-1,EN25T80,auto,5,ok,", ",auto,6,ok,", ",auto,7,failed,", ",auto,8,ok,", ",write,9,failed,"}) {
         EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
     }
-    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 5);
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 6);
 }
 
 // A firmware file goes to the programmer only when the user confirmed it: without

@@ -17,29 +17,44 @@ using test::Pattern;
 using Ranges = std::vector<ChipRange>;
 using ChipSafety = test::OpsTest;
 
+// Every class of difference, one row each, against an image of 40 bytes of 0x0F at
+// 0x100: bits the chip lacks only (1 in the image), has only (0 in it), both, in one
+// byte or in several, single bits at the first and the last byte, several bits in a
+// byte, and differences parted by 15 equal bytes (merged) or 16 (not).
 TEST(ImageDiff, TheBitsNameTheCauseAndCloseDifferencesMerge) {
+    using enum DiffCause;
     struct Case {
-        std::vector<uint8_t> chip;  // against an image of 0x0F bytes at address 0x100
+        const char* name;
+        std::vector<std::pair<size_t, uint8_t>> chip;  // bytes of the chip that differ from the image
         DiffCause cause;
         Ranges ranges;
-        uint64_t bytes;
+        uint64_t bytes, notProgrammed, notErased;
     };
-    std::vector<uint8_t> far(40, 0x0F), near(40, 0x0F);
-    far[2] = far[2 + 16] = 0x1F;    // 15 equal bytes between: one range
-    near[2] = near[2 + 17] = 0x1F;  // 16: two
     const Case cases[] = {
-        {std::vector<uint8_t>(40, 0x0F), DiffCause::None, {}, 0},
-        {std::vector<uint8_t>(40, 0xFF), DiffCause::NotProgrammed, {{0x100, 40}}, 40},
-        {std::vector<uint8_t>(40, 0x07), DiffCause::NotErased, {{0x100, 40}}, 40},
-        {std::vector<uint8_t>(40, 0x1E), DiffCause::DataDiffers, {{0x100, 40}}, 40},
-        {far, DiffCause::NotProgrammed, {{0x102, 17}}, 2},
-        {near, DiffCause::NotProgrammed, {{0x102, 1}, {0x113, 1}}, 2},
+        {"same", {}, None, {}, 0, 0, 0},
+        {"first byte one bit set", {{0, 0x1F}}, NotProgrammed, {{0x100, 1}}, 1, 1, 0},
+        {"last byte one bit clear", {{39, 0x0E}}, NotErased, {{0x127, 1}}, 1, 0, 1},
+        {"first byte one bit clear", {{0, 0x07}}, NotErased, {{0x100, 1}}, 1, 0, 1},
+        {"last byte one bit set", {{39, 0x8F}}, NotProgrammed, {{0x127, 1}}, 1, 1, 0},
+        {"both ways in one byte", {{5, 0x1E}}, DataDiffers, {{0x105, 1}}, 1, 1, 1},
+        {"both ways, first and last", {{0, 0xFF}, {39, 0x00}}, DataDiffers, {{0x100, 1}, {0x127, 1}}, 2, 4, 4},
+        {"more set than clear", {{0, 0xFF}, {1, 0x0E}}, DataDiffers, {{0x100, 2}}, 2, 4, 1},
+        {"more clear than set", {{0, 0x00}, {1, 0x1F}}, DataDiffers, {{0x100, 2}}, 2, 1, 4},
+        {"all set", {{0, 0xFF}, {1, 0xFF}, {2, 0xFF}}, NotProgrammed, {{0x100, 3}}, 3, 12, 0},
+        {"all clear", {{37, 0x00}, {38, 0x00}, {39, 0x00}}, NotErased, {{0x125, 3}}, 3, 0, 12},
+        {"15 equal between", {{2, 0x1F}, {18, 0x1F}}, NotProgrammed, {{0x102, 17}}, 2, 2, 0},
+        {"16 equal between", {{2, 0x1F}, {19, 0x1F}}, NotProgrammed, {{0x102, 1}, {0x113, 1}}, 2, 2, 0},
     };
     for (const Case& c : cases) {
-        const ImageDiff diff = CompareImages(std::vector<uint8_t>(40, 0x0F), c.chip, 0x100);
+        SCOPED_TRACE(c.name);
+        std::vector<uint8_t> chip(40, 0x0F);
+        for (const auto& [at, value] : c.chip) chip[at] = value;
+        const ImageDiff diff = CompareImages(std::vector<uint8_t>(40, 0x0F), chip, 0x100);
         EXPECT_EQ(diff.Cause(), c.cause);
         EXPECT_EQ(diff.ranges, c.ranges);
         EXPECT_EQ(diff.differingBytes, c.bytes);
+        EXPECT_EQ(diff.bitsNotProgrammed, c.notProgrammed);
+        EXPECT_EQ(diff.bitsNotErased, c.notErased);
     }
 }
 
