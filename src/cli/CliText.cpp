@@ -55,6 +55,14 @@ constexpr CliWording kEnglish = {
     "ready",
     "access denied: the device rule is missing (see doctor)",
     "does not answer",
+    "{}: \"{}\" is not a whole number from {} to {} (decimal, or hexadecimal with 0x).",
+    "The counter file {} exists already and its next number is {}: --serial-start {} is for a new counter only. "
+    "Leave it out to go on from {}.",
+    "Usage error: see --help.",
+    "The command failed: its error is above.",
+    "Cancelled.",
+    "The command doesn't apply to the chip worked on.",
+    "--json and reading to standard output can't share standard output.",
 };
 
 constexpr CliWording kChinese = {
@@ -101,6 +109,13 @@ constexpr CliWording kChinese = {
     "就绪",
     "无权访问: 缺少设备规则 (见 doctor)",
     "没有应答",
+    "{}: \"{}\" 不是 {} 到 {} 之间的整数 (十进制, 或以 0x 开头的十六进制)。",
+    "序列号文件 {} 已经存在, 它的下一个序列号是 {}: --serial-start {} 只用于新的序列号文件。去掉该选项即可从 {} 继续。",
+    "用法错误: 见 --help。",
+    "命令失败: 错误信息见上文。",
+    "已取消。",
+    "该命令不适用于当前芯片。",
+    "--json 与读到标准输出不能共用标准输出。",
 };
 
 }  // namespace

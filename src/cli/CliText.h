@@ -48,6 +48,13 @@ struct CliWording {
     const char* accessAllowed;
     const char* accessDenied;
     const char* notAnswering;
+    const char* badNumber;           // option, text given, least, greatest
+    const char* serialStartDiffers;  // path, the counter's next number, the start given, that number again
+    const char* usageError;
+    const char* commandFailed;
+    const char* cancelled;
+    const char* notForThisChip;
+    const char* jsonWithDataOut;
 };
 
 // The wording of the current language; English unless it is Chinese.

@@ -4,6 +4,8 @@
 #include "chipdb/ChipDatabase.h"
 #include "cli/ExitCodes.h"
 
+#include <nlohmann/json.hpp>
+
 #include <ostream>
 #include <string>
 
@@ -14,11 +16,12 @@ namespace qbr {
 std::string UpperCaseLetters(std::string text);
 
 // `chips [PATTERN]`: one aligned row per matching chip (name, capacity, maker, type)
-// and the count line. kExitFailed when nothing matches.
-int ListChips(const ChipDatabase& database, const std::string& pattern, std::ostream& out);
+// and the count line, and the records as "chips" in `report`. kExitFailed when
+// nothing matches.
+int ListChips(const ChipDatabase& database, const std::string& pattern, std::ostream& out, nlohmann::json& report);
 
-// `chip NAME`: every field of the record and its capacity text. The name is looked
-// up as given, then with its letters in capitals. kExitUsage for an unknown name.
-int ShowChip(const ChipDatabase& database, const std::string& name, std::ostream& out);
+// `chip NAME`: every field of the record and its capacity text, and the record as
+// "record" in `report`.
+void ShowChip(const ChipRecord& chip, std::ostream& out, nlohmann::json& report);
 
 }  // namespace qbr
