@@ -90,20 +90,20 @@ int RunEach(const CliOptions& options, std::ostream& out, std::ostream& err, boo
     for (size_t i = 0; i < slots.size(); ++i) {
         PrintMarked(err, ids[i], runErr[i].str());
         if (options.json) {
-            report["runs"].push_back(nlohmann::json::parse(runOut[i].str()));
+            report["results"].push_back(nlohmann::json::parse(runOut[i].str()));
             continue;
         }
         PrintMarked(out, ids[i], runOut[i].str());
         out << '[' << ids[i] << "] " << ResultText(codes[i]) << '\n';
     }
-    if (options.json && report["runs"][worst].contains("error")) report["error"] = report["runs"][worst]["error"];
+    if (options.json && report["results"][worst].contains("error")) report["error"] = report["results"][worst]["error"];
     return codes[worst];
 }
 
 }  // namespace
 
 int RunBatch(const CliOptions& options, std::ostream& out, std::ostream& err, bool terminal) {
-    nlohmann::json report = {{"command", options.command}, {"runs", nlohmann::json::array()}};
+    nlohmann::json report = {{"command", options.command}, {"results", nlohmann::json::array()}};
     const int code = RunEach(options, out, err, terminal, report);
     if (options.json) PrintReport(report, code, out);
     return code;

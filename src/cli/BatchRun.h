@@ -13,7 +13,7 @@ namespace qbr {
 // each programmer has a progress line. When all have ended, the lines of each run
 // come out together, marked with its id and followed by one result line, in the
 // programmers' order. With --json standard output carries one document: command,
-// ok, runs (each run's own document, with its programmer's id) and the error of the
+// ok, results (each run's own document, with its programmer's id) and the error of the
 // run that gives the exit code. The exit code is 0 when every run succeeded, else the
 // highest of their codes.
 int RunBatch(const CliOptions& options, std::ostream& out, std::ostream& err, bool terminal);

@@ -85,7 +85,7 @@ TEST_F(CliBatch, ListsAndChoosesProgrammers) {
     EXPECT_EQ(RunCli("--emulate-count 2 --emulate-image " + Path("one.img") + " --all link").exitCode, 2);
     // Runs that stop before their report still have their object.
     const CliResult noChip = RunCli("--json --emulate-count 4 --all -c NOPE link");
-    EXPECT_EQ(json::parse(noChip.out)["runs"].size(), 4u) << noChip.out;
+    EXPECT_EQ(json::parse(noChip.out)["results"].size(), 4u) << noChip.out;
     ASSERT_EQ(Run("--all read " + Path("read-%s.bin")).exitCode, 0);
     EXPECT_EQ(ReadFileText(Path("read-emulated-3.bin")), Chip(3));
     EXPECT_EQ(ReadFileText(Path("read-emulated-4.bin")), std::string(1 << 20, '\xFF'));
@@ -115,7 +115,7 @@ TEST_P(CliBatchFault, TheOthersFinish) {
     std::vector<uint64_t> serials;
     const std::map<std::string, std::string> log = LogLines();
     const json batch = json::parse(run.out);
-    for (const json& report : batch.at("runs")) {
+    for (const json& report : batch.at("results")) {
         const std::string id = report["programmer"];
         const bool good = fault.empty() || id != "emulated-2";
         EXPECT_EQ(report["ok"], good) << id;

@@ -122,7 +122,7 @@ const JsonRun kJsonRuns[] = {
     {"--emulate=W25Q64FV detect", 0, nullptr, "/candidates/1"},
     {"--emulate doctor", 0, nullptr, "/steps/5"},
     {"--emulate-count 2 programmers", 0, nullptr, "/programmers/1/serial"},
-    {"--emulate-count 2 --all link", 0, nullptr, "/runs/1/programmer"},
+    {"--emulate-count 2 --all link", 0, nullptr, "/results/1/programmer"},
     {"chips 'en25*80'", 0, nullptr, "/chips/1/capacity"},
     {"chip en25t80", 0, nullptr, "/record/page_size"},
     {"chips 'NO*SUCH'", 1, "failed", "/chips"},
@@ -138,8 +138,8 @@ const JsonRun kJsonRuns[] = {
     {"--emulate --emulate-fault 3:unplugged link", 2, "usage", "/command"},
     {"--emulate --programmer 1-1.9 link", 2, "no-programmer-named", "/command"},
     {"--emulate --serialize 0x10,dec,4 auto x.bin", 2, "usage", "/chip"},
-    {"--emulate-count 2 --all --emulate-fault 2:unplugged link", 3, "no-programmer", "/runs/1/error/code"},
-    {"--emulate-count 2 --all read x.bin", 2, "usage", "/runs"},
+    {"--emulate-count 2 --all --emulate-fault 2:unplugged link", 3, "no-programmer", "/results/1/error/code"},
+    {"--emulate-count 2 --all read x.bin", 2, "usage", "/results"},
 };
 
 TEST(CliJson, OneDocumentWithTheErrorTheUserSaw) {
