@@ -105,8 +105,7 @@ int RunEach(const CliOptions& options, std::ostream& out, std::ostream& err, boo
 int RunBatch(const CliOptions& options, std::ostream& out, std::ostream& err, bool terminal) {
     nlohmann::json report = {{"command", options.command}, {"results", nlohmann::json::array()}};
     const int code = RunEach(options, out, err, terminal, report);
-    if (options.json) PrintReport(report, code, out);
-    return code;
+    return options.json ? PrintReport(report, code, out) : code;
 }
 
 }  // namespace qbr

@@ -61,8 +61,7 @@ int CliSession::Run() {
     report_ = {{"command", options_.command}};
     if (!slot_.id.empty()) report_["programmer"] = slot_.id;
     const int code = RunOnCore();
-    if (options_.json) PrintReport(report_, code, out_);
-    return code;
+    return options_.json ? PrintReport(report_, code, out_) : code;
 }
 
 int CliSession::RunOnCore() {
@@ -81,9 +80,11 @@ int CliSession::RunOnCore() {
 }
 
 int CliSession::RunDatabaseCommand() {
-    // With --json the text goes beside the document, to the error stream.
-    std::ostream& text = options_.json ? err_ : out_;
-    if (options_.command == "chips") return ListChips(core_.Database(), options_.argument, text, report_);
+    // With --json the records are in the document; only the count goes beside it.
+    std::ostream* text = options_.json ? nullptr : &out_;
+    if (options_.command == "chips") {
+        return ListChips(core_.Database(), options_.argument, text, options_.json ? err_ : out_, report_);
+    }
     const std::optional<ChipRecord> chip = FindChip(options_.argument);
     if (!chip) return kExitUsage;
     ShowChip(*chip, text, report_);

@@ -63,6 +63,7 @@ constexpr CliWording kEnglish = {
     "Cancelled.",
     "The command doesn't apply to the chip worked on.",
     "--json and reading to standard output can't share standard output.",
+    "Can't write the JSON document to standard output.",
 };
 
 constexpr CliWording kChinese = {
@@ -116,6 +117,7 @@ constexpr CliWording kChinese = {
     "已取消。",
     "该命令不适用于当前芯片。",
     "--json 与读到标准输出不能共用标准输出。",
+    "无法把 JSON 文档写到标准输出。",
 };
 
 }  // namespace

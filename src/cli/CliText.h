@@ -55,6 +55,7 @@ struct CliWording {
     const char* cancelled;
     const char* notForThisChip;
     const char* jsonWithDataOut;
+    const char* outputError;
 };
 
 // The wording of the current language; English unless it is Chinese.

@@ -76,7 +76,8 @@ std::string UpperCaseLetters(std::string text) {
     return text;
 }
 
-int ListChips(const ChipDatabase& database, const std::string& pattern, std::ostream& out, nlohmann::json& report) {
+int ListChips(const ChipDatabase& database, const std::string& pattern, std::ostream* rowsOut, std::ostream& out,
+              nlohmann::json& report) {
     std::vector<ChipRecord> found = database.SearchByPattern(UpperCaseLetters(pattern), AllTypes);
     std::vector<Row> rows;
     nlohmann::json records = nlohmann::json::array();
@@ -88,26 +89,27 @@ int ListChips(const ChipDatabase& database, const std::string& pattern, std::ost
     const std::string count = MessageText(kMsgFoundPrefix) + std::to_string(found.size()) +
                               MessageText(kMsgFoundSuffix);
     if (found.empty()) KeepError(report, errors::kFailed, count);
-    PrintAligned(rows, out);
+    if (rowsOut) PrintAligned(rows, *rowsOut);
     out << count << '\n';
     return found.empty() ? kExitFailed : kExitOk;
 }
 
-void ShowChip(const ChipRecord& chip, std::ostream& out, nlohmann::json& report) {
+void ShowChip(const ChipRecord& chip, std::ostream* out, nlohmann::json& report) {
     report["record"] = RecordJson(chip);
-    out << "chipType: " << chip.chipType << " (" << ChipTypeName(chip.chipType) << ")\n"
-        << "chipName: " << chip.chipName << '\n'
-        << "makerName: " << chip.makerName << '\n'
-        << "spareByte: " << int{chip.spareByte} << '\n'
-        << "voltage: " << int{chip.voltage} << '\n'
-        << "capacity: " << chip.capacity << '\n'
-        << "pageMode: " << chip.pageMode << '\n'
-        << "pageSize: " << chip.pageSize << '\n'
-        << "manufacturerId: " << HexByte(chip.manufacturerId) << '\n'
-        << "deviceId: " << HexByte(chip.deviceId) << '\n'
-        << "modeParam: " << int{chip.modeParam} << '\n'
-        << "dataWidth: " << int{chip.dataWidth} << '\n';
-    PrintCapacityText(LongCapacityText(chip), out);
+    if (!out) return;
+    *out << "chipType: " << chip.chipType << " (" << ChipTypeName(chip.chipType) << ")\n"
+         << "chipName: " << chip.chipName << '\n'
+         << "makerName: " << chip.makerName << '\n'
+         << "spareByte: " << int{chip.spareByte} << '\n'
+         << "voltage: " << int{chip.voltage} << '\n'
+         << "capacity: " << chip.capacity << '\n'
+         << "pageMode: " << chip.pageMode << '\n'
+         << "pageSize: " << chip.pageSize << '\n'
+         << "manufacturerId: " << HexByte(chip.manufacturerId) << '\n'
+         << "deviceId: " << HexByte(chip.deviceId) << '\n'
+         << "modeParam: " << int{chip.modeParam} << '\n'
+         << "dataWidth: " << int{chip.dataWidth} << '\n';
+    PrintCapacityText(LongCapacityText(chip), *out);
 }
 
 }  // namespace qbr

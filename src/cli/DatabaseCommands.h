@@ -15,13 +15,14 @@ namespace qbr {
 // dialog treats a typed pattern.
 std::string UpperCaseLetters(std::string text);
 
-// `chips [PATTERN]`: one aligned row per matching chip (name, capacity, maker, type)
-// and the count line, and the records as "chips" in `report`. kExitFailed when
-// nothing matches.
-int ListChips(const ChipDatabase& database, const std::string& pattern, std::ostream& out, nlohmann::json& report);
+// `chips [PATTERN]`: the records as "chips" in `report`, one aligned row per
+// matching chip (name, capacity, maker, type) on `rowsOut` unless it is null, and
+// the count line on `out`. kExitFailed when nothing matches.
+int ListChips(const ChipDatabase& database, const std::string& pattern, std::ostream* rowsOut, std::ostream& out,
+              nlohmann::json& report);
 
-// `chip NAME`: every field of the record and its capacity text, and the record as
-// "record" in `report`.
-void ShowChip(const ChipRecord& chip, std::ostream& out, nlohmann::json& report);
+// `chip NAME`: the record as "record" in `report`, and every field of it and its
+// capacity text on `out` unless it is null.
+void ShowChip(const ChipRecord& chip, std::ostream* out, nlohmann::json& report);
 
 }  // namespace qbr

@@ -6,7 +6,7 @@
 #include "cli/ConsoleHost.h"
 #include "cli/ExitCodes.h"
 
-#include <ostream>
+#include <iostream>
 
 namespace qbr {
 
@@ -65,13 +65,15 @@ void KeepOutcomeError(nlohmann::json& report, Outcome outcome, std::string_view 
     }
 }
 
-void PrintReport(nlohmann::json& report, int exitCode, std::ostream& out) {
+int PrintReport(nlohmann::json& report, int exitCode, std::ostream& out) {
     report["ok"] = exitCode == kExitOk;
     if (exitCode == kExitUsage) KeepError(report, errors::kUsage, CurrentCliWording().usageError);
     if (exitCode != kExitOk) {
         KeepOutcomeError(report, OutcomeOfExitCode(exitCode), report.value("command", std::string()));
     }
-    out << report.dump() << '\n';
+    if (out << report.dump() << '\n' << std::flush) return exitCode;
+    std::cerr << CurrentCliWording().outputError << '\n';
+    return kExitFileError;
 }
 
 }  // namespace qbr

@@ -47,7 +47,9 @@ int Fail(nlohmann::json& report, std::ostream& err, const char* code, const std:
 void KeepOutcomeError(nlohmann::json& report, Outcome outcome, std::string_view command);
 
 // Ends the report of a run that exits with `exitCode` (ok; for a failure that kept
-// no error, the error of its exit code) and prints it as one line on `out`.
-void PrintReport(nlohmann::json& report, int exitCode, std::ostream& out);
+// no error, the error of its exit code) and prints it as one line on `out`. Returns
+// the exit code, or kExitFileError after saying so on standard error when the
+// document could not be written.
+int PrintReport(nlohmann::json& report, int exitCode, std::ostream& out);
 
 }  // namespace qbr

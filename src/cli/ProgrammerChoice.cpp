@@ -165,8 +165,7 @@ int ListProgrammers(const CliOptions& options, std::ostream& out, std::ostream& 
         if (!options.json) out << CurrentCliWording().noneAttached << '\n';
         code = Fail(report, err, errors::kNoProgrammer, MessageText(kMsgNoProgrammer), kExitNoProgrammer);
     }
-    if (options.json) PrintReport(report, code, out);
-    return code;
+    return options.json ? PrintReport(report, code, out) : code;
 }
 
 CliOptions OptionsFor(const CliOptions& options, const ProgrammerSlot& slot) {

@@ -75,8 +75,7 @@ int CheckUsage(const qbr::CliOptions& options, nlohmann::json& report) {
 
 // A run that ends before its command begins still has its document.
 int EndEarly(const qbr::CliOptions& options, nlohmann::json& report, int code) {
-    if (options.json) qbr::PrintReport(report, code, std::cout);
-    return code;
+    return options.json ? qbr::PrintReport(report, code, std::cout) : code;
 }
 
 }  // namespace

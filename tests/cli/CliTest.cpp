@@ -158,6 +158,11 @@ TEST(CliJson, OneDocumentWithTheErrorTheUserSaw) {
         EXPECT_FALSE(text.empty());
         EXPECT_NE(result.err.find(text), std::string::npos) << text << "\n" << result.err;
     }
+    // A document that can't be written is a failure, not a success.
+    const CliResult full = RunCli("--version >/dev/null; (" QBR_RUNTIME_DIR
+                                  "/qbr5150-cli --lang en --json --emulate version >/dev/full)");
+    EXPECT_EQ(full.exitCode, 4);
+    EXPECT_NE(full.err.find("Can't write the JSON document"), std::string::npos) << full.err;
 }
 
 // Every numeric option takes decimal or 0x-hex within its range; a sign, junk, an
