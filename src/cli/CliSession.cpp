@@ -269,6 +269,9 @@ int CliSession::RunCommand(const CommandRow& row, ChipJobs& jobs) {
                                    {"buffer", mismatch.bufferByte},
                                    {"chip", mismatch.chipByte}};
             if (options_.json) jobs.ReportDifferingBytes();
+        } else if (row.id == kCmdAuto && result.outcome == Outcome::Failed) {
+            // The failed step said what went wrong; the run says that it stopped there.
+            Fail(report_, err_, errors::kFailed, CurrentCliWording().commandFailed, kExitFailed);
         }
         KeepOutcomeError(report_, result.outcome, options_.command);
         return ExitCodeOf(result.outcome);

@@ -59,7 +59,7 @@ constexpr CliWording kEnglish = {
     "The counter file {} exists already and its next number is {}: --serial-start {} is for a new counter only. "
     "Leave it out to go on from {}.",
     "Usage error: see --help.",
-    "The command failed: its error is above.",
+    "Stopped: the step above failed.",
     "Cancelled.",
     "The command doesn't apply to the chip worked on.",
     "--json and reading to standard output can't share standard output.",
@@ -113,7 +113,7 @@ constexpr CliWording kChinese = {
     "{}: \"{}\" 不是 {} 到 {} 之间的整数 (十进制, 或以 0x 开头的十六进制)。",
     "序列号文件 {} 已经存在, 它的下一个序列号是 {}: --serial-start {} 只用于新的序列号文件。去掉该选项即可从 {} 继续。",
     "用法错误: 见 --help。",
-    "命令失败: 错误信息见上文。",
+    "已停止: 上面的步骤失败。",
     "已取消。",
     "该命令不适用于当前芯片。",
     "--json 与读到标准输出不能共用标准输出。",

@@ -28,7 +28,7 @@ std::string FailureText(std::string_view command) {
     for (const CommandFailure& failure : kFailureTexts) {
         if (failure.command == command) return MessageText(failure.text);
     }
-    // Auto's failed step, or a command of the tool's own, said what went wrong above.
+    // Auto says where it stopped (its failed step said what went wrong).
     return CurrentCliWording().commandFailed;
 }
 

@@ -131,6 +131,7 @@ const JsonRun kJsonRuns[] = {
     {"-c EN25T80 chip-sum /nonexistent/x.bin", 4, "file-error", "/file"},
     {"--emulate --emulate-fault unplugged read /nonexistent/x.bin", 3, "no-programmer", "/chip"},
     {"--emulate --emulate-fault selftest-fail selftest", 1, "failed", "/chip"},
+    {"--emulate --emulate-fault short@4096 auto " QBR_RUNTIME_DIR "/chips.dat", 1, "failed", "/bytes"},
     {"--emulate --emulate-fault unplugged link", 3, "no-programmer", "/chip"},
     {"--emulate -c 24C02 erase", 1, "not-for-this-chip", "/chip"},
     {"--emulate read --offset 0xFFFFF --length 2 x.bin", 2, "range-outside", "/chip"},
