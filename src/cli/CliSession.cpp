@@ -59,7 +59,6 @@ void CliSession::ChooseLanguage(const CliOptions& options) {
 // also when the run stops before its command begins.
 int CliSession::Run() {
     report_ = {{"command", options_.command}};
-    if (!slot_.id.empty()) report_["programmer"] = slot_.id;
     const int code = RunOnCore();
     return options_.json ? PrintReport(report_, code, out_) : code;
 }
@@ -92,6 +91,7 @@ int CliSession::RunDatabaseCommand() {
 }
 
 int CliSession::RunProgrammerCommand() {
+    if (!slot_.id.empty()) report_["programmer"] = slot_.id;
     if (!options_.replay.empty() && !LoadReplay()) return kExitFileError;
     if (!SelectChip()) return kExitUsage;
     if (const int code = ConnectProgrammer(); code != kExitOk) return code;
@@ -122,6 +122,7 @@ int CliSession::RunChipSum() {
 // shows its interface as held. The report goes to the error stream when the
 // output stream carries the JSON object.
 int CliSession::RunDoctor() {
+    if (!slot_.id.empty()) report_["programmer"] = slot_.id;
     const std::vector<SurveyedProgrammer> survey = options_.emulatedChip ? std::vector<SurveyedProgrammer>()
                                                                          : SurveyProgrammers();
     if (!SelectChip()) return kExitUsage;
