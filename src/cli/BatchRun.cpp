@@ -7,6 +7,7 @@
 #include "cli/CliText.h"
 #include "cli/DoctorText.h"
 #include "cli/ExitCodes.h"
+#include "cli/JsonReport.h"
 #include "cli/ProductionRun.h"
 #include "cli/ProgrammerChoice.h"
 #include "ops/CommandTable.h"
@@ -26,30 +27,23 @@ namespace {
 
 // Several programmers must not share one file, nor standard input or output; and
 // a firmware update needs the user at each programmer.
-bool FitsBatch(const CliOptions& options, size_t programmers, std::ostream& err) {
+// The text of the reason when they can't; none when they can.
+const char* WhyNotBatch(const CliOptions& options, size_t programmers) {
     const CommandRow* row = FindCliCommand(options.command);
-    if (row && row->argument == ArgumentKind::FirmwareFile) {
-        err << CurrentCliWording().firmwareInBatch << '\n';
-        return false;
-    }
+    if (row && row->argument == ArgumentKind::FirmwareFile) return CurrentCliWording().firmwareInBatch;
     if (row && row->argument != ArgumentKind::NoArgument && options.argument == "-") {
-        err << CurrentCliWording().standardStreamInBatch << '\n';
-        return false;
+        return CurrentCliWording().standardStreamInBatch;
     }
-    if (programmers < 2) return true;
+    if (programmers < 2) return nullptr;
     if (options.emulatedChip && !options.emulatorImage.empty() &&
         options.emulatorImage.find("%d") == std::string::npos) {
-        err << CurrentCliWording().indexInImageName << '\n';
-        return false;
+        return CurrentCliWording().indexInImageName;
     }
     const bool readsToFile = row && row->argument == ArgumentKind::ImageOut;
     for (const std::string& file : {readsToFile ? options.argument : "", options.backup, options.trace}) {
-        if (!file.empty() && file.find("%s") == std::string::npos) {
-            err << CurrentCliWording().idInFileName << '\n';
-            return false;
-        }
+        if (!file.empty() && file.find("%s") == std::string::npos) return CurrentCliWording().idInFileName;
     }
-    return true;
+    return nullptr;
 }
 
 void PrintMarked(std::ostream& stream, const std::string& id, const std::string& text) {
@@ -62,15 +56,10 @@ std::string ResultText(int code) {
     return Fill(CurrentCliWording().batchFailed, {std::to_string(code)});
 }
 
-}  // namespace
-
-int RunBatch(const CliOptions& options, std::ostream& out, std::ostream& err, bool terminal) {
+int RunEach(const CliOptions& options, std::ostream& out, std::ostream& err, bool terminal, nlohmann::json& report) {
     const std::vector<ProgrammerSlot> slots = AttachedProgrammers(options);
-    if (slots.empty()) {
-        err << MessageText(kMsgNoUsbLink) << '\n';
-        return kExitNoProgrammer;
-    }
-    if (!FitsBatch(options, slots.size(), err)) return kExitUsage;
+    if (slots.empty()) return Fail(report, err, errors::kNoProgrammer, MessageText(kMsgNoUsbLink), kExitNoProgrammer);
+    if (const char* why = WhyNotBatch(options, slots.size())) return Fail(report, err, errors::kUsage, why, kExitUsage);
     std::vector<std::string> ids;
     for (const ProgrammerSlot& slot : slots) ids.push_back(slot.id);
     std::optional<BatchProgress> progress;
@@ -94,21 +83,29 @@ int RunBatch(const CliOptions& options, std::ostream& out, std::ostream& err, bo
     }
     for (std::thread& run : runs) run.join();
 
-    // Each run's texts together, in the programmers' order.
+    // Each run's texts together, in the programmers' order; with --json each run's
+    // document is an element of the batch's, whose error is that of the run that
+    // gives the exit code.
+    const size_t worst = std::max_element(codes.begin(), codes.end()) - codes.begin();
     for (size_t i = 0; i < slots.size(); ++i) {
         PrintMarked(err, ids[i], runErr[i].str());
         if (options.json) {
-            // A run stopped before its report still has its object.
-            const std::string report = runOut[i].str();
-            out << (report.empty()
-                        ? nlohmann::json{{"programmer", ids[i]}, {"ok", false}, {"exit_code", codes[i]}}.dump() + '\n'
-                        : report);
+            report["results"].push_back(nlohmann::json::parse(runOut[i].str()));
             continue;
         }
         PrintMarked(out, ids[i], runOut[i].str());
         out << '[' << ids[i] << "] " << ResultText(codes[i]) << '\n';
     }
-    return *std::max_element(codes.begin(), codes.end());
+    if (options.json && report["results"][worst].contains("error")) report["error"] = report["results"][worst]["error"];
+    return codes[worst];
+}
+
+}  // namespace
+
+int RunBatch(const CliOptions& options, std::ostream& out, std::ostream& err, bool terminal) {
+    nlohmann::json report = {{"command", options.command}, {"results", nlohmann::json::array()}};
+    const int code = RunEach(options, out, err, terminal, report);
+    return options.json ? PrintReport(report, code, out) : code;
 }
 
 }  // namespace qbr

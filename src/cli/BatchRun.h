@@ -12,8 +12,10 @@ namespace qbr {
 // its own; they share the serial counter and the production log. On a terminal
 // each programmer has a progress line. When all have ended, the lines of each run
 // come out together, marked with its id and followed by one result line, in the
-// programmers' order; with --json each run's object carries its programmer's id. The
-// exit code is 0 when every run succeeded, else the highest of their codes.
+// programmers' order. With --json standard output carries one document: command,
+// ok, results (each run's own document, with its programmer's id) and the error of the
+// run that gives the exit code. The exit code is 0 when every run succeeded, else the
+// highest of their codes.
 int RunBatch(const CliOptions& options, std::ostream& out, std::ostream& err, bool terminal);
 
 }  // namespace qbr

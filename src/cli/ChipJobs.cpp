@@ -11,6 +11,7 @@
 #include "cli/DoctorText.h"
 #include "cli/ExitCodes.h"
 #include "cli/ImageErrorReport.h"
+#include "cli/JsonReport.h"
 #include "ops/RepeatedRead.h"
 #include "ops/SparseWrite.h"
 
@@ -64,14 +65,13 @@ int ChipJobs::CheckOptions(const CommandRow& row) {
     const uint32_t rest = offset < chip.capacity ? chip.capacity - offset : 0;
     range_ = {offset, options_.length.value_or(rest)};
     if (!RangeInside(chip, range_)) {
-        err_ << Fill(CurrentCliWording().rangeOutside, {HexNumber(range_.offset, 6), std::to_string(range_.length),
-                                                        chip.chipName, std::to_string(chip.capacity)})
-             << '\n';
-        return kExitUsage;
+        return Fail(report_, err_, errors::kRangeOutside,
+                    Fill(CurrentCliWording().rangeOutside, {HexNumber(range_.offset, 6), std::to_string(range_.length),
+                                                            chip.chipName, std::to_string(chip.capacity)}),
+                    kExitUsage);
     }
     if (!options_.skipBlank.empty() && chip.chipType != kSpiFlash) {
-        err_ << CurrentCliWording().skipBlankFlashOnly << '\n';
-        return kExitUsage;
+        return Fail(report_, err_, errors::kUsage, CurrentCliWording().skipBlankFlashOnly, kExitUsage);
     }
     if (options_.noVerify && (!options_.serialize.empty() || !options_.log.empty())) {
         err_ << CurrentCliWording().noVerifyProduction << '\n';
@@ -170,7 +170,7 @@ int ChipJobs::Judge(const ImageDiff& diff) {
         report_["differing_bytes"] = 0;
         return kExitOk;
     }
-    err_ << MessageText(kMsgVerifyChipError) << '\n';
+    Fail(report_, err_, errors::kVerifyMismatch, MessageText(kMsgVerifyChipError), kExitFailed);
     ReportRanges(diff);
     err_ << CauseText(diff.Cause()) << '\n';
     return kExitFailed;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/ChipOptions.h"
 
-#include "base/NumberText.h"
+#include "cli/NumberOption.h"
 
 #include <cstdint>
 #include <initializer_list>
@@ -9,21 +9,17 @@
 namespace qbr {
 namespace {
 
-// A chip address or length: decimal, or hexadecimal with a 0x prefix.
-uint32_t ParseChipNumber(const std::string& text) {
-    const std::optional<uint64_t> value = ParseNumber(text);
-    if (!value || *value > UINT32_MAX) throw CLI::ValidationError("not a number of at most 32 bits: " + text);
-    return static_cast<uint32_t>(*value);
-}
-
-void AddNumber(CLI::App& command, const std::string& name, std::optional<uint32_t>& value, const std::string& help) {
-    command.add_option_function<std::string>(
-        name, [&value](const std::string& text) { value = ParseChipNumber(text); }, help);
+// A chip address or length: at most 32 bits.
+void AddChipNumber(CLI::App& command, CliOptions& options, const std::string& name, std::optional<uint32_t>& value,
+                   const std::string& help) {
+    AddNumberOption(
+        command, options, name, 0, UINT32_MAX, [&value](uint64_t number) { value = static_cast<uint32_t>(number); },
+        help);
 }
 
 void AddRange(CLI::App& command, CliOptions& options) {
-    AddNumber(command, "--offset", options.offset, "first chip address (decimal or 0x-hex); default 0");
-    AddNumber(command, "--length", options.length, "number of bytes; default up to the chip's end");
+    AddChipNumber(command, options, "--offset", options.offset, "first chip address (decimal or 0x-hex); default 0");
+    AddChipNumber(command, options, "--length", options.length, "number of bytes; default up to the chip's end");
 }
 
 void AddBackup(CLI::App& command, CliOptions& options) {
@@ -41,8 +37,9 @@ void AddBackup(CLI::App& command, CliOptions& options) {
 void AddChipOptions(CLI::App& app, CliOptions& options) {
     CLI::App& read = *app.get_subcommand("read");
     AddRange(read, options);
-    read.add_option("--reads", options.reads, "read N times and write the file only when all reads agree")
-        ->check(CLI::Range(2, 100));
+    AddNumberOption(
+        read, options, "--reads", 2, 100, [&options](uint64_t reads) { options.reads = static_cast<unsigned>(reads); },
+        "read N (2 to 100) times and write the file only when all reads agree");
 
     CLI::App& verify = *app.get_subcommand("verify");
     AddRange(verify, options);
@@ -72,7 +69,10 @@ void AddChipOptions(CLI::App& app, CliOptions& options) {
                    "write and auto: put each chip's serial number into the image at ADDR,FORMAT,WIDTH "
                    "(FORMAT dec, hex, le or be)");
     app.add_option("--serial-file", options.serialFile, "the counter file of the serial numbers");
-    app.add_option("--serial-start", options.serialStart, "the first number when the counter file is new");
+    // The counter's last number can't be handed out: it would have no next one.
+    AddNumberOption(
+        app, options, "--serial-start", 0, UINT64_MAX - 1, [&options](uint64_t start) { options.serialStart = start; },
+        "the first number when the counter file is new; an existing counter must go on from it");
     app.add_option("--log", options.log, "append a CSV line per chip and command to this production log");
 }
 

@@ -1,11 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace qbr {
+
+// A numeric option given a value it can't take: a sign, junk, nothing, or a number
+// outside its range.
+struct BadNumber {
+    std::string option;
+    std::string text;
+    uint64_t least = 0;
+    uint64_t greatest = 0;
+};
 
 // What the command line asked for.
 struct CliOptions {
@@ -41,6 +51,7 @@ struct CliOptions {
     bool json = false;
     bool quiet = false;
     std::vector<std::string> arguments;  // the command line as given, for the trace
+    std::optional<BadNumber> badNumber;  // the first numeric option with a value it can't take
 };
 
 }  // namespace qbr

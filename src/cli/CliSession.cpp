@@ -17,6 +17,7 @@
 #include "cli/FileChecks.h"
 #include "cli/FirmwareQuestion.h"
 #include "cli/ImageErrorReport.h"
+#include "cli/JsonReport.h"
 #include "cli/ProductionRun.h"
 #include "emulator/EmulatedProgrammer.h"
 #include "emulator/EmulatorFault.h"
@@ -25,6 +26,7 @@
 #include "link/LibraryPath.h"
 #include "link/ProgrammerSurvey.h"
 #include "ops/ChipCommands.h"
+#include "ops/ChipVerify.h"
 #include "ops/CommandTable.h"
 #include "ops/RepeatedRead.h"
 
@@ -62,16 +64,23 @@ void CliSession::ChooseLanguage(const CliOptions& options, std::ostream& err) {
     }
 }
 
+// With --json the output stream carries exactly one document: the run's report,
+// also when the run stops before its command begins.
 int CliSession::Run() {
+    report_ = {{"command", options_.command}};
+    const int code = RunOnCore();
+    return options_.json ? PrintReport(report_, code, out_) : code;
+}
+
+int CliSession::RunOnCore() {
     if (const int code = CheckFileKinds(options_, err_); code != kExitOk) return code;
     host_.SetMuted(true);
     const auto started = core_.Start(options_.database);
     host_.SetMuted(false);
     if (started != ProgrammerCore::StartResult::Ready) {
-        err_ << MessageText(started == ProgrammerCore::StartResult::DatabaseError ? kMsgDatabaseError
-                                                                                  : kMsgMemoryOverflow)
-             << '\n';
-        return kExitFileError;
+        const bool database = started == ProgrammerCore::StartResult::DatabaseError;
+        return Fail(report_, err_, database ? errors::kDatabaseError : errors::kFailed,
+                    MessageText(database ? kMsgDatabaseError : kMsgMemoryOverflow), kExitFileError);
     }
     if (options_.command == "chips" || options_.command == "chip") return RunDatabaseCommand();
     if (options_.command == "doctor") return RunDoctor();
@@ -80,16 +89,24 @@ int CliSession::Run() {
 }
 
 int CliSession::RunDatabaseCommand() {
-    if (options_.command == "chips") return ListChips(core_.Database(), options_.argument, out_);
-    return ShowChip(core_.Database(), options_.argument, out_);
+    // With --json the records are in the document; only the count goes beside it.
+    std::ostream* text = options_.json ? nullptr : &out_;
+    if (options_.command == "chips") {
+        return ListChips(core_.Database(), options_.argument, text, options_.json ? err_ : out_, report_);
+    }
+    const std::optional<ChipRecord> chip = FindChip(options_.argument);
+    if (!chip) return kExitUsage;
+    ShowChip(*chip, text, report_);
+    return kExitOk;
 }
 
 int CliSession::RunProgrammerCommand() {
+    if (!slot_.id.empty()) report_["programmer"] = slot_.id;
     if (!options_.replay.empty() && !LoadReplay()) return kExitFileError;
     if (!SelectChip()) return kExitUsage;
     if (const int code = ConnectProgrammer(); code != kExitOk) return code;
-    report_ = {{"command", options_.command}, {"chip", core_.SelectedChip().chipName}, {"bytes", 0}};
-    if (!slot_.id.empty()) report_["programmer"] = slot_.id;
+    report_["chip"] = core_.SelectedChip().chipName;
+    report_["bytes"] = 0;
     host_.SetTransferSize(core_.SelectedChip().capacity);
     const auto start = std::chrono::steady_clock::now();
     int code = ReplayOutcome(Dispatch());
@@ -99,32 +116,25 @@ int CliSession::RunProgrammerCommand() {
         // What the run did to the chip is lost: it failed.
         if (code == kExitOk) code = kExitFileError;
     }
-    if (options_.json) {
-        report_["ok"] = code == kExitOk;
-        report_["chip"] = core_.SelectedChip().chipName;
-        report_["elapsed_ms"] = std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
-        out_ << report_.dump() << '\n';
-    }
+    report_["chip"] = core_.SelectedChip().chipName;
+    report_["elapsed_ms"] = std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
     return code;
 }
 
 // chip-sum: needs the chip (its capacity) but no programmer.
 int CliSession::RunChipSum() {
+    report_["file"] = options_.argument;
     if (!SelectChip()) return kExitUsage;
-    report_ = {{"command", "chip-sum"}, {"chip", core_.SelectedChip().chipName}, {"file", options_.argument}};
+    report_["chip"] = core_.SelectedChip().chipName;
     ChipJobs jobs(core_, host_, options_, out_, err_, report_);
-    const int code = jobs.ChipSum();
-    if (options_.json) {
-        report_["ok"] = code == kExitOk;
-        out_ << report_.dump() << '\n';
-    }
-    return code;
+    return jobs.ChipSum();
 }
 
 // The bus is surveyed first: once this process has opened the programmer, sysfs
 // shows its interface as held. The report goes to the error stream when the
 // output stream carries the JSON object.
 int CliSession::RunDoctor() {
+    if (!slot_.id.empty()) report_["programmer"] = slot_.id;
     const std::vector<SurveyedProgrammer> survey = options_.emulatedChip ? std::vector<SurveyedProgrammer>()
                                                                          : SurveyProgrammers();
     if (!SelectChip()) return kExitUsage;
@@ -133,12 +143,7 @@ int CliSession::RunDoctor() {
     const int code = doctor.Run(options_.emulatedChip ? Doctor::Path::Emulated : Doctor::HardwarePath(libraryPath_),
                                 survey);
     doctor.Print(options_.json ? err_ : out_);
-    if (options_.json) {
-        nlohmann::json report = doctor.Report();
-        report["command"] = "doctor";
-        report["ok"] = code == kExitOk;
-        out_ << report.dump() << '\n';
-    }
+    report_.update(doctor.Report());
     return code;
 }
 
@@ -149,22 +154,27 @@ bool CliSession::SelectChip() {
     if (name.empty() && replay_) name = replay_->Header().chip;
     if (name.empty() && options_.emulatedChip) name = *options_.emulatedChip;
     if (name.empty()) return true;
-    auto chip = core_.Database().FindByName(name);
-    if (!chip) chip = core_.Database().FindByName(UpperCaseLetters(name));
-    if (!chip) {
-        err_ << Fill(CurrentCliWording().noChipNamed, {name}) << '\n';
-        return false;
-    }
+    const std::optional<ChipRecord> chip = FindChip(name);
+    if (!chip) return false;
     host_.SetMuted(true);
     core_.SelectChip(*chip);
     host_.SetMuted(false);
     return true;
 }
 
+// The chip of that name in the database, as given or in capitals; none after
+// saying that there is none.
+std::optional<ChipRecord> CliSession::FindChip(const std::string& name) {
+    std::optional<ChipRecord> chip = core_.Database().FindByName(name);
+    if (!chip) chip = core_.Database().FindByName(UpperCaseLetters(name));
+    if (!chip) Fail(report_, err_, errors::kNoChipNamed, Fill(CurrentCliWording().noChipNamed, {name}), kExitUsage);
+    return chip;
+}
+
 bool CliSession::LoadReplay() {
     std::string error;
     replay_ = TraceReplay::Load(options_.replay, error);
-    if (!replay_) err_ << error << '\n';
+    if (!replay_) Fail(report_, err_, errors::kFileError, error, kExitFileError);
     return replay_ != nullptr;
 }
 
@@ -181,8 +191,8 @@ int CliSession::ConnectProgrammer() {
         if (!options_.emulatedChip->empty()) {
             auto chip = core_.Database().FindByName(*options_.emulatedChip);
             if (!chip) {
-                err_ << Fill(CurrentCliWording().noChipNamed, {*options_.emulatedChip}) << '\n';
-                return kExitUsage;
+                return Fail(report_, err_, errors::kNoChipNamed,
+                            Fill(CurrentCliWording().noChipNamed, {*options_.emulatedChip}), kExitUsage);
             }
             socket = *chip;
         }
@@ -215,7 +225,7 @@ bool CliSession::StartTrace(UsbLink& link, const std::string& accessPath) {
     std::string error;
     std::unique_ptr<TransferTrace> trace = TransferTrace::Create(options_.trace, error);
     if (!trace) {
-        err_ << error << '\n';
+        Fail(report_, err_, errors::kFileError, error, kExitFileError);
         return false;
     }
     trace->WriteHeader({"qbr5150-cli", options_.arguments, core_.SelectedChip().chipName, accessPath});
@@ -228,8 +238,7 @@ int CliSession::ReplayOutcome(int code) {
     if (!replay_) return code;
     const std::string verdict = replay_->Verdict();
     if (verdict.empty()) return code;
-    err_ << verdict << '\n';
-    return kExitFailed;
+    return Fail(report_, err_, errors::kReplayDiffers, verdict, kExitFailed);
 }
 
 int CliSession::Dispatch() {
@@ -237,8 +246,8 @@ int CliSession::Dispatch() {
     if (!row) return Link();
     const ChipRecord& chip = core_.SelectedChip();
     if (!AllowedFor(*row, chip.chipType)) {
-        err_ << Fill(CurrentCliWording().notSpiFlash, {chip.chipName}) << '\n';
-        return kExitFailed;
+        return Fail(report_, err_, errors::kNotForThisChip, Fill(CurrentCliWording().notSpiFlash, {chip.chipName}),
+                    kExitFailed);
     }
     ChipJobs jobs(core_, host_, options_, out_, err_, report_);
     if (const int code = jobs.CheckOptions(*row); code != kExitOk) return code;
@@ -274,13 +283,19 @@ int CliSession::RunCommand(const CommandRow& row, ChipJobs& jobs) {
     // Auto on the command line writes only the pages with data after the erase.
     const CommandResult result = row.id == kCmdAuto ? RunAuto(core_, AutoWrite::SkipBlank) : row.run(core_);
     if (!result.Ok()) {
-        if (result.mismatch && options_.json) {
+        if (result.mismatch) {
             const Mismatch& mismatch = *result.mismatch;
+            KeepError(report_, errors::kVerifyMismatch,
+                      MismatchReport(mismatch.address, mismatch.bufferByte, mismatch.chipByte));
             report_["mismatch"] = {{"address", mismatch.address},
                                    {"buffer", mismatch.bufferByte},
                                    {"chip", mismatch.chipByte}};
-            jobs.ReportDifferingBytes();
+            if (options_.json) jobs.ReportDifferingBytes();
+        } else if (row.id == kCmdAuto && result.outcome == Outcome::Failed) {
+            // The failed step said what went wrong; the run says that it stopped there.
+            Fail(report_, err_, errors::kFailed, CurrentCliWording().commandFailed, kExitFailed);
         }
+        KeepOutcomeError(report_, result.outcome, options_.command);
         return ExitCodeOf(result.outcome);
     }
     if (row.id == kCmdWriteChip) {
@@ -292,7 +307,8 @@ int CliSession::RunCommand(const CommandRow& row, ChipJobs& jobs) {
     }
     if (result.detected) ListCandidates(*result.detected);
     if (!result.text.empty()) {
-        out_ << ConsoleHost::WithNewlines(result.text) << '\n';
+        // With --json the text is in the report; the status line said it already.
+        if (!options_.json) out_ << ConsoleHost::WithNewlines(result.text) << '\n';
         report_["result"] = result.text;
     }
     return kExitOk;
@@ -308,8 +324,8 @@ void CliSession::ListCandidates(const ChipRecord& detected) {
     nlohmann::json candidates = nlohmann::json::array();
     for (const ChipRecord& record : core_.Database().Records()) {
         if (record.manufacturerId != detected.manufacturerId || record.deviceId != detected.deviceId) continue;
-        out_ << (candidates.empty() ? "" : "also: ") << record.chipName << "  " << record.makerName << "  "
-             << ShortCapacityText(record) << '\n';
+        (options_.json ? err_ : out_) << (candidates.empty() ? "" : "also: ") << record.chipName << "  "
+                                      << record.makerName << "  " << ShortCapacityText(record) << '\n';
         candidates.push_back(record.chipName);
     }
     report_["candidates"] = candidates;
@@ -417,9 +433,11 @@ void CliSession::ReportPlacement(const ImageLoadResult& image, ChipRange range) 
 }
 
 int CliSession::Link() {
-    const bool linked = core_.OpenLink();
-    out_ << MessageText(linked ? kMsgUsbLinkOk : kMsgNoUsbLink) << '\n';
-    return linked ? kExitOk : kExitNoProgrammer;
+    if (!core_.OpenLink())
+        return Fail(report_, options_.json ? err_ : out_, errors::kNoProgrammer, MessageText(kMsgNoUsbLink),
+                    kExitNoProgrammer);
+    (options_.json ? err_ : out_) << MessageText(kMsgUsbLinkOk) << '\n';
+    return kExitOk;
 }
 
 }  // namespace qbr

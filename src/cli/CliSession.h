@@ -16,6 +16,7 @@
 
 #include <iosfwd>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace qbr {
@@ -42,10 +43,12 @@ public:
     void SetProgressSink(ConsoleHost::ProgressSink sink) { host_.SetProgressSink(std::move(sink)); }
 
 private:
+    int RunOnCore();
     int RunDatabaseCommand();
     int RunProgrammerCommand();
     int RunDoctor();
     bool SelectChip();
+    std::optional<ChipRecord> FindChip(const std::string& name);
     bool LoadReplay();
     int ConnectProgrammer();
     bool StartTrace(UsbLink& link, const std::string& accessPath);

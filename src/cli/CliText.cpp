@@ -85,6 +85,15 @@ constexpr CliWording kEnglish = {
     "Standard input",
     "File addresses {}..{} → chip {}..{}: the file's first 64 KiB block goes to the chip's start.",
     "--no-verify can't go with --serialize or --log: every chip of a production run is verified.",
+    "{}: \"{}\" is not a whole number from {} to {} (decimal, or hexadecimal with 0x).",
+    "The counter file {} exists already and its next number is {}: --serial-start {} is for a new counter only. "
+    "Leave it out to go on from {}.",
+    "Usage error: see --help.",
+    "Stopped: the step above failed.",
+    "Cancelled.",
+    "The command doesn't apply to the chip worked on.",
+    "--json and reading to standard output can't share standard output.",
+    "Can't write the JSON document to standard output.",
 };
 
 constexpr CliWording kChinese = {
@@ -156,6 +165,14 @@ constexpr CliWording kChinese = {
     "标准输入",
     "文件地址 {}..{} → 芯片地址 {}..{}: 文件的第一个 64 KiB 块放在芯片的起始处。",
     "--no-verify 不能与 --serialize 或 --log 一起使用: 生产运行要校验每个芯片。",
+    "{}: \"{}\" 不是 {} 到 {} 之间的整数 (十进制, 或以 0x 开头的十六进制)。",
+    "序列号文件 {} 已经存在, 它的下一个序列号是 {}: --serial-start {} 只用于新的序列号文件。去掉该选项即可从 {} 继续。",
+    "用法错误: 见 --help。",
+    "已停止: 上面的步骤失败。",
+    "已取消。",
+    "该命令不适用于当前芯片。",
+    "--json 与读到标准输出不能共用标准输出。",
+    "无法把 JSON 文档写到标准输出。",
 };
 
 }  // namespace

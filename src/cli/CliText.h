@@ -71,6 +71,14 @@ struct CliWording {
     const char* standardInput;
     const char* imagePlaced;  // first and last file address, first and last chip address
     const char* noVerifyProduction;
+    const char* badNumber;           // option, text given, least, greatest
+    const char* serialStartDiffers;  // path, the counter's next number, the start given, that number again
+    const char* usageError;
+    const char* commandFailed;
+    const char* cancelled;
+    const char* notForThisChip;
+    const char* jsonWithDataOut;
+    const char* outputError;
 };
 
 // The wording of the current language; English unless it is Chinese.

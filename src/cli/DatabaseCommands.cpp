@@ -4,14 +4,13 @@
 #include "base/MessageTable.h"
 #include "chipdb/CapacityText.h"
 #include "chipdb/ChipType.h"
-#include "cli/CliText.h"
-#include "cli/DoctorText.h"
+#include "cli/JsonReport.h"
 #include "core/ChipInfoText.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
-#include <iostream>
+#include <ostream>
 #include <vector>
 
 namespace qbr {
@@ -50,6 +49,24 @@ void PrintCapacityText(const std::string& text, std::ostream& out) {
     }
 }
 
+// The record as the JSON document carries it, its fields named as chip shows them.
+nlohmann::json RecordJson(const ChipRecord& chip) {
+    return {{"chip_type", chip.chipType},
+            {"type_name", ChipTypeName(chip.chipType)},
+            {"chip_name", chip.chipName},
+            {"maker_name", chip.makerName},
+            {"spare_byte", chip.spareByte},
+            {"voltage", chip.voltage},
+            {"capacity", chip.capacity},
+            {"size", ShortCapacityText(chip)},
+            {"page_mode", chip.pageMode},
+            {"page_size", chip.pageSize},
+            {"manufacturer_id", chip.manufacturerId},
+            {"device_id", chip.deviceId},
+            {"mode_param", chip.modeParam},
+            {"data_width", chip.dataWidth}};
+}
+
 }  // namespace
 
 std::string UpperCaseLetters(std::string text) {
@@ -59,38 +76,40 @@ std::string UpperCaseLetters(std::string text) {
     return text;
 }
 
-int ListChips(const ChipDatabase& database, const std::string& pattern, std::ostream& out) {
+int ListChips(const ChipDatabase& database, const std::string& pattern, std::ostream* rowsOut, std::ostream& out,
+              nlohmann::json& report) {
     std::vector<ChipRecord> found = database.SearchByPattern(UpperCaseLetters(pattern), AllTypes);
     std::vector<Row> rows;
+    nlohmann::json records = nlohmann::json::array();
     for (const ChipRecord& chip : found) {
         rows.push_back({chip.chipName, ShortCapacityText(chip), chip.makerName, ChipTypeName(chip.chipType)});
+        records.push_back(RecordJson(chip));
     }
-    PrintAligned(rows, out);
-    out << MessageText(kMsgFoundPrefix) << found.size() << MessageText(kMsgFoundSuffix) << '\n';
+    report["chips"] = records;
+    const std::string count = MessageText(kMsgFoundPrefix) + std::to_string(found.size()) +
+                              MessageText(kMsgFoundSuffix);
+    if (found.empty()) KeepError(report, errors::kFailed, count);
+    if (rowsOut) PrintAligned(rows, *rowsOut);
+    out << count << '\n';
     return found.empty() ? kExitFailed : kExitOk;
 }
 
-int ShowChip(const ChipDatabase& database, const std::string& name, std::ostream& out) {
-    std::optional<ChipRecord> chip = database.FindByName(name);
-    if (!chip) chip = database.FindByName(UpperCaseLetters(name));
-    if (!chip) {
-        std::cerr << Fill(CurrentCliWording().noChipNamed, {name}) << '\n';
-        return kExitUsage;
-    }
-    out << "chipType: " << chip->chipType << " (" << ChipTypeName(chip->chipType) << ")\n"
-        << "chipName: " << chip->chipName << '\n'
-        << "makerName: " << chip->makerName << '\n'
-        << "spareByte: " << int{chip->spareByte} << '\n'
-        << "voltage: " << int{chip->voltage} << '\n'
-        << "capacity: " << chip->capacity << '\n'
-        << "pageMode: " << chip->pageMode << '\n'
-        << "pageSize: " << chip->pageSize << '\n'
-        << "manufacturerId: " << HexByte(chip->manufacturerId) << '\n'
-        << "deviceId: " << HexByte(chip->deviceId) << '\n'
-        << "modeParam: " << int{chip->modeParam} << '\n'
-        << "dataWidth: " << int{chip->dataWidth} << '\n';
-    PrintCapacityText(LongCapacityText(*chip), out);
-    return kExitOk;
+void ShowChip(const ChipRecord& chip, std::ostream* out, nlohmann::json& report) {
+    report["record"] = RecordJson(chip);
+    if (!out) return;
+    *out << "chipType: " << chip.chipType << " (" << ChipTypeName(chip.chipType) << ")\n"
+         << "chipName: " << chip.chipName << '\n'
+         << "makerName: " << chip.makerName << '\n'
+         << "spareByte: " << int{chip.spareByte} << '\n'
+         << "voltage: " << int{chip.voltage} << '\n'
+         << "capacity: " << chip.capacity << '\n'
+         << "pageMode: " << chip.pageMode << '\n'
+         << "pageSize: " << chip.pageSize << '\n'
+         << "manufacturerId: " << HexByte(chip.manufacturerId) << '\n'
+         << "deviceId: " << HexByte(chip.deviceId) << '\n'
+         << "modeParam: " << int{chip.modeParam} << '\n'
+         << "dataWidth: " << int{chip.dataWidth} << '\n';
+    PrintCapacityText(LongCapacityText(chip), *out);
 }
 
 }  // namespace qbr

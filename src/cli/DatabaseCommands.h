@@ -4,6 +4,8 @@
 #include "chipdb/ChipDatabase.h"
 #include "cli/ExitCodes.h"
 
+#include <nlohmann/json.hpp>
+
 #include <ostream>
 #include <string>
 
@@ -13,12 +15,14 @@ namespace qbr {
 // dialog treats a typed pattern.
 std::string UpperCaseLetters(std::string text);
 
-// `chips [PATTERN]`: one aligned row per matching chip (name, capacity, maker, type)
-// and the count line. kExitFailed when nothing matches.
-int ListChips(const ChipDatabase& database, const std::string& pattern, std::ostream& out);
+// `chips [PATTERN]`: the records as "chips" in `report`, one aligned row per
+// matching chip (name, capacity, maker, type) on `rowsOut` unless it is null, and
+// the count line on `out`. kExitFailed when nothing matches.
+int ListChips(const ChipDatabase& database, const std::string& pattern, std::ostream* rowsOut, std::ostream& out,
+              nlohmann::json& report);
 
-// `chip NAME`: every field of the record and its capacity text. The name is looked
-// up as given, then with its letters in capitals. kExitUsage for an unknown name.
-int ShowChip(const ChipDatabase& database, const std::string& name, std::ostream& out);
+// `chip NAME`: the record as "record" in `report`, and every field of it and its
+// capacity text on `out` unless it is null.
+void ShowChip(const ChipRecord& chip, std::ostream* out, nlohmann::json& report);
 
 }  // namespace qbr

@@ -6,6 +6,7 @@
 #include "cli/CliText.h"
 #include "cli/DoctorText.h"
 #include "cli/ExitCodes.h"
+#include "cli/JsonReport.h"
 #include "core/CommandId.h"
 #include "ops/ProductionLog.h"
 
@@ -18,16 +19,22 @@ namespace qbr {
 
 namespace {
 
-const char* CounterProblemText(SerialCounter::Problem problem) {
+struct CounterFailure {
+    const char* text;
+    const char* code;
+    int exitCode;
+};
+
+CounterFailure CounterProblemFailure(SerialCounter::Problem problem) {
     const CliWording& wording = CurrentCliWording();
     switch (problem) {
-    case SerialCounter::Problem::InUse: return wording.counterInUse;
-    case SerialCounter::Problem::Missing: return wording.counterMissing;
-    case SerialCounter::Problem::Malformed: return wording.counterMalformed;
+    case SerialCounter::Problem::InUse: return {wording.counterInUse, errors::kCounterInUse, kExitFileError};
+    case SerialCounter::Problem::Missing: return {wording.counterMissing, errors::kUsage, kExitUsage};
+    case SerialCounter::Problem::Malformed: return {wording.counterMalformed, errors::kFileError, kExitFileError};
     case SerialCounter::Problem::Unwritable:
     case SerialCounter::Problem::None: break;
     }
-    return wording.counterUnwritable;
+    return {wording.counterUnwritable, errors::kFileError, kExitFileError};
 }
 
 }  // namespace
@@ -35,9 +42,17 @@ const char* CounterProblemText(SerialCounter::Problem problem) {
 SharedCounter::Opened SharedCounter::Open(const std::string& path, std::optional<uint64_t> start) {
     const std::lock_guard lock(mutex_);
     const bool first = !tried_;
-    if (first) counter_ = SerialCounter::Open(path, start, problem_);
+    if (first) {
+        counter_ = SerialCounter::Open(path, start, problem_);
+        // The start is for a new counter; one that goes on elsewhere is refused for
+        // every run, so that no chip gets a number the user didn't expect.
+        if (counter_ && start && counter_->Next() != *start) {
+            fileNext_ = counter_->Next();
+            counter_.reset();
+        }
+    }
     tried_ = true;
-    return {counter_.get(), problem_, first};
+    return {counter_.get(), problem_, first, fileNext_};
 }
 
 ProductionRun::ProductionRun(ProgrammerCore& core, const CliOptions& options, SharedCounter& counter, std::ostream& err,
@@ -52,8 +67,7 @@ int ProductionRun::Check(const CommandRow& row, ChipRange range) {
     const bool programs = row.id == kCmdWriteChip || row.id == kCmdAuto;
     if (!format_ || options_.serialFile.empty() || !programs || format_->address < range.offset ||
         uint64_t{format_->address} + format_->width > range.End()) {
-        err_ << CurrentCliWording().serializeUsage << '\n';
-        return kExitUsage;
+        return Fail(report_, err_, errors::kUsage, CurrentCliWording().serializeUsage, kExitUsage);
     }
     return kExitOk;
 }
@@ -68,9 +82,16 @@ int ProductionRun::Open(const std::string& programmer) {
     if (!format_) return kExitOk;
     const SharedCounter::Opened opened = shared_.Open(options_.serialFile, options_.serialStart);
     counter_ = opened.counter;
+    if (opened.fileNext) {
+        const std::string next = std::to_string(*opened.fileNext);
+        return Fail(report_, err_, errors::kSerialStartDiffers,
+                    Fill(CurrentCliWording().serialStartDiffers,
+                         {options_.serialFile, next, std::to_string(options_.serialStart.value_or(0)), next}),
+                    kExitUsage);
+    }
     if (!counter_) {
-        err_ << Fill(CounterProblemText(opened.problem), {options_.serialFile}) << '\n';
-        return opened.problem == SerialCounter::Problem::Missing ? kExitUsage : kExitFileError;
+        const CounterFailure failure = CounterProblemFailure(opened.problem);
+        return Fail(report_, err_, failure.code, Fill(failure.text, {options_.serialFile}), failure.exitCode);
     }
     for (const uint64_t unfinished : opened.first ? counter_->Unfinished() : std::vector<uint64_t>()) {
         err_ << Fill(CurrentCliWording().serialSkipped, {std::to_string(unfinished)}) << '\n';

@@ -25,6 +25,9 @@ public:
         SerialCounter* counter = nullptr;  // null when it couldn't be opened
         SerialCounter::Problem problem = SerialCounter::Problem::None;
         bool first = false;  // the first run to ask, which reports the unfinished numbers
+        // The counter's next number when it exists already and --serial-start names
+        // another; the counter is then not used.
+        std::optional<uint64_t> fileNext;
     };
     Opened Open(const std::string& path, std::optional<uint64_t> start);
 
@@ -32,6 +35,7 @@ private:
     std::mutex mutex_;
     bool tried_ = false;
     SerialCounter::Problem problem_ = SerialCounter::Problem::None;
+    std::optional<uint64_t> fileNext_;
     std::unique_ptr<SerialCounter> counter_;
 };
 

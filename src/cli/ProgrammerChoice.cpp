@@ -5,6 +5,7 @@
 #include "cli/CliText.h"
 #include "cli/DoctorText.h"
 #include "cli/ExitCodes.h"
+#include "cli/JsonReport.h"
 #include "core/CommandId.h"
 #include "emulator/EmulatedProgrammer.h"
 #include "emulator/EmulatorFault.h"
@@ -100,17 +101,14 @@ std::vector<ProgrammerSlot> AttachedProgrammers(const CliOptions& options) {
     return slots;
 }
 
-int ChooseProgrammer(const CliOptions& options, std::ostream& err, ProgrammerSlot& chosen) {
+int ChooseProgrammer(const CliOptions& options, std::ostream& err, nlohmann::json& report, ProgrammerSlot& chosen) {
     chosen = options.emulatedChip ? EmulatedSlot(1) : ProgrammerSlot{};
     // A production log names the programmer, so the link keeps to the one it names.
     if (options.programmer.empty() && (options.emulatedChip || !options.replay.empty() || options.log.empty())) {
         return kExitOk;
     }
     const std::vector<ProgrammerSlot> slots = AttachedProgrammers(options);
-    if (slots.empty()) {
-        err << MessageText(kMsgNoUsbLink) << '\n';
-        return kExitNoProgrammer;
-    }
+    if (slots.empty()) return Fail(report, err, errors::kNoProgrammer, MessageText(kMsgNoUsbLink), kExitNoProgrammer);
     if (options.programmer.empty()) {
         chosen = slots.front();
         return kExitOk;
@@ -128,29 +126,28 @@ int ChooseProgrammer(const CliOptions& options, std::ostream& err, ProgrammerSlo
         return kExitOk;
     }
     const CliWording& wording = CurrentCliWording();
-    err << Fill(named.empty() ? wording.noProgrammerNamed : wording.programmerAmbiguous,
-                {options.programmer, IdList(named.empty() ? slots : named)})
-        << '\n';
-    return kExitUsage;
+    return Fail(report, err, errors::kNoProgrammerNamed,
+                Fill(named.empty() ? wording.noProgrammerNamed : wording.programmerAmbiguous,
+                     {options.programmer, IdList(named.empty() ? slots : named)}),
+                kExitUsage);
 }
 
-int CheckEmulatorFault(const CliOptions& options, std::ostream& err) {
+int CheckEmulatorFault(const CliOptions& options, std::ostream& err, nlohmann::json& report) {
     const std::optional<unsigned> target = FaultTarget(options.emulatorFault);
     if (target && (*target < 1 || *target > options.emulateCount)) {
-        err << Fill(CurrentCliWording().faultProgrammer, {options.emulatorFault}) << '\n';
-        return kExitUsage;
+        return Fail(report, err, errors::kUsage, Fill(CurrentCliWording().faultProgrammer, {options.emulatorFault}),
+                    kExitUsage);
     }
     try {
         const std::string fault = FaultFor(options.emulatorFault, target.value_or(1));
         if (!fault.empty()) ParseEmulatorFault(fault);
     } catch (const std::invalid_argument& e) {
-        err << e.what() << '\n';
-        return kExitUsage;
+        return Fail(report, err, errors::kUsage, e.what(), kExitUsage);
     }
     return kExitOk;
 }
 
-int ListProgrammers(const CliOptions& options, std::ostream& out) {
+int ListProgrammers(const CliOptions& options, std::ostream& out, std::ostream& err) {
     nlohmann::json list = nlohmann::json::array();
     for (const ProgrammerSlot& slot : AttachedProgrammers(options)) {
         const ProgrammerIdentity identity = Identify(slot, options);
@@ -162,9 +159,13 @@ int ListProgrammers(const CliOptions& options, std::ostream& out) {
                 << (identity.version.empty() ? "-" : identity.version) << "  " << accessText << '\n';
         }
     }
-    if (options.json) out << list.dump() << '\n';
-    if (list.empty() && !options.json) out << CurrentCliWording().noneAttached << '\n';
-    return list.empty() ? kExitNoProgrammer : kExitOk;
+    nlohmann::json report = {{"command", "programmers"}, {"programmers", list}};
+    int code = kExitOk;
+    if (list.empty()) {
+        if (!options.json) out << CurrentCliWording().noneAttached << '\n';
+        code = Fail(report, err, errors::kNoProgrammer, MessageText(kMsgNoProgrammer), kExitNoProgrammer);
+    }
+    return options.json ? PrintReport(report, code, out) : code;
 }
 
 CliOptions OptionsFor(const CliOptions& options, const ProgrammerSlot& slot) {

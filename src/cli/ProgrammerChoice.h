@@ -4,6 +4,8 @@
 #include "cli/CliOptions.h"
 #include "link/ProgrammerSurvey.h"
 
+#include <nlohmann/json.hpp>
+
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -33,17 +35,19 @@ std::vector<ProgrammerSlot> AttachedProgrammers(const CliOptions& options);
 // real hardware whichever the link finds first (the first on the bus when a
 // production log will name it). kExitUsage, after saying which ids there are,
 // when no attached programmer or several have that name; kExitNoProgrammer when
-// none is attached.
-int ChooseProgrammer(const CliOptions& options, std::ostream& err, ProgrammerSlot& chosen);
+// none is attached. The failure is kept in `report`.
+int ChooseProgrammer(const CliOptions& options, std::ostream& err, nlohmann::json& report, ProgrammerSlot& chosen);
 
 // Whether --emulate-fault can be used: a fault the emulator knows, and in
-// "N:FAULT" an N between 1 and --emulate-count. kExitUsage after saying why not.
-int CheckEmulatorFault(const CliOptions& options, std::ostream& err);
+// "N:FAULT" an N between 1 and --emulate-count. kExitUsage after saying why not
+// (kept in `report`).
+int CheckEmulatorFault(const CliOptions& options, std::ostream& err, nlohmann::json& report);
 
 // The programmers' list: id, serial number, firmware version and whether this user
-// may use it, as text lines or (--json) one array; kExitNoProgrammer when none is
-// attached. An emulated fault written for one programmer shows in its line.
-int ListProgrammers(const CliOptions& options, std::ostream& out);
+// may use it, as text lines or (--json) a document with the array "programmers";
+// kExitNoProgrammer, after saying so on `err`, when none is attached. An emulated
+// fault written for one programmer shows in its line.
+int ListProgrammers(const CliOptions& options, std::ostream& out, std::ostream& err);
 
 // The options of one programmer's run: "%d" in --emulate-image becomes its number
 // and "%s" in a read's file name, --backup and --trace its id; a fault given as

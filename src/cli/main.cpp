@@ -6,12 +6,16 @@
 #include "cli/ChipOptions.h"
 #include "cli/CliOptions.h"
 #include "cli/CliSession.h"
+#include "cli/CliText.h"
 #include "cli/ExitCodes.h"
+#include "cli/JsonReport.h"
+#include "cli/NumberOption.h"
 #include "cli/ProductionRun.h"
 #include "cli/ProgrammerChoice.h"
 #include "ops/CommandTable.h"
 
 #include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <iostream>
@@ -56,6 +60,24 @@ void AddCommand(CLI::App& app, qbr::CliOptions& options, const CommandEntry& ent
     command->callback([&options, name = entry.name] { options.command = name; });
 }
 
+// The usage errors found once the options are parsed and the language is known.
+int CheckUsage(const qbr::CliOptions& options, nlohmann::json& report) {
+    if (options.badNumber) {
+        return qbr::Fail(report, std::cerr, qbr::errors::kBadNumber, qbr::BadNumberText(*options.badNumber),
+                         qbr::kExitUsage);
+    }
+    if (options.json && options.command == "read" && options.argument == "-") {
+        return qbr::Fail(report, std::cerr, qbr::errors::kUsage, qbr::CurrentCliWording().jsonWithDataOut,
+                         qbr::kExitUsage);
+    }
+    return options.emulatedChip ? qbr::CheckEmulatorFault(options, std::cerr, report) : qbr::kExitOk;
+}
+
+// A run that ends before its command begins still has its document.
+int EndEarly(const qbr::CliOptions& options, nlohmann::json& report, int code) {
+    return options.json ? qbr::PrintReport(report, code, std::cout) : code;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -74,10 +96,10 @@ int main(int argc, char** argv) {
     app.add_option("--emulate-fault", options.emulatorFault,
                    "a fault of the emulated programmer, e.g. unplugged, no-reply, stall@8192, flip@4096; "
                    "N:FAULT for emulated programmer N only");
-    CLI::Option* emulateCount =
-        app.add_option("--emulate-count", options.emulateCount,
-                       "emulate N programmers (ids emulated-1 ... emulated-N); %d in --emulate-image is the number")
-            ->check(CLI::Range(1u, 64u));
+    CLI::Option* emulateCount = qbr::AddNumberOption(
+        app, options, "--emulate-count", 1, 64,
+        [&options](uint64_t count) { options.emulateCount = static_cast<unsigned>(count); },
+        "emulate N (1 to 64) programmers (ids emulated-1 ... emulated-N); %d in --emulate-image is the number");
     std::string speed = "unlimited";
     app.add_option("--emulate-speed", speed,
                    "speed of the emulated programmer's wire: unlimited (default) or full (USB full speed)")
@@ -114,22 +136,19 @@ int main(int argc, char** argv) {
     if (emulate->count() == 0 && emulateCount->count() == 0) options.emulatedChip.reset();
     options.emulateFullSpeed = speed == "full";
     options.arguments.assign(argv + 1, argv + argc);
-    if (options.json && options.command == "read" && options.argument == "-") {
-        std::cerr << "--json and reading to standard output can't share standard output.\n";
-        return qbr::kExitUsage;
-    }
 
     const bool terminal = isatty(STDERR_FILENO) != 0;
     qbr::CliSession::ChooseLanguage(options, std::cerr);
-    if (options.emulatedChip) {
-        if (const int code = qbr::CheckEmulatorFault(options, std::cerr); code != qbr::kExitOk) return code;
-    }
-    if (options.command == "programmers") return qbr::ListProgrammers(options, std::cout);
+    nlohmann::json report = {{"command", options.command}};
+    if (const int code = CheckUsage(options, report); code != qbr::kExitOk) return EndEarly(options, report, code);
+    if (options.command == "programmers") return qbr::ListProgrammers(options, std::cout, std::cerr);
     if (options.all && RunsOnEachProgrammer(options.command)) {
         return qbr::RunBatch(options, std::cout, std::cerr, terminal);
     }
     qbr::ProgrammerSlot slot;
-    if (const int code = qbr::ChooseProgrammer(options, std::cerr, slot); code != qbr::kExitOk) return code;
+    if (const int code = qbr::ChooseProgrammer(options, std::cerr, report, slot); code != qbr::kExitOk) {
+        return EndEarly(options, report, code);
+    }
     const qbr::CliOptions own = qbr::OptionsFor(options, slot);
     qbr::SharedCounter counter;
     qbr::CliSession session(own, slot, counter, std::cout, std::cerr, terminal);

@@ -83,6 +83,11 @@ std::optional<uint64_t> SerialCounter::Take() {
     return std::nullopt;
 }
 
+uint64_t SerialCounter::Next() {
+    const std::lock_guard lock(mutex_);
+    return next_;
+}
+
 bool SerialCounter::Finish(uint64_t number) {
     const std::lock_guard lock(mutex_);
     std::erase(taken_, number);

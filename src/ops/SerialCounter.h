@@ -35,6 +35,8 @@ public:
     // Takes the next number; none when the file can't be written, and then the
     // number is still free and nothing may be programmed with it.
     std::optional<uint64_t> Take();
+    // The number the next Take gives.
+    uint64_t Next();
     // The chip of `number` is done, whatever its result.
     bool Finish(uint64_t number);
 

@@ -61,7 +61,7 @@ protected:
 };
 
 TEST_F(CliBatch, ListsAndChoosesProgrammers) {
-    const json list = json::parse(Run("--json --emulate-fault 3:unplugged programmers").out);
+    const json list = json::parse(Run("--json --emulate-fault 3:unplugged programmers").out)["programmers"];
     ASSERT_EQ(list.size(), 4u);
     EXPECT_EQ(list[1]["id"], "emulated-2");
     EXPECT_EQ(list[1]["serial"], "EMU0000002");
@@ -85,7 +85,7 @@ TEST_F(CliBatch, ListsAndChoosesProgrammers) {
     EXPECT_EQ(RunCli("--emulate-count 2 --emulate-image " + Path("one.img") + " --all link").exitCode, 2);
     // Runs that stop before their report still have their object.
     const CliResult noChip = RunCli("--json --emulate-count 4 --all -c NOPE link");
-    EXPECT_EQ(std::count(noChip.out.begin(), noChip.out.end(), '\n'), 4) << noChip.out;
+    EXPECT_EQ(json::parse(noChip.out)["results"].size(), 4u) << noChip.out;
     ASSERT_EQ(Run("--all read " + Path("read-%s.bin")).exitCode, 0);
     EXPECT_EQ(ReadFileText(Path("read-emulated-3.bin")), Chip(3));
     EXPECT_EQ(ReadFileText(Path("read-emulated-4.bin")), std::string(1 << 20, '\xFF'));
@@ -112,11 +112,10 @@ TEST_P(CliBatchFault, TheOthersFinish) {
                               " auto " + Path("image.bin"));
     EXPECT_EQ(run.exitCode, GetParam().exitCode) << run.err;
 
-    std::istringstream reports(run.out);
     std::vector<uint64_t> serials;
     const std::map<std::string, std::string> log = LogLines();
-    for (std::string line; std::getline(reports, line);) {
-        const json report = json::parse(line);
+    const json batch = json::parse(run.out);
+    for (const json& report : batch.at("results")) {
         const std::string id = report["programmer"];
         const bool good = fault.empty() || id != "emulated-2";
         EXPECT_EQ(report["ok"], good) << id;
@@ -159,6 +158,10 @@ TEST_F(CliBatch, TheCounterIsNeverShared) {
         EXPECT_NE(log.find(skipped), std::string::npos) << log;
         EXPECT_EQ(log.find(skipped), log.rfind(skipped)) << log;
     }
+    EXPECT_EQ(ReadFileText(Path("n.txt")), "304\n");
+    const CliResult otherStart = Run(Production() + "--serial-start 300 --all auto " + Path("image.bin"));
+    EXPECT_EQ(otherStart.exitCode, 2);
+    EXPECT_NE(otherStart.err.find("its next number is 304"), std::string::npos) << otherStart.err;
     EXPECT_EQ(ReadFileText(Path("n.txt")), "304\n");
 
     // In a mount namespace of its own the counter sits on a file system that is full.

@@ -79,6 +79,8 @@ TEST_F(CliProgrammer, VerifyMismatchIsReportedExactly) {
     EXPECT_EQ(report["ok"], false);
     EXPECT_EQ(report["mismatch"], (nlohmann::json{{"address", 0x10}, {"buffer", 0x22}, {"chip", 0x11}}));
     EXPECT_EQ(report["differing_bytes"], 2);
+    EXPECT_EQ(report["error"]["code"], "verify-mismatch");
+    EXPECT_NE(json.err.find(report["error"]["text"].get<std::string>()), std::string::npos) << report;
 }
 
 // The exit code follows the command's outcome, never the texts it showed: each
@@ -106,10 +108,10 @@ TEST_F(CliProgrammer, ExitCodesFollowTheOutcomeInEitherLanguage) {
 TEST_F(CliProgrammer, DetectListsEveryCandidateAndSpeaksChinese) {
     const CliResult detect = Run("W25Q64FV", "--json detect");
     ASSERT_EQ(detect.exitCode, 0) << detect.err;
-    const auto report = nlohmann::json::parse(detect.out.substr(detect.out.rfind('{')));
+    const auto report = nlohmann::json::parse(detect.out);
     ASSERT_GT(report["candidates"].size(), 1u);
-    EXPECT_EQ(detect.out.rfind(report["candidates"][0].get<std::string>(), 0), 0u);
-    EXPECT_NE(detect.out.find("also: " + report["candidates"][1].get<std::string>()), std::string::npos);
+    EXPECT_NE(detect.err.find("\n" + report["candidates"][0].get<std::string>() + "  "), std::string::npos);
+    EXPECT_NE(detect.err.find("also: " + report["candidates"][1].get<std::string>()), std::string::npos);
 
     const CliResult chinese = RunCli("--lang zh -q -c EN25T80 --emulate read " + Path("zh.bin"));
     EXPECT_EQ(chinese.exitCode, 0);
@@ -243,7 +245,8 @@ TEST_F(CliProgrammer, SafetyFeaturesWorkEndToEnd) {
 }
 
 // A production run: each chip gets the next number, verified in place, and a log
-// line; a failed chip's number is logged and never used again.
+// line; a failed chip's number is logged and never used again. A start that is not
+// the counter's next number is refused before anything happens.
 TEST_F(CliProgrammer, SerialNumbersAndTheProductionLog) {
     WriteFileText(Path("image.bin"), std::string(0x1000, '\x5A'));
     const std::string run = "--serialize 0x100,dec,8 --serial-file " + Path("n.txt") + " --log " + Path("log.csv");
@@ -251,7 +254,9 @@ TEST_F(CliProgrammer, SerialNumbersAndTheProductionLog) {
         {run + " --serial-start 5 auto", 0},
         {run + " auto", 0},
         {run + " --emulate-fault flip@0x100 auto", 1},
-        {run + " auto", 0},
+        {run + " --serial-start 5 auto", 2},
+        {run + " --serial-start 9 auto", 2},
+        {run + " --serial-start 8 auto", 0},
         {run + " read", 2},
         {"--serialize 0x100,dec,8 auto", 2},
         {"--serialize 0x100,dec,8 --serial-file " + Path("n.txt") + " write --no-verify", 2},

@@ -161,4 +161,97 @@ TEST(CliImageErrors, NameTheFaultAndItsLine) {
     }
 }
 
+// With --json standard output is exactly one document for every command, also
+// one that fails before it begins; a failure carries its error code, and the error
+// text is what the user saw on standard error.
+struct JsonRun {
+    const char* arguments;
+    int exitCode;
+    const char* error;  // the error code; null for a success
+    const char* field;  // a field the document has
+};
+
+const JsonRun kJsonRuns[] = {
+    {"--emulate version", 0, nullptr, "/result"},
+    {"--emulate selftest", 0, nullptr, "/result"},
+    {"--emulate serial", 0, nullptr, "/result"},
+    {"--emulate link", 0, nullptr, "/programmer"},
+    {"--emulate=W25Q64FV detect", 0, nullptr, "/candidates/1"},
+    {"--emulate doctor", 0, nullptr, "/steps/5"},
+    {"--emulate-count 2 programmers", 0, nullptr, "/programmers/1/serial"},
+    {"--emulate-count 2 --all link", 0, nullptr, "/results/1/programmer"},
+    {"chips 'en25*80'", 0, nullptr, "/chips/1/capacity"},
+    {"chip en25t80", 0, nullptr, "/record/page_size"},
+    {"chips 'NO*SUCH'", 1, "failed", "/chips"},
+    {"chip NOSUCHCHIP", 2, "no-chip-named", "/command"},
+    {"--emulate -c NOSUCHCHIP read /nonexistent/x.bin", 2, "no-chip-named", "/programmer"},
+    {"-c EN25T80 chip-sum /nonexistent/x.bin", 4, "file-error", "/file"},
+    {"--emulate --emulate-fault unplugged read /nonexistent/x.bin", 3, "no-programmer", "/chip"},
+    {"--emulate --emulate-fault selftest-fail selftest", 1, "failed", "/chip"},
+    {"--emulate --emulate-fault short@4096 auto " QBR_RUNTIME_DIR "/chips.dat", 1, "failed", "/bytes"},
+    {"--emulate --emulate-fault unplugged link", 3, "no-programmer", "/chip"},
+    {"--emulate -c 24C02 erase", 1, "not-for-this-chip", "/chip"},
+    {"--emulate read --offset 0xFFFFF --length 2 /nonexistent/x.bin", 2, "range-outside", "/chip"},
+    {"read -", 2, "usage", "/command"},
+    {"--emulate --emulate-fault 3:unplugged link", 2, "usage", "/command"},
+    {"--emulate --programmer 1-1.9 link", 2, "no-programmer-named", "/command"},
+    {"--emulate --serialize 0x10,dec,4 auto /nonexistent/x.bin", 2, "usage", "/chip"},
+    {"--emulate-count 2 --all --emulate-fault 2:unplugged link", 3, "no-programmer", "/results/1/error/code"},
+    {"--emulate-count 2 --all read /nonexistent/x.bin", 2, "usage", "/results"},
+};
+
+TEST(CliJson, OneDocumentWithTheErrorTheUserSaw) {
+    for (const JsonRun& run : kJsonRuns) {
+        SCOPED_TRACE(run.arguments);
+        const CliResult result = RunCli(std::string("--lang en -q --json ") + run.arguments);
+        EXPECT_EQ(result.exitCode, run.exitCode) << result.err;
+        const auto report = nlohmann::json::parse(result.out, nullptr, false);
+        ASSERT_FALSE(report.is_discarded()) << result.out;
+        EXPECT_EQ(report["ok"], run.exitCode == 0);
+        EXPECT_TRUE(report.contains(nlohmann::json::json_pointer(run.field))) << result.out;
+        EXPECT_EQ(report.contains("error"), run.error != nullptr) << result.out;
+        if (!run.error) continue;
+        EXPECT_EQ(report["error"]["code"], run.error);
+        const std::string text = report["error"]["text"];
+        EXPECT_FALSE(text.empty());
+        EXPECT_NE(result.err.find(text), std::string::npos) << text << "\n" << result.err;
+    }
+    // A document that can't be written is a failure, not a success.
+    const CliResult full = RunCli("--version >/dev/null; (" QBR_RUNTIME_DIR
+                                  "/qbr5150-cli --lang en --json --emulate version >/dev/full)");
+    EXPECT_EQ(full.exitCode, 4);
+    EXPECT_NE(full.err.find("Can't write the JSON document"), std::string::npos) << full.err;
+}
+
+// Every numeric option takes decimal or 0x-hex within its range; a sign, junk, an
+// empty value or too large a number is a usage error that names the option.
+TEST(CliUsage, NumbersOutsideTheirRangeAreRefused) {
+    const std::pair<const char*, const char*> runs[] = {
+        {"--serial-start", "--serial-start -1 chips"},
+        {"--serial-start", "--serial-start 18446744073709551616 chips"},
+        {"--serial-start", "--serial-start 18446744073709551615 chips"},  // it would have no next number
+        {"--offset", "read --offset -1 /nonexistent/x.bin"},
+        {"--offset", "read --offset 12abc /nonexistent/x.bin"},
+        {"--offset", "read --offset '' /nonexistent/x.bin"},
+        {"--length", "read --length 0x100000000 /nonexistent/x.bin"},
+        {"--reads", "read --reads 1 /nonexistent/x.bin"},
+        {"--reads", "read --reads 101 /nonexistent/x.bin"},
+        {"--reads", "read --reads -2 /nonexistent/x.bin"},
+        {"--emulate-count", "--emulate-count 0 link"},
+        {"--emulate-count", "--emulate-count 65 link"},
+        {"--emulate-count", "--emulate-count -1 link"},
+    };
+    for (const auto& [option, arguments] : runs) {
+        SCOPED_TRACE(arguments);
+        const CliResult result = RunCli(std::string("--lang en --json --emulate ") + arguments);
+        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_EQ(result.err.rfind(std::string(option) + ": ", 0), 0u) << result.err;
+        EXPECT_EQ(nlohmann::json::parse(result.out, nullptr, false)["error"]["code"], "bad-number") << result.out;
+    }
+    EXPECT_NE(RunCli("--lang zh --emulate-count 0x41 link").err.find("不是 1 到 64 之间的整数"), std::string::npos);
+    EXPECT_EQ(
+        RunCli("--lang en --emulate-count 0x40 --emulate-fault 64:unplugged --programmer emulated-64 link").exitCode,
+        3);
+}
+
 }  // namespace

@@ -136,7 +136,7 @@ TEST_P(TwoProgrammers, AreListedAndChosen) {
     const std::string launcher = GetParam() ? "env QBR5150_USB=direct" : "";
 
     const CliResult listed = RunCli("--json programmers", launcher);
-    const json list = json::parse(listed.out, nullptr, false);
+    const json list = json::parse(listed.out)["programmers"];
     ASSERT_EQ(list.size(), 2u) << listed.out << listed.err;
     EXPECT_EQ(list[0]["id"], "1-1");
     EXPECT_EQ(list[0]["serial"], "FIRST0001");
