@@ -222,7 +222,8 @@ TEST_F(CliProgrammer, SafetyFeaturesWorkEndToEnd) {
     }
     EXPECT_EQ(ReadFileText(Path("back.bin")), part);
     EXPECT_FALSE(std::filesystem::exists(Path("x.bin")));
-    EXPECT_EQ(ReadFileText(Path("EN25T80.img")).substr(0xB0000, 0x100), part.substr(0, 0x80) + std::string(0x80, '\xFF'));
+    EXPECT_EQ(ReadFileText(Path("EN25T80.img")).substr(0xB0000, 0x100),
+              part.substr(0, 0x80) + std::string(0x80, '\xFF'));
 
     // Checksums: the read's are chip-sum's of the file it wrote, and sha256sum agrees.
     const auto read = nlohmann::json::parse(Run("EN25T80", "--json read " + Path("all.bin")).out);
