@@ -48,7 +48,11 @@ ImageLoadResult LoadRecords(const std::string& path, DataBuffer& buffer, uint32_
         if (!reader.FileRead()) return {ImageLoadResult::Outcome::OpenFailed, false, {}};
         return {ImageLoadResult::Outcome::Malformed, false, reader.error};
     }
-    return {ImageLoadResult::Outcome::Loaded, reader.extent > capacity, {}, !reader.anyData, reader.extent,
+    return {ImageLoadResult::Outcome::Loaded,
+            reader.extent > capacity,
+            {},
+            !reader.anyData,
+            reader.extent,
             reader.Origin()};
 }
 
