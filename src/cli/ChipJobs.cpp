@@ -74,8 +74,7 @@ int ChipJobs::CheckOptions(const CommandRow& row) {
         return Fail(report_, err_, errors::kUsage, CurrentCliWording().skipBlankFlashOnly, kExitUsage);
     }
     if (options_.noVerify && (!options_.serialize.empty() || !options_.log.empty())) {
-        err_ << CurrentCliWording().noVerifyProduction << '\n';
-        return kExitUsage;
+        return Fail(report_, err_, errors::kUsage, CurrentCliWording().noVerifyProduction, kExitUsage);
     }
     return kExitOk;
 }
@@ -101,16 +100,18 @@ int ChipJobs::Backup() {
     }
     case Outcome::FileError:
         if (backup.fileExists && !backup.path.empty()) {
-            err_ << Fill(wording.backupTaken, {path, backup.path}) << '\n';
+            Fail(report_, err_, errors::kBackupNameTaken, Fill(wording.backupTaken, {path, backup.path}),
+                 kExitFileError);
             report_["backup_kept_as"] = backup.path;
         } else {
-            err_ << Fill(backup.fileExists ? wording.backupExists : wording.backupFileError, {path}) << '\n';
+            Fail(report_, err_, backup.fileExists ? errors::kBackupNameTaken : errors::kFileError,
+                 Fill(backup.fileExists ? wording.backupExists : wording.backupFileError, {path}), kExitFileError);
         }
         return kExitFileError;
     default: break;
     }
     if (backup.reads.outcome == Outcome::Ok) {
-        err_ << wording.backupReadsDiffer << '\n';
+        Fail(report_, err_, errors::kReadsDiffer, wording.backupReadsDiffer, kExitFailed);
         ReportRanges(backup.reads.diff);
         return kExitFailed;
     }
@@ -126,7 +127,8 @@ bool ChipJobs::MakeBackupDirectory() {
         err_ << Fill(CurrentCliWording().backupDirCreated, {options_.backupDir}) << '\n';
     }
     if (!error) return true;
-    err_ << Fill(CurrentCliWording().backupFileError, {options_.backupDir}) << '\n';
+    Fail(report_, err_, errors::kFileError, Fill(CurrentCliWording().backupFileError, {options_.backupDir}),
+         kExitFileError);
     return false;
 }
 
@@ -135,7 +137,8 @@ int ChipJobs::Read() {
     report_["reads"] = options_.reads;
     if (read.outcome != Outcome::Ok) return ExitCodeOf(read.outcome);
     if (!read.diff.Same()) {
-        err_ << Fill(CurrentCliWording().readsDiffer, {std::to_string(options_.reads)}) << '\n';
+        Fail(report_, err_, errors::kReadsDiffer,
+             Fill(CurrentCliWording().readsDiffer, {std::to_string(options_.reads)}), kExitFailed);
         ReportRanges(read.diff);
         return kExitFailed;
     }
@@ -233,7 +236,7 @@ int ChipJobs::SaveRead(std::span<const uint8_t> data) {
     // The image file is written whole or not at all: a failed read or save never
     // leaves a truncated file behind.
     if (!SaveImage(path, data, range_.offset)) {
-        err_ << MessageText(kMsgOpenFileError) << ' ' << path << '\n';
+        Fail(report_, err_, errors::kFileError, MessageText(kMsgOpenFileError) + ' ' + path, kExitFileError);
         if (KindOfFile(path) == FileKind::Fifo) err_ << Fill(CurrentCliWording().fifoWithoutReader, {path}) << '\n';
         return kExitFileError;
     }
@@ -274,10 +277,10 @@ int ChipJobs::RefuseUnlessBlank(ChipRange range) {
     if (read != Outcome::Ok) return ExitCodeOf(read);
     const std::optional<uint32_t> dirty = FirstNotErased(data, range.offset);
     if (!dirty) return kExitOk;
-    err_ << Fill(CurrentCliWording().notBlank, {HexNumber(*dirty, 6), HexNumber(data[*dirty - range.offset], 2)})
-         << '\n';
     report_["not_blank_at"] = *dirty;
-    return kExitFailed;
+    return Fail(report_, err_, errors::kNotBlank,
+                Fill(CurrentCliWording().notBlank, {HexNumber(*dirty, 6), HexNumber(data[*dirty - range.offset], 2)}),
+                kExitFailed);
 }
 
 // Results go to the output stream, unless it carries the JSON report or the data.

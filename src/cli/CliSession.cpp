@@ -73,7 +73,7 @@ int CliSession::Run() {
 }
 
 int CliSession::RunOnCore() {
-    if (const int code = CheckFileKinds(options_, err_); code != kExitOk) return code;
+    if (const int code = CheckFileKinds(options_, err_, report_); code != kExitOk) return code;
     host_.SetMuted(true);
     const auto started = core_.Start(options_.database);
     host_.SetMuted(false);
@@ -112,7 +112,8 @@ int CliSession::RunProgrammerCommand() {
     int code = ReplayOutcome(Dispatch());
     const auto elapsed = std::chrono::steady_clock::now() - start;
     if (emulator_ && !options_.emulatorImage.empty() && !image_.Save(emulator_->Chip())) {
-        err_ << Fill(CurrentCliWording().emulatorSaveError, {options_.emulatorImage}) << '\n';
+        Fail(report_, err_, errors::kFileError, Fill(CurrentCliWording().emulatorSaveError, {options_.emulatorImage}),
+             kExitFileError);
         // What the run did to the chip is lost: it failed.
         if (code == kExitOk) code = kExitFileError;
     }
@@ -201,7 +202,7 @@ int CliSession::ConnectProgrammer() {
         if (!options_.emulatorImage.empty()) {
             const ChipImageFile::Problem problem = image_.Open(options_.emulatorImage, emulator_->Chip());
             if (problem != ChipImageFile::Problem::None) {
-                return ReportImageProblem(problem, options_.emulatorImage, image_, socket, err_);
+                return ReportImageProblem(problem, options_.emulatorImage, image_, socket, err_, report_);
             }
         }
         // The fault was checked before the run (CheckEmulatorFault).
@@ -262,6 +263,12 @@ int CliSession::Dispatch() {
         if (const int code = ConfirmFirmwareFile(options_.argument, options_.yes, std::cin, isatty(STDIN_FILENO) != 0,
                                                  err_);
             code != kExitOk) {
+            const CliWording& wording = CurrentCliWording();
+            if (code == kExitUsage) {
+                KeepError(report_, errors::kConfirmationNeeded, Fill(wording.firmwareNeedsYes, {options_.argument}));
+            } else {
+                KeepError(report_, errors::kCancelled, wording.firmwareNotSent);
+            }
             return code;
         }
         host_.SetFirmwareFile(options_.argument);
@@ -361,7 +368,8 @@ bool CliSession::LoadRecordsInRange(const std::string& path, ChipRange range) {
     const std::span<const uint8_t> image = std::span(core_.Buffer().bytes).first(capacity);
     if (result.tooLong || !AllBytesAre(image.first(range.offset), 0xFF) ||
         !AllBytesAre(image.subspan(range.End()), 0xFF)) {
-        err_ << Fill(CurrentCliWording().recordsOutsideRange, {path}) << '\n';
+        Fail(report_, err_, errors::kRecordsOutsideRange, Fill(CurrentCliWording().recordsOutsideRange, {path}),
+             kExitFileError);
         return false;
     }
     ImageLoadResult inRange = result;  // its length from the range's start
@@ -392,7 +400,8 @@ bool CliSession::AcceptImage(const ImageLoadResult& image, ChipRange range) {
     switch (image.Fit()) {
     case ImageFit::Empty:
         report_["image"]["fit"] = "empty";
-        err_ << Fill(wording.imageEmpty, {input ? wording.standardInput : path}) << '\n';
+        Fail(report_, err_, errors::kImageEmpty, Fill(wording.imageEmpty, {input ? wording.standardInput : path}),
+             kExitFileError);
         return false;
     case ImageFit::TooLong:
         report_["image"]["fit"] = options_.cut ? "cut" : "too long";
@@ -414,11 +423,13 @@ void CliSession::ReportTooLong(const ImageLoadResult& image, ChipRange range) {
     const std::string chip = core_.SelectedChip().chipName;
     const std::string first = HexNumber(range.offset, 6), last = HexNumber(range.End() - 1, 6);
     if (options_.argument == "-") {
-        err_ << Fill(wording.inputTooLong, {room, chip, first, last, room}) << '\n';
+        Fail(report_, err_, errors::kImageTooLong, Fill(wording.inputTooLong, {room, chip, first, last, room}),
+             kExitFileError);
     } else {
-        err_ << Fill(wording.imageTooLong,
-                     {options_.argument, std::to_string(image.length), room, chip, first, last, room})
-             << '\n';
+        Fail(report_, err_, errors::kImageTooLong,
+             Fill(wording.imageTooLong,
+                  {options_.argument, std::to_string(image.length), room, chip, first, last, room}),
+             kExitFileError);
     }
 }
 

@@ -4,6 +4,7 @@
 #include "cli/CliText.h"
 #include "cli/DoctorText.h"
 #include "cli/ExitCodes.h"
+#include "cli/JsonReport.h"
 #include "ops/CommandTable.h"
 
 #include <ostream>
@@ -53,42 +54,43 @@ const char* KindText(FileKind kind) {
     return wording.kindOther;
 }
 
-int CheckFileKinds(const CliOptions& options, std::ostream& err) {
+int CheckFileKinds(const CliOptions& options, std::ostream& err, nlohmann::json& report) {
     const CliWording& wording = CurrentCliWording();
     for (const std::string& path : Inputs(options)) {
         const FileKind kind = KindOfFile(path);
         // A missing input is the loader's to report, as it always was.
         if (path.empty() || kind == FileKind::Missing || Readable(kind)) continue;
-        err << Fill(wording.inputNotRegular, {path, KindText(kind)}) << '\n';
-        return kExitFileError;
+        return Fail(report, err, errors::kNotARegularFile, Fill(wording.inputNotRegular, {path, KindText(kind)}),
+                    kExitFileError);
     }
     for (const std::string& path : Outputs(options)) {
         const FileKind kind = KindOfFile(path);
         if (path.empty() || Writable(kind)) continue;
-        err << Fill(wording.outputRefused, {path, KindText(kind)}) << '\n';
-        return kExitFileError;
+        return Fail(report, err, errors::kNotARegularFile, Fill(wording.outputRefused, {path, KindText(kind)}),
+                    kExitFileError);
     }
     return kExitOk;
 }
 
 int ReportImageProblem(ChipImageFile::Problem problem, const std::string& path, const ChipImageFile& file,
-                       const ChipRecord& chip, std::ostream& err) {
+                       const ChipRecord& chip, std::ostream& err, nlohmann::json& report) {
     const CliWording& wording = CurrentCliWording();
     switch (problem) {
     case ChipImageFile::Problem::None: return kExitOk;
     case ChipImageFile::Problem::NotRegular:
-        err << Fill(wording.imageNotRegular, {path, KindText(KindOfFile(path))}) << '\n';
-        break;
-    case ChipImageFile::Problem::InUse: err << Fill(wording.imageInUse, {path}) << '\n'; break;
+        return Fail(report, err, errors::kNotARegularFile,
+                    Fill(wording.imageNotRegular, {path, KindText(KindOfFile(path))}), kExitFileError);
+    case ChipImageFile::Problem::InUse:
+        return Fail(report, err, errors::kEmulatedImageInUse, Fill(wording.imageInUse, {path}), kExitFileError);
     case ChipImageFile::Problem::WrongSize:
-        err << Fill(wording.imageWrongSize,
-                    {path, std::to_string(file.FileSize()), chip.chipName, std::to_string(chip.capacity)})
-            << '\n';
-        break;
+        return Fail(report, err, errors::kEmulatedImageWrongSize,
+                    Fill(wording.imageWrongSize,
+                         {path, std::to_string(file.FileSize()), chip.chipName, std::to_string(chip.capacity)}),
+                    kExitFileError);
     case ChipImageFile::Problem::CantOpen:
-    case ChipImageFile::Problem::Unreadable: err << Fill(wording.emulatorLoadError, {path}) << '\n'; break;
+    case ChipImageFile::Problem::Unreadable: break;
     }
-    return kExitFileError;
+    return Fail(report, err, errors::kFileError, Fill(wording.emulatorLoadError, {path}), kExitFileError);
 }
 
 }  // namespace qbr

@@ -6,6 +6,8 @@
 #include "cli/CliOptions.h"
 #include "emulator/ChipImageFile.h"
 
+#include <nlohmann/json.hpp>
+
 #include <iosfwd>
 #include <string>
 
@@ -20,13 +22,13 @@ namespace qbr {
 //   as a whole, or a FIFO or a character device, which are written into.
 // The emulated chip's image is checked as it is opened (ChipImageFile).
 // kExitOk, or kExitFileError after saying why.
-int CheckFileKinds(const CliOptions& options, std::ostream& err);
+int CheckFileKinds(const CliOptions& options, std::ostream& err, nlohmann::json& report);
 
 // "a FIFO", "a directory", ... in the current language.
 const char* KindText(FileKind kind);
 
 // Says why the emulated chip's image can't be used; the exit code it means.
 int ReportImageProblem(ChipImageFile::Problem problem, const std::string& path, const ChipImageFile& file,
-                       const ChipRecord& chip, std::ostream& err);
+                       const ChipRecord& chip, std::ostream& err, nlohmann::json& report);
 
 }  // namespace qbr

@@ -15,22 +15,33 @@ namespace qbr {
 // scripts to decide on: one per class of exit code, and finer ones where the
 // failure site knows more. They never change once published.
 namespace errors {
-inline constexpr char kUsage[] = "usage";                              // exit code 2
-inline constexpr char kFailed[] = "failed";                            // 1
-inline constexpr char kNoProgrammer[] = "no-programmer";               // 3
-inline constexpr char kBusy[] = "busy";                                // 3
-inline constexpr char kFileError[] = "file-error";                     // 4
-inline constexpr char kCancelled[] = "cancelled";                      // 1
-inline constexpr char kNotForThisChip[] = "not-for-this-chip";         // 1
-inline constexpr char kVerifyMismatch[] = "verify-mismatch";           // 1
-inline constexpr char kNoChipNamed[] = "no-chip-named";                // 2
-inline constexpr char kRangeOutside[] = "range-outside";               // 2
-inline constexpr char kBadNumber[] = "bad-number";                     // 2
-inline constexpr char kNoProgrammerNamed[] = "no-programmer-named";    // 2
-inline constexpr char kSerialStartDiffers[] = "serial-start-differs";  // 2
-inline constexpr char kCounterInUse[] = "counter-in-use";              // 4
-inline constexpr char kDatabaseError[] = "database-error";             // 4
-inline constexpr char kReplayDiffers[] = "replay-differs";             // 1
+inline constexpr char kUsage[] = "usage";                                       // exit code 2
+inline constexpr char kFailed[] = "failed";                                     // 1
+inline constexpr char kNoProgrammer[] = "no-programmer";                        // 3
+inline constexpr char kBusy[] = "busy";                                         // 3
+inline constexpr char kFileError[] = "file-error";                              // 4
+inline constexpr char kCancelled[] = "cancelled";                               // 1
+inline constexpr char kNotForThisChip[] = "not-for-this-chip";                  // 1
+inline constexpr char kVerifyMismatch[] = "verify-mismatch";                    // 1
+inline constexpr char kNoChipNamed[] = "no-chip-named";                         // 2
+inline constexpr char kRangeOutside[] = "range-outside";                        // 2
+inline constexpr char kBadNumber[] = "bad-number";                              // 2
+inline constexpr char kNoProgrammerNamed[] = "no-programmer-named";             // 2
+inline constexpr char kSerialStartDiffers[] = "serial-start-differs";           // 2
+inline constexpr char kCounterInUse[] = "counter-in-use";                       // 4
+inline constexpr char kDatabaseError[] = "database-error";                      // 4
+inline constexpr char kReplayDiffers[] = "replay-differs";                      // 1
+inline constexpr char kImageTooLong[] = "image-too-long";                       // 4
+inline constexpr char kImageEmpty[] = "image-empty";                            // 4
+inline constexpr char kImageMalformed[] = "image-malformed";                    // 4
+inline constexpr char kRecordsOutsideRange[] = "records-outside-range";         // 4
+inline constexpr char kNotARegularFile[] = "not-a-regular-file";                // 4
+inline constexpr char kBackupNameTaken[] = "backup-name-taken";                 // 4
+inline constexpr char kReadsDiffer[] = "reads-differ";                          // 1
+inline constexpr char kNotBlank[] = "not-blank";                                // 1
+inline constexpr char kEmulatedImageInUse[] = "emulated-image-in-use";          // 4
+inline constexpr char kEmulatedImageWrongSize[] = "emulated-image-wrong-size";  // 4
+inline constexpr char kConfirmationNeeded[] = "confirmation-needed";            // 2
 }  // namespace errors
 
 // Keeps `text` with `code` as the run's error in `report`, unless the run kept one

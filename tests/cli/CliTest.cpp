@@ -158,6 +158,7 @@ TEST(CliImageErrors, NameTheFaultAndItsLine) {
         const auto report = nlohmann::json::parse(run.out, nullptr, false);
         EXPECT_EQ(report.value("error_reason", ""), image.reason) << run.out;
         EXPECT_EQ(report.value("error_line", 0), image.line) << run.out;
+        EXPECT_EQ(report["error"]["code"], "image-malformed") << run.out;
     }
 }
 
@@ -198,6 +199,9 @@ const JsonRun kJsonRuns[] = {
     {"--emulate --serialize 0x10,dec,4 auto /nonexistent/x.bin", 2, "usage", "/chip"},
     {"--emulate-count 2 --all --emulate-fault 2:unplugged link", 3, "no-programmer", "/results/1/error/code"},
     {"--emulate-count 2 --all read /nonexistent/x.bin", 2, "usage", "/results"},
+    {"--emulate -c 24C02 write " QBR_RUNTIME_DIR "/chips.dat", 4, "image-too-long", "/image/length"},
+    {"--emulate -c 24C02 verify " QBR_RUNTIME_DIR, 4, "not-a-regular-file", "/command"},
+    {"--emulate update-firmware " QBR_RUNTIME_DIR "/chips.dat </dev/null", 2, "confirmation-needed", "/chip"},
 };
 
 TEST(CliJson, OneDocumentWithTheErrorTheUserSaw) {
