@@ -117,6 +117,8 @@ bool AtomicFile::Replace(const std::string& path, const void* data, size_t size)
     case FileKind::Missing:
     case FileKind::Regular: {
         const auto target = FollowLinks(path);
+        // A file made read-only is not replaced behind its owner's back, as cp would not.
+        if (target && ::access(target->c_str(), F_OK) == 0 && ::access(target->c_str(), W_OK) != 0) return false;
         return target && WriteAndRename(target->string(), bytes, size);
     }
     case FileKind::Fifo:

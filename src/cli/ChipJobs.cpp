@@ -230,8 +230,10 @@ int ChipJobs::SaveRead(std::span<const uint8_t> data) {
     const std::string& path = options_.argument;
     report_["bytes"] = data.size();
     if (path == "-") {
-        out_.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-        return out_ ? kExitOk : kExitFileError;
+        // Flushed here: data that never reached standard output (a full disk) is a failure.
+        out_.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size())).flush();
+        if (out_) return kExitOk;
+        return Fail(report_, err_, errors::kFileError, MessageText(kMsgOpenFileError) + " -", kExitFileError);
     }
     // The image file is written whole or not at all: a failed read or save never
     // leaves a truncated file behind.

@@ -110,6 +110,11 @@ int CliSession::RunProgrammerCommand() {
     host_.SetTransferSize(core_.SelectedChip().capacity);
     const auto start = std::chrono::steady_clock::now();
     int code = ReplayOutcome(Dispatch());
+    if (trace_ && trace_->Failed()) {
+        Fail(report_, err_, errors::kFileError, Fill(CurrentCliWording().traceIncomplete, {options_.trace}),
+             kExitFileError);
+        if (code == kExitOk) code = kExitFileError;
+    }
     const auto elapsed = std::chrono::steady_clock::now() - start;
     if (emulator_ && !options_.emulatorImage.empty() && !image_.Save(emulator_->Chip())) {
         Fail(report_, err_, errors::kFileError, Fill(CurrentCliWording().emulatorSaveError, {options_.emulatorImage}),
@@ -230,6 +235,7 @@ bool CliSession::StartTrace(UsbLink& link, const std::string& accessPath) {
         return false;
     }
     trace->WriteHeader({"qbr5150-cli", options_.arguments, core_.SelectedChip().chipName, accessPath});
+    trace_ = trace.get();
     link.SetTrace(std::move(trace));
     return true;
 }
@@ -239,6 +245,8 @@ int CliSession::ReplayOutcome(int code) {
     if (!replay_) return code;
     const std::string verdict = replay_->Verdict();
     if (verdict.empty()) return code;
+    // The departure is the cause of whatever the command then reported.
+    report_.erase("error");
     return Fail(report_, err_, errors::kReplayDiffers, verdict, kExitFailed);
 }
 
@@ -405,6 +413,10 @@ bool CliSession::AcceptImage(const ImageLoadResult& image, ChipRange range) {
         return false;
     case ImageFit::TooLong:
         report_["image"]["fit"] = options_.cut ? "cut" : "too long";
+        if (options_.cut && NothingLands(range)) {
+            Fail(report_, err_, errors::kImageEmpty, Fill(wording.nothingOfImageLands, {path}), kExitFileError);
+            return false;
+        }
         if (options_.cut) {
             host_.MessageBox(MessageText(kMsgFileTooLong), BoxButtons::Ok);
             break;
@@ -415,6 +427,12 @@ bool CliSession::AcceptImage(const ImageLoadResult& image, ChipRange range) {
     }
     if (image.origin != 0) ReportPlacement(image, range);
     return true;
+}
+
+// A record file cut to the range may keep none of its data: its records lie beyond.
+bool CliSession::NothingLands(ChipRange range) {
+    return IsRecordFileName(options_.argument) &&
+           AllBytesAre(std::span(core_.Buffer().bytes).first(range.length), 0xFF);
 }
 
 void CliSession::ReportTooLong(const ImageLoadResult& image, ChipRange range) {

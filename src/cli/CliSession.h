@@ -23,6 +23,7 @@ namespace qbr {
 
 class EmulatedProgrammer;
 class TraceReplay;
+class TransferTrace;
 
 // One run of the command-line tool: starts the core as the window does, connects
 // the programmer (real or emulated), runs one command through the same handlers
@@ -64,6 +65,7 @@ private:
     ImageLoadResult LoadInput(const std::string& path, uint32_t length);
     ImageLoadResult LoadStandardInput(uint32_t length);
     bool AcceptImage(const ImageLoadResult& image, ChipRange range);
+    bool NothingLands(ChipRange range);
     void ReportTooLong(const ImageLoadResult& image, ChipRange range);
     void ReportPlacement(const ImageLoadResult& image, ChipRange range);
 
@@ -77,6 +79,8 @@ private:
     std::unique_ptr<EmulatedProgrammer> emulator_;
     ChipImageFile image_;  // the emulated chip's file, held for the run
     std::unique_ptr<TraceReplay> replay_;
+    // The --trace file, owned by the link.
+    TransferTrace* trace_ = nullptr;
     ProgrammerCore core_;
     nlohmann::json report_;
     // Whether the hardware link took the library path.

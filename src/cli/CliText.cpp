@@ -94,6 +94,8 @@ constexpr CliWording kEnglish = {
     "The command doesn't apply to the chip worked on.",
     "--json and reading to standard output can't share standard output.",
     "Can't write the JSON document to standard output.",
+    "The trace {} could not be written whole (a full disk?): it is incomplete.",
+    "Nothing of {} lands inside the chip or range: its data lies beyond it. The chip was not touched.",
 };
 
 constexpr CliWording kChinese = {
@@ -173,6 +175,8 @@ constexpr CliWording kChinese = {
     "该命令不适用于当前芯片。",
     "--json 与读到标准输出不能共用标准输出。",
     "无法把 JSON 文档写到标准输出。",
+    "跟踪文件 {} 没有完整写入 (磁盘已满?): 它不完整。",
+    "{} 的数据都在芯片或范围之外: 没有任何数据落在芯片内。芯片没有被改动。",
 };
 
 }  // namespace

@@ -79,6 +79,8 @@ struct CliWording {
     const char* notForThisChip;
     const char* jsonWithDataOut;
     const char* outputError;
+    const char* traceIncomplete;      // path
+    const char* nothingOfImageLands;  // path
 };
 
 // The wording of the current language; English unless it is Chinese.

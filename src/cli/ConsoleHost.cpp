@@ -21,6 +21,8 @@ bool ConsoleHost::MessageBox(const std::string& text, BoxButtons) {
 void ConsoleHost::Say(const std::string& text) {
     if (muted_) return;
     if (text == lastSaid_) return;
+    // A box that repeats the status line just printed, less its elapsed time, adds nothing.
+    if (!lastSaid_.empty() && lastSaid_.starts_with(text)) return;
     // A box whose first line is the status line just printed adds only its other lines.
     const bool continues = !lastSaid_.empty() && text.starts_with(lastSaid_ + "\r\n");
     const std::string shown = continues ? text.substr(lastSaid_.size() + 2) : text;

@@ -23,7 +23,8 @@ bool Writable(FileKind kind) {
 }
 
 std::vector<std::string> Inputs(const CliOptions& options) {
-    std::vector<std::string> inputs = {options.database, options.replay};
+    // The counter and the production log are read as well as written.
+    std::vector<std::string> inputs = {options.database, options.replay, options.serialFile, options.log};
     const CommandRow* row = FindCliCommand(options.command);
     const bool fileIn = row && (row->argument == ArgumentKind::ImageIn || row->argument == ArgumentKind::FirmwareFile);
     if ((fileIn && options.argument != "-") || options.command == "chip-sum") inputs.push_back(options.argument);

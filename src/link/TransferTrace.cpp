@@ -44,13 +44,29 @@ std::string Quoted(const std::string& text) {
     return quoted + '"';
 }
 
-// A regular file is emptied; a FIFO or a character device is written into as it
-// is. Any other kind (a block device, say) is never written. Back to blocking
+// Whether a regular file is empty or opens as a trace does: only such a file is
+// emptied, so that a trace named by mistake (an image in the place of the trace)
+// never costs the file.
+bool EmptyOrTrace(int fd, const struct stat& info) {
+    if (info.st_size == 0) return true;
+    // The file was opened for writing only: its start is read through a second descriptor.
+    const int reader = ::open(("/proc/self/fd/" + std::to_string(fd)).c_str(), O_RDONLY | O_CLOEXEC);
+    if (reader < 0) return false;
+    const std::string opening = "{\"format\":" + Quoted(TransferTrace::kFormatName);
+    std::string start(opening.size(), '\0');
+    const bool trace = ::read(reader, start.data(), start.size()) == static_cast<ssize_t>(start.size()) &&
+                       start == opening;
+    ::close(reader);
+    return trace;
+}
+
+// A regular file that is empty or a trace is emptied; a FIFO or a character device
+// is written into as it is. Any other file is never written. Back to blocking
 // writes once it is known.
 bool PrepareTraceFile(int fd) {
     struct stat info {};
     if (::fstat(fd, &info) != 0) return false;
-    const bool ready = S_ISREG(info.st_mode) ? ::ftruncate(fd, 0) == 0
+    const bool ready = S_ISREG(info.st_mode) ? EmptyOrTrace(fd, info) && ::ftruncate(fd, 0) == 0
                                              : S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode);
     const int flags = ::fcntl(fd, F_GETFL);
     return ready && flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
@@ -66,7 +82,7 @@ std::FILE* OpenTraceFile(const std::string& path, std::string& error) {
     }
     std::FILE* file = PrepareTraceFile(fd) ? ::fdopen(fd, "w") : nullptr;
     if (file == nullptr) {
-        error = "not a regular file, a FIFO or a character device";
+        error = "not a trace, an empty file, a FIFO or a character device; left as it was";
         ::close(fd);
     }
     return file;
@@ -128,9 +144,9 @@ void TransferTrace::Record(bool in, uint8_t endpoint, uint32_t requested, uint32
 
 void TransferTrace::WriteLine(const std::string& line) {
     const std::lock_guard lock(mutex_);
-    std::fputs(line.c_str(), file_);
-    std::fputc('\n', file_);
-    std::fflush(file_);
+    const bool written = std::fputs(line.c_str(), file_) >= 0 && std::fputc('\n', file_) != EOF &&
+                         std::fflush(file_) == 0;
+    if (!written) failed_.store(true, std::memory_order_relaxed);
 }
 
 }  // namespace qbr

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -50,6 +51,8 @@ public:
     // One pipe call: `data` holds the bytes the host sent (OUT, `requested` of them)
     // or received (IN, `moved` of them).
     void Record(bool in, uint8_t endpoint, uint32_t requested, uint32_t moved, TraceStatus status, const uint8_t* data);
+    // Whether a line could not be written (a full disk): the trace is incomplete.
+    bool Failed() const { return failed_.load(std::memory_order_relaxed); }
 
 private:
     explicit TransferTrace(std::FILE* file) : file_(file) {}
@@ -58,6 +61,7 @@ private:
     std::FILE* const file_;
     const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
     std::mutex mutex_;
+    std::atomic<bool> failed_{false};
 };
 
 }  // namespace qbr

@@ -136,6 +136,8 @@ TEST_F(CliProgrammer, SafetyFeaturesWorkEndToEnd) {
     WriteFileText(Path("two.bin"), two);
     // Records before any extended address from 0, then at 0x100000: one byte past the chip.
     WriteFileText(Path("over.hex"), ":0100000000FF\n:020000040010EA\n:0100000000FF\n:00000001FF\n");
+    // Placed from 0 by its opening address record, all of it past the chip.
+    WriteFileText(Path("beyond.hex"), ":020000040000FA\n:020000040010EA\n:0100000000FF\n:00000001FF\n");
     ASSERT_EQ(std::system(("objcopy -I binary -O ihex --change-addresses 0x08000000 " + Path("part.bin") + " " +
                            Path("linked.hex"))
                               .c_str()),
@@ -209,6 +211,7 @@ TEST_F(CliProgrammer, SafetyFeaturesWorkEndToEnd) {
         {"verify " + Path("over.hex"), 4, "holds 1048577 bytes", {}},
         {"write " + Path("empty.bin"), 4, "empty.bin is empty", {{"/image/fit", "empty"}}},
         {"write - </dev/null", 4, "Standard input is empty", {}},
+        {"write --cut " + Path("beyond.hex"), 4, "lands inside the chip", {{"/error/code", "image-empty"}}},
     };
     for (const Step& step : steps) {
         SCOPED_TRACE(step.arguments);

@@ -143,8 +143,9 @@ protected:
         Path("socket").copy(address.sun_path, sizeof address.sun_path - 1);
         socket_ = ::socket(AF_UNIX, SOCK_STREAM, 0);
         ASSERT_EQ(::bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-        // Only root may make a device node: the null device's numbers, here.
-        device_ = ::mknod(Path("null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+        // Only root may make a device node: the null and full devices' numbers, here.
+        device_ = ::mknod(Path("null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0 &&
+                  ::mknod(Path("full").c_str(), S_IFCHR | 0666, makedev(1, 7)) == 0;
         test::WriteFileText(Path("image.bin"), std::string(256, '\x5A'));
     }
     void TearDown() override { ::close(socket_); }
@@ -195,6 +196,10 @@ TEST_F(CliFiles, FilesOfEveryKindAreNeverReplacedNorWaitedOn) {
         {chip + "write --backup " + Path("fifo") + " " + Path("image.bin"), 4, "exists already"},
         {chip + "read " + Path("null"), 0, "Read chip ok!", true},
         {chip + "--trace " + Path("null") + " link", 0, "", true},
+        {chip + "--trace " + Path("full") + " link", 4, "could not be written whole", true},
+        {chip + "--trace " + Path("image.bin") + " link", 4, "not a trace"},
+        {chip + "--serial-file " + Path("fifo") + " --serialize 0x10,dec,4 write " + Path("image.bin"), 4, "is a FIFO"},
+        {chip + "--log " + Path("fifo") + " write " + Path("image.bin"), 4, "is a FIFO"},
     };
     for (const Case& c : cases) {
         if (c.device && !device_) continue;
@@ -215,6 +220,11 @@ TEST_F(CliFiles, FilesOfEveryKindAreNeverReplacedNorWaitedOn) {
     ::close(reader);
     EXPECT_EQ(got, std::string(256, '\x5A'));
     EXPECT_TRUE(Kinds());
+    // Data that never reached a full standard output is a failure.
+    if (device_) {
+        const test::CliResult full = Run(chip + "read -", "sh -c '\"$0\" \"$@\" >" + Path("full") + "'");
+        EXPECT_EQ(full.exitCode, 4) << full.err;
+    }
     // So does a pipe named through /dev/fd, whose link names no file.
     const test::CliResult piped = Run(chip + "read /dev/fd/3",
                                       "sh -c '\"$0\" \"$@\" 3>&1 >/dev/null | cat >" + Path("piped.bin") + "'");
