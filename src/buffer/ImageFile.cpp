@@ -29,13 +29,31 @@ void ResetImage(DataBuffer& buffer, uint32_t capacity) {
     ClearMarks(buffer, buffer.activeLength);
 }
 
+ImageLoadResult Failure(ImageLoadResult::Outcome outcome, const RecordError& error = {}) {
+    ImageLoadResult result;
+    result.outcome = outcome;
+    result.error = error;
+    return result;
+}
+
+// A loaded image of `length` bytes from offset 0 (for records: their extent) in
+// room for `capacity`; `origin` is the file address that landed at offset 0.
+ImageLoadResult Loaded(uint64_t length, uint32_t capacity, bool empty, uint32_t origin = 0) {
+    ImageLoadResult result;
+    result.tooLong = length > capacity;
+    result.empty = empty;
+    result.length = length;
+    result.origin = origin;
+    return result;
+}
+
 ImageLoadResult LoadRaw(const std::string& path, DataBuffer& buffer, uint32_t capacity) {
     InputFile file;
-    if (!file.Open(path)) return {ImageLoadResult::Outcome::OpenFailed, false, {}};
+    if (!file.Open(path)) return Failure(ImageLoadResult::Outcome::OpenFailed);
     ResetImage(buffer, capacity);
     file.Read(buffer.bytes.data(), capacity);
-    if (file.Failed()) return {ImageLoadResult::Outcome::OpenFailed, false, {}};
-    return {ImageLoadResult::Outcome::Loaded, file.Size() > capacity, {}, file.Size() == 0, file.Size()};
+    if (file.Failed()) return Failure(ImageLoadResult::Outcome::OpenFailed);
+    return Loaded(file.Size(), capacity, file.Size() == 0);
 }
 
 // Intel HEX and S-records alike: an erased image, then the records.
@@ -45,15 +63,10 @@ ImageLoadResult LoadRecords(const std::string& path, DataBuffer& buffer, uint32_
     Reader reader;
     reader.atOwnAddresses = placement == RecordPlacement::AtOwnAddresses;
     if (!reader.Load(path, buffer.bytes.data(), capacity)) {
-        if (!reader.FileRead()) return {ImageLoadResult::Outcome::OpenFailed, false, {}};
-        return {ImageLoadResult::Outcome::Malformed, false, reader.error};
+        if (!reader.FileRead()) return Failure(ImageLoadResult::Outcome::OpenFailed);
+        return Failure(ImageLoadResult::Outcome::Malformed, reader.error);
     }
-    return {ImageLoadResult::Outcome::Loaded,
-            reader.extent > capacity,
-            {},
-            !reader.anyData,
-            reader.extent,
-            reader.Origin()};
+    return Loaded(reader.extent, capacity, !reader.anyData, reader.Origin());
 }
 
 // Whether every byte's address, `address + i`, is below 2^32.
@@ -101,9 +114,10 @@ ImageLoadResult LoadRawStream(std::FILE* stream, DataBuffer& buffer, uint32_t ca
     capacity = FitCapacity(buffer, capacity);
     ResetImage(buffer, capacity);
     const size_t got = std::fread(buffer.bytes.data(), 1, capacity, stream);
-    if (std::ferror(stream)) return {ImageLoadResult::Outcome::OpenFailed, false, {}};
+    if (std::ferror(stream)) return Failure(ImageLoadResult::Outcome::OpenFailed);
+    // A longer stream is not read to its end: its length is the room plus one.
     const bool longer = got == capacity && std::fgetc(stream) != EOF;
-    return {ImageLoadResult::Outcome::Loaded, longer, {}, got == 0, longer ? uint64_t{capacity} + 1 : got};
+    return Loaded(longer ? uint64_t{capacity} + 1 : got, capacity, got == 0);
 }
 
 bool IsRecordFileName(std::string_view path) {

@@ -394,7 +394,7 @@ ImageLoadResult CliSession::LoadInput(const std::string& path, uint32_t length) 
 // Raw bytes from standard input, as a raw image file would be loaded.
 ImageLoadResult CliSession::LoadStandardInput(uint32_t length) {
     const ImageLoadResult result = LoadRawStream(stdin, core_.Buffer(), length);
-    if (result.outcome != ImageLoadResult::Outcome::Loaded) err_ << MessageText(kMsgOpenFileError) << " -\n";
+    if (result.outcome != ImageLoadResult::Outcome::Loaded) ReportImageError(err_, report_, "-", result);
     return result;
 }
 
