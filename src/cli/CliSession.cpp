@@ -109,22 +109,27 @@ int CliSession::RunProgrammerCommand() {
     report_["bytes"] = 0;
     host_.SetTransferSize(core_.SelectedChip().capacity);
     const auto start = std::chrono::steady_clock::now();
-    int code = ReplayOutcome(Dispatch());
-    if (trace_ && trace_->Failed()) {
-        Fail(report_, err_, errors::kFileError, Fill(CurrentCliWording().traceIncomplete, {options_.trace}),
-             kExitFileError);
-        if (code == kExitOk) code = kExitFileError;
-    }
+    const int code = ReplayOutcome(Dispatch());
     const auto elapsed = std::chrono::steady_clock::now() - start;
-    if (emulator_ && !options_.emulatorImage.empty() && !image_.Save(emulator_->Chip())) {
-        Fail(report_, err_, errors::kFileError, Fill(CurrentCliWording().emulatorSaveError, {options_.emulatorImage}),
-             kExitFileError);
-        // What the run did to the chip is lost: it failed.
-        if (code == kExitOk) code = kExitFileError;
-    }
     report_["chip"] = core_.SelectedChip().chipName;
     report_["elapsed_ms"] = std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
+    return KeptFiles(code);
+}
+
+// A trace cut short or an emulated chip not saved back fails a run that went well:
+// what it did is not all on disk.
+int CliSession::KeptFiles(int code) {
+    const CliWording& wording = CurrentCliWording();
+    if (trace_ && trace_->Failed()) code = FailAfterRun(code, Fill(wording.traceIncomplete, {options_.trace}));
+    if (emulator_ && !options_.emulatorImage.empty() && !image_.Save(emulator_->Chip())) {
+        code = FailAfterRun(code, Fill(wording.emulatorSaveError, {options_.emulatorImage}));
+    }
     return code;
+}
+
+int CliSession::FailAfterRun(int code, const std::string& text) {
+    Fail(report_, err_, errors::kFileError, text, kExitFileError);
+    return code == kExitOk ? kExitFileError : code;
 }
 
 // chip-sum: needs the chip (its capacity) but no programmer.

@@ -54,6 +54,8 @@ private:
     int ConnectProgrammer();
     bool StartTrace(UsbLink& link, const std::string& accessPath);
     int ReplayOutcome(int code);
+    int KeptFiles(int code);
+    int FailAfterRun(int code, const std::string& text);
     int Dispatch();
     int RunCommand(const CommandRow& row, ChipJobs& jobs);
     std::string ProgrammerId() const;
