@@ -215,6 +215,7 @@ TEST_F(CliBatch, EveryNumberIsAccountedFor) {
             continue;
         }
         EXPECT_EQ(report["error"]["code"], "store-error") << report;
+        EXPECT_EQ(report["ok"], false);
         EXPECT_EQ(report["unrecorded"]["serial"], report["serial"]) << report;
         EXPECT_EQ(Chip(index), Serialized(report["serial"]));
         EXPECT_NE(unrecorded.err.find("NOT RECORDED: the chip with serial number " + report["serial"].dump()),
