@@ -27,6 +27,9 @@ namespace qbr {
 namespace {
 
 enum class Engine { Sqlite, Postgres };
+void PrintTo(Engine engine, std::ostream* out) {
+    *out << (engine == Engine::Sqlite ? "SQLite" : "PostgreSQL");
+}
 
 ChipRow SampleRow(const std::string& programmer = "SN1") {
     return TestChip("line-2", programmer);
