@@ -3,6 +3,7 @@
 
 #include "store/SqlConnection.h"
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -35,7 +36,9 @@ public:
 
 private:
     explicit SqliteConnection(sqlite3* db);
+    static int WaitForLock(void* self, int tries);
     sqlite3* db_;
+    std::chrono::steady_clock::time_point waitingSince_;
     std::string owner_;
 };
 
