@@ -42,6 +42,7 @@ inline constexpr char kNotBlank[] = "not-blank";                                
 inline constexpr char kEmulatedImageInUse[] = "emulated-image-in-use";          // 4
 inline constexpr char kEmulatedImageWrongSize[] = "emulated-image-wrong-size";  // 4
 inline constexpr char kConfirmationNeeded[] = "confirmation-needed";            // 2
+inline constexpr char kStoreError[] = "store-error";                            // 4
 }  // namespace errors
 
 // Keeps `text` with `code` as the run's error in `report`, unless the run kept one

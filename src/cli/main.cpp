@@ -10,6 +10,7 @@
 #include "cli/ExitCodes.h"
 #include "cli/JsonReport.h"
 #include "cli/NumberOption.h"
+#include "cli/ProductionReportCommand.h"
 #include "cli/ProductionRun.h"
 #include "cli/ProgrammerChoice.h"
 #include "ops/CommandTable.h"
@@ -126,6 +127,11 @@ int main(int argc, char** argv) {
         AddCommand(app, options, {row.cliName, row.cliHelp, file ? "FILE" : nullptr, file});
     }
     for (const auto& entry : kProgrammerChecks) AddCommand(app, options, entry);
+    CLI::App* production = app.add_subcommand("production", "the production store: its report");
+    production->require_subcommand(1, 1);
+    production->fallthrough();
+    qbr::ProductionReportOptions reportOptions;
+    qbr::AddProductionReport(*production, options, reportOptions);
     qbr::AddChipOptions(app, options);
 
     try {
@@ -141,6 +147,9 @@ int main(int argc, char** argv) {
     qbr::CliSession::ChooseLanguage(options, std::cerr);
     nlohmann::json report = {{"command", options.command}};
     if (const int code = CheckUsage(options, report); code != qbr::kExitOk) return EndEarly(options, report, code);
+    if (options.command == qbr::kProductionReportCommand) {
+        return qbr::RunProductionReport(reportOptions, options, std::cout, std::cerr);
+    }
     if (options.command == "programmers") return qbr::ListProgrammers(options, std::cout, std::cerr);
     if (options.all && RunsOnEachProgrammer(options.command)) {
         return qbr::RunBatch(options, std::cout, std::cerr, terminal);
