@@ -8,6 +8,7 @@ packages=(
   build-essential cmake pkg-config dpkg-dev file
   qt6-base-dev libusb-1.0-0-dev libcli11-dev nlohmann-json3-dev zlib1g-dev libssl-dev
   libgtest-dev libgmock-dev umockdev libumockdev-dev srecord
+  libsqlite3-dev sqlite3 libpq-dev postgresql
   clang libclang-rt-14-dev llvm clang-format
   lintian
   fonts-wqy-microhei

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -94,6 +95,7 @@ public:
 
 private:
     explicit ProductionStore(std::unique_ptr<SqlConnection> connection);
+    std::mutex mutex_;  // one statement or transaction at a time on the connection
     std::unique_ptr<SqlConnection> connection_;
 };
 

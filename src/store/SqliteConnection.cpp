@@ -1,0 +1,137 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "store/SqliteConnection.h"
+
+#include "base/ProcessIdentity.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+namespace qbr {
+
+namespace {
+
+constexpr int kBusyTimeoutMs = 10000;
+
+StoreError Failure(StoreError::Kind kind, const std::string& detail) {
+    return {kind, detail};
+}
+
+// Refuses what SQLite can't keep safely as a store: anything but a regular file
+// (a FIFO or a device would block or be overwritten), and a file with several names.
+bool CheckExistingFile(const std::string& path, StoreError& error) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) {
+        if (errno == ENOENT) return true;  // created on first use
+        error = Failure(StoreError::Kind::Unreachable, std::strerror(errno));
+        return false;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        error = Failure(StoreError::Kind::Malformed, "not a regular file");
+        return false;
+    }
+    if (info.st_nlink > 1) {
+        error = Failure(StoreError::Kind::Unreachable,
+                        "the file has " + std::to_string(info.st_nlink) +
+                            " names (hard links); a store must have one name, because SQLite keeps its log and "
+                            "locks beside the name it was opened by");
+        return false;
+    }
+    return true;
+}
+
+StoreError::Kind KindOf(int code) {
+    const int primary = code & 0xff;
+    return primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT ? StoreError::Kind::Malformed
+                                                                 : StoreError::Kind::Unwritable;
+}
+
+// Binds each $N of the statement to the Nth parameter, as text or NULL.
+bool BindAll(sqlite3_stmt* statement, const std::vector<SqlValue>& params) {
+    const int count = sqlite3_bind_parameter_count(statement);
+    for (int index = 1; index <= count; ++index) {
+        const char* name = sqlite3_bind_parameter_name(statement, index);
+        const long number = name && name[0] == '$' ? std::strtol(name + 1, nullptr, 10) : 0;
+        if (number < 1 || static_cast<size_t>(number) > params.size()) return false;
+        const SqlValue& value = params[number - 1];
+        const int bound = value ? sqlite3_bind_text(statement, index, value->data(), static_cast<int>(value->size()),
+                                                    SQLITE_TRANSIENT)
+                                : sqlite3_bind_null(statement, index);
+        if (bound != SQLITE_OK) return false;
+    }
+    return true;
+}
+
+SqlRow ReadRow(sqlite3_stmt* statement) {
+    SqlRow row;
+    const int columns = sqlite3_column_count(statement);
+    for (int column = 0; column < columns; ++column) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+        if (text)
+            row.emplace_back(std::string(text, sqlite3_column_bytes(statement, column)));
+        else
+            row.emplace_back(std::nullopt);
+    }
+    return row;
+}
+
+}  // namespace
+
+SqliteConnection::SqliteConnection(sqlite3* db) : db_(db), owner_(CurrentProcessToken()) {}
+
+SqliteConnection::~SqliteConnection() {
+    sqlite3_close_v2(db_);
+}
+
+std::unique_ptr<SqliteConnection> SqliteConnection::Open(const std::string& path, StoreError& error) {
+    if (!CheckExistingFile(path, error)) return nullptr;
+    sqlite3* db = nullptr;
+    const int opened = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    std::unique_ptr<SqliteConnection> connection(db ? new SqliteConnection(db) : nullptr);
+    if (opened != SQLITE_OK) {
+        error = Failure(StoreError::Kind::Unreachable, db ? sqlite3_errmsg(db) : sqlite3_errstr(opened));
+        return nullptr;
+    }
+    if (sqlite3_db_readonly(db, "main") == 1) {
+        error = Failure(StoreError::Kind::Unwritable, "the file can't be written");
+        return nullptr;
+    }
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    std::vector<SqlRow> rows;
+    if (!connection->Execute("PRAGMA journal_mode = WAL", {}, rows, error)) return nullptr;
+    if (rows.empty() || rows[0].empty() || rows[0][0] != "wal") {
+        error = Failure(StoreError::Kind::Unwritable, "the file can't be put in WAL mode");
+        return nullptr;
+    }
+    if (!connection->Execute("PRAGMA synchronous = FULL", {}, rows, error)) return nullptr;
+    return connection;
+}
+
+bool SqliteConnection::Execute(const std::string& sql, const std::vector<SqlValue>& params, std::vector<SqlRow>& rows,
+                               StoreError& error) {
+    rows.clear();
+    sqlite3_stmt* statement = nullptr;
+    int code = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &statement, nullptr);
+    if (code == SQLITE_OK && !BindAll(statement, params)) code = SQLITE_RANGE;
+    while (code == SQLITE_OK || code == SQLITE_ROW) {
+        code = sqlite3_step(statement);
+        if (code == SQLITE_ROW) rows.push_back(ReadRow(statement));
+    }
+    if (code != SQLITE_DONE) {
+        const int extended = sqlite3_extended_errcode(db_);
+        error = Failure(KindOf(code == SQLITE_RANGE ? code : extended),
+                        code == SQLITE_RANGE ? "a parameter is missing" : sqlite3_errmsg(db_));
+        rows.clear();
+    }
+    sqlite3_finalize(statement);
+    return code == SQLITE_DONE;
+}
+
+bool SqliteConnection::OwnerGone(const std::string& owner) {
+    return owner != owner_ && !ProcessTokenAlive(owner);
+}
+
+}  // namespace qbr

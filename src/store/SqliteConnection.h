@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "store/SqlConnection.h"
+
+#include <memory>
+#include <string>
+
+struct sqlite3;
+
+namespace qbr {
+
+// A SQLite file on this computer, in WAL mode with every commit synced to disk.
+// The rows it takes are owned by this process (boot, pid and start time), so a
+// row is left by a run that is gone when that process no longer runs.
+class SqliteConnection : public SqlConnection {
+public:
+    // Opens or creates the file. Refused: a file that isn't a regular file, one
+    // with several names (hard links: SQLite keeps its write-ahead log and lock
+    // file beside the name it was opened by, so two names would be two stores
+    // over one file), and one that can't be written.
+    static std::unique_ptr<SqliteConnection> Open(const std::string& path, StoreError& error);
+    ~SqliteConnection() override;
+
+    bool Execute(const std::string& sql, const std::vector<SqlValue>& params, std::vector<SqlRow>& rows,
+                 StoreError& error) override;
+    std::string BeginWriteSql() const override { return "BEGIN IMMEDIATE"; }
+    std::string SchemaLockSql() const override { return ""; }
+    std::string TableNamesSql() const override {
+        return "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'";
+    }
+    std::string AutoIdColumn() const override { return "INTEGER"; }
+    std::string Owner() const override { return owner_; }
+    bool OwnerGone(const std::string& owner) override;
+
+private:
+    explicit SqliteConnection(sqlite3* db);
+    sqlite3* db_;
+    std::string owner_;
+};
+
+}  // namespace qbr
