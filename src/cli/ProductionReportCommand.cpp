@@ -317,18 +317,20 @@ int Report(const ProductionReportOptions& request, const CliOptions& options, st
     if (const int code = ReadStore(request, err, document, contents); code != kExitOk) return code;
     const ProductionReport report = BuildProductionReport(contents.rows, contents.counters);
     const ReportHeading heading{ProductionStore::DisplayName(request.store), request.since, LocalTimeNow()};
+    // The page first: standard output closed early (a pager quit) must not cost it.
+    if (!request.html.empty()) {
+        const int code = WritePage(request.html, ProductionReportPage(report, heading), out, err, document);
+        if (code != kExitOk || request.html == "-") return code;
+    }
     document["store"] = ValidUtf8(heading.store);
     document["since"] = request.since.empty() ? nlohmann::json() : nlohmann::json(request.since);
     if (options.json) {
         FillJson(document, report);
-    } else if (request.html != "-") {
-        PrintText(out, report, heading);
-        if (!out.flush()) {
-            return Fail(document, err, errors::kFileError, MessageText(kMsgOpenFileError) + " -", kExitFileError);
-        }
+        return kExitOk;
     }
-    if (request.html.empty()) return kExitOk;
-    return WritePage(request.html, ProductionReportPage(report, heading), out, err, document);
+    PrintText(out, report, heading);
+    if (out.flush()) return kExitOk;
+    return Fail(document, err, errors::kFileError, MessageText(kMsgOpenFileError) + " -", kExitFileError);
 }
 
 }  // namespace

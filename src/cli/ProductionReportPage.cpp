@@ -99,7 +99,8 @@ svg .grid{stroke:#dde3ea;stroke-width:1}
 svg .axis{stroke:#8795a6;stroke-width:1}
 .ok{fill:#2f9e5a}.failed{fill:#d64545}.interrupted{fill:#e59a2f}.work{fill:#4f7fdc}
 th.ok{color:#2f9e5a}th.failed{color:#d64545}th.interrupted{color:#c57a12}th.work{color:#4f7fdc}
-.stations{display:grid;grid-template-columns:repeat(auto-fill,minmax(520px,1fr));gap:14px}
+.stations{display:grid;grid-template-columns:repeat(auto-fill,minmax(520px,1fr));gap:14px;align-items:start}
+table.station{width:100%}
 table{border-collapse:collapse}
 caption{text-align:left;font-weight:700;font-size:15px;padding:4px 0 6px}
 th,td{padding:4px 12px;text-align:right;border-bottom:1px solid #e3e8ee;white-space:nowrap}
@@ -107,6 +108,7 @@ th:first-child,td:first-child{text-align:left}
 th{font-size:13px;color:#5b6775}
 tfoot td{font-weight:700;border-top:2px solid #b8c2ce;border-bottom:none}
 .chips td,.chips th,.counters td,.counters th{text-align:left}
+.chips td:nth-child(2){font-weight:700}.counters td:nth-child(n+2):nth-child(-n+4){text-align:right}
 .warn{background:#fff4e0;border-left:4px solid #e59a2f;padding:8px 12px;margin:0 0 10px}
 .none{color:#5b6775}
 td.usedup{color:#d64545;font-weight:700}
