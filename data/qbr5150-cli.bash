@@ -4,7 +4,7 @@ _qbr5150_cli() {
     local cur prev words cword
     _init_completion || return
 
-    local commands="chips chip chip-sum detect read write verify erase auto version serial selftest update-firmware link doctor programmers"
+    local commands="chips chip chip-sum detect read write verify erase auto version serial selftest update-firmware link doctor programmers production"
     local options="-c --chip --emulate --emulate-image --emulate-fault --emulate-speed --trace --replay --lang --db --json -q --quiet --version --help --serialize --serial-file --serial-start --log --emulate-count --programmer --all"
 
     case $prev in
@@ -30,6 +30,12 @@ _qbr5150_cli() {
             names=$(qbr5150-cli chips 2>/dev/null | awk 'NF > 1 && !/!$/ {print $1}')
             COMPREPLY=($(compgen -W "$names" -- "$cur"))
             return ;;
+        production)
+            COMPREPLY=($(compgen -W "report" -- "$cur"))
+            return ;;
+        report | --html)
+            _filedir
+            return ;;
         --backup-dir)
             _filedir -d
             return ;;
@@ -49,6 +55,7 @@ _qbr5150_cli() {
             erase) options+=" --backup --backup-dir" ;;
             auto) options+=" --backup --backup-dir --cut" ;;
             update-firmware) options+=" --yes" ;;
+            report) options+=" --since --html" ;;
         esac
     done
 
