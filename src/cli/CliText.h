@@ -83,17 +83,17 @@ struct CliWording {
     const char* nothingOfImageLands;  // path
     // production report
     const char* reportTitle;
-    const char* reportStore;        // store
+    const char* reportStore;  // store
     const char* reportAllRecords;
-    const char* reportSince;        // time as given
-    const char* reportMade;         // time
+    const char* reportSince;  // time as given
+    const char* reportMade;   // time
     const char* reportChips;
     const char* reportOk;
     const char* reportFailed;
     const char* reportInterrupted;
     const char* reportInWork;
     const char* reportYield;
-    const char* reportYieldOf;      // ok chips, finished chips
+    const char* reportYieldOf;  // ok chips, finished chips
     const char* reportNoYield;
     const char* reportPerHour;
     const char* reportChartWindow;  // hours

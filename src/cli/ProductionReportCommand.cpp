@@ -42,16 +42,18 @@ std::string LocalTimeNow() {
 
 // ---- the text on standard output ------------------------------------------
 
-// The columns a text takes on a terminal: characters of the East Asian scripts take two.
+// Whether the character starting at `at` takes two columns on a terminal: those
+// of the East Asian scripts (U+3000..U+DFFF) and the full-width forms (U+FF00..).
+bool IsWide(std::string_view text, size_t at) {
+    const auto byte = [&](size_t i) { return i < text.size() ? static_cast<unsigned char>(text[i]) : 0; };
+    return (byte(at) >= 0xE3 && byte(at) <= 0xED) || (byte(at) == 0xEF && byte(at + 1) >= 0xBC);
+}
+
 size_t DisplayWidth(std::string_view text) {
     size_t width = 0;
     for (size_t i = 0; i < text.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if ((byte & 0xC0) == 0x80) continue;  // a continuation byte
-        width += byte >= 0xE3 && byte <= 0xED ? 2 : (byte == 0xEF && i + 1 < text.size() &&
-                                                       static_cast<unsigned char>(text[i + 1]) >= 0xBC)
-                                                          ? 2
-                                                          : 1;
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;  // a continuation byte
+        width += IsWide(text, i) ? 2 : 1;
     }
     return width;
 }
@@ -77,7 +79,8 @@ void PrintTable(std::ostream& out, const std::vector<std::vector<std::string>>& 
 
 std::vector<std::string> ResultHeader(std::vector<std::string> names) {
     const CliWording& wording = CurrentCliWording();
-    for (const char* label : {wording.reportOk, wording.reportFailed, wording.reportInterrupted, wording.reportInWork}) {
+    for (const char* label :
+         {wording.reportOk, wording.reportFailed, wording.reportInterrupted, wording.reportInWork}) {
         names.push_back(label);
     }
     return names;
@@ -93,13 +96,13 @@ std::vector<std::string> ResultCells(std::vector<std::string> names, const Resul
 void PrintTotals(std::ostream& out, const ResultCounts& chips) {
     const CliWording& wording = CurrentCliWording();
     out << wording.reportChips << ": " << chips.Total() << "  (" << wording.reportOk << ' ' << chips.ok << ", "
-        << wording.reportFailed << ' ' << chips.failed << ", " << wording.reportInterrupted << ' '
-        << chips.interrupted << ", " << wording.reportInWork << ' ' << chips.inWork << ")\n"
+        << wording.reportFailed << ' ' << chips.failed << ", " << wording.reportInterrupted << ' ' << chips.interrupted
+        << ", " << wording.reportInWork << ' ' << chips.inWork << ")\n"
         << wording.reportYield << ": "
-        << (chips.Yield() ? YieldText(chips.Yield(), "") + " (" +
-                                Fill(wording.reportYieldOf, {std::to_string(chips.ok), std::to_string(chips.Finished())}) +
-                                ")"
-                          : wording.reportNoYield)
+        << (chips.Yield()
+                ? YieldText(chips.Yield(), "") + " (" +
+                      Fill(wording.reportYieldOf, {std::to_string(chips.ok), std::to_string(chips.Finished())}) + ")"
+                : wording.reportNoYield)
         << '\n';
 }
 
@@ -148,8 +151,8 @@ void PrintChips(std::ostream& out, const char* title, const char* warning, const
     std::vector<std::vector<std::string>> rows = {{wording.reportCounter, wording.reportSerial, wording.reportStation,
                                                    wording.reportProgrammer, wording.reportChip, wording.reportTime}};
     for (const ChipRow& chip : chips) {
-        rows.push_back({chip.counter, std::to_string(chip.serial.value_or(0)), chip.station, chip.programmer,
-                        chip.chip, chip.time});
+        rows.push_back({chip.counter, std::to_string(chip.serial.value_or(0)), chip.station, chip.programmer, chip.chip,
+                        chip.time});
     }
     PrintTable(out, rows, 6);
 }
@@ -258,8 +261,8 @@ int CheckRequest(const ProductionReportOptions& request, const CliOptions& optio
     const FileKind page = request.html.empty() || request.html == "-" ? FileKind::Missing : KindOfFile(request.html);
     if (page != FileKind::Missing && page != FileKind::Regular && page != FileKind::Fifo &&
         page != FileKind::CharacterDevice) {
-        return Fail(document, err, errors::kNotARegularFile, Fill(wording.outputRefused, {request.html, KindText(page)}),
-                    kExitFileError);
+        return Fail(document, err, errors::kNotARegularFile,
+                    Fill(wording.outputRefused, {request.html, KindText(page)}), kExitFileError);
     }
     return kExitOk;
 }
@@ -289,8 +292,7 @@ int ReadStore(const ProductionReportOptions& request, std::ostream& err, nlohman
     StoreError error;
     const std::unique_ptr<ProductionStore> store = ProductionStore::Open(request.store, error);
     if (!store) return StoreFailure(request.store, error, err, document);
-    const std::optional<int64_t> since =
-        request.since.empty() ? std::nullopt : ParseReportTime(request.since);
+    const std::optional<int64_t> since = request.since.empty() ? std::nullopt : ParseReportTime(request.since);
     contents.rows = store->Rows(since, error);
     if (error.kind == StoreError::Kind::None) contents.counters = store->Counters(error);
     if (error.kind != StoreError::Kind::None) return StoreFailure(request.store, error, err, document);

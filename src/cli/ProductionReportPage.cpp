@@ -20,7 +20,10 @@ size_t Utf8Length(std::string_view text) {
     const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
     const unsigned char lead = byte(0);
     if (lead < 0x80) return 1;
-    size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3 : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+    size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
+                    : lead >= 0xE0 && lead <= 0xEF ? 3
+                    : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                   : 0;
     if (length == 0 || text.size() < length) return 0;
     for (size_t i = 1; i < length; ++i) {
         if ((byte(i) & 0xC0) != 0x80) return 0;
@@ -191,7 +194,8 @@ void WriteChart(std::ostream& out, const std::vector<HourCounts>& hours) {
     const double slot = (kWidth - kLeft - kRight) / static_cast<double>(chart.size());
     const size_t labelEvery = static_cast<size_t>(std::max(1.0, 30.0 / slot + 0.999));
 
-    out << "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 " << kWidth << ' ' << kHeight << "\" role=\"img\">\n";
+    out << "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 " << kWidth << ' ' << kHeight
+        << "\" role=\"img\">\n";
     WriteLegend(out);
     WriteAxis(out, top, step, plotHeight);
     for (size_t i = 0; i < chart.size(); ++i) {
@@ -296,7 +300,8 @@ void WriteCounters(std::ostream& out, const std::vector<CounterRoom>& counters) 
 
 void WriteHead(std::ostream& out, const ReportHeading& heading) {
     const CliWording& wording = CurrentCliWording();
-    const std::string period = heading.since.empty() ? wording.reportAllRecords : Fill(wording.reportSince, {heading.since});
+    const std::string period = heading.since.empty() ? wording.reportAllRecords
+                                                     : Fill(wording.reportSince, {heading.since});
     out << "<!DOCTYPE html>\n<html lang=\"" << (GetLanguage() == kLanguageChinese ? "zh-CN" : "en")
         << "\">\n<head>\n<meta charset=\"utf-8\"/>\n<meta name=\"viewport\" content=\"width=device-width\"/>\n<title>"
         << Escaped(wording.reportTitle) << " \xE2\x80\x94 " << Escaped(heading.store) << "</title>\n<style>" << kStyle

@@ -62,8 +62,7 @@ struct ProductionReport {
 };
 
 // The report of `rows` (those of the period asked for) and of the counters.
-ProductionReport BuildProductionReport(const std::vector<ChipRow>& rows,
-                                       const std::vector<SerialCounterRow>& counters);
+ProductionReport BuildProductionReport(const std::vector<ChipRow>& rows, const std::vector<SerialCounterRow>& counters);
 
 // The consecutive hours ending with the last hour of `hours`, at most `most` of
 // them and none before its first, with the hours without chips filled in: the

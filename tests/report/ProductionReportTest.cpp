@@ -10,8 +10,8 @@
 namespace qbr {
 namespace {
 
-ChipRow Row(const char* station, const char* programmer, const char* time, const char* result,
-            const char* counter = "", std::optional<uint64_t> serial = std::nullopt) {
+ChipRow Row(const char* station, const char* programmer, const char* time, const char* result, const char* counter = "",
+            std::optional<uint64_t> serial = std::nullopt) {
     ChipRow row;
     row.station = station;
     row.programmer = programmer;
@@ -63,7 +63,9 @@ TEST(ProductionReport, CountsByResultStationProgrammerAndHour) {
     EXPECT_EQ(report.stations[1].programmers[0].programmer, "emulated-1");
     ExpectCounts(report.stations[1].programmers[0].counts, {"line-2 emulated-1", 2, 1, 1, 0});
 
-    const Expected hours[] = {{"2026-12-08T09", 3, 1, 1, 0}, {"2026-12-08T10", 1, 1, 0, 1}, {"2026-12-08T12", 1, 0, 1, 0}};
+    const Expected hours[] = {{"2026-12-08T09", 3, 1, 1, 0},
+                              {"2026-12-08T10", 1, 1, 0, 1},
+                              {"2026-12-08T12", 1, 0, 1, 0}};
     ASSERT_EQ(report.hours.size(), std::size(hours));
     for (size_t i = 0; i < std::size(hours); ++i) {
         EXPECT_EQ(report.hours[i].hour, hours[i].what);
