@@ -138,6 +138,8 @@ constexpr CliWording kEnglish = {
     "The production store {} is {}: a store is a SQLite file or a postgresql:// URL.",
     "Can't read the production store {}: {}",
     "--html - and --json can't share standard output.",
+    "--html {} names the production store itself or one of its files: the page would replace the records. Name "
+    "another file.",
     "Can't write the report page {}.",
 };
 
@@ -261,6 +263,7 @@ constexpr CliWording kChinese = {
     "生产记录库 {} 是{}: 记录库是 SQLite 文件或 postgresql:// URL。",
     "无法读取生产记录库 {}: {}",
     "--html - 与 --json 不能共用标准输出。",
+    "--html {} 指向生产记录库本身或它的文件之一: 页面会覆盖记录。请换一个文件名。",
     "无法写入报告页面 {}。",
 };
 

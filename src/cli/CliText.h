@@ -122,7 +122,8 @@ struct CliWording {
     const char* reportNotAFile;    // store, kind
     const char* reportStoreError;  // store, the engine's words
     const char* reportPageAndJson;
-    const char* reportPageError;  // path
+    const char* reportPageIsStore;  // path
+    const char* reportPageError;    // path
 };
 
 // The wording of the current language; English unless it is Chinese.

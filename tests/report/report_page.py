@@ -145,10 +145,12 @@ def check_refusals(directory, store):
         (["--since", "2026-12-08T25:00"], 2, "usage"),
         (["--html", "-"], 2, "usage"),  # with --json: both on standard output
         (["--html", str(directory)], 4, "not-a-regular-file"),
+        (["--html", str(store)], 2, "usage"),  # the page would replace the records
     ]
     for arguments, expected, error in cases:
         code, out, _ = run(str(store), *arguments, "--json")
         check(code == expected and json.loads(out)["error"]["code"] == error, f"{arguments}: exit {code}, {out}")
+    check(run(str(store))[0] == 0, "the store is gone after the refusals")
     missing = directory / "no-such.db"
     for name, expected in ((missing, 4), (directory, 4)):
         code, out, _ = run(str(name), "--json")
