@@ -30,6 +30,12 @@ _qbr5150_cli() {
             names=$(qbr5150-cli chips 2>/dev/null | awk 'NF > 1 && !/!$/ {print $1}')
             COMPREPLY=($(compgen -W "$names" -- "$cur"))
             return ;;
+        production)
+            COMPREPLY=($(compgen -W "counter export report" -- "$cur"))
+            return ;;
+        report | --html)
+            _filedir
+            return ;;
         --backup-dir)
             _filedir -d
             return ;;
@@ -43,7 +49,6 @@ _qbr5150_cli() {
     local word
     for word in "${words[@]:1:cword-1}"; do
         case $word in
-            production) commands="counter export" ;;
             counter) options+=" --start --last --format" ;;
             export) options+=" --csv" ;;
             read) options+=" --offset --length --reads" ;;
@@ -52,6 +57,7 @@ _qbr5150_cli() {
             erase) options+=" --backup --backup-dir" ;;
             auto) options+=" --backup --backup-dir --cut" ;;
             update-firmware) options+=" --yes" ;;
+            report) options+=" --since --html" ;;
         esac
     done
 

@@ -12,6 +12,7 @@ packages=(
   clang libclang-rt-14-dev llvm clang-format
   lintian
   fonts-wqy-microhei
+  chromium
 )
 
 missing=()

@@ -94,6 +94,49 @@ struct CliWording {
     const char* exported;           // rows, file
     const char* storeCommandError;  // the store's name, what went wrong
     const char* counterBackward;    // counter, its next number
+    // production report
+    const char* reportTitle;
+    const char* reportStore;  // store
+    const char* reportAllRecords;
+    const char* reportSince;  // time as given
+    const char* reportMade;   // time
+    const char* reportChips;
+    const char* reportOk;
+    const char* reportFailed;
+    const char* reportInterrupted;
+    const char* reportInWork;
+    const char* reportYield;
+    const char* reportYieldOf;  // ok chips, finished chips
+    const char* reportNoYield;
+    const char* reportPerHour;
+    const char* reportChartWindow;  // hours
+    const char* reportNoChips;
+    const char* reportHour;
+    const char* reportStations;
+    const char* reportStation;
+    const char* reportProgrammer;
+    const char* reportAllProgrammers;
+    const char* reportInterruptedChips;
+    const char* reportInterruptedUnknown;
+    const char* reportFailedChips;
+    const char* reportCounter;
+    const char* reportSerial;
+    const char* reportChip;
+    const char* reportTime;
+    const char* reportCounters;
+    const char* reportNext;
+    const char* reportLast;
+    const char* reportFree;
+    const char* reportFormat;
+    const char* reportNoLimit;
+    const char* reportNone;
+    const char* reportBadTime;     // text given
+    const char* reportNoStore;     // store
+    const char* reportNotAFile;    // store, kind
+    const char* reportStoreError;  // store, the engine's words
+    const char* reportPageAndJson;
+    const char* reportPageIsStore;  // path
+    const char* reportPageError;    // path
 };
 
 // The wording of the current language; English unless it is Chinese.

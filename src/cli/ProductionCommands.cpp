@@ -9,6 +9,7 @@
 #include "cli/FileChecks.h"
 #include "cli/JsonReport.h"
 #include "cli/NumberOption.h"
+#include "cli/ProductionReportCommand.h"
 #include "cli/StoreText.h"
 #include "ops/SerialNumber.h"
 #include "store/ProductionStore.h"
@@ -210,6 +211,7 @@ CLI::App& AddProductionCommands(CLI::App& app, CliOptions& options, ProductionCo
     production.fallthrough();
     AddCounterCommand(production, options, chosen);
     AddExportCommand(production, options, chosen);
+    AddProductionReport(production, options, chosen);
     return production;
 }
 

@@ -1,0 +1,386 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/ProductionReportCommand.h"
+
+#include "base/AtomicFile.h"
+#include "base/FileKind.h"
+#include "base/MessageTable.h"
+#include "cli/CliText.h"
+#include "cli/DoctorText.h"
+#include "cli/ExitCodes.h"
+#include "cli/FileChecks.h"
+#include "cli/JsonReport.h"
+#include "cli/ProductionReportPage.h"
+#include "store/ProductionReport.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <ctime>
+#include <filesystem>
+#include <ostream>
+
+namespace qbr {
+namespace {
+
+// What the report is made of, as read from the store.
+struct StoreContents {
+    std::vector<ChipRow> rows;
+    std::vector<SerialCounterRow> counters;
+};
+
+bool IsUrl(const std::string& store) {
+    return store.starts_with("postgresql://") || store.starts_with("postgres://");
+}
+
+std::string LocalTimeNow() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[40];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S %z", &local);
+    return text;
+}
+
+// ---- the text on standard output ------------------------------------------
+
+// Whether the character starting at `at` takes two columns on a terminal: those
+// of the East Asian scripts (U+3000..U+DFFF) and the full-width forms (U+FF00..).
+bool IsWide(std::string_view text, size_t at) {
+    const auto byte = [&](size_t i) { return i < text.size() ? static_cast<unsigned char>(text[i]) : 0; };
+    return (byte(at) >= 0xE3 && byte(at) <= 0xED) || (byte(at) == 0xEF && byte(at + 1) >= 0xBC);
+}
+
+size_t DisplayWidth(std::string_view text) {
+    size_t width = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;  // a continuation byte
+        width += IsWide(text, i) ? 2 : 1;
+    }
+    return width;
+}
+
+// Rows of cells printed in aligned columns: the first `leftAligned` columns
+// (names) left-aligned, the others (counts) right-aligned.
+void PrintTable(std::ostream& out, const std::vector<std::vector<std::string>>& rows, size_t leftAligned) {
+    std::vector<size_t> widths;
+    for (const auto& row : rows) {
+        widths.resize(std::max(widths.size(), row.size()));
+        for (size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], DisplayWidth(row[i]));
+    }
+    for (const auto& row : rows) {
+        std::string line;
+        for (size_t i = 0; i < row.size(); ++i) {
+            const std::string padding(widths[i] - DisplayWidth(row[i]), ' ');
+            line += i == 0 ? "" : "  ";
+            line += i < leftAligned ? row[i] + padding : padding + row[i];
+        }
+        out << line.erase(line.find_last_not_of(' ') + 1) << '\n';
+    }
+}
+
+std::vector<std::string> ResultHeader(std::vector<std::string> names) {
+    const CliWording& wording = CurrentCliWording();
+    for (const char* label :
+         {wording.reportOk, wording.reportFailed, wording.reportInterrupted, wording.reportInWork}) {
+        names.push_back(label);
+    }
+    return names;
+}
+
+std::vector<std::string> ResultCells(std::vector<std::string> names, const ResultCounts& counts) {
+    for (const uint64_t count : {counts.ok, counts.failed, counts.interrupted, counts.inWork}) {
+        names.push_back(std::to_string(count));
+    }
+    return names;
+}
+
+void PrintTotals(std::ostream& out, const ResultCounts& chips) {
+    const CliWording& wording = CurrentCliWording();
+    out << wording.reportChips << ": " << chips.Total() << "  (" << wording.reportOk << ' ' << chips.ok << ", "
+        << wording.reportFailed << ' ' << chips.failed << ", " << wording.reportInterrupted << ' ' << chips.interrupted
+        << ", " << wording.reportInWork << ' ' << chips.inWork << ")\n"
+        << wording.reportYield << ": "
+        << (chips.Yield()
+                ? YieldText(chips.Yield(), "") + " (" +
+                      Fill(wording.reportYieldOf, {std::to_string(chips.ok), std::to_string(chips.Finished())}) + ")"
+                : wording.reportNoYield)
+        << '\n';
+}
+
+void PrintHours(std::ostream& out, const std::vector<HourCounts>& hours) {
+    const CliWording& wording = CurrentCliWording();
+    out << '\n' << wording.reportPerHour << '\n';
+    if (hours.empty()) {
+        out << wording.reportNoChips << '\n';
+        return;
+    }
+    std::vector<std::vector<std::string>> rows = {ResultHeader({wording.reportHour})};
+    for (const HourCounts& hour : hours) rows.push_back(ResultCells({hour.hour}, hour.counts));
+    PrintTable(out, rows, 1);
+}
+
+void PrintStations(std::ostream& out, const std::vector<StationCounts>& stations) {
+    const CliWording& wording = CurrentCliWording();
+    out << '\n' << wording.reportStations << '\n';
+    if (stations.empty()) {
+        out << wording.reportNone << '\n';
+        return;
+    }
+    std::vector<std::vector<std::string>> rows = {ResultHeader({wording.reportStation, wording.reportProgrammer})};
+    rows[0].push_back(wording.reportYield);
+    const auto add = [&](const std::string& station, const std::string& programmer, const ResultCounts& counts) {
+        rows.push_back(ResultCells({station, programmer}, counts));
+        rows.back().push_back(YieldText(counts.Yield(), "-"));
+    };
+    for (const StationCounts& station : stations) {
+        for (const ProgrammerCounts& programmer : station.programmers) {
+            add(station.station, programmer.programmer, programmer.counts);
+        }
+        add(station.station, wording.reportAllProgrammers, station.counts);
+    }
+    PrintTable(out, rows, 2);
+}
+
+void PrintChips(std::ostream& out, const char* title, const char* warning, const std::vector<ChipRow>& chips) {
+    const CliWording& wording = CurrentCliWording();
+    out << '\n' << title << " (" << chips.size() << ")\n";
+    if (chips.empty()) {
+        out << wording.reportNone << '\n';
+        return;
+    }
+    if (warning) out << warning << '\n';
+    std::vector<std::vector<std::string>> rows = {{wording.reportCounter, wording.reportSerial, wording.reportStation,
+                                                   wording.reportProgrammer, wording.reportChip, wording.reportTime}};
+    for (const ChipRow& chip : chips) {
+        rows.push_back({chip.counter, std::to_string(chip.serial.value_or(0)), chip.station, chip.programmer, chip.chip,
+                        chip.time});
+    }
+    PrintTable(out, rows, 6);
+}
+
+void PrintCounters(std::ostream& out, const std::vector<CounterRoom>& counters) {
+    const CliWording& wording = CurrentCliWording();
+    out << '\n' << wording.reportCounters << '\n';
+    if (counters.empty()) {
+        out << wording.reportNone << '\n';
+        return;
+    }
+    std::vector<std::vector<std::string>> rows = {
+        {wording.reportCounter, wording.reportNext, wording.reportLast, wording.reportFree, wording.reportFormat}};
+    for (const CounterRoom& room : counters) {
+        const SerialCounterRow& counter = room.counter;
+        rows.push_back({counter.name, std::to_string(counter.next), counter.last ? std::to_string(*counter.last) : "-",
+                        room.free ? std::to_string(*room.free) : wording.reportNoLimit,
+                        counter.format.empty() ? "-" : counter.format});
+    }
+    PrintTable(out, rows, 1);
+}
+
+void PrintText(std::ostream& out, const ProductionReport& report, const ReportHeading& heading) {
+    const CliWording& wording = CurrentCliWording();
+    out << wording.reportTitle << '\n'
+        << Fill(wording.reportStore, {heading.store}) << "  "
+        << (heading.since.empty() ? wording.reportAllRecords : Fill(wording.reportSince, {heading.since})) << "  "
+        << Fill(wording.reportMade, {heading.made}) << "\n\n";
+    PrintTotals(out, report.chips);
+    PrintHours(out, report.hours);
+    PrintStations(out, report.stations);
+    PrintChips(out, wording.reportInterruptedChips, wording.reportInterruptedUnknown, report.interrupted);
+    PrintChips(out, wording.reportFailedChips, nullptr, report.failed);
+    PrintCounters(out, report.counters);
+}
+
+// ---- the JSON document --------------------------------------------------------
+
+nlohmann::json CountsJson(const ResultCounts& counts) {
+    const std::optional<double> yield = counts.Yield();
+    return {{"ok", counts.ok},
+            {"failed", counts.failed},
+            {"interrupted", counts.interrupted},
+            {"in_work", counts.inWork},
+            {"total", counts.Total()},
+            {"yield", yield ? nlohmann::json(*yield) : nlohmann::json()}};
+}
+
+nlohmann::json ChipsJson(const std::vector<ChipRow>& chips) {
+    nlohmann::json list = nlohmann::json::array();
+    for (const ChipRow& chip : chips) {
+        list.push_back({{"counter", ValidUtf8(chip.counter)},
+                        {"serial", chip.serial.value_or(0)},
+                        {"station", ValidUtf8(chip.station)},
+                        {"programmer", ValidUtf8(chip.programmer)},
+                        {"chip", ValidUtf8(chip.chip)},
+                        {"command", ValidUtf8(chip.command)},
+                        {"time", ValidUtf8(chip.time)}});
+    }
+    return list;
+}
+
+void FillJson(nlohmann::json& document, const ProductionReport& report) {
+    document["chips"] = CountsJson(report.chips);
+    document["hours"] = nlohmann::json::array();
+    for (const HourCounts& hour : report.hours) {
+        document["hours"].push_back({{"hour", hour.hour}, {"chips", CountsJson(hour.counts)}});
+    }
+    document["stations"] = nlohmann::json::array();
+    for (const StationCounts& station : report.stations) {
+        nlohmann::json programmers = nlohmann::json::array();
+        for (const ProgrammerCounts& programmer : station.programmers) {
+            programmers.push_back(
+                {{"programmer", ValidUtf8(programmer.programmer)}, {"chips", CountsJson(programmer.counts)}});
+        }
+        document["stations"].push_back({{"station", ValidUtf8(station.station)},
+                                        {"chips", CountsJson(station.counts)},
+                                        {"programmers", programmers}});
+    }
+    document["interrupted"] = ChipsJson(report.interrupted);
+    document["failed"] = ChipsJson(report.failed);
+    document["counters"] = nlohmann::json::array();
+    for (const CounterRoom& room : report.counters) {
+        const SerialCounterRow& counter = room.counter;
+        document["counters"].push_back({{"name", ValidUtf8(counter.name)},
+                                        {"next", counter.next},
+                                        {"last", counter.last ? nlohmann::json(*counter.last) : nlohmann::json()},
+                                        {"free", room.free ? nlohmann::json(*room.free) : nlohmann::json()},
+                                        {"format", ValidUtf8(counter.format)}});
+    }
+}
+
+// ---- the run --------------------------------------------------------------------
+
+// Whether `page` names the SQLite store or one of the files SQLite keeps beside it
+// (its write-ahead log, its shared memory, its journal; there or not yet), by any
+// name, link or hard link.
+bool PageIsStore(const std::string& page, const std::string& store) {
+    namespace fs = std::filesystem;
+    std::error_code ignored;
+    const auto resolved = [&](const std::string& path) { return fs::weakly_canonical(fs::absolute(path), ignored); };
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+        const std::string file = store + suffix;
+        if (fs::equivalent(page, file, ignored) || resolved(page) == resolved(file)) return true;
+    }
+    return false;
+}
+
+// The refusals that need no store: a bad --since, standard output asked for twice,
+// a page that can't be written where it is asked for.
+int CheckRequest(const ProductionReportOptions& request, const CliOptions& options, std::ostream& err,
+                 nlohmann::json& document) {
+    const CliWording& wording = CurrentCliWording();
+    if (!request.since.empty() && !ParseReportTime(request.since)) {
+        return Fail(document, err, errors::kUsage, Fill(wording.reportBadTime, {request.since}), kExitUsage);
+    }
+    if (options.json && request.html == "-") {
+        return Fail(document, err, errors::kUsage, wording.reportPageAndJson, kExitUsage);
+    }
+    if (!request.html.empty() && !IsUrl(request.store) && PageIsStore(request.html, request.store)) {
+        return Fail(document, err, errors::kUsage, Fill(wording.reportPageIsStore, {request.html}), kExitUsage);
+    }
+    const FileKind page = request.html.empty() || request.html == "-" ? FileKind::Missing : KindOfFile(request.html);
+    if (page != FileKind::Missing && page != FileKind::Regular && page != FileKind::Fifo &&
+        page != FileKind::CharacterDevice) {
+        return Fail(document, err, errors::kNotARegularFile,
+                    Fill(wording.outputRefused, {request.html, KindText(page)}), kExitFileError);
+    }
+    return kExitOk;
+}
+
+int StoreFailure(const std::string& store, const StoreError& error, std::ostream& err, nlohmann::json& document) {
+    return Fail(document, err, errors::kStoreError,
+                Fill(CurrentCliWording().reportStoreError, {ProductionStore::DisplayName(store), error.detail}),
+                kExitFileError);
+}
+
+// Reads the rows of the period and the counters. A SQLite file must exist already:
+// a mistyped name is reported, not made into a new, empty store.
+int ReadStore(const ProductionReportOptions& request, std::ostream& err, nlohmann::json& document,
+              StoreContents& contents) {
+    const CliWording& wording = CurrentCliWording();
+    if (!IsUrl(request.store)) {
+        const FileKind kind = KindOfFile(request.store);
+        if (kind == FileKind::Missing) {
+            return Fail(document, err, errors::kStoreError, Fill(wording.reportNoStore, {request.store}),
+                        kExitFileError);
+        }
+        if (kind != FileKind::Regular) {
+            return Fail(document, err, errors::kStoreError,
+                        Fill(wording.reportNotAFile, {request.store, KindText(kind)}), kExitFileError);
+        }
+    }
+    StoreError error;
+    const std::unique_ptr<ProductionStore> store = ProductionStore::Open(request.store, error);
+    if (!store) return StoreFailure(request.store, error, err, document);
+    const std::optional<int64_t> since = request.since.empty() ? std::nullopt : ParseReportTime(request.since);
+    contents.rows = store->Rows(since, error);
+    if (error.kind == StoreError::Kind::None) contents.counters = store->Counters(error);
+    if (error.kind != StoreError::Kind::None) return StoreFailure(request.store, error, err, document);
+    return kExitOk;
+}
+
+int WritePage(const std::string& path, const std::string& page, std::ostream& out, std::ostream& err,
+              nlohmann::json& document) {
+    const CliWording& wording = CurrentCliWording();
+    if (path == "-") {
+        if (out << page << std::flush) return kExitOk;
+        return Fail(document, err, errors::kFileError, MessageText(kMsgOpenFileError) + " -", kExitFileError);
+    }
+    if (AtomicFile::Replace(path, page)) return kExitOk;
+    Fail(document, err, errors::kFileError, Fill(wording.reportPageError, {path}), kExitFileError);
+    if (KindOfFile(path) == FileKind::Fifo) err << Fill(wording.fifoWithoutReader, {path}) << '\n';
+    return kExitFileError;
+}
+
+int Report(const ProductionReportOptions& request, const CliOptions& options, std::ostream& out, std::ostream& err,
+           nlohmann::json& document) {
+    if (const int code = CheckRequest(request, options, err, document); code != kExitOk) return code;
+    StoreContents contents;
+    if (const int code = ReadStore(request, err, document, contents); code != kExitOk) return code;
+    const ProductionReport report = BuildProductionReport(contents.rows, contents.counters);
+    const ReportHeading heading{ProductionStore::DisplayName(request.store), request.since, LocalTimeNow()};
+    // The page first: standard output closed early (a pager quit) must not cost it.
+    if (!request.html.empty()) {
+        const int code = WritePage(request.html, ProductionReportPage(report, heading), out, err, document);
+        if (code != kExitOk || request.html == "-") return code;
+    }
+    document["store"] = ValidUtf8(heading.store);
+    document["since"] = request.since.empty() ? nlohmann::json() : nlohmann::json(request.since);
+    if (options.json) {
+        FillJson(document, report);
+        return kExitOk;
+    }
+    PrintText(out, report, heading);
+    if (out.flush()) return kExitOk;
+    return Fail(document, err, errors::kFileError, MessageText(kMsgOpenFileError) + " -", kExitFileError);
+}
+
+}  // namespace
+
+void AddProductionReport(CLI::App& production, CliOptions& options, ProductionCommand& chosen) {
+    // Lives as long as the command line: CLI11 fills it, and the report reads it when run.
+    static ProductionReportOptions report;
+    CLI::App* command = production.add_subcommand(
+        "report",
+        "chips by result, station, programmer and hour, the yield, the failed and interrupted serial numbers and "
+        "the numbers still free in each counter");
+    command->add_option("STORE", report.store, "the production store: a SQLite file or a postgresql:// URL")
+        ->required();
+    command->add_option("--since", report.since,
+                        "only the chips from TIME on: 2026-12-08, 2026-12-08T09:00, optionally with an offset "
+                        "(+01:00, Z); without one local time");
+    command->add_option("--html", report.html,
+                        "also write the report as one self-contained HTML page to FILE (- for standard output)");
+    command->fallthrough();
+    command->callback([&options, &chosen] {
+        options.command = kProductionReportCommand;
+        chosen.run = [&options] { return RunProductionReport(report, options, std::cout, std::cerr); };
+    });
+}
+
+int RunProductionReport(const ProductionReportOptions& report, const CliOptions& options, std::ostream& out,
+                        std::ostream& err) {
+    nlohmann::json document = {{"command", kProductionReportCommand}};
+    const int code = Report(report, options, out, err, document);
+    return options.json ? PrintReport(document, code, out) : code;
+}
+
+}  // namespace qbr
