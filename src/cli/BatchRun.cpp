@@ -65,14 +65,14 @@ int RunEach(const CliOptions& options, std::ostream& out, std::ostream& err, boo
     std::optional<BatchProgress> progress;
     if (terminal && !options.quiet) progress.emplace(err, ids);
 
-    SharedCounter counter;
+    SharedStore store;
     std::vector<int> codes(slots.size(), kExitOk);
     std::vector<std::ostringstream> runOut(slots.size()), runErr(slots.size());
     std::vector<std::thread> runs;
     for (size_t i = 0; i < slots.size(); ++i) {
         runs.emplace_back([&, i] {
             const CliOptions own = OptionsFor(options, slots[i]);
-            CliSession session(own, slots[i], counter, runOut[i], runErr[i], false);
+            CliSession session(own, slots[i], store, runOut[i], runErr[i], false);
             if (progress) {
                 session.SetProgressSink(
                     [&progress, i](int position, const std::string& label) { progress->Update(i, position, label); });

@@ -9,7 +9,7 @@ namespace qbr {
 
 // --all: the command on every attached programmer at once, in this process. Each
 // programmer has a core of its own (buffer, protocol state, link) on a thread of
-// its own; they share the serial counter and the production log. On a terminal
+// its own; they share the production store. On a terminal
 // each programmer has a progress line. When all have ended, the lines of each run
 // come out together, marked with its id and followed by one result line, in the
 // programmers' order. With --json standard output carries one document: command,

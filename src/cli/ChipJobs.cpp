@@ -73,7 +73,7 @@ int ChipJobs::CheckOptions(const CommandRow& row) {
     if (!options_.skipBlank.empty() && chip.chipType != kSpiFlash) {
         return Fail(report_, err_, errors::kUsage, CurrentCliWording().skipBlankFlashOnly, kExitUsage);
     }
-    if (options_.noVerify && (!options_.serialize.empty() || !options_.log.empty())) {
+    if (options_.noVerify && (!options_.serialize.empty() || !options_.production.empty())) {
         return Fail(report_, err_, errors::kUsage, CurrentCliWording().noVerifyProduction, kExitUsage);
     }
     return kExitOk;

@@ -53,7 +53,8 @@ void AddChipOptions(CLI::App& app, CliOptions& options) {
                   "the SPI flash is erased: write only the pages that hold data (=check: read first to make sure)")
         ->check(CLI::IsMember({"on", "check"}));
 
-    write.add_flag("--no-verify", options.noVerify, "don't read back what was written (not with --serialize or --log)");
+    write.add_flag("--no-verify", options.noVerify,
+                   "don't read back what was written (not with --serialize or --production)");
 
     for (const char* name : {"erase", "auto"}) AddBackup(*app.get_subcommand(name), options);
     for (const char* name : {"write", "verify", "auto"}) {
@@ -65,15 +66,16 @@ void AddChipOptions(CLI::App& app, CliOptions& options) {
     app.get_subcommand("update-firmware")
         ->add_flag("--yes", options.yes, "send the file without asking (needed when there is no terminal to ask on)");
 
+    app.add_option("--production", options.production,
+                   "record each chip and command in this production store: a SQLite file (made on first use) or "
+                   "a postgresql:// URL");
     app.add_option("--serialize", options.serialize,
-                   "write and auto: put each chip's serial number into the image at ADDR,FORMAT,WIDTH "
-                   "(FORMAT dec, hex, le or be)");
-    app.add_option("--serial-file", options.serialFile, "the counter file of the serial numbers");
-    // The counter's last number can't be handed out: it would have no next one.
-    AddNumberOption(
-        app, options, "--serial-start", 0, UINT64_MAX - 1, [&options](uint64_t start) { options.serialStart = start; },
-        "the first number when the counter file is new; an existing counter must go on from it");
-    app.add_option("--log", options.log, "append a CSV line per chip and command to this production log");
+                   "write and auto: put each chip's serial number, taken from the store's counter, into the image "
+                   "at ADDR,FORMAT,WIDTH (FORMAT dec, hex, le or be)");
+    app.add_option("--counter", options.counter,
+                   "the store's counter the numbers come from (default: default); without --serialize its own "
+                   "format places them");
+    app.add_option("--station", options.station, "this computer's name in the store's rows (default: the host name)");
 }
 
 }  // namespace qbr

@@ -40,9 +40,9 @@ struct CliOptions {
     std::string backupDir;                // --backup-dir: the backup's file named by chip and time
     std::string skipBlank;                // write --skip-blank: "on" trusts the chip is erased, "check" reads it
     std::string serialize;                // --serialize ADDR,FORMAT,WIDTH: each chip's number into the image
-    std::string serialFile;               // --serial-file: the counter of the numbers
-    std::optional<uint64_t> serialStart;  // --serial-start: the first number of a new counter
-    std::string log;                      // --log: the production log (CSV)
+    std::string production;               // --production: the store (SQLite file or postgresql:// URL)
+    std::optional<std::string> counter;   // --counter: the store's counter the numbers come from
+    std::string station;                  // --station: the computer as the store's rows name it
     bool noVerify = false;                // write --no-verify: trust the programmer's reply
     bool cut = false;                     // --cut: an image longer than the chip or range is cut to it
     std::string programmer;               // --programmer: id (port path) or serial number of the one to use

@@ -39,11 +39,11 @@
 
 namespace qbr {
 
-CliSession::CliSession(const CliOptions& options, const ProgrammerSlot& slot, SharedCounter& counter, std::ostream& out,
+CliSession::CliSession(const CliOptions& options, const ProgrammerSlot& slot, SharedStore& store, std::ostream& out,
                        std::ostream& err, bool terminal)
     : options_(options),
       slot_(slot),
-      counter_(counter),
+      store_(store),
       out_(out),
       err_(err),
       host_(err, terminal && !options.quiet),
@@ -265,7 +265,7 @@ int CliSession::Dispatch() {
     }
     ChipJobs jobs(core_, host_, options_, out_, err_, report_);
     if (const int code = jobs.CheckOptions(*row); code != kExitOk) return code;
-    ProductionRun production(core_, options_, counter_, err_, report_);
+    ProductionRun production(core_, options_, store_, err_, report_);
     if (const int code = production.Check(*row, jobs.Range()); code != kExitOk) return code;
     switch (row->argument) {
     case ArgumentKind::ImageIn:
@@ -289,10 +289,9 @@ int CliSession::Dispatch() {
     case ArgumentKind::ImageOut:
     case ArgumentKind::NoArgument: break;
     }
-    const std::string programmer = options_.log.empty() ? std::string() : ProgrammerId();
-    if (const int code = production.Open(programmer); code != kExitOk) return code;
+    if (const int code = production.Open(ProgrammerId()); code != kExitOk) return code;
     if (const int code = jobs.Backup(); code != kExitOk) return code;
-    if (const int code = production.Stamp(); code != kExitOk) return code;
+    if (const int code = production.Begin(); code != kExitOk) return code;
     return production.End(RunCommand(*row, jobs));
 }
 
@@ -334,7 +333,7 @@ int CliSession::RunCommand(const CommandRow& row, ChipJobs& jobs) {
     return kExitOk;
 }
 
-// The programmer as the production log names it.
+// The programmer as the production store names it.
 std::string CliSession::ProgrammerId() const {
     return replay_ ? "replay" : slot_.id;
 }

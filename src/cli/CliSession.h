@@ -31,8 +31,8 @@ class TransferTrace;
 // error stream; results (and the JSON report) to the output stream.
 class CliSession {
 public:
-    // On the programmer `slot`; the runs of a batch share `counter`.
-    CliSession(const CliOptions& options, const ProgrammerSlot& slot, SharedCounter& counter, std::ostream& out,
+    // On the programmer `slot`; the runs of a batch share `store`.
+    CliSession(const CliOptions& options, const ProgrammerSlot& slot, SharedStore& store, std::ostream& out,
                std::ostream& err, bool terminal);
     ~CliSession();
 
@@ -73,7 +73,7 @@ private:
 
     const CliOptions& options_;
     const ProgrammerSlot slot_;
-    SharedCounter& counter_;
+    SharedStore& store_;
     std::ostream& out_;
     std::ostream& err_;
     ConsoleHost host_;

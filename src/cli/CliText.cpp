@@ -31,15 +31,9 @@ constexpr CliWording kEnglish = {
     "Can't write the backup {}. The chip was not changed.",
     "The backup {} exists already and is kept; name another file. The chip was not changed.",
     "--serialize ADDR,FORMAT,WIDTH (e.g. 0x100,dec,8; FORMAT dec, hex, le or be) is for write and auto, needs "
-    "--serial-file, and must lie inside the chip's range.",
-    "The counter file {} is in use by another run.",
-    "The counter file {} doesn't exist: give --serial-start N to begin one.",
-    "The counter file {} is damaged: it must hold the next number.",
-    "Can't save the counter file {}. No chip was programmed with an unsaved number.",
+    "--production, and must lie inside the chip's range.",
     "The serial number {} doesn't fit the width given.",
-    "Serial number {} was taken by a run that did not finish; it is skipped.",
     "Serial number {} at {}",
-    "Can't write the production log {}.",
     "No programmer \"{}\" is attached. Attached: {}.",
     "Several programmers have the serial number \"{}\": {}. Choose one by its id.",
     "{}: the programmer's number before the colon must be between 1 and --emulate-count.",
@@ -84,10 +78,8 @@ constexpr CliWording kEnglish = {
     "{} is empty: there is nothing to write or compare. The chip was not touched.",
     "Standard input",
     "File addresses {}..{} → chip {}..{}: the file's first 64 KiB block goes to the chip's start.",
-    "--no-verify can't go with --serialize or --log: every chip of a production run is verified.",
+    "--no-verify can't go with --serialize or --production: every chip of a production run is verified.",
     "{}: \"{}\" is not a whole number from {} to {} (decimal, or hexadecimal with 0x).",
-    "The counter file {} exists already and its next number is {}: --serial-start {} is for a new counter only. "
-    "Leave it out to go on from {}.",
     "Usage error: see --help.",
     "Stopped: the step above failed.",
     "Cancelled.",
@@ -96,6 +88,29 @@ constexpr CliWording kEnglish = {
     "Can't write the JSON document to standard output.",
     "The trace {} could not be written whole (a full disk?): it is incomplete.",
     "Nothing of {} lands inside the chip or range: its data lies beyond it. The chip was not touched.",
+    "The production store {} can't be used: {}. No chip was touched.",
+    "it can't be opened or reached",
+    "it can't be written",
+    "it is not a production store, or one of a later version of this program",
+    "the chip's row was marked interrupted meanwhile",
+    "The production store {} has no counter \"{}\": create it with qbr5150-cli production counter {} {} --start N "
+    "(and --format ADDR,FORMAT,WIDTH). No chip was touched.",
+    "The counter \"{}\" has handed out its last number: raise its --last with qbr5150-cli production counter. "
+    "No chip was touched.",
+    "The counter \"{}\" places its numbers at {}, not at --serialize {}: leave --serialize out. No chip was touched.",
+    "The counter \"{}\" has no format: give --serialize ADDR,FORMAT,WIDTH, or set the counter's --format.",
+    "Interrupted: serial number {} ({} on {}, programmer {}, {}) was left in work by a run that is gone. What is on "
+    "that chip is unknown; the number is never used again.",
+    "(none)",
+    "*** NOT RECORDED: the chip with serial number {} was programmed, but the production store {} could not record "
+    "it ({}). Put this chip aside. ***",
+    "*** NOT RECORDED: the {} of this chip ended, but the production store {} could not record it ({}). Put this "
+    "chip aside. ***",
+    "counter\tnext\tlast\tfree\tformat",
+    "no limit",
+    "The counter \"{}\" is new: give --start N, its first number.",
+    "--format ADDR,FORMAT,WIDTH (e.g. 0x100,dec,8; FORMAT dec, hex, le or be) is where each chip's number goes.",
+    "{} rows written to {}.",
 };
 
 constexpr CliWording kChinese = {
@@ -120,15 +135,9 @@ constexpr CliWording kChinese = {
     "无法写入备份 {}。芯片没有被改动。",
     "备份 {} 已经存在, 保留原文件; 请换一个文件名。芯片没有被改动。",
     "--serialize 地址,格式,宽度 (例如 0x100,dec,8; 格式为 dec、hex、le 或 be) 只用于 write 和 auto, 需要 "
-    "--serial-file, 且必须在芯片的范围之内。",
-    "序列号文件 {} 正被另一次运行使用。",
-    "序列号文件 {} 不存在: 请用 --serial-start N 开始一个新的。",
-    "序列号文件 {} 已损坏: 它应当只保存下一个序列号。",
-    "无法保存序列号文件 {}。没有芯片使用未保存的序列号编程。",
+    "--production, 且必须在芯片的范围之内。",
     "序列号 {} 超出了给定的宽度。",
-    "序列号 {} 被一次没有完成的运行取走; 跳过该序列号。",
     "序列号 {} 位于 {}",
-    "无法写入生产日志 {}。",
     "没有连接编程器 \"{}\"。已连接: {}。",
     "多个编程器的序列号都是 \"{}\": {}。请用标识选择一个。",
     "{}: 冒号前的编程器编号必须在 1 和 --emulate-count 之间。",
@@ -166,9 +175,8 @@ constexpr CliWording kChinese = {
     "{} 是空的: 没有可写入或比较的数据。芯片没有被改动。",
     "标准输入",
     "文件地址 {}..{} → 芯片地址 {}..{}: 文件的第一个 64 KiB 块放在芯片的起始处。",
-    "--no-verify 不能与 --serialize 或 --log 一起使用: 生产运行要校验每个芯片。",
+    "--no-verify 不能与 --serialize 或 --production 一起使用: 生产运行要校验每个芯片。",
     "{}: \"{}\" 不是 {} 到 {} 之间的整数 (十进制, 或以 0x 开头的十六进制)。",
-    "序列号文件 {} 已经存在, 它的下一个序列号是 {}: --serial-start {} 只用于新的序列号文件。去掉该选项即可从 {} 继续。",
     "用法错误: 见 --help。",
     "已停止: 上面的步骤失败。",
     "已取消。",
@@ -177,6 +185,26 @@ constexpr CliWording kChinese = {
     "无法把 JSON 文档写到标准输出。",
     "跟踪文件 {} 没有完整写入 (磁盘已满?): 它不完整。",
     "{} 的数据都在芯片或范围之外: 没有任何数据落在芯片内。芯片没有被改动。",
+    "无法使用生产数据库 {}: {}。没有改动任何芯片。",
+    "无法打开或连接",
+    "无法写入",
+    "它不是生产数据库, 或者是本程序更新版本的数据库",
+    "该芯片的记录已被标记为中断",
+    "生产数据库 {} 中没有计数器 \"{}\": 请用 qbr5150-cli production counter {} {} --start N "
+    "(以及 --format 地址,格式,宽度) 创建。没有改动任何芯片。",
+    "计数器 \"{}\" 已发出最后一个序列号: 请用 qbr5150-cli production counter 提高它的 --last。没有改动任何芯片。",
+    "计数器 \"{}\" 把序列号放在 {}, 而不是 --serialize {}: 请去掉 --serialize。没有改动任何芯片。",
+    "计数器 \"{}\" 没有格式: 请给出 --serialize 地址,格式,宽度, 或设置计数器的 --format。",
+    "中断: 序列号 {} ({}, 工位 {}, 编程器 {}, {}) 由一次已不存在的运行留在进行中。该芯片上的内容未知; "
+    "该序列号不会再被使用。",
+    "(无)",
+    "*** 未记录: 序列号为 {} 的芯片已编程, 但生产数据库 {} 无法记录它 ({})。请把这个芯片放到一边。***",
+    "*** 未记录: 该芯片的 {} 已结束, 但生产数据库 {} 无法记录它 ({})。请把这个芯片放到一边。***",
+    "计数器\t下一个\t最后\t剩余\t格式",
+    "无上限",
+    "计数器 \"{}\" 是新的: 请用 --start N 给出它的第一个序列号。",
+    "--format 地址,格式,宽度 (例如 0x100,dec,8; 格式为 dec、hex、le 或 be) 是每个芯片的序列号所在的位置。",
+    "已把 {} 行写入 {}。",
 };
 
 }  // namespace

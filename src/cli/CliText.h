@@ -27,14 +27,8 @@ struct CliWording {
     const char* backupFileError;  // path
     const char* backupExists;     // path
     const char* serializeUsage;
-    const char* counterInUse;         // path
-    const char* counterMissing;       // path
-    const char* counterMalformed;     // path
-    const char* counterUnwritable;    // path
     const char* serialTooWide;        // number
-    const char* serialSkipped;        // number
     const char* serialPlaced;         // number, address
-    const char* logError;             // path
     const char* noProgrammerNamed;    // id, the ids attached
     const char* programmerAmbiguous;  // serial number, the ids that have it
     const char* faultProgrammer;      // the fault as given
@@ -72,7 +66,6 @@ struct CliWording {
     const char* imagePlaced;  // first and last file address, first and last chip address
     const char* noVerifyProduction;
     const char* badNumber;           // option, text given, least, greatest
-    const char* serialStartDiffers;  // path, the counter's next number, the start given, that number again
     const char* usageError;
     const char* commandFailed;
     const char* cancelled;
@@ -81,6 +74,24 @@ struct CliWording {
     const char* outputError;
     const char* traceIncomplete;      // path
     const char* nothingOfImageLands;  // path
+    const char* storeError;           // the store's name, what went wrong
+    const char* storeUnreachable;
+    const char* storeUnwritable;
+    const char* storeMalformed;
+    const char* storeRowGone;
+    const char* noCounter;             // store, counter, store, counter
+    const char* counterUsedUp;         // counter
+    const char* counterFormatDiffers;  // counter, its format, the --serialize given
+    const char* counterWithoutFormat;  // counter
+    const char* interruptedRow;        // serial number or noNumber, command, station, programmer, time
+    const char* noNumber;
+    const char* unrecordedSerial;  // serial number, store, what went wrong
+    const char* unrecordedChip;    // command, store, what went wrong
+    const char* counterColumns;
+    const char* noLimit;
+    const char* counterNeedsStart;  // counter
+    const char* counterFormatUsage;
+    const char* exported;  // rows, file
 };
 
 // The wording of the current language; English unless it is Chinese.

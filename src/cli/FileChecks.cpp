@@ -22,9 +22,13 @@ bool Writable(FileKind kind) {
            kind == FileKind::CharacterDevice;
 }
 
+// A SQLite store is a file read as well as written; a URL names a server.
+std::string StoreFile(const std::string& store) {
+    return store.starts_with("postgresql://") || store.starts_with("postgres://") ? "" : store;
+}
+
 std::vector<std::string> Inputs(const CliOptions& options) {
-    // The counter and the production log are read as well as written.
-    std::vector<std::string> inputs = {options.database, options.replay, options.serialFile, options.log};
+    std::vector<std::string> inputs = {options.database, options.replay, StoreFile(options.production)};
     const CommandRow* row = FindCliCommand(options.command);
     const bool fileIn = row && (row->argument == ArgumentKind::ImageIn || row->argument == ArgumentKind::FirmwareFile);
     if ((fileIn && options.argument != "-") || options.command == "chip-sum") inputs.push_back(options.argument);
@@ -34,7 +38,8 @@ std::vector<std::string> Inputs(const CliOptions& options) {
 std::vector<std::string> Outputs(const CliOptions& options) {
     std::vector<std::string> outputs = {options.trace};
     const CommandRow* row = FindCliCommand(options.command);
-    if (row && row->argument == ArgumentKind::ImageOut && options.argument != "-") outputs.push_back(options.argument);
+    const bool fileOut = (row && row->argument == ArgumentKind::ImageOut) || options.command == "production export";
+    if (fileOut && options.argument != "-") outputs.push_back(options.argument);
     return outputs;
 }
 

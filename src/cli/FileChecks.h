@@ -17,8 +17,8 @@ namespace qbr {
 // file of the wrong kind is refused with its kind named instead of being waited
 // on (a FIFO given as input) or replaced (a device given as output):
 // - inputs (the image to write or verify, chip-sum's, the firmware, --db,
-//   --replay) must be regular files; - stays standard input;
-// - outputs (read's file, --trace) regular files or new names, which are replaced
+//   --replay, a SQLite production store) must be regular files; - stays standard input;
+// - outputs (read's file, --trace, production export's CSV) regular files or new names, which are replaced
 //   as a whole, or a FIFO or a character device, which are written into.
 // The emulated chip's image is checked as it is opened (ChipImageFile).
 // kExitOk, or kExitFileError after saying why.

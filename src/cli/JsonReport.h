@@ -27,8 +27,6 @@ inline constexpr char kNoChipNamed[] = "no-chip-named";                         
 inline constexpr char kRangeOutside[] = "range-outside";                        // 2
 inline constexpr char kBadNumber[] = "bad-number";                              // 2
 inline constexpr char kNoProgrammerNamed[] = "no-programmer-named";             // 2
-inline constexpr char kSerialStartDiffers[] = "serial-start-differs";           // 2
-inline constexpr char kCounterInUse[] = "counter-in-use";                       // 4
 inline constexpr char kDatabaseError[] = "database-error";                      // 4
 inline constexpr char kReplayDiffers[] = "replay-differs";                      // 1
 inline constexpr char kImageTooLong[] = "image-too-long";                       // 4
@@ -42,6 +40,10 @@ inline constexpr char kNotBlank[] = "not-blank";                                
 inline constexpr char kEmulatedImageInUse[] = "emulated-image-in-use";          // 4
 inline constexpr char kEmulatedImageWrongSize[] = "emulated-image-wrong-size";  // 4
 inline constexpr char kConfirmationNeeded[] = "confirmation-needed";            // 2
+inline constexpr char kStoreError[] = "store-error";                            // 4
+inline constexpr char kNoCounter[] = "no-counter";                              // 2
+inline constexpr char kCounterUsedUp[] = "counter-used-up";                     // 4
+inline constexpr char kCounterFormatDiffers[] = "counter-format-differs";       // 2
 }  // namespace errors
 
 // Keeps `text` with `code` as the run's error in `report`, unless the run kept one

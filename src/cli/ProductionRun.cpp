@@ -7,149 +7,196 @@
 #include "cli/DoctorText.h"
 #include "cli/ExitCodes.h"
 #include "cli/JsonReport.h"
+#include "cli/StoreText.h"
 #include "core/CommandId.h"
-#include "ops/ProductionLog.h"
 
 #include <algorithm>
-#include <ctime>
-#include <fstream>
+#include <climits>
 #include <ostream>
+#include <unistd.h>
 
 namespace qbr {
 
 namespace {
 
-struct CounterFailure {
-    const char* text;
-    const char* code;
-    int exitCode;
-};
+bool SameFormat(const SerialFormat& a, const SerialFormat& b) {
+    return a.address == b.address && a.kind == b.kind && a.width == b.width;
+}
 
-CounterFailure CounterProblemFailure(SerialCounter::Problem problem) {
-    const CliWording& wording = CurrentCliWording();
-    switch (problem) {
-    case SerialCounter::Problem::InUse: return {wording.counterInUse, errors::kCounterInUse, kExitFileError};
-    case SerialCounter::Problem::Missing: return {wording.counterMissing, errors::kUsage, kExitUsage};
-    case SerialCounter::Problem::Malformed: return {wording.counterMalformed, errors::kFileError, kExitFileError};
-    case SerialCounter::Problem::Unwritable:
-    case SerialCounter::Problem::None: break;
-    }
-    return {wording.counterUnwritable, errors::kFileError, kExitFileError};
+std::string HostName() {
+    char name[HOST_NAME_MAX + 1] = {};
+    return gethostname(name, sizeof name - 1) == 0 ? name : "";
+}
+
+std::string SerialText(const std::optional<uint64_t>& serial) {
+    return serial ? std::to_string(*serial) : CurrentCliWording().noNumber;
 }
 
 }  // namespace
 
-SharedCounter::Opened SharedCounter::Open(const std::string& path, std::optional<uint64_t> start) {
+SharedStore::Opened SharedStore::Open(const std::string& name) {
     const std::lock_guard lock(mutex_);
-    const bool first = !tried_;
-    if (first) {
-        counter_ = SerialCounter::Open(path, start, problem_);
-        // The start is for a new counter; one that goes on elsewhere is refused for
-        // every run, so that no chip gets a number the user didn't expect.
-        if (counter_ && start && counter_->Next() != *start) {
-            fileNext_ = counter_->Next();
-            counter_.reset();
-        }
+    Opened opened;
+    opened.first = !tried_;
+    if (opened.first) {
+        tried_ = true;
+        store_ = ProductionStore::Open(name, error_);
+        // Rows a crashed or killed run left in work are never finished: they are
+        // marked before this process takes a number of its own.
+        if (store_) opened.interrupted = store_->MarkInterrupted(error_);
+        if (error_.kind != StoreError::Kind::None) store_.reset();
     }
-    tried_ = true;
-    return {counter_.get(), problem_, first, fileNext_};
+    opened.store = store_.get();
+    opened.error = error_;
+    return opened;
 }
 
-ProductionRun::ProductionRun(ProgrammerCore& core, const CliOptions& options, SharedCounter& counter, std::ostream& err,
+ProductionRun::ProductionRun(ProgrammerCore& core, const CliOptions& options, SharedStore& store, std::ostream& err,
                              nlohmann::json& report)
-    : core_(core), options_(options), err_(err), report_(report), shared_(counter) {}
+    : core_(core), options_(options), shared_(store), err_(err), report_(report) {}
 
 int ProductionRun::Check(const CommandRow& row, ChipRange range) {
     row_ = &row;
     range_ = range;
-    if (options_.serialize.empty() && options_.serialFile.empty()) return kExitOk;
-    format_ = SerialFormat::Parse(options_.serialize);
+    const bool numbered = !options_.serialize.empty() || options_.counter;
+    if (!numbered) return kExitOk;
     const bool programs = row.id == kCmdWriteChip || row.id == kCmdAuto;
-    if (!format_ || options_.serialFile.empty() || !programs || format_->address < range.offset ||
-        uint64_t{format_->address} + format_->width > range.End()) {
+    if (!options_.serialize.empty()) format_ = SerialFormat::Parse(options_.serialize);
+    if (options_.production.empty() || !programs || (!options_.serialize.empty() && !format_) ||
+        (format_ && !FitsRange(*format_))) {
         return Fail(report_, err_, errors::kUsage, CurrentCliWording().serializeUsage, kExitUsage);
     }
+    counter_ = options_.counter.value_or("default");
     return kExitOk;
+}
+
+bool ProductionRun::FitsRange(const SerialFormat& format) const {
+    return format.address >= range_.offset && uint64_t{format.address} + format.width <= range_.End();
 }
 
 int ProductionRun::Open(const std::string& programmer) {
     programmer_ = programmer;
-    // A log that can't take lines stops the run before any chip is changed.
-    if (!options_.log.empty() && !std::ofstream(options_.log, std::ios::app)) {
-        err_ << Fill(CurrentCliWording().logError, {options_.log}) << '\n';
-        return kExitFileError;
-    }
-    if (!format_) return kExitOk;
-    const SharedCounter::Opened opened = shared_.Open(options_.serialFile, options_.serialStart);
-    counter_ = opened.counter;
-    if (opened.fileNext) {
-        const std::string next = std::to_string(*opened.fileNext);
-        return Fail(report_, err_, errors::kSerialStartDiffers,
-                    Fill(CurrentCliWording().serialStartDiffers,
-                         {options_.serialFile, next, std::to_string(options_.serialStart.value_or(0)), next}),
+    if (options_.production.empty()) return kExitOk;
+    SharedStore::Opened opened = shared_.Open(options_.production);
+    if (!opened.store) return FailStore(report_, err_, options_.production, opened.error);
+    store_ = opened.store;
+    if (opened.first) ReportInterrupted(opened.interrupted);
+    return counter_ ? CheckCounter() : kExitOk;
+}
+
+// The counter must exist, have a number left and agree with --serialize on where
+// the numbers go, all before the chip is read or backed up.
+int ProductionRun::CheckCounter() {
+    const CliWording& wording = CurrentCliWording();
+    StoreError error;
+    const std::optional<SerialCounterRow> counter = store_->FindCounter(*counter_, error);
+    if (error.kind != StoreError::Kind::None) return FailStore(report_, err_, options_.production, error);
+    if (!counter) {
+        const std::string store = ProductionStore::DisplayName(options_.production);
+        return Fail(report_, err_, errors::kNoCounter, Fill(wording.noCounter, {store, *counter_, store, *counter_}),
                     kExitUsage);
     }
-    if (!counter_) {
-        const CounterFailure failure = CounterProblemFailure(opened.problem);
-        return Fail(report_, err_, failure.code, Fill(failure.text, {options_.serialFile}), failure.exitCode);
+    if (counter->last && counter->next > *counter->last) {
+        return Fail(report_, err_, errors::kCounterUsedUp,
+                    Fill(wording.counterUsedUp, {*counter_}), kExitFileError);
     }
-    for (const uint64_t unfinished : opened.first ? counter_->Unfinished() : std::vector<uint64_t>()) {
-        err_ << Fill(CurrentCliWording().serialSkipped, {std::to_string(unfinished)}) << '\n';
-        if (!Log("skipped", unfinished)) return kExitFileError;
+    if (counter->format.empty()) {
+        if (format_) return kExitOk;
+        return Fail(report_, err_, errors::kUsage, Fill(wording.counterWithoutFormat, {*counter_}), kExitUsage);
+    }
+    const std::optional<SerialFormat> own = SerialFormat::Parse(counter->format);
+    if (format_ && (!own || !SameFormat(*own, *format_))) {
+        return Fail(report_, err_, errors::kCounterFormatDiffers,
+                    Fill(wording.counterFormatDiffers, {*counter_, counter->format, options_.serialize}), kExitUsage);
+    }
+    format_ = own;
+    if (!format_ || !FitsRange(*format_)) {
+        return Fail(report_, err_, errors::kUsage, wording.serializeUsage, kExitUsage);
     }
     return kExitOk;
 }
 
-int ProductionRun::Stamp() {
-    if (!counter_) return kExitOk;
-    const std::optional<uint64_t> number = counter_->Take();
-    if (!number) {
-        err_ << Fill(CurrentCliWording().counterUnwritable, {options_.serialFile}) << '\n';
-        return kExitFileError;
+// Each row is said on its own line, so that the chips can be found and put aside.
+void ProductionRun::ReportInterrupted(const std::vector<ChipRow>& rows) {
+    nlohmann::json list = nlohmann::json::array();
+    for (const ChipRow& row : rows) {
+        err_ << Fill(CurrentCliWording().interruptedRow,
+                     {SerialText(row.serial), row.command, row.station, row.programmer, row.time})
+             << '\n';
+        list.push_back({{"serial", row.serial ? nlohmann::json(*row.serial) : nlohmann::json()},
+                        {"counter", row.counter},
+                        {"station", row.station},
+                        {"programmer", row.programmer},
+                        {"chip", row.chip},
+                        {"command", row.command},
+                        {"time", row.time}});
     }
-    serial_ = number;
-    report_["serial"] = *number;
-    const std::optional<std::vector<uint8_t>> bytes = format_->Bytes(*number);
+    if (!list.empty()) report_["interrupted"] = list;
+}
+
+int ProductionRun::Begin() {
+    if (!store_) return kExitOk;
+    ChipRow row;
+    row.station = options_.station.empty() ? HostName() : options_.station;
+    row.programmer = programmer_;
+    row.chip = core_.SelectedChip().chipName;
+    row.command = options_.command;
+    StoreError error;
+    const std::optional<ProductionStore::Started> started = store_->Begin(row, counter_.value_or(""), error);
+    if (!started) {
+        // Another station may have taken the last number since the check.
+        if (error.kind == StoreError::Kind::UsedUp) {
+            return Fail(report_, err_, errors::kCounterUsedUp,
+                        Fill(CurrentCliWording().counterUsedUp, {*counter_}), kExitFileError);
+        }
+        return FailStore(report_, err_, options_.production, error);
+    }
+    rowId_ = started->id;
+    serial_ = started->serial;
+    start_ = std::chrono::steady_clock::now();
+    if (!serial_) return kExitOk;
+    report_["serial"] = *serial_;
+    const std::optional<std::vector<uint8_t>> bytes = format_->Bytes(*serial_);
     if (!bytes) {
-        err_ << Fill(CurrentCliWording().serialTooWide, {std::to_string(*number)}) << '\n';
+        err_ << Fill(CurrentCliWording().serialTooWide, {std::to_string(*serial_)}) << '\n';
         return End(kExitFailed);
     }
     std::copy(bytes->begin(), bytes->end(), core_.Buffer().bytes.begin() + format_->address);
-    err_ << Fill(CurrentCliWording().serialPlaced, {std::to_string(*number), HexNumber(format_->address, 6)}) << '\n';
+    err_ << Fill(CurrentCliWording().serialPlaced, {std::to_string(*serial_), HexNumber(format_->address, 6)}) << '\n';
     return kExitOk;
 }
 
+// The sums are those of the data read, or of the image the command wrote or compared.
 int ProductionRun::End(int code) {
-    const bool logged = Log(code == kExitOk ? "ok" : "failed", serial_);
-    if (serial_ && !counter_->Finish(*serial_)) {
-        err_ << Fill(CurrentCliWording().counterUnwritable, {options_.serialFile}) << '\n';
-        return code == kExitOk ? kExitFileError : code;
+    if (!rowId_) return code;
+    std::string crc32 = report_.value("crc32", std::string());
+    std::string sha256 = report_.value("sha256", std::string());
+    if (crc32.empty() && row_->argument == ArgumentKind::ImageIn) {
+        const std::span<const uint8_t> image = std::span(core_.Buffer().bytes).subspan(range_.offset, range_.length);
+        crc32 = Crc32Text(Crc32(image));
+        sha256 = Sha256Text(image);
     }
-    serial_.reset();
-    return logged || code != kExitOk ? code : kExitFileError;
+    const int64_t elapsed =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start_).count();
+    StoreError error;
+    const int64_t id = *rowId_;
+    rowId_.reset();
+    if (store_->Finish(id, code == kExitOk ? "ok" : "failed", crc32, sha256, elapsed, error)) return code;
+    return Unrecorded(code, error);
 }
 
-// One line for the chip; the CRC-32 is that of the data read, or of the image the
-// command wrote or compared.
-bool ProductionRun::Log(const std::string& result, std::optional<uint64_t> serial) {
-    if (options_.log.empty()) return true;
-    ProductionRecord record;
-    record.when = std::time(nullptr);
-    record.programmer = programmer_;
-    record.chip = core_.SelectedChip().chipName;
-    record.command = options_.command;
-    record.serial = serial;
-    record.result = result;
-    if (report_.contains("crc32")) {
-        record.crc32 = report_["crc32"].get<std::string>();
-    } else if (row_ && row_->argument == ArgumentKind::ImageIn) {
-        record.crc32 = Crc32Text(Crc32(std::span(core_.Buffer().bytes).subspan(range_.offset, range_.length)));
-    }
-    record.elapsedMs =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start_).count();
-    if (AppendProductionRecord(options_.log, record)) return true;
-    err_ << Fill(CurrentCliWording().logError, {options_.log}) << '\n';
-    return false;
+// The chip was changed but its row still says "taken": the operator must see it,
+// with its number, to put the chip aside.
+int ProductionRun::Unrecorded(int code, const StoreError& error) {
+    const CliWording& wording = CurrentCliWording();
+    const std::string store = ProductionStore::DisplayName(options_.production);
+    const std::string text = serial_ ? Fill(wording.unrecordedSerial, {std::to_string(*serial_), store,
+                                                                         StoreProblemText(error)})
+                                     : Fill(wording.unrecordedChip, {options_.command, store, StoreProblemText(error)});
+    report_["unrecorded"] = {{"serial", serial_ ? nlohmann::json(*serial_) : nlohmann::json()}};
+    err_ << text << '\n';
+    KeepError(report_, errors::kStoreError, text);
+    return code == kExitOk ? kExitFileError : code;
 }
 
 }  // namespace qbr

@@ -5,8 +5,8 @@
 #include "core/ProgrammerCore.h"
 #include "ops/ChipTransfers.h"
 #include "ops/CommandTable.h"
-#include "ops/SerialCounter.h"
 #include "ops/SerialNumber.h"
+#include "store/ProductionStore.h"
 
 #include <nlohmann/json.hpp>
 
@@ -14,66 +14,73 @@
 #include <iosfwd>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace qbr {
 
-// The counter file of the production runs in one process: opened by the first run
-// that needs it, so that the programmers of a batch take their numbers from it.
-class SharedCounter {
+// The production store of the runs in one process: opened by the first run that
+// needs it, so that the programmers of a batch share one connection. That run also
+// marks the rows that runs gone meanwhile left in work as interrupted.
+class SharedStore {
 public:
     struct Opened {
-        SerialCounter* counter = nullptr;  // null when it couldn't be opened
-        SerialCounter::Problem problem = SerialCounter::Problem::None;
-        bool first = false;  // the first run to ask, which reports the unfinished numbers
-        // The counter's next number when it exists already and --serial-start names
-        // another; the counter is then not used.
-        std::optional<uint64_t> fileNext;
+        ProductionStore* store = nullptr;  // null when it couldn't be opened
+        StoreError error;
+        bool first = false;                // the first run to ask, which reports the interrupted rows
+        std::vector<ChipRow> interrupted;  // for the first run only
     };
-    Opened Open(const std::string& path, std::optional<uint64_t> start);
+    Opened Open(const std::string& name);
 
 private:
     std::mutex mutex_;
     bool tried_ = false;
-    SerialCounter::Problem problem_ = SerialCounter::Problem::None;
-    std::optional<uint64_t> fileNext_;
-    std::unique_ptr<SerialCounter> counter_;
+    StoreError error_;
+    std::unique_ptr<ProductionStore> store_;
 };
 
-// A chip command as a step of a production run: with --serialize the chip's serial
-// number is taken from the counter file and put into the image before the chip is
-// programmed, and with --log the command's end goes into the production log.
+// A chip command as a step of a production run: with --production the chip and
+// the command get their row in the store, and with a counter (--serialize or
+// --counter) the chip's serial number is taken from the store in the same
+// transaction and put into the image before the chip is programmed.
 class ProductionRun {
 public:
-    ProductionRun(ProgrammerCore& core, const CliOptions& options, SharedCounter& counter, std::ostream& err,
+    ProductionRun(ProgrammerCore& core, const CliOptions& options, SharedStore& store, std::ostream& err,
                   nlohmann::json& report);
 
     // Whether the options fit the command and the chip; kExitUsage, after saying
     // why, when they don't.
     int Check(const CommandRow& row, ChipRange range);
-    // Opens the counter file (logging a number an earlier run left unfinished), so
-    // that a counter another process holds stops the command before the chip is read.
+    // Opens the store and checks the counter, so that a store that can't be used or
+    // a counter that can't give a number stops the command before the chip is read.
     int Open(const std::string& programmer);
-    // Takes the chip's number and places it in the buffer; nothing is programmed
-    // when the number could not be saved as taken.
-    int Stamp();
-    // Logs the command's end and finishes its number; the code to exit with.
+    // Records the chip as in work and places the number it took; nothing is
+    // programmed when the store could not record it.
+    int Begin();
+    // Records the command's end; the code to exit with.
     int End(int code);
 
 private:
-    bool Log(const std::string& result, std::optional<uint64_t> serial);
+    int CheckCounter();
+    bool FitsRange(const SerialFormat& format) const;
+    void ReportInterrupted(const std::vector<ChipRow>& rows);
+    int Unrecorded(int code, const StoreError& error);
 
     ProgrammerCore& core_;
     const CliOptions& options_;
+    SharedStore& shared_;
     std::ostream& err_;
     nlohmann::json& report_;
     const CommandRow* row_ = nullptr;
     ChipRange range_;
     std::string programmer_;
+    ProductionStore* store_ = nullptr;
+    std::optional<std::string> counter_;  // the counter numbers come from; none: the chip gets none
     std::optional<SerialFormat> format_;
-    SharedCounter& shared_;
-    SerialCounter* counter_ = nullptr;
+    std::optional<int64_t> rowId_;
     std::optional<uint64_t> serial_;
-    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point start_;
 };
 
 }  // namespace qbr

@@ -103,8 +103,8 @@ std::vector<ProgrammerSlot> AttachedProgrammers(const CliOptions& options) {
 
 int ChooseProgrammer(const CliOptions& options, std::ostream& err, nlohmann::json& report, ProgrammerSlot& chosen) {
     chosen = options.emulatedChip ? EmulatedSlot(1) : ProgrammerSlot{};
-    // A production log names the programmer, so the link keeps to the one it names.
-    if (options.programmer.empty() && (options.emulatedChip || !options.replay.empty() || options.log.empty())) {
+    // A production store names the programmer, so the link keeps to the one it names.
+    if (options.programmer.empty() && (options.emulatedChip || !options.replay.empty() || options.production.empty())) {
         return kExitOk;
     }
     const std::vector<ProgrammerSlot> slots = AttachedProgrammers(options);

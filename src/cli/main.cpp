@@ -10,6 +10,7 @@
 #include "cli/ExitCodes.h"
 #include "cli/JsonReport.h"
 #include "cli/NumberOption.h"
+#include "cli/ProductionCommands.h"
 #include "cli/ProductionRun.h"
 #include "cli/ProgrammerChoice.h"
 #include "ops/CommandTable.h"
@@ -127,6 +128,8 @@ int main(int argc, char** argv) {
     }
     for (const auto& entry : kProgrammerChecks) AddCommand(app, options, entry);
     qbr::AddChipOptions(app, options);
+    qbr::ProductionCommand production;
+    qbr::AddProductionCommands(app, options, production);
 
     try {
         app.parse(argc, argv);
@@ -141,6 +144,7 @@ int main(int argc, char** argv) {
     qbr::CliSession::ChooseLanguage(options, std::cerr);
     nlohmann::json report = {{"command", options.command}};
     if (const int code = CheckUsage(options, report); code != qbr::kExitOk) return EndEarly(options, report, code);
+    if (production.run) return production.run();
     if (options.command == "programmers") return qbr::ListProgrammers(options, std::cout, std::cerr);
     if (options.all && RunsOnEachProgrammer(options.command)) {
         return qbr::RunBatch(options, std::cout, std::cerr, terminal);
@@ -150,7 +154,7 @@ int main(int argc, char** argv) {
         return EndEarly(options, report, code);
     }
     const qbr::CliOptions own = qbr::OptionsFor(options, slot);
-    qbr::SharedCounter counter;
-    qbr::CliSession session(own, slot, counter, std::cout, std::cerr, terminal);
+    qbr::SharedStore store;
+    qbr::CliSession session(own, slot, store, std::cout, std::cerr, terminal);
     return session.Run();
 }

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Several emulated programmers: choosing one, and production batches on all of
 // them while one misbehaves.
+#include "base/Checksums.h"
 #include "cli/CliRunner.h"
-#include "ops/SerialCounter.h"
+#include "store/ProductionStore.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -13,6 +15,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <unistd.h>
 
 namespace qbr {
 namespace {
@@ -43,18 +46,48 @@ protected:
         number << std::setw(8) << std::setfill('0') << serial;
         return image.replace(0x100, 8, number.str());
     }
-    std::string Production() const {
-        return "--serialize 0x100,dec,8 --serial-file " + Path("n.txt") + " --log " + Path("log.csv") + " ";
+    std::string Store() const { return Path("line.db"); }
+    std::string Production() const { return "--serialize 0x100,dec,8 --production " + Store() + " "; }
+    void Counter(const std::string& options) {
+        ASSERT_EQ(RunCli("production counter " + Store() + " default " + options).exitCode, 0);
     }
-    // The log's lines after the header, by programmer.
+    json Counters() const {
+        return json::parse(RunCli("production counter " + Store() + " --json").out)["counters"];
+    }
+    // The store's rows as the export writes them, after the header, by programmer.
     std::map<std::string, std::string> LogLines() const {
         std::map<std::string, std::string> lines;
-        std::istringstream log(ReadFileText(Path("log.csv")));
+        std::istringstream log(RunCli("production export " + Store() + " --csv -").out);
         std::string line;
         std::getline(log, line);
         while (std::getline(log, line))
             lines[line.substr(line.find(',') + 1, line.find(",EN25T80") - line.find(',') - 1)] += line;
         return lines;
+    }
+    // A run that took a number and was killed before its chip's end.
+    void LeaveTakenRow() {
+        const pid_t child = fork();
+        if (child == 0) {
+            StoreError error;
+            const auto store = ProductionStore::Open(Store(), error);
+            ChipRow row{0, "", 0, "station-9", "emulated-9", "EN25T80", "auto"};
+            _exit(store && store->Begin(row, "default", error) ? 0 : 1);
+        }
+        int status = -1;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_EQ(status, 0);
+    }
+    // The store refuses to record any chip's end, as a store that can no longer be
+    // written does.
+    void RefuseEnds() {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(Store().c_str(), &db), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(db,
+                               "CREATE TRIGGER refuse BEFORE UPDATE OF result ON chips WHEN NEW.result IN "
+                               "('ok','failed') BEGIN SELECT RAISE(ABORT, 'refused'); END",
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_close(db);
     }
 
     TempDir dir;
@@ -97,7 +130,8 @@ TEST_F(CliBatch, ListsAndChoosesProgrammers) {
 
 // The batch of the production station, with programmer 2 misbehaving in each way:
 // the other three chips are programmed and verified with their own numbers, every
-// number is used once, and each chip has its line in the log.
+// number is used once, and each chip has its row in the store, with the CRC-32 of
+// what it was given.
 struct BatchFault {
     const char* fault;
     int exitCode;
@@ -106,7 +140,7 @@ struct BatchFault {
 class CliBatchFault : public CliBatch, public ::testing::WithParamInterface<BatchFault> {};
 
 TEST_P(CliBatchFault, TheOthersFinish) {
-    WriteFileText(Path("n.txt"), "256\n");
+    Counter("--start 256");
     const std::string fault = GetParam().fault;
     const CliResult run = Run("--all --json " + Production() + (fault.empty() ? "" : "--emulate-fault 2:" + fault) +
                               " auto " + Path("image.bin"));
@@ -122,7 +156,10 @@ TEST_P(CliBatchFault, TheOthersFinish) {
         ASSERT_TRUE(report.contains("serial")) << id;
         const uint64_t serial = report["serial"];
         serials.push_back(serial);
-        EXPECT_NE(log.at(id).find(",auto," + std::to_string(serial) + (good ? ",ok," : ",failed,")), std::string::npos)
+        const std::string sum = Crc32Text(Crc32(std::span(
+            reinterpret_cast<const uint8_t*>(Serialized(serial).data()), Serialized(serial).size())));
+        EXPECT_NE(log.at(id).find(",auto," + std::to_string(serial) + (good ? ",ok," + sum : ",failed,")),
+                  std::string::npos)
             << log.at(id);
         if (good) {
             EXPECT_EQ(Chip(id.back() - '0'), Serialized(serial)) << id;
@@ -131,7 +168,7 @@ TEST_P(CliBatchFault, TheOthersFinish) {
     std::sort(serials.begin(), serials.end());
     EXPECT_EQ(serials, (std::vector<uint64_t>{256, 257, 258, 259}));
     EXPECT_EQ(log.size(), 4u);
-    EXPECT_EQ(ReadFileText(Path("n.txt")), "260\n");
+    EXPECT_EQ(Counters()[0]["next"], 260);
 }
 
 INSTANTIATE_TEST_SUITE_P(OnProgrammer2, CliBatchFault,
@@ -139,46 +176,69 @@ INSTANTIATE_TEST_SUITE_P(OnProgrammer2, CliBatchFault,
                                            BatchFault{"unplug@4096", 1}, BatchFault{"stall@8192", 1},
                                            BatchFault{"unplugged", 3}));
 
-// A crash left two numbers taken; another process holds the counter; the disk of
-// the counter is full: no number is used twice, and none that wasn't saved.
-TEST_F(CliBatch, TheCounterIsNeverShared) {
-    {
-        SerialCounter::Problem problem = SerialCounter::Problem::None;
-        const auto held = SerialCounter::Open(Path("n.txt"), 300, problem);
-        ASSERT_TRUE(held);
-        const CliResult refused = Run(Production() + "--all auto " + Path("image.bin"));
-        EXPECT_EQ(refused.exitCode, 4);
-        EXPECT_NE(refused.err.find("is in use"), std::string::npos) << refused.err;
-        EXPECT_EQ(Chip(1), std::string(1 << 20, '\xFF'));
+// A run killed in the middle left a number taken; the store can't record the
+// chips' ends; the counter runs out; the store's disk is full: no number is used
+// twice, the interrupted one is reported once, every chip programmed but not
+// recorded is named with its number, and no chip is touched without a number.
+TEST_F(CliBatch, EveryNumberIsAccountedFor) {
+    Counter("--start 300 --last 307");  // 300 for the killed run, 301-304, 305-307
+    LeaveTakenRow();
+    const json first = json::parse(Run("--json " + Production() + "--all auto " + Path("image.bin")).out);
+    std::vector<json> interrupted;
+    for (const json& report : first["results"]) {
+        EXPECT_EQ(report["ok"], true) << report;
+        if (report.contains("interrupted")) interrupted.push_back(report["interrupted"]);
     }
-    WriteFileText(Path("n.txt"), "300\ntaken 298\ntaken 299\n");
-    ASSERT_EQ(Run(Production() + "--all auto " + Path("image.bin")).exitCode, 0);
-    const std::string log = ReadFileText(Path("log.csv"));
-    for (const char* skipped : {",298,skipped,", ",299,skipped,"}) {
-        EXPECT_NE(log.find(skipped), std::string::npos) << log;
-        EXPECT_EQ(log.find(skipped), log.rfind(skipped)) << log;
-    }
-    EXPECT_EQ(ReadFileText(Path("n.txt")), "304\n");
-    const CliResult otherStart = Run(Production() + "--serial-start 300 --all auto " + Path("image.bin"));
-    EXPECT_EQ(otherStart.exitCode, 2);
-    EXPECT_NE(otherStart.err.find("its next number is 304"), std::string::npos) << otherStart.err;
-    EXPECT_EQ(ReadFileText(Path("n.txt")), "304\n");
+    ASSERT_EQ(interrupted.size(), 1u);
+    interrupted[0][0].erase("time");
+    EXPECT_EQ(interrupted[0], json::parse(R"([{"serial":300,"counter":"default","station":"station-9",
+        "programmer":"emulated-9","chip":"EN25T80","command":"auto"}])"));
 
-    // In a mount namespace of its own the counter sits on a file system that is full.
+    // Three numbers left for four programmers: the one that finds none is not touched.
+    RefuseEnds();
+    std::map<int, std::string> chips;
+    for (int index = 1; index <= 4; ++index) chips[index] = Chip(index);
+    const CliResult unrecorded = Run("--json " + Production() + "--all auto " + Path("image.bin"));
+    EXPECT_EQ(unrecorded.exitCode, 4);
+    int refused = 0;
+    for (const json& report : json::parse(unrecorded.out)["results"]) {
+        const int index = report["programmer"].get<std::string>().back() - '0';
+        if (!report.contains("serial")) {
+            EXPECT_EQ(report["error"]["code"], "counter-used-up") << report;
+            EXPECT_EQ(Chip(index), chips[index]);
+            ++refused;
+            continue;
+        }
+        EXPECT_EQ(report["error"]["code"], "store-error") << report;
+        EXPECT_EQ(report["unrecorded"]["serial"], report["serial"]) << report;
+        EXPECT_EQ(Chip(index), Serialized(report["serial"]));
+        EXPECT_NE(unrecorded.err.find("NOT RECORDED: the chip with serial number " + report["serial"].dump()),
+                  std::string::npos)
+            << unrecorded.err;
+    }
+    EXPECT_EQ(refused, 1);
+    EXPECT_EQ(Counters()[0]["next"], 308);
+
+    // Four programmers, no number left: nothing is read or changed.
+    const std::string before = Chip(1);
+    const CliResult usedUp = Run("--json " + Production() + "--all --backup " + Path("b-%s.bin") + " auto " +
+                                 Path("image.bin"));
+    EXPECT_EQ(usedUp.exitCode, 4);
+    EXPECT_EQ(json::parse(usedUp.out)["error"]["code"], "counter-used-up");
+    EXPECT_FALSE(std::filesystem::exists(Path("b-emulated-1.bin")));
+    EXPECT_EQ(Chip(1), before);
+
+    // In a mount namespace of its own the store sits on a file system that is full.
     if (std::system("unshare -Urm true 2>/dev/null") != 0) GTEST_SKIP() << "no mount namespaces here";
     const std::string full = Path("full");
     std::filesystem::create_directory(full);
-    const std::string before = Chip(1);
     const CliResult noRoom = RunCli("--lang en -c EN25T80 --emulate-count 2 --emulate-image " + Path("chip%d.img") +
-                                        " --serialize 0x100,dec,8 --serial-file " + full + "/n.txt --all auto " +
-                                        Path("image.bin"),
-                                    "unshare -Urm sh -c 'mount -t tmpfs -o size=8k tmpfs " + full + " && echo 500 >" +
-                                        full + "/n.txt && cat /dev/zero >" + full +
-                                        "/fill 2>/dev/null; exec \"$0\" \"$@\"'");
+                                        " --production " + full + "/line.db --all read " + Path("r-%s.bin"),
+                                    "unshare -Urm sh -c 'mount -t tmpfs -o size=8k tmpfs " + full +
+                                        " && cat /dev/zero >" + full + "/fill 2>/dev/null; exec \"$0\" \"$@\"'");
     EXPECT_EQ(noRoom.exitCode, 4) << noRoom.err;
-    EXPECT_NE(noRoom.err.find("Can't save the counter"), std::string::npos) << noRoom.err;
-    EXPECT_EQ(noRoom.err.find("Erasing"), std::string::npos) << noRoom.err;
-    EXPECT_EQ(Chip(1), before);
+    EXPECT_NE(noRoom.err.find("No chip was touched."), std::string::npos) << noRoom.err;
+    EXPECT_FALSE(std::filesystem::exists(Path("r-emulated-1.bin")));
 }
 
 }  // namespace

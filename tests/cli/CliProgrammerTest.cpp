@@ -248,36 +248,51 @@ TEST_F(CliProgrammer, SafetyFeaturesWorkEndToEnd) {
     EXPECT_FALSE(std::filesystem::exists(Path("x.bin")));
 }
 
-// A production run: each chip gets the next number, verified in place, and a log
-// line; a failed chip's number is logged and never used again. A start that is not
-// the counter's next number is refused before anything happens.
-TEST_F(CliProgrammer, SerialNumbersAndTheProductionLog) {
+// A production run: each chip gets the next number from the store, verified in
+// place, and a row; a failed chip's number is recorded and never used again. A
+// missing or used-up counter, or one whose format --serialize contradicts, is
+// refused before the chip is read.
+TEST_F(CliProgrammer, SerialNumbersFromTheProductionStore) {
     WriteFileText(Path("image.bin"), std::string(0x1000, '\x5A'));
-    const std::string run = "--serialize 0x100,dec,8 --serial-file " + Path("n.txt") + " --log " + Path("log.csv");
+    const std::string store = Path("line.db");
+    const std::string run = "--serialize 0x100,dec,8 --production " + store;
+    const std::string backup = " --backup " + Path("backup.bin");
+    const auto counter = [&](const std::string& options) { return RunCli("production counter " + store + options); };
+    EXPECT_EQ(Run("EN25T80", run + backup + " auto " + Path("image.bin")).exitCode, 2);  // no counter yet
+    EXPECT_EQ(counter(" default --last 9").exitCode, 2);                                // a new one needs --start
+    ASSERT_EQ(counter(" default --start 5 --last 9").exitCode, 0);
+    ASSERT_EQ(counter(" other --start 1 --format 0x200,dec,8").exitCode, 0);
     const std::pair<std::string, int> steps[] = {
-        {run + " --serial-start 5 auto", 0},
+        {run + " auto", 0},
         {run + " auto", 0},
         {run + " --emulate-fault flip@0x100 auto", 1},
-        {run + " --serial-start 5 auto", 2},
-        {run + " --serial-start 9 auto", 2},
-        {run + " --serial-start 8 auto", 0},
         {run + " read", 2},
         {"--serialize 0x100,dec,8 auto", 2},
-        {"--serialize 0x100,dec,8 --serial-file " + Path("n.txt") + " write --no-verify", 2},
-        {"--log " + Path("log.csv") + " write --no-verify", 2},
-        {run + " write", 1},  // number 9 over number 8, unerased: the chip holds neither
+        {"--counter default auto", 2},
+        {run + " write --no-verify", 2},
+        {"--production " + store + " write --no-verify", 2},
+        {run + " --counter other auto", 2},           // the counter places its numbers elsewhere
+        {"--production " + store + " --counter default auto", 2},  // nothing says where the numbers go
+        {run + " auto", 0},
+        {run + " write", 1},          // number 9 over number 8, unerased: the chip holds neither
+        {run + backup + " auto", 4},  // used up
+        {"--production " + store + " --counter other auto", 0},
     };
     for (const auto& [arguments, code] : steps) {
         EXPECT_EQ(Run("EN25T80", arguments + " " + Path("image.bin")).exitCode, code) << arguments;
     }
-    EXPECT_EQ(ReadFileText(Path("EN25T80.img")).substr(0xFF, 10), "Z00000008Z");
-    EXPECT_EQ(ReadFileText(Path("n.txt")), "10\n");
-    const std::string log = ReadFileText(Path("log.csv"));
-    for (const char* line :
-         {",emulated-1,EN25T80,auto,5,ok,", ",auto,6,ok,", ",auto,7,failed,", ",auto,8,ok,", ",write,9,failed,"}) {
+    EXPECT_FALSE(std::filesystem::exists(Path("backup.bin")));
+    EXPECT_EQ(ReadFileText(Path("EN25T80.img")).substr(0xFF, 10), "ZZZZZZZZZZ");
+    EXPECT_EQ(ReadFileText(Path("EN25T80.img")).substr(0x1FF, 10), "Z00000001Z");
+    const std::string log = RunCli("production export " + store + " --csv -").out;
+    for (const char* line : {",emulated-1,EN25T80,auto,5,ok,", ",auto,6,ok,", ",auto,7,failed,", ",auto,8,ok,",
+                             ",write,9,failed,", ",auto,1,ok,"}) {
         EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
     }
-    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 6);
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 7);
+    const nlohmann::json counters = nlohmann::json::parse(counter(" --json").out);
+    EXPECT_EQ(counters["counters"][0], nlohmann::json::parse(
+                                           R"({"name":"default","next":10,"last":9,"free":0,"format":""})"));
 }
 
 // A firmware file goes to the programmer only when the user confirmed it: without

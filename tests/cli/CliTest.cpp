@@ -231,9 +231,9 @@ TEST(CliJson, OneDocumentWithTheErrorTheUserSaw) {
 // empty value or too large a number is a usage error that names the option.
 TEST(CliUsage, NumbersOutsideTheirRangeAreRefused) {
     const std::pair<const char*, const char*> runs[] = {
-        {"--serial-start", "--serial-start -1 chips"},
-        {"--serial-start", "--serial-start 18446744073709551616 chips"},
-        {"--serial-start", "--serial-start 18446744073709551615 chips"},  // it would have no next number
+        {"--start", "production counter /nonexistent/s.db c --start -1"},
+        {"--last", "production counter /nonexistent/s.db c --last 18446744073709551616"},
+        {"--start", "production counter /nonexistent/s.db c --start 18446744073709551615"},  // it has no next number
         {"--offset", "read --offset -1 /nonexistent/x.bin"},
         {"--offset", "read --offset 12abc /nonexistent/x.bin"},
         {"--offset", "read --offset '' /nonexistent/x.bin"},

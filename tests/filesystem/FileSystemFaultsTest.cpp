@@ -198,8 +198,10 @@ TEST_F(CliFiles, FilesOfEveryKindAreNeverReplacedNorWaitedOn) {
         {chip + "--trace " + Path("null") + " link", 0, "", true},
         {chip + "--trace " + Path("full") + " link", 4, "could not be written whole", true},
         {chip + "--trace " + Path("image.bin") + " link", 4, "not a trace"},
-        {chip + "--serial-file " + Path("fifo") + " --serialize 0x10,dec,4 write " + Path("image.bin"), 4, "is a FIFO"},
-        {chip + "--log " + Path("fifo") + " write " + Path("image.bin"), 4, "is a FIFO"},
+        {chip + "--production " + Path("fifo") + " --serialize 0x10,dec,4 write " + Path("image.bin"), 4, "is a FIFO"},
+        {chip + "--production " + Path("dir") + " write " + Path("image.bin"), 4, "is a directory, not a regular"},
+        {"production counter " + Path("socket"), 4, "is a socket, not a regular file"},
+        {"production export " + Path("new.db") + " --csv " + Path("dir"), 4, "dir is a directory: an output"},
     };
     for (const Case& c : cases) {
         if (c.device && !device_) continue;

@@ -1,0 +1,203 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/ProductionCommands.h"
+
+#include "base/AtomicFile.h"
+#include "base/MessageTable.h"
+#include "cli/CliText.h"
+#include "cli/DoctorText.h"
+#include "cli/ExitCodes.h"
+#include "cli/FileChecks.h"
+#include "cli/JsonReport.h"
+#include "cli/NumberOption.h"
+#include "cli/StoreText.h"
+#include "ops/SerialNumber.h"
+#include "store/ProductionStore.h"
+
+#include <nlohmann/json.hpp>
+
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace qbr {
+namespace {
+
+struct CounterArguments {
+    std::string name;
+    std::optional<uint64_t> start;
+    std::optional<uint64_t> last;
+    std::optional<std::string> format;
+};
+
+// The store of options.production, or null after saying why it can't be used.
+std::unique_ptr<ProductionStore> OpenStore(const CliOptions& options, nlohmann::json& report) {
+    if (CheckFileKinds(options, std::cerr, report) != kExitOk) return nullptr;
+    StoreError error;
+    std::unique_ptr<ProductionStore> store = ProductionStore::Open(options.production, error);
+    if (!store) FailStore(report, std::cerr, options.production, error);
+    return store;
+}
+
+nlohmann::json CounterJson(const SerialCounterRow& counter) {
+    const bool limited = counter.last.has_value();
+    const uint64_t free = limited && counter.next <= *counter.last ? *counter.last - counter.next + 1 : 0;
+    return {{"name", counter.name},
+            {"next", counter.next},
+            {"last", limited ? nlohmann::json(*counter.last) : nlohmann::json()},
+            {"free", limited ? nlohmann::json(free) : nlohmann::json()},
+            {"format", counter.format}};
+}
+
+void PrintCounters(const nlohmann::json& counters) {
+    const CliWording& wording = CurrentCliWording();
+    std::cout << wording.counterColumns << '\n';
+    for (const nlohmann::json& counter : counters) {
+        const auto number = [&](const nlohmann::json& value) {
+            return value.is_null() ? std::string(wording.noLimit) : std::to_string(value.get<uint64_t>());
+        };
+        std::cout << counter["name"].get<std::string>() << '\t' << counter["next"] << '\t' << number(counter["last"])
+                  << '\t' << number(counter["free"]) << '\t' << counter["format"].get<std::string>() << '\n';
+    }
+}
+
+// The counter NAME as the arguments change it; none after saying why it can't be.
+std::optional<SerialCounterRow> ChangedCounter(ProductionStore& store, const CliOptions& options,
+                                               const CounterArguments& arguments, nlohmann::json& report, int& code) {
+    const CliWording& wording = CurrentCliWording();
+    StoreError error;
+    std::optional<SerialCounterRow> counter = store.FindCounter(arguments.name, error);
+    if (error.kind != StoreError::Kind::None) {
+        code = FailStore(report, std::cerr, options.production, error);
+        return std::nullopt;
+    }
+    if (!counter && !arguments.start) {
+        code = Fail(report, std::cerr, errors::kUsage, Fill(wording.counterNeedsStart, {arguments.name}), kExitUsage);
+        return std::nullopt;
+    }
+    if (arguments.format && !arguments.format->empty() && !SerialFormat::Parse(*arguments.format)) {
+        code = Fail(report, std::cerr, errors::kUsage, wording.counterFormatUsage, kExitUsage);
+        return std::nullopt;
+    }
+    if (!counter) counter = SerialCounterRow{arguments.name, *arguments.start, std::nullopt, ""};
+    if (arguments.start) counter->next = *arguments.start;
+    if (arguments.last) counter->last = *arguments.last;
+    if (arguments.format) counter->format = *arguments.format;
+    return counter;
+}
+
+int RunCounterCommand(const CliOptions& options, const CounterArguments& arguments) {
+    nlohmann::json report = {{"command", options.command}, {"store", ProductionStore::DisplayName(options.production)}};
+    const auto finish = [&](int code) { return options.json ? PrintReport(report, code, std::cout) : code; };
+    std::unique_ptr<ProductionStore> store = OpenStore(options, report);
+    if (!store) return finish(kExitFileError);
+    StoreError error;
+    if (!arguments.name.empty()) {
+        int code = kExitOk;
+        const std::optional<SerialCounterRow> counter = ChangedCounter(*store, options, arguments, report, code);
+        if (!counter) return finish(code);
+        if (!store->SetCounter(*counter, error)) return finish(FailStore(report, std::cerr, options.production, error));
+    }
+    nlohmann::json counters = nlohmann::json::array();
+    for (const SerialCounterRow& counter : store->Counters(error)) {
+        if (arguments.name.empty() || counter.name == arguments.name) counters.push_back(CounterJson(counter));
+    }
+    if (error.kind != StoreError::Kind::None) return finish(FailStore(report, std::cerr, options.production, error));
+    report["counters"] = counters;
+    if (!options.json) PrintCounters(counters);
+    return finish(kExitOk);
+}
+
+// A CSV field: quoted, with its quotes doubled, when it holds a comma, a quote or
+// a line break.
+std::string CsvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string quoted = "\"";
+    for (const char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return quoted + '"';
+}
+
+std::string CsvText(const std::vector<ChipRow>& rows) {
+    std::string text = "time,programmer,chip,command,serial,result,crc32,elapsed_ms\n";
+    for (const ChipRow& row : rows) {
+        text += CsvField(row.time) + ',' + CsvField(row.programmer) + ',' + CsvField(row.chip) + ',' +
+                CsvField(row.command) + ',' + (row.serial ? std::to_string(*row.serial) : "") + ',' +
+                CsvField(row.result) + ',' + CsvField(row.crc32) + ',' + std::to_string(row.elapsedMs) + '\n';
+    }
+    return text;
+}
+
+// The CSV goes to its file as every output file does: a regular file is replaced
+// whole, a FIFO or a character device is written into; - is standard output.
+int RunExportCommand(const CliOptions& options) {
+    const std::string& file = options.argument;
+    nlohmann::json report = {{"command", options.command}, {"store", ProductionStore::DisplayName(options.production)}};
+    const auto finish = [&](int code) { return options.json ? PrintReport(report, code, std::cout) : code; };
+    if (options.json && file == "-") {
+        return finish(Fail(report, std::cerr, errors::kUsage, CurrentCliWording().jsonWithDataOut, kExitUsage));
+    }
+    std::unique_ptr<ProductionStore> store = OpenStore(options, report);
+    if (!store) return finish(kExitFileError);
+    StoreError error;
+    const std::vector<ChipRow> rows = store->Rows(std::nullopt, error);
+    if (error.kind != StoreError::Kind::None) return finish(FailStore(report, std::cerr, options.production, error));
+    const std::string text = CsvText(rows);
+    const bool written = file == "-" ? static_cast<bool>(std::cout << text << std::flush)
+                                     : AtomicFile::Replace(file, text);
+    if (!written) {
+        return finish(Fail(report, std::cerr, errors::kFileError, MessageText(kMsgOpenFileError) + " " + file, kExitFileError));
+    }
+    report["rows"] = rows.size();
+    report["file"] = file;
+    std::cerr << Fill(CurrentCliWording().exported, {std::to_string(rows.size()), file}) << '\n';
+    return finish(kExitOk);
+}
+
+void AddCounterCommand(CLI::App& production, CliOptions& options, ProductionCommand& chosen) {
+    auto arguments = std::make_shared<CounterArguments>();
+    CLI::App* command = production.add_subcommand(
+        "counter", "list the store's counters, or create or change one / 列出计数器, 或创建、修改一个计数器");
+    command->fallthrough();
+    command->add_option("STORE", options.production, "the production store / 生产数据库")->required();
+    command->add_option("NAME", arguments->name, "the counter to create or change / 要创建或修改的计数器");
+    AddNumberOption(
+        *command, options, "--start", 0, UINT64_MAX - 1, [arguments](uint64_t start) { arguments->start = start; },
+        "its next number: needed to create it; an existing counter only goes forward / 下一个序列号");
+    AddNumberOption(
+        *command, options, "--last", 0, UINT64_MAX - 1, [arguments](uint64_t last) { arguments->last = last; },
+        "the last number it may hand out / 可发出的最后一个序列号");
+    command->add_option_function<std::string>(
+        "--format", [arguments](const std::string& format) { arguments->format = format; },
+        "where its numbers go: ADDR,FORMAT,WIDTH as --serialize / 序列号的位置, 同 --serialize");
+    command->callback([&options, &chosen, arguments] {
+        options.command = "production counter";
+        chosen.run = [&options, arguments] { return RunCounterCommand(options, *arguments); };
+    });
+}
+
+void AddExportCommand(CLI::App& production, CliOptions& options, ProductionCommand& chosen) {
+    CLI::App* command = production.add_subcommand(
+        "export", "write the store's rows as CSV, one line per chip and command / 把记录导出为 CSV");
+    command->fallthrough();
+    command->add_option("STORE", options.production, "the production store / 生产数据库")->required();
+    command->add_option("--csv", options.argument, "the CSV file; - for standard output / CSV 文件, - 为标准输出")
+        ->required();
+    command->callback([&options, &chosen] {
+        options.command = "production export";
+        chosen.run = [&options] { return RunExportCommand(options); };
+    });
+}
+
+}  // namespace
+
+CLI::App& AddProductionCommands(CLI::App& app, CliOptions& options, ProductionCommand& chosen) {
+    CLI::App& production = *app.add_subcommand(
+        "production", "the production store: its counters, its rows as CSV / 生产数据库: 计数器、导出记录");
+    production.require_subcommand(1);
+    production.fallthrough();
+    AddCounterCommand(production, options, chosen);
+    AddExportCommand(production, options, chosen);
+    return production;
+}
+
+}  // namespace qbr
