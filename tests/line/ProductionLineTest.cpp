@@ -365,7 +365,8 @@ TEST_P(LineOnEngine, CountersOfTheLine) {
     EXPECT_EQ(Numbered("A").size(), 4u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, LineOnEngine, ::testing::Values("sqlite", "postgresql"));
+INSTANTIATE_TEST_SUITE_P(Engines, LineOnEngine, ::testing::Values("sqlite", "postgresql"),
+                         [](const auto& engine) { return engine.param; });
 
 // The server is stopped while four chips are programmed: they are reported as
 // programmed with their numbers but not recorded; a run while it is down touches
