@@ -96,21 +96,29 @@ int Shell(const std::string& command) {
 
 std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
 
-// A throwaway PostgreSQL cluster of the test's own, to stop and start at will.
+// A throwaway PostgreSQL cluster of the test's own, to stop and start again at will.
 class OwnCluster {
 public:
     OwnCluster() { started_ = Shell(Script("start")) == 0; }
     ~OwnCluster() { Shell(Script("stop")); }
-    bool Start() { return Shell(Script("start")) == 0; }
     // Stops the server at once, as a power cut would: no client is waited for.
-    bool Crash() { return Shell(Script("crash")) == 0; }
+    bool Crash() { return Shell(PgCtl("-m immediate -w stop")) == 0; }
+    bool Restart() {
+        return Shell(PgCtl("-l " + Dir() + "/server.log -w -t 60 -o \"-c listen_addresses='' -c "
+                           "unix_socket_directories='" + Dir() + "'\" start")) == 0;
+    }
     std::string Url() const { return FirstLine(ReadFileText(dir_.file("url"))); }
     bool started_ = false;
 
 private:
+    std::string Dir() const { return dir_.path().string(); }
     std::string Script(const std::string& action) const {
-        return "sh " QBR_SOURCE_DIR "/tests/support/pg-cluster.sh " + action + " " + dir_.path().string() +
-               " >" + dir_.file(action + ".log").string() + " 2>&1";
+        return "bash " QBR_SOURCE_DIR "/tests/support/pg-cluster.sh " + action + " " + Dir() + " >/dev/null";
+    }
+    // pg_ctl on the cluster, as the server's user.
+    std::string PgCtl(const std::string& arguments) const {
+        return "$([ $(id -u) = 0 ] && echo runuser -u postgres --) $(ls -d /usr/lib/postgresql/*/bin | sort -V | "
+               "tail -n 1)/pg_ctl -D " + Dir() + "/data " + arguments + " >/dev/null";
     }
     TempDir dir_;
 };
@@ -239,8 +247,8 @@ protected:
     }
     // Runs one SQL statement on the store, as a hand edit would.
     int Sql(const std::string& statement) {
-        const std::string client = GetParam() == "sqlite" ? "sqlite3" : "psql -q";
-        return Shell(client + " \"" + store_ + "\" \"" + statement + "\" >/dev/null");
+        const std::string client = GetParam() == "sqlite" ? "sqlite3 -bail" : "psql -q -v ON_ERROR_STOP=1";
+        return Shell(client + " \"" + store_ + "\" <<'SQL' >/dev/null\n" + statement + ";\nSQL\n");
     }
     // On PostgreSQL a killed station's session ends a moment after the process:
     // waits until only `sessions` of this database hold their owner lock.
@@ -395,7 +403,7 @@ TEST_F(Line, ServerStoppedMidBatch) {
     EXPECT_NE(down.out.find("store-error"), std::string::npos) << down.out;
     EXPECT_TRUE(Chip("S1", 1) == before);
 
-    ASSERT_TRUE(cluster.Start());
+    ASSERT_TRUE(cluster.Restart());
     const CliResult after = Station("S1", 4, Auto(), kSlowChip);
     EXPECT_EQ(after.exitCode, 0) << after.err;
     EXPECT_EQ(SerialsUnder(after.out, "interrupted"), (std::multiset<uint64_t>{700, 701, 702, 703})) << after.out;
