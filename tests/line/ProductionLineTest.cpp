@@ -240,7 +240,7 @@ protected:
         ASSERT_TRUE(server && *server) << "no PostgreSQL server: QBR_PG_URL is not set";
         const std::string name = "line_" + std::to_string(getpid());
         const std::string url = server;
-        ASSERT_EQ(Shell("psql -q \"" + url + "\" -c 'DROP DATABASE IF EXISTS " + name + "' -c 'CREATE DATABASE " +
+        ASSERT_EQ(Shell("PGOPTIONS='-c client_min_messages=warning' psql -q \"" + url + "\" -c 'DROP DATABASE IF EXISTS " + name + "' -c 'CREATE DATABASE " +
                         name + "' >/dev/null"),
                   0);
         store_ = url + (url.find('?') == std::string::npos ? "?" : "&") + "dbname=" + name;
