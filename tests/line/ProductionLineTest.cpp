@@ -94,7 +94,9 @@ int Shell(const std::string& command) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
+std::string FirstLine(const std::string& text) {
+    return text.substr(0, text.find('\n'));
+}
 
 // A throwaway PostgreSQL cluster of the test's own, to stop and start again at will.
 class OwnCluster {
@@ -104,8 +106,10 @@ public:
     // Stops the server at once, as a power cut would: no client is waited for.
     bool Crash() { return Shell(PgCtl("-m immediate -w stop")) == 0; }
     bool Restart() {
-        return Shell(PgCtl("-l " + Dir() + "/server.log -w -t 60 -o \"-c listen_addresses='' -c "
-                           "unix_socket_directories='" + Dir() + "'\" start")) == 0;
+        return Shell(PgCtl("-l " + Dir() +
+                           "/server.log -w -t 60 -o \"-c listen_addresses='' -c "
+                           "unix_socket_directories='" +
+                           Dir() + "'\" start")) == 0;
     }
     std::string Url() const { return FirstLine(ReadFileText(dir_.file("url"))); }
     bool started_ = false;
@@ -118,7 +122,8 @@ private:
     // pg_ctl on the cluster, as the server's user.
     std::string PgCtl(const std::string& arguments) const {
         return "$([ $(id -u) = 0 ] && echo runuser -u postgres --) $(ls -d /usr/lib/postgresql/*/bin | sort -V | "
-               "tail -n 1)/pg_ctl -D " + Dir() + "/data " + arguments + " >/dev/null";
+               "tail -n 1)/pg_ctl -D " +
+               Dir() + "/data " + arguments + " >/dev/null";
     }
     TempDir dir_;
 };
@@ -240,8 +245,8 @@ protected:
         ASSERT_TRUE(server && *server) << "no PostgreSQL server: QBR_PG_URL is not set";
         const std::string name = "line_" + std::to_string(getpid());
         const std::string url = server;
-        ASSERT_EQ(Shell("PGOPTIONS='-c client_min_messages=warning' psql -q \"" + url + "\" -c 'DROP DATABASE IF EXISTS " + name + "' -c 'CREATE DATABASE " +
-                        name + "' >/dev/null"),
+        ASSERT_EQ(Shell("PGOPTIONS='-c client_min_messages=warning' psql -q \"" + url +
+                        "\" -c 'DROP DATABASE IF EXISTS " + name + "' -c 'CREATE DATABASE " + name + "' >/dev/null"),
                   0);
         store_ = url + (url.find('?') == std::string::npos ? "?" : "&") + "dbname=" + name;
     }
@@ -254,8 +259,9 @@ protected:
     // waits until only `sessions` of this database hold their owner lock.
     void WaitForSessions(int sessions) {
         if (GetParam() == "sqlite") return;
-        const std::string count = "SELECT count(*) FROM pg_locks l JOIN pg_database d ON d.oid = l.database "
-                                  "WHERE l.locktype = 'advisory' AND d.datname = current_database()";
+        const std::string count =
+            "SELECT count(*) FROM pg_locks l JOIN pg_database d ON d.oid = l.database "
+            "WHERE l.locktype = 'advisory' AND d.datname = current_database()";
         for (int i = 0; i < 500; ++i) {
             if (Shell("test \"$(psql -tA \"" + store_ + "\" -c \"" + count + "\")\" = " + std::to_string(sessions)) ==
                 0)
