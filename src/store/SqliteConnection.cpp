@@ -86,7 +86,14 @@ SqliteConnection::~SqliteConnection() {
     sqlite3_close_v2(db_);
 }
 
-std::unique_ptr<SqliteConnection> SqliteConnection::Open(const std::string& path, StoreError& error) {
+std::unique_ptr<SqliteConnection> SqliteConnection::Open(const std::string& name, StoreError& error) {
+    // SQLite takes an empty name and ":memory:" for a database that goes with the
+    // connection; records kept there would be lost, so every name is a file's.
+    if (name.empty()) {
+        error = Failure(StoreError::Kind::Unreachable, "no file named");
+        return nullptr;
+    }
+    const std::string path = name[0] == '/' ? name : "./" + name;
     if (!CheckExistingFile(path, error)) return nullptr;
     sqlite3* db = nullptr;
     const int opened = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);

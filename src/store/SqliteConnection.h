@@ -19,7 +19,7 @@ public:
     // with several names (hard links: SQLite keeps its write-ahead log and lock
     // file beside the name it was opened by, so two names would be two stores
     // over one file), and one that can't be written.
-    static std::unique_ptr<SqliteConnection> Open(const std::string& path, StoreError& error);
+    static std::unique_ptr<SqliteConnection> Open(const std::string& name, StoreError& error);
     ~SqliteConnection() override;
 
     bool Execute(const std::string& sql, const std::vector<SqlValue>& params, std::vector<SqlRow>& rows,

@@ -20,6 +20,7 @@ is restored by undoing the replacement only, so that edits others made to the
 same file meanwhile survive. Exit status 0 when every bug was caught.
 """
 
+import atexit
 import os
 import pathlib
 import signal
@@ -126,6 +127,19 @@ def try_bug(bug, build_dir, broken, skips, retries=3):
     return "build failed", []
 
 
+def start_pg_server(build_dir):
+    """The tests of the production store need a PostgreSQL server at QBR_PG_URL, as
+    CTest's fixture pg_server gives them; without one, a throwaway server of the
+    kit's own runs while the kit does."""
+    if os.environ.get("QBR_PG_URL"):
+        return
+    script = ROOT / "tests" / "support" / "pg-cluster.sh"
+    pg_dir = pathlib.Path(build_dir).resolve() / "pg-kit"
+    if subprocess.run(["bash", str(script), "start", str(pg_dir)], stdout=subprocess.DEVNULL).returncode == 0:
+        os.environ["QBR_PG_URL"] = (pg_dir / "url").read_text().strip()
+        atexit.register(subprocess.run, ["bash", str(script), "stop", str(pg_dir)])
+
+
 def interrupt(*_):
     raise KeyboardInterrupt
 
@@ -150,6 +164,7 @@ def main():
             print(f"put back what a killed run left planted: {bug.name}", flush=True)
 
     targets = sorted({t for bug in bugs for t in bug.tests})
+    start_pg_server(build_dir)
     built, log = build_unchanged(build_dir, targets)
     if not built:
         sys.exit(log[-3000:] + "\nthe unchanged tree does not build")

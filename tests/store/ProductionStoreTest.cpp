@@ -27,6 +27,9 @@ namespace qbr {
 namespace {
 
 enum class Engine { Sqlite, Postgres };
+void PrintTo(Engine engine, std::ostream* out) {
+    *out << (engine == Engine::Sqlite ? "SQLite" : "PostgreSQL");
+}
 
 ChipRow SampleRow(const std::string& programmer = "SN1") {
     return TestChip("line-2", programmer);
@@ -211,6 +214,15 @@ TEST_P(StoreTest, CounterRefusesWhenUsedUpOrMissingAndMovesOnlyForward) {
     EXPECT_EQ(started->serial, 9u);
     ASSERT_EQ(store->Counters(error).size(), 1u);
     EXPECT_EQ(store->Counters(error)[0].next, 10u);
+
+    // A counter restored behind a number already recorded: the take fails whole.
+    AddCounter(*store, {"restored", 5, std::nullopt, ""});
+    RawSql(store_,
+           "INSERT INTO chips (at, at_ms, station, programmer, chip, command, counter, serial, result, "
+           "version, owner) VALUES ('', 0, '', '', '', '', 'restored', 5, 'ok', '', '')");
+    EXPECT_FALSE(store->Begin(SampleRow(), "restored", error));
+    EXPECT_EQ(store->FindCounter("restored", error)->next, 5u);
+    EXPECT_EQ(Rows(*store).size(), 4u);
 }
 
 TEST_P(StoreTest, RowsOfGoneRunsBecomeInterruptedAndTheirNumbersStayUsed) {

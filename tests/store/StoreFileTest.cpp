@@ -51,6 +51,7 @@ TEST(StoreFile, WhatIsNoStoreOfOneNameIsRefusedUntouched) {
         {dir.file("linked.db"), Kind::Unreachable},
         {dir.file("second-name.db"), Kind::Unreachable},
         {"postgresql:///qbr?host=" + dir.file("no-server").string(), Kind::Unreachable},
+        {"", Kind::Unreachable},
     };
     for (const auto& one : cases) {
         StoreError error;
