@@ -5,6 +5,8 @@
 
 #include <memory>
 #include <string>
+#include <sys/types.h>
+#include <utility>
 
 struct sqlite3;
 
@@ -35,8 +37,11 @@ public:
 
 private:
     explicit SqliteConnection(sqlite3* db);
+    bool StillOneName(StoreError& error) const;
     sqlite3* db_;
     std::string owner_;
+    std::string path_;
+    std::pair<dev_t, ino_t> file_;  // the file the path named when it was opened
 };
 
 }  // namespace qbr

@@ -477,5 +477,31 @@ TEST_F(Line, StoreUnderOtherNames) {
     }
 }
 
+// The store is renamed while a station has four numbers in work, and a second
+// station opens it by its new name (SQLite's log stays beside the old one): the
+// first station's chips are reported as not recorded, and no chip reported ok
+// carries a number another one has.
+TEST_F(Line, StoreRenamedWhileInUse) {
+    MakeCounter("default", "--start 1");
+    const pid_t first = Start("S1", Args("S1", 4, kFullSpeed + Auto(), kSlowChip));
+    ASSERT_TRUE(WaitForTaken(4));
+    std::filesystem::rename(store_, Path("other.db"));
+    store_ = Path("other.db");
+    const CliResult second = Station("S2", 4, Auto());
+    EXPECT_EQ(second.exitCode, 0) << second.err;
+    const CliResult cut = Wait(first, "S1");
+    EXPECT_EQ(cut.exitCode, 4) << cut.err;
+    EXPECT_EQ(SerialsUnder(cut.out, "unrecorded").size(), 4u) << cut.out;
+    std::set<uint64_t> served;
+    for (const std::string& out : {second.out, cut.out}) {
+        for (const json& result : Results(out)) {
+            if (result["ok"] == true) EXPECT_TRUE(served.insert(result["serial"].get<uint64_t>()).second) << result;
+        }
+    }
+    std::set<uint64_t> recorded;
+    for (const auto& [serial, row] : Numbered("default")) recorded.insert(serial);
+    EXPECT_EQ(recorded, served);
+}
+
 }  // namespace
 }  // namespace qbr
