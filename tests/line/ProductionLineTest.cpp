@@ -52,35 +52,22 @@ std::string Serialized(uint64_t serial, size_t chipSize = kChipSize) {
     return (kImage + std::string(chipSize - kImage.size(), '\xFF')).replace(kSerialAt, 8, number.str());
 }
 
-// Every number under a key `key` anywhere in `document` ("serial" of "unrecorded",
-// the rows of "interrupted"), wherever the report puts it.
-void CollectSerials(const json& document, const std::string& key, std::multiset<uint64_t>& serials) {
-    if (document.is_object()) {
-        for (const auto& [name, value] : document.items()) {
-            if (name != key) {
-                CollectSerials(value, key, serials);
-            } else if (value.is_object() && value.contains("serial") && value["serial"].is_number()) {
-                serials.insert(value["serial"].get<uint64_t>());
-            } else if (value.is_array()) {
-                for (const json& row : value) {
-                    if (row.is_object() && row.contains("serial")) serials.insert(row["serial"].get<uint64_t>());
-                }
-            }
-        }
-    } else if (document.is_array()) {
-        for (const json& item : document) CollectSerials(item, key, serials);
-    }
-}
-
-std::multiset<uint64_t> SerialsUnder(const std::string& out, const std::string& key) {
-    std::multiset<uint64_t> serials;
-    if (json::accept(out)) CollectSerials(json::parse(out), key, serials);
-    return serials;
-}
-
 // The per-programmer results of a batch's report; none when there is no report.
 json Results(const std::string& out) {
     return json::accept(out) ? json::parse(out).value("results", json::array()) : json::array();
+}
+
+// The numbers a batch's report lists under `key`: the chips programmed but not
+// recorded ("unrecorded", one per result) or the rows it marked ("interrupted").
+std::multiset<uint64_t> SerialsUnder(const std::string& out, const std::string& key) {
+    std::multiset<uint64_t> serials;
+    for (const json& result : Results(out)) {
+        const json listed = result.value(key, json());
+        for (const json& row : listed.is_array() ? listed : json::array({listed})) {
+            if (row.is_object() && row["serial"].is_number()) serials.insert(row["serial"].get<uint64_t>());
+        }
+    }
+    return serials;
 }
 
 std::set<uint64_t> Range(uint64_t first, uint64_t count) {
