@@ -4,8 +4,8 @@ _qbr5150_cli() {
     local cur prev words cword
     _init_completion || return
 
-    local commands="chips chip chip-sum detect read write verify erase auto version serial selftest update-firmware link doctor programmers"
-    local options="-c --chip --emulate --emulate-image --emulate-fault --emulate-speed --trace --replay --lang --db --json -q --quiet --version --help --serialize --serial-file --serial-start --log --emulate-count --programmer --all"
+    local commands="chips chip chip-sum detect read write verify erase auto version serial selftest update-firmware link doctor programmers production"
+    local options="-c --chip --emulate --emulate-image --emulate-fault --emulate-speed --trace --replay --lang --db --json -q --quiet --version --help --serialize --production --counter --station --emulate-count --programmer --all"
 
     case $prev in
         --lang)
@@ -17,7 +17,7 @@ _qbr5150_cli() {
         --replay)
             _filedir jsonl
             return ;;
-        --db | --emulate-image | --trace | --backup | --serial-file | --log | read | write | verify | auto | update-firmware | chip-sum)
+        --db | --emulate-image | --trace | --backup | --production | --csv | counter | export | read | write | verify | auto | update-firmware | chip-sum)
             _filedir
             return ;;
         --programmer)
@@ -43,6 +43,9 @@ _qbr5150_cli() {
     local word
     for word in "${words[@]:1:cword-1}"; do
         case $word in
+            production) commands="counter export" ;;
+            counter) options+=" --start --last --format" ;;
+            export) options+=" --csv" ;;
             read) options+=" --offset --length --reads" ;;
             verify) options+=" --offset --length --diff --cut" ;;
             write) options+=" --offset --length --skip-blank --skip-blank=check --backup --backup-dir --cut --no-verify" ;;

@@ -70,7 +70,11 @@ protected:
         if (child == 0) {
             StoreError error;
             const auto store = ProductionStore::Open(Store(), error);
-            ChipRow row{0, "", 0, "station-9", "emulated-9", "EN25T80", "auto"};
+            ChipRow row;
+            row.station = "station-9";
+            row.programmer = "emulated-9";
+            row.chip = "EN25T80";
+            row.command = "auto";
             _exit(store && store->Begin(row, "default", error) ? 0 : 1);
         }
         int status = -1;
@@ -201,7 +205,8 @@ TEST_F(CliBatch, EveryNumberIsAccountedFor) {
     const CliResult unrecorded = Run("--json " + Production() + "--all auto " + Path("image.bin"));
     EXPECT_EQ(unrecorded.exitCode, 4);
     int refused = 0;
-    for (const json& report : json::parse(unrecorded.out)["results"]) {
+    const json results = json::parse(unrecorded.out)["results"];
+    for (const json& report : results) {
         const int index = report["programmer"].get<std::string>().back() - '0';
         if (!report.contains("serial")) {
             EXPECT_EQ(report["error"]["code"], "counter-used-up") << report;
@@ -210,6 +215,7 @@ TEST_F(CliBatch, EveryNumberIsAccountedFor) {
             continue;
         }
         EXPECT_EQ(report["error"]["code"], "store-error") << report;
+        EXPECT_EQ(report["ok"], false);
         EXPECT_EQ(report["unrecorded"]["serial"], report["serial"]) << report;
         EXPECT_EQ(Chip(index), Serialized(report["serial"]));
         EXPECT_NE(unrecorded.err.find("NOT RECORDED: the chip with serial number " + report["serial"].dump()),
@@ -221,7 +227,7 @@ TEST_F(CliBatch, EveryNumberIsAccountedFor) {
 
     // Four programmers, no number left: nothing is read or changed.
     const std::string before = Chip(1);
-    const CliResult usedUp = Run("--json " + Production() + "--all --backup " + Path("b-%s.bin") + " auto " +
+    const CliResult usedUp = Run("--json " + Production() + "--all auto --backup " + Path("b-%s.bin") + " " +
                                  Path("image.bin"));
     EXPECT_EQ(usedUp.exitCode, 4);
     EXPECT_EQ(json::parse(usedUp.out)["error"]["code"], "counter-used-up");

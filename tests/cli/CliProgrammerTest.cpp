@@ -258,7 +258,7 @@ TEST_F(CliProgrammer, SerialNumbersFromTheProductionStore) {
     const std::string run = "--serialize 0x100,dec,8 --production " + store;
     const std::string backup = " --backup " + Path("backup.bin");
     const auto counter = [&](const std::string& options) { return RunCli("production counter " + store + options); };
-    EXPECT_EQ(Run("EN25T80", run + backup + " auto " + Path("image.bin")).exitCode, 2);  // no counter yet
+    EXPECT_EQ(Run("EN25T80", run + " auto" + backup + " " + Path("image.bin")).exitCode, 2);  // no counter yet
     EXPECT_EQ(counter(" default --last 9").exitCode, 2);                                // a new one needs --start
     ASSERT_EQ(counter(" default --start 5 --last 9").exitCode, 0);
     ASSERT_EQ(counter(" other --start 1 --format 0x200,dec,8").exitCode, 0);
@@ -275,7 +275,7 @@ TEST_F(CliProgrammer, SerialNumbersFromTheProductionStore) {
         {"--production " + store + " --counter default auto", 2},  // nothing says where the numbers go
         {run + " auto", 0},
         {run + " write", 1},          // number 9 over number 8, unerased: the chip holds neither
-        {run + backup + " auto", 4},  // used up
+        {run + " auto" + backup, 4},  // used up
         {"--production " + store + " --counter other auto", 0},
     };
     for (const auto& [arguments, code] : steps) {
