@@ -207,7 +207,7 @@ protected:
     }
     // Polls the store until `count` rows are in work.
     bool WaitForTaken(size_t count) {
-        for (int i = 0; i < 1500; ++i) {
+        for (int i = 0; i < 1000; ++i) {
             size_t taken = 0;
             for (const ChipRow& row : Rows()) taken += row.result == "taken";
             if (taken >= count) return true;
