@@ -243,27 +243,28 @@ bool ProductionStore::SetCounter(const SerialCounterRow& counter, StoreError& er
         return false;
     }
     if (!CheckNumber("next", counter.next, error) || !CheckNumber("last", counter.last, error)) return false;
-    WriteTransaction transaction(*connection_);
-    std::vector<SqlRow> rows;
-    if (!transaction.Begin(error) ||
-        !connection_->Execute("SELECT next_number FROM counters WHERE name = $1", {counter.name}, rows, error))
-        return false;
     const std::vector<SqlValue> values = {counter.name, std::to_string(counter.next), Text(counter.last),
                                           counter.format};
+    WriteTransaction transaction(*connection_);
+    std::vector<SqlRow> rows;
+    // The check that the next number only goes forward is part of the change
+    // itself, so a number taken meanwhile on another connection counts.
+    if (!transaction.Begin(error) ||
+        !connection_->Execute("UPDATE counters SET next_number = $2, last_number = $3, format = $4 "
+                              "WHERE name = $1 AND next_number <= $2 RETURNING name",
+                              values, rows, error))
+        return false;
     if (rows.empty()) {
+        if (!connection_->Execute("SELECT next_number FROM counters WHERE name = $1", {counter.name}, rows, error))
+            return false;
+        if (!rows.empty()) {
+            error = {StoreError::Kind::Unwritable, "the next number can only go forward: numbers below " +
+                                                       rows[0][0].value_or("") + " may have been handed out"};
+            return false;
+        }
         if (!connection_->Execute(
                 "INSERT INTO counters (name, next_number, last_number, format) VALUES ($1, $2, $3, $4)", values, rows,
                 error))
-            return false;
-    } else {
-        const uint64_t taken = ParseNumber<uint64_t>(rows[0][0]);
-        if (counter.next < taken) {
-            error = {StoreError::Kind::Unwritable, "the next number can only go forward: numbers below " +
-                                                       std::to_string(taken) + " may have been handed out"};
-            return false;
-        }
-        if (!connection_->Execute("UPDATE counters SET next_number = $2, last_number = $3, format = $4 WHERE name = $1",
-                                  values, rows, error))
             return false;
     }
     return transaction.Commit(error);

@@ -4,17 +4,19 @@
 #include "base/ProcessIdentity.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <thread>
 
 namespace qbr {
 
 namespace {
 
-constexpr int kBusyTimeoutMs = 10000;
+constexpr auto kBusyTimeout = std::chrono::seconds(10);
+constexpr auto kBusyRetry = std::chrono::milliseconds(1);
 
 StoreError Failure(StoreError::Kind kind, const std::string& detail) {
     return {kind, detail};
@@ -106,7 +108,7 @@ std::unique_ptr<SqliteConnection> SqliteConnection::Open(const std::string& name
         error = Failure(StoreError::Kind::Unwritable, "the file can't be written");
         return nullptr;
     }
-    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    sqlite3_busy_handler(db, &SqliteConnection::WaitForLock, connection.get());
     std::vector<SqlRow> rows;
     if (!connection->Execute("PRAGMA journal_mode = WAL", {}, rows, error)) return nullptr;
     if (rows.empty() || rows[0].empty() || rows[0][0] != "wal") {
@@ -158,6 +160,19 @@ bool SqliteConnection::Execute(const std::string& sql, const std::vector<SqlValu
     }
     sqlite3_finalize(statement);
     return code == SQLITE_DONE;
+}
+
+// SQLite's own busy timeout waits longer after each try (up to 100 ms), so a
+// writer that has waited long keeps losing the lock to those that try again
+// sooner, and can run out of time while they go on. Trying again every
+// millisecond keeps the waiters even.
+int SqliteConnection::WaitForLock(void* self, int tries) {
+    auto& connection = *static_cast<SqliteConnection*>(self);
+    const auto now = std::chrono::steady_clock::now();
+    if (tries == 0) connection.waitingSince_ = now;
+    if (now - connection.waitingSince_ >= kBusyTimeout) return 0;
+    std::this_thread::sleep_for(kBusyRetry);
+    return 1;
 }
 
 bool SqliteConnection::OwnerGone(const std::string& owner) {

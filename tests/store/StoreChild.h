@@ -5,18 +5,15 @@
 
 #include <string>
 
-// The test program run as a child of a test, for what needs a process of its own:
-//   --take-and-vanish STORE COUNTER   takes a number and exits without finishing it
-//   --disk-full DIR                   on a small file system DIR: a store filled up
-//   --read-only DIR                   DIR made read-only since: the store refused
-// Exits 0 when all went as it should, 1 with the reason on stderr otherwise.
+// The test program run as a child, for what needs a process of its own (exit 0
+// when all went as it should, 1 with the reason on stderr otherwise):
+//   --take-and-vanish STORE COUNTER   takes a number and exits as a crash does
+//   --disk-full DIR                   fills the small file system DIR while taking numbers
+//   --read-only DIR                   DIR made read-only since: stores refused
 inline constexpr char kTakeAndVanish[] = "--take-and-vanish";
-inline constexpr char kDiskFull[] = "--disk-full";
-inline constexpr char kReadOnly[] = "--read-only";
 
 namespace qbr {
 
-// A chip of the tests as a run starts it.
 inline ChipRow TestChip(const std::string& station, const std::string& programmer) {
     ChipRow row;
     row.station = station;
