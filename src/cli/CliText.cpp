@@ -91,7 +91,7 @@ constexpr CliWording kEnglish = {
     "The production store {} can't be used: {}. No chip was touched.",
     "it can't be opened or reached",
     "it can't be written",
-    "it is not a production store, or one of a later version of this program",
+    "it is not a production store of this program",
     "the chip's row was marked interrupted meanwhile",
     "The production store {} has no counter \"{}\": create it with qbr5150-cli production counter {} {} --start N "
     "(and --format ADDR,FORMAT,WIDTH). No chip was touched.",
@@ -111,6 +111,9 @@ constexpr CliWording kEnglish = {
     "The counter \"{}\" is new: give --start N, its first number.",
     "--format ADDR,FORMAT,WIDTH (e.g. 0x100,dec,8; FORMAT dec, hex, le or be) is where each chip's number goes.",
     "{} rows written to {}.",
+    "The production store {} can't be used: {}.",
+    "The counter \"{}\" goes on from {}: its next number only goes forward, as the numbers below may have been "
+    "handed out.",
 };
 
 constexpr CliWording kChinese = {
@@ -188,7 +191,7 @@ constexpr CliWording kChinese = {
     "无法使用生产数据库 {}: {}。没有改动任何芯片。",
     "无法打开或连接",
     "无法写入",
-    "它不是生产数据库, 或者是本程序更新版本的数据库",
+    "它不是本程序的生产数据库",
     "该芯片的记录已被标记为中断",
     "生产数据库 {} 中没有计数器 \"{}\": 请用 qbr5150-cli production counter {} {} --start N "
     "(以及 --format 地址,格式,宽度) 创建。没有改动任何芯片。",
@@ -205,6 +208,8 @@ constexpr CliWording kChinese = {
     "计数器 \"{}\" 是新的: 请用 --start N 给出它的第一个序列号。",
     "--format 地址,格式,宽度 (例如 0x100,dec,8; 格式为 dec、hex、le 或 be) 是每个芯片的序列号所在的位置。",
     "已把 {} 行写入 {}。",
+    "无法使用生产数据库 {}: {}。",
+    "计数器 \"{}\" 从 {} 继续: 它的下一个序列号只能向前, 因为更小的序列号可能已经发出。",
 };
 
 }  // namespace

@@ -65,7 +65,7 @@ struct CliWording {
     const char* standardInput;
     const char* imagePlaced;  // first and last file address, first and last chip address
     const char* noVerifyProduction;
-    const char* badNumber;           // option, text given, least, greatest
+    const char* badNumber;  // option, text given, least, greatest
     const char* usageError;
     const char* commandFailed;
     const char* cancelled;
@@ -91,7 +91,9 @@ struct CliWording {
     const char* noLimit;
     const char* counterNeedsStart;  // counter
     const char* counterFormatUsage;
-    const char* exported;  // rows, file
+    const char* exported;           // rows, file
+    const char* storeCommandError;  // the store's name, what went wrong
+    const char* counterBackward;    // counter, its next number
 };
 
 // The wording of the current language; English unless it is Chinese.

@@ -30,12 +30,19 @@ struct CounterArguments {
     std::optional<std::string> format;
 };
 
+int FailCommand(nlohmann::json& report, const std::string& store, const StoreError& error) {
+    return Fail(report, std::cerr, errors::kStoreError,
+                Fill(CurrentCliWording().storeCommandError,
+                     {ProductionStore::DisplayName(store), StoreProblemText(error)}),
+                kExitFileError);
+}
+
 // The store of options.production, or null after saying why it can't be used.
 std::unique_ptr<ProductionStore> OpenStore(const CliOptions& options, nlohmann::json& report) {
     if (CheckFileKinds(options, std::cerr, report) != kExitOk) return nullptr;
     StoreError error;
     std::unique_ptr<ProductionStore> store = ProductionStore::Open(options.production, error);
-    if (!store) FailStore(report, std::cerr, options.production, error);
+    if (!store) FailCommand(report, options.production, error);
     return store;
 }
 
@@ -68,7 +75,7 @@ std::optional<SerialCounterRow> ChangedCounter(ProductionStore& store, const Cli
     StoreError error;
     std::optional<SerialCounterRow> counter = store.FindCounter(arguments.name, error);
     if (error.kind != StoreError::Kind::None) {
-        code = FailStore(report, std::cerr, options.production, error);
+        code = FailCommand(report, options.production, error);
         return std::nullopt;
     }
     if (!counter && !arguments.start) {
@@ -77,6 +84,11 @@ std::optional<SerialCounterRow> ChangedCounter(ProductionStore& store, const Cli
     }
     if (arguments.format && !arguments.format->empty() && !SerialFormat::Parse(*arguments.format)) {
         code = Fail(report, std::cerr, errors::kUsage, wording.counterFormatUsage, kExitUsage);
+        return std::nullopt;
+    }
+    if (counter && arguments.start && *arguments.start < counter->next) {
+        code = Fail(report, std::cerr, errors::kUsage,
+                    Fill(wording.counterBackward, {arguments.name, std::to_string(counter->next)}), kExitUsage);
         return std::nullopt;
     }
     if (!counter) counter = SerialCounterRow{arguments.name, *arguments.start, std::nullopt, ""};
@@ -96,13 +108,13 @@ int RunCounterCommand(const CliOptions& options, const CounterArguments& argumen
         int code = kExitOk;
         const std::optional<SerialCounterRow> counter = ChangedCounter(*store, options, arguments, report, code);
         if (!counter) return finish(code);
-        if (!store->SetCounter(*counter, error)) return finish(FailStore(report, std::cerr, options.production, error));
+        if (!store->SetCounter(*counter, error)) return finish(FailCommand(report, options.production, error));
     }
     nlohmann::json counters = nlohmann::json::array();
     for (const SerialCounterRow& counter : store->Counters(error)) {
         if (arguments.name.empty() || counter.name == arguments.name) counters.push_back(CounterJson(counter));
     }
-    if (error.kind != StoreError::Kind::None) return finish(FailStore(report, std::cerr, options.production, error));
+    if (error.kind != StoreError::Kind::None) return finish(FailCommand(report, options.production, error));
     report["counters"] = counters;
     if (!options.json) PrintCounters(counters);
     return finish(kExitOk);
@@ -140,12 +152,13 @@ int RunExportCommand(const CliOptions& options) {
     if (!store) return finish(kExitFileError);
     StoreError error;
     const std::vector<ChipRow> rows = store->Rows(std::nullopt, error);
-    if (error.kind != StoreError::Kind::None) return finish(FailStore(report, std::cerr, options.production, error));
+    if (error.kind != StoreError::Kind::None) return finish(FailCommand(report, options.production, error));
     const std::string text = CsvText(rows);
     const bool written = file == "-" ? static_cast<bool>(std::cout << text << std::flush)
                                      : AtomicFile::Replace(file, text);
     if (!written) {
-        return finish(Fail(report, std::cerr, errors::kFileError, MessageText(kMsgOpenFileError) + " " + file, kExitFileError));
+        return finish(
+            Fail(report, std::cerr, errors::kFileError, MessageText(kMsgOpenFileError) + " " + file, kExitFileError));
     }
     report["rows"] = rows.size();
     report["file"] = file;

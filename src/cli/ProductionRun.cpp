@@ -10,8 +10,9 @@
 #include "cli/StoreText.h"
 #include "core/CommandId.h"
 
-#include <algorithm>
 #include <climits>
+
+#include <algorithm>
 #include <ostream>
 #include <unistd.h>
 
@@ -97,8 +98,7 @@ int ProductionRun::CheckCounter() {
                     kExitUsage);
     }
     if (counter->last && counter->next > *counter->last) {
-        return Fail(report_, err_, errors::kCounterUsedUp,
-                    Fill(wording.counterUsedUp, {*counter_}), kExitFileError);
+        return Fail(report_, err_, errors::kCounterUsedUp, Fill(wording.counterUsedUp, {*counter_}), kExitFileError);
     }
     if (counter->format.empty()) {
         if (format_) return kExitOk;
@@ -146,8 +146,8 @@ int ProductionRun::Begin() {
     if (!started) {
         // Another station may have taken the last number since the check.
         if (error.kind == StoreError::Kind::UsedUp) {
-            return Fail(report_, err_, errors::kCounterUsedUp,
-                        Fill(CurrentCliWording().counterUsedUp, {*counter_}), kExitFileError);
+            return Fail(report_, err_, errors::kCounterUsedUp, Fill(CurrentCliWording().counterUsedUp, {*counter_}),
+                        kExitFileError);
         }
         return FailStore(report_, err_, options_.production, error);
     }
@@ -190,8 +190,8 @@ int ProductionRun::End(int code) {
 int ProductionRun::Unrecorded(int code, const StoreError& error) {
     const CliWording& wording = CurrentCliWording();
     const std::string store = ProductionStore::DisplayName(options_.production);
-    const std::string text = serial_ ? Fill(wording.unrecordedSerial, {std::to_string(*serial_), store,
-                                                                         StoreProblemText(error)})
+    const std::string text = serial_ ? Fill(wording.unrecordedSerial,
+                                            {std::to_string(*serial_), store, StoreProblemText(error)})
                                      : Fill(wording.unrecordedChip, {options_.command, store, StoreProblemText(error)});
     report_["unrecorded"] = {{"serial", serial_ ? nlohmann::json(*serial_) : nlohmann::json()}};
     err_ << text << '\n';

@@ -7,12 +7,12 @@
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
-#include <sqlite3.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <iomanip>
 #include <map>
+#include <sqlite3.h>
 #include <sstream>
 #include <string>
 #include <unistd.h>
@@ -51,9 +51,7 @@ protected:
     void Counter(const std::string& options) {
         ASSERT_EQ(RunCli("production counter " + Store() + " default " + options).exitCode, 0);
     }
-    json Counters() const {
-        return json::parse(RunCli("production counter " + Store() + " --json").out)["counters"];
-    }
+    json Counters() const { return json::parse(RunCli("production counter " + Store() + " --json").out)["counters"]; }
     // The store's rows as the export writes them, after the header, by programmer.
     std::map<std::string, std::string> LogLines() const {
         std::map<std::string, std::string> lines;
@@ -160,8 +158,9 @@ TEST_P(CliBatchFault, TheOthersFinish) {
         ASSERT_TRUE(report.contains("serial")) << id;
         const uint64_t serial = report["serial"];
         serials.push_back(serial);
-        const std::string sum = Crc32Text(Crc32(std::span(
-            reinterpret_cast<const uint8_t*>(Serialized(serial).data()), Serialized(serial).size())));
+        const std::string image = Serialized(serial);
+        const std::string sum = Crc32Text(
+            Crc32(std::span(reinterpret_cast<const uint8_t*>(image.data()), image.size())));
         EXPECT_NE(log.at(id).find(",auto," + std::to_string(serial) + (good ? ",ok," + sum : ",failed,")),
                   std::string::npos)
             << log.at(id);

@@ -259,7 +259,7 @@ TEST_F(CliProgrammer, SerialNumbersFromTheProductionStore) {
     const std::string backup = " --backup " + Path("backup.bin");
     const auto counter = [&](const std::string& options) { return RunCli("production counter " + store + options); };
     EXPECT_EQ(Run("EN25T80", run + " auto" + backup + " " + Path("image.bin")).exitCode, 2);  // no counter yet
-    EXPECT_EQ(counter(" default --last 9").exitCode, 2);                                // a new one needs --start
+    EXPECT_EQ(counter(" default --last 9").exitCode, 2);                                      // a new one needs --start
     ASSERT_EQ(counter(" default --start 5 --last 9").exitCode, 0);
     ASSERT_EQ(counter(" other --start 1 --format 0x200,dec,8").exitCode, 0);
     const std::pair<std::string, int> steps[] = {
@@ -271,7 +271,7 @@ TEST_F(CliProgrammer, SerialNumbersFromTheProductionStore) {
         {"--counter default auto", 2},
         {run + " write --no-verify", 2},
         {"--production " + store + " write --no-verify", 2},
-        {run + " --counter other auto", 2},           // the counter places its numbers elsewhere
+        {run + " --counter other auto", 2},                        // the counter places its numbers elsewhere
         {"--production " + store + " --counter default auto", 2},  // nothing says where the numbers go
         {run + " auto", 0},
         {run + " write", 1},          // number 9 over number 8, unerased: the chip holds neither
@@ -291,8 +291,8 @@ TEST_F(CliProgrammer, SerialNumbersFromTheProductionStore) {
     }
     EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 7);
     const nlohmann::json counters = nlohmann::json::parse(counter(" --json").out);
-    EXPECT_EQ(counters["counters"][0], nlohmann::json::parse(
-                                           R"({"name":"default","next":10,"last":9,"free":0,"format":""})"));
+    EXPECT_EQ(counters["counters"][0],
+              nlohmann::json::parse(R"({"name":"default","next":10,"last":9,"free":0,"format":""})"));
 }
 
 // A firmware file goes to the programmer only when the user confirmed it: without
