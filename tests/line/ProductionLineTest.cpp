@@ -406,28 +406,62 @@ TEST_F(Line, ServerStoppedMidBatch) {
     EXPECT_EQ(rows.size(), 8u);
 }
 
-// A SQLite store on a full disk (a small tmpfs in a mount namespace of its own):
-// the run stops naming the store, before the chip is touched and with no number taken.
+// A SQLite store whose disk (a small tmpfs in a mount namespace of its own) fills
+// while two chips are in work: both are reported programmed but not recorded, with
+// their numbers; the next run stops naming the store before its chip is touched,
+// with no number taken; once the store has room again, the two rows are interrupted.
 TEST_F(Line, FullDisk) {
     if (Shell("unshare -Urm true 2>/dev/null") != 0) GTEST_SKIP() << "no mount namespaces here";
     const std::string full = Path("full");
     std::filesystem::create_directories(full);
     std::filesystem::create_directories(Path("copy"));
     store_ = full + "/line.db";
-    BlankChips("S1", 1);
-    const std::string run = kCli + Args("S1", 1, Auto()) + " >" + Path("S1.out") + " 2>" + Path("S1.err");
-    ASSERT_EQ(Shell("unshare -Urm sh -c 'mount -t tmpfs -o size=256k tmpfs " + full + " && " + kCli +
-                    "production counter " + store_ + " default --start 1 >/dev/null && { cat /dev/zero >" + full +
-                    "/fill 2>/dev/null; " + run + "; echo $? >" + Path("code") + "; cp " + store_ + "* " +
-                    Path("copy") + "/; }'"),
-              0);
-    EXPECT_EQ(FirstLine(ReadFileText(Path("code"))), "4");
-    const std::string err = ReadFileText(Path("S1.err"));
+    BlankChips("S2", 1);
+    std::string script = R"sh(cd @DIR@ && mount -t tmpfs -o size=256k tmpfs @FULL@ || exit 1
+@CLI@ production counter @STORE@ default --start 1 >/dev/null || exit 1
+@CLI@ @SLOW@ >S1.out 2>S1.err & station=$!
+for i in $(seq 1000); do
+  [ "$(sqlite3 @STORE@ "SELECT count(*) FROM chips WHERE result = 'taken'" 2>/dev/null)" = 2 ] && break; sleep 0.02
+done
+cat /dev/zero >@FULL@/fill 2>/dev/null
+wait $station; echo $? >S1.code
+cat /dev/zero >@FULL@/more 2>/dev/null
+@CLI@ @NEXT@ >S2.out 2>S2.err; echo $? >S2.code
+cp @STORE@* copy/
+)sh";
+    const std::pair<std::string, std::string> fields[] = {{"@DIR@", Path("")},
+                                                          {"@FULL@", full},
+                                                          {"@CLI@", kCli},
+                                                          {"@STORE@", store_},
+                                                          {"@SLOW@", Args("S1", 2, kFullSpeed + Auto(), kSlowChip)},
+                                                          {"@NEXT@", Args("S2", 1, Auto())}};
+    for (const auto& [field, value] : fields) {
+        for (size_t at = script.find(field); at != std::string::npos; at = script.find(field, at + value.size())) {
+            script.replace(at, field.size(), value);
+        }
+    }
+    WriteFileText(Path("full.sh"), script);
+    ASSERT_EQ(Shell("unshare -Urm sh " + Path("full.sh")), 0);
+
+    const std::string cut = ReadFileText(Path("S1.out"));
+    EXPECT_EQ(FirstLine(ReadFileText(Path("S1.code"))), "4");
+    EXPECT_EQ(SerialsUnder(cut, "unrecorded"), (std::multiset<uint64_t>{1, 2})) << cut;
+    for (const json& result : Results(cut)) {
+        const int index = std::string(result["programmer"]).back() - '0';
+        EXPECT_TRUE(Chip("S1", index) == Serialized(result["unrecorded"]["serial"], kSlowChipSize)) << index;
+    }
+    EXPECT_EQ(FirstLine(ReadFileText(Path("S2.code"))), "4");
+    const std::string err = ReadFileText(Path("S2.err"));
     EXPECT_NE(err.find(store_), std::string::npos) << err;
-    EXPECT_TRUE(Chip("S1", 1) == kBlank);
+    EXPECT_TRUE(Chip("S2", 1) == kBlank);
+
     store_ = Path("copy/line.db");
+    EXPECT_EQ(Numbered("default").size(), 2u);
     ExpectCounterAgrees("default", 1);
-    EXPECT_TRUE(Numbered("default").empty());
+    const CliResult after = Station("S2", 1, Auto());
+    EXPECT_EQ(after.exitCode, 0) << after.err;
+    EXPECT_EQ(SerialsUnder(after.out, "interrupted"), (std::multiset<uint64_t>{1, 2})) << after.out;
+    EXPECT_TRUE(Chip("S2", 1) == Serialized(3));
 }
 
 // Two stations reach one SQLite store under two names at once: whatever the name,
