@@ -351,9 +351,12 @@ TEST_P(LineOnEngine, CountersOfTheLine) {
         }
     }
     EXPECT_EQ(served, (std::set<uint64_t>{9, 10}));
+    std::vector<std::string> chips;
+    for (int index = 1; index <= 4; ++index) chips.push_back(Chip("S3", index));
     const CliResult refused = Station("S3", 4, Auto("--counter C " + kSerialize));
     EXPECT_EQ(refused.exitCode, 4);
     EXPECT_NE(refused.out.find("counter-used-up"), std::string::npos) << refused.out;
+    for (int index = 1; index <= 4; ++index) EXPECT_TRUE(Chip("S3", index) == chips[index - 1]) << index;
 
     // A counter is only moved forward; set back behind the store's back, the store
     // refuses the used number and no chip is touched.
