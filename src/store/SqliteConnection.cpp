@@ -116,12 +116,35 @@ std::unique_ptr<SqliteConnection> SqliteConnection::Open(const std::string& name
         return nullptr;
     }
     if (!connection->Execute("PRAGMA synchronous = FULL", {}, rows, error)) return nullptr;
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) {
+        error = Failure(StoreError::Kind::Unreachable, std::strerror(errno));
+        return nullptr;
+    }
+    connection->path_ = path;
+    connection->file_ = {info.st_dev, info.st_ino};
     return connection;
+}
+
+// SQLite keeps the write-ahead log and its index beside the name the file was
+// opened by: a store renamed, replaced or given a second name while in use would
+// become two stores over one file, each handing out the same numbers. So every
+// write transaction first checks that the name still leads to the file opened,
+// and to no other name.
+bool SqliteConnection::StillOneName(StoreError& error) const {
+    struct stat info {};
+    if (stat(path_.c_str(), &info) == 0 && std::pair(info.st_dev, info.st_ino) == file_ && info.st_nlink == 1) {
+        return true;
+    }
+    error = Failure(StoreError::Kind::Unwritable,
+                    "the file was renamed, removed, replaced or given another name while in use");
+    return false;
 }
 
 bool SqliteConnection::Execute(const std::string& sql, const std::vector<SqlValue>& params, std::vector<SqlRow>& rows,
                                StoreError& error) {
     rows.clear();
+    if (sql == BeginWriteSql() && !StillOneName(error)) return false;
     sqlite3_stmt* statement = nullptr;
     int code = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &statement, nullptr);
     if (code == SQLITE_OK && !BindAll(statement, params)) code = SQLITE_RANGE;

@@ -6,6 +6,8 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <sys/types.h>
+#include <utility>
 
 struct sqlite3;
 
@@ -36,10 +38,13 @@ public:
 
 private:
     explicit SqliteConnection(sqlite3* db);
+    bool StillOneName(StoreError& error) const;
     static int WaitForLock(void* self, int tries);
     sqlite3* db_;
     std::chrono::steady_clock::time_point waitingSince_;
     std::string owner_;
+    std::string path_;
+    std::pair<dev_t, ino_t> file_;  // the file the path named when it was opened
 };
 
 }  // namespace qbr
