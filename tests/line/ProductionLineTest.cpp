@@ -519,7 +519,9 @@ TEST_F(Line, StoreRenamedWhileInUse) {
     std::set<uint64_t> served;
     for (const std::string& out : {second.out, cut.out}) {
         for (const json& result : Results(out)) {
-            if (result["ok"] == true) EXPECT_TRUE(served.insert(result["serial"].get<uint64_t>()).second) << result;
+            if (result["ok"] == true) {
+                EXPECT_TRUE(served.insert(result["serial"].get<uint64_t>()).second) << result;
+            }
         }
     }
     std::set<uint64_t> recorded;
