@@ -159,6 +159,9 @@ constexpr CliWording kEnglish = {
     "--html {} names the production store itself or one of its files: the page would replace the records. Name "
     "another file.",
     "Can't write the report page {}.",
+    "--csv {} names the production store itself or one of its files: the export would replace the records. Name "
+    "another file.",
+    "There is no production store {}: check its name. An export creates no store.",
 };
 
 constexpr CliWording kChinese = {
@@ -298,6 +301,8 @@ constexpr CliWording kChinese = {
     "--html - 与 --json 不能共用标准输出。",
     "--html {} 指向生产记录库本身或它的文件之一: 页面会覆盖记录。请换一个文件名。",
     "无法写入报告页面 {}。",
+    "--csv {} 指向生产记录库本身或它的文件之一: 导出会覆盖记录。请换一个文件名。",
+    "生产记录库 {} 不存在: 请检查名称。导出不会创建记录库。",
 };
 
 }  // namespace

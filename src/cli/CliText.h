@@ -137,6 +137,9 @@ struct CliWording {
     const char* reportPageAndJson;
     const char* reportPageIsStore;  // path
     const char* reportPageError;    // path
+    // production export
+    const char* exportIsStore;  // path
+    const char* exportNoStore;  // store
 };
 
 // The wording of the current language; English unless it is Chinese.

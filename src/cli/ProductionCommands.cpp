@@ -2,6 +2,7 @@
 #include "cli/ProductionCommands.h"
 
 #include "base/AtomicFile.h"
+#include "base/FileKind.h"
 #include "base/MessageTable.h"
 #include "cli/CliText.h"
 #include "cli/DoctorText.h"
@@ -146,8 +147,17 @@ int RunExportCommand(const CliOptions& options) {
     const std::string& file = options.argument;
     nlohmann::json report = {{"command", options.command}, {"store", ProductionStore::DisplayName(options.production)}};
     const auto finish = [&](int code) { return options.json ? PrintReport(report, code, std::cout) : code; };
+    const CliWording& wording = CurrentCliWording();
     if (options.json && file == "-") {
-        return finish(Fail(report, std::cerr, errors::kUsage, CurrentCliWording().jsonWithDataOut, kExitUsage));
+        return finish(Fail(report, std::cerr, errors::kUsage, wording.jsonWithDataOut, kExitUsage));
+    }
+    if (NamesStoreFile(file, options.production)) {
+        return finish(Fail(report, std::cerr, errors::kUsage, Fill(wording.exportIsStore, {file}), kExitUsage));
+    }
+    // A mistyped name is reported, not made into a new, empty store.
+    if (!IsStoreUrl(options.production) && KindOfFile(options.production) == FileKind::Missing) {
+        return finish(Fail(report, std::cerr, errors::kStoreError, Fill(wording.exportNoStore, {options.production}),
+                           kExitFileError));
     }
     std::unique_ptr<ProductionStore> store = OpenStore(options, report);
     if (!store) return finish(kExitFileError);
@@ -163,7 +173,7 @@ int RunExportCommand(const CliOptions& options) {
     }
     report["rows"] = rows.size();
     report["file"] = file;
-    std::cerr << Fill(CurrentCliWording().exported, {std::to_string(rows.size()), file}) << '\n';
+    std::cerr << Fill(wording.exported, {std::to_string(rows.size()), file}) << '\n';
     return finish(kExitOk);
 }
 

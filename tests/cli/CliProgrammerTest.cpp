@@ -290,6 +290,12 @@ TEST_F(CliProgrammer, SerialNumbersFromTheProductionStore) {
         EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
     }
     EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 7);
+    // An export named as the store or its log would replace the records; a mistyped store is not made.
+    for (const std::string& csv : {store, store + "-wal"}) {
+        EXPECT_EQ(RunCli("production export " + store + " --csv " + csv).exitCode, 2) << csv;
+    }
+    EXPECT_EQ(RunCli("production export " + Path("typo.db") + " --csv -").exitCode, 4);
+    EXPECT_FALSE(std::filesystem::exists(Path("typo.db")));
     const nlohmann::json counters = nlohmann::json::parse(counter(" --json").out);
     EXPECT_EQ(counters["counters"][0],
               nlohmann::json::parse(R"({"name":"default","next":10,"last":9,"free":0,"format":""})"));
