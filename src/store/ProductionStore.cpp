@@ -41,6 +41,17 @@ std::optional<uint64_t> ParseOptional(const SqlValue& value) {
     return ParseNumber<uint64_t>(value);
 }
 
+// A serial number as the store keeps it: digits only, and no larger than a counter
+// may go. A counter edited by hand into text, a fraction or a negative number gives none.
+std::optional<uint64_t> ParseSerial(const SqlValue& value) {
+    uint64_t number = 0;
+    if (!value) return std::nullopt;
+    const char* end = value->data() + value->size();
+    const auto [stop, parsed] = std::from_chars(value->data(), end, number);
+    if (parsed != std::errc() || stop != end || number > kLargestNumber) return std::nullopt;
+    return number;
+}
+
 SqlValue Text(std::optional<uint64_t> number) {
     if (!number) return std::nullopt;
     return std::to_string(*number);
@@ -280,8 +291,10 @@ std::optional<ProductionStore::Started> ProductionStore::Begin(const ChipRow& ro
     std::vector<SqlRow> rows;
     Started started;
     if (!counter.empty()) {
+        // A counter at the largest number is used up: one more would not fit the column.
         if (!connection_->Execute("UPDATE counters SET next_number = next_number + 1 WHERE name = $1 AND "
-                                  "(last_number IS NULL OR next_number <= last_number) RETURNING next_number - 1",
+                                  "(last_number IS NULL OR next_number <= last_number) AND next_number <= " +
+                                      std::to_string(kLargestNumber) + " RETURNING next_number - 1",
                                   {counter}, rows, error))
             return std::nullopt;
         if (rows.empty()) {
@@ -291,7 +304,12 @@ std::optional<ProductionStore::Started> ProductionStore::Begin(const ChipRow& ro
                                  : StoreError{StoreError::Kind::UsedUp, "counter " + counter + " is used up"};
             return std::nullopt;
         }
-        started.serial = ParseNumber<uint64_t>(rows[0][0]);
+        started.serial = ParseSerial(rows[0][0]);
+        if (!started.serial) {
+            error = {StoreError::Kind::Malformed, "the counter " + counter + " holds no serial number as its next: " +
+                                                      rows[0][0].value_or("NULL")};
+            return std::nullopt;
+        }
     }
     if (!connection_->Execute(
             "INSERT INTO chips (at, at_ms, station, programmer, chip, command, counter, serial, result, version, "
