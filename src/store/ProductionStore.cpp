@@ -29,6 +29,21 @@ bool IsUrl(const std::string& store) {
     return store.rfind("postgresql://", 0) == 0 || store.rfind("postgres://", 0) == 0;
 }
 
+std::string PercentDecoded(const std::string& text) {
+    std::string decoded;
+    for (size_t i = 0; i < text.size(); ++i) {
+        unsigned value = 0;
+        if (text[i] == '%' && i + 2 < text.size() &&
+            std::from_chars(text.data() + i + 1, text.data() + i + 3, value, 16).ptr == text.data() + i + 3) {
+            decoded += static_cast<char>(value);
+            i += 2;
+        } else {
+            decoded += text[i];
+        }
+    }
+    return decoded;
+}
+
 template <typename Number>
 Number ParseNumber(const SqlValue& value) {
     Number number = 0;
@@ -201,23 +216,24 @@ std::unique_ptr<ProductionStore> ProductionStore::Open(const std::string& store,
 std::string ProductionStore::DisplayName(const std::string& store) {
     if (!IsUrl(store)) return store;
     std::string shown = store;
-    // user:password@host: the password goes.
+    // user:password@host: the password goes. As libpq reads a URL, the user info
+    // ends at an '@' before the first '/', whatever comes between ('?' included).
     const size_t authority = shown.find("://") + 3;
-    const size_t authorityEnd = std::min(shown.find('/', authority), shown.find('?', authority));
-    const size_t at = shown.rfind('@', authorityEnd);
+    const size_t at = shown.rfind('@', shown.find('/', authority));
     if (at != std::string::npos && at >= authority) {
         const size_t colon = shown.find(':', authority);
         if (colon < at) shown.erase(colon, at - colon);
     }
-    // ?password=...: the parameter goes.
-    const size_t query = shown.find('?');
+    // ?password=...: the parameter goes, its name read as libpq reads it (%77 is 'w').
+    const size_t query = shown.find('?', authority);
     if (query == std::string::npos) return shown;
     std::string kept;
     size_t start = query + 1;
     while (start <= shown.size()) {
         const size_t end = std::min(shown.find('&', start), shown.size());
         const std::string parameter = shown.substr(start, end - start);
-        if (parameter.rfind("password=", 0) != 0) kept += (kept.empty() ? "" : "&") + parameter;
+        if (PercentDecoded(parameter.substr(0, parameter.find('='))) != "password")
+            kept += (kept.empty() ? "" : "&") + parameter;
         start = end + 1;
     }
     return shown.substr(0, query) + (kept.empty() ? "" : "?" + kept);
