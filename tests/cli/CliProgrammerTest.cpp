@@ -262,6 +262,7 @@ TEST_F(CliProgrammer, SerialNumbersFromTheProductionStore) {
     EXPECT_EQ(counter(" default --last 9").exitCode, 2);                                      // a new one needs --start
     ASSERT_EQ(counter(" default --start 5 --last 9").exitCode, 0);
     ASSERT_EQ(counter(" other --start 1 --format 0x200,dec,8").exitCode, 0);
+    ASSERT_EQ(counter(" narrow --start 100 --format 0x300,dec,2").exitCode, 0);
     const std::pair<std::string, int> steps[] = {
         {run + " auto", 0},
         {run + " auto", 0},
@@ -277,6 +278,7 @@ TEST_F(CliProgrammer, SerialNumbersFromTheProductionStore) {
         {run + " write", 1},          // number 9 over number 8, unerased: the chip holds neither
         {run + " auto" + backup, 4},  // used up
         {"--production " + store + " --counter other auto", 0},
+        {"--production " + store + " --counter narrow auto", 4},  // 100 needs three digits: no number taken
     };
     for (const auto& [arguments, code] : steps) {
         EXPECT_EQ(Run("EN25T80", arguments + " " + Path("image.bin")).exitCode, code) << arguments;
