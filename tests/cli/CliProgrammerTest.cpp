@@ -279,6 +279,7 @@ TEST_F(CliProgrammer, SerialNumbersFromTheProductionStore) {
         {run + " auto" + backup, 4},  // used up
         {"--production " + store + " --counter other auto", 0},
         {"--production " + store + " --counter narrow auto", 4},  // 100 needs three digits: no number taken
+        {"--json --production " + store + " --counter \xff auto", 2},  // not UTF-8, still one document
     };
     for (const auto& [arguments, code] : steps) {
         EXPECT_EQ(Run("EN25T80", arguments + " " + Path("image.bin")).exitCode, code) << arguments;
