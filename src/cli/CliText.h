@@ -137,8 +137,8 @@ struct CliWording {
     const char* reportPageIsStore;  // path
     const char* reportPageError;    // path
     // production export
-    const char* exportIsStore;  // path
-    const char* exportNoStore;  // store
+    const char* exportIsStore;   // path
+    const char* exportNoStore;   // store
     const char* counterTooWide;  // counter, number, format
 };
 

@@ -322,8 +322,8 @@ std::optional<ProductionStore::Started> ProductionStore::Begin(const ChipRow& ro
         }
         started.serial = ParseSerial(rows[0][0]);
         if (!started.serial) {
-            error = {StoreError::Kind::Malformed, "the counter " + counter + " holds no serial number as its next: " +
-                                                      rows[0][0].value_or("NULL")};
+            error = {StoreError::Kind::Malformed,
+                     "the counter " + counter + " holds no serial number as its next: " + rows[0][0].value_or("NULL")};
             return std::nullopt;
         }
     }

@@ -164,14 +164,15 @@ void SqliteConnection::NoteFiles() {
 bool SqliteConnection::FilesInPlace(StoreError& error) {
     for (const KeptFile& file : files_) {
         struct stat info {};
-        if (!file.seen || (stat(file.path.c_str(), &info) == 0 && info.st_dev == file.device &&
-                           info.st_ino == file.inode))
+        if (!file.seen ||
+            (stat(file.path.c_str(), &info) == 0 && info.st_dev == file.device && info.st_ino == file.inode))
             continue;
         sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
         sqlite3_wal_autocheckpoint(db_, 0);
         error = Failure(StoreError::Kind::Unwritable,
-                        file.path + " was deleted, moved or replaced while the store was open; what this run recorded "
-                                    "since it opened the store may be lost");
+                        file.path +
+                            " was deleted, moved or replaced while the store was open; what this run recorded "
+                            "since it opened the store may be lost");
         return false;
     }
     return true;

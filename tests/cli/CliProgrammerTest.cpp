@@ -278,7 +278,7 @@ TEST_F(CliProgrammer, SerialNumbersFromTheProductionStore) {
         {run + " write", 1},          // number 9 over number 8, unerased: the chip holds neither
         {run + " auto" + backup, 4},  // used up
         {"--production " + store + " --counter other auto", 0},
-        {"--production " + store + " --counter narrow auto", 4},  // 100 needs three digits: no number taken
+        {"--production " + store + " --counter narrow auto", 4},       // 100 needs three digits: no number taken
         {"--json --production " + store + " --counter \xff auto", 2},  // not UTF-8, still one document
     };
     for (const auto& [arguments, code] : steps) {
