@@ -32,7 +32,6 @@ constexpr CliWording kEnglish = {
     "The backup {} exists already and is kept; name another file. The chip was not changed.",
     "--serialize ADDR,FORMAT,WIDTH (e.g. 0x100,dec,8; FORMAT dec, hex, le or be) is for write and auto, needs "
     "--production, and must lie inside the chip's range.",
-    "The serial number {} doesn't fit the width given.",
     "Serial number {} at {}",
     "No programmer \"{}\" is attached. Attached: {}.",
     "Several programmers have the serial number \"{}\": {}. Choose one by its id.",
@@ -159,6 +158,11 @@ constexpr CliWording kEnglish = {
     "--html {} names the production store itself or one of its files: the page would replace the records. Name "
     "another file.",
     "Can't write the report page {}.",
+    "--csv {} names the production store itself or one of its files: the export would replace the records. Name "
+    "another file.",
+    "There is no production store {}: check its name. An export creates no store.",
+    "The counter \"{}\" is at {}, which doesn't fit {}: give the counter a last number that fits, or use a wider "
+    "format. No chip was touched.",
 };
 
 constexpr CliWording kChinese = {
@@ -184,7 +188,6 @@ constexpr CliWording kChinese = {
     "备份 {} 已经存在, 保留原文件; 请换一个文件名。芯片没有被改动。",
     "--serialize 地址,格式,宽度 (例如 0x100,dec,8; 格式为 dec、hex、le 或 be) 只用于 write 和 auto, 需要 "
     "--production, 且必须在芯片的范围之内。",
-    "序列号 {} 超出了给定的宽度。",
     "序列号 {} 位于 {}",
     "没有连接编程器 \"{}\"。已连接: {}。",
     "多个编程器的序列号都是 \"{}\": {}。请用标识选择一个。",
@@ -298,6 +301,9 @@ constexpr CliWording kChinese = {
     "--html - 与 --json 不能共用标准输出。",
     "--html {} 指向生产记录库本身或它的文件之一: 页面会覆盖记录。请换一个文件名。",
     "无法写入报告页面 {}。",
+    "--csv {} 指向生产记录库本身或它的文件之一: 导出会覆盖记录。请换一个文件名。",
+    "生产记录库 {} 不存在: 请检查名称。导出不会创建记录库。",
+    "计数器 \"{}\" 已到 {}, 放不进 {}: 请给计数器设置放得下的最后序列号, 或使用更宽的格式。没有改动任何芯片。",
 };
 
 }  // namespace

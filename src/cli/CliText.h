@@ -27,7 +27,6 @@ struct CliWording {
     const char* backupFileError;  // path
     const char* backupExists;     // path
     const char* serializeUsage;
-    const char* serialTooWide;        // number
     const char* serialPlaced;         // number, address
     const char* noProgrammerNamed;    // id, the ids attached
     const char* programmerAmbiguous;  // serial number, the ids that have it
@@ -137,6 +136,10 @@ struct CliWording {
     const char* reportPageAndJson;
     const char* reportPageIsStore;  // path
     const char* reportPageError;    // path
+    // production export
+    const char* exportIsStore;   // path
+    const char* exportNoStore;   // store
+    const char* counterTooWide;  // counter, number, format
 };
 
 // The wording of the current language; English unless it is Chinese.

@@ -7,10 +7,16 @@
 #include "cli/JsonReport.h"
 #include "ops/CommandTable.h"
 
+#include <filesystem>
 #include <ostream>
 #include <vector>
 
 namespace qbr {
+
+bool IsStoreUrl(const std::string& store) {
+    return store.starts_with("postgresql://") || store.starts_with("postgres://");
+}
+
 namespace {
 
 bool Readable(FileKind kind) {
@@ -24,7 +30,7 @@ bool Writable(FileKind kind) {
 
 // A SQLite store is a file read as well as written; a URL names a server.
 std::string StoreFile(const std::string& store) {
-    return store.starts_with("postgresql://") || store.starts_with("postgres://") ? "" : store;
+    return IsStoreUrl(store) ? "" : store;
 }
 
 std::vector<std::string> Inputs(const CliOptions& options) {
@@ -76,6 +82,18 @@ int CheckFileKinds(const CliOptions& options, std::ostream& err, nlohmann::json&
                     kExitFileError);
     }
     return kExitOk;
+}
+
+bool NamesStoreFile(const std::string& path, const std::string& store) {
+    if (IsStoreUrl(store)) return false;
+    namespace fs = std::filesystem;
+    std::error_code ignored;
+    const auto resolved = [&](const std::string& name) { return fs::weakly_canonical(fs::absolute(name), ignored); };
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+        const std::string file = store + suffix;
+        if (fs::equivalent(path, file, ignored) || resolved(path) == resolved(file)) return true;
+    }
+    return false;
 }
 
 int ReportImageProblem(ChipImageFile::Problem problem, const std::string& path, const ChipImageFile& file,

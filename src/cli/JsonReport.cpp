@@ -71,7 +71,10 @@ int PrintReport(nlohmann::json& report, int exitCode, std::ostream& out) {
     if (exitCode != kExitOk) {
         KeepOutcomeError(report, OutcomeOfExitCode(exitCode), report.value("command", std::string()));
     }
-    if (out << report.dump() << '\n' << std::flush) return exitCode;
+    // Names from the command line or the store may be any bytes: what is not UTF-8
+    // is shown as U+FFFD rather than losing the document.
+    if (out << report.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n' << std::flush)
+        return exitCode;
     std::cerr << CurrentCliWording().outputError << '\n';
     return kExitFileError;
 }

@@ -2,6 +2,7 @@
 #include "cli/ProductionCommands.h"
 
 #include "base/AtomicFile.h"
+#include "base/FileKind.h"
 #include "base/MessageTable.h"
 #include "cli/CliText.h"
 #include "cli/DoctorText.h"
@@ -39,8 +40,15 @@ int FailCommand(nlohmann::json& report, const std::string& store, const StoreErr
 }
 
 // The store of options.production, or null after saying why it can't be used.
-std::unique_ptr<ProductionStore> OpenStore(const CliOptions& options, nlohmann::json& report) {
+// Without `create`, a SQLite file must exist: a mistyped name is reported, not made
+// into a new, empty store.
+std::unique_ptr<ProductionStore> OpenStore(const CliOptions& options, nlohmann::json& report, bool create) {
     if (CheckFileKinds(options, std::cerr, report) != kExitOk) return nullptr;
+    if (!create && !IsStoreUrl(options.production) && KindOfFile(options.production) == FileKind::Missing) {
+        Fail(report, std::cerr, errors::kStoreError, Fill(CurrentCliWording().exportNoStore, {options.production}),
+             kExitFileError);
+        return nullptr;
+    }
     StoreError error;
     std::unique_ptr<ProductionStore> store = ProductionStore::Open(options.production, error);
     if (!store) FailCommand(report, options.production, error);
@@ -102,7 +110,7 @@ std::optional<SerialCounterRow> ChangedCounter(ProductionStore& store, const Cli
 int RunCounterCommand(const CliOptions& options, const CounterArguments& arguments) {
     nlohmann::json report = {{"command", options.command}, {"store", ProductionStore::DisplayName(options.production)}};
     const auto finish = [&](int code) { return options.json ? PrintReport(report, code, std::cout) : code; };
-    std::unique_ptr<ProductionStore> store = OpenStore(options, report);
+    std::unique_ptr<ProductionStore> store = OpenStore(options, report, true);
     if (!store) return finish(kExitFileError);
     StoreError error;
     if (!arguments.name.empty()) {
@@ -146,10 +154,14 @@ int RunExportCommand(const CliOptions& options) {
     const std::string& file = options.argument;
     nlohmann::json report = {{"command", options.command}, {"store", ProductionStore::DisplayName(options.production)}};
     const auto finish = [&](int code) { return options.json ? PrintReport(report, code, std::cout) : code; };
+    const CliWording& wording = CurrentCliWording();
     if (options.json && file == "-") {
-        return finish(Fail(report, std::cerr, errors::kUsage, CurrentCliWording().jsonWithDataOut, kExitUsage));
+        return finish(Fail(report, std::cerr, errors::kUsage, wording.jsonWithDataOut, kExitUsage));
     }
-    std::unique_ptr<ProductionStore> store = OpenStore(options, report);
+    if (NamesStoreFile(file, options.production)) {
+        return finish(Fail(report, std::cerr, errors::kUsage, Fill(wording.exportIsStore, {file}), kExitUsage));
+    }
+    std::unique_ptr<ProductionStore> store = OpenStore(options, report, false);
     if (!store) return finish(kExitFileError);
     StoreError error;
     const std::vector<ChipRow> rows = store->Rows(std::nullopt, error);
@@ -163,7 +175,7 @@ int RunExportCommand(const CliOptions& options) {
     }
     report["rows"] = rows.size();
     report["file"] = file;
-    std::cerr << Fill(CurrentCliWording().exported, {std::to_string(rows.size()), file}) << '\n';
+    std::cerr << Fill(wording.exported, {std::to_string(rows.size()), file}) << '\n';
     return finish(kExitOk);
 }
 

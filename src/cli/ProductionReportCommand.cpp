@@ -16,7 +16,6 @@
 
 #include <algorithm>
 #include <ctime>
-#include <filesystem>
 #include <ostream>
 
 namespace qbr {
@@ -248,20 +247,6 @@ void FillJson(nlohmann::json& document, const ProductionReport& report) {
 
 // ---- the run --------------------------------------------------------------------
 
-// Whether `page` names the SQLite store or one of the files SQLite keeps beside it
-// (its write-ahead log, its shared memory, its journal; there or not yet), by any
-// name, link or hard link.
-bool PageIsStore(const std::string& page, const std::string& store) {
-    namespace fs = std::filesystem;
-    std::error_code ignored;
-    const auto resolved = [&](const std::string& path) { return fs::weakly_canonical(fs::absolute(path), ignored); };
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
-        const std::string file = store + suffix;
-        if (fs::equivalent(page, file, ignored) || resolved(page) == resolved(file)) return true;
-    }
-    return false;
-}
-
 // The refusals that need no store: a bad --since, standard output asked for twice,
 // a page that can't be written where it is asked for.
 int CheckRequest(const ProductionReportOptions& request, const CliOptions& options, std::ostream& err,
@@ -273,7 +258,7 @@ int CheckRequest(const ProductionReportOptions& request, const CliOptions& optio
     if (options.json && request.html == "-") {
         return Fail(document, err, errors::kUsage, wording.reportPageAndJson, kExitUsage);
     }
-    if (!request.html.empty() && !IsUrl(request.store) && PageIsStore(request.html, request.store)) {
+    if (!request.html.empty() && NamesStoreFile(request.html, request.store)) {
         return Fail(document, err, errors::kUsage, Fill(wording.reportPageIsStore, {request.html}), kExitUsage);
     }
     const FileKind page = request.html.empty() || request.html == "-" ? FileKind::Missing : KindOfFile(request.html);

@@ -101,8 +101,11 @@ int ProductionRun::CheckCounter() {
         return Fail(report_, err_, errors::kCounterUsedUp, Fill(wording.counterUsedUp, {*counter_}), kExitFileError);
     }
     if (counter->format.empty()) {
-        if (format_) return kExitOk;
-        return Fail(report_, err_, errors::kUsage, Fill(wording.counterWithoutFormat, {*counter_}), kExitUsage);
+        if (!format_) {
+            return Fail(report_, err_, errors::kUsage, Fill(wording.counterWithoutFormat, {*counter_}), kExitUsage);
+        }
+        formatText_ = options_.serialize;
+        return NumberFits(counter->next) ? kExitOk : kExitFileError;
     }
     const std::optional<SerialFormat> own = SerialFormat::Parse(counter->format);
     if (format_ && (!own || !SameFormat(*own, *format_))) {
@@ -113,7 +116,17 @@ int ProductionRun::CheckCounter() {
     if (!format_ || !FitsRange(*format_)) {
         return Fail(report_, err_, errors::kUsage, wording.serializeUsage, kExitUsage);
     }
-    return kExitOk;
+    formatText_ = counter->format;
+    return NumberFits(counter->next) ? kExitOk : kExitFileError;
+}
+
+// Numbers only grow: once the next one doesn't fit the format, no later one does,
+// and the counter is as good as used up for it.
+bool ProductionRun::NumberFits(uint64_t number) {
+    if (format_->Bytes(number)) return true;
+    Fail(report_, err_, errors::kCounterUsedUp,
+         Fill(CurrentCliWording().counterTooWide, {*counter_, std::to_string(number), formatText_}), kExitFileError);
+    return false;
 }
 
 // Each row is said on its own line, so that the chips can be found and put aside.
@@ -155,12 +168,11 @@ int ProductionRun::Begin() {
     serial_ = started->serial;
     start_ = std::chrono::steady_clock::now();
     if (!serial_) return kExitOk;
+    // Another station took the last number that fits since the check: this one
+    // ends failed, and the chip is not touched.
+    if (!NumberFits(*serial_)) return End(kExitFileError);
     report_["serial"] = *serial_;
     const std::optional<std::vector<uint8_t>> bytes = format_->Bytes(*serial_);
-    if (!bytes) {
-        err_ << Fill(CurrentCliWording().serialTooWide, {std::to_string(*serial_)}) << '\n';
-        return End(kExitFailed);
-    }
     std::copy(bytes->begin(), bytes->end(), core_.Buffer().bytes.begin() + format_->address);
     err_ << Fill(CurrentCliWording().serialPlaced, {std::to_string(*serial_), HexNumber(format_->address, 6)}) << '\n';
     return kExitOk;

@@ -64,6 +64,7 @@ public:
 private:
     int CheckCounter();
     bool FitsRange(const SerialFormat& format) const;
+    bool NumberFits(uint64_t number);
     void ReportInterrupted(const std::vector<ChipRow>& rows);
     int Unrecorded(int code, const StoreError& error);
 
@@ -78,6 +79,7 @@ private:
     ProductionStore* store_ = nullptr;
     std::optional<std::string> counter_;  // the counter numbers come from; none: the chip gets none
     std::optional<SerialFormat> format_;
+    std::string formatText_;  // format_ as the counter or --serialize gives it
     std::optional<int64_t> rowId_;
     std::optional<uint64_t> serial_;
     std::chrono::steady_clock::time_point start_;

@@ -21,6 +21,36 @@ std::string TrimmedError(const char* message) {
     return text;
 }
 
+// libpq's words on a URL it can't read quote the URL or the piece at fault, which
+// may be the password: every quoted piece goes.
+std::string WithoutQuotedPieces(const std::string& message) {
+    std::string text;
+    bool quoted = false;
+    for (const char c : message) {
+        if (c == '"') {
+            text += quoted ? "...\"" : "\"";
+            quoted = !quoted;
+        } else if (!quoted) {
+            text += c;
+        }
+    }
+    return text;
+}
+
+// Whether libpq can read the URL; its words, without the URL's pieces, when not.
+bool ReadableUrl(const std::string& url, StoreError& error) {
+    char* message = nullptr;
+    PQconninfoOption* options = PQconninfoParse(url.c_str(), &message);
+    if (options) {
+        PQconninfoFree(options);
+        return true;
+    }
+    error = {StoreError::Kind::Unreachable,
+             message ? WithoutQuotedPieces(TrimmedError(message)) : "not a URL: out of memory"};
+    PQfreemem(message);
+    return false;
+}
+
 int64_t RandomKey() {
     std::random_device device;
     std::uniform_int_distribution<int64_t> key(1, INT64_MAX);
@@ -36,6 +66,7 @@ PostgresConnection::~PostgresConnection() {
 }
 
 std::unique_ptr<PostgresConnection> PostgresConnection::Open(const std::string& url, StoreError& error) {
+    if (!ReadableUrl(url, error)) return nullptr;
     const char* keywords[] = {"connect_timeout", "dbname", nullptr};
     const char* values[] = {kConnectTimeout, url.c_str(), nullptr};
     std::unique_ptr<PostgresConnection> connection(new PostgresConnection(PQconnectdbParams(keywords, values, 1)));

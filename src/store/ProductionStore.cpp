@@ -29,6 +29,21 @@ bool IsUrl(const std::string& store) {
     return store.rfind("postgresql://", 0) == 0 || store.rfind("postgres://", 0) == 0;
 }
 
+std::string PercentDecoded(const std::string& text) {
+    std::string decoded;
+    for (size_t i = 0; i < text.size(); ++i) {
+        unsigned value = 0;
+        if (text[i] == '%' && i + 2 < text.size() &&
+            std::from_chars(text.data() + i + 1, text.data() + i + 3, value, 16).ptr == text.data() + i + 3) {
+            decoded += static_cast<char>(value);
+            i += 2;
+        } else {
+            decoded += text[i];
+        }
+    }
+    return decoded;
+}
+
 template <typename Number>
 Number ParseNumber(const SqlValue& value) {
     Number number = 0;
@@ -39,6 +54,17 @@ Number ParseNumber(const SqlValue& value) {
 std::optional<uint64_t> ParseOptional(const SqlValue& value) {
     if (!value) return std::nullopt;
     return ParseNumber<uint64_t>(value);
+}
+
+// A serial number as the store keeps it: digits only, and no larger than a counter
+// may go. A counter edited by hand into text, a fraction or a negative number gives none.
+std::optional<uint64_t> ParseSerial(const SqlValue& value) {
+    uint64_t number = 0;
+    if (!value) return std::nullopt;
+    const char* end = value->data() + value->size();
+    const auto [stop, parsed] = std::from_chars(value->data(), end, number);
+    if (parsed != std::errc() || stop != end || number > kLargestNumber) return std::nullopt;
+    return number;
 }
 
 SqlValue Text(std::optional<uint64_t> number) {
@@ -190,23 +216,24 @@ std::unique_ptr<ProductionStore> ProductionStore::Open(const std::string& store,
 std::string ProductionStore::DisplayName(const std::string& store) {
     if (!IsUrl(store)) return store;
     std::string shown = store;
-    // user:password@host: the password goes.
+    // user:password@host: the password goes. As libpq reads a URL, the user info
+    // ends at an '@' before the first '/', whatever comes between ('?' included).
     const size_t authority = shown.find("://") + 3;
-    const size_t authorityEnd = std::min(shown.find('/', authority), shown.find('?', authority));
-    const size_t at = shown.rfind('@', authorityEnd);
+    const size_t at = shown.rfind('@', shown.find('/', authority));
     if (at != std::string::npos && at >= authority) {
         const size_t colon = shown.find(':', authority);
         if (colon < at) shown.erase(colon, at - colon);
     }
-    // ?password=...: the parameter goes.
-    const size_t query = shown.find('?');
+    // ?password=...: the parameter goes, its name read as libpq reads it (%77 is 'w').
+    const size_t query = shown.find('?', authority);
     if (query == std::string::npos) return shown;
     std::string kept;
     size_t start = query + 1;
     while (start <= shown.size()) {
         const size_t end = std::min(shown.find('&', start), shown.size());
         const std::string parameter = shown.substr(start, end - start);
-        if (parameter.rfind("password=", 0) != 0) kept += (kept.empty() ? "" : "&") + parameter;
+        if (PercentDecoded(parameter.substr(0, parameter.find('='))) != "password")
+            kept += (kept.empty() ? "" : "&") + parameter;
         start = end + 1;
     }
     return shown.substr(0, query) + (kept.empty() ? "" : "?" + kept);
@@ -280,8 +307,10 @@ std::optional<ProductionStore::Started> ProductionStore::Begin(const ChipRow& ro
     std::vector<SqlRow> rows;
     Started started;
     if (!counter.empty()) {
+        // A counter at the largest number is used up: one more would not fit the column.
         if (!connection_->Execute("UPDATE counters SET next_number = next_number + 1 WHERE name = $1 AND "
-                                  "(last_number IS NULL OR next_number <= last_number) RETURNING next_number - 1",
+                                  "(last_number IS NULL OR next_number <= last_number) AND next_number <= " +
+                                      std::to_string(kLargestNumber) + " RETURNING next_number - 1",
                                   {counter}, rows, error))
             return std::nullopt;
         if (rows.empty()) {
@@ -291,7 +320,12 @@ std::optional<ProductionStore::Started> ProductionStore::Begin(const ChipRow& ro
                                  : StoreError{StoreError::Kind::UsedUp, "counter " + counter + " is used up"};
             return std::nullopt;
         }
-        started.serial = ParseNumber<uint64_t>(rows[0][0]);
+        started.serial = ParseSerial(rows[0][0]);
+        if (!started.serial) {
+            error = {StoreError::Kind::Malformed,
+                     "the counter " + counter + " holds no serial number as its next: " + rows[0][0].value_or("NULL")};
+            return std::nullopt;
+        }
     }
     if (!connection_->Execute(
             "INSERT INTO chips (at, at_ms, station, programmer, chip, command, counter, serial, result, version, "

@@ -108,6 +108,8 @@ std::unique_ptr<SqliteConnection> SqliteConnection::Open(const std::string& name
         error = Failure(StoreError::Kind::Unwritable, "the file can't be written");
         return nullptr;
     }
+    const std::string file = sqlite3_db_filename(db, "main");  // symbolic links resolved, as SQLite names its files
+    connection->files_ = {{file}, {file + "-wal"}, {file + "-shm"}};
     sqlite3_busy_handler(db, &SqliteConnection::WaitForLock, connection.get());
     std::vector<SqlRow> rows;
     if (!connection->Execute("PRAGMA journal_mode = WAL", {}, rows, error)) return nullptr;
@@ -116,38 +118,19 @@ std::unique_ptr<SqliteConnection> SqliteConnection::Open(const std::string& name
         return nullptr;
     }
     if (!connection->Execute("PRAGMA synchronous = FULL", {}, rows, error)) return nullptr;
-    struct stat info {};
-    if (stat(path.c_str(), &info) != 0) {
-        error = Failure(StoreError::Kind::Unreachable, std::strerror(errno));
-        return nullptr;
-    }
-    connection->path_ = path;
-    connection->file_ = {info.st_dev, info.st_ino};
     return connection;
-}
-
-// SQLite keeps the write-ahead log and its index beside the name the file was
-// opened by: a store renamed, replaced or given a second name while in use would
-// become two stores over one file, each handing out the same numbers. So every
-// write transaction first checks that the name still leads to the file opened,
-// and to no other name.
-bool SqliteConnection::StillOneName(StoreError& error) const {
-    struct stat info {};
-    if (stat(path_.c_str(), &info) == 0 && std::pair(info.st_dev, info.st_ino) == file_ && info.st_nlink == 1) {
-        return true;
-    }
-    error = Failure(StoreError::Kind::Unwritable,
-                    "the file was renamed, removed, replaced or given another name while in use");
-    return false;
 }
 
 bool SqliteConnection::Execute(const std::string& sql, const std::vector<SqlValue>& params, std::vector<SqlRow>& rows,
                                StoreError& error) {
     rows.clear();
-    if (sql == BeginWriteSql() && !StillOneName(error)) return false;
     sqlite3_stmt* statement = nullptr;
     int code = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &statement, nullptr);
     if (code == SQLITE_OK && !BindAll(statement, params)) code = SQLITE_RANGE;
+    if (code == SQLITE_OK && !sqlite3_stmt_readonly(statement) && !FilesInPlace(error)) {
+        sqlite3_finalize(statement);
+        return false;
+    }
     while (code == SQLITE_OK || code == SQLITE_ROW) {
         code = sqlite3_step(statement);
         if (code == SQLITE_ROW) rows.push_back(ReadRow(statement));
@@ -159,7 +142,43 @@ bool SqliteConnection::Execute(const std::string& sql, const std::vector<SqlValu
         rows.clear();
     }
     sqlite3_finalize(statement);
-    return code == SQLITE_DONE;
+    if (code != SQLITE_DONE) return false;
+    NoteFiles();
+    return true;
+}
+
+// Each file is noted once it exists after a statement: from then on this
+// connection holds the database open in WAL mode, and no other run may delete
+// or replace it.
+void SqliteConnection::NoteFiles() {
+    for (KeptFile& file : files_) {
+        struct stat info {};
+        if (file.seen || stat(file.path.c_str(), &info) != 0) continue;
+        file = {file.path, true, info.st_dev, info.st_ino};
+    }
+}
+
+// SQLite keeps the write-ahead log and its index beside the name the database was
+// opened by. A file deleted, renamed or replaced, or the database given a second
+// name (a hard link), while in use leaves this connection writing where other runs
+// don't look: they would take the same numbers again. So nothing more is
+// written, and closing leaves the files as they are.
+bool SqliteConnection::FilesInPlace(StoreError& error) {
+    for (const KeptFile& file : files_) {
+        struct stat info {};
+        if (!file.seen || (stat(file.path.c_str(), &info) == 0 && info.st_dev == file.device &&
+                           info.st_ino == file.inode && (&file != &files_.front() || info.st_nlink == 1)))
+            continue;
+        sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+        sqlite3_wal_autocheckpoint(db_, 0);
+        error = Failure(
+            StoreError::Kind::Unwritable,
+            file.path +
+                " was deleted, moved, replaced or given a second name while the store was open; what this run recorded "
+                "since it opened the store may be lost");
+        return false;
+    }
+    return true;
 }
 
 // SQLite's own busy timeout waits longer after each try (up to 100 ms), so a

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 #include <sys/types.h>
-#include <utility>
+#include <vector>
 
 struct sqlite3;
 
@@ -21,7 +21,9 @@ public:
     // Opens or creates the file. Refused: a file that isn't a regular file, one
     // with several names (hard links: SQLite keeps its write-ahead log and lock
     // file beside the name it was opened by, so two names would be two stores
-    // over one file), and one that can't be written.
+    // over one file), and one that can't be written. Once open, nothing is written
+    // after the file, its write-ahead log or its shared memory was deleted, moved or
+    // replaced: this connection would go on alone in files no other run sees.
     static std::unique_ptr<SqliteConnection> Open(const std::string& name, StoreError& error);
     ~SqliteConnection() override;
 
@@ -37,14 +39,22 @@ public:
     bool OwnerGone(const std::string& owner) override;
 
 private:
+    // A file SQLite keeps the store in, as this connection first saw it.
+    struct KeptFile {
+        std::string path;
+        bool seen = false;
+        dev_t device = 0;
+        ino_t inode = 0;
+    };
+
     explicit SqliteConnection(sqlite3* db);
-    bool StillOneName(StoreError& error) const;
     static int WaitForLock(void* self, int tries);
+    void NoteFiles();
+    bool FilesInPlace(StoreError& error);
     sqlite3* db_;
+    std::vector<KeptFile> files_;  // the database, its -wal and its -shm
     std::chrono::steady_clock::time_point waitingSince_;
     std::string owner_;
-    std::string path_;
-    std::pair<dev_t, ino_t> file_;  // the file the path named when it was opened
 };
 
 }  // namespace qbr

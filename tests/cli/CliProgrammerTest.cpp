@@ -262,6 +262,7 @@ TEST_F(CliProgrammer, SerialNumbersFromTheProductionStore) {
     EXPECT_EQ(counter(" default --last 9").exitCode, 2);                                      // a new one needs --start
     ASSERT_EQ(counter(" default --start 5 --last 9").exitCode, 0);
     ASSERT_EQ(counter(" other --start 1 --format 0x200,dec,8").exitCode, 0);
+    ASSERT_EQ(counter(" narrow --start 100 --format 0x300,dec,2").exitCode, 0);
     const std::pair<std::string, int> steps[] = {
         {run + " auto", 0},
         {run + " auto", 0},
@@ -277,6 +278,8 @@ TEST_F(CliProgrammer, SerialNumbersFromTheProductionStore) {
         {run + " write", 1},          // number 9 over number 8, unerased: the chip holds neither
         {run + " auto" + backup, 4},  // used up
         {"--production " + store + " --counter other auto", 0},
+        {"--production " + store + " --counter narrow auto", 4},       // 100 needs three digits: no number taken
+        {"--json --production " + store + " --counter \xff auto", 2},  // not UTF-8, still one document
     };
     for (const auto& [arguments, code] : steps) {
         EXPECT_EQ(Run("EN25T80", arguments + " " + Path("image.bin")).exitCode, code) << arguments;
@@ -290,6 +293,12 @@ TEST_F(CliProgrammer, SerialNumbersFromTheProductionStore) {
         EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
     }
     EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 7);
+    // An export named as the store or its log would replace the records; a mistyped store is not made.
+    for (const std::string& csv : {store, store + "-wal"}) {
+        EXPECT_EQ(RunCli("production export " + store + " --csv " + csv).exitCode, 2) << csv;
+    }
+    EXPECT_EQ(RunCli("production export " + Path("typo.db") + " --csv -").exitCode, 4);
+    EXPECT_FALSE(std::filesystem::exists(Path("typo.db")));
     const nlohmann::json counters = nlohmann::json::parse(counter(" --json").out);
     EXPECT_EQ(counters["counters"][0],
               nlohmann::json::parse(R"({"name":"default","next":10,"last":9,"free":0,"format":""})"));

@@ -161,6 +161,16 @@ TEST_P(StoreTest, CounterRefusesWhenUsedUpOrMissingAndMovesOnlyForward) {
     EXPECT_TRUE(store->SetCounter({"a", 9, std::nullopt, ""}, error));
     EXPECT_EQ(store->Begin(SampleRow(), "a", error)->serial, 9u);
     EXPECT_EQ(store->Counters(error)[0].next, 10u);
+
+    // A counter at the largest number is used up; one edited by hand below zero gives no number.
+    const uint64_t largest = INT64_MAX - 1;
+    ASSERT_TRUE(store->SetCounter({"top", largest, std::nullopt, ""}, error)) << error.detail;
+    EXPECT_EQ(store->Begin(SampleRow(), "top", error)->serial, largest);
+    EXPECT_FALSE(store->Begin(SampleRow(), "top", error));
+    EXPECT_EQ(error.kind, StoreError::Kind::UsedUp);
+    RawSql(store_, "UPDATE counters SET next_number = -5 WHERE name = 'restored'");
+    EXPECT_FALSE(store->Begin(SampleRow(), "restored", error));
+    EXPECT_EQ(error.kind, StoreError::Kind::Malformed);
 }
 
 TEST_P(StoreTest, RowsOfGoneRunsBecomeInterruptedAndTheirNumbersStayUsed) {
