@@ -163,6 +163,7 @@ constexpr CliWording kEnglish = {
     "There is no production store {}: check its name. An export creates no store.",
     "The counter \"{}\" is at {}, which doesn't fit {}: give the counter a last number that fits, or use a wider "
     "format. No chip was touched.",
+    "The counter \"{}\" can't end at {}: its next number is {}, so its last number must be at least one less.",
 };
 
 constexpr CliWording kChinese = {
@@ -304,6 +305,7 @@ constexpr CliWording kChinese = {
     "--csv {} 指向生产记录库本身或它的文件之一: 导出会覆盖记录。请换一个文件名。",
     "生产记录库 {} 不存在: 请检查名称。导出不会创建记录库。",
     "计数器 \"{}\" 已到 {}, 放不进 {}: 请给计数器设置放得下的最后序列号, 或使用更宽的格式。没有改动任何芯片。",
+    "计数器 \"{}\" 不能止于 {}: 它的下一个序列号是 {}, 最后序列号至少要比它小一。",
 };
 
 }  // namespace

@@ -137,9 +137,10 @@ struct CliWording {
     const char* reportPageIsStore;  // path
     const char* reportPageError;    // path
     // production export
-    const char* exportIsStore;   // path
-    const char* exportNoStore;   // store
-    const char* counterTooWide;  // counter, number, format
+    const char* exportIsStore;     // path
+    const char* exportNoStore;     // store
+    const char* counterTooWide;    // counter, number, format
+    const char* counterEndsBelow;  // counter, the last number given, its next number
 };
 
 // The wording of the current language; English unless it is Chinese.

@@ -104,6 +104,14 @@ std::optional<SerialCounterRow> ChangedCounter(ProductionStore& store, const Cli
     if (arguments.start) counter->next = *arguments.start;
     if (arguments.last) counter->last = *arguments.last;
     if (arguments.format) counter->format = *arguments.format;
+    // A last number below the one before the next would be a typo: numbers above it are handed out already.
+    if (counter->last && *counter->last + 1 < counter->next) {
+        code = Fail(report, std::cerr, errors::kUsage,
+                    Fill(wording.counterEndsBelow,
+                         {arguments.name, std::to_string(*counter->last), std::to_string(counter->next)}),
+                    kExitUsage);
+        return std::nullopt;
+    }
     return counter;
 }
 

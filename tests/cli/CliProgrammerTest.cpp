@@ -260,6 +260,7 @@ TEST_F(CliProgrammer, SerialNumbersFromTheProductionStore) {
     const auto counter = [&](const std::string& options) { return RunCli("production counter " + store + options); };
     EXPECT_EQ(Run("EN25T80", run + " auto" + backup + " " + Path("image.bin")).exitCode, 2);  // no counter yet
     EXPECT_EQ(counter(" default --last 9").exitCode, 2);                                      // a new one needs --start
+    EXPECT_EQ(counter(" default --start 10 --last 5").exitCode, 2);                           // ends before it starts
     ASSERT_EQ(counter(" default --start 5 --last 9").exitCode, 0);
     ASSERT_EQ(counter(" other --start 1 --format 0x200,dec,8").exitCode, 0);
     ASSERT_EQ(counter(" narrow --start 100 --format 0x300,dec,2").exitCode, 0);
