@@ -71,8 +71,9 @@ TEST(StoreFile, FullOrReadOnlyDiskTakesNoNumber) {
 // The file, its log or its shared memory deleted while a run has the store open:
 // that run writes nothing more, since a run opening the store anew would not see it
 // and would hand out its numbers again.
-TEST(StoreFile, FilesDeletedWhileOpenTakeNoFurtherWrite) {
-    for (const char* suffix : {"", "-wal", "-shm"}) {
+// A store file deleted, or given a second name (a hard link), while open.
+TEST(StoreFile, FilesChangedWhileOpenTakeNoFurtherWrite) {
+    for (const std::string suffix : {"", "-wal", "-shm", " linked"}) {
         SCOPED_TRACE(suffix);
         test::TempDir dir;
         const std::string file = dir.file("line.db").string();
@@ -81,7 +82,10 @@ TEST(StoreFile, FilesDeletedWhileOpenTakeNoFurtherWrite) {
         ASSERT_TRUE(store && store->SetCounter({"board", 1, std::nullopt, ""}, error)) << error.detail;
         const auto started = store->Begin(TestChip("line-1", "SN1"), "board", error);
         ASSERT_TRUE(started) << error.detail;
-        ASSERT_TRUE(fs::remove(file + suffix));
+        if (suffix == " linked")
+            fs::create_hard_link(file, file + "2");
+        else
+            ASSERT_TRUE(fs::remove(file + suffix));
         EXPECT_FALSE(store->Finish(started->id, "ok", "", "", 0, error));
         EXPECT_EQ(error.kind, Kind::Unwritable);
         EXPECT_FALSE(store->Begin(TestChip("line-1", "SN1"), "board", error));
