@@ -133,6 +133,11 @@ int main(int argc, char** argv) {
 
     try {
         app.parse(argc, argv);
+    } catch (const CLI::RequiredError& e) {
+        // A word that is no command is left over: name it rather than ask for one.
+        const std::vector<std::string> left = app.remaining();
+        if (left.empty()) return app.exit(e) == 0 ? qbr::kExitOk : qbr::kExitUsage;
+        return app.exit(CLI::ExtrasError(left)) == 0 ? qbr::kExitOk : qbr::kExitUsage;
     } catch (const CLI::ParseError& e) {
         return app.exit(e) == 0 ? qbr::kExitOk : qbr::kExitUsage;
     }

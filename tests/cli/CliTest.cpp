@@ -50,7 +50,11 @@ TEST(CliUsage, BadOptionsAndAMissingDatabase) {
     EXPECT_EQ(RunCli("--lang fr chips").exitCode, 2);
     EXPECT_EQ(RunCli("chip").exitCode, 2);
     EXPECT_EQ(RunCli("--lang en --db /nonexistent/chips.dat chips").exitCode, 4);
-    EXPECT_EQ(RunCli("frobnicate").exitCode, 2);
+    for (const char* unknown : {"frobnicate", "production frobnicate"}) {
+        const CliResult run = RunCli(unknown);
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_NE(run.err.find("frobnicate"), std::string::npos) << run.err;  // the unknown word is named
+    }
     EXPECT_EQ(RunCli("--emulate -c NOSUCHCHIP read x.bin").exitCode, 2);
     EXPECT_EQ(RunCli("--emulate --emulate-fault bogus link").exitCode, 2);
 }
