@@ -6,16 +6,13 @@
 #include "cli/ExitCodes.h"
 #include "cli/JsonReport.h"
 #include "ops/CommandTable.h"
+#include "store/ProductionStore.h"
 
 #include <filesystem>
 #include <ostream>
 #include <vector>
 
 namespace qbr {
-
-bool IsStoreUrl(const std::string& store) {
-    return store.starts_with("postgresql://") || store.starts_with("postgres://");
-}
 
 namespace {
 
@@ -30,7 +27,7 @@ bool Writable(FileKind kind) {
 
 // A SQLite store is a file read as well as written; a URL names a server.
 std::string StoreFile(const std::string& store) {
-    return IsStoreUrl(store) ? "" : store;
+    return ProductionStore::IsUrl(store) ? "" : store;
 }
 
 std::vector<std::string> Inputs(const CliOptions& options) {
@@ -85,7 +82,7 @@ int CheckFileKinds(const CliOptions& options, std::ostream& err, nlohmann::json&
 }
 
 bool NamesStoreFile(const std::string& path, const std::string& store) {
-    if (IsStoreUrl(store)) return false;
+    if (ProductionStore::IsUrl(store)) return false;
     namespace fs = std::filesystem;
     std::error_code ignored;
     const auto resolved = [&](const std::string& name) { return fs::weakly_canonical(fs::absolute(name), ignored); };

@@ -24,9 +24,6 @@ namespace qbr {
 // kExitOk, or kExitFileError after saying why.
 int CheckFileKinds(const CliOptions& options, std::ostream& err, nlohmann::json& report);
 
-// Whether the production store is a PostgreSQL URL rather than a SQLite file.
-bool IsStoreUrl(const std::string& store);
-
 // Whether `path` names a SQLite production store or one of the files SQLite keeps
 // beside it (its write-ahead log, its shared memory, its journal; there or not
 // yet), by any name, link or hard link: an output written there would replace the

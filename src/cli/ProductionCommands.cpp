@@ -44,7 +44,7 @@ int FailCommand(nlohmann::json& report, const std::string& store, const StoreErr
 // into a new, empty store.
 std::unique_ptr<ProductionStore> OpenStore(const CliOptions& options, nlohmann::json& report, bool create) {
     if (CheckFileKinds(options, std::cerr, report) != kExitOk) return nullptr;
-    if (!create && !IsStoreUrl(options.production) && KindOfFile(options.production) == FileKind::Missing) {
+    if (!create && !ProductionStore::IsUrl(options.production) && KindOfFile(options.production) == FileKind::Missing) {
         Fail(report, std::cerr, errors::kStoreError, Fill(CurrentCliWording().exportNoStore, {options.production}),
              kExitFileError);
         return nullptr;

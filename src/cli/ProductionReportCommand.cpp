@@ -11,6 +11,7 @@
 #include "cli/JsonReport.h"
 #include "cli/ProductionReportPage.h"
 #include "store/ProductionReport.h"
+#include "store/ProductionStore.h"
 
 #include <nlohmann/json.hpp>
 
@@ -26,10 +27,6 @@ struct StoreContents {
     std::vector<ChipRow> rows;
     std::vector<SerialCounterRow> counters;
 };
-
-bool IsUrl(const std::string& store) {
-    return store.starts_with("postgresql://") || store.starts_with("postgres://");
-}
 
 std::string LocalTimeNow() {
     const std::time_t now = std::time(nullptr);
@@ -281,7 +278,7 @@ int StoreFailure(const std::string& store, const StoreError& error, std::ostream
 int ReadStore(const ProductionReportOptions& request, std::ostream& err, nlohmann::json& document,
               StoreContents& contents) {
     const CliWording& wording = CurrentCliWording();
-    if (!IsUrl(request.store)) {
+    if (!ProductionStore::IsUrl(request.store)) {
         const FileKind kind = KindOfFile(request.store);
         if (kind == FileKind::Missing) {
             return Fail(document, err, errors::kStoreError, Fill(wording.reportNoStore, {request.store}),

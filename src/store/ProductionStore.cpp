@@ -25,10 +25,6 @@ constexpr uint64_t kLargestNumber = std::numeric_limits<int64_t>::max() - 1;
 const char kChipColumns[] =
     "id, at, at_ms, station, programmer, chip, command, counter, serial, result, crc32, sha256, elapsed_ms, version";
 
-bool IsUrl(const std::string& store) {
-    return store.rfind("postgresql://", 0) == 0 || store.rfind("postgres://", 0) == 0;
-}
-
 std::string PercentDecoded(const std::string& text) {
     std::string decoded;
     for (size_t i = 0; i < text.size(); ++i) {
@@ -211,6 +207,10 @@ std::unique_ptr<ProductionStore> ProductionStore::Open(const std::string& store,
         connection = SqliteConnection::Open(store, error);
     if (!connection || !PrepareSchema(*connection, error)) return nullptr;
     return std::unique_ptr<ProductionStore>(new ProductionStore(std::move(connection)));
+}
+
+bool ProductionStore::IsUrl(const std::string& store) {
+    return store.starts_with("postgresql://") || store.starts_with("postgres://");
 }
 
 std::string ProductionStore::DisplayName(const std::string& store) {

@@ -66,6 +66,8 @@ public:
     static std::unique_ptr<ProductionStore> Open(const std::string& store, StoreError& error);
     // The store as messages name it: a URL without its password.
     static std::string DisplayName(const std::string& store);
+    // Whether STORE names a PostgreSQL server rather than a SQLite file.
+    static bool IsUrl(const std::string& store);
     ~ProductionStore();
 
     std::vector<SerialCounterRow> Counters(StoreError& error);
