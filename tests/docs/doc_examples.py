@@ -1,0 +1,262 @@
+#!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+"""Runs the command examples of the documents, so that a changed option or command
+breaks the build rather than the reader.
+
+An example is a line of a ```sh block (README.md), of a .nf/.fi block (the man
+pages) or of a <pre> block (the window's manuals). A comment in the document's
+source says how to run it, for the block it precedes or, inside a roff or HTML
+block, for the next line:
+
+    <!-- doc-test: emulate -->           .\\" doc-test: emulate
+        add --emulate after the program's name (the text says to, for trying the
+        example without a programmer)
+    <!-- doc-test: run -->               run it as written
+    <!-- doc-test: skip (REASON) -->     don't run it, and say why
+
+An example without a comment is run as written when it needs no programmer (chips,
+chip, chip-sum, production, the database tool) or names the emulator or a replay
+itself; any other is an error, so that no example goes untested unnoticed. The
+exit status an example must end with is 0, unless its shell comment promises
+another ("exit status 1").
+
+Each block runs in a temporary directory of its own, its lines in turn, with
+build/ and data/ linking to the build and the sources, the programs on the PATH
+and HOME inside it; an input file a line names that no line before made is made
+as a blank image (or a recorded trace for --replay).
+
+Usage: doc_examples.py BUILD_DIR SOURCE_DIR
+"""
+
+import html
+import os
+import pathlib
+import re
+import shlex
+import shutil
+import subprocess
+import sys
+import tempfile
+
+DOCUMENTS = ["README.md", "data/qbr5150-cli.1", "data/qbr5150.1", "data/manual_en.html", "data/manual_zh.html"]
+PROGRAMS = {"qbr5150-cli", "qbr5150", "qbr5150-chipdb"}
+NO_PROGRAMMER_COMMANDS = {"chips", "chip", "chip-sum", "production"}
+COMMANDS = NO_PROGRAMMER_COMMANDS | {"detect", "read", "write", "verify", "erase", "auto", "version", "serial",
+                                     "selftest", "update-firmware", "link", "doctor", "programmers"}
+IMAGE_INPUT_COMMANDS = {"write", "verify", "auto", "chip-sum", "update-firmware"}
+DIRECTIVE = re.compile(r"doc-test:\s*(emulate|run|skip\s*\(([^)]+)\))")
+PROMISED_EXIT = re.compile(r"exit status (\d+)")
+EXAMPLE_TIMEOUT = 60
+
+
+class Example:
+    def __init__(self, document, line, text, directive):
+        self.document, self.line, self.text, self.directive = document, line, text, directive
+
+    def where(self):
+        return f"{self.document}:{self.line}"
+
+
+def directive_in(text):
+    match = DIRECTIVE.search(text)
+    if not match:
+        return None
+    return ("skip", match.group(2).strip()) if match.group(2) else (match.group(1), None)
+
+
+def unroff(text):
+    return text.replace("\\-", "-").replace("\\e", "\\").replace("\\(->", "->").replace("\\&", "")
+
+
+def blocks_of(document, text):
+    """The example blocks of a document: (block directive, [(line, text, line directive)])."""
+    kind = pathlib.Path(document).suffix
+    pending, inside, block, line_directive = None, False, None, None
+    blocks = []
+    for number, raw in enumerate(text.splitlines(), 1):
+        found = directive_in(raw)
+        if kind == ".md":
+            opens, closes = raw.lstrip().startswith("```sh"), raw.lstrip().startswith("```")
+        elif kind == ".1":
+            opens, closes = raw.startswith(".nf"), raw.startswith(".fi")
+        else:
+            opens, closes = "<pre>" in raw and not inside, "</pre>" in raw
+        if not inside:
+            if found:
+                pending = found
+            if opens:
+                inside, block = True, (pending, [])
+                pending = None
+                if kind == ".html":
+                    raw = raw.split("<pre>", 1)[1]
+                    closes = "</pre>" in raw
+                else:
+                    continue
+            else:
+                continue
+        if closes and kind != ".html":
+            inside = False
+            blocks.append(block)
+            continue
+        content = raw.split("</pre>", 1)[0] if kind == ".html" else raw
+        if found and kind != ".md":
+            line_directive = found
+        elif kind == ".1":
+            if not content.startswith(".") and content.strip():
+                block[1].append((number, unroff(content), line_directive))
+                line_directive = None
+        else:
+            content = html.unescape(re.sub(r"<[^>]*>", "", content)) if kind == ".html" else content
+            if content.strip() and not content.lstrip().startswith("#"):
+                block[1].append((number, content, line_directive))
+                line_directive = None
+        if closes:
+            inside = False
+            blocks.append(block)
+    return blocks
+
+
+def examples_of(document, text):
+    examples = []
+    for directive, lines in blocks_of(document, text):
+        group = [Example(document, number, line.strip(), own or directive) for number, line, own in lines]
+        examples.append(group)
+    return examples
+
+
+def words_of(example):
+    try:
+        return shlex.split(example.text, comments=True)
+    except ValueError:
+        return []
+
+
+def program_index(words):
+    """Where the program's name stands, after any VARIABLE=value; None for another program."""
+    index = 0
+    while index < len(words) and re.fullmatch(r"[A-Z_]+=\S*", words[index]):
+        index += 1
+    return index if index < len(words) and pathlib.Path(words[index]).name in PROGRAMS else None
+
+
+def classify(example):
+    """'run', 'emulate', ('skip', reason), or an error text."""
+    if example.directive:
+        kind, reason = example.directive
+        return ("skip", reason) if kind == "skip" else kind
+    words = words_of(example)
+    index = program_index(words)
+    if index is None:
+        return "not a command of this project's programs; mark it skip with the reason"
+    if pathlib.Path(words[index]).name == "qbr5150-chipdb":
+        return "run"
+    if pathlib.Path(words[index]).name == "qbr5150" and "--screenshot" not in words:
+        return "opens the window and waits for its user; mark it skip with the reason"
+    if any(w.startswith(("--emulate", "--replay")) for w in words):
+        return "run"
+    command = next((w for w in words[index + 1:] if w in COMMANDS), None)
+    if command in NO_PROGRAMMER_COMMANDS:
+        return "run"
+    return "needs a programmer: mark it emulate (the text says to add --emulate) or skip with the reason"
+
+
+def with_emulator(text):
+    if re.search(r"\s--(emulate|replay)", text):
+        return text
+    return re.sub(r"(^|\s)((?:build/)?qbr5150(?:-cli)?)(?=\s|$)", r"\1\2 --emulate", text, count=1)
+
+
+def make_blank_input(path):
+    if path.suffix.lower() == ".jsonl":
+        shutil.copy(SOURCE / "tests/traces/read-at24c02.jsonl", path)
+    elif path.suffix.lower().endswith("hex"):
+        path.write_text(":020000040000FA\n:10000000FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF00\n:00000001FF\n")
+    else:
+        path.write_bytes(b"\xff" * 16)
+
+
+def make_inputs(words, directory):
+    """Makes the input files `words` name and no earlier line made."""
+    names = []
+    for index, word in enumerate(words[:-1]):
+        if word == "--replay":
+            names.append(words[index + 1])
+    command_at = next((i for i, w in enumerate(words) if w in IMAGE_INPUT_COMMANDS), None)
+    if command_at is not None:
+        operands = [w for w in words[command_at + 1:] if not w.startswith("-") and not w.startswith(">")]
+        if operands:
+            names.append(operands[-1])
+    index = program_index(words)
+    if index is not None and pathlib.Path(words[index]).name == "qbr5150":
+        names += [w for w in words if re.search(r"\.(hex|bin)$", w)]  # the image the window loads
+    for name in names:
+        path = directory / name
+        if not path.exists() and not name.startswith(("/", "-")):
+            make_blank_input(path)
+
+
+def prepare(directory):
+    (directory / "build").symlink_to(BUILD)
+    (directory / "data").symlink_to(SOURCE / "data")
+    (directory / "home").mkdir()
+    (directory / "bin").mkdir()
+    for program in PROGRAMS:
+        (directory / "bin" / program).symlink_to(BUILD / program)
+
+
+def run(example, how, directory):
+    text = with_emulator(example.text) if how == "emulate" else example.text
+    make_inputs(words_of(Example("", 0, text, None)), directory)
+    comment = text.split(" #", 1)[1] if " #" in text else ""
+    promised = int(m.group(1)) if (m := PROMISED_EXIT.search(comment)) else 0
+    environment = dict(os.environ, HOME=str(directory / "home"), PATH=f"{directory / 'bin'}:{os.environ['PATH']}")
+    try:
+        done = subprocess.run(["bash", "-c", text], cwd=directory, env=environment, stdin=subprocess.DEVNULL,
+                              capture_output=True, timeout=EXAMPLE_TIMEOUT)
+    except subprocess.TimeoutExpired:
+        return f"did not end within {EXAMPLE_TIMEOUT} s: {text}"
+    if done.returncode != promised:
+        tail = (done.stderr + done.stdout).decode(errors="replace").strip().splitlines()[-6:]
+        return f"exit status {done.returncode}, the text promises {promised}: {text}\n      " + "\n      ".join(tail)
+    return None
+
+
+def main():
+    failures, counts = [], {"ran": 0, "skipped": 0}
+    for document in DOCUMENTS:
+        blocks = examples_of(document, (SOURCE / document).read_text(encoding="utf-8"))
+        if not any(blocks):
+            failures.append(f"{document}: no examples found (is the extraction broken?)")
+        for block in blocks:
+            with tempfile.TemporaryDirectory(prefix="qbr5150-doc-") as name:
+                directory = pathlib.Path(name)
+                prepare(directory)
+                for example in block:
+                    how = classify(example)
+                    if isinstance(how, tuple):
+                        counts["skipped"] += 1
+                        print(f"skip {example.where()}: {how[1]}: {example.text}")
+                        continue
+                    if how not in ("run", "emulate"):
+                        failures.append(f"{example.where()}: {how}: {example.text}")
+                        continue
+                    program = pathlib.Path(words_of(example)[program_index(words_of(example))]).name
+                    if not (BUILD / program).exists():
+                        failures.append(f"{example.where()}: {program} is not built: {example.text}")
+                        continue
+                    counts["ran"] += 1
+                    failure = run(example, how, directory)
+                    print(f"{'FAIL' if failure else 'ok  '} {example.where()}: {example.text}")
+                    if failure:
+                        failures.append(f"{example.where()}: {failure}")
+    print(f"{counts['ran']} examples run, {counts['skipped']} marked as not runnable here")
+    for failure in failures:
+        print("FAILED", failure, file=sys.stderr)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    if len(sys.argv) != 3:
+        sys.exit(__doc__)
+    BUILD, SOURCE = pathlib.Path(sys.argv[1]).resolve(), pathlib.Path(sys.argv[2]).resolve()
+    sys.exit(main())
