@@ -82,8 +82,12 @@ def blocks_of(document, text):
         else:
             opens, closes = "<pre>" in raw and not inside, "</pre>" in raw
         if not inside:
+            if pending and not opens and raw.strip():
+                raise ValueError(f"{document}:{number - 1}: a doc-test comment with no example block right after it")
             if found:
                 pending = found
+                if not opens:
+                    continue
             if opens:
                 inside, block = True, (pending, [])
                 pending = None
@@ -224,7 +228,11 @@ def run(example, how, directory):
 def main():
     failures, counts = [], {"ran": 0, "skipped": 0}
     for document in DOCUMENTS:
-        blocks = examples_of(document, (SOURCE / document).read_text(encoding="utf-8"))
+        try:
+            blocks = examples_of(document, (SOURCE / document).read_text(encoding="utf-8"))
+        except ValueError as error:
+            failures.append(str(error))
+            continue
         if not any(blocks):
             failures.append(f"{document}: no examples found (is the extraction broken?)")
         for block in blocks:
