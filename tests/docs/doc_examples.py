@@ -129,9 +129,9 @@ def examples_of(document, text):
     return examples
 
 
-def words_of(example):
+def words_of(text):
     try:
-        return shlex.split(example.text, comments=True)
+        return shlex.split(text, comments=True)
     except ValueError:
         return []
 
@@ -149,7 +149,7 @@ def classify(example):
     if example.directive:
         kind, reason = example.directive
         return ("skip", reason) if kind == "skip" else kind
-    words = words_of(example)
+    words = words_of(example.text)
     index = program_index(words)
     if index is None:
         return "not a command of this project's programs; mark it skip with the reason"
@@ -211,7 +211,7 @@ def prepare(directory):
 
 def run(example, how, directory):
     text = with_emulator(example.text) if how == "emulate" else example.text
-    make_inputs(words_of(Example("", 0, text, None)), directory)
+    make_inputs(words_of(text), directory)
     comment = text.split(" #", 1)[1] if " #" in text else ""
     promised = int(m.group(1)) if (m := PROMISED_EXIT.search(comment)) else 0
     environment = dict(os.environ, HOME=str(directory / "home"), PATH=f"{directory / 'bin'}:{os.environ['PATH']}")
@@ -249,7 +249,11 @@ def main():
                     if how not in ("run", "emulate"):
                         failures.append(f"{example.where()}: {how}: {example.text}")
                         continue
-                    program = pathlib.Path(words_of(example)[program_index(words_of(example))]).name
+                    words = words_of(example.text)
+                    if program_index(words) is None:
+                        failures.append(f"{example.where()}: not a command of this project's programs: {example.text}")
+                        continue
+                    program = pathlib.Path(words[program_index(words)]).name
                     if program == "qbr5150" and NO_WINDOW:
                         counts["skipped"] += 1
                         print(f"skip {example.where()}: the window is not built: {example.text}")
