@@ -8,7 +8,8 @@ namespace qbr {
 // What to tell the user when the programmer is on the bus but the system refuses
 // this user access to it, in the current language: the reason and the command
 // that gives the access. A portable run installs the device rule shipped beside
-// the program; an installed run already has it and only needs udev to apply it.
+// the program; an installed run whose rule lies where udev reads it only needs
+// udev to apply it.
 // Lines are separated by "\r\n". Empty for a language the program doesn't know,
 // like every message text.
 std::string PermissionDeniedText();
