@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libgmock-dev umockdev libumockdev-dev srecord
   libsqlite3-dev sqlite3 libpq-dev postgresql
   clang libclang-rt-14-dev llvm clang-format
-  lintian
+  lintian bash-completion
   fonts-wqy-microhei
   chromium
 )

@@ -15,12 +15,18 @@ namespace qbr {
 namespace {
 
 constexpr const char* kRuleFileName = "60-qbr5150.rules";
+// Where `cmake --install` puts the rule: the build's QBR_UDEV_RULES_DIR, empty
+// for the choice by prefix (see InstalledRuleDirectory).
+#ifndef QBR_UDEV_RULES_DIR
+#define QBR_UDEV_RULES_DIR ""
+#endif
+constexpr const char* kConfiguredRuleDirectory = QBR_UDEV_RULES_DIR;
 constexpr const char* kReloadCommand = "sudo udevadm control --reload-rules && sudo udevadm trigger";
 
 struct Wording {
     const char* refused;
-    const char* installRule;  // portable run: the rule still has to be installed
-    const char* reloadRule;   // installed run: the package has put the rule in place
+    const char* installRule;  // the rule still has to be copied where udev reads it
+    const char* reloadRule;   // the installation has put the rule where udev reads it
     const char* replug;
 };
 
@@ -52,18 +58,47 @@ std::string ShellWord(const std::string& path) {
     return quoted + "'";
 }
 
+std::string WithoutEndSlash(std::string path) {
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
+}
+
+// The installation's prefix: the data lie in PREFIX/share/qbr5150/.
+std::string InstalledPrefix(const std::string& dataDirectory) {
+    return (std::filesystem::path(dataDirectory) / "../..").lexically_normal().string();
+}
+
 }  // namespace
+
+std::string InstalledRuleDirectory(const std::string& prefix, const std::string& configured) {
+    std::string directory = configured;
+    if (directory.empty()) directory = WithoutEndSlash(prefix) == "/usr" ? "lib/udev/rules.d" : "/etc/udev/rules.d";
+    if (directory.front() != '/') directory = (std::filesystem::path(prefix) / directory).string();
+    return WithoutEndSlash(std::filesystem::path(directory).lexically_normal().string());
+}
+
+bool UdevReadsRulesIn(const std::string& directory) {
+    const std::string folder = WithoutEndSlash(std::filesystem::path(directory).lexically_normal().string());
+    return folder == "/etc/udev/rules.d" || folder == "/run/udev/rules.d" || folder == "/usr/lib/udev/rules.d" ||
+           folder == "/lib/udev/rules.d";
+}
 
 std::string DeviceRulePath() {
     const ProgramPaths& paths = CurrentProgramPaths();
     if (!paths.installed) return paths.dataDirectory + kRuleFileName;
-    return (std::filesystem::path(paths.dataDirectory) / "../../lib/udev/rules.d" / kRuleFileName)
-        .lexically_normal()
-        .string();
+    return InstalledRuleDirectory(InstalledPrefix(paths.dataDirectory), kConfiguredRuleDirectory) + "/" + kRuleFileName;
+}
+
+// Reloading is enough where udev reads the rule; a rule anywhere else (a
+// portable run's, or one installed to a folder of the builder's choice) is copied
+// to /etc/udev/rules.d first.
+bool RuleInPlace() {
+    const ProgramPaths& paths = CurrentProgramPaths();
+    return paths.installed && UdevReadsRulesIn(std::filesystem::path(DeviceRulePath()).parent_path().string());
 }
 
 std::string DeviceAccessCommand() {
-    if (CurrentProgramPaths().installed) return kReloadCommand;
+    if (RuleInPlace()) return kReloadCommand;
     return "sudo install -m 644 " + ShellWord(DeviceRulePath()) + " /etc/udev/rules.d/ && " + kReloadCommand;
 }
 
@@ -73,8 +108,7 @@ std::string PermissionDeniedText() {
                              : language == kLanguageChinese ? &kChinese
                                                             : nullptr;
     if (wording == nullptr) return {};
-    const ProgramPaths& paths = CurrentProgramPaths();
-    return std::string(wording->refused) + "\r\n" + (paths.installed ? wording->reloadRule : wording->installRule) +
+    return std::string(wording->refused) + "\r\n" + (RuleInPlace() ? wording->reloadRule : wording->installRule) +
            "\r\n" + DeviceAccessCommand() + "\r\n" + wording->replug;
 }
 

@@ -8,17 +8,27 @@ namespace qbr {
 // What to tell the user when the programmer is on the bus but the system refuses
 // this user access to it, in the current language: the reason and the command
 // that gives the access. A portable run installs the device rule shipped beside
-// the program; an installed run already has it and only needs udev to apply it.
+// the program; an installed run whose rule lies where udev reads it only needs
+// udev to apply it.
 // Lines are separated by "\r\n". Empty for a language the program doesn't know,
 // like every message text.
 std::string PermissionDeniedText();
 
-// The device rule: beside the program in a portable run, in the installation's
-// udev rules directory in an installed one.
+// The folder an installation under `prefix` has put the device rule in, as
+// `cmake --install` chooses it: `configured` (the build's QBR_UDEV_RULES_DIR;
+// relative to the prefix unless absolute) or, when that is empty,
+// lib/udev/rules.d under the prefix /usr and /etc/udev/rules.d under any other
+// (udev reads no rules under /usr/local). Without a trailing '/'.
+std::string InstalledRuleDirectory(const std::string& prefix, const std::string& configured);
+// Whether udev reads the rules of `directory`.
+bool UdevReadsRulesIn(const std::string& directory);
+
+// The device rule: beside the program in a portable run, where the installation
+// put it in an installed one.
 std::string DeviceRulePath();
 // The shell command that gives the user at the seat access to the programmer:
-// installs the rule and reloads udev (portable run), or only reloads udev
-// (installed run, where the package has put the rule in place).
+// copies the rule to /etc/udev/rules.d and reloads udev, or only reloads udev
+// where the installation has put the rule in a folder udev reads.
 std::string DeviceAccessCommand();
 
 // The "No programmer" message text, followed after a blank line by

@@ -12,6 +12,7 @@
 #include "cli/ExitCodes.h"
 #include "cli/ImageErrorReport.h"
 #include "cli/JsonReport.h"
+#include "ops/ImageChecksums.h"
 #include "ops/RepeatedRead.h"
 #include "ops/SparseWrite.h"
 
@@ -204,18 +205,22 @@ void ChipJobs::ReportDifferingBytes() {
 
 int ChipJobs::ChipSum() {
     const std::string& path = options_.argument;
-    if (core_.LoadImageFile(path) != Outcome::Ok) {
+    const ImageChecksums sums = ChecksumImage(core_, path);
+    if (sums.outcome != Outcome::Ok) {
         ReportImageError(err_, report_, path, core_.LastImageLoad());
         return kExitFileError;
     }
-    const DataBuffer& buffer = core_.Buffer();
-    const uint32_t sum = buffer.Checksum();
-    ResultStream() << DataBuffer::ChecksumText(sum) << '\n';
+    const CliWording& wording = CurrentCliWording();
+    ResultStream() << DataBuffer::ChecksumText(sums.chipSum) << "  " << wording.chipSumWhole << '\n'
+                   << Fill(wording.fileCrc32, {sums.fileCrc32}) << '\n'
+                   << Fill(wording.fileSha256, {sums.fileSha256}) << '\n';
     char text[9];
-    std::snprintf(text, sizeof text, "%08X", sum);
+    std::snprintf(text, sizeof text, "%08X", sums.chipSum);
     report_["checksum"] = text;
-    report_["bytes"] = buffer.activeLength;
-    report_.update(PrintSums(std::span(buffer.bytes).first(buffer.activeLength)));
+    report_["bytes"] = sums.chipBytes;
+    report_["file_bytes"] = sums.fileBytes;
+    report_["crc32"] = sums.fileCrc32;
+    report_["sha256"] = sums.fileSha256;
     return kExitOk;
 }
 

@@ -263,6 +263,11 @@ int CliSession::Dispatch() {
         return Fail(report_, err_, errors::kNotForThisChip, Fill(CurrentCliWording().notSpiFlash, {chip.chipName}),
                     kExitFailed);
     }
+    // The ID request carries the selected chip's family, and only SPI flash answers it.
+    if (row->id == kCmdDetectChip && chip.chipType != kSpiFlash) {
+        return Fail(report_, err_, errors::kNotForThisChip, Fill(CurrentCliWording().detectSpiOnly, {chip.chipName}),
+                    kExitFailed);
+    }
     ChipJobs jobs(core_, host_, options_, out_, err_, report_);
     if (const int code = jobs.CheckOptions(*row); code != kExitOk) return code;
     ProductionRun production(core_, options_, store_, err_, report_);

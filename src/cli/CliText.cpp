@@ -164,6 +164,11 @@ constexpr CliWording kEnglish = {
     "The counter \"{}\" is at {}, which doesn't fit {}: give the counter a last number that fits, or use a wider "
     "format. No chip was touched.",
     "The counter \"{}\" can't end at {}: its next number is {}, so its last number must be at least one less.",
+    "(the sum of the whole chip as loaded, with 0xFF where the file has no data: not the file's checksum)",
+    "File CRC-32: {}",
+    "File SHA-256: {}",
+    "{} is not an SPI flash chip: detect reads the ID bytes that only SPI flash chips have. To detect SPI flash, "
+    "select any SPI flash chip first (for example -c EN25T80); name an EEPROM with -c NAME.",
 };
 
 constexpr CliWording kChinese = {
@@ -306,6 +311,11 @@ constexpr CliWording kChinese = {
     "生产记录库 {} 不存在: 请检查名称。导出不会创建记录库。",
     "计数器 \"{}\" 已到 {}, 放不进 {}: 请给计数器设置放得下的最后序列号, 或使用更宽的格式。没有改动任何芯片。",
     "计数器 \"{}\" 不能止于 {}: 它的下一个序列号是 {}, 最后序列号至少要比它小一。",
+    "(整片芯片载入后的累加和, 文件中没有数据的字节按 0xFF 计: 不是文件本身的校验和)",
+    "文件 CRC-32: {}",
+    "文件 SHA-256: {}",
+    "{} 不是 SPI Flash 芯片: 检测芯片型号读取的 ID 字节只有 SPI Flash 芯片才有。要检测 SPI Flash, 请先选择任一 SPI "
+    "Flash 芯片 (例如 -c EN25T80); EEPROM 请用 -c 型号 指定。",
 };
 
 }  // namespace

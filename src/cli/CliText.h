@@ -141,6 +141,12 @@ struct CliWording {
     const char* exportNoStore;     // store
     const char* counterTooWide;    // counter, number, format
     const char* counterEndsBelow;  // counter, the last number given, its next number
+    // chip-sum: after the chip's CheckSum, then the file's own checksums
+    const char* chipSumWhole;
+    const char* fileCrc32;   // eight hex digits
+    const char* fileSha256;  // sixty-four hex digits
+    // detect's refusal: chip name
+    const char* detectSpiOnly;
 };
 
 // The wording of the current language; English unless it is Chinese.

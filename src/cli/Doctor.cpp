@@ -173,6 +173,10 @@ void Doctor::CheckPath(Path path) {
                          : path == Path::Library         ? wording.pathLibrary
                          : path == Path::DirectRequested ? wording.pathDirectRequested
                                                          : wording.pathDirectFallback);
+    // The device rule this run would have udev apply: beside a portable program,
+    // where the installation put it otherwise.
+    step.lines.push_back(Fill(wording.ruleFile, {DeviceRulePath()}));
+    step.facts["rule"] = DeviceRulePath();
 }
 
 // Refused when the node can't be opened by this user or the access path was

@@ -13,6 +13,7 @@
 #include "cli/ProductionCommands.h"
 #include "cli/ProductionRun.h"
 #include "cli/ProgrammerChoice.h"
+#include "emulator/EmulatorFault.h"
 #include "ops/CommandTable.h"
 
 #include <CLI/CLI.hpp>
@@ -21,6 +22,7 @@
 #include <algorithm>
 #include <iostream>
 #include <iterator>
+#include <string>
 #include <unistd.h>
 
 namespace {
@@ -37,7 +39,10 @@ struct CommandEntry {
 const CommandEntry kDatabaseCommands[] = {
     {"chips", "search the database (no pattern: every chip)", "PATTERN", false},
     {"chip", "one chip's record and capacity", "NAME", true},
-    {"chip-sum", "an image's CheckSum (as the window shows it), CRC-32 and SHA-256", "FILE", true},
+    {"chip-sum",
+     "an image's CheckSum as the window shows it (the whole chip, 0xFF where the file has no data) and the "
+     "file's own CRC-32 and SHA-256",
+     "FILE", true},
 };
 
 const CommandEntry kProgrammerChecks[] = {
@@ -74,6 +79,20 @@ int CheckUsage(const qbr::CliOptions& options, nlohmann::json& report) {
     return options.emulatedChip ? qbr::CheckEmulatorFault(options, std::cerr, report) : qbr::kExitOk;
 }
 
+// The end of --help: the emulator's faults, then the exit codes in one line.
+std::string HelpFooter() {
+    using namespace qbr;
+    const auto code = [](int value, const char* meaning) { return std::to_string(value) + " " + meaning; };
+    return "FAULTs of --emulate-fault (N counts the bytes of each data phase: the chip data, self-test block or "
+           "firmware image after a request's reply; numbers are decimal, or hexadecimal after 0x):\n" +
+           EmulatorFaultHelp() + "\nExit codes: " + code(kExitOk, "done") + "; " +
+           code(kExitFailed, "failed, refused for this chip or nothing found") + "; " +
+           code(kExitUsage, "usage (unknown command, option or chip)") + "; " +
+           code(kExitNoProgrammer, "no programmer, or it is busy") + "; " +
+           code(kExitFileError, "file or production store error (also a counter in use, records outside the range)") +
+           ".";
+}
+
 // A run that ends before its command begins still has its document.
 int EndEarly(const qbr::CliOptions& options, nlohmann::json& report, int code) {
     return options.json ? qbr::PrintReport(report, code, std::cout) : code;
@@ -85,6 +104,7 @@ int main(int argc, char** argv) {
     CLI::App app{"qbr5150-cli: control of the QBR5150 USB serial memory programmer"};
     app.set_version_flag("--version", std::string("qbr5150-cli ") + qbr::kProgramVersion);
     app.require_subcommand(1, 1);
+    app.footer(HelpFooter());
 
     qbr::CliOptions options;
     app.add_option("-c,--chip", options.chip, "chip to work on (database name); default: the configured chip");
@@ -95,8 +115,8 @@ int main(int argc, char** argv) {
                    "contents of the emulated chip: loaded at start, saved back at exit; the chip's size, "
                    "locked for the run");
     app.add_option("--emulate-fault", options.emulatorFault,
-                   "a fault of the emulated programmer, e.g. unplugged, no-reply, stall@8192, flip@4096; "
-                   "N:FAULT for emulated programmer N only");
+                   "a fault of the emulated programmer (the FAULTs are listed below); N:FAULT for emulated "
+                   "programmer N only");
     CLI::Option* emulateCount = qbr::AddNumberOption(
         app, options, "--emulate-count", 1, 64,
         [&options](uint64_t count) { options.emulateCount = static_cast<unsigned>(count); },

@@ -17,22 +17,28 @@ struct FaultName {
     FaultKind kind;
     ValueRule rule;
     std::string_view valueName;
+    std::string_view meaning;  // for --help
 };
 
 constexpr FaultName kFaultNames[] = {
-    {"unplugged", FaultKind::Unplugged, ValueRule::None, ""},
-    {"unplug", FaultKind::UnplugAfter, ValueRule::Required, "N"},
-    {"replug", FaultKind::ReplugAfter, ValueRule::Required, "N"},
-    {"no-reply", FaultKind::NoReply, ValueRule::None, ""},
-    {"stray-replies", FaultKind::StrayReplies, ValueRule::OptionalEndless, "N"},
-    {"reject", FaultKind::Reject, ValueRule::None, ""},
-    {"short", FaultKind::ShortChunk, ValueRule::Required, "N"},
-    {"stall", FaultKind::Stall, ValueRule::Required, "N"},
-    {"write-fail", FaultKind::WriteFail, ValueRule::Required, "MS"},
-    {"flip", FaultKind::FlipByte, ValueRule::Required, "ADDR"},
-    {"protect", FaultKind::ProtectFrom, ValueRule::Required, "ADDR"},
-    {"busy-forever", FaultKind::BusyForever, ValueRule::None, ""},
-    {"selftest-fail", FaultKind::SelfTestFail, ValueRule::None, ""},
+    {"unplugged", FaultKind::Unplugged, ValueRule::None, "", "the programmer is unplugged from the start"},
+    {"unplug", FaultKind::UnplugAfter, ValueRule::Required, "N", "unplugged after N bytes of a data phase"},
+    {"replug", FaultKind::ReplugAfter, ValueRule::Required, "N",
+     "drops off after N bytes of a data phase and is back at once"},
+    {"no-reply", FaultKind::NoReply, ValueRule::None, "", "requests get no reply and are not carried out"},
+    {"stray-replies", FaultKind::StrayReplies, ValueRule::OptionalEndless, "N",
+     "N replies of another request before each reply; without N they never end"},
+    {"reject", FaultKind::Reject, ValueRule::None, "", "every command is refused"},
+    {"short", FaultKind::ShortChunk, ValueRule::Required, "N", "a data phase from the programmer ends after N bytes"},
+    {"stall", FaultKind::Stall, ValueRule::Required, "N", "a data phase stops after N bytes until timed out"},
+    {"write-fail", FaultKind::WriteFail, ValueRule::Required, "MS",
+     "writes fail for MS milliseconds from the first write"},
+    {"flip", FaultKind::FlipByte, ValueRule::Required, "ADDR",
+     "the byte at chip address ADDR reads inverted on the 1st, 3rd, 5th... read of it"},
+    {"protect", FaultKind::ProtectFrom, ValueRule::Required, "ADDR",
+     "programming at chip address ADDR and above is ignored"},
+    {"busy-forever", FaultKind::BusyForever, ValueRule::None, "", "an erase never ends"},
+    {"selftest-fail", FaultKind::SelfTestFail, ValueRule::None, "", "the self test reports a hardware problem"},
 };
 
 std::string FormOf(const FaultName& entry) {
@@ -65,6 +71,17 @@ const FaultName* FindName(std::string_view name) {
 }
 
 }  // namespace
+
+std::string EmulatorFaultHelp() {
+    constexpr size_t kColumn = 20;
+    std::string help;
+    for (const FaultName& entry : kFaultNames) {
+        const std::string form = FormOf(entry);
+        help += "  " + form + std::string(form.size() < kColumn ? kColumn - form.size() : 1, ' ') +
+                std::string(entry.meaning) + "\n";
+    }
+    return help;
+}
 
 EmulatorFault ParseEmulatorFault(std::string_view text) {
     const size_t at = text.find('@');

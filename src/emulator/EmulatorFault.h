@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <string>
 #include <string_view>
 
 namespace qbr {
@@ -43,5 +44,8 @@ struct EmulatorFault {
 // or hexadecimal with a 0x prefix. Throws std::invalid_argument with a message
 // that names the problem and the accepted forms.
 EmulatorFault ParseEmulatorFault(std::string_view text);
+
+// Every form ParseEmulatorFault reads and what it does, a line each ("  FORM  meaning\n").
+std::string EmulatorFaultHelp();
 
 }  // namespace qbr

@@ -73,7 +73,7 @@ const std::vector<CommandRow>& CommandTable() {
          "verify", "compare the chip with FILE", ImageIn, kChip, kProgrammer, kAnyChip, Unchanged,
          OnVerifyChip},
         {kCmdDetectChip, Programmer, 4, "Detect Chip(&T)", "检测芯片型号(&T)", kMsgTipDetectChip, Detect,
-         "detect", "read the chip's ID bytes and select the chip that has them", NoArgument, kChip, kProgrammer, kAnyChip,
+         "detect", "SPI flash only: read the chip's ID bytes and select the chip that has them", NoArgument, kChip, kProgrammer, kAnyChip,
          Unchanged, OnDetectChip},
         {kCmdSelfTest, Programmer, 5, "Self Test(&S)", "编程器自检(&S)", -1, NoButton,
          "selftest", "the programmer's self test", NoArgument, kNoChip, kProgrammer, kAnyChip, Unchanged,

@@ -57,12 +57,19 @@ TEST(CliUsage, BadOptionsAndAMissingDatabase) {
     }
     EXPECT_EQ(RunCli("--emulate -c NOSUCHCHIP read x.bin").exitCode, 2);
     EXPECT_EQ(RunCli("--emulate --emulate-fault bogus link").exitCode, 2);
+    // --help explains the emulator's faults and ends with the exit codes in one line.
+    const std::string help = RunCli("--help").out;
+    EXPECT_NE(help.find("\n  flip@ADDR "), std::string::npos) << help;
+    EXPECT_EQ(help.substr(help.rfind('\n', help.size() - 2) + 1).rfind("Exit codes: 0 done; 1 ", 0), 0u) << help;
 }
 
 // The tool's own texts follow the language too; texts made for boxes print with plain line ends.
 TEST(CliUsage, TextsInEitherLanguageWithPlainLineEnds) {
     EXPECT_NE(RunCli("--lang zh chip NOSUCHCHIP").err.find("芯片数据库中没有名为 \"NOSUCHCHIP\""), std::string::npos);
     EXPECT_NE(RunCli("--lang zh -c 24C02 --emulate erase").err.find("24C02 不是 SPI Flash"), std::string::npos);
+    EXPECT_NE(RunCli("--lang zh -c 24C02 --emulate detect").err.find("只有 SPI Flash 芯片才有"), std::string::npos);
+    const CliResult sum = RunCli("--lang zh -c EN25T80 chip-sum " QBR_RUNTIME_DIR "/config.ini");
+    EXPECT_NE(sum.out.find(")\n文件 CRC-32: "), std::string::npos) << sum.out;
     const CliResult detect = RunCli("--lang zh --emulate=W25Q64FV detect");
     EXPECT_NE(detect.err.find("   \n("), std::string::npos) << detect.err;
     EXPECT_EQ(detect.err.find('\r'), std::string::npos);
@@ -191,6 +198,7 @@ const JsonRun kJsonRuns[] = {
     {"chip NOSUCHCHIP", 2, "no-chip-named", "/command"},
     {"--emulate -c NOSUCHCHIP read /nonexistent/x.bin", 2, "no-chip-named", "/programmer"},
     {"-c EN25T80 chip-sum /nonexistent/x.bin", 4, "file-error", "/file"},
+    {"--emulate -c 24C02 detect", 1, "not-for-this-chip", "/chip"},
     {"--emulate --emulate-fault unplugged read /nonexistent/x.bin", 3, "no-programmer", "/chip"},
     {"--emulate --emulate-fault selftest-fail selftest", 1, "failed", "/chip"},
     {"--emulate --emulate-fault short@4096 auto " QBR_RUNTIME_DIR "/chips.dat", 1, "failed", "/bytes"},

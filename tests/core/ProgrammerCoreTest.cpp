@@ -171,5 +171,38 @@ TEST_F(LinkPermission, TextFollowsLayoutAndLanguage) {
     EXPECT_EQ(PermissionDeniedText(), "");
 }
 
+// Where an installation puts the device rule (as `cmake --install` does), and
+// whether udev reads it there, so that reloading is all it takes.
+TEST_F(LinkPermission, InstalledRuleLiesWhereUdevReadsIt) {
+    struct Case {
+        const char* prefix;
+        const char* configured;  // QBR_UDEV_RULES_DIR
+        const char* directory;
+        bool read;
+    };
+    const Case cases[] = {
+        {"/usr", "", "/usr/lib/udev/rules.d", true},
+        {"/usr/", "", "/usr/lib/udev/rules.d", true},
+        {"/usr/local", "", "/etc/udev/rules.d", true},
+        {"/opt/qbr5150", "", "/etc/udev/rules.d", true},
+        {"/usr/local", "lib/udev/rules.d", "/usr/local/lib/udev/rules.d", false},
+        {"/usr", "/etc/udev/rules.d/", "/etc/udev/rules.d", true},
+    };
+    for (const Case& rule : cases) {
+        SCOPED_TRACE(std::string(rule.prefix) + " " + rule.configured);
+        EXPECT_EQ(InstalledRuleDirectory(rule.prefix, rule.configured), rule.directory);
+        EXPECT_EQ(UdevReadsRulesIn(rule.directory), rule.read);
+    }
+    // The program finds its prefix from its data directory.
+    ProgramPaths installed = PortablePaths("/usr/share/qbr5150/");
+    installed.installed = true;
+    SetProgramPaths(installed);
+    EXPECT_EQ(DeviceRulePath(), "/usr/lib/udev/rules.d/60-qbr5150.rules");
+    EXPECT_EQ(DeviceAccessCommand(), "sudo udevadm control --reload-rules && sudo udevadm trigger");
+    installed.dataDirectory = "/usr/local/share/qbr5150/";
+    SetProgramPaths(installed);
+    EXPECT_EQ(DeviceRulePath(), "/etc/udev/rules.d/60-qbr5150.rules");
+}
+
 }  // namespace
 }  // namespace qbr

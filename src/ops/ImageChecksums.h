@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "core/CommandResult.h"
+
+#include <cstdint>
+#include <string>
+
+namespace qbr {
+
+class ProgrammerCore;
+
+// The checksums of an image file. The window's CheckSum is the sum of the whole
+// chip as loaded, bytes the file leaves out counted as 0xFF, so it is no checksum
+// of the file; a vendor publishes the file's own CRC-32 and SHA-256, which are
+// beside it here.
+struct ImageChecksums {
+    Outcome outcome = Outcome::Ok;  // FileError: the file could not be loaded or read
+    uint32_t chipSum = 0;
+    uint32_t chipBytes = 0;  // the bytes summed: the selected chip's
+    uint64_t fileBytes = 0;
+    std::string fileCrc32;   // eight lower-case hex digits
+    std::string fileSha256;  // sixty-four
+};
+
+// Loads `path` into the buffer for the selected chip (core.LastImageLoad() tells
+// why it failed) and sums both the chip's image and the file's bytes.
+ImageChecksums ChecksumImage(ProgrammerCore& core, const std::string& path);
+
+}  // namespace qbr
