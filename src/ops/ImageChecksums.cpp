@@ -6,6 +6,7 @@
 #include "core/ProgrammerCore.h"
 
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace qbr {
@@ -30,6 +31,9 @@ ImageChecksums ChecksumImage(ProgrammerCore& core, const std::string& path) {
     const DataBuffer& buffer = core.Buffer();
     sums.chipSum = buffer.Checksum();
     sums.chipBytes = buffer.activeLength;
+    const auto chip = std::span(buffer.bytes).first(buffer.activeLength);
+    sums.chipCrc32 = Crc32Text(Crc32(chip));
+    sums.chipSha256 = Sha256Text(chip);
     const auto bytes = FileBytes(path);
     if (!bytes) {
         sums.outcome = Outcome::FileError;

@@ -213,14 +213,14 @@ TEST_F(CliProgrammer, SafetyFeaturesWorkEndToEnd) {
         {"write " + Path("empty.bin"), 4, "empty.bin is empty", {{"/image/fit", "empty"}}},
         {"write - </dev/null", 4, "Standard input is empty", {}},
         {"write --cut " + Path("beyond.hex"), 4, "lands inside the chip", {{"/error/code", "image-empty"}}},
-        // chip-sum: the whole chip's sum (0xFF beyond the file), the file's own CRC-32 and SHA-256.
+        // chip-sum: the whole chip's sum (0xFF beyond the file) beside the file's own CRC-32 and SHA-256.
         {"chip-sum " + Path("abc.bin"),
          0,
          "",
          {{"/checksum", "0FEFFE29"},
           {"/file_bytes", 3},
-          {"/crc32", "352441c2"},
-          {"/sha256", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"}}},
+          {"/file_crc32", "352441c2"},
+          {"/file_sha256", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"}}},
     };
     for (const Step& step : steps) {
         SCOPED_TRACE(step.arguments);

@@ -69,7 +69,8 @@ TEST(CliUsage, TextsInEitherLanguageWithPlainLineEnds) {
     EXPECT_NE(RunCli("--lang zh -c 24C02 --emulate erase").err.find("24C02 不是 SPI Flash"), std::string::npos);
     EXPECT_NE(RunCli("--lang zh -c 24C02 --emulate detect").err.find("只有 SPI Flash 芯片才有"), std::string::npos);
     const CliResult sum = RunCli("--lang zh -c EN25T80 chip-sum " QBR_RUNTIME_DIR "/config.ini");
-    EXPECT_NE(sum.out.find(")\n文件 CRC-32: "), std::string::npos) << sum.out;
+    EXPECT_NE(sum.out.find("的校验和)\nCRC-32: "), std::string::npos) << sum.out;
+    EXPECT_NE(sum.out.find("\n文件 CRC-32: "), std::string::npos) << sum.out;
     const CliResult detect = RunCli("--lang zh --emulate=W25Q64FV detect");
     EXPECT_NE(detect.err.find("   \n("), std::string::npos) << detect.err;
     EXPECT_EQ(detect.err.find('\r'), std::string::npos);
