@@ -147,6 +147,13 @@ void MainDlg::RunCommand(const CommandRow& row) {
 }
 
 void MainDlg::closeEvent(QCloseEvent* event) {
+    // A chip command runs inside the window's event handling: the window stays
+    // until it has ended, rather than disappearing while the chip is still worked on.
+    if (core_.IsOperationRunning()) {
+        MessageBox(MessageText(kMsgProgrammerBusy), BoxButtons::Ok);
+        event->ignore();
+        return;
+    }
     if (unsavedEdits_.Any() && !AskYesNo(Text(kMsgCloseWithEdits))) {
         event->ignore();
         return;

@@ -106,7 +106,8 @@ public:
 
 protected:
     // Every way out ends here: Exit, Escape, the window's close button and the
-    // window manager's close. While edits would be lost it asks first; No stays.
+    // window manager's close. While a chip command runs it refuses; while edits
+    // would be lost it asks first, and No stays.
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;

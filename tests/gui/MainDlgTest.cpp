@@ -181,14 +181,16 @@ private slots:
     }
 
     // Every way out asks while edits would be lost, also after a failed save, and
-    // leaves on Yes only; it leaves at once after a save that worked. The Chinese
-    // rows answer the real box by its button's label. Enter does nothing.
+    // leaves on Yes only; it leaves at once after a save that worked, and not while
+    // a read runs. The Chinese rows answer the real box by its button's label.
+    // Enter does nothing.
     void everyWayOutAsksBeforeEditsAreLost_data() {
         QTest::addColumn<int>("way");  // Escape, Exit, the window system's close (close button, window manager)
         QTest::addColumn<QString>("before");
         QTest::addColumn<QString>("answer");  // Yes/No by the responder, else the label clicked on the real box
         std::vector<std::tuple<int, const char*, const char*>> rows = {{0, "typed, failed save", "No"},
                                                                        {0, "typed, saved", "No"},
+                                                                       {2, "reading", "Yes"},
                                                                        {1, "typed", "否"},
                                                                        {2, "typed", "是"}};
         for (int way : {0, 1, 2}) {
@@ -219,6 +221,7 @@ private slots:
         if (before.contains("save")) fixture.Command(kCmdSaveFile)->trigger();
         fixture.boxes.clear();
         fixture.Answer(yes);
+        const bool reading = before == "reading";
         if (realBox) {
             window.SetBoxResponder(nullptr);
             WhenDialogOpens("yesNoBox", [&](QDialog& box) {
@@ -229,11 +232,21 @@ private slots:
                 if (box.isVisible()) box.reject();
             });
         }
-        if (way == 0) QTest::keyClick(&window, Qt::Key_Escape);
-        if (way == 1) fixture.Command(kCmdExit)->trigger();
-        if (way == 2) window.windowHandle()->close();
-        QCOMPARE(window.isVisible(), asks && !yes);
-        QCOMPARE(fixture.boxes, asks ? QStringList{Text(kMsgCloseWithEdits)} : QStringList{});
+        const auto leave = [&] {
+            if (way == 0) QTest::keyClick(&window, Qt::Key_Escape);
+            if (way == 1) fixture.Command(kCmdExit)->trigger();
+            if (way == 2) window.windowHandle()->close();
+        };
+        if (reading) {
+            window.Emulator()->SetSpeed({8'000'000, std::chrono::microseconds(0)});
+            QTimer::singleShot(20, &window, leave);
+            fixture.Command(kCmdReadChip)->trigger();
+        } else {
+            leave();
+        }
+        QCOMPARE(window.isVisible(), reading || (asks && !yes));
+        const QStringList question{Text(reading ? kMsgProgrammerBusy : kMsgCloseWithEdits)};
+        QCOMPARE(fixture.boxes, asks || reading ? question : QStringList{});
     }
 
     // The binary in screenshot mode draws its window into a PNG and ends without
