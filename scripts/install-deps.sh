@@ -11,7 +11,7 @@ packages=(
   libsqlite3-dev sqlite3 libpq-dev postgresql
   clang libclang-rt-14-dev llvm clang-format
   lintian bash-completion
-  fonts-wqy-microhei
+  fonts-wqy-microhei qt6-translations-l10n
   chromium
 )
 

@@ -131,8 +131,14 @@ enum MessageId : int {
     kMsgFoundSuffix = 122,
     kMsgPleaseSelectChip = 123,
     kMsgElapsedTime = 124,
+    // The window's question before unsaved edits are lost, and its buttons.
+    kMsgCloseWithEdits = 125,
+    kMsgYes = 126,
+    kMsgNo = 127,
+    // The manual file exists but no program could be started to show it; the file's path follows.
+    kMsgNoManualViewer = 128,
 };
 
-inline constexpr int kMessageCount = 125;
+inline constexpr int kMessageCount = 129;
 
 }  // namespace qbr

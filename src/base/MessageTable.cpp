@@ -137,6 +137,13 @@ const MessageEntry kFixedTexts[] = {
     {122, " Chips!", " 个结果!"},
     {123, "Please select a chip!", "请选择芯片型号!"},
     {124, "Elapsed time: ", "耗时: "},
+    {125,
+     "The buffer holds changes that were neither saved to a file nor written to a chip.\n"
+     "Close the program and lose them?",
+     "缓冲区中的修改既未保存到文件, 也未写入芯片.\n关闭程序并放弃这些修改吗?"},
+    {126, "Yes", "是"},
+    {127, "No", "否"},
+    {128, "No program could be started to show the manual file:\n", "无法启动程序来显示帮助文件:\n"},
 };
 
 // What a configured value is relative to.

@@ -17,6 +17,7 @@
 #include "link/LibraryPath.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -85,14 +86,6 @@ QString ProgressBarStyle(const QColor& chunk) {
         .arg(chunk.name());
 }
 
-// The question Escape asks before it throws edits away.
-QString CloseWithEditsQuestion(bool english) {
-    return english ? QString(
-                         "The buffer holds changes that were neither saved to a file nor written to a chip.\n"
-                         "Close the program and lose them?")
-                   : QString::fromUtf8("缓冲区中的修改既未保存到文件, 也未写入芯片.\n关闭程序并放弃这些修改吗?");
-}
-
 // The capacity value arrives with "\r\n" line breaks and blank lines behind it.
 QString CapacityDisplayText(const std::string& text) {
     QString shown = QString::fromStdString(text);
@@ -153,19 +146,30 @@ void MainDlg::RunCommand(const CommandRow& row) {
     if (row.run(core_).Ok() && row.effect == BufferEffect::Stores) unsavedEdits_.Keep();
 }
 
-void MainDlg::OnEscape() {
-    if (unsavedEdits_.Any() && !AskYesNo(CloseWithEditsQuestion(UsesEnglishMenu(GetLanguage())))) return;
-    close();
+void MainDlg::closeEvent(QCloseEvent* event) {
+    // A chip command runs inside the window's event handling: the window stays
+    // until it has ended, rather than disappearing while the chip is still worked on.
+    if (core_.IsOperationRunning()) {
+        MessageBox(MessageText(kMsgProgrammerBusy), BoxButtons::Ok);
+        event->ignore();
+        return;
+    }
+    if (unsavedEdits_.Any() && !AskYesNo(Text(kMsgCloseWithEdits))) {
+        event->ignore();
+        return;
+    }
+    event->accept();
 }
 
+// No is the default and the answer of Escape or of closing the box.
 bool MainDlg::AskYesNo(const QString& question) {
     if (responder_) return responder_(question.toStdString(), BoxButtons::OkCancel);
-    const bool english = UsesEnglishMenu(GetLanguage());
     QMessageBox box(this);
+    box.setObjectName("yesNoBox");
     box.setWindowTitle(Text(kMsgCaption));
     box.setText(question);
-    QPushButton* yes = box.addButton(english ? QString("Yes") : QString::fromUtf8("是"), QMessageBox::YesRole);
-    box.setDefaultButton(box.addButton(english ? QString("No") : QString::fromUtf8("否"), QMessageBox::NoRole));
+    QPushButton* yes = box.addButton(Text(kMsgYes), QMessageBox::YesRole);
+    box.setDefaultButton(box.addButton(Text(kMsgNo), QMessageBox::NoRole));
     box.exec();
     return box.clickedButton() == yes;
 }
@@ -380,11 +384,10 @@ void MainDlg::ConnectCommands() {
     connect(chipCombo_, &QComboBox::activated, this,
             [this](int index) { core_.OnChipNameChanged(chipCombo_->itemText(index).toStdString()); });
 
-    // Escape ends the run like closing the window, but asks first when edits would
-    // be lost. Enter deliberately does nothing here.
+    // Escape ends the run like closing the window. Enter deliberately does nothing here.
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     escape->setContext(Qt::WindowShortcut);
-    connect(escape, &QShortcut::activated, this, &MainDlg::OnEscape);
+    connect(escape, &QShortcut::activated, this, &QWidget::close);
 }
 
 void MainDlg::Relabel() {
@@ -395,6 +398,7 @@ void MainDlg::Relabel() {
     if (!picture.isNull()) mainPicture_->setPixmap(picture);
 
     const bool english = UsesEnglishMenu(GetLanguage());
+    qtTranslation_.Follow(english);
     const auto& titles = MenuPopupTitles();
     for (size_t i = 0; i < titles.size(); ++i) {
         popups_[i]->setTitle(QString::fromUtf8(english ? titles[i].english : titles[i].chinese));
@@ -453,11 +457,16 @@ void MainDlg::OnLinkWatch() {
     if (linkText_->text() != text) linkText_->setText(text);
 }
 
+// A missing file and a file no program could be started for are told apart.
 void MainDlg::OnUserManual() {
-    const QString path = Text(kMsgManualFilePath);
-    const QFileInfo file(path);
-    if (file.isFile() && QDesktopServices::openUrl(QUrl::fromLocalFile(file.absoluteFilePath()))) return;
-    MessageBox(MessageText(kMsgNoManualFile), BoxButtons::Ok);
+    const QFileInfo file(Text(kMsgManualFilePath));
+    if (!file.isFile()) {
+        MessageBox(MessageText(kMsgNoManualFile), BoxButtons::Ok);
+        return;
+    }
+    const QString path = file.absoluteFilePath();
+    if (QDesktopServices::openUrl(QUrl::fromLocalFile(path))) return;
+    MessageBox(MessageText(kMsgNoManualViewer) + path.toStdString(), BoxButtons::Ok);
 }
 
 void MainDlg::OnAbout() {

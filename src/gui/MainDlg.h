@@ -4,6 +4,7 @@
 #include "core/OperationHost.h"
 #include "core/ProgrammerCore.h"
 #include "emulator/SpeedModel.h"
+#include "gui/QtTranslation.h"
 #include "gui/UnsavedEdits.h"
 #include "link/TransferTrace.h"
 #include "ops/CommandTable.h"
@@ -73,7 +74,7 @@ public:
     // File dialogs go to `responder` instead of the screen while one is set.
     void SetFileResponder(FileResponder responder) { fileResponder_ = std::move(responder); }
 
-    // Applies the current language to menus, toolbar, labels, caption and pictures.
+    // Applies the current language to menus, toolbar, labels, caption, pictures and Qt's own texts.
     void Relabel();
 
     ProgrammerCore& Core() { return core_; }
@@ -104,6 +105,10 @@ public:
     bool MessageBox(const std::string& text, BoxButtons buttons) override;
 
 protected:
+    // Every way out ends here: Exit, Escape, the window's close button and the
+    // window manager's close. While a chip command runs it refuses; while edits
+    // would be lost it asks first, and No stays.
+    void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -120,8 +125,6 @@ private:
 
     void RunCommand(const CommandRow& row);
     void EnableCommand(int command, bool enable);
-    // Escape closes the window, after asking when edits would be lost.
-    void OnEscape();
     bool AskYesNo(const QString& question);
 
     void OnLanguage(const char* language);
@@ -136,6 +139,7 @@ private:
     TraceHeader traceHeader_;
     ProgrammerCore core_;
     UnsavedEdits unsavedEdits_{core_.Buffer()};
+    QtTranslation qtTranslation_;
     BoxResponder responder_;
     FileResponder fileResponder_;
 

@@ -20,7 +20,7 @@ TEST(MessageTable, EveryFixedTextExistsInBothLanguages) {
         SetLanguageForSession(language);
         EXPECT_EQ(MessageText(kMsgProgrammerBusy), "");
     }
-    EXPECT_EQ(MessageText(125), "");
+    EXPECT_EQ(MessageText(kMessageCount), "");
     EXPECT_EQ(MessageText(-1), "");
     for (int id = 0; id < kMessageCount; ++id) {
         // Configured rows are empty without config.ini, except the file rows, which hold the directory.
