@@ -369,6 +369,10 @@ TEST_P(LineOnEngine, UsedUpOrSetBackCounterTouchesNoChip) {
     EXPECT_NE(Cli("production counter \"" + store_ + "\" C --start 9").exitCode, 0);
     ASSERT_EQ(Sql("UPDATE counters SET next_number = 10 WHERE name = 'C'"), 0);
     EXPECT_EQ(Station("S1", 4, run).exitCode, 4);
+    StoreError error;
+    const auto store = ProductionStore::Open(store_, error);
+    ASSERT_TRUE(store) << error.detail;
+    EXPECT_EQ(store->FindCounter("C", error)->next, 10u);  // the take failed whole
     for (int index = 1; index <= 4; ++index) EXPECT_TRUE(Chip("S1", index) == chips[index - 1]) << index;
     EXPECT_EQ(Numbered("C").size(), 2u);
 }
