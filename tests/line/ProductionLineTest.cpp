@@ -2,7 +2,8 @@
 // A production line: stations (processes of the command-line tool, each with its
 // own emulated programmers) sharing one production store, in a SQLite file or on a
 // PostgreSQL server; and what a line meets: a server stopped mid-batch, a station
-// killed, a full disk, two products, a counter used up, the store under other names.
+// killed, a programmer failing, a full disk, a counter used up or set back.
+#include "base/Checksums.h"
 #include "cli/CliRunner.h"
 #include "store/ProductionStore.h"
 
@@ -13,10 +14,12 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <iomanip>
-#include <iostream>
 #include <map>
+#include <optional>
 #include <set>
+#include <span>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -70,19 +73,9 @@ std::multiset<uint64_t> SerialsUnder(const std::string& out, const std::string& 
     return serials;
 }
 
-std::set<uint64_t> Range(uint64_t first, uint64_t count) {
-    std::set<uint64_t> numbers;
-    for (uint64_t n = first; n < first + count; ++n) numbers.insert(n);
-    return numbers;
-}
-
 int Shell(const std::string& command) {
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string FirstLine(const std::string& text) {
-    return text.substr(0, text.find('\n'));
 }
 
 // A throwaway PostgreSQL cluster of the test's own, to stop and start again at will.
@@ -98,7 +91,10 @@ public:
                            "unix_socket_directories='" +
                            Dir() + "'\" start")) == 0;
     }
-    std::string Url() const { return FirstLine(ReadFileText(dir_.file("url"))); }
+    std::string Url() const {
+        const std::string text = ReadFileText(dir_.file("url"));
+        return text.substr(0, text.find('\n'));
+    }
     bool started_ = false;
 
 private:
@@ -170,9 +166,8 @@ protected:
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFileText(Path(station + ".out")),
                 ReadFileText(Path(station + ".err"))};
     }
-    CliResult Station(const std::string& station, int programmers, const std::string& command,
-                      const std::string& chip = "EN25T80") {
-        return Wait(Start(station, Args(station, programmers, command, chip)), station);
+    CliResult Station(const std::string& station, int programmers, const std::string& command) {
+        return Wait(Start(station, Args(station, programmers, command)), station);
     }
 
     // The store's rows, read through a connection of its own that is closed again.
@@ -201,9 +196,10 @@ protected:
         ASSERT_TRUE(store) << error.detail;
         const auto found = store->FindCounter(counter, error);
         ASSERT_TRUE(found) << counter << ": " << error.detail;
-        std::set<uint64_t> numbers;
+        std::set<uint64_t> numbers, expected;
         for (const auto& [serial, row] : Numbered(counter)) numbers.insert(serial);
-        EXPECT_EQ(numbers, Range(first, found->next - first)) << counter;
+        for (uint64_t n = first; n < found->next; ++n) expected.insert(n);
+        EXPECT_EQ(numbers, expected) << counter;
     }
     // Polls the store until `count` rows are in work.
     bool WaitForTaken(size_t count) {
@@ -259,39 +255,51 @@ protected:
     }
 };
 
-// Three stations with four programmers each run two batches at once: 24 consecutive
-// numbers, each once, each on the chip its row names.
+// Three stations with four programmers each run two batches at once, programmer 2
+// of each failing in a way of its own or not at all: 24 consecutive numbers, each
+// once; each batch exits with its worst code; each row holds its chip's result, a
+// chip ended ok the CRC-32 of what it was given, and that chip holds it.
 TEST_P(LineOnEngine, ThreeStationsTwice) {
+    const std::pair<std::string, int> faults[2][3] = {{{"", 0}, {"protect@0x8000", 1}, {"unplug@4096", 1}},
+                                                      {{"stall@8192", 1}, {"unplugged", 3}, {"", 0}}};
+    const std::string stations[] = {"S1", "S2", "S3"};
     MakeCounter("line", "--start 1000");
-    const std::vector<std::string> stations = {"S1", "S2", "S3"};
-    for (int round = 1; round <= 2; ++round) {
-        const auto began = std::chrono::steady_clock::now();
-        std::vector<pid_t> pids;
-        for (const std::string& station : stations) {
-            pids.push_back(Start(station, Args(station, 4, Auto("--counter line " + kSerialize))));
+    for (int round = 0; round < 2; ++round) {
+        std::map<std::string, std::string> faulty;  // the fault of each station this round
+        pid_t pids[3];
+        for (int i = 0; i < 3; ++i) {
+            faulty[stations[i]] = faults[round][i].first;
+            const std::string fault = faulty[stations[i]].empty() ? ""
+                                                                  : "--emulate-fault 2:" + faulty[stations[i]] + " ";
+            pids[i] = Start(stations[i], Args(stations[i], 4, fault + Auto("--counter line " + kSerialize)));
         }
-        for (size_t i = 0; i < stations.size(); ++i) {
+        for (int i = 0; i < 3; ++i) {
             const CliResult run = Wait(pids[i], stations[i]);
-            EXPECT_EQ(run.exitCode, 0) << stations[i] << ": " << run.err;
+            EXPECT_EQ(run.exitCode, faults[round][i].second) << stations[i] << ": " << run.err;
+            EXPECT_EQ(Results(run.out).size(), 4u) << run.out;
         }
-        const auto ms =
-            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - began).count();
-        std::cout << "[ line ] " << GetParam() << " round " << round << ": 3 stations x 4 chips in " << ms << " ms\n";
 
         const std::map<uint64_t, ChipRow> rows = Numbered("line");
-        ASSERT_EQ(rows.size(), 12u * round);
+        ASSERT_EQ(rows.size(), 12u * (round + 1));
         ExpectCounterAgrees("line", 1000);
         for (const auto& [serial, row] : rows) {
-            EXPECT_EQ(row.result, "ok") << serial;
-            if (serial < 1000 + 12u * (round - 1)) continue;  // on a chip programmed again since
+            if (serial < 1000 + 12u * round) continue;  // on a chip programmed again since
+            SCOPED_TRACE(row.station + " " + row.programmer);
+            const bool good = faulty[row.station].empty() || row.programmer != "emulated-2";
+            EXPECT_EQ(row.result, good ? "ok" : "failed") << serial;
+            if (!good) continue;
+            const std::string image = Serialized(serial);
+            EXPECT_EQ(row.crc32,
+                      Crc32Text(Crc32(std::span(reinterpret_cast<const uint8_t*>(image.data()), image.size()))));
             const int index = std::stoi(row.programmer.substr(row.programmer.find('-') + 1));
-            EXPECT_TRUE(Chip(row.station, index) == Serialized(serial)) << row.station << " " << row.programmer;
+            EXPECT_TRUE(Chip(row.station, index) == image);
         }
     }
 }
 
 // Station S1 is killed while its number is in work, S2 works on: the next start
-// marks S1's row interrupted, leaves S2's alone, and hands out the next number.
+// marks S1's row interrupted and names it, leaves S2's alone, and hands out the
+// next number.
 TEST_P(LineOnEngine, KilledStation) {
     MakeCounter("default", "--start 50");
     const pid_t killed = Start("S1", Args("S1", 1, kFullSpeed + Auto(), kSlowChip));
@@ -307,7 +315,16 @@ TEST_P(LineOnEngine, KilledStation) {
     std::map<std::string, ChipRow> rows;
     for (const auto& [serial, row] : Numbered("default")) rows[row.station] = row;
     const uint64_t lost = rows["S1"].serial.value_or(0);
-    EXPECT_EQ(SerialsUnder(next.out, "interrupted"), std::multiset<uint64_t>{lost}) << next.out;
+    ASSERT_EQ(Results(next.out).size(), 1u) << next.out;
+    json listed = Results(next.out)[0].value("interrupted", json::array());
+    ASSERT_EQ(listed.size(), 1u) << next.out;
+    listed[0].erase("time");
+    EXPECT_EQ(listed[0], (json{{"serial", lost},
+                               {"counter", "default"},
+                               {"station", "S1"},
+                               {"programmer", "emulated-1"},
+                               {"chip", kSlowChip},
+                               {"command", "auto"}}));
     EXPECT_NE(next.err.find(std::to_string(lost)), std::string::npos) << next.err;
     EXPECT_EQ(rows["S1"].result, "interrupted");
     EXPECT_NE(rows["S2"].result, "interrupted");
@@ -318,216 +335,120 @@ TEST_P(LineOnEngine, KilledStation) {
     EXPECT_TRUE(SerialsUnder(Station("S3", 1, Auto()).out, "interrupted").empty());
 }
 
-// Two products count on their own; a counter with two numbers left serves two of
-// four chips and refuses the others before programming; a counter set back by
-// hand can't hand out a number a second time.
-TEST_P(LineOnEngine, CountersOfTheLine) {
-    MakeCounter("A", "--start 100");
-    MakeCounter("B", "--start 500 --format 0x100,dec,8");
+// A counter with two numbers left serves two of four chips and refuses the others
+// untouched; used up, it refuses a batch before any chip is read for its backup; set
+// back, by the tool or by hand, it can't hand out a number a second time.
+TEST_P(LineOnEngine, UsedUpOrSetBackCounterTouchesNoChip) {
     MakeCounter("C", "--start 9 --last 10");
-    BlankChips("S3", 4);
-    const pid_t a = Start("S1", Args("S1", 4, Auto("--counter A " + kSerialize)));
-    const pid_t b = Start("S2", Args("S2", 4, Auto("--counter B")));  // placed as B's format says
-    const pid_t c = Start("S3", Args("S3", 4, Auto("--counter C " + kSerialize)));
-    EXPECT_EQ(Wait(a, "S1").exitCode, 0);
-    EXPECT_EQ(Wait(b, "S2").exitCode, 0);
-    const CliResult usedUp = Wait(c, "S3");
+    BlankChips("S1", 4);
+    const std::string run = Auto("--counter C " + kSerialize);
+    const CliResult usedUp = Station("S1", 4, run);
     EXPECT_EQ(usedUp.exitCode, 4) << usedUp.err;
-
-    for (const auto& [counter, first] : std::map<std::string, uint64_t>{{"A", 100}, {"B", 500}, {"C", 9}}) {
-        ExpectCounterAgrees(counter, first);
-    }
-    EXPECT_EQ(Numbered("A").size(), 4u);
-    EXPECT_EQ(Numbered("B").size(), 4u);
     std::set<uint64_t> served;
     for (const json& result : Results(usedUp.out)) {
         const int index = std::string(result["programmer"]).back() - '0';
         if (result["ok"] == true) {
             served.insert(result["serial"].get<uint64_t>());
-            EXPECT_TRUE(Chip("S3", index) == Serialized(result["serial"]));
+            EXPECT_TRUE(Chip("S1", index) == Serialized(result["serial"]));
         } else {
             EXPECT_EQ(result["error"]["code"], "counter-used-up") << result;
-            EXPECT_TRUE(Chip("S3", index) == kBlank) << index;
+            EXPECT_TRUE(Chip("S1", index) == kBlank) << index;
         }
     }
     EXPECT_EQ(served, (std::set<uint64_t>{9, 10}));
+    ExpectCounterAgrees("C", 9);
+
     std::vector<std::string> chips;
-    for (int index = 1; index <= 4; ++index) chips.push_back(Chip("S3", index));
-    const CliResult refused = Station("S3", 4, Auto("--counter C " + kSerialize));
+    for (int index = 1; index <= 4; ++index) chips.push_back(Chip("S1", index));
+    const CliResult refused = Station("S1", 4,
+                                      "--counter C " + kSerialize + "auto --backup " + Path("backup-%s.bin") + " " +
+                                          Path("image.bin"));
     EXPECT_EQ(refused.exitCode, 4);
     EXPECT_NE(refused.out.find("counter-used-up"), std::string::npos) << refused.out;
-    for (int index = 1; index <= 4; ++index) EXPECT_TRUE(Chip("S3", index) == chips[index - 1]) << index;
-
-    // A counter is only moved forward; set back behind the store's back, the store
-    // refuses the used number and no chip is touched.
-    EXPECT_NE(Cli("production counter \"" + store_ + "\" A --start 101").exitCode, 0);
-    ASSERT_EQ(Sql("UPDATE counters SET next_number = 102 WHERE name = 'A'"), 0);
-    const std::string before = Chip("S1", 1);
-    const CliResult setBack = Station("S1", 1, Auto("--counter A " + kSerialize));
-    EXPECT_EQ(setBack.exitCode, 4) << setBack.err;
-    EXPECT_TRUE(Chip("S1", 1) == before);
-    EXPECT_EQ(Numbered("A").size(), 4u);
+    EXPECT_FALSE(std::filesystem::exists(Path("backup-emulated-1.bin")));
+    EXPECT_NE(Cli("production counter \"" + store_ + "\" C --start 9").exitCode, 0);
+    ASSERT_EQ(Sql("UPDATE counters SET next_number = 10 WHERE name = 'C'"), 0);
+    EXPECT_EQ(Station("S1", 4, run).exitCode, 4);
+    StoreError error;
+    const auto store = ProductionStore::Open(store_, error);
+    ASSERT_TRUE(store) << error.detail;
+    EXPECT_EQ(store->FindCounter("C", error)->next, 10u);  // the take failed whole
+    for (int index = 1; index <= 4; ++index) EXPECT_TRUE(Chip("S1", index) == chips[index - 1]) << index;
+    EXPECT_EQ(Numbered("C").size(), 2u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, LineOnEngine, ::testing::Values("sqlite", "postgresql"),
                          [](const auto& engine) { return engine.param; });
 
-// The server is stopped while four chips are programmed: they are reported as
-// programmed with their numbers but not recorded; a run while it is down touches
-// no chip; after the restart the rows in flight are interrupted, no number reused.
-TEST_F(Line, ServerStoppedMidBatch) {
-    OwnCluster cluster;
-    ASSERT_TRUE(cluster.started_) << "can't start a PostgreSQL cluster";
-    store_ = cluster.Url();
-    MakeCounter("default", "--start 700");
-    const pid_t batch = Start("S1", Args("S1", 4, kFullSpeed + Auto(), kSlowChip));
-    ASSERT_TRUE(WaitForTaken(4));
-    ASSERT_TRUE(cluster.Crash());
+// The store is lost while two chips are programmed: its PostgreSQL server stops, or
+// the disk of its SQLite file (a small tmpfs, in a mount namespace of its own) fills.
+// The chips are reported programmed but not recorded, with their numbers; a run
+// while the store is lost names it and touches no chip; once the store is back, the
+// rows in flight are interrupted and no number is used again.
+class StoreLost : public Line, public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(StoreLost, ChipsInWorkAreNamedAndLaterInterrupted) {
+    std::optional<OwnCluster> cluster;
+    std::function<bool()> lose, mend;
+    if (GetParam() == "server") {
+        cluster.emplace();
+        ASSERT_TRUE(cluster->started_) << "can't start a PostgreSQL cluster";
+        store_ = cluster->Url();
+        lose = [&] { return cluster->Crash(); };
+        mend = [&] { return cluster->Restart(); };
+    } else if (const char* disk = std::getenv("QBR_LINE_DISK")) {
+        store_ = std::string(disk) + "/line.db";
+        const std::string fill = std::string(disk) + "/fill";
+        lose = [fill] { return Shell("cat /dev/zero >>" + fill + " 2>/dev/null") != 0; };
+        mend = [fill] { return std::filesystem::remove(fill); };
+    } else {
+        // This very case again, in a namespace where its store is on the small disk.
+        if (Shell("unshare -Urm true 2>/dev/null") != 0) GTEST_SKIP() << "no mount namespaces here";
+        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        std::filesystem::create_directories(Path("disk"));
+        ASSERT_EQ(Shell("unshare -Urm sh -c 'mount -t tmpfs -o size=256k tmpfs " + Path("disk") + " && QBR_LINE_DISK=" +
+                        Path("disk") + " exec " + std::filesystem::read_symlink("/proc/self/exe").string() +
+                        " --gtest_filter=" + test->test_suite_name() + "." + test->name() + "'"),
+                  0);
+        return;
+    }
+    MakeCounter("default", "--start 1");
+    const pid_t batch = Start("S1", Args("S1", 2, kFullSpeed + Auto(), kSlowChip));
+    ASSERT_TRUE(WaitForTaken(2));
+    ASSERT_TRUE(lose());
     const CliResult cut = Wait(batch, "S1");
     EXPECT_EQ(cut.exitCode, 4) << cut.err;
-    EXPECT_EQ(SerialsUnder(cut.out, "unrecorded"), (std::multiset<uint64_t>{700, 701, 702, 703})) << cut.out;
+    EXPECT_EQ(SerialsUnder(cut.out, "unrecorded"), (std::multiset<uint64_t>{1, 2})) << cut.out;
     for (const json& result : Results(cut.out)) {
         EXPECT_EQ(result["error"]["code"], "store-error") << result;
         const int index = std::string(result["programmer"]).back() - '0';
         EXPECT_TRUE(Chip("S1", index) == Serialized(result["unrecorded"]["serial"], kSlowChipSize)) << index;
+        EXPECT_NE(cut.err.find("NOT RECORDED: the chip with serial number " + result["unrecorded"]["serial"].dump()),
+                  std::string::npos)
+            << cut.err;
     }
 
-    const std::string before = Chip("S1", 1);
-    const CliResult down = Station("S1", 1, Auto(), kSlowChip);
+    lose();  // whatever the batch's end left free is taken too
+    BlankChips("S2", 1);
+    const CliResult down = Station("S2", 1, Auto());
     EXPECT_EQ(down.exitCode, 4);
     EXPECT_NE(down.err.find(ProductionStore::DisplayName(store_)), std::string::npos) << down.err;
     EXPECT_NE(down.out.find("store-error"), std::string::npos) << down.out;
-    EXPECT_TRUE(Chip("S1", 1) == before);
-
-    ASSERT_TRUE(cluster.Restart());
-    const CliResult after = Station("S1", 4, Auto(), kSlowChip);
-    EXPECT_EQ(after.exitCode, 0) << after.err;
-    EXPECT_EQ(SerialsUnder(after.out, "interrupted"), (std::multiset<uint64_t>{700, 701, 702, 703})) << after.out;
-    const std::map<uint64_t, ChipRow> rows = Numbered("default");
-    for (const auto& [serial, row] : rows) EXPECT_EQ(row.result, serial < 704 ? "interrupted" : "ok") << serial;
-    ExpectCounterAgrees("default", 700);
-    EXPECT_EQ(rows.size(), 8u);
-}
-
-// A SQLite store whose disk (a small tmpfs in a mount namespace of its own) fills
-// while two chips are in work: both are reported programmed but not recorded, with
-// their numbers; the next run stops naming the store before its chip is touched,
-// with no number taken; once the store has room again, the two rows are interrupted.
-TEST_F(Line, FullDisk) {
-    if (Shell("unshare -Urm true 2>/dev/null") != 0) GTEST_SKIP() << "no mount namespaces here";
-    const std::string full = Path("full");
-    std::filesystem::create_directories(full);
-    std::filesystem::create_directories(Path("copy"));
-    store_ = full + "/line.db";
-    BlankChips("S2", 1);
-    std::string script = R"sh(cd @DIR@ && mount -t tmpfs -o size=256k tmpfs @FULL@ || exit 1
-@CLI@ production counter @STORE@ default --start 1 >/dev/null || exit 1
-@CLI@ @SLOW@ >S1.out 2>S1.err & station=$!
-for i in $(seq 1000); do
-  [ "$(sqlite3 @STORE@ "SELECT count(*) FROM chips WHERE result = 'taken'" 2>/dev/null)" = 2 ] && break; sleep 0.02
-done
-cat /dev/zero >@FULL@/fill 2>/dev/null
-wait $station; echo $? >S1.code
-cat /dev/zero >@FULL@/more 2>/dev/null
-@CLI@ @NEXT@ >S2.out 2>S2.err; echo $? >S2.code
-cp @STORE@* copy/
-)sh";
-    const std::pair<std::string, std::string> fields[] = {{"@DIR@", Path("")},
-                                                          {"@FULL@", full},
-                                                          {"@CLI@", kCli},
-                                                          {"@STORE@", store_},
-                                                          {"@SLOW@", Args("S1", 2, kFullSpeed + Auto(), kSlowChip)},
-                                                          {"@NEXT@", Args("S2", 1, Auto())}};
-    for (const auto& [field, value] : fields) {
-        for (size_t at = script.find(field); at != std::string::npos; at = script.find(field, at + value.size())) {
-            script.replace(at, field.size(), value);
-        }
-    }
-    WriteFileText(Path("full.sh"), script);
-    ASSERT_EQ(Shell("unshare -Urm sh " + Path("full.sh")), 0);
-
-    const std::string cut = ReadFileText(Path("S1.out"));
-    EXPECT_EQ(FirstLine(ReadFileText(Path("S1.code"))), "4");
-    EXPECT_EQ(SerialsUnder(cut, "unrecorded"), (std::multiset<uint64_t>{1, 2})) << cut;
-    for (const json& result : Results(cut)) {
-        const int index = std::string(result["programmer"]).back() - '0';
-        EXPECT_TRUE(Chip("S1", index) == Serialized(result["unrecorded"]["serial"], kSlowChipSize)) << index;
-    }
-    EXPECT_EQ(FirstLine(ReadFileText(Path("S2.code"))), "4");
-    const std::string err = ReadFileText(Path("S2.err"));
-    EXPECT_NE(err.find(store_), std::string::npos) << err;
     EXPECT_TRUE(Chip("S2", 1) == kBlank);
 
-    store_ = Path("copy/line.db");
-    EXPECT_EQ(Numbered("default").size(), 2u);
-    ExpectCounterAgrees("default", 1);
+    ASSERT_TRUE(mend());
     const CliResult after = Station("S2", 1, Auto());
     EXPECT_EQ(after.exitCode, 0) << after.err;
     EXPECT_EQ(SerialsUnder(after.out, "interrupted"), (std::multiset<uint64_t>{1, 2})) << after.out;
     EXPECT_TRUE(Chip("S2", 1) == Serialized(3));
+    const std::map<uint64_t, ChipRow> rows = Numbered("default");
+    for (const auto& [serial, row] : rows) EXPECT_EQ(row.result, serial < 3 ? "interrupted" : "ok") << serial;
+    EXPECT_EQ(rows.size(), 3u);
+    ExpectCounterAgrees("default", 1);
 }
 
-// Two stations reach one SQLite store under two names at once: whatever the name,
-// no number is handed out twice and every chip programmed has its row.
-TEST_F(Line, StoreUnderOtherNames) {
-    for (const std::string link : {"ln -s", "ln"}) {
-        SCOPED_TRACE(link);
-        store_ = Path("line.db");
-        std::filesystem::remove(store_);
-        std::filesystem::remove(Path("other.db"));
-        MakeCounter("default", "--start 1");
-        ASSERT_EQ(Shell(link + " " + store_ + " " + Path("other.db")), 0);
-        std::multiset<uint64_t> served;
-        for (int round = 0; round < 2; ++round) {
-            const pid_t first = Start("S1", Args("S1", 4, Auto()));
-            store_ = Path("other.db");
-            const pid_t second = Start("S2", Args("S2", 4, Auto()));
-            store_ = Path("line.db");
-            for (const auto& [pid, station] : {std::pair{first, "S1"}, std::pair{second, "S2"}}) {
-                const CliResult run = Wait(pid, station);
-                for (const json& result : Results(run.out)) {
-                    if (result["ok"] == true) served.insert(result["serial"].get<uint64_t>());
-                }
-            }
-        }
-        std::filesystem::remove(Path("other.db"));  // the store has one name again
-        EXPECT_EQ(std::set<uint64_t>(served.begin(), served.end()).size(), served.size());
-        std::set<uint64_t> recorded;
-        for (const auto& [serial, row] : Numbered("default")) {
-            if (row.result == "ok") recorded.insert(serial);
-        }
-        EXPECT_EQ(recorded, std::set<uint64_t>(served.begin(), served.end()));
-        ExpectCounterAgrees("default", 1);
-    }
-}
-
-// The store is renamed while a station has four numbers in work, and a second
-// station opens it by its new name (SQLite's log stays beside the old one): the
-// first station's chips are reported as not recorded, and no chip reported ok
-// carries a number another one has.
-TEST_F(Line, StoreRenamedWhileInUse) {
-    MakeCounter("default", "--start 1");
-    const pid_t first = Start("S1", Args("S1", 4, kFullSpeed + Auto(), kSlowChip));
-    ASSERT_TRUE(WaitForTaken(4));
-    std::filesystem::rename(store_, Path("other.db"));
-    store_ = Path("other.db");
-    const CliResult second = Station("S2", 4, Auto());
-    EXPECT_EQ(second.exitCode, 0) << second.err;
-    const CliResult cut = Wait(first, "S1");
-    EXPECT_EQ(cut.exitCode, 4) << cut.err;
-    EXPECT_EQ(SerialsUnder(cut.out, "unrecorded").size(), 4u) << cut.out;
-    std::set<uint64_t> served;
-    for (const std::string& out : {second.out, cut.out}) {
-        for (const json& result : Results(out)) {
-            if (result["ok"] == true) {
-                EXPECT_TRUE(served.insert(result["serial"].get<uint64_t>()).second) << result;
-            }
-        }
-    }
-    std::set<uint64_t> recorded;
-    for (const auto& [serial, row] : Numbered("default")) recorded.insert(serial);
-    EXPECT_EQ(recorded, served);
-}
+INSTANTIATE_TEST_SUITE_P(Lost, StoreLost, ::testing::Values("server", "disk"),
+                         [](const auto& way) { return way.param; });
 
 }  // namespace
 }  // namespace qbr

@@ -10,102 +10,20 @@
 namespace qbr {
 namespace {
 
-ChipRow Row(const char* station, const char* programmer, const char* time, const char* result, const char* counter = "",
-            std::optional<uint64_t> serial = std::nullopt) {
-    ChipRow row;
-    row.station = station;
-    row.programmer = programmer;
-    row.time = time;
-    row.result = result;
-    row.counter = counter;
-    row.serial = serial;
-    return row;
-}
-
-// Two stations, each with a programmer "emulated-1" (ids are per computer), two
-// counters, numbered and unnumbered chips of every result.
-const std::vector<ChipRow> kRows = {
-    Row("line-1", "emulated-1", "2026-12-08T09:05:00+0100", "ok", "default", 1),
-    Row("line-1", "emulated-1", "2026-12-08T09:06:00+0100", "ok", "default", 2),
-    Row("line-1", "emulated-1", "2026-12-08T09:07:00+0100", "failed", "default", 3),
-    Row("line-1", "emulated-1", "2026-12-08T10:01:00+0100", "taken", "default", 4),
-    Row("line-1", "emulated-2", "2026-12-08T09:08:00+0100", "interrupted", "default", 5),
-    Row("line-1", "emulated-2", "2026-12-08T09:09:00+0100", "ok", "board", 10),
-    Row("line-2", "emulated-1", "2026-12-08T10:02:00+0100", "ok"),
-    Row("line-2", "emulated-1", "2026-12-08T10:03:00+0100", "failed"),
-    Row("line-2", "emulated-1", "2026-12-08T12:00:00+0100", "interrupted", "board", 11),
-    Row("line-2", "emulated-1", "2026-12-08T12:59:59+0100", "ok", "default", 6),
-};
-
-struct Expected {
-    const char* what;
-    uint64_t ok, failed, interrupted, inWork;
-};
-
-void ExpectCounts(const ResultCounts& counts, const Expected& expected) {
-    EXPECT_EQ(counts.ok, expected.ok) << expected.what;
-    EXPECT_EQ(counts.failed, expected.failed) << expected.what;
-    EXPECT_EQ(counts.interrupted, expected.interrupted) << expected.what;
-    EXPECT_EQ(counts.inWork, expected.inWork) << expected.what;
-}
-
-TEST(ProductionReport, CountsByResultStationProgrammerAndHour) {
-    const ProductionReport report = BuildProductionReport(kRows, {});
-    ExpectCounts(report.chips, {"all", 5, 2, 2, 1});
-
-    ASSERT_EQ(report.stations.size(), 2u);
-    EXPECT_EQ(report.stations[0].station, "line-1");
-    ExpectCounts(report.stations[0].counts, {"line-1", 3, 1, 1, 1});
-    ASSERT_EQ(report.stations[0].programmers.size(), 2u);
-    ExpectCounts(report.stations[0].programmers[0].counts, {"line-1 emulated-1", 2, 1, 0, 1});
-    ExpectCounts(report.stations[0].programmers[1].counts, {"line-1 emulated-2", 1, 0, 1, 0});
-    ASSERT_EQ(report.stations[1].programmers.size(), 1u);
-    EXPECT_EQ(report.stations[1].programmers[0].programmer, "emulated-1");
-    ExpectCounts(report.stations[1].programmers[0].counts, {"line-2 emulated-1", 2, 1, 1, 0});
-
-    const Expected hours[] = {{"2026-12-08T09", 3, 1, 1, 0},
-                              {"2026-12-08T10", 1, 1, 0, 1},
-                              {"2026-12-08T12", 1, 0, 1, 0}};
-    ASSERT_EQ(report.hours.size(), std::size(hours));
-    for (size_t i = 0; i < std::size(hours); ++i) {
-        EXPECT_EQ(report.hours[i].hour, hours[i].what);
-        ExpectCounts(report.hours[i].counts, hours[i]);
-    }
-}
-
-TEST(ProductionReport, YieldIsOkOfTheFinishedChips) {
-    const ProductionReport report = BuildProductionReport(kRows, {});
-    EXPECT_DOUBLE_EQ(*report.chips.Yield(), 5.0 / 9.0);  // the chip in work is not finished
-    EXPECT_DOUBLE_EQ(*report.stations[0].counts.Yield(), 3.0 / 5.0);
-    EXPECT_FALSE(BuildProductionReport({kRows[3]}, {}).chips.Yield());  // only a chip in work
+// The counts by result, station, programmer and hour, the yield, the lists of
+// numbers and the numbers left to each counter are checked end to end, on the page,
+// the text and the JSON document (report_page.py); here what a store's rows rarely
+// hold, and the pieces on their own.
+TEST(ProductionReport, NoYieldWithoutAFinishedChipAndNoNumberWithoutACounter) {
+    ChipRow inWork, unnumbered;
+    inWork.time = unnumbered.time = "2026-12-08T09:05:00+0100";
+    inWork.result = "taken";
+    unnumbered.result = "failed";
     EXPECT_FALSE(BuildProductionReport({}, {}).chips.Yield());
-}
-
-TEST(ProductionReport, ListsTheNumbersOfFailedAndInterruptedChips) {
-    const ProductionReport report = BuildProductionReport(kRows, {});
-    ASSERT_EQ(report.interrupted.size(), 2u);
-    EXPECT_EQ(report.interrupted[0].counter, "default");
-    EXPECT_EQ(report.interrupted[0].serial, 5u);
-    EXPECT_EQ(report.interrupted[1].counter, "board");
-    EXPECT_EQ(report.interrupted[1].serial, 11u);
-    ASSERT_EQ(report.failed.size(), 1u);  // the failed chip without a number has none to list
-    EXPECT_EQ(report.failed[0].serial, 3u);
-}
-
-TEST(ProductionReport, FreeNumbersOfEachCounter) {
-    const struct {
-        uint64_t next;
-        std::optional<uint64_t> last;
-        std::optional<uint64_t> free;
-    } cases[] = {
-        {7, 100, 94}, {100, 100, 1}, {101, 100, 0}, {12, std::nullopt, std::nullopt}, {0, 0, 1},
-    };
-    for (const auto& c : cases) {
-        const ProductionReport report = BuildProductionReport({}, {{"board", c.next, c.last, "0x10,dec,8"}});
-        ASSERT_EQ(report.counters.size(), 1u);
-        EXPECT_EQ(report.counters[0].free, c.free) << "next " << c.next;
-        EXPECT_EQ(report.counters[0].counter.format, "0x10,dec,8");
-    }
+    EXPECT_FALSE(BuildProductionReport({inWork}, {}).chips.Yield());
+    const ProductionReport report = BuildProductionReport({inWork, unnumbered}, {});
+    EXPECT_DOUBLE_EQ(*report.chips.Yield(), 0.0);
+    EXPECT_TRUE(report.failed.empty());
 }
 
 TEST(ProductionReport, ChartHoursFillTheGapsUpToTheLastHour) {

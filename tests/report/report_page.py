@@ -37,7 +37,8 @@ FIXTURE = [
     (ODD_STATION, "emulated-1", "default", 11, 4, 2, 1, 0),
 ]
 RESULTS = ("ok", "failed", "interrupted", "taken")
-COUNTERS = [("board", 200, 1000, "0x100,dec,8"), ("default", 100, None, ""), ("spare", 51, 50, "")]
+COUNTERS = [("board", 200, 1000, "0x100,dec,8"), ("default", 100, None, ""), ("last", 50, 50, ""),
+            ("spare", 51, 50, "")]
 
 
 class Failure(Exception):
@@ -121,7 +122,7 @@ def check_page(source, numbers):
         check(listed == numbers[kind], f"{kind} chips: {listed}, not {numbers[kind]}")
     counters = [cells(r)[:4] for r in next(t for t in page.iter("table") if t.get("class") == "counters").find("tbody")]
     check(counters == [["board", "200", "1000", "801"], ["default", "100", "\u2014", "no limit"],
-                       ["spare", "51", "50", "0"]], f"counters: {counters}")
+                       ["last", "50", "50", "1"], ["spare", "51", "50", "0"]], f"counters: {counters}")
 
 
 def check_text_and_json(store):

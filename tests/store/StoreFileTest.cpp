@@ -1,20 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What only a SQLite file can go through (other files, other names, full and
-// read-only disks), the store's name in messages, and the owner of a row in work.
+// What only a SQLite file can go through (other files, other names, its files
+// changed while open; files of other kinds are the file-system test's, a full disk
+// the line test's), the store's name in messages, and the owner of a row in work.
 
-#include "StoreChild.h"
 #include "base/ProcessIdentity.h"
 #include "store/ProductionStore.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <sqlite3.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace qbr {
 namespace {
@@ -33,15 +29,11 @@ TEST(StoreFile, WhatIsNoStoreOfOneNameIsRefusedUntouched) {
     test::TempDir dir;
     test::WriteFileText(dir.file("text.db"), "time,programmer\n");
     SqliteExec(dir.file("other.db"), "CREATE TABLE parts (name TEXT)");
-    fs::create_directory(dir.file("folder.db"));
-    mkfifo(dir.file("fifo.db").c_str(), 0600);
     test::WriteFileText(dir.file("linked.db"), "");  // a store as SQLite makes it, but with two names
     fs::create_hard_link(dir.file("linked.db"), dir.file("second-name.db"));
     const std::pair<std::string, Kind> cases[] = {
         {dir.file("text.db"), Kind::Malformed},
         {dir.file("other.db"), Kind::Malformed},
-        {dir.file("folder.db"), Kind::Malformed},
-        {dir.file("fifo.db"), Kind::Malformed},
         {dir.file("linked.db"), Kind::Unreachable},
         {dir.file("second-name.db"), Kind::Unreachable},
         {"postgresql:///qbr?host=" + dir.file("no-server").string(), Kind::Unreachable},
@@ -55,23 +47,10 @@ TEST(StoreFile, WhatIsNoStoreOfOneNameIsRefusedUntouched) {
     EXPECT_EQ(test::ReadFileText(dir.file("text.db")), "time,programmer\n");
 }
 
-// A small file system of its own, in a user and mount namespace of its own: filled
-// up with the store open, then made read-only.
-TEST(StoreFile, FullOrReadOnlyDiskTakesNoNumber) {
-    test::TempDir dir;
-    const std::string self = fs::read_symlink("/proc/self/exe").string();
-    const std::string disk = dir.path().string();
-    const std::string script = "mount -t tmpfs -o size=256k tmpfs '" + disk + "' && '" + self + "' --disk-full '" +
-                               disk + "' && mount -o remount,ro '" + disk + "' && '" + self + "' --read-only '" + disk +
-                               "'";
-    const int status = std::system(("unshare -Urm sh -c \"" + script + "\"").c_str());
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << script;
-}
-
-// The file, its log or its shared memory deleted while a run has the store open:
-// that run writes nothing more, since a run opening the store anew would not see it
-// and would hand out its numbers again.
-// A store file deleted, or given a second name (a hard link), while open.
+// The file, its log or its shared memory deleted, or the file given a second name (a
+// hard link), while a run has the store open: that run writes nothing more, since a
+// run opening the store anew would not see its writes and would hand out its numbers
+// again.
 TEST(StoreFile, FilesChangedWhileOpenTakeNoFurtherWrite) {
     for (const std::string suffix : {"", "-wal", "-shm", " linked"}) {
         SCOPED_TRACE(suffix);
@@ -80,7 +59,7 @@ TEST(StoreFile, FilesChangedWhileOpenTakeNoFurtherWrite) {
         StoreError error;
         const auto store = ProductionStore::Open(file, error);
         ASSERT_TRUE(store && store->SetCounter({"board", 1, std::nullopt, ""}, error)) << error.detail;
-        const auto started = store->Begin(TestChip("line-1", "SN1"), "board", error);
+        const auto started = store->Begin(ChipRow{}, "board", error);
         ASSERT_TRUE(started) << error.detail;
         if (suffix == " linked")
             fs::create_hard_link(file, file + "2");
@@ -88,7 +67,7 @@ TEST(StoreFile, FilesChangedWhileOpenTakeNoFurtherWrite) {
             ASSERT_TRUE(fs::remove(file + suffix));
         EXPECT_FALSE(store->Finish(started->id, "ok", "", "", 0, error));
         EXPECT_EQ(error.kind, Kind::Unwritable);
-        EXPECT_FALSE(store->Begin(TestChip("line-1", "SN1"), "board", error));
+        EXPECT_FALSE(store->Begin(ChipRow{}, "board", error));
     }
 }
 
