@@ -11,11 +11,13 @@
 #include "emulator/ChipImageFile.h"
 #include "emulator/TraceReplay.h"
 #include "ops/FirmwareImage.h"
+#include "ops/RepeatedRead.h"
 #include "support/CoreFixture.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <ctime>
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
@@ -231,14 +233,31 @@ TEST_F(CliFiles, FilesOfEveryKindAreNeverReplacedNorWaitedOn) {
     EXPECT_EQ(test::ReadFileText(Path("piped.bin")), std::string(256, '\x5A')) << piped.err;
 }
 
-// A missing --backup-dir is made before the chip is read. (Names taken by other
-// runs of the same second are the batch test's.)
-TEST_F(CliFiles, AMissingBackupDirectoryIsMade) {
-    const test::CliResult made = Run(Emulated("24C02", "chip.img") + "write " + Path("image.bin") + " --backup-dir " +
-                                     Path("made/here"));
+// A missing --backup-dir is made before the chip is read; names that runs of the
+// same second took are kept, and the next free one is used.
+TEST_F(CliFiles, BackupsNeverReplaceEachOther) {
+    const std::string write = Emulated("24C02", "chip.img") + "write " + Path("image.bin") + " --backup-dir ";
+    const test::CliResult made = Run(write + Path("made/here"));
     EXPECT_EQ(made.exitCode, 0) << made.err;
     EXPECT_NE(made.err.find("Made the backup directory"), std::string::npos) << made.err;
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Path("made/here")), {}), 1);
+
+    std::filesystem::create_directory(Path("taken"));
+    const ChipRecord chip = test::MakeChip(kEeprom24, "24C02", "TEST", 256);
+    const std::time_t now = std::time(nullptr);
+    for (std::time_t second = now - 1; second < now + 30; ++second) {
+        test::WriteFileText(dir.file("taken") / BackupFileName(chip, second), "earlier");
+    }
+    const test::CliResult next = Run(write + Path("taken"));
+    EXPECT_EQ(next.exitCode, 0) << next.err;
+    size_t earlier = 0, copies = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(Path("taken"))) {
+        const std::string text = test::ReadFileText(entry.path());
+        earlier += text == "earlier";
+        copies += text == std::string(256, '\x5A') && entry.path().string().ends_with("-2.bin");
+    }
+    EXPECT_EQ(earlier, 31u);
+    EXPECT_EQ(copies, 1u) << next.err;
 }
 
 // The emulated chip's file: another chip's image is refused and kept, a second run
