@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Any bytes as a chip database file, then every kind of lookup over whatever loaded, with the
 // ID bytes, type and limit from the header's unused bytes and the pattern from behind the records.
+#include "FuzzSupport.h"
 #include "chipdb/ChipDatabase.h"
 #include "chipdb/ChipDatabaseFile.h"
 #include "chipdb/ChipType.h"
@@ -11,13 +12,7 @@
 #include <string>
 #include <string_view>
 
-namespace {
-
-void Check(bool condition) {
-    if (!condition) __builtin_trap();
-}
-
-}  // namespace
+using qbr::fuzz::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     qbr::ChipDatabase database;

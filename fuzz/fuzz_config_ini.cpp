@@ -2,6 +2,7 @@
 // Any text as config.ini, read and written with a section, key and value from the input.
 // With ordinary names and a one-line value, a write reads back as the value reads in a
 // file of its own, and leaves every other key as it was.
+#include "FuzzSupport.h"
 #include "base/IniFile.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -14,9 +15,7 @@
 
 namespace {
 
-void Check(bool condition) {
-    if (!condition) __builtin_trap();
-}
+using qbr::fuzz::Check;
 
 std::string_view Trimmed(std::string_view s) {
     const size_t first = s.find_first_not_of(" \t\r\n");

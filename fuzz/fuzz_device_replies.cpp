@@ -5,6 +5,7 @@
 // sends, as pieces: [n] n bytes (n < 0xFE); [0xFE][b] as many bytes b as asked;
 // [0xFF] a failed read. Once they run out every read fails, so a run ends within a
 // few milliseconds. Writes always succeed. One link serves every run, as in the program.
+#include "FuzzSupport.h"
 #include "link/LibraryPath.h"
 #include "link/ProgrammerProtocol.h"
 #include "link/UsbLink.h"
@@ -19,10 +20,7 @@
 namespace {
 
 using qbr::PollResult;
-
-void Check(bool condition) {
-    if (!condition) __builtin_trap();
-}
+using qbr::fuzz::Check;
 
 // One programmer on the bus whose reads replay the input.
 struct ScriptedDevice : qbr::UsbDeviceLibrary {

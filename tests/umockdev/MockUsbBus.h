@@ -210,17 +210,11 @@ private:
             *reinterpret_cast<uint32_t*>(Resolve(arg, 0, sizeof(uint32_t))->data) = kCapabilities;
             return complete(true, 0);
         case USBDEVFS_SUBMITURB: return gone ? complete(false, ENODEV) : Submit(client, arg);
-        case USBDEVFS_REAPURB:
         case USBDEVFS_REAPURBNDELAY: return Reap(client, arg, gone);
         case USBDEVFS_DISCARDURB: return complete(Discard(client, arg), EINVAL);
         case USBDEVFS_CLAIMINTERFACE:
         case USBDEVFS_RELEASEINTERFACE:
-        case USBDEVFS_DISCONNECT_CLAIM:
-        case USBDEVFS_SETINTERFACE:
-        case USBDEVFS_SETCONFIGURATION:
-        case USBDEVFS_CLEAR_HALT:
-        case USBDEVFS_RESETEP:
-        case USBDEVFS_RESET: return complete(!gone, ENODEV);
+        case USBDEVFS_DISCONNECT_CLAIM: return complete(!gone, ENODEV);
         case USBDEVFS_GETDRIVER:
         case USBDEVFS_IOCTL: return complete(false, gone ? ENODEV : ENODATA);  // no kernel driver is bound
         default: Unknown("unknown ioctl", request); return complete(false, ENOTTY);
@@ -336,7 +330,6 @@ private:
         if (job.discarded) return ENOENT;
         if (stopping) return ESHUTDOWN;
         if (result == EmulatedProgrammer::kOverflow) return EOVERFLOW;
-        if (result == EmulatedProgrammer::kTimedOut) return ETIMEDOUT;
         const bool gone = job.generation != generation || !plugged || !programmer.IsPlugged();
         return result == EmulatedProgrammer::kNoDevice && gone ? ESHUTDOWN : EPIPE;
     }
