@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "emulator/ChipImageFile.h"
-#include "emulator/EmulatorFault.h"
 #include "emulator/EmulatorSession.h"
 #include "emulator/VirtualChip.h"
-#include "emulator/WireClock.h"
 #include "link/LibraryPath.h"
 #include "support/Pattern.h"
 #include "support/TempDir.h"
@@ -14,7 +12,6 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
-#include <stdexcept>
 #include <string>
 #include <sys/stat.h>
 
@@ -98,8 +95,6 @@ TEST(EmulatedProgrammer, ParametersThatDontFitTheChipMisbehaveTheSameWayEachTime
     }
 }
 
-// The emulator's parts: the chip's memory, the wire's clock and the text forms that
-// --emulate-fault takes (what each fault does is seen through the fault matrix).
 // An image file holds one chip for one run: its contents survive the file, a new or
 // empty file is an erased chip, a file of another size or kind is refused (and
 // never waited on), and while one run holds the file no other gets it, also
@@ -145,47 +140,6 @@ TEST(ChipImageFile, HoldsOneChipForOneRun) {
         EXPECT_EQ(std::ranges::count(copy.Contents(), 0xFF), 16) << name;
     }
     EXPECT_EQ(ReadFileText(dir.file("long.bin")), std::string(17, 'A'));
-}
-
-TEST(WireClock, LaysTransfersEndToEndAndCreditsOnlyOversleep) {
-    WireClock clock;
-    clock.SetModel({1'000'000, 100us});
-    const WireClock::Clock::time_point t0{};
-    EXPECT_EQ(clock.Book(1000, t0), t0 + 1100us);
-    EXPECT_EQ(clock.Book(1000, t0 + 500us), t0 + 2200us) << "the wire is still busy";
-
-    clock.Woke(t0 + 2200us, t0 + 2500us);
-    EXPECT_EQ(clock.Book(0, t0 + 2600us), t0 + 2400us) << "300 us oversleep credited, 100 us host time not";
-    EXPECT_EQ(clock.Book(0, t0 + 9000us), t0 + 9100us) << "the credit is used once";
-    EXPECT_EQ(clock.BookedTime(), 2400us);
-}
-
-TEST(EmulatorFaults, TextFormsParseOrSayWhatIsWrong) {
-    const std::pair<const char*, EmulatorFault> good[] = {
-        {"stray-replies", {FaultKind::StrayReplies, EmulatorFault::kEndless}},
-        {"stray-replies@3", {FaultKind::StrayReplies, 3}},
-        {"flip@0XfF", {FaultKind::FlipByte, 255}},
-        {"protect@65536", {FaultKind::ProtectFrom, 0x10000}},
-    };
-    for (const auto& [text, fault] : good) {
-        const EmulatorFault parsed = ParseEmulatorFault(text);
-        EXPECT_EQ(parsed.kind, fault.kind) << text;
-        EXPECT_EQ(parsed.value, fault.value) << text;
-    }
-    const std::pair<const char*, const char*> bad[] = {
-        {"unplug", "needs a value: unplug@N"},
-        {"reject@1", "takes no value: reject"},
-        {"stall@12k", "not a number"},
-        {"Stall@1", "unknown fault; known: unplugged, unplug@N"},
-    };
-    for (const auto& [text, message] : bad) {
-        try {
-            ParseEmulatorFault(text);
-            ADD_FAILURE() << text << " was accepted";
-        } catch (const std::invalid_argument& e) {
-            EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << e.what();
-        }
-    }
 }
 
 // The protocol contract, run in process.
