@@ -20,30 +20,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-TEST(EmulatedProgrammer, WriteProgramsFlashByAndAndEepromAsWrittenAndNeverErasesIt) {
-    for (const ChipRecord& chip : {kTestFlash, kTestEeprom24}) {
-        EmulatorSession session(chip);
-        const bool flash = chip.chipType == 0;
-        auto contents = session.device.Chip().Contents();
-        std::fill(contents.begin(), contents.end(), 0x0F);
-        const Bytes data = Pattern(200, 0x55);
-
-        EXPECT_EQ(session.Exchange(ChipRequest(AccessFor(chip, 16), 200, true), 3), (Bytes{0x12, 0x01, 0x01}));
-        ASSERT_EQ(session.Send(Bytes(data.begin(), data.begin() + 150)), 0);
-        ASSERT_EQ(session.Send(Bytes(data.begin() + 150, data.end())), 0);
-        EXPECT_EQ(contents[15], 0x0F);
-        EXPECT_EQ(contents[216], 0x0F);
-        for (size_t i = 0; i < data.size(); ++i) {
-            ASSERT_EQ(contents[16 + i], flash ? (data[i] & 0x0F) : data[i]) << chip.chipName << " byte " << i;
-        }
-        EXPECT_EQ(session.Exchange({0x13, 0x00, AccessFor(chip).protocolCode}, 3).size(), 3u)
-            << "requests again after the data";
-        if (flash) continue;  // a flash erase is in the protocol contract; an EEPROM is never erased
-        EXPECT_EQ(session.Exchange({0x14, 0x01, 0x02}, 3), (Bytes{0x14, 0x01, 0x00}));
-        EXPECT_EQ(contents[16], data[0]);
-    }
-}
-
 // Every parameter of a chip request that a host can get wrong, and what the
 // programmer then does with a 256-byte write of a pattern and a read of it.
 TEST(EmulatedProgrammer, ParametersThatDontFitTheChipMisbehaveTheSameWayEachTime) {
