@@ -19,61 +19,63 @@ size_t LineCount(const std::string& text) {
     return std::count(text.begin(), text.end(), '\n');
 }
 
-TEST(CliChips, ListsMatchesWithTheirCountInEitherLanguage) {
-    CliResult run = RunCli("--lang en chips 'en25*80'");
-    ASSERT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.out.rfind("EN25", 0), 0u);
-    EXPECT_NE(run.out.find("\nEN25T80   1024KB  EON  SPI FLASH\n"), std::string::npos);
-    EXPECT_NE(run.out.find("\nFind " + std::to_string(LineCount(run.out) - 1) + " Chips!\n"), std::string::npos);
+// What a user reads, in either language, beside the exit code. Texts made for
+// boxes print with plain line ends.
+struct TextRun {
+    const char* arguments;
+    int exitCode;
+    const char* text;  // in either stream
+};
 
-    CliResult all = RunCli("--lang zh chips '*'");
-    ASSERT_EQ(all.exitCode, 0);
-    EXPECT_NE(all.out.find("\n共找到 " + std::to_string(LineCount(all.out) - 1) + " 个结果!\n"), std::string::npos);
-    EXPECT_EQ(RunCli("--lang zh chips").out, all.out);
+const TextRun kTextRuns[] = {
+    {"--lang en chips 'en25*80'", 0, "\nEN25T80   1024KB  EON  SPI FLASH\n"},
+    {"--lang en chips 'NO*SUCH'", 1, "Find 0 Chips!\n"},
+    {"--lang en chip en25t80", 0, "makerName: EON\nspareByte: 0\nvoltage: 33\ncapacity: 1048576\n"},
+    {"--lang en chip en25t80", 0, "manufacturerId: 1C\ndeviceId: 14\n"},
+    {"--lang zh chip NOSUCHCHIP", 2, "芯片数据库中没有名为 \"NOSUCHCHIP\""},
+    {"--lang zh -c 24C02 --emulate erase", 1, "24C02 不是 SPI Flash"},
+    {"--lang zh --emulate=W25Q64FV detect", 0, "   \n("},
+    {"--lang zh -c 24C02 --emulate detect", 1, "只有 SPI Flash 芯片才有"},
+    {"--lang zh -c EN25T80 chip-sum " QBR_RUNTIME_DIR "/config.ini", 0, "的校验和)\nCRC-32: "},
+    {"--lang zh -c EN25T80 chip-sum " QBR_RUNTIME_DIR "/config.ini", 0, "\n文件 CRC-32: "},
+    {"--help", 0, "\n  flip@ADDR "},  // the emulator's faults explained
+    {"--lang en --emulate=W25Q64FV detect", 0, "S25FL064K  SPANSION  8192KB\nalso: W25P64  WINBOND  8192KB\n"},
+    {"--lang en -q --emulate selftest", 0, "Auto test result: Hardware is OK!\n"},
+    {"--lang en --emulate doctor", 0, "\n   Auto test result: Hardware is OK!\nAll is well.\n"},
+    {"--lang zh --emulate doctor", 0, "1. 总线上的编程器  [正常]\n   由模拟编程器代替"},
+    {"--lang zh --emulate doctor", 0, "测试结果: 编程器一切正常!\n一切正常。\n"},
+    {"--lang zh --emulate-count 0x41 link", 2, "不是 1 到 64 之间的整数"},
+    {"--lang en --emulate-count 0x40 --emulate-fault 64:unplugged --programmer emulated-64 link", 3, ""},
+    {"frobnicate", 2, "frobnicate"},  // the unknown word is named
+    {"production frobnicate", 2, "frobnicate"},
+    {"--bogus chips", 2, ""},
+    {"--lang fr chips", 2, ""},
+    {"chip", 2, ""},
+    {"--emulate --emulate-fault Stall@1 link", 2, "unknown fault; known: unplugged, unplug@N"},
+    {"--emulate --emulate-fault unplug link", 2, "needs a value: unplug@N"},
+    {"--emulate --emulate-fault reject@1 link", 2, "takes no value: reject"},
+    {"--emulate --emulate-fault stall@12k link", 2, "not a number"},
+    {"--lang en --db /nonexistent/chips.dat chips", 4, ""},
+};
 
-    CliResult none = RunCli("--lang en chips 'NO*SUCH'");
-    EXPECT_EQ(none.exitCode, 1);
-    EXPECT_EQ(none.out, "Find 0 Chips!\n");
-}
-
-TEST(CliChip, ShowsOneRecordOrFails) {
-    CliResult run = RunCli("--lang en chip en25t80");
-    ASSERT_EQ(run.exitCode, 0);
-    EXPECT_NE(run.out.find("makerName: EON\nspareByte: 0\nvoltage: 33\ncapacity: 1048576\n"), std::string::npos);
-    EXPECT_NE(run.out.find("manufacturerId: 1C\ndeviceId: 14\n"), std::string::npos);
-    EXPECT_NE(run.out.find("1MB"), std::string::npos);
-    EXPECT_EQ(RunCli("--lang en chip NOSUCHCHIP").exitCode, 2);
-}
-
-TEST(CliUsage, BadOptionsAndAMissingDatabase) {
-    EXPECT_EQ(RunCli("--bogus chips").exitCode, 2);
-    EXPECT_EQ(RunCli("--lang fr chips").exitCode, 2);
-    EXPECT_EQ(RunCli("chip").exitCode, 2);
-    EXPECT_EQ(RunCli("--lang en --db /nonexistent/chips.dat chips").exitCode, 4);
-    for (const char* unknown : {"frobnicate", "production frobnicate"}) {
-        const CliResult run = RunCli(unknown);
-        EXPECT_EQ(run.exitCode, 2);
-        EXPECT_NE(run.err.find("frobnicate"), std::string::npos) << run.err;  // the unknown word is named
+TEST(CliText, WhatTheUserReadsAndTheExitCode) {
+    for (const TextRun& run : kTextRuns) {
+        SCOPED_TRACE(run.arguments);
+        const CliResult result = RunCli(run.arguments);
+        EXPECT_EQ(result.exitCode, run.exitCode) << result.err;
+        EXPECT_NE((result.out + result.err).find(run.text), std::string::npos) << result.out << result.err;
+        EXPECT_EQ((result.out + result.err).find('\r'), std::string::npos);
     }
-    EXPECT_EQ(RunCli("--emulate -c NOSUCHCHIP read x.bin").exitCode, 2);
-    EXPECT_EQ(RunCli("--emulate --emulate-fault bogus link").exitCode, 2);
-    // --help explains the emulator's faults and ends with the exit codes in one line.
+    // The count closes the list, and counts its lines.
+    for (const char* arguments : {"--lang en chips 'en25*80'", "--lang zh chips"}) {
+        const std::string out = RunCli(arguments).out;
+        const std::string count = std::to_string(LineCount(out) - 1);
+        EXPECT_TRUE(out.ends_with("\nFind " + count + " Chips!\n") || out.ends_with("\n共找到 " + count + " 个结果!\n"))
+            << out;
+    }
+    // --help ends with the exit codes in one line.
     const std::string help = RunCli("--help").out;
-    EXPECT_NE(help.find("\n  flip@ADDR "), std::string::npos) << help;
     EXPECT_EQ(help.substr(help.rfind('\n', help.size() - 2) + 1).rfind("Exit codes: 0 done; 1 ", 0), 0u) << help;
-}
-
-// The tool's own texts follow the language too; texts made for boxes print with plain line ends.
-TEST(CliUsage, TextsInEitherLanguageWithPlainLineEnds) {
-    EXPECT_NE(RunCli("--lang zh chip NOSUCHCHIP").err.find("芯片数据库中没有名为 \"NOSUCHCHIP\""), std::string::npos);
-    EXPECT_NE(RunCli("--lang zh -c 24C02 --emulate erase").err.find("24C02 不是 SPI Flash"), std::string::npos);
-    EXPECT_NE(RunCli("--lang zh -c 24C02 --emulate detect").err.find("只有 SPI Flash 芯片才有"), std::string::npos);
-    const CliResult sum = RunCli("--lang zh -c EN25T80 chip-sum " QBR_RUNTIME_DIR "/config.ini");
-    EXPECT_NE(sum.out.find("的校验和)\nCRC-32: "), std::string::npos) << sum.out;
-    EXPECT_NE(sum.out.find("\n文件 CRC-32: "), std::string::npos) << sum.out;
-    const CliResult detect = RunCli("--lang zh --emulate=W25Q64FV detect");
-    EXPECT_NE(detect.err.find("   \n("), std::string::npos) << detect.err;
-    EXPECT_EQ(detect.err.find('\r'), std::string::npos);
 }
 
 struct DoctorRun {
@@ -107,16 +109,6 @@ TEST(CliDoctor, ExitCodesAndStepsInJson) {
         // The human report goes to the error stream beside the JSON object.
         EXPECT_NE(result.err.find("6. Programmer  ["), std::string::npos);
     }
-}
-
-// The human report in either language, on the emulated programmer.
-TEST(CliDoctor, ReportInBothLanguages) {
-    const CliResult english = RunCli("--lang en --emulate doctor");
-    EXPECT_NE(english.out.find("\n   Auto test result: Hardware is OK!\nAll is well.\n"), std::string::npos)
-        << english.out;
-    const CliResult chinese = RunCli("--lang zh --emulate doctor");
-    EXPECT_NE(chinese.out.find("1. 总线上的编程器  [正常]\n   由模拟编程器代替"), std::string::npos) << chinese.out;
-    EXPECT_NE(chinese.out.find("测试结果: 编程器一切正常!\n一切正常。\n"), std::string::npos);
 }
 
 // A config.ini edited by hand (a byte-order mark, the language in small letters)
@@ -200,6 +192,7 @@ const JsonRun kJsonRuns[] = {
     {"--emulate -c NOSUCHCHIP read /nonexistent/x.bin", 2, "no-chip-named", "/programmer"},
     {"-c EN25T80 chip-sum /nonexistent/x.bin", 4, "file-error", "/file"},
     {"--emulate -c 24C02 detect", 1, "not-for-this-chip", "/chip"},
+    {"--emulate -c EN25T80 write /nonexistent/x.bin", 4, "file-error", "/bytes"},
     {"--emulate --emulate-fault unplugged read /nonexistent/x.bin", 3, "no-programmer", "/chip"},
     {"--emulate --emulate-fault selftest-fail selftest", 1, "failed", "/chip"},
     {"--emulate --emulate-fault short@4096 auto " QBR_RUNTIME_DIR "/chips.dat", 1, "failed", "/bytes"},
@@ -217,21 +210,25 @@ const JsonRun kJsonRuns[] = {
     {"--emulate update-firmware " QBR_RUNTIME_DIR "/chips.dat </dev/null", 2, "confirmation-needed", "/chip"},
 };
 
+// The exit code follows the outcome, never the texts shown: each run gives the same
+// code in both languages, whose texts all differ.
 TEST(CliJson, OneDocumentWithTheErrorTheUserSaw) {
-    for (const JsonRun& run : kJsonRuns) {
-        SCOPED_TRACE(run.arguments);
-        const CliResult result = RunCli(std::string("--lang en -q --json ") + run.arguments);
-        EXPECT_EQ(result.exitCode, run.exitCode) << result.err;
-        const auto report = nlohmann::json::parse(result.out, nullptr, false);
-        ASSERT_FALSE(report.is_discarded()) << result.out;
-        EXPECT_EQ(report["ok"], run.exitCode == 0);
-        EXPECT_TRUE(report.contains(nlohmann::json::json_pointer(run.field))) << result.out;
-        EXPECT_EQ(report.contains("error"), run.error != nullptr) << result.out;
-        if (!run.error) continue;
-        EXPECT_EQ(report["error"]["code"], run.error);
-        const std::string text = report["error"]["text"];
-        EXPECT_FALSE(text.empty());
-        EXPECT_NE(result.err.find(text), std::string::npos) << text << "\n" << result.err;
+    for (const std::string language : {"en", "zh"}) {
+        for (const JsonRun& run : kJsonRuns) {
+            SCOPED_TRACE(language + ": " + run.arguments);
+            const CliResult result = RunCli("--lang " + language + " -q --json " + run.arguments);
+            EXPECT_EQ(result.exitCode, run.exitCode) << result.err;
+            const auto report = nlohmann::json::parse(result.out, nullptr, false);
+            ASSERT_FALSE(report.is_discarded()) << result.out;
+            EXPECT_EQ(report["ok"], run.exitCode == 0);
+            EXPECT_TRUE(report.contains(nlohmann::json::json_pointer(run.field))) << result.out;
+            EXPECT_EQ(report.contains("error"), run.error != nullptr) << result.out;
+            if (!run.error) continue;
+            EXPECT_EQ(report["error"]["code"], run.error);
+            const std::string text = report["error"]["text"];
+            EXPECT_FALSE(text.empty());
+            EXPECT_NE(result.err.find(text), std::string::npos) << text << "\n" << result.err;
+        }
     }
     // A document that can't be written is a failure, not a success.
     const CliResult full = RunCli("--version >/dev/null; (" QBR_RUNTIME_DIR
@@ -253,10 +250,8 @@ TEST(CliUsage, NumbersOutsideTheirRangeAreRefused) {
         {"--length", "read --length 0x100000000 /nonexistent/x.bin"},
         {"--reads", "read --reads 1 /nonexistent/x.bin"},
         {"--reads", "read --reads 101 /nonexistent/x.bin"},
-        {"--reads", "read --reads -2 /nonexistent/x.bin"},
         {"--emulate-count", "--emulate-count 0 link"},
         {"--emulate-count", "--emulate-count 65 link"},
-        {"--emulate-count", "--emulate-count -1 link"},
     };
     for (const auto& [option, arguments] : runs) {
         SCOPED_TRACE(arguments);
@@ -265,10 +260,6 @@ TEST(CliUsage, NumbersOutsideTheirRangeAreRefused) {
         EXPECT_EQ(result.err.rfind(std::string(option) + ": ", 0), 0u) << result.err;
         EXPECT_EQ(nlohmann::json::parse(result.out, nullptr, false)["error"]["code"], "bad-number") << result.out;
     }
-    EXPECT_NE(RunCli("--lang zh --emulate-count 0x41 link").err.find("不是 1 到 64 之间的整数"), std::string::npos);
-    EXPECT_EQ(
-        RunCli("--lang en --emulate-count 0x40 --emulate-fault 64:unplugged --programmer emulated-64 link").exitCode,
-        3);
 }
 
 }  // namespace

@@ -117,12 +117,11 @@ TraceEdit SetDataByte(size_t line, size_t offset, const char* hex) {
     };
 }
 
-// The recorded write is one byte longer (a zero byte appended) or shorter.
-TraceEdit ResizeWrite(size_t line, int delta) {
+// The recorded write is one byte longer: a zero byte appended.
+TraceEdit LengthenWrite(size_t line) {
     return [=](TraceLines& lines) {
         nlohmann::json& transfer = lines.at(line);
-        std::string data = transfer.at("data");
-        data = delta > 0 ? data + "00" : data.substr(0, data.size() - 2);
+        const std::string data = transfer.at("data").get<std::string>() + "00";
         transfer["data"] = data;
         transfer["length"] = data.size() / 2;
         transfer["moved"] = data.size() / 2;
@@ -141,22 +140,16 @@ TEST_F(TraceReplay, ADepartureFailsTheRunAndIsNamed) {
     const Departure departures[] = {
         {"read-at24c02.jsonl", SetDataByte(1, 0, "10"),
          request + "at offset 0 the trace has 0x10, the host sent 0x11."},
-        {"read-at24c02.jsonl", SetDataByte(1, 7, "01"),
-         request + "at offset 7 the trace has 0x01, the host sent 0x00."},
         {"read-at24c02.jsonl", SetDataByte(1, 14, "01"),
          request + "at offset 14 the trace has 0x01, the host sent 0x00."},
-        {"read-at24c02.jsonl", ResizeWrite(1, +1),
+        {"read-at24c02.jsonl", LengthenWrite(1),
          request + "the host asked for a write of 15 bytes to 0x01, the trace has a write of 16 bytes to 0x01."},
-        {"read-at24c02.jsonl", ResizeWrite(1, -1),
-         request + "the host asked for a write of 15 bytes to 0x01, the trace has a write of 14 bytes to 0x01."},
         {"read-at24c02.jsonl", SetField(1, "endpoint", "0x02"),
          request + "the host asked for a write of 15 bytes to 0x01, the trace has a write of 15 bytes to 0x02."},
         {"read-at24c02.jsonl", SetField(1, "dir", "in"),
          request + "the host asked for a write of 15 bytes to 0x01, the trace has a read of 15 bytes from 0x01."},
         {"read-at24c02.jsonl", SetField(2, "length", 65),
          reply + "the host asked for a read of 64 bytes from 0x81, the trace has a read of 65 bytes from 0x81."},
-        {"read-at24c02.jsonl", SetField(2, "length", 63),
-         reply + "the host asked for a read of 64 bytes from 0x81, the trace has a read of 63 bytes from 0x81."},
         {"read-at24c02.jsonl", SetField(2, "endpoint", "0x82"),
          reply + "the host asked for a read of 64 bytes from 0x81, the trace has a read of 64 bytes from 0x82."},
         {"read-at24c02.jsonl", [](TraceLines& lines) { lines.push_back(lines.back()); },
@@ -214,13 +207,10 @@ TEST(TraceReplayLongData, ComparedAndRebuiltByItsEdgesAndItsCrc) {
         std::string verdict;  // a part of it; empty: the replay goes on
     } cases[] = {
         {false, Pattern(0, 4096), -1, ""},
-        {false, Pattern(0, 4096), 0, "at offset 0 the trace has 0x03, the host sent 0x02."},
         {false, Pattern(0, 4096), 63, "at offset 63 the trace has 0xbc, the host sent 0xbd."},
         {false, Pattern(0, 4096), 64, crc},
-        {false, Pattern(0, 4096), 2048, crc},
         {false, Pattern(0, 4096), 4031, crc},
         {false, Pattern(0, 4096), 4032, "at offset 4032 the trace has 0x43, the host sent 0x42."},
-        {false, Pattern(0, 4096), 4095, "at offset 4095 the trace has 0xfc, the host sent 0xfd."},
         {true, Pattern(0, 0), -1, ""},
         {true, Pattern(0, 64), -1, ""},       // the middle as the tail begins
         {true, Pattern(4032, 4096), -1, ""},  // the middle as the head ends

@@ -115,15 +115,7 @@ protected:
 };
 
 TEST_F(LinkPermission, StartAndCommandsSayWhyAndHowToFixIt) {
-    const std::string command = "sudo install -m 644 " + dir->dirText() +
-                                "60-qbr5150.rules /etc/udev/rules.d/ && sudo udevadm control --reload-rules && "
-                                "sudo udevadm trigger";
     const std::string text = PermissionDeniedText();
-    EXPECT_EQ(text,
-              "The programmer is connected, but this user is not allowed to open it.\r\n"
-              "Install the device rule with this command:\r\n" +
-                  command + "\r\nThen unplug the programmer and plug it in again.");
-
     core.ConnectLink(std::move(link_));
     const std::string box = "No programmer linked to computer!\r\n\r\n" + text;
     EXPECT_EQ(host.boxes, Names{box});
@@ -151,8 +143,12 @@ TEST_F(LinkPermission, StartAndCommandsSayWhyAndHowToFixIt) {
 TEST_F(LinkPermission, TextFollowsLayoutAndLanguage) {
     // A portable directory that needs quoting in a shell.
     SetExecutableDirectory("/opt/my tools/qbr/");
-    EXPECT_NE(PermissionDeniedText().find("sudo install -m 644 '/opt/my tools/qbr/60-qbr5150.rules' /etc/udev/"),
-              std::string::npos);
+    EXPECT_EQ(PermissionDeniedText(),
+              "The programmer is connected, but this user is not allowed to open it.\r\n"
+              "Install the device rule with this command:\r\n"
+              "sudo install -m 644 '/opt/my tools/qbr/60-qbr5150.rules' /etc/udev/rules.d/ && "
+              "sudo udevadm control --reload-rules && sudo udevadm trigger\r\n"
+              "Then unplug the programmer and plug it in again.");
 
     // Installed: the package has put the rule in place already.
     ProgramPaths installed = PortablePaths(dir->dirText());

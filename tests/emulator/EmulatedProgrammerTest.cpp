@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "emulator/ChipImageFile.h"
-#include "emulator/EmulatorFault.h"
 #include "emulator/EmulatorSession.h"
 #include "emulator/VirtualChip.h"
-#include "emulator/WireClock.h"
 #include "link/LibraryPath.h"
 #include "support/Pattern.h"
 #include "support/TempDir.h"
@@ -14,7 +12,6 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
-#include <stdexcept>
 #include <string>
 #include <sys/stat.h>
 
@@ -22,30 +19,6 @@ namespace qbr::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-TEST(EmulatedProgrammer, WriteProgramsFlashByAndAndEepromAsWrittenAndNeverErasesIt) {
-    for (const ChipRecord& chip : {kTestFlash, kTestEeprom24}) {
-        EmulatorSession session(chip);
-        const bool flash = chip.chipType == 0;
-        auto contents = session.device.Chip().Contents();
-        std::fill(contents.begin(), contents.end(), 0x0F);
-        const Bytes data = Pattern(200, 0x55);
-
-        EXPECT_EQ(session.Exchange(ChipRequest(AccessFor(chip, 16), 200, true), 3), (Bytes{0x12, 0x01, 0x01}));
-        ASSERT_EQ(session.Send(Bytes(data.begin(), data.begin() + 150)), 0);
-        ASSERT_EQ(session.Send(Bytes(data.begin() + 150, data.end())), 0);
-        EXPECT_EQ(contents[15], 0x0F);
-        EXPECT_EQ(contents[216], 0x0F);
-        for (size_t i = 0; i < data.size(); ++i) {
-            ASSERT_EQ(contents[16 + i], flash ? (data[i] & 0x0F) : data[i]) << chip.chipName << " byte " << i;
-        }
-        EXPECT_EQ(session.Exchange({0x13, 0x00, AccessFor(chip).protocolCode}, 3).size(), 3u)
-            << "requests again after the data";
-        if (flash) continue;  // a flash erase is in the protocol contract; an EEPROM is never erased
-        EXPECT_EQ(session.Exchange({0x14, 0x01, 0x02}, 3), (Bytes{0x14, 0x01, 0x00}));
-        EXPECT_EQ(contents[16], data[0]);
-    }
-}
 
 // Every parameter of a chip request that a host can get wrong, and what the
 // programmer then does with a 256-byte write of a pattern and a read of it.
@@ -98,8 +71,6 @@ TEST(EmulatedProgrammer, ParametersThatDontFitTheChipMisbehaveTheSameWayEachTime
     }
 }
 
-// The emulator's parts: the chip's memory, the wire's clock and the text forms that
-// --emulate-fault takes (what each fault does is seen through the fault matrix).
 // An image file holds one chip for one run: its contents survive the file, a new or
 // empty file is an erased chip, a file of another size or kind is refused (and
 // never waited on), and while one run holds the file no other gets it, also
@@ -145,47 +116,6 @@ TEST(ChipImageFile, HoldsOneChipForOneRun) {
         EXPECT_EQ(std::ranges::count(copy.Contents(), 0xFF), 16) << name;
     }
     EXPECT_EQ(ReadFileText(dir.file("long.bin")), std::string(17, 'A'));
-}
-
-TEST(WireClock, LaysTransfersEndToEndAndCreditsOnlyOversleep) {
-    WireClock clock;
-    clock.SetModel({1'000'000, 100us});
-    const WireClock::Clock::time_point t0{};
-    EXPECT_EQ(clock.Book(1000, t0), t0 + 1100us);
-    EXPECT_EQ(clock.Book(1000, t0 + 500us), t0 + 2200us) << "the wire is still busy";
-
-    clock.Woke(t0 + 2200us, t0 + 2500us);
-    EXPECT_EQ(clock.Book(0, t0 + 2600us), t0 + 2400us) << "300 us oversleep credited, 100 us host time not";
-    EXPECT_EQ(clock.Book(0, t0 + 9000us), t0 + 9100us) << "the credit is used once";
-    EXPECT_EQ(clock.BookedTime(), 2400us);
-}
-
-TEST(EmulatorFaults, TextFormsParseOrSayWhatIsWrong) {
-    const std::pair<const char*, EmulatorFault> good[] = {
-        {"stray-replies", {FaultKind::StrayReplies, EmulatorFault::kEndless}},
-        {"stray-replies@3", {FaultKind::StrayReplies, 3}},
-        {"flip@0XfF", {FaultKind::FlipByte, 255}},
-        {"protect@65536", {FaultKind::ProtectFrom, 0x10000}},
-    };
-    for (const auto& [text, fault] : good) {
-        const EmulatorFault parsed = ParseEmulatorFault(text);
-        EXPECT_EQ(parsed.kind, fault.kind) << text;
-        EXPECT_EQ(parsed.value, fault.value) << text;
-    }
-    const std::pair<const char*, const char*> bad[] = {
-        {"unplug", "needs a value: unplug@N"},
-        {"reject@1", "takes no value: reject"},
-        {"stall@12k", "not a number"},
-        {"Stall@1", "unknown fault; known: unplugged, unplug@N"},
-    };
-    for (const auto& [text, message] : bad) {
-        try {
-            ParseEmulatorFault(text);
-            ADD_FAILURE() << text << " was accepted";
-        } catch (const std::invalid_argument& e) {
-            EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << e.what();
-        }
-    }
 }
 
 // The protocol contract, run in process.

@@ -15,8 +15,7 @@ class RecordingHost : public OperationHost {
 public:
     void SetStatusText(const std::string& text) override { statusText = text; }
     void SetErrorColour(bool error) override { errorColour = error; }
-    void SetProgressDisplay(int position, const std::string& label, bool barInError) override {
-        progress = position;
+    void SetProgressDisplay(int, const std::string& label, bool barInError) override {
         progressLabel = label;
         progressBarRed = barInError;
     }
@@ -44,7 +43,6 @@ public:
 
     std::string statusText;
     bool errorColour = false;
-    int progress = -1;
     std::string progressLabel;
     bool progressBarRed = false;
     std::string capacityText;
