@@ -65,68 +65,47 @@ def directive_in(text):
     return ("skip", match.group(2).strip()) if match.group(2) else (match.group(1), None)
 
 
-def unroff(text):
-    return text.replace("\\-", "-").replace("\\e", "\\").replace("\\(->", "->").replace("\\&", "")
+BLOCK = {".md": re.compile(r"^[ \t]*```sh\n(.*?)^[ \t]*```", re.S | re.M),
+         ".1": re.compile(r"^\.nf\n(.*?)^\.fi", re.S | re.M),
+         ".html": re.compile(r"<pre>(.*?)</pre>", re.S)}
 
 
-def blocks_of(document, text):
-    """The example blocks of a document: (block directive, [(line, text, line directive)])."""
-    kind = pathlib.Path(document).suffix
-    pending, inside, block, line_directive = None, False, None, None
-    blocks = []
-    for number, raw in enumerate(text.splitlines(), 1):
-        found = directive_in(raw)
-        if kind == ".md":
-            opens, closes = raw.lstrip().startswith("```sh"), raw.lstrip().startswith("```")
-        elif kind == ".1":
-            opens, closes = raw.startswith(".nf"), raw.startswith(".fi")
-        else:
-            opens, closes = "<pre>" in raw and not inside, "</pre>" in raw
-        if not inside:
-            if pending and not opens and raw.strip():
-                raise ValueError(f"{document}:{number - 1}: a doc-test comment with no example block right after it")
-            if found:
-                pending = found
-                if not opens:
-                    continue
-            if opens:
-                inside, block = True, (pending, [])
-                pending = None
-                if kind == ".html":
-                    raw = raw.split("<pre>", 1)[1]
-                    closes = "</pre>" in raw
-                else:
-                    continue
-            else:
-                continue
-        if closes and kind != ".html":
-            inside = False
-            blocks.append(block)
-            continue
-        content = raw.split("</pre>", 1)[0] if kind == ".html" else raw
-        if found and kind != ".md":
-            line_directive = found
-        elif kind == ".1":
-            if not content.startswith(".") and content.strip():
-                block[1].append((number, unroff(content), line_directive))
-                line_directive = None
-        else:
-            content = html.unescape(re.sub(r"<[^>]*>", "", content)) if kind == ".html" else content
-            if content.strip() and not content.lstrip().startswith("#"):
-                block[1].append((number, content, line_directive))
-                line_directive = None
-        if closes:
-            inside = False
-            blocks.append(block)
-    return blocks
+def example_text(kind, raw):
+    """The command a line of a block holds, or '' for none (a roff request, a comment)."""
+    if kind == ".1":
+        text = "" if raw.startswith(".") else raw.replace("\\-", "-").replace("\\e", "\\").replace("\\&", "")
+    else:
+        text = html.unescape(re.sub(r"<[^>]*>", "", raw)) if kind == ".html" else raw
+    return "" if text.lstrip().startswith("#") else text.strip()
+
+
+def directive_before(document, text, start, stop):
+    """The directive on the last line with text between start and stop, where a block
+    opens; one on any other line there has no example block right after it."""
+    lines = text[start:stop].rstrip().splitlines()
+    for index, line in enumerate(lines[:-1] if stop < len(text) else lines):
+        if directive_in(line):
+            number = text.count("\n", 0, start) + index + 1
+            raise ValueError(f"{document}:{number}: a doc-test comment with no example block right after it")
+    return directive_in(lines[-1]) if lines else None
 
 
 def examples_of(document, text):
-    examples = []
-    for directive, lines in blocks_of(document, text):
-        group = [Example(document, number, line.strip(), own or directive) for number, line, own in lines]
-        examples.append(group)
-    return examples
+    """The example blocks of a document, each a list of Examples."""
+    kind = pathlib.Path(document).suffix
+    blocks, end = [], 0
+    for match in BLOCK[kind].finditer(text):
+        directive, own = directive_before(document, text, end, match.start()), None
+        blocks.append([])
+        for number, raw in enumerate(match.group(1).split("\n"), text.count("\n", 0, match.start(1)) + 1):
+            if directive_in(raw):
+                own = directive_in(raw)
+            elif example_text(kind, raw):
+                blocks[-1].append(Example(document, number, example_text(kind, raw), own or directive))
+                own = None
+        end = match.end()
+    directive_before(document, text, end, len(text))
+    return blocks
 
 
 def words_of(text):
@@ -146,21 +125,24 @@ def program_index(words):
 
 def classify(example):
     """'run', 'emulate', ('skip', reason), or an error text."""
-    if example.directive:
-        kind, reason = example.directive
-        return ("skip", reason) if kind == "skip" else kind
+    if example.directive and example.directive[0] == "skip":
+        return example.directive
     words = words_of(example.text)
     index = program_index(words)
     if index is None:
         return "not a command of this project's programs; mark it skip with the reason"
-    if pathlib.Path(words[index]).name == "qbr5150-chipdb":
-        return "run"
-    if pathlib.Path(words[index]).name == "qbr5150" and "--screenshot" not in words:
+    program = pathlib.Path(words[index]).name
+    if program == "qbr5150" and NO_WINDOW:
+        return ("skip", "the window is not built")
+    if not (BUILD / program).exists():
+        return f"{program} is not built"
+    if example.directive:
+        return example.directive[0]
+    if program == "qbr5150" and "--screenshot" not in words:
         return "opens the window and waits for its user; mark it skip with the reason"
-    if any(w.startswith(("--emulate", "--replay")) for w in words):
-        return "run"
     command = next((w for w in words[index + 1:] if w in COMMANDS), None)
-    if command in NO_PROGRAMMER_COMMANDS:
+    emulated = any(w.startswith(("--emulate", "--replay")) for w in words)
+    if program == "qbr5150-chipdb" or emulated or command in NO_PROGRAMMER_COMMANDS:
         return "run"
     return "needs a programmer: mark it emulate (the text says to add --emulate) or skip with the reason"
 
@@ -181,23 +163,18 @@ def make_blank_input(path):
 
 
 def make_inputs(words, directory):
-    """Makes the input files `words` name and no earlier line made."""
-    names = []
-    for index, word in enumerate(words[:-1]):
-        if word == "--replay":
-            names.append(words[index + 1])
+    """Makes the input files `words` name and no earlier line made: a replayed trace,
+    the image a command reads, the image the window loads."""
+    names = [after for word, after in zip(words, words[1:]) if word == "--replay"]
     command_at = next((i for i, w in enumerate(words) if w in IMAGE_INPUT_COMMANDS), None)
     if command_at is not None:
-        operands = [w for w in words[command_at + 1:] if not w.startswith("-") and not w.startswith(">")]
-        if operands:
-            names.append(operands[-1])
+        names += [w for w in words[command_at + 1:] if not w.startswith(("-", ">"))][-1:]
     index = program_index(words)
     if index is not None and pathlib.Path(words[index]).name == "qbr5150":
-        names += [w for w in words if re.search(r"\.(hex|bin)$", w)]  # the image the window loads
+        names += [w for w in words if re.search(r"\.(hex|bin)$", w)]
     for name in names:
-        path = directory / name
-        if not path.exists() and not name.startswith(("/", "-")):
-            make_blank_input(path)
+        if not (directory / name).exists() and not name.startswith(("/", "-")):
+            make_blank_input(directory / name)
 
 
 def prepare(directory):
@@ -245,27 +222,14 @@ def main():
                     if isinstance(how, tuple):
                         counts["skipped"] += 1
                         print(f"skip {example.where()}: {how[1]}: {example.text}")
-                        continue
-                    if how not in ("run", "emulate"):
+                    elif how not in ("run", "emulate"):
                         failures.append(f"{example.where()}: {how}: {example.text}")
-                        continue
-                    words = words_of(example.text)
-                    if program_index(words) is None:
-                        failures.append(f"{example.where()}: not a command of this project's programs: {example.text}")
-                        continue
-                    program = pathlib.Path(words[program_index(words)]).name
-                    if program == "qbr5150" and NO_WINDOW:
-                        counts["skipped"] += 1
-                        print(f"skip {example.where()}: the window is not built: {example.text}")
-                        continue
-                    if not (BUILD / program).exists():
-                        failures.append(f"{example.where()}: {program} is not built: {example.text}")
-                        continue
-                    counts["ran"] += 1
-                    failure = run(example, how, directory)
-                    print(f"{'FAIL' if failure else 'ok  '} {example.where()}: {example.text}")
-                    if failure:
-                        failures.append(f"{example.where()}: {failure}")
+                    else:
+                        counts["ran"] += 1
+                        failure = run(example, how, directory)
+                        print(f"{'FAIL' if failure else 'ok  '} {example.where()}: {example.text}")
+                        if failure:
+                            failures.append(f"{example.where()}: {failure}")
     print(f"{counts['ran']} examples run, {counts['skipped']} marked as not runnable here")
     for failure in failures:
         print("FAILED", failure, file=sys.stderr)
