@@ -140,10 +140,6 @@ def start_pg_server(build_dir):
         atexit.register(subprocess.run, ["bash", str(script), "stop", str(pg_dir)])
 
 
-def interrupt(*_):
-    raise KeyboardInterrupt
-
-
 def main():
     if len(sys.argv) < 2:
         sys.exit(__doc__)
@@ -151,7 +147,7 @@ def main():
     wanted = set(sys.argv[2:])
     bugs = [Bug(p) for p in sorted(KIT.glob("*.txt")) if not wanted or p.stem in wanted]
     # SIGTERM ends the run the way Ctrl-C does, so the finally blocks restore the source.
-    signal.signal(signal.SIGTERM, interrupt)
+    signal.signal(signal.SIGTERM, signal.default_int_handler)
     # A run that was killed outright may have left its bug in place.
     for bug in bugs:
         text = bug.file.read_text()
@@ -168,7 +164,6 @@ def main():
     built, log = build_unchanged(build_dir, targets)
     if not built:
         sys.exit(log[-3000:] + "\nthe unchanged tree does not build")
-    # A program that fails already can't tell a planted bug; it is left out.
     # Tests that fail already (others may be half-way through a change) can't tell a
     # planted bug; they are left out, and a program that still fails without them too.
     broken = set()
@@ -192,7 +187,7 @@ def main():
     # Rebuild the restored tree so no program in BUILD_DIR keeps a planted bug.
     build(build_dir, targets)
 
-    print(f"\n| bug | result | caught by | time |\n|---|---|---|---|")
+    print("\n| bug | result | caught by | time |\n|---|---|---|---|")
     for row in rows:
         print("| " + " | ".join(row) + " |")
     missed = [r for r in rows if r[1] != "caught"]

@@ -12,12 +12,10 @@
 # `postgres`, which then owns DIR.
 set -euo pipefail
 
-usage() {
+if [ $# -ne 2 ] || { [ "$1" != start ] && [ "$1" != stop ]; }; then
     echo "usage: $0 start|stop DIR" >&2
     exit 2
-}
-[ $# -eq 2 ] || usage
-action=$1
+fi
 dir=$2
 mkdir -p "$dir"
 dir=$(cd "$dir" && pwd)
@@ -69,8 +67,4 @@ start_cluster() {
     echo "PostgreSQL for the tests: $(cat "$dir/url")"
 }
 
-case $action in
-    start) start_cluster ;;
-    stop) stop_cluster ;;
-    *) usage ;;
-esac
+"$1_cluster"
