@@ -36,28 +36,24 @@ complete_line() {
     "$function" qbr5150-cli "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]}"
 }
 
-# check LINE EXPECTED...: COMPREPLY holds each word of EXPECTED; a word "!WORD"
-# must not be there, and "=" before the words asks for exactly those.
+# check LINE [=] WORD...: COMPREPLY holds each WORD and no word "!WORD"; after
+# "=", it holds exactly the WORDs.
 check() {
-    local line=$1 exact=false
+    local line=$1 word wrong=false
     shift
-    [[ ${1:-} == "=" ]] && { exact=true; shift; }
     complete_line "$line"
-    local got=" ${COMPREPLY[*]} " word
-    for word in "$@"; do
-        if [[ $word == !* ]]; then
-            [[ $got != *" ${word#!} "* ]] && continue
-        elif [[ $got == *" $word "* ]]; then
-            continue
-        fi
-        echo "FAILED: '$line' offers [${COMPREPLY[*]}], expected $*"
-        failures=$((failures + 1))
-        return
-    done
-    if $exact && [[ $(printf '%s\n' "${COMPREPLY[@]}" | sort | xargs) != "$(printf '%s\n' "$@" | sort | xargs)" ]]; then
-        echo "FAILED: '$line' offers [${COMPREPLY[*]}], expected exactly $*"
-        failures=$((failures + 1))
+    local got=" ${COMPREPLY[*]} "
+    if [[ ${1:-} == "=" ]]; then
+        shift
+        [[ $(printf '%s\n' "${COMPREPLY[@]}" | sort | xargs) == "$(printf '%s\n' "$@" | sort | xargs)" ]] || wrong=true
     fi
+    for word in "$@"; do
+        [[ $word == !* && $got == *" ${word#!} "* ]] && wrong=true
+        [[ $word != !* && $got != *" $word "* ]] && wrong=true
+    done
+    $wrong || return 0
+    echo "FAILED: '$line' offers [${COMPREPLY[*]}], expected $*"
+    failures=$((failures + 1))
 }
 
 # Commands, and a command's options right after it, after its file and after options.
