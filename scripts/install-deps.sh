@@ -12,7 +12,7 @@ packages=(
   clang libclang-rt-14-dev llvm clang-format
   lintian bash-completion
   fonts-wqy-microhei qt6-translations-l10n
-  chromium
+  chromium python3-pil
 )
 
 missing=()
