@@ -170,15 +170,20 @@ protected:
         return Wait(Start(station, Args(station, programmers, command)), station);
     }
 
-    // The store's rows, read through a connection of its own that is closed again.
+    // The store's rows and a counter's next number, each read through a connection
+    // of its own that is closed again.
     std::vector<ChipRow> Rows() {
         StoreError error;
         const auto store = ProductionStore::Open(store_, error);
-        if (!store) {
-            ADD_FAILURE() << store_ << ": " << error.detail;
-            return {};
-        }
-        return store->Rows(std::nullopt, error);
+        EXPECT_TRUE(store) << store_ << ": " << error.detail;
+        return store ? store->Rows(std::nullopt, error) : std::vector<ChipRow>{};
+    }
+    uint64_t NextNumber(const std::string& counter) {
+        StoreError error;
+        const auto store = ProductionStore::Open(store_, error);
+        const auto found = store ? store->FindCounter(counter, error) : std::nullopt;
+        EXPECT_TRUE(found) << counter << ": " << error.detail;
+        return found ? found->next : 0;
     }
     std::map<uint64_t, ChipRow> Numbered(const std::string& counter) {
         std::map<uint64_t, ChipRow> rows;
@@ -191,14 +196,9 @@ protected:
     // The counter and its rows agree: numbers `first` up to the counter's next one,
     // each on exactly one row.
     void ExpectCounterAgrees(const std::string& counter, uint64_t first) {
-        StoreError error;
-        const auto store = ProductionStore::Open(store_, error);
-        ASSERT_TRUE(store) << error.detail;
-        const auto found = store->FindCounter(counter, error);
-        ASSERT_TRUE(found) << counter << ": " << error.detail;
         std::set<uint64_t> numbers, expected;
         for (const auto& [serial, row] : Numbered(counter)) numbers.insert(serial);
-        for (uint64_t n = first; n < found->next; ++n) expected.insert(n);
+        for (uint64_t n = first, next = NextNumber(counter); n < next; ++n) expected.insert(n);
         EXPECT_EQ(numbers, expected) << counter;
     }
     // Polls the store until `count` rows are in work.
@@ -369,10 +369,7 @@ TEST_P(LineOnEngine, UsedUpOrSetBackCounterTouchesNoChip) {
     EXPECT_NE(Cli("production counter \"" + store_ + "\" C --start 9").exitCode, 0);
     ASSERT_EQ(Sql("UPDATE counters SET next_number = 10 WHERE name = 'C'"), 0);
     EXPECT_EQ(Station("S1", 4, run).exitCode, 4);
-    StoreError error;
-    const auto store = ProductionStore::Open(store_, error);
-    ASSERT_TRUE(store) << error.detail;
-    EXPECT_EQ(store->FindCounter("C", error)->next, 10u);  // the take failed whole
+    EXPECT_EQ(NextNumber("C"), 10u);  // the take failed whole
     for (int index = 1; index <= 4; ++index) EXPECT_TRUE(Chip("S1", index) == chips[index - 1]) << index;
     EXPECT_EQ(Numbered("C").size(), 2u);
 }

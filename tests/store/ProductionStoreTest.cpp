@@ -144,7 +144,7 @@ TEST_P(StoreTest, RowKeepsWhatTheRunMeasuredAndEndsOnce) {
 }
 
 // (A counter set back is the line test's, with the chips it would have touched.)
-TEST_P(StoreTest, CounterRefusesWhenUsedUpMissingOrUnreadable) {
+TEST_P(StoreTest, UsedUpMissingOrHandEditedCountersAndStoresAreRefused) {
     const uint64_t largest = INT64_MAX - 1;
     auto store = Open({{"a", 5, 6, ""}, {"top", largest, std::nullopt, ""}});
     ASSERT_TRUE(store);
@@ -162,12 +162,8 @@ TEST_P(StoreTest, CounterRefusesWhenUsedUpMissingOrUnreadable) {
     EXPECT_FALSE(store->Begin(SampleRow(), "a", error));
     EXPECT_EQ(error.kind, StoreError::Kind::Malformed);
     EXPECT_EQ(store->Rows(std::nullopt, error).size(), 3u);
-}
-
-TEST_P(StoreTest, StoreOfALaterVersionIsMalformed) {
-    Open();
+    // One of a later version of the program.
     RawSql(store_, "UPDATE meta SET value = '2' WHERE name = 'schema'");
-    StoreError error;
     EXPECT_FALSE(ProductionStore::Open(store_, error));
     EXPECT_EQ(error.kind, StoreError::Kind::Malformed);
 }
