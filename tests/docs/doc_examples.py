@@ -76,6 +76,8 @@ def blocks_of(document, text):
     blocks = []
     for number, raw in enumerate(text.splitlines(), 1):
         found = directive_in(raw)
+        if not found and "doc-test" in raw:
+            raise ValueError(f"{document}:{number}: a doc-test comment that is none of emulate, run, skip (REASON)")
         if kind == ".md":
             opens, closes = raw.lstrip().startswith("```sh"), raw.lstrip().startswith("```")
         elif kind == ".1":
@@ -130,10 +132,15 @@ def examples_of(document, text):
 
 
 def words_of(text):
+    """The words of the line's first command: a pipe or a list ends it."""
     try:
-        return shlex.split(text, comments=True)
+        lexer = shlex.shlex(text, posix=True, punctuation_chars=True)
+        lexer.whitespace_split = True
+        words = list(lexer)
     except ValueError:
         return []
+    ends = [i for i, word in enumerate(words) if word in ("|", "||", "&&", ";", "&", "|&")]
+    return words[:ends[0]] if ends else words
 
 
 def program_index(words):
@@ -216,7 +223,7 @@ def run(example, how, directory):
     promised = int(m.group(1)) if (m := PROMISED_EXIT.search(comment)) else 0
     environment = dict(os.environ, HOME=str(directory / "home"), PATH=f"{directory / 'bin'}:{os.environ['PATH']}")
     try:
-        done = subprocess.run(["bash", "-c", text], cwd=directory, env=environment, stdin=subprocess.DEVNULL,
+        done = subprocess.run(["bash", "-o", "pipefail", "-c", text], cwd=directory, env=environment, stdin=subprocess.DEVNULL,
                               capture_output=True, timeout=EXAMPLE_TIMEOUT)
     except subprocess.TimeoutExpired:
         return f"did not end within {EXAMPLE_TIMEOUT} s: {text}"
