@@ -36,6 +36,10 @@ _qbr5150_cli() {
         -c | --chip)
             _qbr5150_cli_chips
             return ;;
+        --emulate)  # --emulate=CHIP; after a space the commands are offered below
+            $split && { _qbr5150_cli_chips; return; } ;;
+        --skip-blank)
+            $split && { COMPREPLY=($(compgen -W "check" -- "$cur")); return; } ;;
         --emulate-fault)
             COMPREPLY=($(compgen -W "unplugged no-reply stray-replies stray-replies@ reject busy-forever selftest-fail \
                 unplug@ replug@ short@ stall@ write-fail@ flip@ protect@" -- "$cur"))

@@ -25,10 +25,9 @@ std::string Crc32Text(uint32_t crc) {
     return text;
 }
 
-std::string Sha256Text(std::span<const uint8_t> data) {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    if (EVP_Digest(data.data(), data.size(), digest, &length, EVP_sha256(), nullptr) != 1) return {};
+namespace {
+
+std::string HexText(const unsigned char* digest, unsigned int length) {
     std::string text;
     for (unsigned int i = 0; i < length; ++i) {
         char pair[3];
@@ -36,6 +35,45 @@ std::string Sha256Text(std::span<const uint8_t> data) {
         text += pair;
     }
     return text;
+}
+
+}  // namespace
+
+std::string Sha256Text(std::span<const uint8_t> data) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (EVP_Digest(data.data(), data.size(), digest, &length, EVP_sha256(), nullptr) != 1) return {};
+    return HexText(digest, length);
+}
+
+RunningChecksums::RunningChecksums() : crc_(0), sha_(EVP_MD_CTX_new()) {
+    if (sha_ && EVP_DigestInit_ex(sha_, EVP_sha256(), nullptr) != 1) {
+        EVP_MD_CTX_free(sha_);
+        sha_ = nullptr;
+    }
+}
+
+RunningChecksums::~RunningChecksums() {
+    EVP_MD_CTX_free(sha_);
+}
+
+void RunningChecksums::Add(std::span<const uint8_t> data) {
+    crc_ = static_cast<uint32_t>(crc32_z(crc_, data.data(), data.size()));
+    if (sha_ && EVP_DigestUpdate(sha_, data.data(), data.size()) != 1) {
+        EVP_MD_CTX_free(sha_);
+        sha_ = nullptr;
+    }
+}
+
+std::string RunningChecksums::Crc32Text() const {
+    return qbr::Crc32Text(crc_);
+}
+
+std::string RunningChecksums::Sha256Text() {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (!sha_ || EVP_DigestFinal_ex(sha_, digest, &length) != 1) return {};
+    return HexText(digest, length);
 }
 
 }  // namespace qbr

@@ -5,6 +5,8 @@
 #include <span>
 #include <string>
 
+struct evp_md_ctx_st;  // OpenSSL's EVP_MD_CTX
+
 namespace qbr {
 
 // The checksums users compare with published firmware checksums and with those of
@@ -14,5 +16,24 @@ uint32_t Crc32(std::span<const uint8_t> data);
 std::string Crc32Text(uint32_t crc);
 // Sixty-four lower-case hex digits.
 std::string Sha256Text(std::span<const uint8_t> data);
+
+// Both checksums of data that comes in parts (a file read a piece at a time, so
+// that a file of any length is summed in little memory).
+class RunningChecksums {
+public:
+    RunningChecksums();
+    ~RunningChecksums();
+    RunningChecksums(const RunningChecksums&) = delete;
+    RunningChecksums& operator=(const RunningChecksums&) = delete;
+
+    void Add(std::span<const uint8_t> data);
+    std::string Crc32Text() const;
+    // Ends the sum: call once, after the last Add.
+    std::string Sha256Text();
+
+private:
+    uint32_t crc_;
+    ::evp_md_ctx_st* sha_;  // null after an OpenSSL failure: no SHA-256
+};
 
 }  // namespace qbr

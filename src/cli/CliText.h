@@ -147,6 +147,8 @@ struct CliWording {
     const char* fileSha256;  // sixty-four hex digits
     // detect's refusal: chip name
     const char* detectSpiOnly;
+    // chip-sum - : standard input has no name to tell the file's kind by
+    const char* chipSumNeedsFile;
 };
 
 // The wording of the current language; English unless it is Chinese.

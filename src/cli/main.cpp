@@ -76,6 +76,10 @@ int CheckUsage(const qbr::CliOptions& options, nlohmann::json& report) {
         return qbr::Fail(report, std::cerr, qbr::errors::kUsage, qbr::CurrentCliWording().jsonWithDataOut,
                          qbr::kExitUsage);
     }
+    if (options.command == "chip-sum" && options.argument == "-") {
+        return qbr::Fail(report, std::cerr, qbr::errors::kUsage, qbr::CurrentCliWording().chipSumNeedsFile,
+                         qbr::kExitUsage);
+    }
     return options.emulatedChip ? qbr::CheckEmulatorFault(options, std::cerr, report) : qbr::kExitOk;
 }
 

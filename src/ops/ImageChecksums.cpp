@@ -5,21 +5,27 @@
 #include "buffer/InputFile.h"
 #include "core/ProgrammerCore.h"
 
-#include <optional>
 #include <span>
 #include <vector>
 
 namespace qbr {
 namespace {
 
-std::optional<std::vector<uint8_t>> FileBytes(const std::string& path) {
+// The file's own checksums, read a piece at a time: a file may be far longer than
+// any chip (a disk image picked by mistake) and is never held whole in memory.
+bool SumFile(const std::string& path, ImageChecksums& sums) {
     InputFile file;
-    if (!file.Open(path)) return std::nullopt;
-    std::vector<uint8_t> bytes(file.Size());
-    // A file that changed length since it was opened is read as far as it goes now.
-    bytes.resize(file.Read(bytes.data(), bytes.size()));
-    if (file.Failed()) return std::nullopt;
-    return bytes;
+    if (!file.Open(path)) return false;
+    RunningChecksums running;
+    std::vector<uint8_t> piece(1 << 20);
+    while (const size_t got = file.Read(piece.data(), piece.size())) {
+        running.Add(std::span(piece).first(got));
+        sums.fileBytes += got;
+    }
+    if (file.Failed()) return false;
+    sums.fileCrc32 = running.Crc32Text();
+    sums.fileSha256 = running.Sha256Text();
+    return true;
 }
 
 }  // namespace
@@ -34,14 +40,7 @@ ImageChecksums ChecksumImage(ProgrammerCore& core, const std::string& path) {
     const auto chip = std::span(buffer.bytes).first(buffer.activeLength);
     sums.chipCrc32 = Crc32Text(Crc32(chip));
     sums.chipSha256 = Sha256Text(chip);
-    const auto bytes = FileBytes(path);
-    if (!bytes) {
-        sums.outcome = Outcome::FileError;
-        return sums;
-    }
-    sums.fileBytes = bytes->size();
-    sums.fileCrc32 = Crc32Text(Crc32(*bytes));
-    sums.fileSha256 = Sha256Text(*bytes);
+    if (!SumFile(path, sums)) sums.outcome = Outcome::FileError;
     return sums;
 }
 

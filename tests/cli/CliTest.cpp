@@ -56,6 +56,11 @@ const TextRun kTextRuns[] = {
     {"--emulate --emulate-fault reject@1 link", 2, "takes no value: reject"},
     {"--emulate --emulate-fault stall@12k link", 2, "not a number"},
     {"--lang en --db /nonexistent/chips.dat chips", 4, ""},
+    // A file larger than the memory allowed is summed a piece at a time (no limit where the sanitizers need more).
+    {"--version >/dev/null; f=$(mktemp); truncate -s 160M $f; (ulimit -S -v 100000; " QBR_RUNTIME_DIR
+     "/qbr5150-cli --version >/dev/null 2>&1 || ulimit -S -v unlimited; " QBR_RUNTIME_DIR
+     "/qbr5150-cli --lang en -c 24C02 chip-sum $f; code=$?; rm $f; exit $code)",
+     0, "File SHA-256: 61b5d2e238243a70dd9e9ad76225379515134a2531f374f960f5c6b5cf42519d\n"},
 };
 
 TEST(CliText, WhatTheUserReadsAndTheExitCode) {
@@ -200,6 +205,7 @@ const JsonRun kJsonRuns[] = {
     {"--emulate -c 24C02 erase", 1, "not-for-this-chip", "/chip"},
     {"--emulate read --offset 0xFFFFF --length 2 /nonexistent/x.bin", 2, "range-outside", "/chip"},
     {"read -", 2, "usage", "/command"},
+    {"-c EN25T80 chip-sum -", 2, "usage", "/command"},
     {"--emulate --emulate-fault 3:unplugged link", 2, "usage", "/command"},
     {"--emulate --programmer 1-1.9 link", 2, "no-programmer-named", "/command"},
     {"--emulate --serialize 0x10,dec,4 auto /nonexistent/x.bin", 2, "usage", "/chip"},

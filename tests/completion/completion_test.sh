@@ -80,6 +80,8 @@ check "qbr5150-cli --emulate-image i" = image.bin
 check "qbr5150-cli --emulate-fault st" = stall@ stray-replies stray-replies@
 check "qbr5150-cli read --offset " =
 check "qbr5150-cli -c EN25T8" = EN25T80
+check "qbr5150-cli --emulate=EN25T8" = EN25T80
+check "qbr5150-cli write --skip-blank=c" = check
 check "qbr5150-cli chip EN25T8" = EN25T80
 check "qbr5150-cli production " = counter export report
 

@@ -93,6 +93,9 @@ def directive_before(document, text, start, stop):
 def examples_of(document, text):
     """The example blocks of a document, each a list of Examples."""
     kind = pathlib.Path(document).suffix
+    for number, line in enumerate(text.splitlines(), 1):
+        if "doc-test" in line and not directive_in(line):
+            raise ValueError(f"{document}:{number}: a doc-test comment that is none of emulate, run, skip (REASON)")
     blocks, end = [], 0
     for match in BLOCK[kind].finditer(text):
         directive, own = directive_before(document, text, end, match.start()), None
@@ -109,10 +112,15 @@ def examples_of(document, text):
 
 
 def words_of(text):
+    """The words of the line's first command: a pipe or a list ends it."""
     try:
-        return shlex.split(text, comments=True)
+        lexer = shlex.shlex(text, posix=True, punctuation_chars=True)
+        lexer.whitespace_split = True
+        words = list(lexer)
     except ValueError:
         return []
+    ends = [i for i, word in enumerate(words) if word in ("|", "||", "&&", ";", "&", "|&")]
+    return words[:ends[0]] if ends else words
 
 
 def program_index(words):
@@ -193,7 +201,7 @@ def run(example, how, directory):
     promised = int(m.group(1)) if (m := PROMISED_EXIT.search(comment)) else 0
     environment = dict(os.environ, HOME=str(directory / "home"), PATH=f"{directory / 'bin'}:{os.environ['PATH']}")
     try:
-        done = subprocess.run(["bash", "-c", text], cwd=directory, env=environment, stdin=subprocess.DEVNULL,
+        done = subprocess.run(["bash", "-o", "pipefail", "-c", text], cwd=directory, env=environment, stdin=subprocess.DEVNULL,
                               capture_output=True, timeout=EXAMPLE_TIMEOUT)
     except subprocess.TimeoutExpired:
         return f"did not end within {EXAMPLE_TIMEOUT} s: {text}"
