@@ -135,9 +135,6 @@ TEST_F(ImageFileTest, LoadsErasedImagesCutAtTheCapacity) {
     EXPECT_TRUE(Bytes(0, kCapacity) == std::string(kCapacity, '\xFF') && !IsMarked(buffer, 0));
     EXPECT_FALSE(Load("fits.hex", ":0100FF0042BE\n:00000001FF\n").tooLong);  // the chip's last byte
     EXPECT_TRUE(Load("past.hex", ":020100000102FA\n:00000001FF\n").tooLong);
-    const ImageLoadResult broken = Load("broken.hex", ":0100000042BD\n:0100000042bd\n:00000001FF\n");
-    EXPECT_TRUE(broken.outcome == Outcome::Malformed && broken.error.fault == RecordFault::LowerCaseDigit &&
-                broken.error.line == 2);
 }
 
 TEST_F(ImageFileTest, HexRecordsGoWhereTheirAddressesSay) {

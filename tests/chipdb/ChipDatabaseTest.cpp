@@ -47,11 +47,9 @@ TEST(ChipDatabaseFile, FieldsSitAtTheirLittleEndianOffsets) {
                 std::all_of(file.begin() + 2, file.begin() + 100, [](uint8_t byte) { return byte == 0; }));
 }
 
-ChipRecord Named(const std::string& chipName, const std::string& makerName) {
-    ChipRecord chip;
-    chip.chipName = chipName;
-    chip.makerName = makerName;
-    return chip;
+ChipRecord Chip(uint32_t type, const std::string& name, const std::string& maker, uint8_t mfr = 0xFF,
+                uint8_t dev = 0xFF) {
+    return {type, name, maker, 0, 33, 1024, 1, 256, mfr, dev, 0, 8};
 }
 
 TEST(ChipDatabaseFile, NamesStayInsideTheirFields) {
@@ -60,11 +58,11 @@ TEST(ChipDatabaseFile, NamesStayInsideTheirFields) {
     EXPECT_EQ(DecodeRecord(bytes).chipName, std::string(40, 'C'));
     EXPECT_EQ(DecodeRecord(bytes).makerName, std::string(20, 'C'));
 
-    EncodeRecord(Named(std::string(39, 'C'), std::string(19, 'M')), bytes);
-    EXPECT_EQ(DecodeRecord(bytes), Named(std::string(39, 'C'), std::string(19, 'M')));
-    EXPECT_THROW(EncodeRecord(Named(std::string(40, 'C'), "M"), bytes), std::invalid_argument);
-    EXPECT_THROW(EncodeRecord(Named("C", std::string(20, 'M')), bytes), std::invalid_argument);
-    EXPECT_THROW(EncodeRecord(Named("C", std::string("M\0N", 3)), bytes), std::invalid_argument);
+    EncodeRecord(Chip(kSpiFlash, std::string(39, 'C'), std::string(19, 'M')), bytes);
+    EXPECT_EQ(DecodeRecord(bytes), Chip(kSpiFlash, std::string(39, 'C'), std::string(19, 'M')));
+    EXPECT_THROW(EncodeRecord(Chip(kSpiFlash, std::string(40, 'C'), "M"), bytes), std::invalid_argument);
+    EXPECT_THROW(EncodeRecord(Chip(kSpiFlash, "C", std::string(20, 'M')), bytes), std::invalid_argument);
+    EXPECT_THROW(EncodeRecord(Chip(kSpiFlash, "C", std::string("M\0N", 3)), bytes), std::invalid_argument);
     EXPECT_THROW(EncodeDatabase(std::vector<ChipRecord>(2001)), std::invalid_argument);
 }
 
@@ -81,11 +79,6 @@ TEST(ShortCapacityText, EveryRowOfTheTable) {
     EXPECT_EQ(text(kEeprom93, 128, 0), "64 x16bit");  // any width but 8 counts as 16
     EXPECT_EQ(ChipTypeName(AllTypes), "UNKNOWN");
     EXPECT_EQ(ChipTypeFromName(ChipTypeName(kEeprom93)), kEeprom93);
-}
-
-ChipRecord Chip(uint32_t type, const std::string& name, const std::string& maker, uint8_t mfr = 0xFF,
-                uint8_t dev = 0xFF) {
-    return {type, name, maker, 0, 33, 1024, 1, 256, mfr, dev, 0, 8};
 }
 
 Names NamesOf(const std::vector<ChipRecord>& chips) {

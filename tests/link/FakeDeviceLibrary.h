@@ -88,13 +88,4 @@ inline LinkTimings FastTimings() {
     return {.chunkDeadlineMs = 80, .replyTimeoutMs = 60, .pollPauseMs = 1};
 }
 
-// Milliseconds taken by `action`.
-template <typename Action>
-long ElapsedMs(Action&& action) {
-    const auto start = std::chrono::steady_clock::now();
-    action();
-    return static_cast<long>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
-}
-
 }  // namespace qbr::test

@@ -16,17 +16,12 @@ namespace {
 using test::Bytes;
 using namespace std::chrono_literals;
 
-ChipRecord Chip(uint32_t type, uint32_t capacity, uint8_t voltage, uint8_t deviceId = 0, uint8_t modeParam = 0,
-                uint8_t dataWidth = 0) {
-    return {type, "", "", 0, voltage, capacity, 0, 0, 0, deviceId, modeParam, dataWidth};
-}
-
 class Protocol : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(link.Open());
         protocol.AttachLink(link);
-        protocol.SetChipParameters(Chip(0, 0x100000, 50));
+        protocol.SetChipParameters({0, "", "", 0, 50, 0x100000, 0, 0, 0, 0, 0, 0});
     }
 
     PollResult PollToEnd(PollResult running) {
@@ -88,23 +83,6 @@ TEST_F(Protocol, AnEraseLetsOnlyTheChipIdAndTheStatusBeAskedFor) {
     EXPECT_EQ(library.Writes().back(), (Bytes{0x13, 0x00, 0x01}));
 }
 
-// The programmer still sends the rest of a cancelled read; the next request waits
-// until it is read away, so that its reply is not taken from the data.
-TEST_F(Protocol, CancelReadEndsTheReadAtOnceAndTheRestIsDrained) {
-    library.QueueRead({0x11, 0x01, 0x00});
-    library.QueueRead(Bytes(4096, 1));
-    ASSERT_TRUE(protocol.StartChipRead(buffer.data(), 0, 0x8000));
-    while (protocol.GetBytesRead() < 4096) std::this_thread::yield();
-    EXPECT_LT(test::ElapsedMs([&] { protocol.CancelRead(); }), 50);
-    EXPECT_EQ(protocol.PollOperation(), PollResult::Done);
-    EXPECT_EQ(protocol.GetBytesRead(), 4096u);
-    for (int chunk = 1; chunk < 8; ++chunk) library.QueueRead(Bytes(4096, 0x15));
-    library.QueueRead({0x15, 0x02, 0xEF, 0x14, 0x00});
-    std::array<uint8_t, 2> id{};
-    ASSERT_TRUE(protocol.ReadChipId(id));
-    EXPECT_EQ(id, (std::array<uint8_t, 2>{0xEF, 0x14}));
-}
-
 TEST_F(Protocol, FirmwareUpdateRequestChecksumAndEcho) {
     Bytes reply = {0xF2, 'U', 'S', 'B', ' ', 'B', 'O', 'O', 'T', ' ', 'C', 'O', 'M', 'M', 'A', 'N', 'D', 0, 1};
     library.QueueRead(reply);
@@ -118,21 +96,6 @@ TEST_F(Protocol, FirmwareUpdateRequestChecksumAndEcho) {
     reply[5] = 'X';  // the echo must match
     library.QueueRead(reply);
     EXPECT_FALSE(protocol.StartFirmwareUpdate(buffer.data(), 0x8000));
-}
-
-// The serial number keeps only 0x20..0x7A of all 20 characters of its 22-byte reply.
-TEST_F(Protocol, SerialNumberIsFiltered) {
-    Bytes reply(22, 0x00);
-    std::copy_n(Bytes{0x18, 0x00, 0x1F, 0x20, 0x41, 0x7A, 0x7B, 0x80}.begin(), 8, reply.begin());
-    reply[21] = 'Z';
-    library.QueueRead(reply);
-    std::array<uint8_t, 20> serial;
-    serial.fill(0x55);
-    ASSERT_TRUE(protocol.ReadSerialNumber(serial));
-    std::array<uint8_t, 20> expected{0x00, 0x20, 0x41, 0x7A, 0x00, 0x00};
-    expected[19] = 'Z';
-    EXPECT_EQ(serial, expected);
-    EXPECT_EQ(library.Writes().back(), (Bytes{0x18, 0x00}));
 }
 
 // The percentage of a running transfer counts against that transfer's own total,
@@ -156,37 +119,6 @@ TEST(ProtocolProgress, FollowsTheRunningTransfer) {
     }
     EXPECT_GE(most, 50);
     EXPECT_EQ(protocol.GetPercent(), 100);
-}
-
-// Applied in order: bytes a chip doesn't set keep the value of an earlier one.
-TEST(ChipParameters, TableInOrder) {
-    const struct {
-        ChipRecord chip;
-        uint8_t protocolCode;
-        ChipParameterBlock block;
-    } cases[] = {
-        {Chip(0, 0x100000, 50), 1, {3, 0, 0, 0}},
-        {Chip(1, 2048, 40), 2, {0x14, 0, 0, 0}},
-        {Chip(1, 4096, 41), 2, {0x24, 0, 1, 0}},
-        {Chip(1, 65536, 50, 0xFE), 2, {4, 0, 1, 0}},
-        {Chip(2, 512, 33), 3, {1, 0, 0, 0}},
-        {Chip(2, 1024, 50), 3, {0x11, 0, 1, 0}},
-        {Chip(3, 128, 50, 0, 6, 16), 4, {0x68, 1, 1, 0}},
-        {Chip(3, 128, 33, 0, 0x1F, 8), 4, {0xF8, 3, 0, 0}},
-        {Chip(0, 0x100000, 50), 1, {3, 3, 0, 0}},
-        {Chip(2, 256, 50), 3, {1, 3, 1, 0}},
-    };
-    ProgrammerProtocol protocol;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::Message() << "type " << c.chip.chipType << " capacity " << c.chip.capacity);
-        EXPECT_TRUE(protocol.SetChipParameters(c.chip));
-        EXPECT_EQ(protocol.ProtocolCode(), c.protocolCode);
-        EXPECT_EQ(protocol.ParameterBlock(), c.block);
-    }
-    const ChipRecord unknown = Chip(7, 1, 1);
-    EXPECT_FALSE(protocol.SetChipParameters(unknown));
-    EXPECT_EQ(protocol.Chip(), unknown);
-    EXPECT_EQ(protocol.ProtocolCode(), 3);
 }
 
 // The erase time limit follows the chip's size: three times the slowest whole-chip

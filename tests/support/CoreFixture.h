@@ -10,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,8 +38,7 @@ protected:
     void Prepare(const std::string& config, const std::vector<ChipRecord>& chips = SampleChips()) {
         dir = std::make_unique<ProgramDir>(config);
         const auto bytes = EncodeDatabase(chips);
-        std::ofstream(dir->file("chips.dat"), std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        WriteFileText(dir->file("chips.dat"), {bytes.begin(), bytes.end()});
     }
     std::string Log() const { return ReadFileText(dir->file("test.log")); }
 
