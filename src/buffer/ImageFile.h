@@ -41,7 +41,7 @@ struct ImageLoadResult {
     uint32_t origin = 0;
 
     // An empty image is never taken; a longer one only when the user asks to cut it.
-    ImageFit Fit() const { return empty ? ImageFit::Empty : ImageFit::Fits; }
+    ImageFit Fit() const { return empty ? ImageFit::Empty : tooLong ? ImageFit::TooLong : ImageFit::Fits; }
 };
 
 // A path whose last three characters are exactly "HEX" or "hex" names an Intel HEX
