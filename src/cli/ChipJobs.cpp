@@ -211,17 +211,16 @@ int ChipJobs::ChipSum() {
         return kExitFileError;
     }
     const CliWording& wording = CurrentCliWording();
-    ResultStream() << DataBuffer::ChecksumText(sums.chipSum) << "  " << wording.chipSumWhole << '\n'
-                   << "CRC-32: " << sums.chipCrc32 << "\nSHA-256: " << sums.chipSha256 << '\n'
-                   << Fill(wording.fileCrc32, {sums.fileCrc32}) << '\n'
+    ResultStream() << DataBuffer::ChecksumText(sums.chipSum) << "  " << wording.chipSumWhole << '\n';
+    const DataBuffer& buffer = core_.Buffer();
+    report_.update(PrintSums(std::span(buffer.bytes).first(buffer.activeLength)));
+    ResultStream() << Fill(wording.fileCrc32, {sums.fileCrc32}) << '\n'
                    << Fill(wording.fileSha256, {sums.fileSha256}) << '\n';
     char text[9];
     std::snprintf(text, sizeof text, "%08X", sums.chipSum);
     report_["checksum"] = text;
     report_["bytes"] = sums.chipBytes;
     report_["file_bytes"] = sums.fileBytes;
-    report_["crc32"] = sums.chipCrc32;
-    report_["sha256"] = sums.chipSha256;
     report_["file_crc32"] = sums.fileCrc32;
     report_["file_sha256"] = sums.fileSha256;
     return kExitOk;

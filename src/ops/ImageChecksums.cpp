@@ -37,9 +37,6 @@ ImageChecksums ChecksumImage(ProgrammerCore& core, const std::string& path) {
     const DataBuffer& buffer = core.Buffer();
     sums.chipSum = buffer.Checksum();
     sums.chipBytes = buffer.activeLength;
-    const auto chip = std::span(buffer.bytes).first(buffer.activeLength);
-    sums.chipCrc32 = Crc32Text(Crc32(chip));
-    sums.chipSha256 = Sha256Text(chip);
     if (!SumFile(path, sums)) sums.outcome = Outcome::FileError;
     return sums;
 }

@@ -12,17 +12,15 @@ class ProgrammerCore;
 
 // The checksums of an image file. The window's CheckSum is the sum of the whole
 // chip as loaded, bytes the file leaves out counted as 0xFF, so it is no checksum
-// of the file. The chip's CRC-32 and SHA-256 are what `read` gets back from a chip
-// written with it; a vendor publishes the file's own, which are beside them here.
+// of the file. The loaded buffer stays in the core for sums of the chip's image;
+// a vendor publishes the file's own CRC-32 and SHA-256, which are summed here.
 struct ImageChecksums {
     Outcome outcome = Outcome::Ok;  // FileError: the file could not be loaded or read
     uint32_t chipSum = 0;
     uint32_t chipBytes = 0;  // the bytes summed: the selected chip's
-    std::string chipCrc32;   // eight lower-case hex digits
-    std::string chipSha256;  // sixty-four
     uint64_t fileBytes = 0;
-    std::string fileCrc32;
-    std::string fileSha256;
+    std::string fileCrc32;   // eight lower-case hex digits
+    std::string fileSha256;  // sixty-four
 };
 
 // Loads `path` into the buffer for the selected chip (core.LastImageLoad() tells
