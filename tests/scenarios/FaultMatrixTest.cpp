@@ -208,7 +208,8 @@ std::string Difference(const Bytes& actual, const Bytes& expected) {
     if (actual.size() != expected.size()) {
         return "size " + std::to_string(actual.size()) + ", expected " + std::to_string(expected.size());
     }
-    if (std::memcmp(actual.data(), expected.data(), actual.size()) == 0) return "";
+    // memcmp may not be given the null data() of an empty vector.
+    if (actual.empty() || std::memcmp(actual.data(), expected.data(), actual.size()) == 0) return "";
     const auto [a, e] = std::ranges::mismatch(actual, expected);
     char text[64];
     std::snprintf(text, sizeof text, "offset 0x%zX: 0x%02X, expected 0x%02X", static_cast<size_t>(a - actual.begin()),
