@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "base/Bilingual.h"
+
+#include <optional>
 #include <string>
 
 namespace qbr {
@@ -20,6 +23,17 @@ std::string LoadLanguageSetting();
 void SetLanguage(const std::string& language);            // and store it in config.ini
 void SetLanguageForSession(const std::string& language);  // this run only, config.ini untouched
 std::string GetLanguage();
+
+// The language switch every text goes through: the language the setting selects,
+// none for any other value. Safe to read from any thread.
+std::optional<TextLanguage> SelectedLanguage();
+// The language of the texts that always have one: English unless Chinese is selected.
+TextLanguage TextLanguageOrEnglish();
+// The current language's text of `text`.
+template <class T>
+const T& InCurrentLanguage(const Bilingual<T>& text) {
+    return text.In(TextLanguageOrEnglish());
+}
 
 // Remembers the chip for the next start: [Run] DefaultChipName.
 void SaveDefaultChipName(const std::string& name);

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "base/LogFile.h"
 
-#include "base/MessageTable.h"
+#include "base/ConfiguredFiles.h"
 #include "base/TickCount.h"
 
 #include <cerrno>
@@ -49,7 +49,7 @@ void LogFile::Append(const std::string& path, const std::string& text) {
 }
 
 void LogText(const std::string& text) {
-    LogFile::Append(MessageText(kMsgLogFilePath), text);
+    LogFile::Append(ConfiguredFilePath(ConfiguredFile::Log), text);
 }
 
 }  // namespace qbr

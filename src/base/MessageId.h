@@ -101,11 +101,7 @@ enum MessageId : int {
     kMsgCompany = 92,
     kMsgWebsite = 93,
     kMsgAboutOk = 94,
-    kMsgLogFilePath = 95,
-    kMsgDatabaseFilePath = 96,
-    kMsgManualFilePath = 97,
-    kMsgAboutPicturePath = 98,
-    kMsgMainPicturePath = 99,
+    // Rows 95 to 99 named the configured files: see ConfiguredFilePath.
     kMsgDefaultChipName = 100,
     kMsgAboutMenuItem = 101,
     kMsgFillCaption = 102,

@@ -2,17 +2,18 @@
 #include "base/MessageTable.h"
 
 #include "base/Config.h"
+#include "base/ConfiguredFiles.h"
 #include "base/Language.h"
 
 #include <array>
+#include <optional>
 
 namespace qbr {
 namespace {
 
 struct MessageEntry {
     int key = -1;
-    std::string english;
-    std::string chinese;
+    Bilingual<std::string> text;
 };
 
 // The fixed texts. Rows 90 to 100 come from config.ini and are added by BuildMessageTable.
@@ -146,36 +147,16 @@ const MessageEntry kFixedTexts[] = {
     {128, "No program could be started to show the manual file:\n", "无法启动程序来显示帮助文件:\n"},
 };
 
-// What a configured value is relative to.
-enum class Place { Text, LogDirectory, DataDirectory };
-
-struct ConfigRow {
+// The rows config.ini fills, from its language sections.
+const struct {
     int key;
     const char* configKey;
-    Place place;
+} kConfigRows[] = {
+    {kMsgCaption, "Caption"},
+    {kMsgVersion, "Version"},
+    {kMsgCompany, "Company"},
+    {kMsgWebsite, "Website"},
 };
-
-const ConfigRow kConfigRows[] = {
-    {kMsgCaption, "Caption", Place::Text},
-    {kMsgVersion, "Version", Place::Text},
-    {kMsgCompany, "Company", Place::Text},
-    {kMsgWebsite, "Website", Place::Text},
-    {kMsgLogFilePath, "LogFile", Place::LogDirectory},
-    {kMsgDatabaseFilePath, "DataBaseFile", Place::DataDirectory},
-    {kMsgManualFilePath, "ManualFile", Place::DataDirectory},
-    {kMsgAboutPicturePath, "AboutPictureFile", Place::DataDirectory},
-    {kMsgMainPicturePath, "MainPictureFile", Place::DataDirectory},
-};
-
-std::string Prefix(Place place) {
-    const ProgramPaths& paths = CurrentProgramPaths();
-    switch (place) {
-    case Place::LogDirectory: return paths.logDirectory;
-    case Place::DataDirectory: return paths.dataDirectory;
-    case Place::Text: break;
-    }
-    return {};
-}
 
 using Table = std::array<MessageEntry, kMessageCount>;
 
@@ -191,23 +172,21 @@ void BuildMessageTable() {
     for (const MessageEntry& entry : kFixedTexts) {
         table[entry.key] = entry;
     }
-    for (const ConfigRow& row : kConfigRows) {
-        const std::string prefix = Prefix(row.place);
-        table[row.key] = {row.key, prefix + ReadConfig(kLanguageEnglish, row.configKey),
-                          prefix + ReadConfig(kLanguageChinese, row.configKey)};
+    for (const auto& row : kConfigRows) {
+        table[row.key] = {row.key,
+                          {ReadConfig(kLanguageEnglish, row.configKey), ReadConfig(kLanguageChinese, row.configKey)}};
     }
     const std::string chip = ReadConfig("Run", "DefaultChipName");
-    table[kMsgDefaultChipName] = {kMsgDefaultChipName, chip, chip};
+    table[kMsgDefaultChipName] = {kMsgDefaultChipName, {chip, chip}};
+    ReadConfiguredFiles();
 }
 
 std::string MessageText(int id) {
     if (id < 0 || id >= kMessageCount) return {};
     const MessageEntry& entry = TheTable()[id];
     if (entry.key != id) return {};
-    const std::string language = GetLanguage();
-    if (language == kLanguageChinese) return entry.chinese;
-    if (language == kLanguageEnglish) return entry.english;
-    return {};
+    const std::optional<TextLanguage> language = SelectedLanguage();
+    return language ? entry.text.In(*language) : std::string();
 }
 
 }  // namespace qbr

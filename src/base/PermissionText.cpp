@@ -30,19 +30,18 @@ struct Wording {
     const char* replug;
 };
 
-constexpr Wording kEnglish = {
-    "The programmer is connected, but this user is not allowed to open it.",
-    "Install the device rule with this command:",
-    "Load the installed device rule with this command:",
-    "Then unplug the programmer and plug it in again.",
-};
-
-constexpr Wording kChinese = {
-    "已找到编程器，但当前用户无权打开它。",
-    "请用以下命令安装设备规则：",
-    "请用以下命令加载已安装的设备规则：",
-    "然后拔下编程器再重新插上。",
-};
+constexpr Bilingual<Wording> kWording = {{
+                                             "The programmer is connected, but this user is not allowed to open it.",
+                                             "Install the device rule with this command:",
+                                             "Load the installed device rule with this command:",
+                                             "Then unplug the programmer and plug it in again.",
+                                         },
+                                         {
+                                             "已找到编程器，但当前用户无权打开它。",
+                                             "请用以下命令安装设备规则：",
+                                             "请用以下命令加载已安装的设备规则：",
+                                             "然后拔下编程器再重新插上。",
+                                         }};
 
 // The path as one shell word: quoted when it holds anything but the characters
 // that are safe unquoted, so a program directory with blanks can be pasted as is.
@@ -103,13 +102,12 @@ std::string DeviceAccessCommand() {
 }
 
 std::string PermissionDeniedText() {
-    const std::string language = GetLanguage();
-    const Wording* wording = language == kLanguageEnglish   ? &kEnglish
-                             : language == kLanguageChinese ? &kChinese
-                                                            : nullptr;
-    if (wording == nullptr) return {};
-    return std::string(wording->refused) + "\r\n" + (RuleInPlace() ? wording->reloadRule : wording->installRule) +
-           "\r\n" + DeviceAccessCommand() + "\r\n" + wording->replug;
+    // Like the message table's texts, none without a selected language.
+    const std::optional<TextLanguage> language = SelectedLanguage();
+    if (!language) return {};
+    const Wording& wording = kWording.In(*language);
+    return std::string(wording.refused) + "\r\n" + (RuleInPlace() ? wording.reloadRule : wording.installRule) + "\r\n" +
+           DeviceAccessCommand() + "\r\n" + wording.replug;
 }
 
 std::string NoProgrammerText(bool accessDenied) {

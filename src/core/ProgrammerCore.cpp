@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/ProgrammerCore.h"
 
+#include "base/ConfiguredFiles.h"
 #include "base/LogFile.h"
 #include "base/MessageTable.h"
 #include "base/PermissionText.h"
@@ -16,7 +17,7 @@
 namespace qbr {
 
 ProgrammerCore::StartResult ProgrammerCore::Start(const std::string& databasePath) {
-    const std::string path = databasePath.empty() ? MessageText(kMsgDatabaseFilePath) : databasePath;
+    const std::string path = databasePath.empty() ? ConfiguredFilePath(ConfiguredFile::Database) : databasePath;
     // An empty database selects no chip, so it fails like a damaged one.
     if (!database_.Load(path) || database_.RecordCount() == 0) {
         MessageBox(MessageText(kMsgDatabaseError));

@@ -10,8 +10,7 @@ namespace {
 
 struct FaultWording {
     const char* name;
-    const char* english;
-    const char* chinese;
+    Bilingual<const char*> reason;
 };
 
 // In the order of RecordFault, from BadCharacter.
@@ -42,11 +41,11 @@ std::string_view RecordFaultName(RecordFault fault) {
 std::string RecordErrorText(const RecordError& error) {
     if (error.fault == RecordFault::None) return {};
     const FaultWording& wording = WordingOf(error.fault);
-    const bool chinese = GetLanguage() == kLanguageChinese;
-    const std::string reason = chinese ? wording.chinese : wording.english;
+    const std::string reason = InCurrentLanguage(wording.reason);
     if (error.line == 0) return reason;
-    const std::string line = std::to_string(error.line);
-    return chinese ? "第 " + line + " 行：" + reason : "line " + line + ": " + reason;
+    static constexpr Bilingual<const char*> kLine = {"line ", "第 "};
+    static constexpr Bilingual<const char*> kAfterLine = {": ", " 行："};
+    return InCurrentLanguage(kLine) + std::to_string(error.line) + InCurrentLanguage(kAfterLine) + reason;
 }
 
 }  // namespace qbr

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "gui/AboutDlg.h"
 
+#include "base/ConfiguredFiles.h"
 #include "base/MessageTable.h"
 #include "gui/Pictures.h"
 
@@ -17,7 +18,7 @@ AboutDlg::AboutDlg(QWidget* parent) : QDialog(parent) {
 
     auto* picture = new QLabel(this);
     picture->setObjectName("aboutPicture");
-    const QPixmap configured = LoadPictureFile(MessageText(kMsgAboutPicturePath));
+    const QPixmap configured = LoadPictureFile(ConfiguredFilePath(ConfiguredFile::AboutPicture));
     picture->setPixmap(configured.isNull() ? BuiltInAboutPicture() : configured);
 
     auto makeText = [this](const char* name, int message) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "gui/MainDlg.h"
 
+#include "base/ConfiguredFiles.h"
 #include "base/Language.h"
 #include "base/MessageTable.h"
 #include "core/CommandId.h"
@@ -394,17 +395,18 @@ void MainDlg::Relabel() {
     setWindowIcon(ProgramIcon());
     SetCaption(core_.Caption());
 
-    const QPixmap picture = LoadPictureFile(MessageText(kMsgMainPicturePath));
+    const QPixmap picture = LoadPictureFile(ConfiguredFilePath(ConfiguredFile::MainPicture));
     if (!picture.isNull()) mainPicture_->setPixmap(picture);
 
-    const bool english = UsesEnglishMenu(GetLanguage());
+    const TextLanguage menuLanguage = MenuLanguage();
+    const bool english = menuLanguage == TextLanguage::English;
     qtTranslation_.Follow(english);
     const auto& titles = MenuPopupTitles();
     for (size_t i = 0; i < titles.size(); ++i) {
-        popups_[i]->setTitle(QString::fromUtf8(english ? titles[i].english : titles[i].chinese));
+        popups_[i]->setTitle(QString::fromUtf8(titles[i].title.In(menuLanguage)));
     }
     for (const CommandRow& row : CommandTable()) {
-        actions_[row.id]->setText(QString::fromUtf8(english ? row.menuEnglish : row.menuChinese));
+        actions_[row.id]->setText(QString::fromUtf8(row.menu.In(menuLanguage)));
     }
     actions_[kCmdEnglish]->setChecked(english);
     actions_[kCmdChinese]->setChecked(!english);
@@ -459,7 +461,7 @@ void MainDlg::OnLinkWatch() {
 
 // A missing file and a file no program could be started for are told apart.
 void MainDlg::OnUserManual() {
-    const QFileInfo file(Text(kMsgManualFilePath));
+    const QFileInfo file(QString::fromStdString(ConfiguredFilePath(ConfiguredFile::Manual)));
     if (!file.isFile()) {
         MessageBox(MessageText(kMsgNoManualFile), BoxButtons::Ok);
         return;

@@ -17,8 +17,8 @@ const std::vector<MenuPopupTitle>& MenuPopupTitles() {
     return titles;
 }
 
-bool UsesEnglishMenu(const std::string& language) {
-    return language == kLanguageEnglish;
+TextLanguage MenuLanguage() {
+    return SelectedLanguage() == TextLanguage::English ? TextLanguage::English : TextLanguage::Chinese;
 }
 
 }  // namespace qbr::gui

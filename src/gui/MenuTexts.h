@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "base/Bilingual.h"
 #include "ops/CommandTable.h"
 
 #include <string>
@@ -12,15 +13,14 @@ namespace qbr::gui {
 // rows of that popup.
 struct MenuPopupTitle {
     MenuPopup popup;
-    const char* english;
-    const char* chinese;
+    Bilingual<const char*> title;
 };
 
 // The six popups of the main menu, left to right, the same in both languages.
 const std::vector<MenuPopupTitle>& MenuPopupTitles();
 
-// The English menu and toolbar are used only for "English"; every other
-// language setting, also an empty or unknown one, gets the Chinese ones.
-bool UsesEnglishMenu(const std::string& language);
+// The language of the menu and toolbar: English only when English is selected;
+// every other language setting, also an empty or unknown one, gets the Chinese ones.
+TextLanguage MenuLanguage();
 
 }  // namespace qbr::gui

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "base/Bilingual.h"
 #include "core/CommandId.h"
 #include "core/CommandResult.h"
 #include "core/ProgrammerCore.h"
@@ -52,8 +53,7 @@ struct CommandRow {
     // the toolbar) and its text in both languages.
     MenuPopup popup;
     int group;
-    const char* menuEnglish;
-    const char* menuChinese;
+    Bilingual<const char*> menu;
     // Toolbar: the tooltip's message id (-1 and NoButton: no button).
     int tooltipId;
     CommandIcon icon;

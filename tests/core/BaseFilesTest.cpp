@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file, the log file, where the program finds both, and the texts
 // that come from the settings.
+#include "base/ConfiguredFiles.h"
 #include "base/IniFile.h"
 #include "base/Language.h"
 #include "base/LogFile.h"
@@ -211,9 +212,8 @@ TEST(MessageTable, EveryFixedTextExistsInBothLanguages) {
     EXPECT_EQ(MessageText(kMessageCount), "");
     EXPECT_EQ(MessageText(-1), "");
     for (int id = 0; id < kMessageCount; ++id) {
-        // Configured rows are empty without config.ini, except the file rows, which hold the directory.
-        const bool configured = id >= kMsgCaption && id <= kMsgDefaultChipName && id != kMsgAboutOk &&
-                                !(id >= kMsgLogFilePath && id <= kMsgMainPicturePath);
+        // Configured rows are empty without config.ini; rows 95 to 99 are no texts.
+        const bool configured = id >= kMsgCaption && id <= kMsgDefaultChipName && id != kMsgAboutOk;
         SetLanguageForSession(kLanguageEnglish);
         EXPECT_EQ(MessageText(id).empty(), configured) << id;
         SetLanguageForSession(kLanguageChinese);
@@ -225,8 +225,8 @@ TEST(MessageTable, ConfigRowsComeFromTheLanguageSectionsAndTheSwitchIsStored) {
     ProgramDir dir(SampleConfig("SimpleChinese", "W25Q64FV"));
     EXPECT_EQ(MessageText(kMsgNoProgrammer), "未发现有编程器连接到电脑!");
     EXPECT_EQ(MessageText(kMsgCaption), "Caption SimpleChinese");
-    EXPECT_EQ(MessageText(kMsgLogFilePath), dir.dirText() + "test.log");
-    EXPECT_EQ(MessageText(kMsgManualFilePath), dir.dirText());  // absent key: the bare directory
+    EXPECT_EQ(ConfiguredFilePath(ConfiguredFile::Log), dir.dirText() + "test.log");
+    EXPECT_EQ(ConfiguredFilePath(ConfiguredFile::Manual), dir.dirText());  // absent key: the bare directory
     SetLanguage(kLanguageEnglish);
     SaveDefaultChipName("AT24C02");
     dir.Reload();

@@ -3,6 +3,7 @@
 // commands and controls are enabled, the status display, the dialogs it opens,
 // the manual and the ways out; the binary's screenshot mode.
 #include "WindowFixture.h"
+#include "base/ConfiguredFiles.h"
 #include "emulator/EmulatedProgrammer.h"
 
 using namespace qbr;
@@ -156,7 +157,7 @@ private slots:
 
         // The manual goes to the program that shows such files; a missing file and a file
         // no program could be started for (the offscreen platform starts none) are told apart.
-        const QString manual = Text(kMsgManualFilePath);
+        const QString manual = QString::fromStdString(ConfiguredFilePath(ConfiguredFile::Manual));
         fixture.Command(kCmdUserManual)->trigger();
         WriteFileText(manual.toStdString(), "");
         QDesktopServices::setUrlHandler("file", this, "OpenUrl");
