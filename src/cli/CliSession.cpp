@@ -259,12 +259,12 @@ int CliSession::Dispatch() {
     const CommandRow* row = FindCliCommand(options_.command);
     if (!row) return Link();
     const ChipRecord& chip = core_.SelectedChip();
-    if (!AllowedFor(*row, chip.chipType)) {
+    if (!AllowedFor(*row, FamilyOf(chip))) {
         return Fail(report_, err_, errors::kNotForThisChip, Fill(CurrentCliWording().notSpiFlash, {chip.chipName}),
                     kExitFailed);
     }
     // The ID request carries the selected chip's family, and only SPI flash answers it.
-    if (row->id == kCmdDetectChip && chip.chipType != kSpiFlash) {
+    if (row->id == kCmdDetectChip && !AnswersIdRequest(FamilyOf(chip))) {
         return Fail(report_, err_, errors::kNotForThisChip, Fill(CurrentCliWording().detectSpiOnly, {chip.chipName}),
                     kExitFailed);
     }

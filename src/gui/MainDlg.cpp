@@ -421,7 +421,7 @@ void MainDlg::Relabel() {
     centralWidget()->setMinimumWidth(
         std::max(toolbar_->sizeHint().width(), centralWidget()->layout()->minimumSize().width()));
 
-    if (core_.IsReady()) OfferCommandsFor(core_.SelectedChip().chipType);
+    if (core_.IsReady()) OfferCommandsFor(FamilyOf(core_.SelectedChip()));
 
     chipGroup_->setTitle(Text(kMsgSelectChipGroup));
     typeLabel_->setText(Text(kMsgTypeLabel));
@@ -497,9 +497,9 @@ void MainDlg::SetCapacityText(const std::string& text) {
     capacityText_->setText(CapacityDisplayText(text));
 }
 
-void MainDlg::OfferCommandsFor(uint32_t chipType) {
+void MainDlg::OfferCommandsFor(ChipFamily family) {
     for (const CommandRow& row : CommandTable()) {
-        if (row.spiFlashOnly) EnableCommand(row.id, AllowedFor(row, chipType));
+        if (row.spiFlashOnly) EnableCommand(row.id, AllowedFor(row, family));
     }
 }
 

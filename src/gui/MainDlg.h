@@ -88,7 +88,7 @@ public:
     void SetErrorColour(bool error) override;
     void SetProgressDisplay(int position, const std::string& label, bool barInError) override;
     void SetCapacityText(const std::string& text) override;
-    void OfferCommandsFor(uint32_t chipType) override;
+    void OfferCommandsFor(ChipFamily family) override;
     void ShowSelectors(const SelectorLists& lists) override;
     void BindHexView() override;
     void RefreshHexView() override;
