@@ -87,6 +87,11 @@ std::optional<ChipRecord> ChipDatabase::FindByName(std::string_view name) const 
     return *it;
 }
 
+std::optional<ChipRecord> ChipDatabase::FindByTypedName(const std::string& name) const {
+    std::optional<ChipRecord> chip = FindByName(name);
+    return chip ? chip : FindByName(UpperCaseLetters(name));
+}
+
 std::vector<ChipRecord> ChipDatabase::ListByMaker(std::string_view maker, uint32_t type) const {
     std::vector<ChipRecord> found;
     for (const ChipRecord& chip : records_) {
@@ -111,6 +116,13 @@ std::vector<ChipRecord> ChipDatabase::SearchByPattern(std::string_view pattern, 
         if (OfType(chip, type) && MatchesFragments(chip.chipName, fragments)) found.push_back(chip);
     }
     return found;
+}
+
+std::string UpperCaseLetters(std::string text) {
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return text;
 }
 
 }  // namespace qbr

@@ -33,6 +33,8 @@ public:
     std::vector<std::string> ListMakers(uint32_t type) const;
     // First record whose chipName equals `name` exactly.
     std::optional<ChipRecord> FindByName(std::string_view name) const;
+    // The chip a user named: by its name as typed, else in capitals.
+    std::optional<ChipRecord> FindByTypedName(const std::string& name) const;
     // Every record of `maker` (and of `type` unless AllTypes), in database order.
     std::vector<ChipRecord> ListByMaker(std::string_view maker, uint32_t type) const;
     // First record with both ID bytes equal.
@@ -47,5 +49,9 @@ public:
 private:
     std::vector<ChipRecord> records_;
 };
+
+// The letters a-z of `text` as capitals, everything else unchanged, as the search
+// dialog treats a typed pattern.
+std::string UpperCaseLetters(std::string text);
 
 }  // namespace qbr

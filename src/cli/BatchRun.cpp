@@ -35,12 +35,12 @@ const char* WhyNotBatch(const CliOptions& options, size_t programmers) {
         return CurrentCliWording().standardStreamInBatch;
     }
     if (programmers < 2) return nullptr;
-    if (options.emulatedChip && !options.emulatorImage.empty() &&
-        options.emulatorImage.find("%d") == std::string::npos) {
+    if (options.link.emulatedChip && !options.link.emulatorImage.empty() &&
+        options.link.emulatorImage.find("%d") == std::string::npos) {
         return CurrentCliWording().indexInImageName;
     }
     const bool readsToFile = row && row->argument == ArgumentKind::ImageOut;
-    for (const std::string& file : {readsToFile ? options.argument : "", options.backup, options.trace}) {
+    for (const std::string& file : {readsToFile ? options.argument : "", options.backup, options.link.trace}) {
         if (!file.empty() && file.find("%s") == std::string::npos) return CurrentCliWording().idInFileName;
     }
     return nullptr;

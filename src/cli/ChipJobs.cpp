@@ -71,7 +71,7 @@ int ChipJobs::CheckOptions(const CommandRow& row) {
                                                             chip.chipName, std::to_string(chip.capacity)}),
                     kExitUsage);
     }
-    if (!options_.skipBlank.empty() && chip.chipType != kSpiFlash) {
+    if (!options_.skipBlank.empty() && !IsErasable(FamilyOf(chip))) {
         return Fail(report_, err_, errors::kUsage, CurrentCliWording().skipBlankFlashOnly, kExitUsage);
     }
     if (options_.noVerify && (!options_.serialize.empty() || !options_.production.empty())) {
@@ -182,7 +182,7 @@ int ChipJobs::Judge(const ImageDiff& diff) {
 
 int ChipJobs::Write() {
     const ChipRecord chip = core_.SelectedChip();
-    const bool flash = chip.chipType == kSpiFlash;
+    const bool flash = IsErasable(FamilyOf(chip));
     if (options_.skipBlank == "check" || (flash && IsPartial())) {
         if (const int code = RefuseUnlessBlank(range_); code != kExitOk) return code;
     }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "ops/LinkSpec.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -20,17 +22,11 @@ struct BadNumber {
 // What the command line asked for.
 struct CliOptions {
     std::string command;
-    std::string argument;                     // pattern, chip name or file, by command
-    std::string chip;                         // -c: the chip to work on; empty = the default chip
-    std::optional<std::string> emulatedChip;  // --emulate[=CHIP]; empty value = the chip worked on
-    std::string emulatorImage;                // --emulate-image
-    std::string emulatorFault;                // --emulate-fault; "N:FAULT" for emulated programmer N only
-    unsigned emulateCount = 1;                // --emulate-count: emulated programmers attached
-    bool emulateFullSpeed = false;            // --emulate-speed full: the emulated wire runs at USB full speed
-    std::string trace;                        // --trace: record every USB transfer into this file
-    std::string replay;                       // --replay: a recorded trace plays the programmer
-    std::string language;                     // "en", "zh" or empty for config.ini's
-    std::string database;                     // --db
+    std::string argument;  // pattern, chip name or file, by command
+    std::string chip;      // -c: the chip to work on; empty = the default chip
+    LinkSpec link;         // --emulate..., --trace, --replay
+    std::string language;  // "en", "zh" or empty for config.ini's
+    std::string database;  // --db
     // Beyond the window's commands:
     std::optional<uint32_t> offset;      // --offset: first chip address of read, verify and write
     std::optional<uint32_t> length;      // --length: bytes from there; default up to the chip's end

@@ -19,11 +19,6 @@
 #include "cli/ImageErrorReport.h"
 #include "cli/JsonReport.h"
 #include "cli/ProductionRun.h"
-#include "emulator/EmulatedProgrammer.h"
-#include "emulator/EmulatorFault.h"
-#include "emulator/TraceReplay.h"
-#include "link/HardwareLink.h"
-#include "link/LibraryPath.h"
 #include "link/ProgrammerSurvey.h"
 #include "ops/ChipCommands.h"
 #include "ops/ChipVerify.h"
@@ -102,7 +97,10 @@ int CliSession::RunDatabaseCommand() {
 
 int CliSession::RunProgrammerCommand() {
     if (!slot_.id.empty()) report_["programmer"] = slot_.id;
-    if (!options_.replay.empty() && !LoadReplay()) return kExitFileError;
+    if (!options_.link.replay.empty()) {
+        if (const std::optional<LinkError> error = LoadReplay(options_.link, link_))
+            return FailLink(*error, err_, report_);
+    }
     if (!SelectChip()) return kExitUsage;
     if (const int code = ConnectProgrammer(); code != kExitOk) return code;
     report_["chip"] = core_.SelectedChip().chipName;
@@ -120,9 +118,11 @@ int CliSession::RunProgrammerCommand() {
 // what it did is not all on disk.
 int CliSession::KeptFiles(int code) {
     const CliWording& wording = CurrentCliWording();
-    if (trace_ && trace_->Failed()) code = FailAfterRun(code, Fill(wording.traceIncomplete, {options_.trace}));
-    if (emulator_ && !options_.emulatorImage.empty() && !image_.Save(emulator_->Chip())) {
-        code = FailAfterRun(code, Fill(wording.emulatorSaveError, {options_.emulatorImage}));
+    if (link_.trace && link_.trace->Failed()) {
+        code = FailAfterRun(code, Fill(wording.traceIncomplete, {options_.link.trace}));
+    }
+    if (link_.emulator && !link_.imagePath.empty() && !link_.image.Save(link_.emulator->Chip())) {
+        code = FailAfterRun(code, Fill(wording.emulatorSaveError, {link_.imagePath}));
     }
     return code;
 }
@@ -146,12 +146,13 @@ int CliSession::RunChipSum() {
 // output stream carries the JSON object.
 int CliSession::RunDoctor() {
     if (!slot_.id.empty()) report_["programmer"] = slot_.id;
-    const std::vector<SurveyedProgrammer> survey = options_.emulatedChip ? std::vector<SurveyedProgrammer>()
-                                                                         : SurveyProgrammers();
+    const std::vector<SurveyedProgrammer> survey = options_.link.emulatedChip ? std::vector<SurveyedProgrammer>()
+                                                                              : SurveyProgrammers();
     if (!SelectChip()) return kExitUsage;
     if (const int code = ConnectProgrammer(); code != kExitOk) return code;
     Doctor doctor(core_, host_);
-    const int code = doctor.Run(options_.emulatedChip ? Doctor::Path::Emulated : Doctor::HardwarePath(libraryPath_),
+    const int code = doctor.Run(options_.link.emulatedChip ? Doctor::Path::Emulated
+                                                           : Doctor::HardwarePath(link_.accessPath == "library"),
                                 survey);
     doctor.Print(options_.json ? err_ : out_);
     report_.update(doctor.Report());
@@ -162,8 +163,8 @@ int CliSession::RunDoctor() {
 // programmer's socket, else the default chip the core selected at start.
 bool CliSession::SelectChip() {
     std::string name = options_.chip;
-    if (name.empty() && replay_) name = replay_->Header().chip;
-    if (name.empty() && options_.emulatedChip) name = *options_.emulatedChip;
+    if (name.empty() && link_.replay) name = link_.replay->Header().chip;
+    if (name.empty() && options_.link.emulatedChip) name = *options_.link.emulatedChip;
     if (name.empty()) return true;
     const std::optional<ChipRecord> chip = FindChip(name);
     if (!chip) return false;
@@ -176,79 +177,27 @@ bool CliSession::SelectChip() {
 // The chip of that name in the database, as given or in capitals; none after
 // saying that there is none.
 std::optional<ChipRecord> CliSession::FindChip(const std::string& name) {
-    std::optional<ChipRecord> chip = core_.Database().FindByName(name);
-    if (!chip) chip = core_.Database().FindByName(UpperCaseLetters(name));
-    if (!chip) Fail(report_, err_, errors::kNoChipNamed, Fill(CurrentCliWording().noChipNamed, {name}), kExitUsage);
+    std::optional<ChipRecord> chip = core_.Database().FindByTypedName(name);
+    if (!chip) FailLink(NoChipNamed(name), err_, report_);
     return chip;
 }
 
-bool CliSession::LoadReplay() {
-    std::string error;
-    replay_ = TraceReplay::Load(options_.replay, error);
-    if (!replay_) Fail(report_, err_, errors::kFileError, error, kExitFileError);
-    return replay_ != nullptr;
-}
-
-// Fails only for a bad emulator setting or a trace that can't be written; a
-// programmer that isn't there is the command's to report.
+// Fails only for a bad emulator setting or a file of the link that can't be used;
+// a programmer that isn't there is the command's to report.
 int CliSession::ConnectProgrammer() {
-    std::unique_ptr<UsbLink> link;
-    std::string accessPath = "emulated";
-    if (replay_) {
-        link = std::make_unique<UsbLink>(std::make_unique<LibraryPath>(*replay_));
-        accessPath = "replay";
-    } else if (options_.emulatedChip) {
-        ChipRecord socket = core_.SelectedChip();
-        if (!options_.emulatedChip->empty()) {
-            auto chip = core_.Database().FindByName(*options_.emulatedChip);
-            if (!chip) {
-                return Fail(report_, err_, errors::kNoChipNamed,
-                            Fill(CurrentCliWording().noChipNamed, {*options_.emulatedChip}), kExitUsage);
-            }
-            socket = *chip;
-        }
-        emulator_ = std::make_unique<EmulatedProgrammer>(socket);
-        emulator_->SetSerialNumber(slot_.serial);
-        if (!options_.emulatorImage.empty()) {
-            const ChipImageFile::Problem problem = image_.Open(options_.emulatorImage, emulator_->Chip());
-            if (problem != ChipImageFile::Problem::None) {
-                return ReportImageProblem(problem, options_.emulatorImage, image_, socket, err_, report_);
-            }
-        }
-        // The fault was checked before the run (CheckEmulatorFault).
-        if (!options_.emulatorFault.empty()) emulator_->InjectFault(ParseEmulatorFault(options_.emulatorFault));
-        if (options_.emulateFullSpeed) emulator_->SetSpeed(SpeedModel::FullSpeed());
-        link = std::make_unique<UsbLink>(std::make_unique<LibraryPath>(*emulator_));
-    } else {
-        link = MakeHardwareLink({}, slot_.id);
-        accessPath = link->UsesLibraryPath() ? "library" : "direct";
-        libraryPath_ = link->UsesLibraryPath();
-    }
-    if (!options_.trace.empty() && !StartTrace(*link, accessPath)) return kExitFileError;
+    auto made = MakeLink(options_.link, slot_, core_.Database(), core_.SelectedChip(),
+                         {"qbr5150-cli", options_.arguments, {}, {}}, link_);
+    if (const auto* error = std::get_if<LinkError>(&made)) return FailLink(*error, err_, report_);
     host_.SetMuted(true);
-    core_.ConnectLink(std::move(link));
+    core_.ConnectLink(std::get<std::unique_ptr<UsbLink>>(std::move(made)));
     host_.SetMuted(false);
     return kExitOk;
 }
 
-// Every transfer of the link goes into the --trace file from now on.
-bool CliSession::StartTrace(UsbLink& link, const std::string& accessPath) {
-    std::string error;
-    std::unique_ptr<TransferTrace> trace = TransferTrace::Create(options_.trace, error);
-    if (!trace) {
-        Fail(report_, err_, errors::kFileError, error, kExitFileError);
-        return false;
-    }
-    trace->WriteHeader({"qbr5150-cli", options_.arguments, core_.SelectedChip().chipName, accessPath});
-    trace_ = trace.get();
-    link.SetTrace(std::move(trace));
-    return true;
-}
-
 // A replay that departed from its trace, or left some of it unplayed, fails the run.
 int CliSession::ReplayOutcome(int code) {
-    if (!replay_) return code;
-    const std::string verdict = replay_->Verdict();
+    if (!link_.replay) return code;
+    const std::string verdict = link_.replay->Verdict();
     if (verdict.empty()) return code;
     // The departure is the cause of whatever the command then reported.
     report_.erase("error");
@@ -259,12 +208,12 @@ int CliSession::Dispatch() {
     const CommandRow* row = FindCliCommand(options_.command);
     if (!row) return Link();
     const ChipRecord& chip = core_.SelectedChip();
-    if (!AllowedFor(*row, chip.chipType)) {
+    if (!AllowedFor(*row, FamilyOf(chip))) {
         return Fail(report_, err_, errors::kNotForThisChip, Fill(CurrentCliWording().notSpiFlash, {chip.chipName}),
                     kExitFailed);
     }
     // The ID request carries the selected chip's family, and only SPI flash answers it.
-    if (row->id == kCmdDetectChip && chip.chipType != kSpiFlash) {
+    if (row->id == kCmdDetectChip && !AnswersIdRequest(FamilyOf(chip))) {
         return Fail(report_, err_, errors::kNotForThisChip, Fill(CurrentCliWording().detectSpiOnly, {chip.chipName}),
                     kExitFailed);
     }
@@ -340,7 +289,7 @@ int CliSession::RunCommand(const CommandRow& row, ChipJobs& jobs) {
 
 // The programmer as the production store names it.
 std::string CliSession::ProgrammerId() const {
-    return replay_ ? "replay" : slot_.id;
+    return link_.replay ? "replay" : slot_.id;
 }
 
 // Every database chip with the detected chip's identification bytes.

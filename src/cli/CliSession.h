@@ -8,9 +8,9 @@
 #include "cli/ProductionRun.h"
 #include "cli/ProgrammerChoice.h"
 #include "core/ProgrammerCore.h"
-#include "emulator/ChipImageFile.h"
 #include "ops/ChipTransfers.h"
 #include "ops/CommandTable.h"
+#include "ops/MakeLink.h"
 
 #include <nlohmann/json.hpp>
 
@@ -20,10 +20,6 @@
 #include <string>
 
 namespace qbr {
-
-class EmulatedProgrammer;
-class TraceReplay;
-class TransferTrace;
 
 // One run of the command-line tool: starts the core as the window does, connects
 // the programmer (real or emulated), runs one command through the same handlers
@@ -50,9 +46,7 @@ private:
     int RunDoctor();
     bool SelectChip();
     std::optional<ChipRecord> FindChip(const std::string& name);
-    bool LoadReplay();
     int ConnectProgrammer();
-    bool StartTrace(UsbLink& link, const std::string& accessPath);
     int ReplayOutcome(int code);
     int KeptFiles(int code);
     int FailAfterRun(int code, const std::string& text);
@@ -78,15 +72,9 @@ private:
     std::ostream& err_;
     ConsoleHost host_;
     // Declared before the core, whose link uses it.
-    std::unique_ptr<EmulatedProgrammer> emulator_;
-    ChipImageFile image_;  // the emulated chip's file, held for the run
-    std::unique_ptr<TraceReplay> replay_;
-    // The --trace file, owned by the link.
-    TransferTrace* trace_ = nullptr;
+    LinkEnd link_;
     ProgrammerCore core_;
     nlohmann::json report_;
-    // Whether the hardware link took the library path.
-    bool libraryPath_ = false;
 };
 
 }  // namespace qbr

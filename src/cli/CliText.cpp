@@ -8,9 +8,7 @@ namespace {
 
 constexpr Bilingual<CliWording> kWording = {
     {
-        "No chip named \"{}\" in the database.",
         "{} is not an SPI flash chip: only SPI flash is erased.",
-        "Can't load the emulated chip from {}",
         "Can't save the emulated chip to {}",
         "The range at {} of {} bytes is not inside {} ({} bytes).",
         "The records of {} reach outside the range: a HEX or S-record file keeps its chip addresses.",
@@ -36,7 +34,6 @@ constexpr Bilingual<CliWording> kWording = {
         "Serial number {} at {}",
         "No programmer \"{}\" is attached. Attached: {}.",
         "Several programmers have the serial number \"{}\": {}. Choose one by its id.",
-        "{}: the programmer's number before the colon must be between 1 and --emulate-count.",
         "none",
         "With --all each programmer needs a file of its own: standard input and output (-) can't be shared.",
         "update-firmware asks for each programmer to be reconnected by hand: run it on one programmer at a time "
@@ -56,16 +53,6 @@ constexpr Bilingual<CliWording> kWording = {
         "{} is {}: an output can only be a regular file (replaced as a whole), a FIFO or a character device (written "
         "into).",
         "Nobody reads from the FIFO {}: start its reader first.",
-        "The emulated chip's image {} is {}, not a regular file.",
-        "The emulated chip's image {} is in use by another run.",
-        "The emulated chip's image {} holds {} bytes, but {} has {} bytes: it is not an image of this chip. Name "
-        "another file (a new or empty one is an erased chip).",
-        "a directory",
-        "a FIFO",
-        "a character device",
-        "a block device",
-        "a socket",
-        "a special file",
         "update-firmware would send {} to the programmer as its new firmware, and a wrong file can leave the "
         "programmer "
         "unusable. There is no terminal to ask on: give --yes to confirm. Nothing was sent.",
@@ -177,9 +164,7 @@ constexpr Bilingual<CliWording> kWording = {
     },
 
     {
-        "芯片数据库中没有名为 \"{}\" 的芯片。",
         "{} 不是 SPI Flash 芯片: 只有 SPI Flash 芯片可以擦除。",
-        "无法从 {} 载入模拟芯片的内容",
         "无法把模拟芯片的内容保存到 {}",
         "从 {} 开始的 {} 字节范围不在 {} ({} 字节) 之内。",
         "{} 的记录超出了该范围: HEX 或 S-record 文件保留芯片地址。",
@@ -202,7 +187,6 @@ constexpr Bilingual<CliWording> kWording = {
         "序列号 {} 位于 {}",
         "没有连接编程器 \"{}\"。已连接: {}。",
         "多个编程器的序列号都是 \"{}\": {}。请用标识选择一个。",
-        "{}: 冒号前的编程器编号必须在 1 和 --emulate-count 之间。",
         "无",
         "使用 --all 时每个编程器需要自己的文件: 标准输入和输出 (-) 不能共用。",
         "update-firmware 需要逐个手动重新连接编程器: 请用 --programmer ID 一次升级一个编程器。",
@@ -218,16 +202,6 @@ constexpr Bilingual<CliWording> kWording = {
         "{} 是{}, 不是普通文件: 只能读取普通文件 (- 表示标准输入)。",
         "{} 是{}: 输出只能是普通文件 (整体替换)、FIFO 或字符设备 (直接写入)。",
         "没有程序在读取 FIFO {}: 请先启动读取它的程序。",
-        "模拟芯片的映像 {} 是{}, 不是普通文件。",
-        "模拟芯片的映像 {} 正被另一次运行使用。",
-        "模拟芯片的映像 {} 有 {} 字节, 但 {} 有 {} 字节: 它不是这个芯片的映像。请换一个文件名 "
-        "(新的或空的文件表示已擦除的芯片)。",
-        "一个目录",
-        "一个 FIFO",
-        "一个字符设备",
-        "一个块设备",
-        "一个套接字",
-        "一个特殊文件",
         "update-firmware 将把 {} 作为新固件发送给编程器, 错误的文件可能使编程器无法使用。没有可以提问的终端: 请加 "
         "--yes "
         "确认。没有发送任何数据。",

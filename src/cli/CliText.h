@@ -6,9 +6,7 @@ namespace qbr {
 // The command-line tool's own messages, those the message table doesn't hold, in
 // one language. "{}" stands for a value, filled in by Fill (cli/DoctorText.h).
 struct CliWording {
-    const char* noChipNamed;          // name
     const char* notSpiFlash;          // chip name
-    const char* emulatorLoadError;    // path
     const char* emulatorSaveError;    // path
     const char* rangeOutside;         // offset, length, chip name, capacity
     const char* recordsOutsideRange;  // path
@@ -30,7 +28,6 @@ struct CliWording {
     const char* serialPlaced;         // number, address
     const char* noProgrammerNamed;    // id, the ids attached
     const char* programmerAmbiguous;  // serial number, the ids that have it
-    const char* faultProgrammer;      // the fault as given
     const char* noneAttached;
     const char* standardStreamInBatch;
     const char* firmwareInBatch;
@@ -46,17 +43,8 @@ struct CliWording {
     const char* inputNotRegular;    // path, kind
     const char* outputRefused;      // path, kind
     const char* fifoWithoutReader;  // path
-    const char* imageNotRegular;    // path, kind
-    const char* imageInUse;         // path
-    const char* imageWrongSize;     // path, its size, chip name, the chip's size
-    const char* kindDirectory;
-    const char* kindFifo;
-    const char* kindCharacterDevice;
-    const char* kindBlockDevice;
-    const char* kindSocket;
-    const char* kindOther;
-    const char* firmwareNeedsYes;  // path
-    const char* firmwareQuestion;  // path, bytes
+    const char* firmwareNeedsYes;   // path
+    const char* firmwareQuestion;   // path, bytes
     const char* firmwareNotSent;
     const char* imageTooLong;  // path, its length, room, chip, first and last address, room
     const char* inputTooLong;  // room, chip, first and last address, room

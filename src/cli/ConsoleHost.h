@@ -43,7 +43,7 @@ public:
     void SetErrorColour(bool) override {}
     void SetProgressDisplay(int position, const std::string& label, bool barInError) override;
     void SetCapacityText(const std::string&) override {}
-    void OfferCommandsFor(uint32_t) override {}
+    void OfferCommandsFor(ChipFamily) override {}
     void ShowSelectors(const SelectorLists&) override {}
     void BindHexView() override {}
     void RefreshHexView() override {}

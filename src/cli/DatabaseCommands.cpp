@@ -69,13 +69,6 @@ nlohmann::json RecordJson(const ChipRecord& chip) {
 
 }  // namespace
 
-std::string UpperCaseLetters(std::string text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return text;
-}
-
 int ListChips(const ChipDatabase& database, const std::string& pattern, std::ostream* rowsOut, std::ostream& out,
               nlohmann::json& report) {
     std::vector<ChipRecord> found = database.SearchByPattern(UpperCaseLetters(pattern), AllTypes);

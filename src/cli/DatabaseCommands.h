@@ -11,10 +11,6 @@
 
 namespace qbr {
 
-// The letters a-z of `text` as capitals, everything else unchanged, as the search
-// dialog treats a typed pattern.
-std::string UpperCaseLetters(std::string text);
-
 // `chips [PATTERN]`: the records as "chips" in `report`, one aligned row per
 // matching chip (name, capacity, maker, type) on `rowsOut` unless it is null, and
 // the count line on `out`. kExitFailed when nothing matches.

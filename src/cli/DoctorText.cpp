@@ -111,18 +111,4 @@ const DoctorWording& CurrentDoctorWording() {
     return InCurrentLanguage(kWording);
 }
 
-std::string Fill(std::string_view pattern, std::initializer_list<std::string> values) {
-    std::string text;
-    auto value = values.begin();
-    for (size_t i = 0; i < pattern.size(); ++i) {
-        if (pattern.substr(i, 2) == "{}" && value != values.end()) {
-            text += *value++;
-            ++i;
-        } else {
-            text += pattern[i];
-        }
-    }
-    return text;
-}
-
 }  // namespace qbr

@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <initializer_list>
-#include <string>
-#include <string_view>
+#include "base/TextFill.h"
 
 namespace qbr {
 
@@ -58,8 +56,5 @@ struct DoctorWording {
 
 // The wording of the current language; English unless it is Chinese.
 const DoctorWording& CurrentDoctorWording();
-
-// `pattern` with each "{}" replaced by the next of `values`.
-std::string Fill(std::string_view pattern, std::initializer_list<std::string> values);
 
 }  // namespace qbr

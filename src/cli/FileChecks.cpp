@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/FileChecks.h"
 
+#include "base/FileKind.h"
 #include "cli/CliText.h"
 #include "cli/DoctorText.h"
 #include "cli/ExitCodes.h"
 #include "cli/JsonReport.h"
 #include "ops/CommandTable.h"
+#include "ops/LinkSpec.h"
 #include "store/ProductionStore.h"
 
 #include <filesystem>
@@ -31,7 +33,7 @@ std::string StoreFile(const std::string& store) {
 }
 
 std::vector<std::string> Inputs(const CliOptions& options) {
-    std::vector<std::string> inputs = {options.database, options.replay, StoreFile(options.production)};
+    std::vector<std::string> inputs = {options.database, options.link.replay, StoreFile(options.production)};
     const CommandRow* row = FindCliCommand(options.command);
     const bool fileIn = row && (row->argument == ArgumentKind::ImageIn || row->argument == ArgumentKind::FirmwareFile);
     if ((fileIn && options.argument != "-") || options.command == "chip-sum") inputs.push_back(options.argument);
@@ -39,7 +41,7 @@ std::vector<std::string> Inputs(const CliOptions& options) {
 }
 
 std::vector<std::string> Outputs(const CliOptions& options) {
-    std::vector<std::string> outputs = {options.trace};
+    std::vector<std::string> outputs = {options.link.trace};
     const CommandRow* row = FindCliCommand(options.command);
     const bool fileOut = (row && row->argument == ArgumentKind::ImageOut) || options.command == "production export";
     if (fileOut && options.argument != "-") outputs.push_back(options.argument);
@@ -47,21 +49,6 @@ std::vector<std::string> Outputs(const CliOptions& options) {
 }
 
 }  // namespace
-
-const char* KindText(FileKind kind) {
-    const CliWording& wording = CurrentCliWording();
-    switch (kind) {
-    case FileKind::Directory: return wording.kindDirectory;
-    case FileKind::Fifo: return wording.kindFifo;
-    case FileKind::CharacterDevice: return wording.kindCharacterDevice;
-    case FileKind::BlockDevice: return wording.kindBlockDevice;
-    case FileKind::Socket: return wording.kindSocket;
-    case FileKind::Missing:
-    case FileKind::Regular:
-    case FileKind::Other: break;
-    }
-    return wording.kindOther;
-}
 
 int CheckFileKinds(const CliOptions& options, std::ostream& err, nlohmann::json& report) {
     const CliWording& wording = CurrentCliWording();
@@ -93,25 +80,18 @@ bool NamesStoreFile(const std::string& path, const std::string& store) {
     return false;
 }
 
-int ReportImageProblem(ChipImageFile::Problem problem, const std::string& path, const ChipImageFile& file,
-                       const ChipRecord& chip, std::ostream& err, nlohmann::json& report) {
-    const CliWording& wording = CurrentCliWording();
-    switch (problem) {
-    case ChipImageFile::Problem::None: return kExitOk;
-    case ChipImageFile::Problem::NotRegular:
-        return Fail(report, err, errors::kNotARegularFile,
-                    Fill(wording.imageNotRegular, {path, KindText(KindOfFile(path))}), kExitFileError);
-    case ChipImageFile::Problem::InUse:
-        return Fail(report, err, errors::kEmulatedImageInUse, Fill(wording.imageInUse, {path}), kExitFileError);
-    case ChipImageFile::Problem::WrongSize:
-        return Fail(report, err, errors::kEmulatedImageWrongSize,
-                    Fill(wording.imageWrongSize,
-                         {path, std::to_string(file.FileSize()), chip.chipName, std::to_string(chip.capacity)}),
-                    kExitFileError);
-    case ChipImageFile::Problem::CantOpen:
-    case ChipImageFile::Problem::Unreadable: break;
+int FailLink(const LinkError& error, std::ostream& err, nlohmann::json& report) {
+    switch (error.problem) {
+    case LinkProblem::NoChipNamed: return Fail(report, err, errors::kNoChipNamed, error.text, kExitUsage);
+    case LinkProblem::BadFault:
+    case LinkProblem::BadSpeed: return Fail(report, err, errors::kUsage, error.text, kExitUsage);
+    case LinkProblem::ImageNotRegular: return Fail(report, err, errors::kNotARegularFile, error.text, kExitFileError);
+    case LinkProblem::ImageInUse: return Fail(report, err, errors::kEmulatedImageInUse, error.text, kExitFileError);
+    case LinkProblem::ImageWrongSize:
+        return Fail(report, err, errors::kEmulatedImageWrongSize, error.text, kExitFileError);
+    case LinkProblem::FileError: break;
     }
-    return Fail(report, err, errors::kFileError, Fill(wording.emulatorLoadError, {path}), kExitFileError);
+    return Fail(report, err, errors::kFileError, error.text, kExitFileError);
 }
 
 }  // namespace qbr

@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "base/FileKind.h"
-#include "chipdb/ChipRecord.h"
 #include "cli/CliOptions.h"
-#include "emulator/ChipImageFile.h"
+#include "ops/LinkSpec.h"
 
 #include <nlohmann/json.hpp>
 
@@ -30,11 +28,8 @@ int CheckFileKinds(const CliOptions& options, std::ostream& err, nlohmann::json&
 // records. Never for a URL.
 bool NamesStoreFile(const std::string& path, const std::string& store);
 
-// "a FIFO", "a directory", ... in the current language.
-const char* KindText(FileKind kind);
-
-// Says why the emulated chip's image can't be used; the exit code it means.
-int ReportImageProblem(ChipImageFile::Problem problem, const std::string& path, const ChipImageFile& file,
-                       const ChipRecord& chip, std::ostream& err, nlohmann::json& report);
+// Says why the link can't be made as asked, with the JSON error code that names the
+// problem; the exit code it means.
+int FailLink(const LinkError& error, std::ostream& err, nlohmann::json& report);
 
 }  // namespace qbr

@@ -302,7 +302,7 @@ void WriteHead(std::ostream& out, const ReportHeading& heading) {
     const CliWording& wording = CurrentCliWording();
     const std::string period = heading.since.empty() ? wording.reportAllRecords
                                                      : Fill(wording.reportSince, {heading.since});
-    out << "<!DOCTYPE html>\n<html lang=\"" << (GetLanguage() == kLanguageChinese ? "zh-CN" : "en")
+    out << "<!DOCTYPE html>\n<html lang=\"" << (TextLanguageOrEnglish() == TextLanguage::Chinese ? "zh-CN" : "en")
         << "\">\n<head>\n<meta charset=\"utf-8\"/>\n<meta name=\"viewport\" content=\"width=device-width\"/>\n<title>"
         << Escaped(wording.reportTitle) << " \xE2\x80\x94 " << Escaped(heading.store) << "</title>\n<style>" << kStyle
         << "</style>\n</head>\n<body>\n<header><h1>" << Escaped(wording.reportTitle) << "</h1><p>"

@@ -7,62 +7,31 @@
 #include "cli/ExitCodes.h"
 #include "cli/JsonReport.h"
 #include "core/CommandId.h"
-#include "emulator/EmulatedProgrammer.h"
-#include "emulator/EmulatorFault.h"
-#include "link/HardwareLink.h"
-#include "link/LibraryPath.h"
 #include "ops/CommandTable.h"
 #include "ops/Maintenance.h"
+#include "ops/MakeLink.h"
 
 #include <nlohmann/json.hpp>
 
-#include <charconv>
-#include <cstdio>
 #include <ostream>
-#include <stdexcept>
 #include <utility>
 
 namespace qbr {
 
 namespace {
 
-std::string Replaced(std::string text, std::string_view placeholder, const std::string& value) {
-    for (size_t at = text.find(placeholder); at != std::string::npos; at = text.find(placeholder, at + value.size())) {
-        text.replace(at, placeholder.size(), value);
-    }
-    return text;
-}
-
-// The programmer N of a fault written "N:FAULT"; 0 when N is not a number, none
-// for a fault without a colon, which applies to every programmer.
-std::optional<unsigned> FaultTarget(const std::string& fault) {
-    const size_t colon = fault.find(':');
-    if (colon == std::string::npos) return std::nullopt;
-    unsigned target = 0;
-    const auto [stop, error] = std::from_chars(fault.data(), fault.data() + colon, target);
-    return error == std::errc() && stop == fault.data() + colon ? target : 0;
-}
-
-// The fault as it applies to emulated programmer `index`.
-std::string FaultFor(const std::string& fault, unsigned index) {
-    const std::optional<unsigned> target = FaultTarget(fault);
-    if (!target) return fault;
-    return target == index ? fault.substr(fault.find(':') + 1) : std::string();
-}
-
-ProgrammerSlot EmulatedSlot(unsigned index) {
-    return {"emulated-" + std::to_string(index), EmulatedSerialNumber(index), NodeAccess::Allowed, index};
-}
-
-// Asks the programmer itself: an emulated one is made for the question.
+// Asks the programmer itself: an emulated one is made for the question, with its
+// fault (checked before) and an empty socket.
 ProgrammerIdentity Identify(const ProgrammerSlot& slot, const CliOptions& options) {
-    if (slot.emulatedIndex == 0) return IdentifyProgrammer(*MakeHardwareLink({}, slot.id));
-    EmulatedProgrammer emulator{ChipRecord{}};
-    emulator.SetSerialNumber(slot.serial);
-    const std::string fault = OptionsFor(options, slot).emulatorFault;
-    if (!fault.empty()) emulator.InjectFault(ParseEmulatorFault(fault));
-    UsbLink link(std::make_unique<LibraryPath>(emulator));
-    return IdentifyProgrammer(link);
+    LinkSpec question;
+    if (slot.emulatedIndex != 0) {
+        question.emulatedChip.emplace();
+        question.emulatorFault = options.link.emulatorFault;
+        question.emulateCount = options.link.emulateCount;
+    }
+    LinkEnd end;
+    auto made = MakeLink(question, slot, ChipDatabase(), ChipRecord(), {}, end);
+    return IdentifyProgrammer(*std::get<std::unique_ptr<UsbLink>>(made));
 }
 
 // Whether this user may use the programmer: the word of the JSON list and the text.
@@ -83,16 +52,10 @@ std::string IdList(const std::vector<ProgrammerSlot>& slots) {
 
 }  // namespace
 
-std::string EmulatedSerialNumber(unsigned index) {
-    char serial[16];
-    std::snprintf(serial, sizeof serial, "EMU%07u", index);
-    return serial;
-}
-
 std::vector<ProgrammerSlot> AttachedProgrammers(const CliOptions& options) {
     std::vector<ProgrammerSlot> slots;
-    if (options.emulatedChip) {
-        for (unsigned index = 1; index <= options.emulateCount; ++index) slots.push_back(EmulatedSlot(index));
+    if (options.link.emulatedChip) {
+        for (unsigned index = 1; index <= options.link.emulateCount; ++index) slots.push_back(EmulatedSlot(index));
         return slots;
     }
     for (const SurveyedProgrammer& found : SurveyProgrammers()) {
@@ -102,9 +65,10 @@ std::vector<ProgrammerSlot> AttachedProgrammers(const CliOptions& options) {
 }
 
 int ChooseProgrammer(const CliOptions& options, std::ostream& err, nlohmann::json& report, ProgrammerSlot& chosen) {
-    chosen = options.emulatedChip ? EmulatedSlot(1) : ProgrammerSlot{};
+    chosen = options.link.emulatedChip ? EmulatedSlot(1) : ProgrammerSlot{};
     // A production store names the programmer, so the link keeps to the one it names.
-    if (options.programmer.empty() && (options.emulatedChip || !options.replay.empty() || options.production.empty())) {
+    if (options.programmer.empty() &&
+        (options.link.emulatedChip || !options.link.replay.empty() || options.production.empty())) {
         return kExitOk;
     }
     const std::vector<ProgrammerSlot> slots = AttachedProgrammers(options);
@@ -132,21 +96,6 @@ int ChooseProgrammer(const CliOptions& options, std::ostream& err, nlohmann::jso
                 kExitUsage);
 }
 
-int CheckEmulatorFault(const CliOptions& options, std::ostream& err, nlohmann::json& report) {
-    const std::optional<unsigned> target = FaultTarget(options.emulatorFault);
-    if (target && (*target < 1 || *target > options.emulateCount)) {
-        return Fail(report, err, errors::kUsage, Fill(CurrentCliWording().faultProgrammer, {options.emulatorFault}),
-                    kExitUsage);
-    }
-    try {
-        const std::string fault = FaultFor(options.emulatorFault, target.value_or(1));
-        if (!fault.empty()) ParseEmulatorFault(fault);
-    } catch (const std::invalid_argument& e) {
-        return Fail(report, err, errors::kUsage, e.what(), kExitUsage);
-    }
-    return kExitOk;
-}
-
 int ListProgrammers(const CliOptions& options, std::ostream& out, std::ostream& err) {
     nlohmann::json list = nlohmann::json::array();
     for (const ProgrammerSlot& slot : AttachedProgrammers(options)) {
@@ -171,14 +120,10 @@ int ListProgrammers(const CliOptions& options, std::ostream& out, std::ostream& 
 CliOptions OptionsFor(const CliOptions& options, const ProgrammerSlot& slot) {
     CliOptions own = options;
     own.programmer = slot.id;
-    if (slot.emulatedIndex != 0) {
-        own.emulatorImage = Replaced(options.emulatorImage, "%d", std::to_string(slot.emulatedIndex));
-        own.emulatorFault = FaultFor(options.emulatorFault, slot.emulatedIndex);
-    }
     const CommandRow* row = FindCliCommand(options.command);
-    if (row && row->argument == ArgumentKind::ImageOut) own.argument = Replaced(options.argument, "%s", slot.id);
-    own.backup = Replaced(options.backup, "%s", slot.id);
-    own.trace = Replaced(options.trace, "%s", slot.id);
+    if (row && row->argument == ArgumentKind::ImageOut) own.argument = ReplaceAll(options.argument, "%s", slot.id);
+    own.backup = ReplaceAll(options.backup, "%s", slot.id);
+    own.link.trace = ReplaceAll(options.link.trace, "%s", slot.id);
     return own;
 }
 

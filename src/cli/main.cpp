@@ -8,6 +8,7 @@
 #include "cli/CliSession.h"
 #include "cli/CliText.h"
 #include "cli/ExitCodes.h"
+#include "cli/FileChecks.h"
 #include "cli/JsonReport.h"
 #include "cli/NumberOption.h"
 #include "cli/ProductionCommands.h"
@@ -22,6 +23,7 @@
 #include <algorithm>
 #include <iostream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <unistd.h>
 
@@ -67,7 +69,7 @@ void AddCommand(CLI::App& app, qbr::CliOptions& options, const CommandEntry& ent
 }
 
 // The usage errors found once the options are parsed and the language is known.
-int CheckUsage(const qbr::CliOptions& options, nlohmann::json& report) {
+int CheckUsage(qbr::CliOptions& options, const std::string& speed, nlohmann::json& report) {
     if (options.badNumber) {
         return qbr::Fail(report, std::cerr, qbr::errors::kBadNumber, qbr::BadNumberText(*options.badNumber),
                          qbr::kExitUsage);
@@ -80,7 +82,9 @@ int CheckUsage(const qbr::CliOptions& options, nlohmann::json& report) {
         return qbr::Fail(report, std::cerr, qbr::errors::kUsage, qbr::CurrentCliWording().chipSumNeedsFile,
                          qbr::kExitUsage);
     }
-    return options.emulatedChip ? qbr::CheckEmulatorFault(options, std::cerr, report) : qbr::kExitOk;
+    std::optional<qbr::LinkError> error = qbr::SetEmulatorSpeed(options.link, speed);
+    if (!error && options.link.emulatedChip) error = qbr::CheckEmulatorFault(options.link);
+    return error ? qbr::FailLink(*error, std::cerr, report) : qbr::kExitOk;
 }
 
 // The end of --help: the emulator's faults, then the exit codes in one line.
@@ -112,25 +116,24 @@ int main(int argc, char** argv) {
 
     qbr::CliOptions options;
     app.add_option("-c,--chip", options.chip, "chip to work on (database name); default: the configured chip");
-    CLI::Option* emulate = app.add_option("--emulate", options.emulatedChip.emplace(),
+    CLI::Option* emulate = app.add_option("--emulate", options.link.emulatedChip.emplace(),
                                           "use the emulated programmer with CHIP in its socket")
                                ->expected(0, 1);
-    app.add_option("--emulate-image", options.emulatorImage,
+    app.add_option("--emulate-image", options.link.emulatorImage,
                    "contents of the emulated chip: loaded at start, saved back at exit; the chip's size, "
                    "locked for the run");
-    app.add_option("--emulate-fault", options.emulatorFault,
+    app.add_option("--emulate-fault", options.link.emulatorFault,
                    "a fault of the emulated programmer (the FAULTs are listed below); N:FAULT for emulated "
                    "programmer N only");
     CLI::Option* emulateCount = qbr::AddNumberOption(
         app, options, "--emulate-count", 1, 64,
-        [&options](uint64_t count) { options.emulateCount = static_cast<unsigned>(count); },
+        [&options](uint64_t count) { options.link.emulateCount = static_cast<unsigned>(count); },
         "emulate N (1 to 64) programmers (ids emulated-1 ... emulated-N); %d in --emulate-image is the number");
     std::string speed = "unlimited";
     app.add_option("--emulate-speed", speed,
-                   "speed of the emulated programmer's wire: unlimited (default) or full (USB full speed)")
-        ->check(CLI::IsMember({"full", "unlimited"}));
-    app.add_option("--trace", options.trace, "record every USB transfer of the run into FILE (JSON lines)");
-    app.add_option("--replay", options.replay,
+                   "speed of the emulated programmer's wire: unlimited (default) or full (USB full speed)");
+    app.add_option("--trace", options.link.trace, "record every USB transfer of the run into FILE (JSON lines)");
+    app.add_option("--replay", options.link.replay,
                    "play the programmer from a recorded trace FILE; fails where the program departs from it")
         ->excludes(emulate);
     app.add_option("--programmer", options.programmer,
@@ -165,14 +168,14 @@ int main(int argc, char** argv) {
     } catch (const CLI::ParseError& e) {
         return app.exit(e) == 0 ? qbr::kExitOk : qbr::kExitUsage;
     }
-    if (emulate->count() == 0 && emulateCount->count() == 0) options.emulatedChip.reset();
-    options.emulateFullSpeed = speed == "full";
+    if (emulate->count() == 0 && emulateCount->count() == 0) options.link.emulatedChip.reset();
     options.arguments.assign(argv + 1, argv + argc);
 
     const bool terminal = isatty(STDERR_FILENO) != 0;
     qbr::CliSession::ChooseLanguage(options, std::cerr);
     nlohmann::json report = {{"command", options.command}};
-    if (const int code = CheckUsage(options, report); code != qbr::kExitOk) return EndEarly(options, report, code);
+    if (const int code = CheckUsage(options, speed, report); code != qbr::kExitOk)
+        return EndEarly(options, report, code);
     if (production.run) return production.run();
     if (options.command == "programmers") return qbr::ListProgrammers(options, std::cout, std::cerr);
     if (options.all && RunsOnEachProgrammer(options.command)) {

@@ -19,10 +19,10 @@ std::string Scaled(uint32_t value, uint32_t mega, uint32_t kilo, uint32_t unit, 
 
 std::string LongCapacityText(const ChipRecord& chip) {
     const uint32_t c = chip.capacity;
-    if (chip.chipType == kEeprom93 && chip.dataWidth == 8) {
+    if (HasOrganisationByte(FamilyOf(chip)) && chip.dataWidth == 8) {
         return Scaled(c, 0x100000, 1024, 1, " x8bit") + kBreaks;
     }
-    if (chip.chipType == kEeprom93) {
+    if (HasOrganisationByte(FamilyOf(chip))) {
         return Scaled(c, 0x200000, 2048, 2, " x16bit") + kBreaks + MessageText(kMsgX16ByteOrderNote) + kBreaks;
     }
     return Scaled(c, 0x100000, 1024, 1, "B") + kBreaks;

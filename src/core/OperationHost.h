@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "chipdb/ChipType.h"
 #include "chipdb/SelectorLists.h"
 
 #include <cstdint>
@@ -41,7 +42,7 @@ public:
     // Capacity value of the selected chip.
     virtual void SetCapacityText(const std::string& text) = 0;
     // A chip of this type is selected: offer the commands allowed for it.
-    virtual void OfferCommandsFor(uint32_t chipType) = 0;
+    virtual void OfferCommandsFor(ChipFamily family) = 0;
     // The chip selectors' entries and selections.
     virtual void ShowSelectors(const SelectorLists& lists) = 0;
     // The buffer's active length changed: show the buffer from the top with its checksum.

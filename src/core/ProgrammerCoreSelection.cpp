@@ -85,7 +85,7 @@ void ProgrammerCore::ShowSettledChip() {
     buffer_.SetActiveLength(selectedChip_.capacity);
     host_.BindHexView();
     ShowChipInfo(selectedChip_);
-    host_.OfferCommandsFor(selectedChip_.chipType);
+    host_.OfferCommandsFor(FamilyOf(selectedChip_));
     if (rememberSelectedChip_) SaveDefaultChipName(selectedChip_.chipName);
     ShowInfo(selectedChip_.chipName);
     host_.FocusHexView();

@@ -10,25 +10,26 @@ namespace qbr {
 namespace {
 
 uint8_t NeededMode(const ChipRecord& chip) {
-    switch (chip.chipType) {
-    case kSpiFlash: return 0x03;
-    case kEeprom24:
+    switch (FamilyOf(chip)) {
+    case ChipFamily::SpiFlash: return 0x03;
+    case ChipFamily::Eeprom24:
         if (chip.deviceId == 0xFE) return 0x04;
         return chip.capacity <= 2048 ? 0x14 : 0x24;
-    case kEeprom25: return chip.capacity <= 512 ? 0x01 : 0x11;
-    case kEeprom93: return static_cast<uint8_t>(chip.modeParam << 4 | 0x08);
-    default: return 0;
+    case ChipFamily::Eeprom25: return chip.capacity <= 512 ? 0x01 : 0x11;
+    case ChipFamily::Eeprom93: return static_cast<uint8_t>(chip.modeParam << 4 | 0x08);
+    case ChipFamily::Unknown: break;
     }
+    return 0;
 }
 
 }  // namespace
 
 RequestedAccess ChipAccess::Needed(const ChipRecord& chip) {
     RequestedAccess needed;
-    needed.protocolCode = chip.chipType <= kEeprom93 ? static_cast<uint8_t>(chip.chipType + 1) : 0;
+    needed.protocolCode = ProtocolCode(FamilyOf(chip));
     needed.modeByte = NeededMode(chip);
-    needed.orgByte = chip.chipType == kEeprom93 ? (chip.dataWidth == 8 ? 3 : 1) : 0;
-    needed.highVoltage = chip.chipType != kSpiFlash && chip.voltage > 40 ? 1 : 0;
+    needed.orgByte = HasOrganisationByte(FamilyOf(chip)) ? (chip.dataWidth == 8 ? 3 : 1) : 0;
+    needed.highVoltage = HasHighVoltageRule(FamilyOf(chip)) && chip.voltage > 40 ? 1 : 0;
     needed.pageSize = chip.pageMode != 0 ? chip.pageSize : 1;
     return needed;
 }
@@ -38,7 +39,7 @@ ChipAccess::ChipAccess(VirtualChip& chip, const RequestedAccess& request) : chip
     answers_ = needed.protocolCode != 0 && request.protocolCode == needed.protocolCode &&
                request.modeByte == needed.modeByte && request.highVoltage == needed.highVoltage &&
                request.reserved == 0;
-    swapsWords_ = chip.Record().chipType == kEeprom93 && request.orgByte != needed.orgByte;
+    swapsWords_ = HasOrganisationByte(FamilyOf(chip.Record())) && request.orgByte != needed.orgByte;
     hostPage_ = request.pageSize;
     chipPage_ = needed.pageSize == 0 ? 1 : needed.pageSize;
     start_ = request.address;

@@ -15,11 +15,11 @@ constexpr uint8_t kErased = 0xFF;
 VirtualChip::VirtualChip(const ChipRecord& record) : record_(record), contents_(record.capacity, kErased) {}
 
 uint8_t VirtualChip::ProtocolCode() const {
-    return record_.chipType <= kEeprom93 ? static_cast<uint8_t>(record_.chipType + 1) : 0;
+    return qbr::ProtocolCode(FamilyOf(record_));
 }
 
 std::array<uint8_t, 2> VirtualChip::IdBytes() const {
-    if (record_.chipType != kSpiFlash) return {0xFF, 0xFF};
+    if (!AnswersIdRequest(FamilyOf(record_))) return {0xFF, 0xFF};
     return {record_.manufacturerId, record_.deviceId};
 }
 
@@ -34,7 +34,7 @@ void VirtualChip::Program(uint64_t address, std::span<const uint8_t> data) {
     const uint64_t start = std::min<uint64_t>(address, contents_.size());
     const size_t inside = static_cast<size_t>(std::min<uint64_t>(data.size(), contents_.size() - start));
     uint8_t* target = contents_.data() + start;
-    if (record_.chipType == kSpiFlash) {
+    if (IsErasable(FamilyOf(record_))) {
         for (size_t i = 0; i < inside; ++i) target[i] &= data[i];
     } else {
         std::copy_n(data.begin(), inside, target);

@@ -5,7 +5,6 @@
 #include "base/Language.h"
 #include "base/MessageTable.h"
 #include "core/CommandId.h"
-#include "emulator/EmulatedProgrammer.h"
 #include "gui/AboutDlg.h"
 #include "gui/AddressLocateDlg.h"
 #include "gui/BufferFillDlg.h"
@@ -14,8 +13,6 @@
 #include "gui/MenuTexts.h"
 #include "gui/Pictures.h"
 #include "gui/ToolbarIcons.h"
-#include "link/HardwareLink.h"
-#include "link/LibraryPath.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -117,14 +114,14 @@ MainDlg::MainDlg(QWidget* parent) : QMainWindow(parent), core_(*this) {
 
 MainDlg::~MainDlg() = default;
 
-ProgrammerCore::StartResult MainDlg::Initialise(std::optional<std::string> emulatedChip) {
+ProgrammerCore::StartResult MainDlg::Initialise() {
     Relabel();
     show();
     const auto result = core_.Start();
     unsavedEdits_.Keep();
     if (result == ProgrammerCore::StartResult::Ready) {
-        if (emulatedChip) SelectEmulatedChip(*emulatedChip);
-        core_.ConnectLink(MakeLink(emulatedChip.has_value()));
+        SelectEmulatedChip();
+        core_.ConnectLink(MakeLink());
         // The status texts of the start pumped events, so the first link watch may
         // have run before the link existed: look again at once.
         linkTimer_.start(0);
@@ -175,36 +172,33 @@ bool MainDlg::AskYesNo(const QString& question) {
     return box.clickedButton() == yes;
 }
 
+std::optional<LinkError> MainDlg::SetLink(LinkSpec spec, TraceHeader header) {
+    linkSpec_ = std::move(spec);
+    traceHeader_ = std::move(header);
+    return linkSpec_.trace.empty() ? std::nullopt : OpenTrace(linkSpec_, linkEnd_);
+}
+
 // The chip named for the emulated socket is the chip worked on, as on the command
 // line, for this run only: the configured chip stays the one of the next start.
-void MainDlg::SelectEmulatedChip(const std::string& name) {
-    if (name.empty()) return;
-    const std::optional<ChipRecord> chip = core_.Database().FindByName(name);
-    if (!chip) {
-        std::cerr << "No chip named " << name << " in the database; the emulated programmer holds "
-                  << core_.SelectedChip().chipName << '\n';
-        return;
-    }
+void MainDlg::SelectEmulatedChip() {
+    if (!linkSpec_.emulatedChip || linkSpec_.emulatedChip->empty()) return;
+    const std::optional<ChipRecord> chip = core_.Database().FindByTypedName(*linkSpec_.emulatedChip);
+    if (!chip) return;
     core_.SetRememberSelectedChip(false);
     core_.SelectChip(*chip);
     core_.SetRememberSelectedChip(true);
 }
 
-std::unique_ptr<UsbLink> MainDlg::MakeLink(bool emulated) {
-    std::unique_ptr<UsbLink> link = emulated ? MakeEmulatedLink() : MakeHardwareLink();
-    if (trace_) {
-        traceHeader_.chip = core_.SelectedChip().chipName;
-        traceHeader_.accessPath = emulated ? "emulated" : link->UsesLibraryPath() ? "library" : "direct";
-        trace_->WriteHeader(traceHeader_);
-        link->SetTrace(std::move(trace_));
+// A link that can't be made as asked is said on standard error, and the window
+// goes on with what it can: the emulated programmer then holds the selected chip.
+std::unique_ptr<UsbLink> MainDlg::MakeLink() {
+    auto made = qbr::MakeLink(linkSpec_, {}, core_.Database(), core_.SelectedChip(), traceHeader_, linkEnd_);
+    if (const auto* error = std::get_if<LinkError>(&made)) {
+        std::cerr << error->text << '\n';
+        linkSpec_.emulatedChip = "";
+        made = qbr::MakeLink(linkSpec_, {}, core_.Database(), core_.SelectedChip(), traceHeader_, linkEnd_);
     }
-    return link;
-}
-
-std::unique_ptr<UsbLink> MainDlg::MakeEmulatedLink() {
-    emulator_ = std::make_unique<EmulatedProgrammer>(core_.SelectedChip());
-    emulator_->SetSpeed(emulatorSpeed_);
-    return std::make_unique<UsbLink>(std::make_unique<LibraryPath>(*emulator_));
+    return std::get<std::unique_ptr<UsbLink>>(std::move(made));
 }
 
 QAction* MainDlg::CommandAction(int command) const {
@@ -423,7 +417,7 @@ void MainDlg::Relabel() {
     centralWidget()->setMinimumWidth(
         std::max(toolbar_->sizeHint().width(), centralWidget()->layout()->minimumSize().width()));
 
-    if (core_.IsReady()) OfferCommandsFor(core_.SelectedChip().chipType);
+    if (core_.IsReady()) OfferCommandsFor(FamilyOf(core_.SelectedChip()));
 
     chipGroup_->setTitle(Text(kMsgSelectChipGroup));
     typeLabel_->setText(Text(kMsgTypeLabel));
@@ -499,9 +493,9 @@ void MainDlg::SetCapacityText(const std::string& text) {
     capacityText_->setText(CapacityDisplayText(text));
 }
 
-void MainDlg::OfferCommandsFor(uint32_t chipType) {
+void MainDlg::OfferCommandsFor(ChipFamily family) {
     for (const CommandRow& row : CommandTable()) {
-        if (row.spiFlashOnly) EnableCommand(row.id, AllowedFor(row, chipType));
+        if (row.spiFlashOnly) EnableCommand(row.id, AllowedFor(row, family));
     }
 }
 

@@ -3,11 +3,10 @@
 
 #include "core/OperationHost.h"
 #include "core/ProgrammerCore.h"
-#include "emulator/SpeedModel.h"
 #include "gui/QtTranslation.h"
 #include "gui/UnsavedEdits.h"
-#include "link/TransferTrace.h"
 #include "ops/CommandTable.h"
+#include "ops/MakeLink.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -28,10 +27,6 @@ class QProgressBar;
 class QPushButton;
 class QScrollBar;
 class QToolBar;
-
-namespace qbr {
-class EmulatedProgrammer;
-}
 
 namespace qbr::gui {
 
@@ -54,20 +49,15 @@ public:
     // database, buffer, default chip, then the link to the programmer; so a box
     // the start brings up (no programmer, no database) comes up over the window. After a database
     // error the window stays open with the buffer and chip commands disabled;
-    // when memory runs out it closes. With `emulatedChip` the link goes to the
-    // emulated programmer with that chip in its socket, and that chip is selected
-    // for this run without becoming the configured chip (empty: the selected chip).
-    ProgrammerCore::StartResult Initialise(std::optional<std::string> emulatedChip = std::nullopt);
+    // when memory runs out it closes. The link is the one SetLink asked for; the chip
+    // of an emulated socket is selected for this run without becoming the configured
+    // chip.
+    ProgrammerCore::StartResult Initialise();
     // Loads the image file named on the command line.
     void LoadStartFile(const std::string& path);
-    // Before Initialise: the wire speed of the emulated programmer.
-    void SetEmulatorSpeed(const SpeedModel& speed) { emulatorSpeed_ = speed; }
-    // Before Initialise: every USB transfer goes into `trace`, after a header made
-    // of `header` and the chip and access path the link starts with.
-    void SetTrace(std::unique_ptr<TransferTrace> trace, TraceHeader header) {
-        trace_ = std::move(trace);
-        traceHeader_ = std::move(header);
-    }
+    // Before Initialise: how to reach the programmer. A trace file it names is made
+    // now and begins with `header`, completed by the chip and access path the link starts with.
+    std::optional<LinkError> SetLink(LinkSpec spec, TraceHeader header);
 
     // Message boxes go to `responder` instead of the screen while one is set.
     void SetBoxResponder(BoxResponder responder) { responder_ = std::move(responder); }
@@ -79,7 +69,7 @@ public:
 
     ProgrammerCore& Core() { return core_; }
     // The emulated programmer when the window runs on one, else null.
-    EmulatedProgrammer* Emulator() { return emulator_.get(); }
+    EmulatedProgrammer* Emulator() { return linkEnd_.emulator.get(); }
     // The menu and toolbar action of a command; null for a number without one.
     QAction* CommandAction(int command) const;
 
@@ -88,7 +78,7 @@ public:
     void SetErrorColour(bool error) override;
     void SetProgressDisplay(int position, const std::string& label, bool barInError) override;
     void SetCapacityText(const std::string& text) override;
-    void OfferCommandsFor(uint32_t chipType) override;
+    void OfferCommandsFor(ChipFamily family) override;
     void ShowSelectors(const SelectorLists& lists) override;
     void BindHexView() override;
     void RefreshHexView() override;
@@ -119,9 +109,8 @@ private:
     void CreateControls();
     void ConnectCommands();
     void DisableAfterDatabaseError();
-    void SelectEmulatedChip(const std::string& name);
-    std::unique_ptr<UsbLink> MakeLink(bool emulated);
-    std::unique_ptr<UsbLink> MakeEmulatedLink();
+    void SelectEmulatedChip();
+    std::unique_ptr<UsbLink> MakeLink();
 
     void RunCommand(const CommandRow& row);
     void EnableCommand(int command, bool enable);
@@ -132,11 +121,10 @@ private:
     void OnUserManual();
     void OnAbout();
 
-    // Declared before the core, which holds the link to it.
-    std::unique_ptr<EmulatedProgrammer> emulator_;
-    SpeedModel emulatorSpeed_;
-    std::unique_ptr<TransferTrace> trace_;
+    LinkSpec linkSpec_;
     TraceHeader traceHeader_;
+    // Declared before the core, which holds the link to it.
+    LinkEnd linkEnd_;
     ProgrammerCore core_;
     UnsavedEdits unsavedEdits_{core_.Buffer()};
     QtTranslation qtTranslation_;

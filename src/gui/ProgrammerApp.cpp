@@ -71,24 +71,17 @@ int ProgrammerApp::Run() {
     parser.addPositionalArgument("file", "Image file to load at start.");
     parser.process(EmulateWithoutValue(app.arguments()));
 
-    const QString speed = parser.value(emulateSpeed);
-    if (speed != "full" && speed != "unlimited") {
-        std::cerr << "--emulate-speed takes full or unlimited, not " << speed.toStdString() << '\n';
-        return 1;
-    }
-
+    LinkSpec link;
+    if (parser.isSet(emulate)) link.emulatedChip = parser.value(emulate).toStdString();
+    link.trace = parser.value(trace).toStdString();
+    std::vector<std::string> arguments;
+    for (const QString& argument : app.arguments().mid(1)) arguments.push_back(argument.toStdString());
     MainDlg window;
-    if (speed == "full") window.SetEmulatorSpeed(SpeedModel::FullSpeed());
-    if (parser.isSet(trace)) {
-        std::string error;
-        std::unique_ptr<TransferTrace> file = TransferTrace::Create(parser.value(trace).toStdString(), error);
-        if (!file) {
-            std::cerr << error << '\n';
-            return 1;
-        }
-        std::vector<std::string> arguments;
-        for (const QString& argument : app.arguments().mid(1)) arguments.push_back(argument.toStdString());
-        window.SetTrace(std::move(file), {"qbr5150", arguments, {}, {}});
+    std::optional<LinkError> error = SetEmulatorSpeed(link, parser.value(emulateSpeed).toStdString());
+    if (!error) error = window.SetLink(std::move(link), {"qbr5150", arguments, {}, {}});
+    if (error) {
+        std::cerr << error->text << '\n';
+        return 1;
     }
     const bool screenshotMode = parser.isSet(screenshot);
     if (screenshotMode) {
@@ -97,9 +90,7 @@ int ProgrammerApp::Run() {
             return true;
         });
     }
-    std::optional<std::string> emulatedChip;
-    if (parser.isSet(emulate)) emulatedChip = parser.value(emulate).toStdString();
-    const auto started = window.Initialise(emulatedChip);
+    const auto started = window.Initialise();
     if (started == ProgrammerCore::StartResult::OutOfMemory) return 1;
     // Exactly one file on the command line is an image to load.
     if (started == ProgrammerCore::StartResult::Ready && parser.positionalArguments().size() == 1) {

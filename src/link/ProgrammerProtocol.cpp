@@ -139,30 +139,31 @@ void ProgrammerProtocol::Drain() {
 
 bool ProgrammerProtocol::SetChipParameters(const ChipRecord& record) {
     chip_ = record;
-    switch (record.chipType) {
-    case kSpiFlash:
+    switch (FamilyOf(record)) {
+    case ChipFamily::SpiFlash:
         protocolCode_ = 1;
         parameters_.modeByte = 3;
         parameters_.highVoltage = 0;
         return true;
-    case kEeprom24:
+    case ChipFamily::Eeprom24:
         protocolCode_ = 2;
         parameters_.modeByte = Mode24(record);
         parameters_.highVoltage = HighVoltage(record);
         return true;
-    case kEeprom25:
+    case ChipFamily::Eeprom25:
         protocolCode_ = 3;
         parameters_.modeByte = record.capacity <= 512 ? 1 : 0x11;
         parameters_.highVoltage = HighVoltage(record);
         return true;
-    case kEeprom93:
+    case ChipFamily::Eeprom93:
         protocolCode_ = 4;
         parameters_.modeByte = static_cast<uint8_t>((record.modeParam << 4) | 8);
         parameters_.orgByte = record.dataWidth == 8 ? 3 : 1;
         parameters_.highVoltage = HighVoltage(record);
         return true;
-    default: return false;
+    case ChipFamily::Unknown: break;
     }
+    return false;
 }
 
 // Replies of other commands are skipped, but only within the reply time-out taken

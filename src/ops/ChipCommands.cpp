@@ -27,7 +27,7 @@ std::string ElapsedSince(uint32_t start) {
 // The runs Auto writes: the whole chip, or after the erase of an SPI flash only
 // the runs that hold data when told to skip the blank ones.
 std::vector<ChipRange> AutoWriteRuns(ProgrammerCore& core, const ChipRecord& chip, AutoWrite write) {
-    if (write == AutoWrite::SkipBlank && chip.chipType == kSpiFlash) {
+    if (write == AutoWrite::SkipBlank && IsErasable(FamilyOf(chip))) {
         const uint32_t length = std::min(chip.capacity, DataBuffer::kSize);
         return DataRuns(std::span(core.Buffer().bytes).first(length), chip.pageSize);
     }
@@ -37,7 +37,7 @@ std::vector<ChipRange> AutoWriteRuns(ProgrammerCore& core, const ChipRecord& chi
 // Runs the steps in order and stops at the first one that fails; that step has
 // reported itself already.
 CommandResult RunAutoSteps(ProgrammerCore& core, const ChipRecord& chip, AutoWrite write) {
-    if (chip.chipType == kSpiFlash) {
+    if (IsErasable(FamilyOf(chip))) {
         if (const Outcome erased = EraseChip(core, chip, Caller::AutoStep); erased != Outcome::Ok) return erased;
     }
     const std::vector<ChipRange> runs = AutoWriteRuns(core, chip, write);

@@ -49,7 +49,7 @@ Outcome EraseChip(ProgrammerCore& core, const ChipRecord& chip, Caller caller) {
     core.SetProgress(0);
     core.LogText(MessageText(kMsgEraseChipStart));
     // The EEPROM families are written without erasing.
-    if (chip.chipType != kSpiFlash) return Outcome::NotForThisChip;
+    if (!IsErasable(FamilyOf(chip))) return Outcome::NotForThisChip;
     if (running.RefuseWhileBusy(BusyLog::Logged)) return Outcome::Busy;
     if (const Outcome prepared = PrepareChipTransfer(core, chip); prepared != Outcome::Ok) return prepared;
     if (!core.Protocol().StartChipErase()) return ReportFailure(core, kMsgEraseChipError);

@@ -113,8 +113,8 @@ const CommandRow* FindCliCommand(std::string_view name) {
     return found == rows.end() ? nullptr : &*found;
 }
 
-bool AllowedFor(const CommandRow& row, uint32_t chipType) {
-    return !row.spiFlashOnly || chipType == kSpiFlash;
+bool AllowedFor(const CommandRow& row, ChipFamily family) {
+    return !row.spiFlashOnly || family == ChipFamily::SpiFlash;
 }
 
 }  // namespace qbr

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "base/Bilingual.h"
+#include "chipdb/ChipType.h"
 #include "core/CommandId.h"
 #include "core/CommandResult.h"
 #include "core/ProgrammerCore.h"
@@ -76,7 +77,7 @@ const std::vector<CommandRow>& CommandTable();
 // The row of a command id or a command-line name; null when there is none.
 const CommandRow* FindCommand(CommandId id);
 const CommandRow* FindCliCommand(std::string_view name);
-// Whether the command applies to a chip of `chipType`.
-bool AllowedFor(const CommandRow& row, uint32_t chipType);
+// Whether the command applies to a chip of `family`.
+bool AllowedFor(const CommandRow& row, ChipFamily family);
 
 }  // namespace qbr

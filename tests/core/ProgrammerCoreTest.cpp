@@ -34,7 +34,7 @@ TEST_F(ProgrammerCoreTest, StartSelectsTheConfiguredChipAndShowsIt) {
     EXPECT_EQ(std::vector({host.selectors.typeIndex, host.selectors.makerIndex, host.selectors.chipIndex}),
               std::vector({0, 1, 0}));
     EXPECT_EQ(host.capacityText, "256B\r\n\r\n");
-    EXPECT_EQ(host.offeredFor, kEeprom24);
+    EXPECT_EQ(host.offeredFor, ChipFamily::Eeprom24);
     EXPECT_EQ(host.statusText, "24C02");
     EXPECT_EQ(host.hexViewFocus, 1);
     EXPECT_NE(Log().find("Chip:24C02, ManuZETA, 256B\r\n\r\n"), std::string::npos);
@@ -46,7 +46,7 @@ TEST_F(ProgrammerCoreTest, DefaultChipFallsBackToEN25T80ThenToTheFirstRecord) {
         ProgrammerCore fresh(host);
         ASSERT_EQ(fresh.Start(), ProgrammerCore::StartResult::Ready);
         EXPECT_EQ(fresh.SelectedChip().chipName, "EN25T80");
-        EXPECT_EQ(host.offeredFor, kSpiFlash);
+        EXPECT_EQ(host.offeredFor, ChipFamily::SpiFlash);
         EXPECT_NE(dir->config().find("DefaultChipName=EN25T80"), std::string::npos);
     }
     Prepare(SampleConfig("English", "NOSUCHCHIP"), {kChips[4], kChips[5]});
@@ -77,7 +77,7 @@ TEST_F(ProgrammerCoreTest, SelectorChangesNarrowFromTypeToMakerToChip) {
     EXPECT_EQ(host.selectors.makers[host.selectors.makerIndex], "ATMEL");
     EXPECT_EQ(core.SelectedChip().chipName, "AT24C02");
     EXPECT_EQ(core.Buffer().activeLength, 256u);
-    EXPECT_EQ(host.offeredFor, kEeprom24);
+    EXPECT_EQ(host.offeredFor, ChipFamily::Eeprom24);
     EXPECT_NE(dir->config().find("DefaultChipName=AT24C02"), std::string::npos);
 
     core.OnMakerChanged("ZETA");
@@ -90,7 +90,7 @@ TEST_F(ProgrammerCoreTest, SelectorChangesNarrowFromTypeToMakerToChip) {
     core.OnMakerChanged("EON");
     EXPECT_EQ(host.selectors.chips, (Names{"en25b40", "EN25Q80", "EN25T80"}));
     EXPECT_EQ(core.SelectedChip().chipName, "en25b40");
-    EXPECT_EQ(host.offeredFor, kSpiFlash);
+    EXPECT_EQ(host.offeredFor, ChipFamily::SpiFlash);
 
     core.OnChipTypeChanged("93 EEPROM");  // a type without chips keeps the selected one
     EXPECT_EQ(host.boxes, (Names{"Database error!"}));

@@ -6,6 +6,9 @@
 #include "base/ConfiguredFiles.h"
 #include "emulator/EmulatedProgrammer.h"
 
+#include <iostream>
+#include <sstream>
+
 using namespace qbr;
 using namespace qbr::test;
 
@@ -41,12 +44,19 @@ private slots:
 
         // The chip in the emulated socket is worked on from the start, for this run
         // only; a chip the user picks afterwards is remembered as always.
-        WindowFixture emulated("English", std::string("AT24C02"));
+        WindowFixture emulated("English", std::string("at24c02"));
         QCOMPARE(emulated.Child<QComboBox>("chipCombo")->currentText(), QString("AT24C02"));
         QCOMPARE(emulated.Child<QLabel>("checksumText")->text(), QString("CheckSum: 0000FF00H"));  // 256 B of 0xFF
         QCOMPARE(ReadConfig("Run", "DefaultChipName"), std::string("EN25T80"));
         emulated.core().OnChipNameChanged("AT24C04");
         QCOMPARE(ReadConfig("Run", "DefaultChipName"), std::string("AT24C04"));
+        // A chip the database lacks is said as the command line says it; the socket holds the configured chip.
+        std::ostringstream said;
+        std::streambuf* err = std::cerr.rdbuf(said.rdbuf());
+        WindowFixture unknown("SimpleChinese", std::string("NOSUCH"));
+        std::cerr.rdbuf(err);
+        QCOMPARE(said.str(), std::string("芯片数据库中没有名为 \"NOSUCH\" 的芯片。\n"));
+        QCOMPARE(unknown.window().Emulator()->Chip().Record().chipName, std::string("EN25T80"));
     }
 
     // Menus, actions, tooltips, labels, button sizes and Qt's own texts (where Qt's

@@ -38,7 +38,10 @@ public:
         BuildMessageTable();
         window_ = std::make_unique<gui::MainDlg>();
         Answer(true);
-        window_->Initialise(std::move(emulatedChip));
+        LinkSpec link;
+        link.emulatedChip = std::move(emulatedChip);
+        window_->SetLink(std::move(link), {});
+        window_->Initialise();
     }
 
     void Answer(bool yes) {  // records each box and answers a question with `yes`

@@ -20,7 +20,7 @@ public:
         progressBarRed = barInError;
     }
     void SetCapacityText(const std::string& text) override { capacityText = text; }
-    void OfferCommandsFor(uint32_t chipType) override { offeredFor = chipType; }
+    void OfferCommandsFor(ChipFamily family) override { offeredFor = family; }
     void ShowSelectors(const SelectorLists& lists) override { selectors = lists; }
     void BindHexView() override { ++hexViewBinds; }
     void RefreshHexView() override { ++hexViewRefreshes; }
@@ -46,7 +46,7 @@ public:
     std::string progressLabel;
     bool progressBarRed = false;
     std::string capacityText;
-    uint32_t offeredFor = 0;
+    ChipFamily offeredFor = ChipFamily::Unknown;
     SelectorLists selectors;
     int hexViewBinds = 0;
     int hexViewFocus = 0;

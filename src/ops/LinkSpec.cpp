@@ -1,0 +1,119 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ops/LinkSpec.h"
+
+#include "base/Language.h"
+#include "base/TextFill.h"
+#include "emulator/EmulatorFault.h"
+
+#include <charconv>
+#include <cstdio>
+#include <stdexcept>
+
+namespace qbr {
+
+namespace {
+
+constexpr Bilingual<LinkWording> kWording = {
+    {
+        "No chip named \"{}\" in the database.",
+        "Can't load the emulated chip from {}",
+        "{}: the programmer's number before the colon must be between 1 and --emulate-count.",
+        "--emulate-speed takes full or unlimited, not {}",
+        "The emulated chip's image {} is {}, not a regular file.",
+        "The emulated chip's image {} is in use by another run.",
+        "The emulated chip's image {} holds {} bytes, but {} has {} bytes: it is not an image of this chip. Name "
+        "another file (a new or empty one is an erased chip).",
+        "a directory",
+        "a FIFO",
+        "a character device",
+        "a block device",
+        "a socket",
+        "a special file",
+    },
+    {
+        "芯片数据库中没有名为 \"{}\" 的芯片。",
+        "无法从 {} 载入模拟芯片的内容",
+        "{}: 冒号前的编程器编号必须在 1 和 --emulate-count 之间。",
+        "--emulate-speed 只能是 full 或 unlimited, 不能是 {}",
+        "模拟芯片的映像 {} 是{}, 不是普通文件。",
+        "模拟芯片的映像 {} 正被另一次运行使用。",
+        "模拟芯片的映像 {} 有 {} 字节, 但 {} 有 {} 字节: 它不是这个芯片的映像。请换一个文件名 "
+        "(新的或空的文件表示已擦除的芯片)。",
+        "一个目录",
+        "一个 FIFO",
+        "一个字符设备",
+        "一个块设备",
+        "一个套接字",
+        "一个特殊文件",
+    }};
+
+// The programmer N of a fault written "N:FAULT"; 0 when N is not a number, none
+// for a fault without a colon, which applies to every programmer.
+std::optional<unsigned> FaultTarget(const std::string& fault) {
+    const size_t colon = fault.find(':');
+    if (colon == std::string::npos) return std::nullopt;
+    unsigned target = 0;
+    const auto [stop, error] = std::from_chars(fault.data(), fault.data() + colon, target);
+    return error == std::errc() && stop == fault.data() + colon ? target : 0;
+}
+
+}  // namespace
+
+ProgrammerSlot EmulatedSlot(unsigned index) {
+    char serial[16];
+    std::snprintf(serial, sizeof serial, "EMU%07u", index);
+    return {"emulated-" + std::to_string(index), serial, NodeAccess::Allowed, index};
+}
+
+std::optional<LinkError> SetEmulatorSpeed(LinkSpec& spec, const std::string& word) {
+    if (word != "full" && word != "unlimited") {
+        return LinkError{LinkProblem::BadSpeed, Fill(CurrentLinkWording().badSpeed, {word})};
+    }
+    spec.fullSpeed = word == "full";
+    return std::nullopt;
+}
+
+std::optional<LinkError> CheckEmulatorFault(const LinkSpec& spec) {
+    const std::optional<unsigned> target = FaultTarget(spec.emulatorFault);
+    if (target && (*target < 1 || *target > spec.emulateCount)) {
+        return LinkError{LinkProblem::BadFault, Fill(CurrentLinkWording().faultProgrammer, {spec.emulatorFault})};
+    }
+    try {
+        const std::string fault = FaultFor(spec, target.value_or(1));
+        if (!fault.empty()) ParseEmulatorFault(fault);
+    } catch (const std::invalid_argument& e) {
+        return LinkError{LinkProblem::BadFault, e.what()};
+    }
+    return std::nullopt;
+}
+
+std::string FaultFor(const LinkSpec& spec, unsigned index) {
+    const std::optional<unsigned> target = FaultTarget(spec.emulatorFault);
+    if (!target) return spec.emulatorFault;
+    return target == index ? spec.emulatorFault.substr(spec.emulatorFault.find(':') + 1) : std::string();
+}
+
+LinkError NoChipNamed(const std::string& name) {
+    return {LinkProblem::NoChipNamed, Fill(CurrentLinkWording().noChipNamed, {name})};
+}
+
+const LinkWording& CurrentLinkWording() {
+    return InCurrentLanguage(kWording);
+}
+
+const char* KindText(FileKind kind) {
+    const LinkWording& wording = CurrentLinkWording();
+    switch (kind) {
+    case FileKind::Directory: return wording.kindDirectory;
+    case FileKind::Fifo: return wording.kindFifo;
+    case FileKind::CharacterDevice: return wording.kindCharacterDevice;
+    case FileKind::BlockDevice: return wording.kindBlockDevice;
+    case FileKind::Socket: return wording.kindSocket;
+    case FileKind::Missing:
+    case FileKind::Regular:
+    case FileKind::Other: break;
+    }
+    return wording.kindOther;
+}
+
+}  // namespace qbr

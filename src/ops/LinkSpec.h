@@ -1,0 +1,78 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "base/FileKind.h"
+#include "link/ProgrammerSurvey.h"
+
+#include <optional>
+#include <string>
+
+namespace qbr {
+
+// How a run reaches its programmer, as either front end's options give it: a real
+// programmer, emulated ones, or a recorded trace that plays the programmer.
+struct LinkSpec {
+    std::optional<std::string> emulatedChip;  // set: emulated programmers with this chip (empty: the chip worked on)
+    std::string emulatorImage;                // the emulated chip's file; "%d" becomes the programmer's number
+    std::string emulatorFault;                // FAULT for every emulated programmer, "N:FAULT" for programmer N
+    unsigned emulateCount = 1;                // emulated programmers attached
+    bool fullSpeed = false;                   // the emulated wire runs at USB full speed
+    std::string trace;                        // every USB transfer of the run goes into this file
+    std::string replay;                       // a recorded trace plays the programmer
+};
+
+// One programmer a link can go to: a real one at a USB port, or one of the
+// emulated programmers.
+struct ProgrammerSlot {
+    // A real one's port path ("1-1.2"), which its link keeps to, or "emulated-N";
+    // empty: whichever programmer the link finds first.
+    std::string id;
+    std::string serial;
+    NodeAccess access = NodeAccess::Allowed;
+    unsigned emulatedIndex = 0;  // 1.. for an emulated programmer, 0 for a real one
+};
+
+// Emulated programmer `index`, with the serial number it reports ("EMU0000001").
+ProgrammerSlot EmulatedSlot(unsigned index);
+
+// Why a link can't be made as asked, and the text that says so in the current language.
+enum class LinkProblem { NoChipNamed, BadFault, BadSpeed, ImageNotRegular, ImageInUse, ImageWrongSize, FileError };
+struct LinkError {
+    LinkProblem problem;
+    std::string text;
+};
+
+// Takes --emulate-speed's word: full or unlimited.
+std::optional<LinkError> SetEmulatorSpeed(LinkSpec& spec, const std::string& word);
+// Whether the fault is one the emulator knows, and in "N:FAULT" N is between 1 and emulateCount.
+std::optional<LinkError> CheckEmulatorFault(const LinkSpec& spec);
+// The fault as it applies to emulated programmer `index`; empty for none.
+std::string FaultFor(const LinkSpec& spec, unsigned index);
+// That the database has no chip of that name.
+LinkError NoChipNamed(const std::string& name);
+
+// Why a link can't be made as asked, and the kinds of file it names, in one
+// language; both front ends say these. "{}" stands for a value, filled in by Fill.
+struct LinkWording {
+    const char* noChipNamed;        // name
+    const char* emulatorLoadError;  // path
+    const char* faultProgrammer;    // the fault as given
+    const char* badSpeed;           // the speed as given
+    const char* imageNotRegular;    // path, kind
+    const char* imageInUse;         // path
+    const char* imageWrongSize;     // path, its size, chip name, the chip's size
+    const char* kindDirectory;
+    const char* kindFifo;
+    const char* kindCharacterDevice;
+    const char* kindBlockDevice;
+    const char* kindSocket;
+    const char* kindOther;
+};
+
+// The wording of the current language; English unless it is Chinese.
+const LinkWording& CurrentLinkWording();
+
+// "a FIFO", "a directory", ... in the current language.
+const char* KindText(FileKind kind);
+
+}  // namespace qbr

@@ -1,0 +1,100 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ops/MakeLink.h"
+
+#include "base/FileKind.h"
+#include "base/TextFill.h"
+#include "link/HardwareLink.h"
+#include "link/LibraryPath.h"
+#include "ops/LinkSpec.h"
+
+namespace qbr {
+
+namespace {
+
+LinkError ImageError(ChipImageFile::Problem problem, const std::string& path, const ChipImageFile& file,
+                     const ChipRecord& chip) {
+    const LinkWording& wording = CurrentLinkWording();
+    switch (problem) {
+    case ChipImageFile::Problem::NotRegular:
+        return {LinkProblem::ImageNotRegular, Fill(wording.imageNotRegular, {path, KindText(KindOfFile(path))})};
+    case ChipImageFile::Problem::InUse: return {LinkProblem::ImageInUse, Fill(wording.imageInUse, {path})};
+    case ChipImageFile::Problem::WrongSize:
+        return {LinkProblem::ImageWrongSize,
+                Fill(wording.imageWrongSize,
+                     {path, std::to_string(file.FileSize()), chip.chipName, std::to_string(chip.capacity)})};
+    case ChipImageFile::Problem::None:
+    case ChipImageFile::Problem::CantOpen:
+    case ChipImageFile::Problem::Unreadable: break;
+    }
+    return {LinkProblem::FileError, Fill(wording.emulatorLoadError, {path})};
+}
+
+// The emulated programmer of `slot`, with `socket` in it: the chip's contents
+// from the image file (which stays held), the programmer's own fault and the speed.
+std::optional<LinkError> MakeEmulator(const LinkSpec& spec, const ProgrammerSlot& slot, const ChipRecord& socket,
+                                      LinkEnd& end) {
+    end.emulator = std::make_unique<EmulatedProgrammer>(socket);
+    if (!slot.serial.empty()) end.emulator->SetSerialNumber(slot.serial);
+    end.imagePath = ReplaceAll(spec.emulatorImage, "%d", std::to_string(slot.emulatedIndex));
+    if (!end.imagePath.empty()) {
+        const ChipImageFile::Problem problem = end.image.Open(end.imagePath, end.emulator->Chip());
+        if (problem != ChipImageFile::Problem::None) return ImageError(problem, end.imagePath, end.image, socket);
+    }
+    if (const std::optional<LinkError> error = CheckEmulatorFault(spec)) return error;
+    const std::string fault = FaultFor(spec, slot.emulatedIndex);
+    if (!fault.empty()) end.emulator->InjectFault(ParseEmulatorFault(fault));
+    if (spec.fullSpeed) end.emulator->SetSpeed(SpeedModel::FullSpeed());
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<LinkError> LoadReplay(const LinkSpec& spec, LinkEnd& end) {
+    std::string error;
+    end.replay = TraceReplay::Load(spec.replay, error);
+    if (!end.replay) return LinkError{LinkProblem::FileError, error};
+    return std::nullopt;
+}
+
+std::optional<LinkError> OpenTrace(const LinkSpec& spec, LinkEnd& end) {
+    std::string error;
+    end.openedTrace = TransferTrace::Create(spec.trace, error);
+    if (!end.openedTrace) return LinkError{LinkProblem::FileError, error};
+    return std::nullopt;
+}
+
+std::variant<std::unique_ptr<UsbLink>, LinkError> MakeLink(const LinkSpec& spec, const ProgrammerSlot& slot,
+                                                           const ChipDatabase& database, const ChipRecord& worked,
+                                                           TraceHeader header, LinkEnd& end) {
+    std::unique_ptr<UsbLink> link;
+    if (!spec.replay.empty()) {
+        if (!end.replay) {
+            if (std::optional<LinkError> error = LoadReplay(spec, end)) return *error;
+        }
+        link = std::make_unique<UsbLink>(std::make_unique<LibraryPath>(*end.replay));
+        end.accessPath = "replay";
+    } else if (spec.emulatedChip) {
+        std::optional<ChipRecord> socket = worked;
+        if (!spec.emulatedChip->empty()) socket = database.FindByTypedName(*spec.emulatedChip);
+        if (!socket) return NoChipNamed(*spec.emulatedChip);
+        if (std::optional<LinkError> error = MakeEmulator(spec, slot, *socket, end)) return *error;
+        link = std::make_unique<UsbLink>(std::make_unique<LibraryPath>(*end.emulator));
+        end.accessPath = "emulated";
+    } else {
+        link = MakeHardwareLink({}, slot.id);
+        end.accessPath = link->UsesLibraryPath() ? "library" : "direct";
+    }
+    if (!spec.trace.empty()) {
+        if (!end.openedTrace) {
+            if (std::optional<LinkError> error = OpenTrace(spec, end)) return *error;
+        }
+        header.chip = worked.chipName;
+        header.accessPath = end.accessPath;
+        end.openedTrace->WriteHeader(header);
+        end.trace = end.openedTrace.get();
+        link->SetTrace(std::move(end.openedTrace));
+    }
+    return link;
+}
+
+}  // namespace qbr

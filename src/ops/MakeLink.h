@@ -1,0 +1,45 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "chipdb/ChipDatabase.h"
+#include "emulator/ChipImageFile.h"
+#include "emulator/EmulatedProgrammer.h"
+#include "emulator/TraceReplay.h"
+#include "link/TransferTrace.h"
+#include "link/UsbLink.h"
+#include "ops/LinkSpec.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+
+namespace qbr {
+
+// What a link made from a LinkSpec talks to and the files it keeps. The front end
+// holds it for as long as the link lives.
+struct LinkEnd {
+    std::unique_ptr<TraceReplay> replay;
+    std::unique_ptr<EmulatedProgrammer> emulator;
+    ChipImageFile image;                         // the emulated chip's file, held for the run
+    std::string imagePath;                       // its name, "%d" replaced; empty: the chip lives for the run only
+    std::unique_ptr<TransferTrace> openedTrace;  // made ahead of the link, which takes it
+    TransferTrace* trace = nullptr;              // the trace file once the link has it
+    std::string accessPath;                      // "replay", "emulated", "library" or "direct"
+};
+
+// Loads the spec's recorded trace into `end`; its header names the chip it was recorded with.
+std::optional<LinkError> LoadReplay(const LinkSpec& spec, LinkEnd& end);
+// Makes the spec's trace file now, ahead of the link, so that a run that can't keep it stops early.
+std::optional<LinkError> OpenTrace(const LinkSpec& spec, LinkEnd& end);
+
+// The link the spec asks for, to programmer `slot`: the replay of its recorded
+// trace; or the emulated programmer with the spec's chip (else `worked`) in its
+// socket, its image file, its fault and speed; or the real programmer. The trace
+// file, when the spec names one, begins with `header`, completed by the chip
+// worked on and the access path.
+std::variant<std::unique_ptr<UsbLink>, LinkError> MakeLink(const LinkSpec& spec, const ProgrammerSlot& slot,
+                                                           const ChipDatabase& database, const ChipRecord& worked,
+                                                           TraceHeader header, LinkEnd& end);
+
+}  // namespace qbr
