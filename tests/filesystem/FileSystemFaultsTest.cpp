@@ -241,7 +241,7 @@ TEST_F(CliFiles, BackupsNeverReplaceEachOther) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Path("made/here")), {}), 1);
 
     std::filesystem::create_directory(Path("taken"));
-    const ChipRecord chip = test::MakeChip(kEeprom24, "24C02", "TEST", 256);
+    const ChipRecord chip = test::TestChip("24C02").Type(kEeprom24).Capacity(256);
     const std::time_t now = std::time(nullptr);
     for (std::time_t second = now - 1; second < now + 30; ++second) {
         test::WriteFileText(dir.file("taken") / BackupFileName(chip, second), "earlier");
@@ -264,7 +264,7 @@ TEST_F(CliFiles, AnEmulatedChipsFileHoldsOneChipForOneRun) {
     const std::string write = "write " + Path("image.bin");
     {
         ChipImageFile held;
-        VirtualChip chip(test::MakeChip(kEeprom24, "24C02", "TEST", 256));
+        VirtualChip chip(test::TestChip("24C02").Type(kEeprom24).Capacity(256));
         ASSERT_EQ(held.Open(Path("chip.img"), chip), ChipImageFile::Problem::None);
         std::filesystem::create_symlink(Path("chip.img"), Path("link.img"));
         const test::CliResult busy = Run(Emulated("24C02", "link.img") + write);

@@ -161,8 +161,7 @@ TEST_F(ChipSafety, ReadsThatDisagreeKeepNoCopyAndBackupsNeverReplaceAFile) {
     EXPECT_EQ(lost.path, path("race-2.bin"));
     EXPECT_EQ(test::ReadFileText(dir.file("race.bin")), "other");
     EXPECT_EQ(test::ReadFileText(dir.file("race-2.bin")), copy);
-    EXPECT_EQ(BackupFileName(test::EmulatedChip(kSpiFlash, "MX25L/6405 D", 1, 1, 1, 1, 1), 0).substr(0, 13),
-              "MX25L_6405_D-");
+    EXPECT_EQ(BackupFileName(test::TestChip("MX25L/6405 D"), 0).substr(0, 13), "MX25L_6405_D-");
 }
 
 }  // namespace

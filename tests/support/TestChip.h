@@ -1,0 +1,51 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "chipdb/ChipRecord.h"
+#include "chipdb/ChipType.h"
+
+#include <cstdint>
+#include <string>
+#include <utility>
+
+namespace qbr::test {
+
+// A chip record built by named setters over defaults: an SPI flash by "TEST" of
+// 64 KiB, 3.3 V, 256-byte pages, no identification (FF FF), 8 bits wide.
+//     const ChipRecord chip = TestChip("24C02").Type(kEeprom24).Capacity(256).Pages(1, 8);
+class TestChip {
+public:
+    explicit TestChip(std::string name) { record_.chipName = std::move(name); }
+
+    TestChip& Type(uint32_t type) { return Set(record_.chipType, type); }
+    TestChip& Maker(std::string maker) { return Set(record_.makerName, std::move(maker)); }
+    TestChip& Capacity(uint32_t bytes) { return Set(record_.capacity, bytes); }
+    TestChip& Volts(uint8_t tenths) { return Set(record_.voltage, tenths); }
+    TestChip& Id(uint8_t manufacturer, uint8_t device) {
+        record_.manufacturerId = manufacturer;
+        return Set(record_.deviceId, device);
+    }
+    TestChip& Pages(uint32_t mode, uint16_t size) {
+        record_.pageMode = mode;
+        return Set(record_.pageSize, size);
+    }
+    // The 93 series' address parameter and organisation.
+    TestChip& Organisation(uint8_t modeParam, uint8_t dataWidth) {
+        record_.modeParam = modeParam;
+        return Set(record_.dataWidth, dataWidth);
+    }
+    TestChip& Spare(uint8_t value) { return Set(record_.spareByte, value); }
+
+    operator ChipRecord() const { return record_; }  // NOLINT(google-explicit-constructor): used as a record
+
+private:
+    template <typename Field, typename Value>
+    TestChip& Set(Field& field, Value value) {
+        field = std::move(value);
+        return *this;
+    }
+
+    ChipRecord record_{kSpiFlash, "", "TEST", 0, 33, 64 * 1024, 1, 256, 0xFF, 0xFF, 0, 8};
+};
+
+}  // namespace qbr::test
