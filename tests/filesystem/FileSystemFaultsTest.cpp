@@ -7,11 +7,11 @@
 #include "base/Language.h"
 #include "buffer/ImageFile.h"
 #include "chipdb/ChipDatabase.h"
-#include "cli/CliRunner.h"
 #include "emulator/ChipImageFile.h"
 #include "emulator/TraceReplay.h"
 #include "ops/FirmwareImage.h"
 #include "ops/RepeatedRead.h"
+#include "support/CliProcess.h"
 #include "support/CoreFixture.h"
 
 #include <gtest/gtest.h>
@@ -149,7 +149,7 @@ protected:
     std::string Path(const std::string& name) const { return dir.file(name).string(); }
     // A run that hangs is ended after a while, and fails.
     test::CliResult Run(const std::string& arguments, const std::string& launcher = "") {
-        return test::RunCli("--lang en -q " + arguments, "timeout 20 " + launcher);
+        return test::RunCliProcess("--lang en -q " + arguments, "timeout 20 " + launcher);
     }
     std::string Emulated(const std::string& chip, const std::string& image) {
         return "-c " + chip + " --emulate --emulate-image " + Path(image) + " ";

@@ -17,31 +17,28 @@ class TestChip {
 public:
     explicit TestChip(std::string name) { record_.chipName = std::move(name); }
 
-    TestChip& Type(uint32_t type) { return Set(record_.chipType, type); }
-    TestChip& Maker(std::string maker) { return Set(record_.makerName, std::move(maker)); }
-    TestChip& Capacity(uint32_t bytes) { return Set(record_.capacity, bytes); }
-    TestChip& Volts(uint8_t tenths) { return Set(record_.voltage, tenths); }
+    TestChip& Type(uint32_t type) { return Set(&ChipRecord::chipType, type); }
+    TestChip& Maker(std::string maker) { return Set(&ChipRecord::makerName, std::move(maker)); }
+    TestChip& Capacity(uint32_t bytes) { return Set(&ChipRecord::capacity, bytes); }
+    TestChip& Volts(uint8_t tenths) { return Set(&ChipRecord::voltage, tenths); }
     TestChip& Id(uint8_t manufacturer, uint8_t device) {
-        record_.manufacturerId = manufacturer;
-        return Set(record_.deviceId, device);
+        return Set(&ChipRecord::manufacturerId, manufacturer).Set(&ChipRecord::deviceId, device);
     }
     TestChip& Pages(uint32_t mode, uint16_t size) {
-        record_.pageMode = mode;
-        return Set(record_.pageSize, size);
+        return Set(&ChipRecord::pageMode, mode).Set(&ChipRecord::pageSize, size);
     }
     // The 93 series' address parameter and organisation.
     TestChip& Organisation(uint8_t modeParam, uint8_t dataWidth) {
-        record_.modeParam = modeParam;
-        return Set(record_.dataWidth, dataWidth);
+        return Set(&ChipRecord::modeParam, modeParam).Set(&ChipRecord::dataWidth, dataWidth);
     }
-    TestChip& Spare(uint8_t value) { return Set(record_.spareByte, value); }
+    TestChip& Spare(uint8_t value) { return Set(&ChipRecord::spareByte, value); }
 
     operator ChipRecord() const { return record_; }  // NOLINT(google-explicit-constructor): used as a record
 
 private:
     template <typename Field, typename Value>
-    TestChip& Set(Field& field, Value value) {
-        field = std::move(value);
+    TestChip& Set(Field ChipRecord::*field, Value value) {
+        record_.*field = std::move(value);
         return *this;
     }
 
