@@ -17,9 +17,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include <iostream>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
 
 namespace qbr {
@@ -32,8 +32,8 @@ struct CounterArguments {
     std::optional<std::string> format;
 };
 
-int FailCommand(nlohmann::json& report, const std::string& store, const StoreError& error) {
-    return Fail(report, std::cerr, errors::kStoreError,
+int FailCommand(nlohmann::json& report, const std::string& store, const StoreError& error, std::ostream& err) {
+    return Fail(report, err, errors::kStoreError,
                 Fill(CurrentCliWording().storeCommandError,
                      {ProductionStore::DisplayName(store), StoreProblemText(error)}),
                 kExitFileError);
@@ -42,16 +42,17 @@ int FailCommand(nlohmann::json& report, const std::string& store, const StoreErr
 // The store of options.production, or null after saying why it can't be used.
 // Without `create`, a SQLite file must exist: a mistyped name is reported, not made
 // into a new, empty store.
-std::unique_ptr<ProductionStore> OpenStore(const CliOptions& options, nlohmann::json& report, bool create) {
-    if (CheckFileKinds(options, std::cerr, report) != kExitOk) return nullptr;
+std::unique_ptr<ProductionStore> OpenStore(const CliOptions& options, nlohmann::json& report, bool create,
+                                           std::ostream& err) {
+    if (CheckFileKinds(options, err, report) != kExitOk) return nullptr;
     if (!create && !ProductionStore::IsUrl(options.production) && KindOfFile(options.production) == FileKind::Missing) {
-        Fail(report, std::cerr, errors::kStoreError, Fill(CurrentCliWording().exportNoStore, {options.production}),
+        Fail(report, err, errors::kStoreError, Fill(CurrentCliWording().exportNoStore, {options.production}),
              kExitFileError);
         return nullptr;
     }
     StoreError error;
     std::unique_ptr<ProductionStore> store = ProductionStore::Open(options.production, error);
-    if (!store) FailCommand(report, options.production, error);
+    if (!store) FailCommand(report, options.production, error, err);
     return store;
 }
 
@@ -65,38 +66,39 @@ nlohmann::json CounterJson(const SerialCounterRow& counter) {
             {"format", counter.format}};
 }
 
-void PrintCounters(const nlohmann::json& counters) {
+void PrintCounters(const nlohmann::json& counters, std::ostream& out) {
     const CliWording& wording = CurrentCliWording();
-    std::cout << wording.counterColumns << '\n';
+    out << wording.counterColumns << '\n';
     for (const nlohmann::json& counter : counters) {
         const auto number = [&](const nlohmann::json& value) {
             return value.is_null() ? std::string(wording.noLimit) : std::to_string(value.get<uint64_t>());
         };
-        std::cout << counter["name"].get<std::string>() << '\t' << counter["next"] << '\t' << number(counter["last"])
-                  << '\t' << number(counter["free"]) << '\t' << counter["format"].get<std::string>() << '\n';
+        out << counter["name"].get<std::string>() << '\t' << counter["next"] << '\t' << number(counter["last"]) << '\t'
+            << number(counter["free"]) << '\t' << counter["format"].get<std::string>() << '\n';
     }
 }
 
 // The counter NAME as the arguments change it; none after saying why it can't be.
 std::optional<SerialCounterRow> ChangedCounter(ProductionStore& store, const CliOptions& options,
-                                               const CounterArguments& arguments, nlohmann::json& report, int& code) {
+                                               const CounterArguments& arguments, nlohmann::json& report, int& code,
+                                               std::ostream& err) {
     const CliWording& wording = CurrentCliWording();
     StoreError error;
     std::optional<SerialCounterRow> counter = store.FindCounter(arguments.name, error);
     if (error.kind != StoreError::Kind::None) {
-        code = FailCommand(report, options.production, error);
+        code = FailCommand(report, options.production, error, err);
         return std::nullopt;
     }
     if (!counter && !arguments.start) {
-        code = Fail(report, std::cerr, errors::kUsage, Fill(wording.counterNeedsStart, {arguments.name}), kExitUsage);
+        code = Fail(report, err, errors::kUsage, Fill(wording.counterNeedsStart, {arguments.name}), kExitUsage);
         return std::nullopt;
     }
     if (arguments.format && !arguments.format->empty() && !SerialFormat::Parse(*arguments.format)) {
-        code = Fail(report, std::cerr, errors::kUsage, wording.counterFormatUsage, kExitUsage);
+        code = Fail(report, err, errors::kUsage, wording.counterFormatUsage, kExitUsage);
         return std::nullopt;
     }
     if (counter && arguments.start && *arguments.start < counter->next) {
-        code = Fail(report, std::cerr, errors::kUsage,
+        code = Fail(report, err, errors::kUsage,
                     Fill(wording.counterBackward, {arguments.name, std::to_string(counter->next)}), kExitUsage);
         return std::nullopt;
     }
@@ -106,7 +108,7 @@ std::optional<SerialCounterRow> ChangedCounter(ProductionStore& store, const Cli
     if (arguments.format) counter->format = *arguments.format;
     // A last number below the one before the next would be a typo: numbers above it are handed out already.
     if (counter->last && *counter->last + 1 < counter->next) {
-        code = Fail(report, std::cerr, errors::kUsage,
+        code = Fail(report, err, errors::kUsage,
                     Fill(wording.counterEndsBelow,
                          {arguments.name, std::to_string(*counter->last), std::to_string(counter->next)}),
                     kExitUsage);
@@ -115,25 +117,26 @@ std::optional<SerialCounterRow> ChangedCounter(ProductionStore& store, const Cli
     return counter;
 }
 
-int RunCounterCommand(const CliOptions& options, const CounterArguments& arguments) {
+int RunCounterCommand(const CliOptions& options, const CounterArguments& arguments, std::ostream& out,
+                      std::ostream& err) {
     nlohmann::json report = {{"command", options.command}, {"store", ProductionStore::DisplayName(options.production)}};
-    const auto finish = [&](int code) { return options.json ? PrintReport(report, code, std::cout) : code; };
-    std::unique_ptr<ProductionStore> store = OpenStore(options, report, true);
+    const auto finish = [&](int code) { return options.json ? PrintReport(report, code, out) : code; };
+    std::unique_ptr<ProductionStore> store = OpenStore(options, report, true, err);
     if (!store) return finish(kExitFileError);
     StoreError error;
     if (!arguments.name.empty()) {
         int code = kExitOk;
-        const std::optional<SerialCounterRow> counter = ChangedCounter(*store, options, arguments, report, code);
+        const std::optional<SerialCounterRow> counter = ChangedCounter(*store, options, arguments, report, code, err);
         if (!counter) return finish(code);
-        if (!store->SetCounter(*counter, error)) return finish(FailCommand(report, options.production, error));
+        if (!store->SetCounter(*counter, error)) return finish(FailCommand(report, options.production, error, err));
     }
     nlohmann::json counters = nlohmann::json::array();
     for (const SerialCounterRow& counter : store->Counters(error)) {
         if (arguments.name.empty() || counter.name == arguments.name) counters.push_back(CounterJson(counter));
     }
-    if (error.kind != StoreError::Kind::None) return finish(FailCommand(report, options.production, error));
+    if (error.kind != StoreError::Kind::None) return finish(FailCommand(report, options.production, error, err));
     report["counters"] = counters;
-    if (!options.json) PrintCounters(counters);
+    if (!options.json) PrintCounters(counters, out);
     return finish(kExitOk);
 }
 
@@ -158,32 +161,31 @@ std::string CsvText(const std::vector<ChipRow>& rows) {
 
 // The CSV goes to its file as every output file does: a regular file is replaced
 // whole, a FIFO or a character device is written into; - is standard output.
-int RunExportCommand(const CliOptions& options) {
+int RunExportCommand(const CliOptions& options, std::ostream& out, std::ostream& err) {
     const std::string& file = options.argument;
     nlohmann::json report = {{"command", options.command}, {"store", ProductionStore::DisplayName(options.production)}};
-    const auto finish = [&](int code) { return options.json ? PrintReport(report, code, std::cout) : code; };
+    const auto finish = [&](int code) { return options.json ? PrintReport(report, code, out) : code; };
     const CliWording& wording = CurrentCliWording();
     if (options.json && file == "-") {
-        return finish(Fail(report, std::cerr, errors::kUsage, wording.jsonWithDataOut, kExitUsage));
+        return finish(Fail(report, err, errors::kUsage, wording.jsonWithDataOut, kExitUsage));
     }
     if (NamesStoreFile(file, options.production)) {
-        return finish(Fail(report, std::cerr, errors::kUsage, Fill(wording.exportIsStore, {file}), kExitUsage));
+        return finish(Fail(report, err, errors::kUsage, Fill(wording.exportIsStore, {file}), kExitUsage));
     }
-    std::unique_ptr<ProductionStore> store = OpenStore(options, report, false);
+    std::unique_ptr<ProductionStore> store = OpenStore(options, report, false, err);
     if (!store) return finish(kExitFileError);
     StoreError error;
     const std::vector<ChipRow> rows = store->Rows(std::nullopt, error);
-    if (error.kind != StoreError::Kind::None) return finish(FailCommand(report, options.production, error));
+    if (error.kind != StoreError::Kind::None) return finish(FailCommand(report, options.production, error, err));
     const std::string text = CsvText(rows);
-    const bool written = file == "-" ? static_cast<bool>(std::cout << text << std::flush)
-                                     : AtomicFile::Replace(file, text);
+    const bool written = file == "-" ? static_cast<bool>(out << text << std::flush) : AtomicFile::Replace(file, text);
     if (!written) {
         return finish(
-            Fail(report, std::cerr, errors::kFileError, MessageText(kMsgOpenFileError) + " " + file, kExitFileError));
+            Fail(report, err, errors::kFileError, MessageText(kMsgOpenFileError) + " " + file, kExitFileError));
     }
     report["rows"] = rows.size();
     report["file"] = file;
-    std::cerr << Fill(wording.exported, {std::to_string(rows.size()), file}) << '\n';
+    err << Fill(wording.exported, {std::to_string(rows.size()), file}) << '\n';
     return finish(kExitOk);
 }
 
@@ -205,7 +207,9 @@ void AddCounterCommand(CLI::App& production, CliOptions& options, ProductionComm
         "where its numbers go: ADDR,FORMAT,WIDTH as --serialize / 序列号的位置, 同 --serialize");
     command->callback([&options, &chosen, arguments] {
         options.command = "production counter";
-        chosen.run = [&options, arguments] { return RunCounterCommand(options, *arguments); };
+        chosen.run = [&options, arguments](std::ostream& out, std::ostream& err) {
+            return RunCounterCommand(options, *arguments, out, err);
+        };
     });
 }
 
@@ -218,7 +222,7 @@ void AddExportCommand(CLI::App& production, CliOptions& options, ProductionComma
         ->required();
     command->callback([&options, &chosen] {
         options.command = "production export";
-        chosen.run = [&options] { return RunExportCommand(options); };
+        chosen.run = [&options](std::ostream& out, std::ostream& err) { return RunExportCommand(options, out, err); };
     });
 }
 

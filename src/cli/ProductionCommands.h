@@ -6,14 +6,16 @@
 #include <CLI/CLI.hpp>
 
 #include <functional>
+#include <ostream>
 
 namespace qbr {
 
 // The `production` subcommand given on the command line: its adder sets `run`
-// when CLI11 parses it, and main runs it once the language of the texts is
-// chosen. `run` returns the exit code, after printing the JSON document with --json.
+// when CLI11 parses it, and the tool runs it once the language of the texts is
+// chosen, with its output and error streams. `run` returns the exit code, after
+// printing the JSON document with --json.
 struct ProductionCommand {
-    std::function<int()> run;
+    std::function<int(std::ostream& out, std::ostream& err)> run;
 };
 
 // Adds `production` and its subcommands `counter` and `export` to `app`, and

@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <memory>
 #include <ostream>
 
 namespace qbr {
@@ -339,23 +340,25 @@ int Report(const ProductionReportOptions& request, const CliOptions& options, st
 }  // namespace
 
 void AddProductionReport(CLI::App& production, CliOptions& options, ProductionCommand& chosen) {
-    // Lives as long as the command line: CLI11 fills it, and the report reads it when run.
-    static ProductionReportOptions report;
+    // Shared by CLI11, which fills it, and the run, which reads it.
+    const auto report = std::make_shared<ProductionReportOptions>();
     CLI::App* command = production.add_subcommand(
         "report",
         "chips by result, station, programmer and hour, the yield, the failed and interrupted serial numbers and "
         "the numbers still free in each counter");
-    command->add_option("STORE", report.store, "the production store: a SQLite file or a postgresql:// URL")
+    command->add_option("STORE", report->store, "the production store: a SQLite file or a postgresql:// URL")
         ->required();
-    command->add_option("--since", report.since,
+    command->add_option("--since", report->since,
                         "only the chips from TIME on: 2026-12-08, 2026-12-08T09:00, optionally with an offset "
                         "(+01:00, Z); without one local time");
-    command->add_option("--html", report.html,
+    command->add_option("--html", report->html,
                         "also write the report as one self-contained HTML page to FILE (- for standard output)");
     command->fallthrough();
-    command->callback([&options, &chosen] {
+    command->callback([&options, &chosen, report] {
         options.command = kProductionReportCommand;
-        chosen.run = [&options] { return RunProductionReport(report, options, std::cout, std::cerr); };
+        chosen.run = [&options, report](std::ostream& out, std::ostream& err) {
+            return RunProductionReport(*report, options, out, err);
+        };
     });
 }
 

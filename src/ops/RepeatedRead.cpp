@@ -5,18 +5,21 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <filesystem>
 
 namespace qbr {
 
 RepeatedRead ReadChipRepeatedly(ProgrammerCore& core, const ChipRecord& chip, ChipRange range, unsigned times) {
     RepeatedRead result;
-    result.data.assign(range.length, 0x00);
+    result.data.resize(range.length);
     result.outcome = ReadChipRange(core, chip, range, result.data.data(), Caller::User);
+    // A single read has nothing to be compared with.
+    if (times < 2 || result.outcome != Outcome::Ok) return result;
     // The bits any later read had otherwise than the first.
     std::vector<uint8_t> unstable(range.length, 0x00);
     std::vector<uint8_t> again(range.length);
-    for (unsigned read = 1; read < times && result.outcome == Outcome::Ok; ++read) {
+    for (unsigned read = 1; read < times; ++read) {
         result.outcome = ReadChipRange(core, chip, range, again.data(), Caller::User);
         if (result.outcome != Outcome::Ok) break;
         for (uint32_t i = 0; i < range.length; ++i) unstable[i] |= result.data[i] ^ again[i];
@@ -29,7 +32,9 @@ RepeatedRead ReadChipRepeatedly(ProgrammerCore& core, const ChipRecord& chip, Ch
 }
 
 bool AllBytesAre(std::span<const uint8_t> data, uint8_t value) {
-    return std::all_of(data.begin(), data.end(), [value](uint8_t byte) { return byte == value; });
+    // The first byte is `value` and each byte equals the one before it: one
+    // memcmp of the data with itself a byte on, which runs as wide as memcmp does.
+    return data.empty() || (data[0] == value && std::memcmp(data.data(), data.data() + 1, data.size() - 1) == 0);
 }
 
 namespace {

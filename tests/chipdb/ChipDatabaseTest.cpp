@@ -5,6 +5,7 @@
 #include "chipdb/ChipDatabaseFile.h"
 #include "chipdb/ChipType.h"
 #include "support/TempDir.h"
+#include "support/TestChip.h"
 
 #include <gtest/gtest.h>
 
@@ -23,8 +24,15 @@ using Names = std::vector<std::string>;
 using Bytes = std::array<uint8_t, 108>;
 
 TEST(ChipDatabaseFile, FieldsSitAtTheirLittleEndianOffsets) {
-    const ChipRecord chip{0x04030201, "93C46(16BIT)", "GENERIC", 0x11, 50, 0x0A0B0C0D,
-                          0x01020304, 0x0201,         0x1C,      0xFE, 6,  16};
+    const ChipRecord chip = test::TestChip("93C46(16BIT)")
+                                .Type(0x04030201)
+                                .Maker("GENERIC")
+                                .Spare(0x11)
+                                .Volts(50)
+                                .Capacity(0x0A0B0C0D)
+                                .Pages(0x01020304, 0x0201)
+                                .Id(0x1C, 0xFE)
+                                .Organisation(6, 16);
     Bytes expected{};
     std::memcpy(&expected[0],
                 "\x01\x02\x03\x04"
@@ -49,7 +57,7 @@ TEST(ChipDatabaseFile, FieldsSitAtTheirLittleEndianOffsets) {
 
 ChipRecord Chip(uint32_t type, const std::string& name, const std::string& maker, uint8_t mfr = 0xFF,
                 uint8_t dev = 0xFF) {
-    return {type, name, maker, 0, 33, 1024, 1, 256, mfr, dev, 0, 8};
+    return test::TestChip(name).Type(type).Maker(maker).Capacity(1024).Id(mfr, dev);
 }
 
 TEST(ChipDatabaseFile, NamesStayInsideTheirFields) {

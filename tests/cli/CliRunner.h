@@ -1,33 +1,32 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "support/TempDir.h"
+#include "cli/RunCli.h"
+#include "support/CliProcess.h"
 
-#include <cstdlib>
+#include <sstream>
 #include <string>
-#include <sys/wait.h>
+#include <vector>
 
 namespace qbr::test {
 
-struct CliResult {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
+// Whether `arguments` need a shell: redirections, lists, substitutions, quotes.
+inline bool NeedsShell(const std::string& arguments) {
+    return arguments.find_first_of(";|&<>$`\\'\"") != std::string::npos;
+}
 
-// Runs the built command-line tool through the shell with `arguments` (shell
-// syntax, so redirections work) and collects its exit code and both streams. The
-// database is the shipped one unless the arguments name another. `launcher`, when
-// given, starts the tool (e.g. as another user).
-inline CliResult RunCli(const std::string& arguments, const std::string& launcher = "") {
-    TempDir streams;
-    const std::string database = arguments.find("--db") == std::string::npos ? "--db " QBR_RUNTIME_DIR "/chips.dat "
-                                                                             : "";
-    const std::string command = launcher + " " QBR_RUNTIME_DIR "/qbr5150-cli " + database + arguments + " >" +
-                                streams.file("out").string() + " 2>" + streams.file("err").string();
-    const int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFileText(streams.file("out")),
-            ReadFileText(streams.file("err"))};
+// Runs the command-line tool on `arguments` (words parted by blanks) and
+// collects its exit code and both streams: inside this process, or as a process
+// of its own when the arguments need the shell (standard input, redirections).
+inline CliResult RunCli(const std::string& arguments) {
+    if (NeedsShell(arguments)) return RunCliProcess(arguments);
+    std::istringstream words(WithDatabase(arguments));
+    std::vector<std::string> commandLine{kCliPath};
+    for (std::string word; words >> word;) commandLine.push_back(word);
+    std::ostringstream out;
+    std::ostringstream err;
+    const int code = qbr::RunCli(commandLine, out, err, false);
+    return {code, out.str(), err.str()};
 }
 
 }  // namespace qbr::test

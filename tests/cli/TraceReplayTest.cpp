@@ -64,7 +64,7 @@ protected:
 
     CliResult Run(const std::string& arguments, const fs::path& directory = {}) const {
         const fs::path& in = directory.empty() ? work_.path() : directory;
-        return qbr::test::RunCli(arguments, "cd " + ShellWord(in.string()) + " &&");
+        return qbr::test::RunCliProcess(arguments, "cd " + ShellWord(in.string()) + " &&");
     }
     // Plays the trace back with the arguments it was recorded with, in `directory`
     // (by default the working directory).

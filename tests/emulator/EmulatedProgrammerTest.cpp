@@ -24,7 +24,8 @@ using namespace std::chrono_literals;
 // programmer then does with a 256-byte write of a pattern and a read of it.
 TEST(EmulatedProgrammer, ParametersThatDontFitTheChipMisbehaveTheSameWayEachTime) {
     enum class Effect { None, Ignored, SwappedWords, PageWrap, Refused };
-    const ChipRecord eeprom93{3, "93C66", "TEST", 0, 50, 512, 0, 0, 0xFF, 0xFF, 6, 16};
+    const ChipRecord eeprom93 =
+        test::TestChip("93C66").Type(kEeprom93).Volts(50).Capacity(512).Pages(0, 0).Organisation(6, 16);
     struct Case {
         const char* what;
         ChipRecord chip;
@@ -77,7 +78,7 @@ TEST(EmulatedProgrammer, ParametersThatDontFitTheChipMisbehaveTheSameWayEachTime
 // through a link.
 TEST(ChipImageFile, HoldsOneChipForOneRun) {
     using Problem = ChipImageFile::Problem;
-    const ChipRecord record{2, "SMALL", "TEST", 0, 33, 16, 0, 0, 0xFF, 0xFF, 0, 8};
+    const ChipRecord record = test::TestChip("SMALL").Type(kEeprom25).Capacity(16).Pages(0, 0);
     TempDir dir;
     const std::string path = dir.file("chip.bin");
     VirtualChip chip(record);

@@ -6,6 +6,7 @@
 #include "emulator/EmulatedProgrammer.h"
 #include "link/ProgrammerProtocol.h"
 #include "link/UsbLink.h"
+#include "support/TestChip.h"
 
 #include <gtest/gtest.h>
 
@@ -19,8 +20,8 @@ namespace qbr::test {
 
 using Bytes = std::vector<uint8_t>;
 
-inline const ChipRecord kTestFlash{0, "TESTFLASH", "TEST", 0, 33, 64 * 1024, 1, 256, 0xEF, 0x14, 0, 8};
-inline const ChipRecord kTestEeprom24{1, "24C02", "TEST", 0, 50, 256, 1, 8, 0xFF, 0xFF, 0, 8};
+inline const ChipRecord kTestFlash = TestChip("TESTFLASH").Id(0xEF, 0x14);
+inline const ChipRecord kTestEeprom24 = TestChip("24C02").Type(kEeprom24).Volts(50).Capacity(256).Pages(1, 8);
 
 // The host's side of a raw conversation with the emulated programmer.
 struct EmulatorSession {

@@ -22,7 +22,7 @@ constexpr int64_t kFails = -1;
 }  // namespace
 
 void ProtocolContract::SetUp() {
-    chip = ChipRecord{0, "TESTFLASH8", "TEST", 0, 33, kMiB, 1, 256, 0x1C, 0x14, 0, 8};
+    chip = test::TestChip("TESTFLASH8").Capacity(kMiB).Id(0x1C, 0x14);
     device = GetParam().make(chip);
     device->Programmer().SetSerialNumber(kSerialNumber);
     protocol.AttachLink(device->Link());

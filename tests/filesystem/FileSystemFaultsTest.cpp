@@ -7,11 +7,11 @@
 #include "base/Language.h"
 #include "buffer/ImageFile.h"
 #include "chipdb/ChipDatabase.h"
-#include "cli/CliRunner.h"
 #include "emulator/ChipImageFile.h"
 #include "emulator/TraceReplay.h"
 #include "ops/FirmwareImage.h"
 #include "ops/RepeatedRead.h"
+#include "support/CliProcess.h"
 #include "support/CoreFixture.h"
 
 #include <gtest/gtest.h>
@@ -149,7 +149,7 @@ protected:
     std::string Path(const std::string& name) const { return dir.file(name).string(); }
     // A run that hangs is ended after a while, and fails.
     test::CliResult Run(const std::string& arguments, const std::string& launcher = "") {
-        return test::RunCli("--lang en -q " + arguments, "timeout 20 " + launcher);
+        return test::RunCliProcess("--lang en -q " + arguments, "timeout 20 " + launcher);
     }
     std::string Emulated(const std::string& chip, const std::string& image) {
         return "-c " + chip + " --emulate --emulate-image " + Path(image) + " ";
@@ -241,7 +241,7 @@ TEST_F(CliFiles, BackupsNeverReplaceEachOther) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Path("made/here")), {}), 1);
 
     std::filesystem::create_directory(Path("taken"));
-    const ChipRecord chip = test::MakeChip(kEeprom24, "24C02", "TEST", 256);
+    const ChipRecord chip = test::TestChip("24C02").Type(kEeprom24).Capacity(256);
     const std::time_t now = std::time(nullptr);
     for (std::time_t second = now - 1; second < now + 30; ++second) {
         test::WriteFileText(dir.file("taken") / BackupFileName(chip, second), "earlier");
@@ -264,7 +264,7 @@ TEST_F(CliFiles, AnEmulatedChipsFileHoldsOneChipForOneRun) {
     const std::string write = "write " + Path("image.bin");
     {
         ChipImageFile held;
-        VirtualChip chip(test::MakeChip(kEeprom24, "24C02", "TEST", 256));
+        VirtualChip chip(test::TestChip("24C02").Type(kEeprom24).Capacity(256));
         ASSERT_EQ(held.Open(Path("chip.img"), chip), ChipImageFile::Problem::None);
         std::filesystem::create_symlink(Path("chip.img"), Path("link.img"));
         const test::CliResult busy = Run(Emulated("24C02", "link.img") + write);

@@ -4,8 +4,8 @@
 // PostgreSQL server; and what a line meets: a server stopped mid-batch, a station
 // killed, a programmer failing, a full disk, a counter used up or set back.
 #include "base/Checksums.h"
-#include "cli/CliRunner.h"
 #include "store/ProductionStore.h"
+#include "support/CliProcess.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -32,7 +32,7 @@ namespace {
 using nlohmann::json;
 using test::CliResult;
 using test::ReadFileText;
-using test::RunCli;
+using test::RunCliProcess;
 using test::TempDir;
 using test::WriteFileText;
 
@@ -141,7 +141,7 @@ protected:
                " --all --production \"" + store_ + "\" " + command;
     }
     std::string Auto(const std::string& options = kSerialize) { return options + " auto " + Path("image.bin"); }
-    CliResult Cli(const std::string& arguments) { return RunCli("--lang en " + arguments); }
+    CliResult Cli(const std::string& arguments) { return RunCliProcess("--lang en " + arguments); }
     void MakeCounter(const std::string& name, const std::string& options) {
         const CliResult made = Cli("production counter \"" + store_ + "\" " + name + " " + options);
         ASSERT_EQ(made.exitCode, 0) << made.err;

@@ -140,7 +140,7 @@ TEST(EraseTimeLimit, FollowsTheChipSizeAndEndsAnEraseThatNeverEnds) {
     }
     for (const uint32_t capacity : {kMiB, 16 * kMiB}) {
         SCOPED_TRACE(capacity);
-        const ChipRecord chip{0, "TESTFLASH", "TEST", 0, 33, capacity, 1, 256, 0xEF, 0x14, 0, 8};
+        const ChipRecord chip = test::TestChip("TESTFLASH").Capacity(capacity).Id(0xEF, 0x14);
         EmulatedProgrammer programmer(chip);
         programmer.InjectFault({FaultKind::BusyForever, 0});
         std::atomic<uint32_t> now{0xFFFF0000};

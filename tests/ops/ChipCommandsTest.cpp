@@ -29,12 +29,13 @@ TEST_F(ChipCommands, EveryKindOfChipIsWrittenAndReadBackExactly) {
     int named = 0;
     auto chip = [&named](uint32_t type, uint32_t capacity, uint32_t pageMode, uint16_t pageSize, uint8_t voltage,
                          uint8_t deviceId = 0xFF, uint8_t modeParam = 0, uint8_t dataWidth = 8) {
-        const std::string name = "KIND" + std::to_string(++named);
-        ChipRecord record = test::EmulatedChip(type, name, capacity, pageMode, pageSize, 0xFF, deviceId);
-        record.voltage = voltage;
-        record.modeParam = modeParam;
-        record.dataWidth = dataWidth;
-        return record;
+        return ChipRecord(test::TestChip("KIND" + std::to_string(++named))
+                              .Type(type)
+                              .Capacity(capacity)
+                              .Pages(pageMode, pageSize)
+                              .Volts(voltage)
+                              .Id(0xFF, deviceId)
+                              .Organisation(modeParam, dataWidth));
     };
     const std::vector<ChipRecord> kinds = {
         test::OpsChips()[0],                          // SPI flash, 256-byte pages
@@ -131,7 +132,7 @@ TEST_F(DetectChip, AKnownPairSelectsTheFirstChipWithIt) {
 // FF FF is no chip and is never looked up (that would find 24C01, the first chip
 // with it); an unknown pair keeps the selection too.
 TEST_F(DetectChip, FfFfOrAnUnknownPairKeepsTheSelection) {
-    ConnectWith(test::EmulatedChip(kSpiFlash, "GHOST", 0x10000, 1, 256, 0xC8, 0x05), quick);
+    ConnectWith(test::TestChip("GHOST").Id(0xC8, 0x05), quick);
     OnDetectChip(core);
     EXPECT_EQ(host.boxes, Strings{"Chip type is unknown!ManufacturerID:C8\r\nDeviceID:5"});
     EXPECT_EQ(core.SelectedChip().chipName, "W25X05");

@@ -56,6 +56,19 @@ TEST(ImageDiff, TheBitsNameTheCauseAndCloseDifferencesMerge) {
     }
 }
 
+// The check for a chip read as all one value looks at every byte.
+TEST(AllBytesAre, TheFirstAndTheLastByteCountToo) {
+    std::vector<uint8_t> data(4097, 0xFF);
+    EXPECT_TRUE(AllBytesAre({}, 0x00));
+    EXPECT_TRUE(AllBytesAre(data, 0xFF));
+    EXPECT_FALSE(AllBytesAre(data, 0x00));
+    for (const size_t at : {size_t{0}, data.size() - 1}) {
+        data[at] = 0xFE;
+        EXPECT_FALSE(AllBytesAre(data, 0xFF)) << at;
+        data[at] = 0xFF;
+    }
+}
+
 TEST(SparseWrite, RunsCoverEveryPageWithDataAndJoinShortGaps) {
     std::vector<uint8_t> image(0x10000, 0xFF);
     EXPECT_TRUE(DataRuns(image, 256).empty());
@@ -148,8 +161,7 @@ TEST_F(ChipSafety, ReadsThatDisagreeKeepNoCopyAndBackupsNeverReplaceAFile) {
     EXPECT_EQ(lost.path, path("race-2.bin"));
     EXPECT_EQ(test::ReadFileText(dir.file("race.bin")), "other");
     EXPECT_EQ(test::ReadFileText(dir.file("race-2.bin")), copy);
-    EXPECT_EQ(BackupFileName(test::EmulatedChip(kSpiFlash, "MX25L/6405 D", 1, 1, 1, 1, 1), 0).substr(0, 13),
-              "MX25L_6405_D-");
+    EXPECT_EQ(BackupFileName(test::TestChip("MX25L/6405 D"), 0).substr(0, 13), "MX25L_6405_D-");
 }
 
 }  // namespace

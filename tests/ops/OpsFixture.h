@@ -13,14 +13,14 @@ namespace qbr::test {
 // chips without an identification.
 inline const std::vector<ChipRecord>& OpsChips() {
     static const std::vector<ChipRecord> chips = {
-        EmulatedChip(kSpiFlash, "W25X05", 0x10000, 1, 256, 0xEF, 0x10),
-        EmulatedChip(kSpiFlash, "W25Q16", 0x200000, 1, 256, 0xEF, 0x14),
-        EmulatedChip(kSpiFlash, "W25Q16B", 0x200000, 1, 256, 0xEF, 0x14),
-        EmulatedChip(kSpiFlash, "HUGE256", 0x2000000, 1, 256, 0xC2, 0x19),
-        EmulatedChip(kEeprom24, "24C01", 128, 0, 16, 0xFF, 0xFF),
-        EmulatedChip(kEeprom24, "24C02", 256, 1, 8, 0xFF, 0xFF),
-        EmulatedChip(kEeprom24, "ODD1000", 1000, 1, 8, 0xFF, 0xFF),
-        EmulatedChip(kEeprom24, "TINY64", 64, 1, 8, 0xFF, 0xFF),
+        TestChip("W25X05").Id(0xEF, 0x10),
+        TestChip("W25Q16").Capacity(0x200000).Id(0xEF, 0x14),
+        TestChip("W25Q16B").Capacity(0x200000).Id(0xEF, 0x14),
+        TestChip("HUGE256").Capacity(0x2000000).Id(0xC2, 0x19),
+        TestChip("24C01").Type(kEeprom24).Capacity(128).Pages(0, 16),
+        TestChip("24C02").Type(kEeprom24).Capacity(256).Pages(1, 8),
+        TestChip("ODD1000").Type(kEeprom24).Capacity(1000).Pages(1, 8),
+        TestChip("TINY64").Type(kEeprom24).Capacity(64).Pages(1, 8),
     };
     return chips;
 }

@@ -66,7 +66,7 @@ constexpr size_t kFaults = static_cast<size_t>(Fault::kCount);
 // The one chip of the scenarios: a 64 KiB SPI flash, sixteen 4 KiB chunks, that
 // answers its identification with EF 10.
 ChipRecord ScenarioChip() {
-    return test::EmulatedChip(kSpiFlash, "SCEN64K", 0x10000, 1, 256, 0xEF, 0x10);
+    return test::TestChip("SCEN64K").Id(0xEF, 0x10);
 }
 
 constexpr uint32_t kCapacity = 0x10000;

@@ -7,6 +7,7 @@
 #include "core/ProgrammerCore.h"
 #include "support/ProgramDir.h"
 #include "support/RecordingHost.h"
+#include "support/TestChip.h"
 
 #include <gtest/gtest.h>
 
@@ -16,17 +17,16 @@
 
 namespace qbr::test {
 
-inline ChipRecord MakeChip(uint32_t type, const std::string& name, const std::string& maker, uint32_t capacity) {
-    return {type, name, maker, 0, 0, capacity, 0, 0, 0, 0, 0, 8};
-}
-
 // A small database of SPI flash and 24 EEPROM chips by three makers.
 inline const std::vector<ChipRecord>& SampleChips() {
     static const std::vector<ChipRecord> chips = {
-        MakeChip(kSpiFlash, "A25L080", "AMIC", 0x100000), MakeChip(kSpiFlash, "EN25Q80", "EON", 0x100000),
-        MakeChip(kSpiFlash, "EN25T80", "EON", 0x100000),  MakeChip(kSpiFlash, "en25b40", "EON", 0x80000),
-        MakeChip(kEeprom24, "24C16", "ZETA", 2048),       MakeChip(kEeprom24, "24C02", "ZETA", 256),
-        MakeChip(kEeprom24, "AT24C02", "ATMEL", 256),
+        TestChip("A25L080").Maker("AMIC").Capacity(0x100000),
+        TestChip("EN25Q80").Maker("EON").Capacity(0x100000),
+        TestChip("EN25T80").Maker("EON").Capacity(0x100000),
+        TestChip("en25b40").Maker("EON").Capacity(0x80000),
+        TestChip("24C16").Type(kEeprom24).Maker("ZETA").Capacity(2048),
+        TestChip("24C02").Type(kEeprom24).Maker("ZETA").Capacity(256),
+        TestChip("AT24C02").Type(kEeprom24).Maker("ATMEL").Capacity(256),
     };
     return chips;
 }

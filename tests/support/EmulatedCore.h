@@ -15,11 +15,6 @@
 
 namespace qbr::test {
 
-inline ChipRecord EmulatedChip(uint32_t type, const std::string& name, uint32_t capacity, uint32_t pageMode,
-                               uint16_t pageSize, uint8_t manufacturerId, uint8_t deviceId) {
-    return {type, name, "TEST", 0, 0, capacity, pageMode, pageSize, manufacturerId, deviceId, 0, 8};
-}
-
 // A core with its own chip database, linked to an emulated programmer behind a tap.
 // The link's time limits are cut down so that a silent or stalled programmer fails
 // within tens of milliseconds.

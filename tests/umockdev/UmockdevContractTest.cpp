@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli/CliRunner.h"
 #include "emulator/EmulatorSession.h"
 #include "link/DirectPath.h"
 #include "link/LibraryPath.h"
 #include "link/backends/LibusbDeviceLibrary.h"
 #include "link/backends/UsbfsEnumerator.h"
+#include "support/CliProcess.h"
 #include "umockdev/MockUsbBus.h"
 
 #include <nlohmann/json.hpp>
@@ -100,7 +100,7 @@ TEST_P(Doctor, ReportsEachStep) {
     }
     if (name == "HeldByAnotherProgram") bus.HoldInterface();
 
-    const CliResult run = RunCli("--lang en --json doctor", launcher);
+    const CliResult run = RunCliProcess("--lang en --json doctor", launcher);
     ASSERT_EQ(run.exitCode, healthy ? 0 : 1) << run.err;
     const json report = json::parse(run.out, nullptr, false);
     ASSERT_FALSE(report.is_discarded()) << run.out << run.err;
@@ -135,7 +135,7 @@ TEST_P(TwoProgrammers, AreListedAndChosen) {
     MockUsbBus beside(second, &bus);
     const std::string launcher = GetParam() ? "env QBR5150_USB=direct" : "";
 
-    const CliResult listed = RunCli("--json programmers", launcher);
+    const CliResult listed = RunCliProcess("--json programmers", launcher);
     const json list = json::parse(listed.out)["programmers"];
     ASSERT_EQ(list.size(), 2u) << listed.out << listed.err;
     EXPECT_EQ(list[0]["id"], "1-1");
@@ -146,11 +146,11 @@ TEST_P(TwoProgrammers, AreListedAndChosen) {
     EXPECT_EQ(list[1]["firmware"], "QBR5150 emulated programmer 1.00");
 
     for (const char* choice : {"1-2", "SECOND002"}) {
-        const CliResult run = RunCli(std::string("--lang en --programmer ") + choice + " serial", launcher);
+        const CliResult run = RunCliProcess(std::string("--lang en --programmer ") + choice + " serial", launcher);
         EXPECT_EQ(run.exitCode, 0) << run.err;
         EXPECT_NE(run.out.find("SECOND002"), std::string::npos) << choice << run.out;
     }
-    const CliResult all = RunCli("--lang en --all serial", launcher);
+    const CliResult all = RunCliProcess("--lang en --all serial", launcher);
     EXPECT_EQ(all.exitCode, 0) << all.err;
     EXPECT_NE(all.out.find("[1-1] Serial number:FIRST0001"), std::string::npos) << all.out;
     EXPECT_NE(all.out.find("[1-2] Serial number:SECOND002"), std::string::npos) << all.out;

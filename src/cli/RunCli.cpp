@@ -1,0 +1,187 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/RunCli.h"
+
+#include "ProgramVersion.h"
+#include "cli/BatchRun.h"
+#include "cli/ChipOptions.h"
+#include "cli/CliOptions.h"
+#include "cli/CliSession.h"
+#include "cli/CliText.h"
+#include "cli/ExitCodes.h"
+#include "cli/FileChecks.h"
+#include "cli/JsonReport.h"
+#include "cli/NumberOption.h"
+#include "cli/ProductionCommands.h"
+#include "cli/ProductionRun.h"
+#include "cli/ProgrammerChoice.h"
+#include "emulator/EmulatorFault.h"
+#include "ops/CommandTable.h"
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <iterator>
+#include <optional>
+#include <ostream>
+#include <string>
+
+namespace {
+
+// The command-line tool's own commands and what their one argument is; the
+// programmer's commands come from the command table.
+struct CommandEntry {
+    const char* name;
+    const char* help;
+    const char* argument;  // null: none; otherwise its name
+    bool required;
+};
+
+const CommandEntry kDatabaseCommands[] = {
+    {"chips", "search the database (no pattern: every chip)", "PATTERN", false},
+    {"chip", "one chip's record and capacity", "NAME", true},
+    {"chip-sum",
+     "an image's CheckSum as the window shows it (the whole chip, 0xFF where the file has no data) and the "
+     "file's own CRC-32 and SHA-256",
+     "FILE", true},
+};
+
+const CommandEntry kProgrammerChecks[] = {
+    {"link", "whether the programmer answers", nullptr, false},
+    {"doctor", "check step by step why the programmer can or can't be used", nullptr, false},
+    {"programmers", "list the attached programmers: id, serial number, firmware version, access", nullptr, false},
+};
+
+// The commands that don't use a programmer, and the list of them, run once also with --all.
+bool RunsOnEachProgrammer(const std::string& command) {
+    return command != "programmers" && std::none_of(std::begin(kDatabaseCommands), std::end(kDatabaseCommands),
+                                                    [&](const CommandEntry& entry) { return command == entry.name; });
+}
+
+void AddCommand(CLI::App& app, qbr::CliOptions& options, const CommandEntry& entry) {
+    CLI::App* command = app.add_subcommand(entry.name, entry.help);
+    if (entry.argument) {
+        CLI::Option* argument = command->add_option(entry.argument, options.argument, entry.argument);
+        if (entry.required) argument->required();
+    }
+    command->callback([&options, name = entry.name] { options.command = name; });
+}
+
+// The usage errors found once the options are parsed and the language is known.
+int CheckUsage(qbr::CliOptions& options, const std::string& speed, nlohmann::json& report, std::ostream& err) {
+    if (options.badNumber) {
+        return qbr::Fail(report, err, qbr::errors::kBadNumber, qbr::BadNumberText(*options.badNumber), qbr::kExitUsage);
+    }
+    if (options.json && options.command == "read" && options.argument == "-") {
+        return qbr::Fail(report, err, qbr::errors::kUsage, qbr::CurrentCliWording().jsonWithDataOut, qbr::kExitUsage);
+    }
+    if (options.command == "chip-sum" && options.argument == "-") {
+        return qbr::Fail(report, err, qbr::errors::kUsage, qbr::CurrentCliWording().chipSumNeedsFile, qbr::kExitUsage);
+    }
+    std::optional<qbr::LinkError> error = qbr::SetEmulatorSpeed(options.link, speed);
+    if (!error && options.link.emulatedChip) error = qbr::CheckEmulatorFault(options.link);
+    return error ? qbr::FailLink(*error, err, report) : qbr::kExitOk;
+}
+
+// The end of --help: the emulator's faults, then the exit codes in one line.
+std::string HelpFooter() {
+    using namespace qbr;
+    const auto code = [](int value, const char* meaning) { return std::to_string(value) + " " + meaning; };
+    return "FAULTs of --emulate-fault (N counts the bytes of each data phase: the chip data, self-test block or "
+           "firmware image after a request's reply; numbers are decimal, or hexadecimal after 0x):\n" +
+           EmulatorFaultHelp() + "\nExit codes: " + code(kExitOk, "done") + "; " +
+           code(kExitFailed, "failed, refused for this chip or nothing found") + "; " +
+           code(kExitUsage, "usage (unknown command, option or chip)") + "; " +
+           code(kExitNoProgrammer, "no programmer, or it is busy") + "; " +
+           code(kExitFileError, "file or production store error (also a counter in use, records outside the range)") +
+           ".";
+}
+
+// A run that ends before its command begins still has its document.
+int EndEarly(const qbr::CliOptions& options, nlohmann::json& report, int code, std::ostream& out) {
+    return options.json ? qbr::PrintReport(report, code, out) : code;
+}
+
+}  // namespace
+
+int qbr::RunCli(const std::vector<std::string>& commandLine, std::ostream& out, std::ostream& err, bool terminal) {
+    CLI::App app{"qbr5150-cli: control of the QBR5150 USB serial memory programmer", commandLine.at(0)};
+    app.set_version_flag("--version", std::string("qbr5150-cli ") + qbr::kProgramVersion);
+    app.require_subcommand(1, 1);
+    app.footer(HelpFooter());
+
+    qbr::CliOptions options;
+    app.add_option("-c,--chip", options.chip, "chip to work on (database name); default: the configured chip");
+    CLI::Option* emulate = app.add_option("--emulate", options.link.emulatedChip.emplace(),
+                                          "use the emulated programmer with CHIP in its socket")
+                               ->expected(0, 1);
+    app.add_option("--emulate-image", options.link.emulatorImage,
+                   "contents of the emulated chip: loaded at start, saved back at exit; the chip's size, "
+                   "locked for the run");
+    app.add_option("--emulate-fault", options.link.emulatorFault,
+                   "a fault of the emulated programmer (the FAULTs are listed below); N:FAULT for emulated "
+                   "programmer N only");
+    CLI::Option* emulateCount = qbr::AddNumberOption(
+        app, options, "--emulate-count", 1, 64,
+        [&options](uint64_t count) { options.link.emulateCount = static_cast<unsigned>(count); },
+        "emulate N (1 to 64) programmers (ids emulated-1 ... emulated-N); %d in --emulate-image is the number");
+    std::string speed = "unlimited";
+    app.add_option("--emulate-speed", speed,
+                   "speed of the emulated programmer's wire: unlimited (default) or full (USB full speed)");
+    app.add_option("--trace", options.link.trace, "record every USB transfer of the run into FILE (JSON lines)");
+    app.add_option("--replay", options.link.replay,
+                   "play the programmer from a recorded trace FILE; fails where the program departs from it")
+        ->excludes(emulate);
+    app.add_option("--programmer", options.programmer,
+                   "the programmer to use: its id (USB port path, e.g. 1-1.2) or serial number; see programmers");
+    app.add_flag("--all", options.all,
+                 "run the command on every attached programmer at once; %s in a read's file name is the id")
+        ->excludes("--programmer")
+        ->excludes("--replay");
+    app.add_option("--lang", options.language, "language of the texts")->check(CLI::IsMember({"en", "zh"}));
+    app.add_option("--db", options.database, "chip database file");
+    app.add_flag("--json", options.json, "one JSON object with the result on standard output");
+    app.add_flag("-q,--quiet", options.quiet, "no progress display");
+
+    for (const auto& entry : kDatabaseCommands) AddCommand(app, options, entry);
+    for (const qbr::CommandRow& row : qbr::CommandTable()) {
+        if (!row.cliName) continue;
+        const bool file = row.argument != qbr::ArgumentKind::NoArgument;
+        AddCommand(app, options, {row.cliName, row.cliHelp, file ? "FILE" : nullptr, file});
+    }
+    for (const auto& entry : kProgrammerChecks) AddCommand(app, options, entry);
+    qbr::AddChipOptions(app, options);
+    qbr::ProductionCommand production;
+    qbr::AddProductionCommands(app, options, production);
+
+    try {
+        // CLI11 takes the words last first.
+        app.parse(std::vector<std::string>(commandLine.rbegin(), commandLine.rend() - 1));
+    } catch (const CLI::RequiredError& e) {
+        // A word that is no command is left over: name it rather than ask for one.
+        const std::vector<std::string> left = app.remaining();
+        if (left.empty()) return app.exit(e, out, err) == 0 ? qbr::kExitOk : qbr::kExitUsage;
+        return app.exit(CLI::ExtrasError(left), out, err) == 0 ? qbr::kExitOk : qbr::kExitUsage;
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e, out, err) == 0 ? qbr::kExitOk : qbr::kExitUsage;
+    }
+    if (emulate->count() == 0 && emulateCount->count() == 0) options.link.emulatedChip.reset();
+    options.arguments.assign(commandLine.begin() + 1, commandLine.end());
+
+    qbr::CliSession::ChooseLanguage(options, err);
+    nlohmann::json report = {{"command", options.command}};
+    if (const int code = CheckUsage(options, speed, report, err); code != qbr::kExitOk) {
+        return EndEarly(options, report, code, out);
+    }
+    if (production.run) return production.run(out, err);
+    if (options.command == "programmers") return qbr::ListProgrammers(options, out, err);
+    if (options.all && RunsOnEachProgrammer(options.command)) return qbr::RunBatch(options, out, err, terminal);
+    qbr::ProgrammerSlot slot;
+    if (const int code = qbr::ChooseProgrammer(options, err, report, slot); code != qbr::kExitOk) {
+        return EndEarly(options, report, code, out);
+    }
+    const qbr::CliOptions own = qbr::OptionsFor(options, slot);
+    qbr::SharedStore store;
+    qbr::CliSession session(own, slot, store, out, err, terminal);
+    return session.Run();
+}
