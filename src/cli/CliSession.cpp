@@ -471,7 +471,7 @@ void CliSession::ReportPlacement(const ImageLoadResult& image, ChipRange range) 
 }
 
 int CliSession::Link() {
-    if (!core_.OpenLink())
+    if (!core_.Session().OpenLink())
         return Fail(report_, options_.json ? err_ : out_, errors::kNoProgrammer, MessageText(kMsgNoUsbLink),
                     kExitNoProgrammer);
     (options_.json ? err_ : out_) << MessageText(kMsgUsbLinkOk) << '\n';

@@ -56,7 +56,6 @@ public:
     std::optional<LocateRequest> AskAddressLocation() override { return std::nullopt; }
     std::optional<std::string> AskFirmwareFile() override { return firmwareFile_; }
     std::optional<std::string> AskChipSearch() override { return std::nullopt; }
-    void PumpOneMessage() override {}
     bool MessageBox(const std::string& text, BoxButtons buttons) override;
 
 private:

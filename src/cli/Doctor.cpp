@@ -100,8 +100,8 @@ int Doctor::Run(Path path, const std::vector<SurveyedProgrammer>& survey) {
     steps_.clear();
     CheckBus(path, survey);
     CheckPath(path);
-    const bool opened = core_.OpenLink();
-    const bool refused = !opened && core_.LinkProblem() == UsbLink::OpenProblem::AccessDenied;
+    const bool opened = core_.Session().OpenLink();
+    const bool refused = !opened && core_.Session().LinkProblem() == UsbLink::OpenProblem::AccessDenied;
     const bool onBus = path != Path::Emulated && !survey.empty();
     if (onBus) {
         CheckPermission(survey.front(), refused);

@@ -63,8 +63,6 @@ public:
     // The chip search dialog: the chosen chip name after OK (empty when none was
     // chosen), nullopt after Cancel.
     virtual std::optional<std::string> AskChipSearch() = 0;
-    // Handles at most one waiting user-interface event; never waits.
-    virtual void PumpOneMessage() = 0;
     // A modal message box; true when it was closed with OK.
     virtual bool MessageBox(const std::string& text, BoxButtons buttons) = 0;
 };

@@ -5,13 +5,10 @@
 #include "base/MessageTable.h"
 #include "base/PermissionText.h"
 #include "base/ReplugText.h"
-#include "base/TickCount.h"
 #include "core/ChipInfoText.h"
 #include "core/DefaultChip.h"
 
-#include <chrono>
 #include <cstdio>
-#include <thread>
 
 namespace qbr {
 
@@ -33,31 +30,17 @@ ProgrammerCore::StartResult ProgrammerCore::Start(const std::string& databasePat
 }
 
 void ProgrammerCore::ConnectLink(std::unique_ptr<UsbLink> link) {
-    link_ = std::move(link);
-    link_->SetAlertHandler([this](const std::string& text) { Alert(text); });
-    if (!OpenLink()) ReportNoProgrammer();
-    protocol_.AttachLink(*link_);
+    session_.SetAlertHandler([this](const std::string& text) { MessageBox(text); });
+    session_.ConnectLink(std::move(link));
+    if (!session_.OpenLink()) ReportNoProgrammer();
 }
 
 // A refused access gets its own status text, so the log keeps the command that
 // fixes it; the box adds it to the usual "No programmer" text.
 void ProgrammerCore::ReportNoProgrammer() {
-    const bool denied = LinkProblem() == UsbLink::OpenProblem::AccessDenied;
+    const bool denied = session_.LinkProblem() == UsbLink::OpenProblem::AccessDenied;
     ShowError(denied ? PermissionDeniedText() : MessageText(kMsgNoProgrammer));
     MessageBox(NoProgrammerText(denied));
-}
-
-bool ProgrammerCore::OpenLink() {
-    if (!link_) return false;
-    const bool open = link_->Open();
-    if (!open) lastAlert_.clear();
-    return open;
-}
-
-void ProgrammerCore::Alert(const std::string& text) {
-    if (text == lastAlert_) return;
-    lastAlert_ = text;
-    MessageBox(text);
 }
 
 void ProgrammerCore::LogText(const std::string& text) {
@@ -68,16 +51,14 @@ void ProgrammerCore::ShowInfo(const std::string& text) {
     host_.SetErrorColour(false);
     LogText("ShowInfo: " + text);
     host_.SetStatusText(text);
-    host_.PumpOneMessage();
 }
 
 void ProgrammerCore::ShowError(const std::string& text) {
     SetProgress(kProgressError);
     host_.SetErrorColour(true);
     LogText("ShowInfo: " + text);
-    if (protocol_.OutOfStep()) LogText(ReplugNeededText());
+    if (session_.Protocol().OutOfStep()) LogText(ReplugNeededText());
     host_.SetStatusText(text);
-    host_.PumpOneMessage();
 }
 
 void ProgrammerCore::SetProgress(uint16_t value) {
@@ -90,7 +71,6 @@ void ProgrammerCore::SetProgress(uint16_t value) {
         host_.SetProgressDisplay(percent, label, false);
         host_.SetErrorColour(false);
     }
-    host_.PumpOneMessage();
 }
 
 void ProgrammerCore::ShowChipInfo(const ChipRecord& chip) {
@@ -98,25 +78,12 @@ void ProgrammerCore::ShowChipInfo(const ChipRecord& chip) {
     LogText(ChipInfoLogLine(chip));
 }
 
-void ProgrammerCore::StartTiming() {
-    operationStartTick_ = TickCount();
-}
-
 std::string ProgrammerCore::ElapsedText() const {
-    const auto elapsed = static_cast<int32_t>(TickCount() - operationStartTick_);
-    return "   " + MessageText(kMsgElapsedTime) + std::to_string(elapsed) + " ms";
+    return "   " + MessageText(kMsgElapsedTime) + std::to_string(session_.ElapsedMs()) + " ms";
 }
 
 void ProgrammerCore::UpdateProgress() {
-    SetProgress(protocol_.GetPercent());
-}
-
-void ProgrammerCore::WaitMs(uint16_t ms) {
-    const uint32_t start = TickCount();
-    while (TickCount() - start < ms) {
-        host_.PumpOneMessage();
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
+    SetProgress(session_.Protocol().GetPercent());
 }
 
 bool ProgrammerCore::MessageBox(const std::string& text, BoxButtons buttons) {

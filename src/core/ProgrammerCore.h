@@ -7,8 +7,7 @@
 #include "chipdb/ChipRecord.h"
 #include "core/CommandResult.h"
 #include "core/OperationHost.h"
-#include "link/ProgrammerProtocol.h"
-#include "link/UsbLink.h"
+#include "core/ProgrammerSession.h"
 
 #include <cstdint>
 #include <memory>
@@ -31,15 +30,9 @@ public:
     StartResult Start(const std::string& databasePath = {});
     bool IsReady() const { return ready_; }
 
-    // Takes the link to the programmer and opens it once; without a programmer the
-    // user is told so. The protocol works over this link from now on.
+    // Hands the link to the session and opens it once; without a programmer the
+    // user is told so.
     void ConnectLink(std::unique_ptr<UsbLink> link);
-    // Opens the link if it isn't open; false without a link or a programmer.
-    bool OpenLink();
-    // Why the last OpenLink failed; NotFound without a link.
-    UsbLink::OpenProblem LinkProblem() const {
-        return link_ ? link_->LastOpenProblem() : UsbLink::OpenProblem::NotFound;
-    }
     // Tells the user (status line, log and box) that the programmer can't be
     // reached after a failed OpenLink, with the way out when access was refused.
     void ReportNoProgrammer();
@@ -52,16 +45,16 @@ public:
     void SetProgress(uint16_t value);
     void ShowChipInfo(const ChipRecord& chip);
     bool MessageBox(const std::string& text, BoxButtons buttons = BoxButtons::Ok);
-    // The front end, for the programmer commands: message pumping, the firmware
-    // file dialog and the hex view's refresh.
+    // The front end, for the programmer commands: the firmware file dialog and
+    // the hex view's refresh.
     OperationHost& Host() { return host_; }
+    // The programmer: its link, protocol, busy state, timing and wait.
+    ProgrammerSession& Session() { return session_; }
 
     // The chip database, the buffer and the chip worked on.
     const ChipDatabase& Database() const { return database_; }
     DataBuffer& Buffer() { return buffer_; }
     const ChipRecord& SelectedChip() const { return selectedChip_; }
-    // The programmer's protocol, for the chip and programmer commands.
-    ProgrammerProtocol& Protocol() { return protocol_; }
 
     // The one way a chip becomes the selected chip, for every caller (selectors,
     // search, detection, the command line): sizes the buffer to it, shows it in
@@ -101,26 +94,13 @@ public:
     // The language's caption text and the loaded file's name.
     std::string Caption() const;
 
-    // True while a command that talks to the programmer runs (also between the
-    // steps of Auto) or a transfer is under way: the buffer and the selected chip
-    // must not change then.
-    bool IsOperationRunning() const { return commandRunning_ || protocol_.State() != OperationState::Idle; }
-    // Busy check of the commands: a command running, or a transfer the protocol
-    // doesn't report as Done.
-    bool IsBusy();
-    // True, after telling the user (box and log line), when IsBusy().
+    // True, after telling the user (box and log line), when the session is busy.
     bool RefuseWhileBusy();
-    // Set by a command that talks to the programmer for as long as it runs.
-    bool IsCommandRunning() const { return commandRunning_; }
-    void SetCommandRunning(bool running) { commandRunning_ = running; }
 
     // Pieces the chip and programmer commands share.
-    void StartTiming();
-    // "   " + "Elapsed time: " + milliseconds since StartTiming + " ms".
+    // "   " + "Elapsed time: " + milliseconds since the session's StartTiming + " ms".
     std::string ElapsedText() const;
     void UpdateProgress();
-    // Waits `ms` milliseconds while the user interface goes on.
-    void WaitMs(uint16_t ms);
 
     static constexpr uint16_t kProgressError = 0xFFFF;
 
@@ -131,7 +111,6 @@ private:
     Outcome SettleOnChip(const std::string& nameText);
     void ShowSettledChip();
 
-    void Alert(const std::string& text);
     Outcome LoadFileAndReport(const std::string& path);
 
     OperationHost& host_;
@@ -139,18 +118,12 @@ private:
     DataBuffer buffer_;
     ChipRecord selectedChip_;
     std::string captionSuffix_;
-    bool commandRunning_ = false;
     bool rememberSelectedChip_ = true;
     ImageLoadResult lastImageLoad_;
-    uint32_t operationStartTick_ = 0;
-    ProgrammerProtocol protocol_;
     bool ready_ = false;
-    // The alert shown last, so that an open that keeps failing the same way while
-    // the link is watched shows its box once rather than every half second.
-    std::string lastAlert_;
     // Declared last: destroyed first, so a transfer it abandons can't outlive the
-    // buffer or the protocol's counters it writes to.
-    std::unique_ptr<UsbLink> link_;
+    // buffer it writes to.
+    ProgrammerSession session_;
 };
 
 }  // namespace qbr

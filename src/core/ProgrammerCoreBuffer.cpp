@@ -8,12 +8,8 @@
 
 namespace qbr {
 
-bool ProgrammerCore::IsBusy() {
-    return commandRunning_ || protocol_.PollOperation() != PollResult::Done;
-}
-
 bool ProgrammerCore::RefuseWhileBusy() {
-    if (!IsBusy()) return false;
+    if (!session_.IsBusy()) return false;
     MessageBox(MessageText(kMsgProgrammerBusy));
     LogText(MessageText(kMsgProgrammerBusy));
     return true;

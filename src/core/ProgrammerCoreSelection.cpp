@@ -23,7 +23,7 @@ void ProgrammerCore::ShowSelectedChip() {
 // While an operation runs the selected chip must stay as it is: a change in a
 // selector is undone by showing the selected chip again.
 bool ProgrammerCore::KeepChipWhileRunning() {
-    if (!IsOperationRunning()) return false;
+    if (!session_.IsOperationRunning()) return false;
     host_.ShowSelectors(SelectorsFor(database_, selectedChip_));
     return true;
 }

@@ -112,6 +112,12 @@ MainDlg::MainDlg(QWidget* parent) : QMainWindow(parent), core_(*this) {
     CreateControls();
     ConnectCommands();
     linkTimer_.callOnTimeout(this, &MainDlg::OnLinkWatch);
+    // A command waits for its transfer on the UI thread: one waiting event is
+    // handled per pass, so a command chosen meanwhile runs and is refused as busy.
+    core_.Session().SetWait([] {
+        QCoreApplication::processEvents();
+        PausePolling();
+    });
 }
 
 MainDlg::~MainDlg() = default;
@@ -149,7 +155,7 @@ void MainDlg::RunCommand(const CommandRow& row) {
 void MainDlg::closeEvent(QCloseEvent* event) {
     // A chip command runs inside the window's event handling: the window stays
     // until it has ended, rather than disappearing while the chip is still worked on.
-    if (core_.IsOperationRunning()) {
+    if (core_.Session().IsOperationRunning()) {
         MessageBox(MessageText(kMsgProgrammerBusy), BoxButtons::Ok);
         event->ignore();
         return;
@@ -351,7 +357,7 @@ void MainDlg::CreateControls() {
     linkText_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     hexView_->Attach(hexScrollBar_, checksumText_);
     // The view is read-only while a chip transfer uses the buffer.
-    hexView_->SetBusyCheck([this] { return core_.IsOperationRunning(); });
+    hexView_->SetBusyCheck([this] { return core_.Session().IsOperationRunning(); });
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(statusText_, 2);
     bottom->addWidget(checksumText_, 1);
@@ -452,7 +458,7 @@ void MainDlg::OnLanguage(const char* language) {
 
 void MainDlg::OnLinkWatch() {
     linkTimer_.start(kLinkWatchPeriodMs);
-    const bool linked = core_.OpenLink();
+    const bool linked = core_.Session().OpenLink();
     const QString text = Text(linked ? kMsgUsbLinkOk : kMsgNoUsbLink);
     if (linkText_->text() != text) linkText_->setText(text);
 }
@@ -475,9 +481,11 @@ void MainDlg::OnAbout() {
 }
 
 // A long status text is cut at the window's edge; its tooltip shows all of it.
+// Each change is drawn at once: one waiting event is handled.
 void MainDlg::SetStatusText(const std::string& text) {
     statusText_->setText(QString::fromStdString(text));
     statusText_->setToolTip(statusText_->text());
+    QCoreApplication::processEvents();
 }
 
 void MainDlg::SetErrorColour(bool error) {
@@ -491,6 +499,7 @@ void MainDlg::SetProgressDisplay(int position, const std::string& label, bool ba
     if (progressBar_->styleSheet() != style) progressBar_->setStyleSheet(style);
     progressBar_->setValue(position);
     percentText_->setText(QString::fromStdString(label));
+    QCoreApplication::processEvents();
 }
 
 void MainDlg::SetCapacityText(const std::string& text) {
@@ -603,10 +612,6 @@ void MainDlg::dropEvent(QDropEvent* event) {
 
 void MainDlg::FocusHexView() {
     hexView_->setFocus();
-}
-
-void MainDlg::PumpOneMessage() {
-    QCoreApplication::processEvents();
 }
 
 bool MainDlg::MessageBox(const std::string& text, BoxButtons buttons) {

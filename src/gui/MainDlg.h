@@ -101,7 +101,6 @@ public:
     std::optional<LocateRequest> AskAddressLocation() override;
     std::optional<std::string> AskFirmwareFile() override;
     std::optional<std::string> AskChipSearch() override;
-    void PumpOneMessage() override;
     bool MessageBox(const std::string& text, BoxButtons buttons) override;
 
 protected:

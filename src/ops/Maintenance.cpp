@@ -33,7 +33,7 @@ Outcome BeginExchange(ProgrammerCore& core, const RunningCommand& running, Messa
     core.LogText(MessageText(startText));
     if (running.RefuseWhileBusy(BusyLog::Logged)) return Outcome::Busy;
     if (!LinkReady(core)) return Outcome::NoProgrammer;
-    core.StartTiming();
+    core.Session().StartTiming();
     return Outcome::Ok;
 }
 
@@ -88,14 +88,15 @@ CommandResult ReportSelfTest(ProgrammerCore& core, const SelfTestBlock& block) {
 // the prompt. False when the user cancels or the attempts run out.
 bool WaitForProgrammer(ProgrammerCore& core, const FirmwareImage& image) {
     for (int attempt = 0;; ++attempt) {
-        core.WaitMs(kAttemptPauseMs);
+        core.Session().WaitMs(kAttemptPauseMs);
         if (attempt == kPromptAttempt) {
             if (!core.MessageBox(MessageText(kMsgFirmwareLinkPrompt), BoxButtons::OkCancel)) return false;
-            core.StartTiming();
+            core.Session().StartTiming();
         } else if (attempt > kLastAttempt) {
             return false;
         }
-        if (core.OpenLink() && core.Protocol().StartFirmwareUpdate(image.bytes.data(), image.SendLength())) {
+        if (core.Session().OpenLink() &&
+            core.Session().Protocol().StartFirmwareUpdate(image.bytes.data(), image.SendLength())) {
             return true;
         }
     }
@@ -103,12 +104,11 @@ bool WaitForProgrammer(ProgrammerCore& core, const FirmwareImage& image) {
 
 // From the loaded file to the end of the transfer.
 Outcome SendFirmware(ProgrammerCore& core, const FirmwareImage& image) {
-    core.StartTiming();
+    core.Session().StartTiming();
     core.ShowInfo(MessageText(kMsgWaitForLinking));
     if (!WaitForProgrammer(core, image)) return ReportFailure(core, kMsgFirmwareUpdateError);
     core.ShowInfo(MessageText(kMsgFirmwareUpdating));
     core.UpdateProgress();
-    core.Host().PumpOneMessage();
     if (!PollUntilEnd(core, PollResult::Writing)) return ReportFailure(core, kMsgFirmwareUpdateError);
     core.ShowInfo(MessageText(kMsgFirmwareUpdateOk) + core.ElapsedText());
     core.UpdateProgress();
@@ -124,7 +124,7 @@ CommandResult OnReadFirmwareVersion(ProgrammerCore& core) {
         return begun;
     }
     std::array<char, ProgrammerProtocol::kVersionTextSize> version{};
-    if (!core.Protocol().ReadFirmwareVersion(version)) {
+    if (!core.Session().Protocol().ReadFirmwareVersion(version)) {
         core.ShowError(MessageText(kMsgReadFirmwareVersionError));
         return Outcome::Failed;
     }
@@ -137,7 +137,7 @@ CommandResult OnSelfTest(ProgrammerCore& core) {
     if (const Outcome begun = BeginExchange(core, running, kMsgSelfTestStart); begun != Outcome::Ok) return begun;
     core.ShowInfo(MessageText(kMsgSelfTestStarted));
     SelfTestBlock block{};
-    if (!core.Protocol().RunSelfTest(block)) {
+    if (!core.Session().Protocol().RunSelfTest(block)) {
         core.ShowError(MessageText(kMsgSelfTestError));
         return Outcome::Failed;
     }
@@ -148,7 +148,7 @@ CommandResult OnReadSerialNumber(ProgrammerCore& core) {
     const RunningCommand running(core, Caller::User);
     if (const Outcome begun = BeginExchange(core, running, kMsgReadSerialStart); begun != Outcome::Ok) return begun;
     SerialBytes serial{};
-    if (!core.Protocol().ReadSerialNumber(serial)) {
+    if (!core.Session().Protocol().ReadSerialNumber(serial)) {
         core.ShowError(MessageText(kMsgReadSerialError));
         return Outcome::Failed;
     }

@@ -18,7 +18,7 @@ enum class BusyLog { Logged, NotLogged };
 
 // A command's hold on the programmer: marks the core's command as running from
 // the command's first step to its last, so that a command chosen meanwhile (it runs
-// nested inside one of this command's message pumps) is refused by its busy check.
+// nested inside one of this command's waits) is refused by its busy check.
 class RunningCommand {
 public:
     RunningCommand(ProgrammerCore& core, Caller caller);
@@ -67,14 +67,11 @@ struct ProgressShare {
 };
 
 // The polling loop of a running transfer. While the protocol reports `inProgress`
-// the progress display moves and one waiting message is handled per pass, with a
-// short pause between passes; other running values are polled again at once.
+// the progress display moves and the session waits between passes; other running
+// values are polled again at once.
 // True when the transfer ended Done, false when it Failed. With a share, the
 // display shows the transfer as that part of a longer command.
 bool PollUntilEnd(ProgrammerCore& core, PollResult inProgress);
 bool PollUntilEnd(ProgrammerCore& core, PollResult inProgress, const ProgressShare& share);
-
-// The pause between two polls of a running transfer.
-void PausePolling();
 
 }  // namespace qbr

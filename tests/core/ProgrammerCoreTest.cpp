@@ -124,7 +124,7 @@ TEST_F(LinkPermission, StartAndCommandsSayWhyAndHowToFixIt) {
     EXPECT_NE(Log().find(": ShowInfo: " + text), std::string::npos);
 
     // The link watch only asks; the commands' link check explains it again.
-    EXPECT_FALSE(core.OpenLink());
+    EXPECT_FALSE(core.Session().OpenLink());
     EXPECT_EQ(host.boxes.size(), 1u);
     OnReadChip(core);
     EXPECT_EQ(host.boxes, (Names{box, box}));
@@ -132,7 +132,7 @@ TEST_F(LinkPermission, StartAndCommandsSayWhyAndHowToFixIt) {
 
     // Once access is granted the plain texts are back for a programmer that is gone.
     library_->openResult = 0;
-    ASSERT_TRUE(core.OpenLink());
+    ASSERT_TRUE(core.Session().OpenLink());
     library_->devices.clear();
     host.boxes.clear();
     OnReadChip(core);

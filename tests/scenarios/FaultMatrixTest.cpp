@@ -430,9 +430,9 @@ TEST_P(FaultMatrix, Cell) {
     host.onPump = nullptr;
     host.answer = nullptr;
 
-    EXPECT_EQ(core.Protocol().State(), OperationState::Idle);
-    EXPECT_EQ(core.Protocol().PollOperation(), PollResult::Done);
-    EXPECT_FALSE(core.IsCommandRunning());
+    EXPECT_EQ(core.Session().Protocol().State(), OperationState::Idle);
+    EXPECT_EQ(core.Session().Protocol().PollOperation(), PollResult::Done);
+    EXPECT_FALSE(core.Session().IsCommandRunning());
 
     EXPECT_FALSE(released) << "the command went on polling past " << boundMs << " ms";
     EXPECT_LE(elapsedMs, boundMs);

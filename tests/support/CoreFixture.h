@@ -35,6 +35,13 @@ inline const std::vector<ChipRecord>& SampleChips() {
 // config.ini, chip database and log.
 class CoreFixture : public ::testing::Test {
 protected:
+    CoreFixture() {
+        core.Session().SetWait([this] {
+            host.Pump();
+            PausePolling();
+        });
+    }
+
     void Prepare(const std::string& config, const std::vector<ChipRecord>& chips = SampleChips()) {
         dir = std::make_unique<ProgramDir>(config);
         const auto bytes = EncodeDatabase(chips);

@@ -13,11 +13,17 @@ namespace qbr::test {
 // An OperationHost that remembers what the core showed, for assertions.
 class RecordingHost : public OperationHost {
 public:
-    void SetStatusText(const std::string& text) override { statusText = text; }
+    // As in the window, a change of the status line or the progress is drawn at
+    // once, which handles a waiting event: the user's action in `onPump`.
+    void SetStatusText(const std::string& text) override {
+        statusText = text;
+        Pump();
+    }
     void SetErrorColour(bool error) override { errorColour = error; }
     void SetProgressDisplay(int, const std::string& label, bool barInError) override {
         progressLabel = label;
         progressBarRed = barInError;
+        Pump();
     }
     void SetCapacityText(const std::string& text) override { capacityText = text; }
     void OfferCommandsFor(uint32_t chipType) override { offeredFor = chipType; }
@@ -33,7 +39,7 @@ public:
     std::optional<LocateRequest> AskAddressLocation() override { return locateAnswer; }
     std::optional<std::string> AskFirmwareFile() override { return firmwareAnswer; }
     std::optional<std::string> AskChipSearch() override { return std::nullopt; }
-    void PumpOneMessage() override {
+    void Pump() {
         if (onPump) onPump();
     }
     bool MessageBox(const std::string& text, BoxButtons) override {
@@ -59,7 +65,8 @@ public:
     std::optional<FillRequest> fillAnswer;
     std::optional<LocateRequest> locateAnswer;
     std::optional<std::string> firmwareAnswer;
-    // Runs on every pump: a user's action while a command keeps the window alive.
+    // Runs on every pump (status, progress and the session's wait): a user's
+    // action while a command keeps the window alive.
     std::function<void()> onPump;
     std::vector<std::string> boxes;
     std::function<bool(const std::string&)> answer;
