@@ -77,13 +77,17 @@ private:
     std::ostream& out_;
     std::ostream& err_;
     ConsoleHost host_;
-    // Declared before the core, whose link uses it.
+    Workspace workspace_;
+    // Declared before the session, whose link uses it.
     std::unique_ptr<EmulatedProgrammer> emulator_;
     ChipImageFile image_;  // the emulated chip's file, held for the run
     std::unique_ptr<TraceReplay> replay_;
     // The --trace file, owned by the link.
     TransferTrace* trace_ = nullptr;
-    ProgrammerCore core_;
+    // Declared after the workspace and the emulator: destroyed first, so that no
+    // transfer outlives the buffer or the emulated programmer.
+    ProgrammerSession session_;
+    ProgrammerCore core_{session_, workspace_, host_};
     nlohmann::json report_;
     // Whether the hardware link took the library path.
     bool libraryPath_ = false;

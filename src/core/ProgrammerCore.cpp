@@ -6,28 +6,10 @@
 #include "base/PermissionText.h"
 #include "base/ReplugText.h"
 #include "core/ChipInfoText.h"
-#include "core/DefaultChip.h"
 
 #include <cstdio>
 
 namespace qbr {
-
-ProgrammerCore::StartResult ProgrammerCore::Start(const std::string& databasePath) {
-    const std::string path = databasePath.empty() ? MessageText(kMsgDatabaseFilePath) : databasePath;
-    // An empty database selects no chip, so it fails like a damaged one.
-    if (!database_.Load(path) || database_.RecordCount() == 0) {
-        MessageBox(MessageText(kMsgDatabaseError));
-        return StartResult::DatabaseError;
-    }
-    if (!buffer_.Allocate()) {
-        MessageBox(MessageText(kMsgMemoryOverflow));
-        return StartResult::OutOfMemory;
-    }
-    selectedChip_ = DefaultChip(database_);
-    ready_ = true;
-    ShowSelectedChip();
-    return StartResult::Ready;
-}
 
 void ProgrammerCore::ConnectLink(std::unique_ptr<UsbLink> link) {
     session_.SetAlertHandler([this](const std::string& text) { MessageBox(text); });
@@ -48,34 +30,40 @@ void ProgrammerCore::LogText(const std::string& text) {
 }
 
 void ProgrammerCore::ShowInfo(const std::string& text) {
-    host_.SetErrorColour(false);
     LogText("ShowInfo: " + text);
-    host_.SetStatusText(text);
+    events_.SetStatus(text, false);
 }
 
 void ProgrammerCore::ShowError(const std::string& text) {
     SetProgress(kProgressError);
-    host_.SetErrorColour(true);
     LogText("ShowInfo: " + text);
     if (session_.Protocol().OutOfStep()) LogText(ReplugNeededText());
-    host_.SetStatusText(text);
+    events_.SetStatus(text, true);
 }
 
 void ProgrammerCore::SetProgress(uint16_t value) {
     if (value == kProgressError) {
-        host_.SetProgressDisplay(100, "ERROR", true);
-    } else {
-        const int percent = value > 100 ? 100 : value;
-        char label[16];
-        std::snprintf(label, sizeof label, "%d%%", percent);
-        host_.SetProgressDisplay(percent, label, false);
-        host_.SetErrorColour(false);
+        events_.SetProgressDisplay(100, "ERROR", true);
+        return;
     }
+    const int percent = value > 100 ? 100 : value;
+    char label[16];
+    std::snprintf(label, sizeof label, "%d%%", percent);
+    events_.SetProgressDisplay(percent, label, false);
 }
 
-void ProgrammerCore::ShowChipInfo(const ChipRecord& chip) {
-    host_.SetCapacityText(LongCapacityText(chip));
+void ProgrammerCore::SelectChip(const ChipRecord& chip) {
+    workspace_.SelectChip(chip);
     LogText(ChipInfoLogLine(chip));
+    LogText("ShowInfo: " + chip.chipName);
+    events_.ChipSelected(chip);
+}
+
+bool ProgrammerCore::RefuseWhileBusy() {
+    if (!session_.IsBusy()) return false;
+    MessageBox(MessageText(kMsgProgrammerBusy));
+    LogText(MessageText(kMsgProgrammerBusy));
+    return true;
 }
 
 std::string ProgrammerCore::ElapsedText() const {
@@ -87,7 +75,7 @@ void ProgrammerCore::UpdateProgress() {
 }
 
 bool ProgrammerCore::MessageBox(const std::string& text, BoxButtons buttons) {
-    return host_.MessageBox(text, buttons);
+    return events_.MessageBox(text, buttons);
 }
 
 }  // namespace qbr

@@ -103,7 +103,7 @@ void FillSelector(QComboBox* combo, const std::vector<std::string>& entries, int
 
 }  // namespace
 
-MainDlg::MainDlg(QWidget* parent) : QMainWindow(parent), core_(*this) {
+MainDlg::MainDlg(QWidget* parent) : QMainWindow(parent) {
     setObjectName("mainDlg");
     setAcceptDrops(true);
     CreateActions();
@@ -122,34 +122,34 @@ MainDlg::MainDlg(QWidget* parent) : QMainWindow(parent), core_(*this) {
 
 MainDlg::~MainDlg() = default;
 
-ProgrammerCore::StartResult MainDlg::Initialise(std::optional<std::string> emulatedChip) {
+Workspace::StartResult MainDlg::Initialise(std::optional<std::string> emulatedChip) {
     Relabel();
     show();
-    const auto result = core_.Start();
+    const auto result = presenter_.Start();
     unsavedEdits_.Keep();
-    if (result == ProgrammerCore::StartResult::Ready) {
+    if (result == Workspace::StartResult::Ready) {
         if (emulatedChip) SelectEmulatedChip(*emulatedChip);
-        core_.ConnectLink(MakeLink(emulatedChip.has_value()));
+        presenter_.ConnectLink(MakeLink(emulatedChip.has_value()));
         // The status texts of the start pumped events, so the first link watch may
         // have run before the link existed: look again at once.
         linkTimer_.start(0);
     }
-    if (result == ProgrammerCore::StartResult::DatabaseError) DisableAfterDatabaseError();
-    if (result == ProgrammerCore::StartResult::OutOfMemory) close();
+    if (result == Workspace::StartResult::DatabaseError) DisableAfterDatabaseError();
+    if (result == Workspace::StartResult::OutOfMemory) close();
     return result;
 }
 
 void MainDlg::LoadStartFile(const std::string& path) {
-    unsavedEdits_.RunLoading([&] { core_.LoadCommandLineFile(path); });
+    unsavedEdits_.RunLoading([&] { presenter_.LoadCommandLineFile(path); });
 }
 
 void MainDlg::RunCommand(const CommandRow& row) {
     if (row.effect == BufferEffect::Loads) {
-        unsavedEdits_.RunLoading([&] { row.run(core_); });
+        unsavedEdits_.RunLoading([&] { presenter_.Run(row); });
         return;
     }
     // After a successful write or save the chip or the file holds the buffer's contents.
-    if (row.run(core_).Ok() && row.effect == BufferEffect::Stores) unsavedEdits_.Keep();
+    if (presenter_.Run(row).Ok() && row.effect == BufferEffect::Stores) unsavedEdits_.Keep();
 }
 
 void MainDlg::closeEvent(QCloseEvent* event) {
@@ -190,9 +190,9 @@ void MainDlg::SelectEmulatedChip(const std::string& name) {
                   << core_.SelectedChip().chipName << '\n';
         return;
     }
-    core_.SetRememberSelectedChip(false);
+    presenter_.Space().SetRememberSelectedChip(false);
     core_.SelectChip(*chip);
-    core_.SetRememberSelectedChip(true);
+    presenter_.Space().SetRememberSelectedChip(true);
 }
 
 std::unique_ptr<UsbLink> MainDlg::MakeLink(bool emulated) {
@@ -376,19 +376,20 @@ void MainDlg::ConnectCommands() {
     connect(actions_[kCmdChinese], &QAction::triggered, this, [this] { OnLanguage(kLanguageChinese); });
     connect(actions_[kCmdUserManual], &QAction::triggered, this, &MainDlg::OnUserManual);
     connect(actions_[kCmdAbout], &QAction::triggered, this, &MainDlg::OnAbout);
-    connect(searchButton_, &QPushButton::clicked, this, [this] { core_.OnSearchChip(); });
+    connect(searchButton_, &QPushButton::clicked, this, [this] { presenter_.OnSearchChip(); });
 
-    // The buffer and programmer commands run in the core.
+    // The buffer and programmer commands run in the presenter.
     for (const CommandRow& row : CommandTable()) {
-        if (row.run) connect(actions_[row.id], &QAction::triggered, this, [this, &row] { RunCommand(row); });
+        if (row.needsChip || row.needsProgrammer)
+            connect(actions_[row.id], &QAction::triggered, this, [this, &row] { RunCommand(row); });
     }
 
     connect(typeCombo_, &QComboBox::activated, this,
-            [this](int index) { core_.OnChipTypeChanged(typeCombo_->itemText(index).toStdString()); });
+            [this](int index) { presenter_.OnChipTypeChanged(typeCombo_->itemText(index).toStdString()); });
     connect(makerCombo_, &QComboBox::activated, this,
-            [this](int index) { core_.OnMakerChanged(makerCombo_->itemText(index).toStdString()); });
+            [this](int index) { presenter_.OnMakerChanged(makerCombo_->itemText(index).toStdString()); });
     connect(chipCombo_, &QComboBox::activated, this,
-            [this](int index) { core_.OnChipNameChanged(chipCombo_->itemText(index).toStdString()); });
+            [this](int index) { presenter_.OnChipNameChanged(chipCombo_->itemText(index).toStdString()); });
 
     // Escape ends the run like closing the window. Enter deliberately does nothing here.
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
@@ -398,7 +399,7 @@ void MainDlg::ConnectCommands() {
 
 void MainDlg::Relabel() {
     setWindowIcon(ProgramIcon());
-    SetCaption(core_.Caption());
+    SetCaption(presenter_.Caption());
 
     const QPixmap picture = LoadPictureFile(MessageText(kMsgMainPicturePath));
     if (!picture.isNull()) mainPicture_->setPixmap(picture);
@@ -427,7 +428,7 @@ void MainDlg::Relabel() {
     centralWidget()->setMinimumWidth(
         std::max(toolbar_->sizeHint().width(), centralWidget()->layout()->minimumSize().width()));
 
-    if (core_.IsReady()) OfferCommandsFor(core_.SelectedChip().chipType);
+    if (presenter_.Space().IsReady()) OfferCommandsFor(core_.SelectedChip().chipType);
 
     chipGroup_->setTitle(Text(kMsgSelectChipGroup));
     typeLabel_->setText(Text(kMsgTypeLabel));
@@ -607,7 +608,7 @@ void MainDlg::dropEvent(QDropEvent* event) {
     std::vector<std::string> paths;
     for (const QUrl& url : event->mimeData()->urls()) paths.push_back(url.toLocalFile().toStdString());
     event->acceptProposedAction();
-    unsavedEdits_.RunLoading([&] { core_.OnDropFiles(paths); });
+    unsavedEdits_.RunLoading([&] { presenter_.OnDropFiles(paths); });
 }
 
 void MainDlg::FocusHexView() {

@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "core/OperationHost.h"
 #include "core/ProgrammerCore.h"
 #include "emulator/SpeedModel.h"
 #include "gui/QtTranslation.h"
 #include "gui/UnsavedEdits.h"
+#include "gui/WindowPresenter.h"
+#include "gui/WindowView.h"
 #include "link/TransferTrace.h"
 #include "ops/CommandTable.h"
 
@@ -38,8 +39,8 @@ namespace qbr::gui {
 class HexView;
 
 // The program's one window: menu, toolbar, chip selectors, the buffer's view,
-// progress and status. It owns the core and shows what the core reports.
-class MainDlg : public QMainWindow, public OperationHost {
+// progress and status. Its presenter decides what it shows.
+class MainDlg : public QMainWindow, public WindowView {
     Q_OBJECT
 public:
     // Answers a message box in place of showing it; returns true for OK.
@@ -57,7 +58,7 @@ public:
     // when memory runs out it closes. With `emulatedChip` the link goes to the
     // emulated programmer with that chip in its socket, and that chip is selected
     // for this run without becoming the configured chip (empty: the selected chip).
-    ProgrammerCore::StartResult Initialise(std::optional<std::string> emulatedChip = std::nullopt);
+    Workspace::StartResult Initialise(std::optional<std::string> emulatedChip = std::nullopt);
     // Loads the image file named on the command line.
     void LoadStartFile(const std::string& path);
     // Before Initialise: the wire speed of the emulated programmer.
@@ -77,13 +78,14 @@ public:
     // Applies the current language to menus, toolbar, labels, caption, pictures and Qt's own texts.
     void Relabel();
 
-    ProgrammerCore& Core() { return core_; }
+    ProgrammerCore& Core() { return presenter_.Core(); }
+    WindowPresenter& Presenter() { return presenter_; }
     // The emulated programmer when the window runs on one, else null.
     EmulatedProgrammer* Emulator() { return emulator_.get(); }
     // The menu and toolbar action of a command; null for a number without one.
     QAction* CommandAction(int command) const;
 
-    // OperationHost
+    // WindowView
     void SetStatusText(const std::string& text) override;
     void SetErrorColour(bool error) override;
     void SetProgressDisplay(int position, const std::string& label, bool barInError) override;
@@ -131,12 +133,13 @@ private:
     void OnUserManual();
     void OnAbout();
 
-    // Declared before the core, which holds the link to it.
+    // Declared before the presenter, whose session holds the link to it.
     std::unique_ptr<EmulatedProgrammer> emulator_;
     SpeedModel emulatorSpeed_;
     std::unique_ptr<TransferTrace> trace_;
     TraceHeader traceHeader_;
-    ProgrammerCore core_;
+    WindowPresenter presenter_{*this};
+    ProgrammerCore& core_ = presenter_.Core();
     UnsavedEdits unsavedEdits_{core_.Buffer()};
     QtTranslation qtTranslation_;
     BoxResponder responder_;

@@ -100,9 +100,9 @@ int ProgrammerApp::Run() {
     std::optional<std::string> emulatedChip;
     if (parser.isSet(emulate)) emulatedChip = parser.value(emulate).toStdString();
     const auto started = window.Initialise(emulatedChip);
-    if (started == ProgrammerCore::StartResult::OutOfMemory) return 1;
+    if (started == Workspace::StartResult::OutOfMemory) return 1;
     // Exactly one file on the command line is an image to load.
-    if (started == ProgrammerCore::StartResult::Ready && parser.positionalArguments().size() == 1) {
+    if (started == Workspace::StartResult::Ready && parser.positionalArguments().size() == 1) {
         window.LoadStartFile(parser.positionalArguments().front().toStdString());
     }
     if (screenshotMode) return TakeScreenshot(window, parser.value(screenshot));

@@ -37,6 +37,14 @@ Outcome BeginExchange(ProgrammerCore& core, const RunningCommand& running, Messa
     return Outcome::Ok;
 }
 
+// A failed exchange: its text in red in the status line.
+CommandResult ExchangeFailed(ProgrammerCore& core, MessageId id) {
+    core.ShowError(MessageText(id));
+    CommandResult result(Outcome::Failed);
+    result.message = id;
+    return result;
+}
+
 // The result in the status line with the elapsed time, and alone in a box.
 CommandResult ShowResult(ProgrammerCore& core, const std::string& text) {
     core.ShowInfo(text + core.ElapsedText());
@@ -124,10 +132,8 @@ CommandResult OnReadFirmwareVersion(ProgrammerCore& core) {
         return begun;
     }
     std::array<char, ProgrammerProtocol::kVersionTextSize> version{};
-    if (!core.Session().Protocol().ReadFirmwareVersion(version)) {
-        core.ShowError(MessageText(kMsgReadFirmwareVersionError));
-        return Outcome::Failed;
-    }
+    if (!core.Session().Protocol().ReadFirmwareVersion(version))
+        return ExchangeFailed(core, kMsgReadFirmwareVersionError);
     core.SetProgress(100);
     return ShowResult(core, MessageText(kMsgFirmwareVersion) + " " + version.data() + "    ");
 }
@@ -137,10 +143,7 @@ CommandResult OnSelfTest(ProgrammerCore& core) {
     if (const Outcome begun = BeginExchange(core, running, kMsgSelfTestStart); begun != Outcome::Ok) return begun;
     core.ShowInfo(MessageText(kMsgSelfTestStarted));
     SelfTestBlock block{};
-    if (!core.Session().Protocol().RunSelfTest(block)) {
-        core.ShowError(MessageText(kMsgSelfTestError));
-        return Outcome::Failed;
-    }
+    if (!core.Session().Protocol().RunSelfTest(block)) return ExchangeFailed(core, kMsgSelfTestError);
     return ReportSelfTest(core, block);
 }
 
@@ -148,10 +151,7 @@ CommandResult OnReadSerialNumber(ProgrammerCore& core) {
     const RunningCommand running(core, Caller::User);
     if (const Outcome begun = BeginExchange(core, running, kMsgReadSerialStart); begun != Outcome::Ok) return begun;
     SerialBytes serial{};
-    if (!core.Session().Protocol().ReadSerialNumber(serial)) {
-        core.ShowError(MessageText(kMsgReadSerialError));
-        return Outcome::Failed;
-    }
+    if (!core.Session().Protocol().ReadSerialNumber(serial)) return ExchangeFailed(core, kMsgReadSerialError);
     const std::string text = MessageText(kMsgSerialNumber) + SerialText(serial);
     CommandResult result = ShowResult(core, text);
     core.LogText(text);
@@ -180,7 +180,7 @@ CommandResult OnUpdateFirmware(ProgrammerCore& core) {
     const RunningCommand running(core, Caller::User);
     core.LogText(MessageText(kMsgFirmwareUpdateStart));
     if (running.RefuseWhileBusy(BusyLog::Logged)) return Outcome::Busy;
-    const std::optional<std::string> path = core.Host().AskFirmwareFile();
+    const std::optional<std::string> path = core.Events().AskFirmwareFile();
     if (!path) return Outcome::Cancelled;
     const std::optional<FirmwareImage> image = LoadFirmwareImage(*path);
     if (!image) {

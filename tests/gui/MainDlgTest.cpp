@@ -44,7 +44,7 @@ private slots:
         QCOMPARE(emulated.Child<QComboBox>("chipCombo")->currentText(), QString("AT24C02"));
         QCOMPARE(emulated.Child<QLabel>("checksumText")->text(), QString("CheckSum: 0000FF00H"));  // 256 B of 0xFF
         QCOMPARE(ReadConfig("Run", "DefaultChipName"), std::string("EN25T80"));
-        emulated.core().OnChipNameChanged("AT24C04");
+        emulated.window().Presenter().OnChipNameChanged("AT24C04");
         QCOMPARE(ReadConfig("Run", "DefaultChipName"), std::string("AT24C04"));
     }
 

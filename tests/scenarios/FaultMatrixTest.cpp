@@ -474,7 +474,6 @@ TEST_P(FaultMatrix, Cell) {
     Bytes marks = marksBefore;
     if (readCompleted) std::fill_n(marks.begin(), kCapacity / 8, 0);
     EXPECT_EQ(Difference(core.Buffer().changeMarks, marks), "") << "change marks";
-    EXPECT_EQ(host.hexViewRefreshes, readCompleted ? 1 : 0);
     EXPECT_EQ(Difference(ChipBytes(), ExpectedChip(commandId, fault, outcome)), "") << "chip";
     EXPECT_EQ(core.SelectedChip().chipName, "SCEN64K");
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "core/OperationHost.h"
+#include "gui/WindowView.h"
 
 #include <functional>
 #include <optional>
@@ -10,20 +10,14 @@
 
 namespace qbr::test {
 
-// An OperationHost that remembers what the core showed, for assertions.
-class RecordingHost : public OperationHost {
+// A window that remembers what the presenter showed, for assertions.
+class RecordingView : public gui::WindowView {
 public:
-    // As in the window, a change of the status line or the progress is drawn at
-    // once, which handles a waiting event: the user's action in `onPump`.
-    void SetStatusText(const std::string& text) override {
-        statusText = text;
-        Pump();
-    }
+    void SetStatusText(const std::string& text) override { statusText = text; }
     void SetErrorColour(bool error) override { errorColour = error; }
     void SetProgressDisplay(int, const std::string& label, bool barInError) override {
         progressLabel = label;
         progressBarRed = barInError;
-        Pump();
     }
     void SetCapacityText(const std::string& text) override { capacityText = text; }
     void OfferCommandsFor(uint32_t chipType) override { offeredFor = chipType; }
@@ -35,13 +29,10 @@ public:
     void SetCaption(const std::string& text) override { caption = text; }
     std::optional<std::string> AskOpenFile() override { return openAnswer; }
     std::optional<std::string> AskSaveFile() override { return saveAnswer; }
-    std::optional<FillRequest> AskBufferFill() override { return fillAnswer; }
-    std::optional<LocateRequest> AskAddressLocation() override { return locateAnswer; }
+    std::optional<gui::FillRequest> AskBufferFill() override { return fillAnswer; }
+    std::optional<gui::LocateRequest> AskAddressLocation() override { return locateAnswer; }
     std::optional<std::string> AskFirmwareFile() override { return firmwareAnswer; }
     std::optional<std::string> AskChipSearch() override { return std::nullopt; }
-    void Pump() {
-        if (onPump) onPump();
-    }
     bool MessageBox(const std::string& text, BoxButtons) override {
         boxes.push_back(text);
         return answer ? answer(text) : true;
@@ -62,12 +53,9 @@ public:
     // Answers of the dialogs; nullopt = Cancel.
     std::optional<std::string> openAnswer;
     std::optional<std::string> saveAnswer;
-    std::optional<FillRequest> fillAnswer;
-    std::optional<LocateRequest> locateAnswer;
+    std::optional<gui::FillRequest> fillAnswer;
+    std::optional<gui::LocateRequest> locateAnswer;
     std::optional<std::string> firmwareAnswer;
-    // Runs on every pump (status, progress and the session's wait): a user's
-    // action while a command keeps the window alive.
-    std::function<void()> onPump;
     std::vector<std::string> boxes;
     std::function<bool(const std::string&)> answer;
 };
