@@ -112,6 +112,7 @@ private slots:
         QCOMPARE(status->toolTip(), QString("Reading..."));
         fixture.core().SetProgress(42);
         QVERIFY(percent->text() == "42%" && bar->value() == 42 && BarColour(bar) == QColor(49, 106, 197));
+        QVERIFY(TextColour(percent) == QColor(Qt::black));
     }
 
     // The window's dialogs and the controls that follow a command's outcome.
