@@ -61,9 +61,13 @@ void ProgrammerCore::SelectChip(const ChipRecord& chip) {
 
 bool ProgrammerCore::RefuseWhileBusy() {
     if (!session_.IsBusy()) return false;
-    MessageBox(MessageText(kMsgProgrammerBusy));
-    LogText(MessageText(kMsgProgrammerBusy));
+    ReportBusy(true);
     return true;
+}
+
+void ProgrammerCore::ReportBusy(bool logged) {
+    MessageBox(MessageText(kMsgProgrammerBusy));
+    if (logged) LogText(MessageText(kMsgProgrammerBusy));
 }
 
 std::string ProgrammerCore::ElapsedText() const {

@@ -50,6 +50,8 @@ public:
 
     // True, after telling the user (box and log line), when the session is busy.
     bool RefuseWhileBusy();
+    // The busy text in a box, and in the log when `logged`.
+    void ReportBusy(bool logged);
 
     // "   " + "Elapsed time: " + milliseconds since the session's StartTiming + " ms".
     std::string ElapsedText() const;

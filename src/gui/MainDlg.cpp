@@ -129,7 +129,7 @@ Workspace::StartResult MainDlg::Initialise(std::optional<std::string> emulatedCh
     unsavedEdits_.Keep();
     if (result == Workspace::StartResult::Ready) {
         if (emulatedChip) SelectEmulatedChip(*emulatedChip);
-        presenter_.ConnectLink(MakeLink(emulatedChip.has_value()));
+        core_.ConnectLink(MakeLink(emulatedChip.has_value()));
         // The status texts of the start pumped events, so the first link watch may
         // have run before the link existed: look again at once.
         linkTimer_.start(0);

@@ -23,9 +23,6 @@ public:
     // selected chip; a failure is shown in a box, and the buffer and chip commands
     // must not run then.
     Workspace::StartResult Start();
-    // Hands the link to the session and opens it once; without a programmer the
-    // user is told so.
-    void ConnectLink(std::unique_ptr<UsbLink> link) { core_.ConnectLink(std::move(link)); }
 
     ProgrammerCore& Core() { return core_; }
     Workspace& Space() { return workspace_; }

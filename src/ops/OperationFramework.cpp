@@ -19,13 +19,8 @@ RunningCommand::~RunningCommand() {
 
 bool RunningCommand::RefuseWhileBusy(BusyLog log) const {
     if (!insideAnother_ && core_.Session().Protocol().PollOperation() == PollResult::Done) return false;
-    ReportBusy(core_, log);
+    core_.ReportBusy(log == BusyLog::Logged);
     return true;
-}
-
-void ReportBusy(ProgrammerCore& core, BusyLog log) {
-    core.MessageBox(MessageText(kMsgProgrammerBusy));
-    if (log == BusyLog::Logged) core.LogText(MessageText(kMsgProgrammerBusy));
 }
 
 Outcome ReportFailure(ProgrammerCore& core, MessageId id) {
@@ -53,10 +48,6 @@ Outcome PrepareChipTransfer(ProgrammerCore& core, const ChipRecord& chip) {
 uint16_t ProgressShare::Percent(uint16_t percent) const {
     if (total == 0) return percent;
     return static_cast<uint16_t>((before * 100 + length * percent) / total);
-}
-
-bool PollUntilEnd(ProgrammerCore& core, PollResult inProgress) {
-    return PollUntilEnd(core, inProgress, ProgressShare{});
 }
 
 bool PollUntilEnd(ProgrammerCore& core, PollResult inProgress, const ProgressShare& share) {

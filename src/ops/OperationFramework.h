@@ -29,7 +29,7 @@ public:
     // The busy check: the core's IsBusy() as it stood when this command began, that
     // is a transfer the protocol doesn't report as Done, or another command running
     // around this one (not counted for Auto's own steps). When busy the user is
-    // told (ReportBusy). True when refused.
+    // told (ProgrammerCore::ReportBusy). True when refused.
     bool RefuseWhileBusy(BusyLog log) const;
 
 private:
@@ -37,10 +37,6 @@ private:
     const bool wasRunning_;
     const bool insideAnother_;
 };
-
-// Tells the user that the programmer is busy: the busy text (MessageId 0) in a box,
-// and with BusyLog::Logged in the log as well.
-void ReportBusy(ProgrammerCore& core, BusyLog log);
 
 // The status line in red and a message box, both with the text of `id`; returns
 // Outcome::Failed.
@@ -71,7 +67,6 @@ struct ProgressShare {
 // values are polled again at once.
 // True when the transfer ended Done, false when it Failed. With a share, the
 // display shows the transfer as that part of a longer command.
-bool PollUntilEnd(ProgrammerCore& core, PollResult inProgress);
-bool PollUntilEnd(ProgrammerCore& core, PollResult inProgress, const ProgressShare& share);
+bool PollUntilEnd(ProgrammerCore& core, PollResult inProgress, const ProgressShare& share = {});
 
 }  // namespace qbr

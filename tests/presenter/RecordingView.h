@@ -3,7 +3,6 @@
 
 #include "gui/WindowView.h"
 
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,10 +14,7 @@ class RecordingView : public gui::WindowView {
 public:
     void SetStatusText(const std::string& text) override { statusText = text; }
     void SetErrorColour(bool error) override { errorColour = error; }
-    void SetProgressDisplay(int, const std::string& label, bool barInError) override {
-        progressLabel = label;
-        progressBarRed = barInError;
-    }
+    void SetProgressDisplay(int, const std::string&, bool) override {}
     void SetCapacityText(const std::string& text) override { capacityText = text; }
     void OfferCommandsFor(uint32_t chipType) override { offeredFor = chipType; }
     void ShowSelectors(const SelectorLists& lists) override { selectors = lists; }
@@ -31,17 +27,15 @@ public:
     std::optional<std::string> AskSaveFile() override { return saveAnswer; }
     std::optional<gui::FillRequest> AskBufferFill() override { return fillAnswer; }
     std::optional<gui::LocateRequest> AskAddressLocation() override { return locateAnswer; }
-    std::optional<std::string> AskFirmwareFile() override { return firmwareAnswer; }
+    std::optional<std::string> AskFirmwareFile() override { return std::nullopt; }
     std::optional<std::string> AskChipSearch() override { return std::nullopt; }
     bool MessageBox(const std::string& text, BoxButtons) override {
         boxes.push_back(text);
-        return answer ? answer(text) : true;
+        return true;
     }
 
     std::string statusText;
     bool errorColour = false;
-    std::string progressLabel;
-    bool progressBarRed = false;
     std::string capacityText;
     uint32_t offeredFor = 0;
     SelectorLists selectors;
@@ -55,9 +49,7 @@ public:
     std::optional<std::string> saveAnswer;
     std::optional<gui::FillRequest> fillAnswer;
     std::optional<gui::LocateRequest> locateAnswer;
-    std::optional<std::string> firmwareAnswer;
     std::vector<std::string> boxes;
-    std::function<bool(const std::string&)> answer;
 };
 
 }  // namespace qbr::test
