@@ -51,9 +51,9 @@ const char* CauseText(DiffCause cause) {
 
 }  // namespace
 
-ChipJobs::ChipJobs(ProgrammerCore& core, ConsoleHost& host, const CliOptions& options, std::ostream& out,
-                   std::ostream& err, nlohmann::json& report)
-    : core_(core), host_(host), options_(options), out_(out), err_(err), report_(report) {}
+ChipJobs::ChipJobs(ProgrammerCore& core, const CliOptions& options, std::ostream& out, std::ostream& err,
+                   nlohmann::json& report)
+    : core_(core), options_(options), out_(out), err_(err), report_(report) {}
 
 int ChipJobs::CheckOptions(const CommandRow& row) {
     const ChipRecord& chip = core_.SelectedChip();
@@ -197,9 +197,9 @@ int ChipJobs::Write() {
 }
 
 void ChipJobs::ReportDifferingBytes() {
-    host_.SetMuted(true);
-    const ChipDiff result = DiffChip(core_, core_.SelectedChip(), WholeChip(core_.SelectedChip()));
-    host_.SetMuted(false);
+    SilentEvents silent;
+    ProgrammerCore quiet(core_.Session(), core_.Space(), silent);
+    const ChipDiff result = DiffChip(quiet, core_.SelectedChip(), WholeChip(core_.SelectedChip()));
     if (result.outcome == Outcome::Ok) report_["differing_bytes"] = result.diff.differingBytes;
 }
 
@@ -207,7 +207,7 @@ int ChipJobs::ChipSum() {
     const std::string& path = options_.argument;
     const ImageChecksums sums = ChecksumImage(core_, path);
     if (sums.outcome != Outcome::Ok) {
-        ReportImageError(err_, report_, path, core_.LastImageLoad());
+        ReportImageError(err_, report_, path, sums.load);
         return kExitFileError;
     }
     const CliWording& wording = CurrentCliWording();

@@ -2,7 +2,6 @@
 #pragma once
 
 #include "cli/CliOptions.h"
-#include "cli/ConsoleHost.h"
 #include "core/ProgrammerCore.h"
 #include "ops/ChipDiff.h"
 #include "ops/CommandTable.h"
@@ -20,7 +19,7 @@ namespace qbr {
 // --json, into the report); texts to the error stream.
 class ChipJobs {
 public:
-    ChipJobs(ProgrammerCore& core, ConsoleHost& host, const CliOptions& options, std::ostream& out, std::ostream& err,
+    ChipJobs(ProgrammerCore& core, const CliOptions& options, std::ostream& out, std::ostream& err,
              nlohmann::json& report);
 
     // The range the options name on the selected chip; kExitUsage, after saying
@@ -58,7 +57,6 @@ private:
     std::ostream& ResultStream();
 
     ProgrammerCore& core_;
-    ConsoleHost& host_;
     const CliOptions& options_;
     std::ostream& out_;
     std::ostream& err_;

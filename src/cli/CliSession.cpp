@@ -36,14 +36,8 @@ namespace qbr {
 
 CliSession::CliSession(const CliOptions& options, const ProgrammerSlot& slot, SharedStore& store, std::ostream& out,
                        std::ostream& err, bool terminal)
-    : options_(options),
-      slot_(slot),
-      store_(store),
-      out_(out),
-      err_(err),
-      host_(err, terminal && !options.quiet),
-      core_(host_) {
-    core_.SetRememberSelectedChip(false);
+    : options_(options), slot_(slot), store_(store), out_(out), err_(err), host_(err, terminal && !options.quiet) {
+    workspace_.SetRememberSelectedChip(false);
 }
 
 CliSession::~CliSession() = default;
@@ -69,11 +63,9 @@ int CliSession::Run() {
 
 int CliSession::RunOnCore() {
     if (const int code = CheckFileKinds(options_, err_, report_); code != kExitOk) return code;
-    host_.SetMuted(true);
-    const auto started = core_.Start(options_.database);
-    host_.SetMuted(false);
-    if (started != ProgrammerCore::StartResult::Ready) {
-        const bool database = started == ProgrammerCore::StartResult::DatabaseError;
+    const auto started = workspace_.Start(options_.database);
+    if (started != Workspace::StartResult::Ready) {
+        const bool database = started == Workspace::StartResult::DatabaseError;
         return Fail(report_, err_, database ? errors::kDatabaseError : errors::kFailed,
                     MessageText(database ? kMsgDatabaseError : kMsgMemoryOverflow), kExitFileError);
     }
@@ -137,7 +129,7 @@ int CliSession::RunChipSum() {
     report_["file"] = options_.argument;
     if (!SelectChip()) return kExitUsage;
     report_["chip"] = core_.SelectedChip().chipName;
-    ChipJobs jobs(core_, host_, options_, out_, err_, report_);
+    ChipJobs jobs(core_, options_, out_, err_, report_);
     return jobs.ChipSum();
 }
 
@@ -150,7 +142,7 @@ int CliSession::RunDoctor() {
                                                                               : SurveyProgrammers();
     if (!SelectChip()) return kExitUsage;
     if (const int code = ConnectProgrammer(); code != kExitOk) return code;
-    Doctor doctor(core_, host_);
+    Doctor doctor(core_);
     const int code = doctor.Run(options_.link.emulatedChip ? Doctor::Path::Emulated
                                                            : Doctor::HardwarePath(link_.accessPath == "library"),
                                 survey);
@@ -168,9 +160,7 @@ bool CliSession::SelectChip() {
     if (name.empty()) return true;
     const std::optional<ChipRecord> chip = FindChip(name);
     if (!chip) return false;
-    host_.SetMuted(true);
-    core_.SelectChip(*chip);
-    host_.SetMuted(false);
+    workspace_.SelectChip(*chip);
     return true;
 }
 
@@ -188,9 +178,11 @@ int CliSession::ConnectProgrammer() {
     auto made = MakeLink(options_.link, slot_, core_.Database(), core_.SelectedChip(),
                          {"qbr5150-cli", options_.arguments, {}, {}}, link_);
     if (const auto* error = std::get_if<LinkError>(&made)) return FailLink(*error, err_, report_);
-    host_.SetMuted(true);
-    core_.ConnectLink(std::get<std::unique_ptr<UsbLink>>(std::move(made)));
-    host_.SetMuted(false);
+    // The first open is quiet: a programmer that isn't there, or an alert of the
+    // open, is the command's to report when it needs the programmer.
+    session_.ConnectLink(std::get<std::unique_ptr<UsbLink>>(std::move(made)));
+    session_.OpenLink();
+    session_.SetAlertHandler([this](const std::string& text) { core_.MessageBox(text); });
     return kExitOk;
 }
 
@@ -217,7 +209,7 @@ int CliSession::Dispatch() {
         return Fail(report_, err_, errors::kNotForThisChip, Fill(CurrentCliWording().detectSpiOnly, {chip.chipName}),
                     kExitFailed);
     }
-    ChipJobs jobs(core_, host_, options_, out_, err_, report_);
+    ChipJobs jobs(core_, options_, out_, err_, report_);
     if (const int code = jobs.CheckOptions(*row); code != kExitOk) return code;
     ProductionRun production(core_, options_, store_, err_, report_);
     if (const int code = production.Check(*row, jobs.Range()); code != kExitOk) return code;
@@ -420,7 +412,7 @@ void CliSession::ReportPlacement(const ImageLoadResult& image, ChipRange range) 
 }
 
 int CliSession::Link() {
-    if (!core_.OpenLink())
+    if (!core_.Session().OpenLink())
         return Fail(report_, options_.json ? err_ : out_, errors::kNoProgrammer, MessageText(kMsgNoUsbLink),
                     kExitNoProgrammer);
     (options_.json ? err_ : out_) << MessageText(kMsgUsbLinkOk) << '\n';

@@ -71,9 +71,13 @@ private:
     std::ostream& out_;
     std::ostream& err_;
     ConsoleHost host_;
-    // Declared before the core, whose link uses it.
+    Workspace workspace_;
+    // Declared before the session, whose link uses it.
     LinkEnd link_;
-    ProgrammerCore core_;
+    // Declared after the workspace and the link's end: destroyed first, so that no
+    // transfer outlives the buffer or the emulated programmer.
+    ProgrammerSession session_;
+    ProgrammerCore core_{session_, workspace_, host_};
     nlohmann::json report_;
 };
 

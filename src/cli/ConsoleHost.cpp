@@ -19,7 +19,6 @@ bool ConsoleHost::MessageBox(const std::string& text, BoxButtons) {
 }
 
 void ConsoleHost::Say(const std::string& text) {
-    if (muted_) return;
     if (text == lastSaid_) return;
     // A box that repeats the status line just printed, less its elapsed time, adds nothing.
     if (!lastSaid_.empty() && lastSaid_.starts_with(text)) return;
@@ -38,8 +37,8 @@ void ConsoleHost::EndProgressLine() {
 }
 
 void ConsoleHost::SetProgressDisplay(int position, const std::string& label, bool barInError) {
-    if (sink_ && !muted_) sink_(position, label);
-    if (!drawProgress_ || muted_ || barInError || position == lastPosition_) return;
+    if (sink_) sink_(position, label);
+    if (!drawProgress_ || barInError || position == lastPosition_) return;
     const auto now = std::chrono::steady_clock::now();
     if (position == 0 || lastPosition_ < 0 || position < lastPosition_) progressStart_ = now;
     lastPosition_ = position;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "core/OperationHost.h"
+#include "core/OperationEvents.h"
 
 #include <chrono>
 #include <cstdint>
@@ -12,13 +12,13 @@
 
 namespace qbr {
 
-// The command-line tool's front end for the core: every status-line and message
-// box text goes to the error stream, one per line (line breaks inside a text as
-// newlines, a text repeated right after itself once, a first line repeated right
-// after itself once too), and the progress of a
-// transfer is drawn as a bar with its rate when the stream is a terminal. Boxes
-// are answered with OK; the window's other dialogs don't exist here.
-class ConsoleHost : public OperationHost {
+// The command-line tool's front end for the operations: every status-line and
+// message box text goes to the error stream, one per line (line breaks inside a
+// text as newlines, a text repeated right after itself once, a first line repeated
+// right after itself once too), and the progress of a transfer is drawn as a bar
+// with its rate when the stream is a terminal. Boxes are answered with OK; a chip
+// selected by detection is named.
+class ConsoleHost : public OperationEvents {
 public:
     ConsoleHost(std::ostream& err, bool drawProgress) : err_(err), drawProgress_(drawProgress) {}
 
@@ -26,38 +26,16 @@ public:
     // one display).
     using ProgressSink = std::function<void(int position, const std::string& label)>;
     void SetProgressSink(ProgressSink sink) { sink_ = std::move(sink); }
-    // While muted nothing is printed (start-up texts of the core).
-    void SetMuted(bool muted) { muted_ = muted; }
     // Size of the transfers the progress bar stands for, for the rate.
     void SetTransferSize(uint32_t bytes) { transferSize_ = bytes; }
     void SetFirmwareFile(std::string path) { firmwareFile_ = std::move(path); }
     // The text with its "\r\n" line breaks as plain newlines.
     static std::string WithNewlines(const std::string& text);
-    // The last status-line text, kept also while muted.
-    const std::string& LastStatus() const { return lastStatus_; }
-
-    void SetStatusText(const std::string& text) override {
-        lastStatus_ = text;
-        Say(text);
-    }
-    void SetErrorColour(bool) override {}
+    void SetStatus(const std::string& text, bool) override { Say(text); }
     void SetProgressDisplay(int position, const std::string& label, bool barInError) override;
-    void SetCapacityText(const std::string&) override {}
-    void OfferCommandsFor(ChipFamily) override {}
-    void ShowSelectors(const SelectorLists&) override {}
-    void BindHexView() override {}
-    void RefreshHexView() override {}
-    void GoToAddress(uint32_t) override {}
-    void FocusHexView() override {}
-    void SetCaption(const std::string&) override {}
-    std::optional<std::string> AskOpenFile() override { return std::nullopt; }
-    std::optional<std::string> AskSaveFile() override { return std::nullopt; }
-    std::optional<FillRequest> AskBufferFill() override { return std::nullopt; }
-    std::optional<LocateRequest> AskAddressLocation() override { return std::nullopt; }
-    std::optional<std::string> AskFirmwareFile() override { return firmwareFile_; }
-    std::optional<std::string> AskChipSearch() override { return std::nullopt; }
-    void PumpOneMessage() override {}
     bool MessageBox(const std::string& text, BoxButtons buttons) override;
+    std::optional<std::string> AskFirmwareFile() override { return firmwareFile_; }
+    void ChipSelected(const ChipRecord& chip) override { Say(chip.chipName); }
 
 private:
     void Say(const std::string& text);
@@ -66,10 +44,8 @@ private:
     std::ostream& err_;
     const bool drawProgress_;
     ProgressSink sink_;
-    bool muted_ = false;
     uint32_t transferSize_ = 0;
     std::optional<std::string> firmwareFile_;
-    std::string lastStatus_;
     std::string lastSaid_;
     bool progressLineOpen_ = false;
     int lastPosition_ = -1;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/Doctor.h"
 
+#include "base/MessageTable.h"
 #include "base/PermissionText.h"
 #include "cli/ConsoleHost.h"
 #include "cli/DoctorText.h"
@@ -100,8 +101,8 @@ int Doctor::Run(Path path, const std::vector<SurveyedProgrammer>& survey) {
     steps_.clear();
     CheckBus(path, survey);
     CheckPath(path);
-    const bool opened = core_.OpenLink();
-    const bool refused = !opened && core_.LinkProblem() == UsbLink::OpenProblem::AccessDenied;
+    const bool opened = core_.Session().OpenLink();
+    const bool refused = !opened && core_.Session().LinkProblem() == UsbLink::OpenProblem::AccessDenied;
     const bool onBus = path != Path::Emulated && !survey.empty();
     if (onBus) {
         CheckPermission(survey.front(), refused);
@@ -256,14 +257,17 @@ void Doctor::CheckProgrammer(bool opened, bool refused, bool onBus) {
 }
 
 // Each answer is what the window's command shows: its result on success, its
-// status line otherwise. The commands' own texts are kept off the terminal.
+// failure's status line otherwise (no programmer, when it went away after the
+// open). The commands run for their results alone: their texts stay off the terminal.
 void Doctor::AskProgrammer(Step& step) {
+    SilentEvents silent;
+    ProgrammerCore quiet(core_.Session(), core_.Space(), silent);
     for (const Question& question : kQuestions) {
-        host_.SetMuted(true);
-        const CommandResult result = question.command(core_);
-        host_.SetMuted(false);
+        const CommandResult result = question.command(quiet);
         const bool ok = result.Ok();
-        const std::string text = TrimmedEnd(ConsoleHost::WithNewlines(ok ? result.text : host_.LastStatus()));
+        const std::string failure = MessageText(result.message.value_or(kMsgNoProgrammer));
+        const std::string shown = ok || !result.text.empty() ? result.text : failure;
+        const std::string text = TrimmedEnd(ConsoleHost::WithNewlines(shown));
         if (!ok) step.status = Status::Problem;
         step.lines.push_back(text);
         step.facts[question.key] = {{"ok", ok}, {"text", text}};

@@ -27,7 +27,7 @@ public:
     // The path of a run with a hardware link that took the library path or not.
     static Path HardwarePath(bool libraryPath);
 
-    Doctor(ProgrammerCore& core, ConsoleHost& host) : core_(core), host_(host) {}
+    explicit Doctor(ProgrammerCore& core) : core_(core) {}
 
     // `survey`: the programmers sysfs showed before this process opened one (not
     // used on the emulated path). Returns the exit code: 0 when all is well, 3 when
@@ -58,7 +58,6 @@ private:
     void Skip(const char* key, const char* title, Path path);
 
     ProgrammerCore& core_;
-    ConsoleHost& host_;
     std::vector<Step> steps_;
     std::string summary_;
 };

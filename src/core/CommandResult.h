@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "base/MessageId.h"
 #include "chipdb/ChipRecord.h"
 
 #include <cstdint>
@@ -37,6 +38,8 @@ struct CommandResult {
     Outcome outcome;
     // The result the user was shown: firmware version, serial number, self-test verdict.
     std::string text;
+    // The text of a failure the status line shows, when the command names one.
+    std::optional<MessageId> message;
     // Verify (also Auto's verify step): the first difference.
     std::optional<Mismatch> mismatch;
     // Detect: the chip selected by its identification bytes.

@@ -2,44 +2,31 @@
 #pragma once
 
 #include "buffer/DataBuffer.h"
-#include "buffer/ImageFile.h"
 #include "chipdb/ChipDatabase.h"
 #include "chipdb/ChipRecord.h"
 #include "core/CommandResult.h"
-#include "core/OperationHost.h"
-#include "link/ProgrammerProtocol.h"
-#include "link/UsbLink.h"
+#include "core/OperationEvents.h"
+#include "core/ProgrammerSession.h"
+#include "core/Workspace.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 
 namespace qbr {
 
-// Everything the main window owns for the whole run, and the handlers that work
-// on it. Front ends hold one and show what it reports through their OperationHost.
+// What an operation works with: the programmer's session, the workspace, and the
+// events its front end shows. It owns none of them; a front end makes one for each
+// way it wants an operation's events shown (the command line's diagnosis runs
+// commands for their results alone).
 class ProgrammerCore {
 public:
-    enum class StartResult { Ready, DatabaseError, OutOfMemory };
+    ProgrammerCore(ProgrammerSession& session, Workspace& workspace, OperationEvents& events)
+        : session_(session), workspace_(workspace), events_(events) {}
 
-    explicit ProgrammerCore(OperationHost& host) : host_(host) {}
-
-    // Loads the chip database (the configured file, or `databasePath` when given),
-    // allocates the buffer and selects the default chip. On failure the user has
-    // been told, and the buffer and chip commands must not run.
-    StartResult Start(const std::string& databasePath = {});
-    bool IsReady() const { return ready_; }
-
-    // Takes the link to the programmer and opens it once; without a programmer the
-    // user is told so. The protocol works over this link from now on.
+    // Hands the link to the session and opens it once; without a programmer the
+    // user is told so.
     void ConnectLink(std::unique_ptr<UsbLink> link);
-    // Opens the link if it isn't open; false without a link or a programmer.
-    bool OpenLink();
-    // Why the last OpenLink failed; NotFound without a link.
-    UsbLink::OpenProblem LinkProblem() const {
-        return link_ ? link_->LastOpenProblem() : UsbLink::OpenProblem::NotFound;
-    }
     // Tells the user (status line, log and box) that the programmer can't be
     // reached after a failed OpenLink, with the way out when access was refused.
     void ReportNoProgrammer();
@@ -50,107 +37,32 @@ public:
     void ShowError(const std::string& text);
     // 0..100 (larger values count as 100) or kProgressError for the red error state.
     void SetProgress(uint16_t value);
-    void ShowChipInfo(const ChipRecord& chip);
     bool MessageBox(const std::string& text, BoxButtons buttons = BoxButtons::Ok);
-    // The front end, for the programmer commands: message pumping, the firmware
-    // file dialog and the hex view's refresh.
-    OperationHost& Host() { return host_; }
+    OperationEvents& Events() { return events_; }
 
-    // The chip database, the buffer and the chip worked on.
-    const ChipDatabase& Database() const { return database_; }
-    DataBuffer& Buffer() { return buffer_; }
-    const ChipRecord& SelectedChip() const { return selectedChip_; }
-    // The programmer's protocol, for the chip and programmer commands.
-    ProgrammerProtocol& Protocol() { return protocol_; }
-
-    // The one way a chip becomes the selected chip, for every caller (selectors,
-    // search, detection, the command line): sizes the buffer to it, shows it in
-    // the selectors and the capacity text and, unless told not to, remembers it
-    // for the next start.
+    ProgrammerSession& Session() { return session_; }
+    Workspace& Space() { return workspace_; }
+    const ChipDatabase& Database() const { return workspace_.Database(); }
+    DataBuffer& Buffer() { return workspace_.Buffer(); }
+    const ChipRecord& SelectedChip() const { return workspace_.SelectedChip(); }
+    // The chip becomes the selected chip, and the front end is told so.
     void SelectChip(const ChipRecord& chip);
-    // Whether SelectChip stores the chip for the next start (the window does; a
-    // scripted run leaves the settings alone).
-    void SetRememberSelectedChip(bool remember) { rememberSelectedChip_ = remember; }
-    // The selectors show the selected chip again.
-    void ShowSelectedChip();
-    // Handlers of the three selectors; each takes the text the user picked and is
-    // refused (Busy, the selectors put back) while a command runs.
-    Outcome OnChipTypeChanged(const std::string& typeText);
-    Outcome OnMakerChanged(const std::string& makerText);
-    Outcome OnChipNameChanged(const std::string& nameText);
-    // Search button: the search dialog picks a chip by name; refused while busy.
-    Outcome OnSearchChip();
 
-    // Buffer commands; each refuses while a chip operation runs.
-    Outcome OnBufferFill();
-    Outcome OnByteSwap();
-    Outcome OnAddressLocation();
-
-    // Image files. LoadImageFile reads raw binary, Intel HEX or S-records (by the
-    // file's name) into the selected chip's range; FileError when the file can't be
-    // opened or is malformed.
-    Outcome LoadImageFile(const std::string& path);
-    // How the last LoadImageFile ended, with the fault of a malformed file.
-    const ImageLoadResult& LastImageLoad() const { return lastImageLoad_; }
-    Outcome OnOpenFile();
-    Outcome OnSaveFile();
-    Outcome OnDropFiles(const std::vector<std::string>& paths);
-    // The file named on the command line at start; the caption stays as it is.
-    Outcome LoadCommandLineFile(const std::string& path);
-    void SetFileCaption(const std::string& path);
-    // The language's caption text and the loaded file's name.
-    std::string Caption() const;
-
-    // True while a command that talks to the programmer runs (also between the
-    // steps of Auto) or a transfer is under way: the buffer and the selected chip
-    // must not change then.
-    bool IsOperationRunning() const { return commandRunning_ || protocol_.State() != OperationState::Idle; }
-    // Busy check of the commands: a command running, or a transfer the protocol
-    // doesn't report as Done.
-    bool IsBusy();
-    // True, after telling the user (box and log line), when IsBusy().
+    // True, after telling the user (box and log line), when the session is busy.
     bool RefuseWhileBusy();
-    // Set by a command that talks to the programmer for as long as it runs.
-    bool IsCommandRunning() const { return commandRunning_; }
-    void SetCommandRunning(bool running) { commandRunning_ = running; }
+    // The busy text in a box, and in the log when `logged`.
+    void ReportBusy(bool logged);
 
-    // Pieces the chip and programmer commands share.
-    void StartTiming();
-    // "   " + "Elapsed time: " + milliseconds since StartTiming + " ms".
+    // "   " + "Elapsed time: " + milliseconds since the session's StartTiming + " ms".
     std::string ElapsedText() const;
     void UpdateProgress();
-    // Waits `ms` milliseconds while the user interface goes on.
-    void WaitMs(uint16_t ms);
 
     static constexpr uint16_t kProgressError = 0xFFFF;
 
 private:
-    Outcome ShowChipsOfMaker(SelectorLists lists, const std::string& maker, uint32_t type);
-    bool KeepChipWhileRunning();
-    // A chip-name change: the chip of that name becomes the selected chip.
-    Outcome SettleOnChip(const std::string& nameText);
-    void ShowSettledChip();
-
-    void Alert(const std::string& text);
-    Outcome LoadFileAndReport(const std::string& path);
-
-    OperationHost& host_;
-    ChipDatabase database_;
-    DataBuffer buffer_;
-    ChipRecord selectedChip_;
-    std::string captionSuffix_;
-    bool commandRunning_ = false;
-    bool rememberSelectedChip_ = true;
-    ImageLoadResult lastImageLoad_;
-    uint32_t operationStartTick_ = 0;
-    ProgrammerProtocol protocol_;
-    bool ready_ = false;
-    // The alert shown last, so that an open that keeps failing the same way while
-    // the link is watched shows its box once rather than every half second.
-    std::string lastAlert_;
-    // Declared last: destroyed first, so a transfer it abandons can't outlive the
-    // buffer or the protocol's counters it writes to.
-    std::unique_ptr<UsbLink> link_;
+    ProgrammerSession& session_;
+    Workspace& workspace_;
+    OperationEvents& events_;
 };
 
 }  // namespace qbr

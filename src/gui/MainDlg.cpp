@@ -101,7 +101,7 @@ void FillSelector(QComboBox* combo, const std::vector<std::string>& entries, int
 
 }  // namespace
 
-MainDlg::MainDlg(QWidget* parent) : QMainWindow(parent), core_(*this) {
+MainDlg::MainDlg(QWidget* parent) : QMainWindow(parent) {
     setObjectName("mainDlg");
     setAcceptDrops(true);
     CreateActions();
@@ -110,44 +110,50 @@ MainDlg::MainDlg(QWidget* parent) : QMainWindow(parent), core_(*this) {
     CreateControls();
     ConnectCommands();
     linkTimer_.callOnTimeout(this, &MainDlg::OnLinkWatch);
+    // A command waits for its transfer on the UI thread: one waiting event is
+    // handled per pass, so a command chosen meanwhile runs and is refused as busy.
+    core_.Session().SetWait([] {
+        QCoreApplication::processEvents();
+        PausePolling();
+    });
 }
 
 MainDlg::~MainDlg() = default;
 
-ProgrammerCore::StartResult MainDlg::Initialise() {
+Workspace::StartResult MainDlg::Initialise() {
     Relabel();
     show();
-    const auto result = core_.Start();
+    const auto result = presenter_.Start();
     unsavedEdits_.Keep();
-    if (result == ProgrammerCore::StartResult::Ready) {
+    if (result == Workspace::StartResult::Ready) {
         SelectEmulatedChip();
         core_.ConnectLink(MakeLink());
         // The status texts of the start pumped events, so the first link watch may
         // have run before the link existed: look again at once.
         linkTimer_.start(0);
     }
-    if (result == ProgrammerCore::StartResult::DatabaseError) DisableAfterDatabaseError();
-    if (result == ProgrammerCore::StartResult::OutOfMemory) close();
+    if (result == Workspace::StartResult::DatabaseError) DisableAfterDatabaseError();
+    if (result == Workspace::StartResult::OutOfMemory) close();
     return result;
 }
 
 void MainDlg::LoadStartFile(const std::string& path) {
-    unsavedEdits_.RunLoading([&] { core_.LoadCommandLineFile(path); });
+    unsavedEdits_.RunLoading([&] { presenter_.LoadCommandLineFile(path); });
 }
 
 void MainDlg::RunCommand(const CommandRow& row) {
     if (row.effect == BufferEffect::Loads) {
-        unsavedEdits_.RunLoading([&] { row.run(core_); });
+        unsavedEdits_.RunLoading([&] { presenter_.Run(row); });
         return;
     }
     // After a successful write or save the chip or the file holds the buffer's contents.
-    if (row.run(core_).Ok() && row.effect == BufferEffect::Stores) unsavedEdits_.Keep();
+    if (presenter_.Run(row).Ok() && row.effect == BufferEffect::Stores) unsavedEdits_.Keep();
 }
 
 void MainDlg::closeEvent(QCloseEvent* event) {
     // A chip command runs inside the window's event handling: the window stays
     // until it has ended, rather than disappearing while the chip is still worked on.
-    if (core_.IsOperationRunning()) {
+    if (core_.Session().IsOperationRunning()) {
         MessageBox(MessageText(kMsgProgrammerBusy), BoxButtons::Ok);
         event->ignore();
         return;
@@ -184,9 +190,9 @@ void MainDlg::SelectEmulatedChip() {
     if (!linkSpec_.emulatedChip || linkSpec_.emulatedChip->empty()) return;
     const std::optional<ChipRecord> chip = core_.Database().FindByTypedName(*linkSpec_.emulatedChip);
     if (!chip) return;
-    core_.SetRememberSelectedChip(false);
+    presenter_.Space().SetRememberSelectedChip(false);
     core_.SelectChip(*chip);
-    core_.SetRememberSelectedChip(true);
+    presenter_.Space().SetRememberSelectedChip(true);
 }
 
 // A link that can't be made as asked is said on standard error, and the window
@@ -346,7 +352,7 @@ void MainDlg::CreateControls() {
     linkText_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     hexView_->Attach(hexScrollBar_, checksumText_);
     // The view is read-only while a chip transfer uses the buffer.
-    hexView_->SetBusyCheck([this] { return core_.IsOperationRunning(); });
+    hexView_->SetBusyCheck([this] { return core_.Session().IsOperationRunning(); });
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(statusText_, 2);
     bottom->addWidget(checksumText_, 1);
@@ -365,19 +371,20 @@ void MainDlg::ConnectCommands() {
     connect(actions_[kCmdChinese], &QAction::triggered, this, [this] { OnLanguage(kLanguageChinese); });
     connect(actions_[kCmdUserManual], &QAction::triggered, this, &MainDlg::OnUserManual);
     connect(actions_[kCmdAbout], &QAction::triggered, this, &MainDlg::OnAbout);
-    connect(searchButton_, &QPushButton::clicked, this, [this] { core_.OnSearchChip(); });
+    connect(searchButton_, &QPushButton::clicked, this, [this] { presenter_.OnSearchChip(); });
 
-    // The buffer and programmer commands run in the core.
+    // The buffer and programmer commands run in the presenter.
     for (const CommandRow& row : CommandTable()) {
-        if (row.run) connect(actions_[row.id], &QAction::triggered, this, [this, &row] { RunCommand(row); });
+        if (row.needsChip || row.needsProgrammer)
+            connect(actions_[row.id], &QAction::triggered, this, [this, &row] { RunCommand(row); });
     }
 
     connect(typeCombo_, &QComboBox::activated, this,
-            [this](int index) { core_.OnChipTypeChanged(typeCombo_->itemText(index).toStdString()); });
+            [this](int index) { presenter_.OnChipTypeChanged(typeCombo_->itemText(index).toStdString()); });
     connect(makerCombo_, &QComboBox::activated, this,
-            [this](int index) { core_.OnMakerChanged(makerCombo_->itemText(index).toStdString()); });
+            [this](int index) { presenter_.OnMakerChanged(makerCombo_->itemText(index).toStdString()); });
     connect(chipCombo_, &QComboBox::activated, this,
-            [this](int index) { core_.OnChipNameChanged(chipCombo_->itemText(index).toStdString()); });
+            [this](int index) { presenter_.OnChipNameChanged(chipCombo_->itemText(index).toStdString()); });
 
     // Escape ends the run like closing the window. Enter deliberately does nothing here.
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
@@ -387,7 +394,7 @@ void MainDlg::ConnectCommands() {
 
 void MainDlg::Relabel() {
     setWindowIcon(ProgramIcon());
-    SetCaption(core_.Caption());
+    SetCaption(presenter_.Caption());
 
     const QPixmap picture = LoadPictureFile(ConfiguredFilePath(ConfiguredFile::MainPicture));
     if (!picture.isNull()) mainPicture_->setPixmap(picture);
@@ -417,7 +424,7 @@ void MainDlg::Relabel() {
     centralWidget()->setMinimumWidth(
         std::max(toolbar_->sizeHint().width(), centralWidget()->layout()->minimumSize().width()));
 
-    if (core_.IsReady()) OfferCommandsFor(FamilyOf(core_.SelectedChip()));
+    if (presenter_.Space().IsReady()) OfferCommandsFor(FamilyOf(core_.SelectedChip()));
 
     chipGroup_->setTitle(Text(kMsgSelectChipGroup));
     typeLabel_->setText(Text(kMsgTypeLabel));
@@ -448,7 +455,7 @@ void MainDlg::OnLanguage(const char* language) {
 
 void MainDlg::OnLinkWatch() {
     linkTimer_.start(kLinkWatchPeriodMs);
-    const bool linked = core_.OpenLink();
+    const bool linked = core_.Session().OpenLink();
     const QString text = Text(linked ? kMsgUsbLinkOk : kMsgNoUsbLink);
     if (linkText_->text() != text) linkText_->setText(text);
 }
@@ -471,9 +478,11 @@ void MainDlg::OnAbout() {
 }
 
 // A long status text is cut at the window's edge; its tooltip shows all of it.
+// Each change is drawn at once: one waiting event is handled.
 void MainDlg::SetStatusText(const std::string& text) {
     statusText_->setText(QString::fromStdString(text));
     statusText_->setToolTip(statusText_->text());
+    QCoreApplication::processEvents();
 }
 
 void MainDlg::SetErrorColour(bool error) {
@@ -487,6 +496,7 @@ void MainDlg::SetProgressDisplay(int position, const std::string& label, bool ba
     if (progressBar_->styleSheet() != style) progressBar_->setStyleSheet(style);
     progressBar_->setValue(position);
     percentText_->setText(QString::fromStdString(label));
+    QCoreApplication::processEvents();
 }
 
 void MainDlg::SetCapacityText(const std::string& text) {
@@ -594,15 +604,11 @@ void MainDlg::dropEvent(QDropEvent* event) {
     std::vector<std::string> paths;
     for (const QUrl& url : event->mimeData()->urls()) paths.push_back(url.toLocalFile().toStdString());
     event->acceptProposedAction();
-    unsavedEdits_.RunLoading([&] { core_.OnDropFiles(paths); });
+    unsavedEdits_.RunLoading([&] { presenter_.OnDropFiles(paths); });
 }
 
 void MainDlg::FocusHexView() {
     hexView_->setFocus();
-}
-
-void MainDlg::PumpOneMessage() {
-    QCoreApplication::processEvents();
 }
 
 bool MainDlg::MessageBox(const std::string& text, BoxButtons buttons) {

@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "core/OperationHost.h"
 #include "core/ProgrammerCore.h"
 #include "gui/QtTranslation.h"
 #include "gui/UnsavedEdits.h"
+#include "gui/WindowPresenter.h"
+#include "gui/WindowView.h"
 #include "ops/CommandTable.h"
 #include "ops/MakeLink.h"
 
@@ -33,8 +34,8 @@ namespace qbr::gui {
 class HexView;
 
 // The program's one window: menu, toolbar, chip selectors, the buffer's view,
-// progress and status. It owns the core and shows what the core reports.
-class MainDlg : public QMainWindow, public OperationHost {
+// progress and status. Its presenter decides what it shows.
+class MainDlg : public QMainWindow, public WindowView {
     Q_OBJECT
 public:
     // Answers a message box in place of showing it; returns true for OK.
@@ -52,7 +53,7 @@ public:
     // when memory runs out it closes. The link is the one SetLink asked for; the chip
     // of an emulated socket is selected for this run without becoming the configured
     // chip.
-    ProgrammerCore::StartResult Initialise();
+    Workspace::StartResult Initialise();
     // Loads the image file named on the command line.
     void LoadStartFile(const std::string& path);
     // Before Initialise: how to reach the programmer. A trace file it names is made
@@ -67,13 +68,14 @@ public:
     // Applies the current language to menus, toolbar, labels, caption, pictures and Qt's own texts.
     void Relabel();
 
-    ProgrammerCore& Core() { return core_; }
+    ProgrammerCore& Core() { return presenter_.Core(); }
+    WindowPresenter& Presenter() { return presenter_; }
     // The emulated programmer when the window runs on one, else null.
     EmulatedProgrammer* Emulator() { return linkEnd_.emulator.get(); }
     // The menu and toolbar action of a command; null for a number without one.
     QAction* CommandAction(int command) const;
 
-    // OperationHost
+    // WindowView
     void SetStatusText(const std::string& text) override;
     void SetErrorColour(bool error) override;
     void SetProgressDisplay(int position, const std::string& label, bool barInError) override;
@@ -91,7 +93,6 @@ public:
     std::optional<LocateRequest> AskAddressLocation() override;
     std::optional<std::string> AskFirmwareFile() override;
     std::optional<std::string> AskChipSearch() override;
-    void PumpOneMessage() override;
     bool MessageBox(const std::string& text, BoxButtons buttons) override;
 
 protected:
@@ -123,9 +124,10 @@ private:
 
     LinkSpec linkSpec_;
     TraceHeader traceHeader_;
-    // Declared before the core, which holds the link to it.
+    // Declared before the presenter, whose session holds the link to it.
     LinkEnd linkEnd_;
-    ProgrammerCore core_;
+    WindowPresenter presenter_{*this};
+    ProgrammerCore& core_ = presenter_.Core();
     UnsavedEdits unsavedEdits_{core_.Buffer()};
     QtTranslation qtTranslation_;
     BoxResponder responder_;

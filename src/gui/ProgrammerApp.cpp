@@ -91,9 +91,9 @@ int ProgrammerApp::Run() {
         });
     }
     const auto started = window.Initialise();
-    if (started == ProgrammerCore::StartResult::OutOfMemory) return 1;
+    if (started == Workspace::StartResult::OutOfMemory) return 1;
     // Exactly one file on the command line is an image to load.
-    if (started == ProgrammerCore::StartResult::Ready && parser.positionalArguments().size() == 1) {
+    if (started == Workspace::StartResult::Ready && parser.positionalArguments().size() == 1) {
         window.LoadStartFile(parser.positionalArguments().front().toStdString());
     }
     if (screenshotMode) return TakeScreenshot(window, parser.value(screenshot));

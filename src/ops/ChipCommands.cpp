@@ -57,7 +57,6 @@ CommandResult OnReadChip(ProgrammerCore& core) {
     if (read != Outcome::Ok) return read;
     // Every byte read now matches the chip, so none of them counts as changed.
     ClearMarks(core.Buffer(), core.Buffer().activeLength);
-    core.Host().RefreshHexView();
     return Outcome::Ok;
 }
 

@@ -50,10 +50,10 @@ CommandResult OnDetectChip(ProgrammerCore& core) {
     core.LogText(MessageText(kMsgDetectChipStart));
     if (running.RefuseWhileBusy(BusyLog::Logged)) return Outcome::Busy;
     if (!LinkReady(core)) return Outcome::NoProgrammer;
-    core.StartTiming();
-    core.Protocol().SetChipParameters(chip);
+    core.Session().StartTiming();
+    core.Session().Protocol().SetChipParameters(chip);
     ChipId id{};
-    if (!core.Protocol().ReadChipId(id)) {
+    if (!core.Session().Protocol().ReadChipId(id)) {
         core.ShowError(MessageText(kMsgDetectChipError));
         core.MessageBox(MessageText(kMsgDetectChipUnsupported));
         return Outcome::Failed;

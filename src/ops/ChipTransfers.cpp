@@ -31,7 +31,7 @@ Outcome ReadChipRange(ProgrammerCore& core, const ChipRecord& chip, ChipRange ra
     if (running.RefuseWhileBusy(BusyLog::NotLogged)) return Outcome::Busy;
     if (!RangeInside(chip, range)) return ReportFailure(core, kMsgReadChipError);
     if (const Outcome prepared = PrepareChipTransfer(core, chip); prepared != Outcome::Ok) return prepared;
-    ProgrammerProtocol& protocol = core.Protocol();
+    ProgrammerProtocol& protocol = core.Session().Protocol();
     if (!protocol.StartChipRead(destination, range.offset, range.length)) {
         return ReportFailure(core, kMsgReadChipError);
     }
@@ -52,11 +52,9 @@ Outcome EraseChip(ProgrammerCore& core, const ChipRecord& chip, Caller caller) {
     if (!IsErasable(FamilyOf(chip))) return Outcome::NotForThisChip;
     if (running.RefuseWhileBusy(BusyLog::Logged)) return Outcome::Busy;
     if (const Outcome prepared = PrepareChipTransfer(core, chip); prepared != Outcome::Ok) return prepared;
-    if (!core.Protocol().StartChipErase()) return ReportFailure(core, kMsgEraseChipError);
+    if (!core.Session().Protocol().StartChipErase()) return ReportFailure(core, kMsgEraseChipError);
     core.ShowInfo(MessageText(kMsgErasing));
     core.SetProgress(0);
-    core.Host().PumpOneMessage();
-    core.Host().PumpOneMessage();
     if (!PollUntilEnd(core, PollResult::Busy)) return ReportFailure(core, kMsgEraseChipError);
     core.SetProgress(100);
     core.ShowInfo(MessageText(kMsgEraseChipOk) + core.ElapsedText());
@@ -75,7 +73,8 @@ Outcome WriteChipRuns(ProgrammerCore& core, const ChipRecord& chip, std::span<co
     const uint8_t* image = core.Buffer().bytes.data();
     ProgressShare share{0, 0, TotalLength(runs)};
     for (const ChipRange& run : runs) {
-        if (!core.Protocol().StartChipWrite(image + run.offset, run.offset, run.length, WritePageSize(chip))) {
+        if (!core.Session().Protocol().StartChipWrite(image + run.offset, run.offset, run.length,
+                                                      WritePageSize(chip))) {
             return ReportFailure(core, kMsgWriteChipError);
         }
         core.ShowInfo(MessageText(kMsgWriting));

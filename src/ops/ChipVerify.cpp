@@ -63,19 +63,17 @@ VerifyEnd CompareWhileReading(ProgrammerCore& core, const std::vector<uint8_t>& 
                               uint32_t& next) {
     const uint32_t lead = capacity / 100;
     for (;;) {
-        const PollResult result = core.Protocol().PollOperation();
+        const PollResult result = core.Session().Protocol().PollOperation();
         if (result == PollResult::Failed) return VerifyEnd::ReadFailed;
         core.UpdateProgress();
-        core.Host().PumpOneMessage();
-        const uint32_t received = core.Protocol().GetBytesRead();
+        const uint32_t received = core.Session().Protocol().GetBytesRead();
         const bool reading = result == PollResult::Reading;
         if (reading && received < next + lead) {
-            PausePolling();
+            core.Session().Wait();
             continue;
         }
         if (!CompareBatch(core.Buffer().bytes, chipImage, received, next)) return VerifyEnd::Mismatch;
         core.UpdateProgress();
-        core.Host().PumpOneMessage();
         if (next >= capacity) return VerifyEnd::Match;
         if (!reading && next >= received) return VerifyEnd::ReadShort;
     }
@@ -89,7 +87,7 @@ std::string ByteText(uint8_t value) {
 
 // The rest of the chip is not read once a difference is known.
 CommandResult ReportMismatch(ProgrammerCore& core, const Mismatch& mismatch) {
-    core.Protocol().CancelRead();
+    core.Session().Protocol().CancelRead();
     core.ShowError(MessageText(kMsgVerifyChipError));
     const std::string report = MismatchReport(mismatch.address, mismatch.bufferByte, mismatch.chipByte);
     core.ShowError(MessageText(kMsgVerifyChipError));
@@ -122,10 +120,10 @@ CommandResult VerifyChip(ProgrammerCore& core, const ChipRecord& chip, Caller ca
         core.MessageBox(MessageText(kMsgMemoryOverflow));
         return Outcome::Failed;
     }
-    if (!core.Protocol().StartChipRead(chipImage->data(), 0, chip.capacity)) {
+    if (!core.Session().Protocol().StartChipRead(chipImage->data(), 0, chip.capacity)) {
         return ReportFailure(core, kMsgVerifyChipError);
     }
-    const ReadStopper stopper(core.Protocol());
+    const ReadStopper stopper(core.Session().Protocol());
     uint32_t next = 0;
     switch (CompareWhileReading(core, *chipImage, chip.capacity, next)) {
     case VerifyEnd::Match:

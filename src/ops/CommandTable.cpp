@@ -18,22 +18,6 @@ using enum CommandIcon;
 using enum ArgumentKind;
 using enum BufferEffect;
 
-CommandResult OpenFile(ProgrammerCore& core) {
-    return core.OnOpenFile();
-}
-CommandResult SaveFile(ProgrammerCore& core) {
-    return core.OnSaveFile();
-}
-CommandResult BufferFill(ProgrammerCore& core) {
-    return core.OnBufferFill();
-}
-CommandResult SwapBytes(ProgrammerCore& core) {
-    return core.OnByteSwap();
-}
-CommandResult LocateAddress(ProgrammerCore& core) {
-    return core.OnAddressLocation();
-}
-
 constexpr bool kChip = true;
 constexpr bool kNoChip = false;
 constexpr bool kProgrammer = true;
@@ -47,17 +31,17 @@ constexpr bool kAnyChip = false;
 const std::vector<CommandRow>& CommandTable() {
     static const std::vector<CommandRow> rows = {
         {kCmdOpenFile, File, 1, "Open(&O)", "打开文件(&O)", kMsgTipOpenFile, Open,
-         nullptr, nullptr, NoArgument, kChip, kNoProgrammer, kAnyChip, Loads, OpenFile},
+         nullptr, nullptr, NoArgument, kChip, kNoProgrammer, kAnyChip, Loads, nullptr},
         {kCmdSaveFile, File, 1, "Save(&S)", "保存文件(&S)", kMsgTipSaveFile, Save,
-         nullptr, nullptr, NoArgument, kChip, kNoProgrammer, kAnyChip, Stores, SaveFile},
+         nullptr, nullptr, NoArgument, kChip, kNoProgrammer, kAnyChip, Stores, nullptr},
         {kCmdExit, File, 2, "Exit(&X)", "退出程序(&X)", -1, NoButton,
          nullptr, nullptr, NoArgument, kNoChip, kNoProgrammer, kAnyChip, Unchanged, nullptr},
         {kCmdBufferFill, Edit, 3, "Buffer Fill(&F)", "填充缓冲区(&F)", kMsgTipBufferFill, Fill,
-         nullptr, nullptr, NoArgument, kChip, kNoProgrammer, kAnyChip, Unchanged, BufferFill},
+         nullptr, nullptr, NoArgument, kChip, kNoProgrammer, kAnyChip, Unchanged, nullptr},
         {kCmdByteSwap, Edit, 3, "Byte Swap(&S)", "高低字节交换(&S)", kMsgTipByteSwap, Swap,
-         nullptr, nullptr, NoArgument, kChip, kNoProgrammer, kAnyChip, Unchanged, SwapBytes},
+         nullptr, nullptr, NoArgument, kChip, kNoProgrammer, kAnyChip, Unchanged, nullptr},
         {kCmdAddressLocation, Edit, 3, "Address Location(&A)", "地址定位(&A)", -1, NoButton,
-         nullptr, nullptr, NoArgument, kChip, kNoProgrammer, kAnyChip, Unchanged, LocateAddress},
+         nullptr, nullptr, NoArgument, kChip, kNoProgrammer, kAnyChip, Unchanged, nullptr},
         {kCmdAuto, Programmer, 4, "Auto(&A)", "自动完成(&A)", kMsgTipAuto, Auto,
          "auto", "erase (SPI flash), write and verify FILE", ImageIn, kChip, kProgrammer, kAnyChip, Stores, OnAuto},
         {kCmdEraseChip, Programmer, 4, "Chip Erase(&E)", "擦除芯片(&E)", kMsgTipEraseChip, Erase,

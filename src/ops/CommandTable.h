@@ -68,7 +68,8 @@ struct CommandRow {
     // Allowed only for SPI flash (Erase); otherwise for every chip family.
     bool spiFlashOnly;
     BufferEffect effect;
-    // Null for the window's own commands (exit, language, help).
+    // Null for the window's own commands (exit, language, help, and the buffer and
+    // file commands, which work on the window's dialogs).
     CommandFunction run;
 };
 

@@ -2,6 +2,8 @@
 #include "ops/ImageChecksums.h"
 
 #include "base/Checksums.h"
+#include "base/MessageTable.h"
+#include "buffer/ImageFile.h"
 #include "buffer/InputFile.h"
 #include "core/ProgrammerCore.h"
 
@@ -32,8 +34,12 @@ bool SumFile(const std::string& path, ImageChecksums& sums) {
 
 ImageChecksums ChecksumImage(ProgrammerCore& core, const std::string& path) {
     ImageChecksums sums;
-    sums.outcome = core.LoadImageFile(path);
-    if (sums.outcome != Outcome::Ok) return sums;
+    sums.load = LoadImage(path, core.Buffer(), core.SelectedChip().capacity);
+    if (sums.load.tooLong) core.MessageBox(MessageText(kMsgFileTooLong));
+    if (sums.load.outcome != ImageLoadResult::Outcome::Loaded) {
+        sums.outcome = Outcome::FileError;
+        return sums;
+    }
     const DataBuffer& buffer = core.Buffer();
     sums.chipSum = buffer.Checksum();
     sums.chipBytes = buffer.activeLength;

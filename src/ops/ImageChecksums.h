@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "buffer/ImageFile.h"
 #include "core/CommandResult.h"
 
 #include <cstdint>
@@ -16,6 +17,7 @@ class ProgrammerCore;
 // a vendor publishes the file's own CRC-32 and SHA-256, which are summed here.
 struct ImageChecksums {
     Outcome outcome = Outcome::Ok;  // FileError: the file could not be loaded or read
+    ImageLoadResult load;           // how the load ended, with the fault of a malformed file
     uint32_t chipSum = 0;
     uint32_t chipBytes = 0;  // the bytes summed: the selected chip's
     uint64_t fileBytes = 0;
@@ -23,7 +25,7 @@ struct ImageChecksums {
     std::string fileSha256;  // sixty-four
 };
 
-// Loads `path` into the buffer for the selected chip (core.LastImageLoad() tells
+// Loads `path` into the buffer for the selected chip (`load` tells
 // why it failed) and sums both the chip's image and the file's bytes.
 ImageChecksums ChecksumImage(ProgrammerCore& core, const std::string& path);
 

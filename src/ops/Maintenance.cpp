@@ -33,8 +33,16 @@ Outcome BeginExchange(ProgrammerCore& core, const RunningCommand& running, Messa
     core.LogText(MessageText(startText));
     if (running.RefuseWhileBusy(BusyLog::Logged)) return Outcome::Busy;
     if (!LinkReady(core)) return Outcome::NoProgrammer;
-    core.StartTiming();
+    core.Session().StartTiming();
     return Outcome::Ok;
+}
+
+// A failed exchange: its text in red in the status line.
+CommandResult ExchangeFailed(ProgrammerCore& core, MessageId id) {
+    core.ShowError(MessageText(id));
+    CommandResult result(Outcome::Failed);
+    result.message = id;
+    return result;
 }
 
 // The result in the status line with the elapsed time, and alone in a box.
@@ -88,14 +96,15 @@ CommandResult ReportSelfTest(ProgrammerCore& core, const SelfTestBlock& block) {
 // the prompt. False when the user cancels or the attempts run out.
 bool WaitForProgrammer(ProgrammerCore& core, const FirmwareImage& image) {
     for (int attempt = 0;; ++attempt) {
-        core.WaitMs(kAttemptPauseMs);
+        core.Session().WaitMs(kAttemptPauseMs);
         if (attempt == kPromptAttempt) {
             if (!core.MessageBox(MessageText(kMsgFirmwareLinkPrompt), BoxButtons::OkCancel)) return false;
-            core.StartTiming();
+            core.Session().StartTiming();
         } else if (attempt > kLastAttempt) {
             return false;
         }
-        if (core.OpenLink() && core.Protocol().StartFirmwareUpdate(image.bytes.data(), image.SendLength())) {
+        if (core.Session().OpenLink() &&
+            core.Session().Protocol().StartFirmwareUpdate(image.bytes.data(), image.SendLength())) {
             return true;
         }
     }
@@ -103,12 +112,11 @@ bool WaitForProgrammer(ProgrammerCore& core, const FirmwareImage& image) {
 
 // From the loaded file to the end of the transfer.
 Outcome SendFirmware(ProgrammerCore& core, const FirmwareImage& image) {
-    core.StartTiming();
+    core.Session().StartTiming();
     core.ShowInfo(MessageText(kMsgWaitForLinking));
     if (!WaitForProgrammer(core, image)) return ReportFailure(core, kMsgFirmwareUpdateError);
     core.ShowInfo(MessageText(kMsgFirmwareUpdating));
     core.UpdateProgress();
-    core.Host().PumpOneMessage();
     if (!PollUntilEnd(core, PollResult::Writing)) return ReportFailure(core, kMsgFirmwareUpdateError);
     core.ShowInfo(MessageText(kMsgFirmwareUpdateOk) + core.ElapsedText());
     core.UpdateProgress();
@@ -124,10 +132,8 @@ CommandResult OnReadFirmwareVersion(ProgrammerCore& core) {
         return begun;
     }
     std::array<char, ProgrammerProtocol::kVersionTextSize> version{};
-    if (!core.Protocol().ReadFirmwareVersion(version)) {
-        core.ShowError(MessageText(kMsgReadFirmwareVersionError));
-        return Outcome::Failed;
-    }
+    if (!core.Session().Protocol().ReadFirmwareVersion(version))
+        return ExchangeFailed(core, kMsgReadFirmwareVersionError);
     core.SetProgress(100);
     return ShowResult(core, MessageText(kMsgFirmwareVersion) + " " + version.data() + "    ");
 }
@@ -137,10 +143,7 @@ CommandResult OnSelfTest(ProgrammerCore& core) {
     if (const Outcome begun = BeginExchange(core, running, kMsgSelfTestStart); begun != Outcome::Ok) return begun;
     core.ShowInfo(MessageText(kMsgSelfTestStarted));
     SelfTestBlock block{};
-    if (!core.Protocol().RunSelfTest(block)) {
-        core.ShowError(MessageText(kMsgSelfTestError));
-        return Outcome::Failed;
-    }
+    if (!core.Session().Protocol().RunSelfTest(block)) return ExchangeFailed(core, kMsgSelfTestError);
     return ReportSelfTest(core, block);
 }
 
@@ -148,10 +151,7 @@ CommandResult OnReadSerialNumber(ProgrammerCore& core) {
     const RunningCommand running(core, Caller::User);
     if (const Outcome begun = BeginExchange(core, running, kMsgReadSerialStart); begun != Outcome::Ok) return begun;
     SerialBytes serial{};
-    if (!core.Protocol().ReadSerialNumber(serial)) {
-        core.ShowError(MessageText(kMsgReadSerialError));
-        return Outcome::Failed;
-    }
+    if (!core.Session().Protocol().ReadSerialNumber(serial)) return ExchangeFailed(core, kMsgReadSerialError);
     const std::string text = MessageText(kMsgSerialNumber) + SerialText(serial);
     CommandResult result = ShowResult(core, text);
     core.LogText(text);
@@ -180,7 +180,7 @@ CommandResult OnUpdateFirmware(ProgrammerCore& core) {
     const RunningCommand running(core, Caller::User);
     core.LogText(MessageText(kMsgFirmwareUpdateStart));
     if (running.RefuseWhileBusy(BusyLog::Logged)) return Outcome::Busy;
-    const std::optional<std::string> path = core.Host().AskFirmwareFile();
+    const std::optional<std::string> path = core.Events().AskFirmwareFile();
     if (!path) return Outcome::Cancelled;
     const std::optional<FirmwareImage> image = LoadFirmwareImage(*path);
     if (!image) {

@@ -4,35 +4,23 @@
 #include "base/MessageTable.h"
 #include "buffer/DataBuffer.h"
 
-#include <chrono>
-#include <thread>
-
 namespace qbr {
 
-namespace {
-
-constexpr auto kPollPause = std::chrono::milliseconds(5);
-
-}  // namespace
-
 RunningCommand::RunningCommand(ProgrammerCore& core, Caller caller)
-    : core_(core), wasRunning_(core.IsCommandRunning()), insideAnother_(caller == Caller::User && wasRunning_) {
-    core_.SetCommandRunning(true);
+    : core_(core),
+      wasRunning_(core.Session().IsCommandRunning()),
+      insideAnother_(caller == Caller::User && wasRunning_) {
+    core_.Session().SetCommandRunning(true);
 }
 
 RunningCommand::~RunningCommand() {
-    core_.SetCommandRunning(wasRunning_);
+    core_.Session().SetCommandRunning(wasRunning_);
 }
 
 bool RunningCommand::RefuseWhileBusy(BusyLog log) const {
-    if (!insideAnother_ && core_.Protocol().PollOperation() == PollResult::Done) return false;
-    ReportBusy(core_, log);
+    if (!insideAnother_ && core_.Session().Protocol().PollOperation() == PollResult::Done) return false;
+    core_.ReportBusy(log == BusyLog::Logged);
     return true;
-}
-
-void ReportBusy(ProgrammerCore& core, BusyLog log) {
-    core.MessageBox(MessageText(kMsgProgrammerBusy));
-    if (log == BusyLog::Logged) core.LogText(MessageText(kMsgProgrammerBusy));
 }
 
 Outcome ReportFailure(ProgrammerCore& core, MessageId id) {
@@ -42,7 +30,7 @@ Outcome ReportFailure(ProgrammerCore& core, MessageId id) {
 }
 
 bool LinkReady(ProgrammerCore& core) {
-    if (core.OpenLink()) return true;
+    if (core.Session().OpenLink()) return true;
     core.ReportNoProgrammer();
     return false;
 }
@@ -52,8 +40,8 @@ bool LinkReady(ProgrammerCore& core) {
 Outcome PrepareChipTransfer(ProgrammerCore& core, const ChipRecord& chip) {
     if (chip.capacity > DataBuffer::kSize) return ReportFailure(core, kMsgMemoryOverflow);
     if (!LinkReady(core)) return Outcome::NoProgrammer;
-    core.StartTiming();
-    core.Protocol().SetChipParameters(chip);
+    core.Session().StartTiming();
+    core.Session().Protocol().SetChipParameters(chip);
     return Outcome::Ok;
 }
 
@@ -62,25 +50,16 @@ uint16_t ProgressShare::Percent(uint16_t percent) const {
     return static_cast<uint16_t>((before * 100 + length * percent) / total);
 }
 
-bool PollUntilEnd(ProgrammerCore& core, PollResult inProgress) {
-    return PollUntilEnd(core, inProgress, ProgressShare{});
-}
-
 bool PollUntilEnd(ProgrammerCore& core, PollResult inProgress, const ProgressShare& share) {
     for (;;) {
-        const PollResult result = core.Protocol().PollOperation();
+        const PollResult result = core.Session().Protocol().PollOperation();
         if (result == PollResult::Done) return true;
         if (result == PollResult::Failed) return false;
         if (result == inProgress) {
-            core.SetProgress(share.Percent(core.Protocol().GetPercent()));
-            core.Host().PumpOneMessage();
-            PausePolling();
+            core.SetProgress(share.Percent(core.Session().Protocol().GetPercent()));
+            core.Session().Wait();
         }
     }
-}
-
-void PausePolling() {
-    std::this_thread::sleep_for(kPollPause);
 }
 
 }  // namespace qbr

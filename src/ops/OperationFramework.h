@@ -18,7 +18,7 @@ enum class BusyLog { Logged, NotLogged };
 
 // A command's hold on the programmer: marks the core's command as running from
 // the command's first step to its last, so that a command chosen meanwhile (it runs
-// nested inside one of this command's message pumps) is refused by its busy check.
+// nested inside one of this command's waits) is refused by its busy check.
 class RunningCommand {
 public:
     RunningCommand(ProgrammerCore& core, Caller caller);
@@ -29,7 +29,7 @@ public:
     // The busy check: the core's IsBusy() as it stood when this command began, that
     // is a transfer the protocol doesn't report as Done, or another command running
     // around this one (not counted for Auto's own steps). When busy the user is
-    // told (ReportBusy). True when refused.
+    // told (ProgrammerCore::ReportBusy). True when refused.
     bool RefuseWhileBusy(BusyLog log) const;
 
 private:
@@ -37,10 +37,6 @@ private:
     const bool wasRunning_;
     const bool insideAnother_;
 };
-
-// Tells the user that the programmer is busy: the busy text (MessageId 0) in a box,
-// and with BusyLog::Logged in the log as well.
-void ReportBusy(ProgrammerCore& core, BusyLog log);
 
 // The status line in red and a message box, both with the text of `id`; returns
 // Outcome::Failed.
@@ -67,14 +63,10 @@ struct ProgressShare {
 };
 
 // The polling loop of a running transfer. While the protocol reports `inProgress`
-// the progress display moves and one waiting message is handled per pass, with a
-// short pause between passes; other running values are polled again at once.
+// the progress display moves and the session waits between passes; other running
+// values are polled again at once.
 // True when the transfer ended Done, false when it Failed. With a share, the
 // display shows the transfer as that part of a longer command.
-bool PollUntilEnd(ProgrammerCore& core, PollResult inProgress);
-bool PollUntilEnd(ProgrammerCore& core, PollResult inProgress, const ProgressShare& share);
-
-// The pause between two polls of a running transfer.
-void PausePolling();
+bool PollUntilEnd(ProgrammerCore& core, PollResult inProgress, const ProgressShare& share = {});
 
 }  // namespace qbr

@@ -61,6 +61,10 @@ const TextRun kTextRuns[] = {
      "/qbr5150-cli --version >/dev/null 2>&1 || ulimit -S -v unlimited; " QBR_RUNTIME_DIR
      "/qbr5150-cli --lang en -c 24C02 chip-sum $f; code=$?; rm $f; exit $code)",
      0, "File SHA-256: 61b5d2e238243a70dd9e9ad76225379515134a2531f374f960f5c6b5cf42519d\n"},
+    // The chip detection selects is named before the detection's own text; a doctor's
+    // question that fails answers with the failure the command showed.
+    {"--lang en --emulate=W25Q64FV detect", 0, "S25FL064K\nChip type: S25FL064K   \n"},
+    {"--lang en --emulate --emulate-fault no-reply doctor", 1, "\n   Read firmware version error!\n   Read Serial"},
 };
 
 TEST(CliText, WhatTheUserReadsAndTheExitCode) {

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Starting the core, choosing the chip, and a programmer this user may not open.
+// Starting the workspace on its default chip, and a programmer this user may not open.
 #include "base/Config.h"
 #include "base/Language.h"
 #include "base/PermissionText.h"
@@ -23,79 +23,17 @@ using Names = std::vector<std::string>;
 using ProgrammerCoreTest = test::CoreFixture;
 const std::vector<ChipRecord>& kChips = test::SampleChips();
 
-TEST_F(ProgrammerCoreTest, StartSelectsTheConfiguredChipAndShowsIt) {
-    Prepare(SampleConfig("English", "24C02"));
-    ASSERT_EQ(core.Start(), ProgrammerCore::StartResult::Ready);
-    EXPECT_EQ(core.SelectedChip().chipName, "24C02");
-    EXPECT_EQ(core.Buffer().activeLength, 256u);
-    EXPECT_EQ(host.selectors.types, (Names{"24 EEPROM", "25 EEPROM", "93 EEPROM", "SPI FLASH"}));
-    EXPECT_EQ(host.selectors.makers, (Names{"ATMEL", "ZETA"}));
-    EXPECT_EQ(host.selectors.chips, (Names{"24C02", "24C16"}));
-    EXPECT_EQ(std::vector({host.selectors.typeIndex, host.selectors.makerIndex, host.selectors.chipIndex}),
-              std::vector({0, 1, 0}));
-    EXPECT_EQ(host.capacityText, "256B\r\n\r\n");
-    EXPECT_EQ(host.offeredFor, ChipFamily::Eeprom24);
-    EXPECT_EQ(host.statusText, "24C02");
-    EXPECT_EQ(host.hexViewFocus, 1);
-    EXPECT_NE(Log().find("Chip:24C02, ManuZETA, 256B\r\n\r\n"), std::string::npos);
-}
-
 TEST_F(ProgrammerCoreTest, DefaultChipFallsBackToEN25T80ThenToTheFirstRecord) {
     for (const char* configured : {"", "NOSUCHCHIP"}) {
         Prepare(SampleConfig("English", configured));
-        ProgrammerCore fresh(host);
-        ASSERT_EQ(fresh.Start(), ProgrammerCore::StartResult::Ready);
+        Workspace fresh;
+        ASSERT_EQ(fresh.Start(), Workspace::StartResult::Ready);
         EXPECT_EQ(fresh.SelectedChip().chipName, "EN25T80");
-        EXPECT_EQ(host.offeredFor, ChipFamily::SpiFlash);
         EXPECT_NE(dir->config().find("DefaultChipName=EN25T80"), std::string::npos);
     }
     Prepare(SampleConfig("English", "NOSUCHCHIP"), {kChips[4], kChips[5]});
-    ASSERT_EQ(core.Start(), ProgrammerCore::StartResult::Ready);
+    ASSERT_EQ(workspace.Start(), Workspace::StartResult::Ready);
     EXPECT_EQ(core.SelectedChip().chipName, "24C16");
-}
-
-TEST_F(ProgrammerCoreTest, MissingOrEmptyDatabaseIsReportedAndNothingIsSelected) {
-    Prepare(SampleConfig("English"), {});
-    EXPECT_EQ(core.Start(), ProgrammerCore::StartResult::DatabaseError);
-    std::filesystem::remove(dir->file("chips.dat"));
-    ProgrammerCore missing(host);
-    EXPECT_EQ(missing.Start(), ProgrammerCore::StartResult::DatabaseError);
-    EXPECT_EQ(host.boxes, (Names{"Database error!", "Database error!"}));
-    EXPECT_FALSE(missing.IsReady());
-    EXPECT_EQ(host.statusText, "");
-}
-
-TEST_F(ProgrammerCoreTest, SelectorChangesNarrowFromTypeToMakerToChip) {
-    Prepare(SampleConfig("English", "EN25T80"));
-    ASSERT_EQ(core.Start(), ProgrammerCore::StartResult::Ready);
-    const int binds = host.hexViewBinds;
-
-    core.OnChipTypeChanged("SPI FLASH");  // the type already selected: nothing happens
-    EXPECT_EQ(host.hexViewBinds, binds);
-
-    core.OnChipTypeChanged("24 EEPROM");  // first maker in the list, its first chip
-    EXPECT_EQ(host.selectors.makers[host.selectors.makerIndex], "ATMEL");
-    EXPECT_EQ(core.SelectedChip().chipName, "AT24C02");
-    EXPECT_EQ(core.Buffer().activeLength, 256u);
-    EXPECT_EQ(host.offeredFor, ChipFamily::Eeprom24);
-    EXPECT_NE(dir->config().find("DefaultChipName=AT24C02"), std::string::npos);
-
-    core.OnMakerChanged("ZETA");
-    EXPECT_EQ(core.SelectedChip().chipName, "24C02");
-    core.OnChipNameChanged("24C16");
-    EXPECT_EQ(core.Buffer().activeLength, 2048u);
-
-    core.OnChipTypeChanged("SPI FLASH");  // chip names sort without regard to case
-    EXPECT_EQ(core.SelectedChip().chipName, "A25L080");
-    core.OnMakerChanged("EON");
-    EXPECT_EQ(host.selectors.chips, (Names{"en25b40", "EN25Q80", "EN25T80"}));
-    EXPECT_EQ(core.SelectedChip().chipName, "en25b40");
-    EXPECT_EQ(host.offeredFor, ChipFamily::SpiFlash);
-
-    core.OnChipTypeChanged("93 EEPROM");  // a type without chips keeps the selected one
-    EXPECT_EQ(host.boxes, (Names{"Database error!"}));
-    EXPECT_EQ(core.SelectedChip().chipName, "en25b40");
-    EXPECT_EQ(core.Buffer().activeLength, 0x80000u);
 }
 
 // A programmer on the bus whose device node this user may not open.
@@ -103,7 +41,7 @@ class LinkPermission : public test::CoreFixture {
 protected:
     void SetUp() override {
         Prepare(SampleConfig("English", "EN25T80"));
-        ASSERT_EQ(core.Start(), ProgrammerCore::StartResult::Ready);
+        ASSERT_EQ(workspace.Start(), Workspace::StartResult::Ready);
         auto library = std::make_unique<test::FakeDeviceLibrary>();
         library->openResult = UsbDeviceLibrary::kAccessDenied;
         library_ = library.get();
@@ -124,7 +62,7 @@ TEST_F(LinkPermission, StartAndCommandsSayWhyAndHowToFixIt) {
     EXPECT_NE(Log().find(": ShowInfo: " + text), std::string::npos);
 
     // The link watch only asks; the commands' link check explains it again.
-    EXPECT_FALSE(core.OpenLink());
+    EXPECT_FALSE(core.Session().OpenLink());
     EXPECT_EQ(host.boxes.size(), 1u);
     OnReadChip(core);
     EXPECT_EQ(host.boxes, (Names{box, box}));
@@ -132,7 +70,7 @@ TEST_F(LinkPermission, StartAndCommandsSayWhyAndHowToFixIt) {
 
     // Once access is granted the plain texts are back for a programmer that is gone.
     library_->openResult = 0;
-    ASSERT_TRUE(core.OpenLink());
+    ASSERT_TRUE(core.Session().OpenLink());
     library_->devices.clear();
     host.boxes.clear();
     OnReadChip(core);

@@ -69,7 +69,8 @@ protected:
 // no temporary one. A config write blocked by a directory is dropped: no box, no
 // change on disk, and the run goes on.
 TEST_F(FilesUnderStress, FailedWritesKeepTheOldFileOrAreDropped) {
-    ASSERT_EQ(core.Start(), ProgrammerCore::StartResult::Ready);
+    ASSERT_EQ(workspace.Start(), Workspace::StartResult::Ready);
+    core.SelectChip(workspace.SelectedChip());  // the log is written from here on
     const std::string oldConfig = dir->config(), oldImage(200, 'o'), image = dir->file("image.bin").string();
     WriteFileText(image, oldImage);
     const auto before = Entries();
@@ -84,7 +85,7 @@ TEST_F(FilesUnderStress, FailedWritesKeepTheOldFileOrAreDropped) {
 
     fs::remove(dir->file("config.ini"));
     fs::create_directory(dir->file("config.ini"));
-    core.OnChipNameChanged("24C16");
+    core.SelectChip(*workspace.Database().FindByName("24C16"));
     SetLanguage("SimpleChinese");
     EXPECT_TRUE(GetLanguage() == "SimpleChinese" && host.boxes.empty() && host.statusText == "24C16");
     EXPECT_TRUE(fs::is_empty(dir->file("config.ini")));

@@ -48,7 +48,10 @@ private slots:
         QCOMPARE(emulated.Child<QComboBox>("chipCombo")->currentText(), QString("AT24C02"));
         QCOMPARE(emulated.Child<QLabel>("checksumText")->text(), QString("CheckSum: 0000FF00H"));  // 256 B of 0xFF
         QCOMPARE(ReadConfig("Run", "DefaultChipName"), std::string("EN25T80"));
-        emulated.core().OnChipNameChanged("AT24C04");
+        emulated.window().Emulator()->Chip().Contents()[0] = 0x00;  // a read shows in the view and its sum
+        emulated.Command(kCmdReadChip)->trigger();
+        QCOMPARE(emulated.Child<QLabel>("checksumText")->text(), QString("CheckSum: 0000FE01H"));
+        emulated.window().Presenter().OnChipNameChanged("AT24C04");
         QCOMPARE(ReadConfig("Run", "DefaultChipName"), std::string("AT24C04"));
         // A chip the database lacks is said as the command line says it; the socket holds the configured chip.
         std::ostringstream said;
@@ -123,6 +126,9 @@ private slots:
         QCOMPARE(status->toolTip(), QString("Reading..."));
         fixture.core().SetProgress(42);
         QVERIFY(percent->text() == "42%" && bar->value() == 42 && BarColour(bar) == QColor(49, 106, 197));
+        fixture.core().ShowError("No programmer linked to computer!");
+        fixture.core().SetProgress(0);  // the next command's progress is black again
+        QVERIFY(TextColour(status) == QColor(Qt::black) && TextColour(percent) == QColor(Qt::black));
     }
 
     // The window's dialogs and the controls that follow a command's outcome.

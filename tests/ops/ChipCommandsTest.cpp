@@ -91,26 +91,21 @@ TEST_F(ChipCommands, ACommandChosenDuringAutoIsRefused) {
     EXPECT_EQ(host.boxes, Strings(2, kBusy));
     EXPECT_TRUE(IsTimed(host.statusText, "Verify chip ok!"));
     EXPECT_EQ(Log().find("Read chip ok!"), std::string::npos);
-    EXPECT_FALSE(core.IsCommandRunning());
+    EXPECT_FALSE(core.Session().IsCommandRunning());
 }
 
 // While a read runs every chip command and every edit of the buffer is refused.
 TEST_F(ChipCommands, CommandsAreRefusedWhileATransferRunsOrForAChipTooLarge) {
-    core.OnChipNameChanged("W25X05");
     ConnectWith(core.SelectedChip(), LinkTimings{}).InjectFault({FaultKind::Stall, 0});
-    ASSERT_TRUE(core.Protocol().StartChipRead(core.Buffer().bytes.data(), 0, 0x10000));
+    ASSERT_TRUE(core.Session().Protocol().StartChipRead(core.Buffer().bytes.data(), 0, 0x10000));
     for (const CommandRow& row : CommandTable()) {
         if (row.needsProgrammer) row.run(core);
     }
-    host.fillAnswer = FillRequest{0, 1, 0, true};  // nor may the buffer change under the read
-    core.OnBufferFill();
-    core.OnByteSwap();
-    core.OnOpenFile();
-    EXPECT_EQ(host.hexViewRefreshes, 0);
-    EXPECT_EQ(host.boxes, Strings(13, kBusy));
-    EXPECT_EQ(test::CountOf(Log(), std::string(": ") + kBusy), 12u);  // none for Read
-    EXPECT_EQ(core.Protocol().State(), OperationState::Reading);
-    core.Protocol().CancelRead();
+    EXPECT_TRUE(core.RefuseWhileBusy());  // nor may the buffer change under the read
+    EXPECT_EQ(host.boxes, Strings(11, kBusy));
+    EXPECT_EQ(test::CountOf(Log(), std::string(": ") + kBusy), 10u);  // none for Read
+    EXPECT_EQ(core.Session().Protocol().State(), OperationState::Reading);
+    core.Session().Protocol().CancelRead();
 
     Connect("HUGE256");  // a chip larger than the buffer
     for (auto command : {OnReadChip, OnEraseChip, OnWriteChip, OnVerifyChip, OnAuto}) command(core);
@@ -160,8 +155,8 @@ TEST_F(VerifyChip, ADifferenceAtTheStartEndsTheReadAtOnce) {
     EXPECT_EQ(host.boxes, Strings{report});
     EXPECT_EQ(host.statusText, "Verify chip error!");
     EXPECT_NE(Log().find(report), std::string::npos);
-    EXPECT_EQ(core.Protocol().State(), OperationState::Idle);
-    EXPECT_LT(core.Protocol().GetBytesRead(), 0x100000u);
+    EXPECT_EQ(core.Session().Protocol().State(), OperationState::Idle);
+    EXPECT_LT(core.Session().Protocol().GetBytesRead(), 0x100000u);
 
     // The programmer still sends the rest of the read the host gave up; the next
     // command waits for it and works.
@@ -226,7 +221,7 @@ TEST_F(FirmwareUpdate, UnusableFilesAreRefusedBeforeAnythingIsSentAndAFullSizeOn
     OnUpdateFirmware(core);
     EXPECT_EQ(host.boxes, (Strings{"Open file error!", "File format error!", "File format error!"}));
     EXPECT_TRUE(tap_->Writes().empty());
-    EXPECT_FALSE(core.IsCommandRunning());
+    EXPECT_FALSE(core.Session().IsCommandRunning());
     ChooseImage(0x40000);  // the largest image the programmer takes
     OnUpdateFirmware(core);
     EXPECT_EQ(Programmer().ReceivedFirmware(), Pattern(0x40000));
@@ -240,13 +235,13 @@ TEST_F(FirmwareUpdate, ThePromptToPlugInTheProgrammer) {
     ChooseImage(1000);
     bool chosen = false;
     host.onPump = [&] {
-        if (core.IsCommandRunning() && !std::exchange(chosen, true)) OnUpdateFirmware(core);
+        if (core.Session().IsCommandRunning() && !std::exchange(chosen, true)) OnUpdateFirmware(core);
     };
     host.answer = [](const std::string& text) { return text != kPrompt; };
     OnUpdateFirmware(core);
     EXPECT_EQ(host.statusText, "Firmware update error!");
     EXPECT_EQ(host.boxes, (Strings{kBusy, kPrompt, "Firmware update error!"}));
-    EXPECT_FALSE(core.IsCommandRunning());
+    EXPECT_FALSE(core.Session().IsCommandRunning());
 
     host.onPump = nullptr;
     host.boxes.clear();

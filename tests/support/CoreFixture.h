@@ -6,7 +6,7 @@
 #include "chipdb/ChipType.h"
 #include "core/ProgrammerCore.h"
 #include "support/ProgramDir.h"
-#include "support/RecordingHost.h"
+#include "support/RecordingEvents.h"
 #include "support/TestChip.h"
 
 #include <gtest/gtest.h>
@@ -31,9 +31,8 @@ inline const std::vector<ChipRecord>& SampleChips() {
     return chips;
 }
 
-// A core over a recording host in a temporary program directory with its own
-// config.ini, chip database and log.
-class CoreFixture : public ::testing::Test {
+// A temporary program directory with its own config.ini, chip database and log.
+class ProgramFixture : public ::testing::Test {
 protected:
     void Prepare(const std::string& config, const std::vector<ChipRecord>& chips = SampleChips()) {
         dir = std::make_unique<ProgramDir>(config);
@@ -43,8 +42,22 @@ protected:
     std::string Log() const { return ReadFileText(dir->file("test.log")); }
 
     std::unique_ptr<ProgramDir> dir;
-    RecordingHost host;
-    ProgrammerCore core{host};
+};
+
+// The operations on a workspace and a session, their events recorded.
+class CoreFixture : public ProgramFixture {
+protected:
+    CoreFixture() {
+        session.SetWait([this] {
+            host.Pump();
+            PausePolling();
+        });
+    }
+
+    Workspace workspace;
+    ProgrammerSession session;
+    RecordingEvents host;
+    ProgrammerCore core{session, workspace, host};
 };
 
 }  // namespace qbr::test

@@ -27,7 +27,7 @@ protected:
     // Starts the core on `chips` with `chipName` selected.
     void Start(const std::vector<ChipRecord>& chips, const std::string& chipName) {
         Prepare(SampleConfig("English", chipName), chips);
-        ASSERT_EQ(core.Start(), ProgrammerCore::StartResult::Ready);
+        ASSERT_EQ(workspace.Start(), Workspace::StartResult::Ready);
         ASSERT_EQ(core.SelectedChip().chipName, chipName);
         quick.chunkDeadlineMs = kChunkDeadlineMs;
         quick.replyTimeoutMs = kReplyTimeoutMs;
@@ -35,7 +35,7 @@ protected:
     }
     // Selects the chip and links a programmer with that chip in its socket.
     EmulatedProgrammer& Connect(const std::string& chipName) {
-        core.OnChipNameChanged(chipName);
+        core.SelectChip(*workspace.Database().FindByName(chipName));
         return ConnectWith(core.SelectedChip(), quick);
     }
     // Links a programmer with `socketChip`; what the host showed so far is forgotten.

@@ -1,24 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "core/OperationHost.h"
+#include "gui/WindowView.h"
 
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace qbr::test {
 
-// An OperationHost that remembers what the core showed, for assertions.
-class RecordingHost : public OperationHost {
+// A window that remembers what the presenter showed, for assertions.
+class RecordingView : public gui::WindowView {
 public:
     void SetStatusText(const std::string& text) override { statusText = text; }
     void SetErrorColour(bool error) override { errorColour = error; }
-    void SetProgressDisplay(int, const std::string& label, bool barInError) override {
-        progressLabel = label;
-        progressBarRed = barInError;
-    }
+    void SetProgressDisplay(int, const std::string&, bool) override {}
     void SetCapacityText(const std::string& text) override { capacityText = text; }
     void OfferCommandsFor(ChipFamily family) override { offeredFor = family; }
     void ShowSelectors(const SelectorLists& lists) override { selectors = lists; }
@@ -29,22 +25,17 @@ public:
     void SetCaption(const std::string& text) override { caption = text; }
     std::optional<std::string> AskOpenFile() override { return openAnswer; }
     std::optional<std::string> AskSaveFile() override { return saveAnswer; }
-    std::optional<FillRequest> AskBufferFill() override { return fillAnswer; }
-    std::optional<LocateRequest> AskAddressLocation() override { return locateAnswer; }
-    std::optional<std::string> AskFirmwareFile() override { return firmwareAnswer; }
+    std::optional<gui::FillRequest> AskBufferFill() override { return fillAnswer; }
+    std::optional<gui::LocateRequest> AskAddressLocation() override { return locateAnswer; }
+    std::optional<std::string> AskFirmwareFile() override { return std::nullopt; }
     std::optional<std::string> AskChipSearch() override { return std::nullopt; }
-    void PumpOneMessage() override {
-        if (onPump) onPump();
-    }
     bool MessageBox(const std::string& text, BoxButtons) override {
         boxes.push_back(text);
-        return answer ? answer(text) : true;
+        return true;
     }
 
     std::string statusText;
     bool errorColour = false;
-    std::string progressLabel;
-    bool progressBarRed = false;
     std::string capacityText;
     ChipFamily offeredFor = ChipFamily::Unknown;
     SelectorLists selectors;
@@ -56,13 +47,9 @@ public:
     // Answers of the dialogs; nullopt = Cancel.
     std::optional<std::string> openAnswer;
     std::optional<std::string> saveAnswer;
-    std::optional<FillRequest> fillAnswer;
-    std::optional<LocateRequest> locateAnswer;
-    std::optional<std::string> firmwareAnswer;
-    // Runs on every pump: a user's action while a command keeps the window alive.
-    std::function<void()> onPump;
+    std::optional<gui::FillRequest> fillAnswer;
+    std::optional<gui::LocateRequest> locateAnswer;
     std::vector<std::string> boxes;
-    std::function<bool(const std::string&)> answer;
 };
 
 }  // namespace qbr::test

@@ -3,14 +3,13 @@
 
 #include "chipdb/ChipType.h"
 #include "chipdb/SelectorLists.h"
+#include "core/OperationEvents.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
 
-namespace qbr {
-
-enum class BoxButtons { Ok, OkCancel };
+namespace qbr::gui {
 
 // What the Buffer Fill dialog returns after OK; `valid` when all fields parsed.
 struct FillRequest {
@@ -26,12 +25,11 @@ struct LocateRequest {
     bool valid = false;
 };
 
-// What the core needs from a front end: the main window in the GUI, the terminal
-// in the command-line tool, a recorder in tests. The core decides what to show and
-// when; the host only shows it.
-class OperationHost {
+// The main window's widgets and dialogs as the presenter drives them: the main
+// window on the screen, a recorder in tests.
+class WindowView {
 public:
-    virtual ~OperationHost() = default;
+    virtual ~WindowView() = default;
 
     // Status line text.
     virtual void SetStatusText(const std::string& text) = 0;
@@ -64,10 +62,8 @@ public:
     // The chip search dialog: the chosen chip name after OK (empty when none was
     // chosen), nullopt after Cancel.
     virtual std::optional<std::string> AskChipSearch() = 0;
-    // Handles at most one waiting user-interface event; never waits.
-    virtual void PumpOneMessage() = 0;
     // A modal message box; true when it was closed with OK.
     virtual bool MessageBox(const std::string& text, BoxButtons buttons) = 0;
 };
 
-}  // namespace qbr
+}  // namespace qbr::gui

@@ -1,0 +1,123 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Buffer and image-file commands of the window.
+#include "base/MessageTable.h"
+#include "buffer/BufferEdits.h"
+#include "buffer/ImageFile.h"
+#include "core/RecordErrorText.h"
+#include "gui/WindowPresenter.h"
+
+namespace qbr::gui {
+
+Outcome WindowPresenter::OnBufferFill() {
+    if (core_.RefuseWhileBusy()) return Outcome::Busy;
+    const auto request = view_.AskBufferFill();
+    if (!request) return Outcome::Cancelled;
+    DataBuffer& buffer = workspace_.Buffer();
+    const EditCheck check = request->valid ? FillRange(buffer, request->start, request->length, request->fillByte)
+                                           : EditCheck::AddressFormatError;
+    if (check != EditCheck::Ok) {
+        MessageBox(MessageText(EditCheckMessage(check)), BoxButtons::Ok);
+        return Outcome::Failed;
+    }
+    view_.RefreshHexView();
+    return Outcome::Ok;
+}
+
+Outcome WindowPresenter::OnByteSwap() {
+    if (core_.RefuseWhileBusy()) return Outcome::Busy;
+    ByteSwap(workspace_.Buffer());
+    view_.RefreshHexView();
+    return Outcome::Ok;
+}
+
+Outcome WindowPresenter::OnAddressLocation() {
+    if (core_.RefuseWhileBusy()) return Outcome::Busy;
+    const auto request = view_.AskAddressLocation();
+    if (!request) return Outcome::Cancelled;
+    const EditCheck check = CheckEditAddress(request->valid, request->address, workspace_.Buffer().activeLength);
+    if (check != EditCheck::Ok) {
+        MessageBox(MessageText(EditCheckMessage(check)), BoxButtons::Ok);
+        return Outcome::Failed;
+    }
+    view_.GoToAddress(request->address);
+    return Outcome::Ok;
+}
+
+Outcome WindowPresenter::LoadImageFile(const std::string& path) {
+    lastImageLoad_ = LoadImage(path, workspace_.Buffer(), workspace_.SelectedChip().capacity);
+    if (lastImageLoad_.tooLong) MessageBox(MessageText(kMsgFileTooLong), BoxButtons::Ok);
+    // A failed load may have changed the buffer too (Intel HEX records placed
+    // before a fault, a raw read cut short), so the view and its checksum are
+    // refreshed whatever the outcome.
+    view_.RefreshHexView();
+    return lastImageLoad_.outcome == ImageLoadResult::Outcome::Loaded ? Outcome::Ok : Outcome::FileError;
+}
+
+Outcome WindowPresenter::LoadFileAndReport(const std::string& path) {
+    core_.LogText(path);
+    if (LoadImageFile(path) != Outcome::Ok) {
+        MessageBox(MessageText(kMsgOpenFileError), BoxButtons::Ok);
+        core_.LogText(MessageText(kMsgOpenFileError));
+        if (lastImageLoad_.error.fault != RecordFault::None) core_.LogText(RecordErrorText(lastImageLoad_.error));
+        return Outcome::FileError;
+    }
+    SetFileCaption(path);
+    return Outcome::Ok;
+}
+
+Outcome WindowPresenter::OnOpenFile() {
+    core_.LogText(MessageText(kMsgLoadFile));
+    if (core_.RefuseWhileBusy()) return Outcome::Busy;
+    const auto path = view_.AskOpenFile();
+    if (!path) {
+        core_.LogText(MessageText(kMsgLoadFileCancel));
+        return Outcome::Cancelled;
+    }
+    return LoadFileAndReport(*path);
+}
+
+Outcome WindowPresenter::OnDropFiles(const std::vector<std::string>& paths) {
+    if (core_.RefuseWhileBusy()) return Outcome::Busy;
+    if (paths.size() != 1) {
+        MessageBox(MessageText(kMsgDropFileError), BoxButtons::Ok);
+        return Outcome::Failed;
+    }
+    return LoadFileAndReport(paths.front());
+}
+
+Outcome WindowPresenter::LoadCommandLineFile(const std::string& path) {
+    const Outcome outcome = LoadImageFile(path);
+    if (outcome != Outcome::Ok) MessageBox(MessageText(kMsgOpenFileError), BoxButtons::Ok);
+    return outcome;
+}
+
+Outcome WindowPresenter::OnSaveFile() {
+    core_.LogText(MessageText(kMsgSaveFile));
+    if (core_.RefuseWhileBusy()) return Outcome::Busy;
+    const auto path = view_.AskSaveFile();
+    if (!path) {
+        core_.LogText(MessageText(kMsgSaveFileCancel));
+        return Outcome::Cancelled;
+    }
+    core_.LogText(*path);
+    // A failed save is reported; it never claims success and never leaves a
+    // half-written file in place of the old one.
+    if (!SaveImage(*path, workspace_.Buffer(), workspace_.SelectedChip().capacity)) {
+        core_.ShowError(MessageText(kMsgOpenFileError));
+        MessageBox(MessageText(kMsgOpenFileError), BoxButtons::Ok);
+        return Outcome::FileError;
+    }
+    core_.ShowInfo(MessageText(kMsgSaveFileOk));
+    return Outcome::Ok;
+}
+
+void WindowPresenter::SetFileCaption(const std::string& path) {
+    captionSuffix_ = FileCaptionSuffix(path);
+    view_.SetCaption(Caption());
+}
+
+std::string WindowPresenter::Caption() const {
+    return MessageText(kMsgCaption) + captionSuffix_;
+}
+
+}  // namespace qbr::gui
