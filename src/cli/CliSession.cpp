@@ -94,7 +94,7 @@ int CliSession::RunProgrammerCommand() {
             return FailLink(*error, err_, report_);
     }
     if (!SelectChip()) return kExitUsage;
-    if (const int code = ConnectProgrammer(); code != kExitOk) return code;
+    if (const int code = ConnectProgrammer(options_.link); code != kExitOk) return code;
     report_["chip"] = core_.SelectedChip().chipName;
     report_["bytes"] = 0;
     host_.SetTransferSize(core_.SelectedChip().capacity);
@@ -141,7 +141,10 @@ int CliSession::RunDoctor() {
     const std::vector<SurveyedProgrammer> survey = options_.link.emulatedChip ? std::vector<SurveyedProgrammer>()
                                                                               : SurveyProgrammers();
     if (!SelectChip()) return kExitUsage;
-    if (const int code = ConnectProgrammer(); code != kExitOk) return code;
+    // The doctor looks at the programmer itself, which a recorded trace is not.
+    LinkSpec hardware = options_.link;
+    hardware.replay.clear();
+    if (const int code = ConnectProgrammer(hardware); code != kExitOk) return code;
     Doctor doctor(core_);
     const int code = doctor.Run(options_.link.emulatedChip ? Doctor::Path::Emulated
                                                            : Doctor::HardwarePath(link_.accessPath == "library"),
@@ -174,8 +177,8 @@ std::optional<ChipRecord> CliSession::FindChip(const std::string& name) {
 
 // Fails only for a bad emulator setting or a file of the link that can't be used;
 // a programmer that isn't there is the command's to report.
-int CliSession::ConnectProgrammer() {
-    auto made = MakeLink(options_.link, slot_, core_.Database(), core_.SelectedChip(),
+int CliSession::ConnectProgrammer(const LinkSpec& spec) {
+    auto made = MakeLink(spec, slot_, core_.Database(), core_.SelectedChip(),
                          {"qbr5150-cli", options_.arguments, {}, {}}, link_);
     if (const auto* error = std::get_if<LinkError>(&made)) return FailLink(*error, err_, report_);
     // The first open is quiet: a programmer that isn't there, or an alert of the

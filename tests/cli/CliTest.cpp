@@ -98,8 +98,9 @@ const DoctorRun kRuns[] = {
     {"--emulate", 0, "All is well.", "ok ok skipped skipped ok ok"},
     {"--emulate --emulate-fault selftest-fail", 1, "Problems found: 1.", "ok ok skipped skipped ok problem"},
     {"--emulate --emulate-fault unplugged", 3, "No programmer found.", "ok ok skipped skipped ok problem"},
-    // This machine has no programmer on its bus (if any bus at all).
+    // This machine has no programmer on its bus (if any bus at all); a recorded trace is none to look at.
     {"", 3, "No programmer found.", "problem ok skipped skipped skipped problem"},
+    {"--replay /nonexistent/x.trace", 3, "No programmer found.", "problem ok skipped skipped skipped problem"},
 };
 
 TEST(CliDoctor, ExitCodesAndStepsInJson) {
