@@ -137,6 +137,7 @@ struct CliWording {
     const char* detectSpiOnly;
     // chip-sum - : standard input has no name to tell the file's kind by
     const char* chipSumNeedsFile;
+    const char* traceNamesRunFile;  // path
 };
 
 // The wording of the current language; English unless it is Chinese.

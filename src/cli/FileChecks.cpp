@@ -10,6 +10,7 @@
 #include "ops/LinkSpec.h"
 #include "store/ProductionStore.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <ostream>
 #include <vector>
@@ -48,6 +49,29 @@ std::vector<std::string> Outputs(const CliOptions& options) {
     return outputs;
 }
 
+// Whether two names reach the same file, also one not made yet.
+bool SameFile(const std::string& a, const std::string& b) {
+    if (a.empty() || b.empty()) return false;
+    namespace fs = std::filesystem;
+    std::error_code ignored;
+    const auto resolved = [&](const std::string& name) { return fs::weakly_canonical(fs::absolute(name), ignored); };
+    return fs::equivalent(a, b, ignored) || resolved(a) == resolved(b);
+}
+
+// The trace is made when the programmer is reached and written all through the
+// run: a file the run also reads or writes would lose the trace or be destroyed.
+bool TraceNamesRunFile(const CliOptions& options) {
+    const std::string& trace = options.link.trace;
+    const FileKind kind = KindOfFile(trace);
+    if (trace.empty() || (kind != FileKind::Missing && kind != FileKind::Regular)) return false;
+    std::vector<std::string> files = Inputs(options);
+    const std::vector<std::string> outputs = Outputs(options);
+    files.insert(files.end(), outputs.begin() + 1, outputs.end());  // all but the trace itself
+    files.push_back(options.link.emulatorImage);
+    files.push_back(options.backup);
+    return std::any_of(files.begin(), files.end(), [&](const std::string& file) { return SameFile(trace, file); });
+}
+
 }  // namespace
 
 int CheckFileKinds(const CliOptions& options, std::ostream& err, nlohmann::json& report) {
@@ -65,17 +89,16 @@ int CheckFileKinds(const CliOptions& options, std::ostream& err, nlohmann::json&
         return Fail(report, err, errors::kNotARegularFile, Fill(wording.outputRefused, {path, KindText(kind)}),
                     kExitFileError);
     }
+    if (TraceNamesRunFile(options)) {
+        return Fail(report, err, errors::kUsage, Fill(wording.traceNamesRunFile, {options.link.trace}), kExitUsage);
+    }
     return kExitOk;
 }
 
 bool NamesStoreFile(const std::string& path, const std::string& store) {
     if (ProductionStore::IsUrl(store)) return false;
-    namespace fs = std::filesystem;
-    std::error_code ignored;
-    const auto resolved = [&](const std::string& name) { return fs::weakly_canonical(fs::absolute(name), ignored); };
     for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
-        const std::string file = store + suffix;
-        if (fs::equivalent(path, file, ignored) || resolved(path) == resolved(file)) return true;
+        if (SameFile(path, store + suffix)) return true;
     }
     return false;
 }

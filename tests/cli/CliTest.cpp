@@ -56,6 +56,8 @@ const TextRun kTextRuns[] = {
     {"--emulate --emulate-fault reject@1 link", 2, "takes no value: reject"},
     {"--emulate --emulate-fault stall@12k link", 2, "not a number"},
     {"--lang en --db /nonexistent/chips.dat chips", 4, ""},
+    {"--lang zh --emulate --trace /tmp/qbr-same-file.bin read /tmp/./qbr-same-file.bin", 2,
+     "qbr-same-file.bin 与本次运行"},
     // A file larger than the memory allowed is summed a piece at a time (no limit where the sanitizers need more).
     {"--version >/dev/null; f=$(mktemp); truncate -s 160M $f; (ulimit -S -v 100000; " QBR_RUNTIME_DIR
      "/qbr5150-cli --version >/dev/null 2>&1 || ulimit -S -v unlimited; " QBR_RUNTIME_DIR
