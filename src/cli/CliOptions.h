@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "ops/LinkSpec.h"
+#include "ops/LinkRequest.h"
 
 #include <cstdint>
 #include <optional>
@@ -24,7 +24,7 @@ struct CliOptions {
     std::string command;
     std::string argument;  // pattern, chip name or file, by command
     std::string chip;      // -c: the chip to work on; empty = the default chip
-    LinkSpec link;         // --emulate..., --trace, --replay
+    LinkRequest link;      // --emulate..., --trace, --replay
     std::string language;  // "en", "zh" or empty for config.ini's
     std::string database;  // --db
     // Beyond the window's commands:

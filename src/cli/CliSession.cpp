@@ -142,7 +142,7 @@ int CliSession::RunDoctor() {
                                                                               : SurveyProgrammers();
     if (!SelectChip()) return kExitUsage;
     // The doctor looks at the programmer itself, which a recorded trace is not.
-    LinkSpec hardware = options_.link;
+    LinkRequest hardware = options_.link;
     hardware.replay.clear();
     if (const int code = ConnectProgrammer(hardware); code != kExitOk) return code;
     Doctor doctor(core_);
@@ -177,8 +177,8 @@ std::optional<ChipRecord> CliSession::FindChip(const std::string& name) {
 
 // Fails only for a bad emulator setting or a file of the link that can't be used;
 // a programmer that isn't there is the command's to report.
-int CliSession::ConnectProgrammer(const LinkSpec& spec) {
-    auto made = MakeLink(spec, slot_, core_.Database(), core_.SelectedChip(),
+int CliSession::ConnectProgrammer(const LinkRequest& request) {
+    auto made = MakeLink(request, slot_, core_.Database(), core_.SelectedChip(),
                          {"qbr5150-cli", options_.arguments, {}, {}}, link_);
     if (const auto* error = std::get_if<LinkError>(&made)) return FailLink(*error, err_, report_);
     // The first open is quiet: a programmer that isn't there, or an alert of the

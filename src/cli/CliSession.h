@@ -46,7 +46,7 @@ private:
     int RunDoctor();
     bool SelectChip();
     std::optional<ChipRecord> FindChip(const std::string& name);
-    int ConnectProgrammer(const LinkSpec& spec);
+    int ConnectProgrammer(const LinkRequest& request);
     int ReplayOutcome(int code);
     int KeptFiles(int code);
     int FailAfterRun(int code, const std::string& text);

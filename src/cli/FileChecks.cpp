@@ -7,7 +7,7 @@
 #include "cli/ExitCodes.h"
 #include "cli/JsonReport.h"
 #include "ops/CommandTable.h"
-#include "ops/LinkSpec.h"
+#include "ops/LinkRequest.h"
 #include "store/ProductionStore.h"
 
 #include <algorithm>

@@ -10,7 +10,7 @@
 #include "cli/FileChecks.h"
 #include "cli/JsonReport.h"
 #include "cli/ProductionReportPage.h"
-#include "ops/LinkSpec.h"
+#include "ops/LinkRequest.h"
 #include "store/ProductionReport.h"
 #include "store/ProductionStore.h"
 

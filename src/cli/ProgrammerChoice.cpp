@@ -23,7 +23,7 @@ namespace {
 // Asks the programmer itself: an emulated one is made for the question, with its
 // fault (checked before) and an empty socket.
 ProgrammerIdentity Identify(const ProgrammerSlot& slot, const CliOptions& options) {
-    LinkSpec question;
+    LinkRequest question;
     if (slot.emulatedIndex != 0) {
         question.emulatedChip.emplace();
         question.emulatorFault = options.link.emulatorFault;

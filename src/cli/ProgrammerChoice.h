@@ -2,7 +2,7 @@
 #pragma once
 
 #include "cli/CliOptions.h"
-#include "ops/LinkSpec.h"
+#include "ops/LinkRequest.h"
 
 #include <nlohmann/json.hpp>
 

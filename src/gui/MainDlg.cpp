@@ -178,17 +178,17 @@ bool MainDlg::AskYesNo(const QString& question) {
     return box.clickedButton() == yes;
 }
 
-std::optional<LinkError> MainDlg::SetLink(LinkSpec spec, TraceHeader header) {
-    linkSpec_ = std::move(spec);
+std::optional<LinkError> MainDlg::SetLink(LinkRequest request, TraceHeader header) {
+    linkRequest_ = std::move(request);
     traceHeader_ = std::move(header);
-    return linkSpec_.trace.empty() ? std::nullopt : OpenTrace(linkSpec_, linkEnd_);
+    return linkRequest_.trace.empty() ? std::nullopt : OpenTrace(linkRequest_, linkEnd_);
 }
 
 // The chip named for the emulated socket is the chip worked on, as on the command
 // line, for this run only: the configured chip stays the one of the next start.
 void MainDlg::SelectEmulatedChip() {
-    if (!linkSpec_.emulatedChip || linkSpec_.emulatedChip->empty()) return;
-    const std::optional<ChipRecord> chip = core_.Database().FindByTypedName(*linkSpec_.emulatedChip);
+    if (!linkRequest_.emulatedChip || linkRequest_.emulatedChip->empty()) return;
+    const std::optional<ChipRecord> chip = core_.Database().FindByTypedName(*linkRequest_.emulatedChip);
     if (!chip) return;
     presenter_.Space().SetRememberSelectedChip(false);
     core_.SelectChip(*chip);
@@ -198,11 +198,11 @@ void MainDlg::SelectEmulatedChip() {
 // A link that can't be made as asked is said on standard error, and the window
 // goes on with what it can: the emulated programmer then holds the selected chip.
 std::unique_ptr<UsbLink> MainDlg::MakeLink() {
-    auto made = qbr::MakeLink(linkSpec_, {}, core_.Database(), core_.SelectedChip(), traceHeader_, linkEnd_);
+    auto made = qbr::MakeLink(linkRequest_, {}, core_.Database(), core_.SelectedChip(), traceHeader_, linkEnd_);
     if (const auto* error = std::get_if<LinkError>(&made)) {
         std::cerr << error->text << '\n';
-        linkSpec_.emulatedChip = "";
-        made = qbr::MakeLink(linkSpec_, {}, core_.Database(), core_.SelectedChip(), traceHeader_, linkEnd_);
+        linkRequest_.emulatedChip = "";
+        made = qbr::MakeLink(linkRequest_, {}, core_.Database(), core_.SelectedChip(), traceHeader_, linkEnd_);
     }
     return std::get<std::unique_ptr<UsbLink>>(std::move(made));
 }

@@ -58,7 +58,7 @@ public:
     void LoadStartFile(const std::string& path);
     // Before Initialise: how to reach the programmer. A trace file it names is made
     // now and begins with `header`, completed by the chip and access path the link starts with.
-    std::optional<LinkError> SetLink(LinkSpec spec, TraceHeader header);
+    std::optional<LinkError> SetLink(LinkRequest request, TraceHeader header);
 
     // Message boxes go to `responder` instead of the screen while one is set.
     void SetBoxResponder(BoxResponder responder) { responder_ = std::move(responder); }
@@ -122,7 +122,7 @@ private:
     void OnUserManual();
     void OnAbout();
 
-    LinkSpec linkSpec_;
+    LinkRequest linkRequest_;
     TraceHeader traceHeader_;
     // Declared before the presenter, whose session holds the link to it.
     LinkEnd linkEnd_;

@@ -71,7 +71,7 @@ int ProgrammerApp::Run() {
     parser.addPositionalArgument("file", "Image file to load at start.");
     parser.process(EmulateWithoutValue(app.arguments()));
 
-    LinkSpec link;
+    LinkRequest link;
     if (parser.isSet(emulate)) link.emulatedChip = parser.value(emulate).toStdString();
     link.trace = parser.value(trace).toStdString();
     std::vector<std::string> arguments;

@@ -5,7 +5,7 @@
 #include "base/TextFill.h"
 #include "link/HardwareLink.h"
 #include "link/LibraryPath.h"
-#include "ops/LinkSpec.h"
+#include "ops/LinkRequest.h"
 
 namespace qbr {
 
@@ -31,62 +31,62 @@ LinkError ImageError(ChipImageFile::Problem problem, const std::string& path, co
 
 // The emulated programmer of `slot`, with `socket` in it: the chip's contents
 // from the image file (which stays held), the programmer's own fault and the speed.
-std::optional<LinkError> MakeEmulator(const LinkSpec& spec, const ProgrammerSlot& slot, const ChipRecord& socket,
+std::optional<LinkError> MakeEmulator(const LinkRequest& request, const ProgrammerSlot& slot, const ChipRecord& socket,
                                       LinkEnd& end) {
     end.emulator = std::make_unique<EmulatedProgrammer>(socket);
     if (!slot.serial.empty()) end.emulator->SetSerialNumber(slot.serial);
-    end.imagePath = ReplaceAll(spec.emulatorImage, "%d", std::to_string(slot.emulatedIndex));
+    end.imagePath = ReplaceAll(request.emulatorImage, "%d", std::to_string(slot.emulatedIndex));
     if (!end.imagePath.empty()) {
         const ChipImageFile::Problem problem = end.image.Open(end.imagePath, end.emulator->Chip());
         if (problem != ChipImageFile::Problem::None) return ImageError(problem, end.imagePath, end.image, socket);
     }
-    if (const std::optional<LinkError> error = CheckEmulatorFault(spec)) return error;
-    const std::string fault = FaultFor(spec, slot.emulatedIndex);
+    if (const std::optional<LinkError> error = CheckEmulatorFault(request)) return error;
+    const std::string fault = FaultFor(request, slot.emulatedIndex);
     if (!fault.empty()) end.emulator->InjectFault(ParseEmulatorFault(fault));
-    if (spec.fullSpeed) end.emulator->SetSpeed(SpeedModel::FullSpeed());
+    if (request.fullSpeed) end.emulator->SetSpeed(SpeedModel::FullSpeed());
     return std::nullopt;
 }
 
 }  // namespace
 
-std::optional<LinkError> LoadReplay(const LinkSpec& spec, LinkEnd& end) {
+std::optional<LinkError> LoadReplay(const LinkRequest& request, LinkEnd& end) {
     std::string error;
-    end.replay = TraceReplay::Load(spec.replay, error);
+    end.replay = TraceReplay::Load(request.replay, error);
     if (!end.replay) return LinkError{LinkProblem::FileError, error};
     return std::nullopt;
 }
 
-std::optional<LinkError> OpenTrace(const LinkSpec& spec, LinkEnd& end) {
+std::optional<LinkError> OpenTrace(const LinkRequest& request, LinkEnd& end) {
     std::string error;
-    end.openedTrace = TransferTrace::Create(spec.trace, error);
+    end.openedTrace = TransferTrace::Create(request.trace, error);
     if (!end.openedTrace) return LinkError{LinkProblem::FileError, error};
     return std::nullopt;
 }
 
-std::variant<std::unique_ptr<UsbLink>, LinkError> MakeLink(const LinkSpec& spec, const ProgrammerSlot& slot,
+std::variant<std::unique_ptr<UsbLink>, LinkError> MakeLink(const LinkRequest& request, const ProgrammerSlot& slot,
                                                            const ChipDatabase& database, const ChipRecord& worked,
                                                            TraceHeader header, LinkEnd& end) {
     std::unique_ptr<UsbLink> link;
-    if (!spec.replay.empty()) {
+    if (!request.replay.empty()) {
         if (!end.replay) {
-            if (std::optional<LinkError> error = LoadReplay(spec, end)) return *error;
+            if (std::optional<LinkError> error = LoadReplay(request, end)) return *error;
         }
         link = std::make_unique<UsbLink>(std::make_unique<LibraryPath>(*end.replay));
         end.accessPath = "replay";
-    } else if (spec.emulatedChip) {
+    } else if (request.emulatedChip) {
         std::optional<ChipRecord> socket = worked;
-        if (!spec.emulatedChip->empty()) socket = database.FindByTypedName(*spec.emulatedChip);
-        if (!socket) return NoChipNamed(*spec.emulatedChip);
-        if (std::optional<LinkError> error = MakeEmulator(spec, slot, *socket, end)) return *error;
+        if (!request.emulatedChip->empty()) socket = database.FindByTypedName(*request.emulatedChip);
+        if (!socket) return NoChipNamed(*request.emulatedChip);
+        if (std::optional<LinkError> error = MakeEmulator(request, slot, *socket, end)) return *error;
         link = std::make_unique<UsbLink>(std::make_unique<LibraryPath>(*end.emulator));
         end.accessPath = "emulated";
     } else {
         link = MakeHardwareLink({}, slot.id);
         end.accessPath = link->UsesLibraryPath() ? "library" : "direct";
     }
-    if (!spec.trace.empty()) {
+    if (!request.trace.empty()) {
         if (!end.openedTrace) {
-            if (std::optional<LinkError> error = OpenTrace(spec, end)) return *error;
+            if (std::optional<LinkError> error = OpenTrace(request, end)) return *error;
         }
         header.chip = worked.chipName;
         header.accessPath = end.accessPath;

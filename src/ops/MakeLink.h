@@ -7,7 +7,7 @@
 #include "emulator/TraceReplay.h"
 #include "link/TransferTrace.h"
 #include "link/UsbLink.h"
-#include "ops/LinkSpec.h"
+#include "ops/LinkRequest.h"
 
 #include <memory>
 #include <optional>
@@ -16,7 +16,7 @@
 
 namespace qbr {
 
-// What a link made from a LinkSpec talks to and the files it keeps. The front end
+// What a link made from a LinkRequest talks to and the files it keeps. The front end
 // holds it for as long as the link lives.
 struct LinkEnd {
     std::unique_ptr<TraceReplay> replay;
@@ -28,17 +28,17 @@ struct LinkEnd {
     std::string accessPath;                      // "replay", "emulated", "library" or "direct"
 };
 
-// Loads the spec's recorded trace into `end`; its header names the chip it was recorded with.
-std::optional<LinkError> LoadReplay(const LinkSpec& spec, LinkEnd& end);
-// Makes the spec's trace file now, ahead of the link, so that a run that can't keep it stops early.
-std::optional<LinkError> OpenTrace(const LinkSpec& spec, LinkEnd& end);
+// Loads the request's recorded trace into `end`; its header names the chip it was recorded with.
+std::optional<LinkError> LoadReplay(const LinkRequest& request, LinkEnd& end);
+// Makes the request's trace file now, ahead of the link, so that a run that can't keep it stops early.
+std::optional<LinkError> OpenTrace(const LinkRequest& request, LinkEnd& end);
 
-// The link the spec asks for, to programmer `slot`: the replay of its recorded
-// trace; or the emulated programmer with the spec's chip (else `worked`) in its
+// The link the request asks for, to programmer `slot`: the replay of its recorded
+// trace; or the emulated programmer with the request's chip (else `worked`) in its
 // socket, its image file, its fault and speed; or the real programmer. The trace
-// file, when the spec names one, begins with `header`, completed by the chip
+// file, when the request names one, begins with `header`, completed by the chip
 // worked on and the access path.
-std::variant<std::unique_ptr<UsbLink>, LinkError> MakeLink(const LinkSpec& spec, const ProgrammerSlot& slot,
+std::variant<std::unique_ptr<UsbLink>, LinkError> MakeLink(const LinkRequest& request, const ProgrammerSlot& slot,
                                                            const ChipDatabase& database, const ChipRecord& worked,
                                                            TraceHeader header, LinkEnd& end);
 

@@ -38,7 +38,7 @@ public:
         BuildMessageTable();
         window_ = std::make_unique<gui::MainDlg>();
         Answer(true);
-        LinkSpec link;
+        LinkRequest link;
         link.emulatedChip = std::move(emulatedChip);
         window_->SetLink(std::move(link), {});
         window_->Initialise();

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ops/LinkSpec.h"
+#include "ops/LinkRequest.h"
 
 #include "base/Language.h"
 #include "base/TextFill.h"
@@ -65,21 +65,21 @@ ProgrammerSlot EmulatedSlot(unsigned index) {
     return {"emulated-" + std::to_string(index), serial, NodeAccess::Allowed, index};
 }
 
-std::optional<LinkError> SetEmulatorSpeed(LinkSpec& spec, const std::string& word) {
+std::optional<LinkError> SetEmulatorSpeed(LinkRequest& request, const std::string& word) {
     if (word != "full" && word != "unlimited") {
         return LinkError{LinkProblem::BadSpeed, Fill(CurrentLinkWording().badSpeed, {word})};
     }
-    spec.fullSpeed = word == "full";
+    request.fullSpeed = word == "full";
     return std::nullopt;
 }
 
-std::optional<LinkError> CheckEmulatorFault(const LinkSpec& spec) {
-    const std::optional<unsigned> target = FaultTarget(spec.emulatorFault);
-    if (target && (*target < 1 || *target > spec.emulateCount)) {
-        return LinkError{LinkProblem::BadFault, Fill(CurrentLinkWording().faultProgrammer, {spec.emulatorFault})};
+std::optional<LinkError> CheckEmulatorFault(const LinkRequest& request) {
+    const std::optional<unsigned> target = FaultTarget(request.emulatorFault);
+    if (target && (*target < 1 || *target > request.emulateCount)) {
+        return LinkError{LinkProblem::BadFault, Fill(CurrentLinkWording().faultProgrammer, {request.emulatorFault})};
     }
     try {
-        const std::string fault = FaultFor(spec, target.value_or(1));
+        const std::string fault = FaultFor(request, target.value_or(1));
         if (!fault.empty()) ParseEmulatorFault(fault);
     } catch (const std::invalid_argument& e) {
         return LinkError{LinkProblem::BadFault, e.what()};
@@ -87,10 +87,10 @@ std::optional<LinkError> CheckEmulatorFault(const LinkSpec& spec) {
     return std::nullopt;
 }
 
-std::string FaultFor(const LinkSpec& spec, unsigned index) {
-    const std::optional<unsigned> target = FaultTarget(spec.emulatorFault);
-    if (!target) return spec.emulatorFault;
-    return target == index ? spec.emulatorFault.substr(spec.emulatorFault.find(':') + 1) : std::string();
+std::string FaultFor(const LinkRequest& request, unsigned index) {
+    const std::optional<unsigned> target = FaultTarget(request.emulatorFault);
+    if (!target) return request.emulatorFault;
+    return target == index ? request.emulatorFault.substr(request.emulatorFault.find(':') + 1) : std::string();
 }
 
 LinkError NoChipNamed(const std::string& name) {

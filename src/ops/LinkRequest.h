@@ -11,7 +11,7 @@ namespace qbr {
 
 // How a run reaches its programmer, as either front end's options give it: a real
 // programmer, emulated ones, or a recorded trace that plays the programmer.
-struct LinkSpec {
+struct LinkRequest {
     std::optional<std::string> emulatedChip;  // set: emulated programmers with this chip (empty: the chip worked on)
     std::string emulatorImage;                // the emulated chip's file; "%d" becomes the programmer's number
     std::string emulatorFault;                // FAULT for every emulated programmer, "N:FAULT" for programmer N
@@ -43,11 +43,11 @@ struct LinkError {
 };
 
 // Takes --emulate-speed's word: full or unlimited.
-std::optional<LinkError> SetEmulatorSpeed(LinkSpec& spec, const std::string& word);
+std::optional<LinkError> SetEmulatorSpeed(LinkRequest& request, const std::string& word);
 // Whether the fault is one the emulator knows, and in "N:FAULT" N is between 1 and emulateCount.
-std::optional<LinkError> CheckEmulatorFault(const LinkSpec& spec);
+std::optional<LinkError> CheckEmulatorFault(const LinkRequest& request);
 // The fault as it applies to emulated programmer `index`; empty for none.
-std::string FaultFor(const LinkSpec& spec, unsigned index);
+std::string FaultFor(const LinkRequest& request, unsigned index);
 // That the database has no chip of that name.
 LinkError NoChipNamed(const std::string& name);
 
