@@ -11,6 +11,7 @@
 #include "ops/ChipTransfers.h"
 #include "ops/CommandTable.h"
 #include "ops/MakeLink.h"
+#include "ops/RangeImage.h"
 
 #include <nlohmann/json.hpp>
 
@@ -57,13 +58,8 @@ private:
     int RunChipSum();
     int Link();
     bool LoadImageArgument(ChipRange range);
-    bool LoadRecordsInRange(const std::string& path, ChipRange range);
-    ImageLoadResult LoadInput(const std::string& path, uint32_t length);
-    ImageLoadResult LoadStandardInput(uint32_t length);
-    bool AcceptImage(const ImageLoadResult& image, ChipRange range);
-    bool NothingLands(ChipRange range);
     void ReportTooLong(const ImageLoadResult& image, ChipRange range);
-    void ReportPlacement(const ImageLoadResult& image, ChipRange range);
+    void ReportPlacement(const ImagePlacement& placed);
 
     const CliOptions& options_;
     const ProgrammerSlot slot_;
