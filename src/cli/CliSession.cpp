@@ -292,20 +292,6 @@ void CliSession::ListCandidates(const ChipRecord& detected) {
     report_["candidates"] = candidates;
 }
 
-namespace {
-
-// How the image compared with the range, for the report.
-const char* FitName(const ImageLoadResult& image, bool cut) {
-    switch (image.Fit()) {
-    case ImageFit::Empty: return "empty";
-    case ImageFit::TooLong: return cut ? "cut" : "too long";
-    case ImageFit::Fits: break;
-    }
-    return "fits";
-}
-
-}  // namespace
-
 // The image argument into the buffer at the range's addresses; nothing has been
 // sent to the chip yet. An image cut to the range is shown cut, records the
 // first-block rule moved are shown moved.
@@ -315,9 +301,9 @@ bool CliSession::LoadImageArgument(ChipRange range) {
     const bool input = path == "-";
     const RangeImage loaded = LoadRangeImage(workspace_, range, path, input ? stdin : nullptr, options_.cut);
     if (loaded.fault != RangeLoadFault::NotLoaded && loaded.fault != RangeLoadFault::RecordsOutside) {
-        report_["image"] = {{"length", loaded.image.length},
-                            {"room", range.length},
-                            {"fit", FitName(loaded.image, options_.cut)}};
+        const ImageLoadResult& image = loaded.image;
+        const char* fit = image.empty ? "empty" : !image.tooLong ? "fits" : options_.cut ? "cut" : "too long";
+        report_["image"] = {{"length", image.length}, {"room", range.length}, {"fit", fit}};
     }
     switch (loaded.fault) {
     case RangeLoadFault::NotLoaded: ReportImageError(err_, report_, path, loaded.image); return false;
