@@ -167,7 +167,7 @@ int ChipJobs::Write() {
     // The whole chip is written as the window writes it, in one request.
     if (write.runs && (IsPartial() || skip != SkipBlank::Off)) report_["runs"] = write.runs->size();
     if (write.written) report_["verified"] = !options_.noVerify;
-    if (write.readBack) return Judge(*write.readBack);
+    if (write.readBack) Judge(*write.readBack);
     KeepOutcomeError(report_, write.outcome, options_.command);
     return ExitCodeOf(write.outcome);
 }
