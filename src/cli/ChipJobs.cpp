@@ -16,7 +16,6 @@
 #include "ops/RepeatedRead.h"
 #include "ops/SparseWrite.h"
 
-#include <cstdio>
 #include <ctime>
 #include <ostream>
 
@@ -192,9 +191,7 @@ int ChipJobs::ChipSum() {
     report_.update(PrintSums(std::span(buffer.bytes).first(buffer.activeLength)));
     ResultStream() << Fill(wording.fileCrc32, {sums.fileCrc32}) << '\n'
                    << Fill(wording.fileSha256, {sums.fileSha256}) << '\n';
-    char text[9];
-    std::snprintf(text, sizeof text, "%08X", sums.chipSum);
-    report_["checksum"] = text;
+    report_["checksum"] = HexNumber(sums.chipSum, 8).substr(2);
     report_["bytes"] = sums.chipBytes;
     report_["file_bytes"] = sums.fileBytes;
     report_["file_crc32"] = sums.fileCrc32;

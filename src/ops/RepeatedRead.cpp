@@ -90,7 +90,13 @@ ChipBackup BackupChip(ProgrammerCore& core, const ChipRecord& chip, const std::s
     return backup;
 }
 
-std::string BackupFileName(const ChipRecord& chip, std::time_t when) {
+BackupTarget ChooseBackupTarget(const BackupPlace& place, const ChipRecord& chip, std::time_t when) {
+    if (!place.file.empty()) return {place.file, BackupName::AsGiven};
+    BackupTarget target;
+    target.naming = BackupName::FirstFree;
+    std::error_code error;
+    target.directoryMade = std::filesystem::create_directories(place.directory, error);
+    if (error) return target;
     std::string name = chip.chipName;
     std::replace_if(
         name.begin(), name.end(),
@@ -98,19 +104,9 @@ std::string BackupFileName(const ChipRecord& chip, std::time_t when) {
     std::tm local{};
     localtime_r(&when, &local);
     char stamp[32];
-    std::strftime(stamp, sizeof stamp, "-%Y%m%d-%H%M%S.bin", &local);
-    return name + stamp;
-}
-
-BackupTarget ChooseBackupTarget(const BackupPlace& place, const ChipRecord& chip, std::time_t when) {
-    if (!place.file.empty()) return {place.file, BackupName::AsGiven};
-    BackupTarget target{.naming = BackupName::FirstFree};
-    std::error_code error;
-    target.directoryMade = std::filesystem::create_directories(place.directory, error);
-    if (error) return target;
-    std::string name = BackupFileName(chip, when);
-    if (!place.programmer.empty()) name.insert(name.rfind('.'), '-' + place.programmer);
-    target.path = (std::filesystem::path(place.directory) / name).string();
+    std::strftime(stamp, sizeof stamp, "-%Y%m%d-%H%M%S", &local);
+    const std::string programmer = place.programmer.empty() ? "" : '-' + place.programmer;
+    target.path = (std::filesystem::path(place.directory) / (name + stamp + programmer + ".bin")).string();
     return target;
 }
 

@@ -53,10 +53,6 @@ enum class BackupName {
 // (see CreateNewFile).
 ChipBackup BackupChip(ProgrammerCore& core, const ChipRecord& chip, const std::string& path, BackupName naming);
 
-// "<chip>-<YYYYmmdd-HHMMSS>.bin" in local time; characters of the chip's name that
-// don't belong in a file name become '_'.
-std::string BackupFileName(const ChipRecord& chip, std::time_t when);
-
 // Where the user keeps backups: the file named (`file`), or a directory where
 // each backup gets a name of its own.
 struct BackupPlace {
@@ -72,8 +68,9 @@ struct BackupTarget {
 };
 
 // The file named is taken as given. In a directory (made when missing) the file is
-// BackupFileName(chip, when) with "-" and the programmer before its extension, or
-// the first free numbered name.
+// "<chip>-<YYYYmmdd-HHMMSS>[-<programmer>].bin" in local time, characters of the
+// chip's name that don't belong in a file name made '_', or the first free
+// numbered name.
 BackupTarget ChooseBackupTarget(const BackupPlace& place, const ChipRecord& chip, std::time_t when);
 
 }  // namespace qbr

@@ -245,7 +245,7 @@ TEST_F(CliFiles, BackupsNeverReplaceEachOther) {
     const ChipRecord chip = test::TestChip("24C02").Type(kEeprom24).Capacity(256);
     const std::time_t now = std::time(nullptr);
     for (std::time_t second = now - 1; second < now + 30; ++second) {
-        test::WriteFileText(dir.file("taken") / BackupFileName(chip, second), "earlier");
+        test::WriteFileText(ChooseBackupTarget({"", Path("taken"), ""}, chip, second).path, "earlier");
     }
     const test::CliResult next = Run(write + Path("taken"));
     EXPECT_EQ(next.exitCode, 0) << next.err;
