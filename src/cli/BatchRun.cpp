@@ -56,7 +56,8 @@ std::string ResultText(int code) {
     return Fill(CurrentCliWording().batchFailed, {std::to_string(code)});
 }
 
-int RunEach(const CliCommand& command, const CliOptions& options, std::ostream& out, std::ostream& err, bool terminal, nlohmann::json& report) {
+int RunEach(const CliCommand& command, const CliOptions& options, std::ostream& out, std::ostream& err, bool terminal,
+            nlohmann::json& report) {
     const std::vector<ProgrammerSlot> slots = AttachedProgrammers(options);
     if (slots.empty()) return Fail(report, err, errors::kNoProgrammer, MessageText(kMsgNoUsbLink), kExitNoProgrammer);
     if (const char* why = WhyNotBatch(options, slots.size())) return Fail(report, err, errors::kUsage, why, kExitUsage);
@@ -102,7 +103,8 @@ int RunEach(const CliCommand& command, const CliOptions& options, std::ostream& 
 
 }  // namespace
 
-int RunBatch(const CliCommand& command, const CliOptions& options, std::ostream& out, std::ostream& err, bool terminal) {
+int RunBatch(const CliCommand& command, const CliOptions& options, std::ostream& out, std::ostream& err,
+             bool terminal) {
     nlohmann::json report = {{"command", options.command}, {"results", nlohmann::json::array()}};
     const int code = RunEach(command, options, out, err, terminal, report);
     return options.json ? PrintReport(report, code, out) : code;

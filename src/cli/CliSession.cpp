@@ -34,7 +34,12 @@ namespace qbr {
 CliSession::CliSession(const CliCommand& command, const CliOptions& options, const ProgrammerSlot& slot,
                        SharedStore& store, std::ostream& out, std::ostream& err, bool terminal)
     : command_(command),
-      options_(options), slot_(slot), store_(store), out_(out), err_(err), host_(err, terminal && !options.quiet) {
+      options_(options),
+      slot_(slot),
+      store_(store),
+      out_(out),
+      err_(err),
+      host_(err, terminal && !options.quiet) {
     workspace_.SetRememberSelectedChip(false);
 }
 

@@ -45,8 +45,7 @@ void AddAutoOptions(CLI::App& command, CliOptions& options) {
 }
 
 void AddUpdateFirmwareOptions(CLI::App& command, CliOptions& options) {
-    command.add_flag("--yes", options.yes,
-                     "send the file without asking (needed when there is no terminal to ask on)");
+    command.add_flag("--yes", options.yes, "send the file without asking (needed when there is no terminal to ask on)");
 }
 
 // The options the command line adds to a command of the table.
