@@ -18,7 +18,6 @@
 
 #include <cstdio>
 #include <ctime>
-#include <filesystem>
 #include <ostream>
 
 namespace qbr {
@@ -28,25 +27,16 @@ namespace {
 // Ranges listed one by one; the rest are counted.
 constexpr size_t kRangesListed = 20;
 
+// The report's name and the text of each DiffCause, in the enum's order.
 const char* CauseName(DiffCause cause) {
-    switch (cause) {
-    case DiffCause::None: return "none";
-    case DiffCause::NotProgrammed: return "not programmed";
-    case DiffCause::NotErased: return "not erased";
-    case DiffCause::DataDiffers: return "data differs";
-    }
-    return "";
+    static constexpr const char* kNames[] = {"none", "not programmed", "not erased", "data differs"};
+    return kNames[static_cast<size_t>(cause)];
 }
 
 const char* CauseText(DiffCause cause) {
     const CliWording& wording = CurrentCliWording();
-    switch (cause) {
-    case DiffCause::NotProgrammed: return wording.causeNotProgrammed;
-    case DiffCause::NotErased: return wording.causeNotErased;
-    case DiffCause::DataDiffers: return wording.causeDataDiffers;
-    case DiffCause::None: break;
-    }
-    return nullptr;
+    const char* const texts[] = {"", wording.causeNotProgrammed, wording.causeNotErased, wording.causeDataDiffers};
+    return texts[static_cast<size_t>(cause)];
 }
 
 }  // namespace
@@ -82,15 +72,18 @@ int ChipJobs::CheckOptions(const CommandRow& row) {
 
 int ChipJobs::Backup() {
     if (options_.backup.empty() && options_.backupDir.empty()) return kExitOk;
-    const ChipRecord chip = core_.SelectedChip();
-    const bool named = !options_.backup.empty();
-    if (!named && !MakeBackupDirectory()) return kExitFileError;
-    std::string name = BackupFileName(chip, std::time(nullptr));
-    // The programmers of a batch back up in the same second: each gets its own file.
-    if (options_.all) name.insert(name.rfind('.'), '-' + options_.programmer);
-    const std::string path = named ? options_.backup : (std::filesystem::path(options_.backupDir) / name).string();
-    const ChipBackup backup = BackupChip(core_, chip, path, named ? BackupName::AsGiven : BackupName::FirstFree);
     const CliWording& wording = CurrentCliWording();
+    const ChipRecord chip = core_.SelectedChip();
+    const BackupTarget target = ChooseBackupTarget({options_.backup, options_.backupDir,
+                                                    options_.all ? options_.programmer : ""},
+                                                   chip, std::time(nullptr));
+    if (target.directoryMade) err_ << Fill(wording.backupDirCreated, {options_.backupDir}) << '\n';
+    if (target.path.empty()) {
+        return Fail(report_, err_, errors::kFileError, Fill(wording.backupFileError, {options_.backupDir}),
+                    kExitFileError);
+    }
+    const std::string& path = target.path;
+    const ChipBackup backup = BackupChip(core_, chip, path, target.naming);
     switch (backup.outcome) {
     case Outcome::Ok: {
         err_ << Fill(wording.backupSaved, {backup.path}) << '\n';
@@ -120,19 +113,6 @@ int ChipJobs::Backup() {
     return ExitCodeOf(backup.outcome);
 }
 
-// --backup-dir is made when missing, before the chip is read, with the user's
-// permissions for a new directory.
-bool ChipJobs::MakeBackupDirectory() {
-    std::error_code error;
-    if (std::filesystem::create_directories(options_.backupDir, error)) {
-        err_ << Fill(CurrentCliWording().backupDirCreated, {options_.backupDir}) << '\n';
-    }
-    if (!error) return true;
-    Fail(report_, err_, errors::kFileError, Fill(CurrentCliWording().backupFileError, {options_.backupDir}),
-         kExitFileError);
-    return false;
-}
-
 int ChipJobs::Read() {
     const RepeatedRead read = ReadChipRepeatedly(core_, core_.SelectedChip(), range_, options_.reads);
     report_["reads"] = options_.reads;
@@ -156,14 +136,6 @@ int ChipJobs::Verify() {
     return Judge(result.diff);
 }
 
-int ChipJobs::VerifyWritten(std::span<const ChipRange> runs) {
-    report_["verified"] = !options_.noVerify;
-    if (options_.noVerify) return kExitOk;
-    const ChipDiff result = DiffChipRuns(core_, core_.SelectedChip(), runs);
-    if (result.outcome != Outcome::Ok) return ExitCodeOf(result.outcome);
-    return Judge(result.diff);
-}
-
 // A verify's verdict: ok, or the differing ranges and their likely cause.
 int ChipJobs::Judge(const ImageDiff& diff) {
     report_["cause"] = CauseName(diff.Cause());
@@ -181,19 +153,23 @@ int ChipJobs::Judge(const ImageDiff& diff) {
 }
 
 int ChipJobs::Write() {
-    const ChipRecord chip = core_.SelectedChip();
-    const bool flash = IsErasable(FamilyOf(chip));
-    if (options_.skipBlank == "check" || (flash && IsPartial())) {
-        if (const int code = RefuseUnlessBlank(range_); code != kExitOk) return code;
+    const SkipBlank skip = options_.skipBlank.empty()      ? SkipBlank::Off
+                           : options_.skipBlank == "check" ? SkipBlank::Check
+                                                           : SkipBlank::Trust;
+    const RangeWrite write = WriteRange(core_, core_.SelectedChip(), range_, skip, !options_.noVerify);
+    if (write.notBlank) {
+        const Mismatch& dirty = *write.notBlank;
+        report_["not_blank_at"] = dirty.address;
+        return Fail(report_, err_, errors::kNotBlank,
+                    Fill(CurrentCliWording().notBlank, {HexNumber(dirty.address, 6), HexNumber(dirty.chipByte, 2)}),
+                    kExitFailed);
     }
-    std::vector<ChipRange> runs = {range_};
-    if (!options_.skipBlank.empty()) {
-        runs = DataRuns(std::span(core_.Buffer().bytes).subspan(range_.offset, range_.length), chip.pageSize);
-        for (ChipRange& run : runs) run.offset += range_.offset;
-    }
-    report_["runs"] = runs.size();
-    const Outcome written = WriteChipRuns(core_, chip, runs, Caller::User);
-    return written == Outcome::Ok ? VerifyWritten(runs) : ExitCodeOf(written);
+    // The whole chip is written as the window writes it, in one request.
+    if (write.runs && (IsPartial() || skip != SkipBlank::Off)) report_["runs"] = write.runs->size();
+    if (write.written) report_["verified"] = !options_.noVerify;
+    if (write.readBack) Judge(*write.readBack);
+    KeepOutcomeError(report_, write.outcome, options_.command);
+    return ExitCodeOf(write.outcome);
 }
 
 void ChipJobs::ReportDifferingBytes() {
@@ -277,19 +253,6 @@ void ChipJobs::WarnIfUniform(std::span<const uint8_t> data) {
         err_ << Fill(CurrentCliWording().uniformData, {HexNumber(value, 2)}) << '\n';
         report_["uniform_byte"] = value;
     }
-}
-
-// SPI flash is only programmed where it is erased: the range is read first.
-int ChipJobs::RefuseUnlessBlank(ChipRange range) {
-    std::vector<uint8_t> data(range.length);
-    const Outcome read = ReadChipRange(core_, core_.SelectedChip(), range, data.data(), Caller::User);
-    if (read != Outcome::Ok) return ExitCodeOf(read);
-    const std::optional<uint32_t> dirty = FirstNotErased(data, range.offset);
-    if (!dirty) return kExitOk;
-    report_["not_blank_at"] = *dirty;
-    return Fail(report_, err_, errors::kNotBlank,
-                Fill(CurrentCliWording().notBlank, {HexNumber(*dirty, 6), HexNumber(data[*dirty - range.offset], 2)}),
-                kExitFailed);
 }
 
 // Results go to the output stream, unless it carries the JSON report or the data.

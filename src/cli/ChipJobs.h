@@ -35,11 +35,9 @@ public:
     int Read();
     // The whole range read and compared with the image, every difference reported.
     int Verify();
-    // Write of a range, or of the pages with data (--skip-blank), then its verify.
+    // Write of the range, or of its pages with data (--skip-blank), then, unless
+    // --no-verify, its read-back; a difference fails with its likely cause.
     int Write();
-    // After a write of `runs`: they are read back and compared with the image,
-    // unless --no-verify; a difference fails the command with its likely cause.
-    int VerifyWritten(std::span<const ChipRange> runs);
     // Prints the CRC-32 and SHA-256 of `data`; returns them for the report.
     nlohmann::json PrintSums(std::span<const uint8_t> data);
     // A failed verify's difference count, from a read of the whole chip.
@@ -48,12 +46,10 @@ public:
     int ChipSum();
 
 private:
-    bool MakeBackupDirectory();
     int SaveRead(std::span<const uint8_t> data);
     int Judge(const ImageDiff& diff);
     void ReportRanges(const ImageDiff& diff);
     void WarnIfUniform(std::span<const uint8_t> data);
-    int RefuseUnlessBlank(ChipRange range);
     std::ostream& ResultStream();
 
     ProgrammerCore& core_;

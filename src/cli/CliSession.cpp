@@ -20,12 +20,9 @@
 #include "ops/ChipCommands.h"
 #include "ops/ChipVerify.h"
 #include "ops/CommandTable.h"
-#include "ops/RepeatedRead.h"
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <iostream>
 #include <unistd.h>
 
@@ -202,7 +199,7 @@ int CliSession::RunChipCommand(const CommandRow& row) {
 int CliSession::RunCommand(const CommandRow& row, ChipJobs& jobs) {
     if (row.id == kCmdReadChip) return jobs.Read();
     if (row.id == kCmdVerifyChip && (options_.diff || jobs.IsPartial())) return jobs.Verify();
-    if (row.id == kCmdWriteChip && (jobs.IsPartial() || !options_.skipBlank.empty())) return jobs.Write();
+    if (row.id == kCmdWriteChip) return jobs.Write();
     // Auto on the command line writes only the pages with data after the erase.
     const CommandResult result = row.id == kCmdAuto ? RunAuto(core_, AutoWrite::SkipBlank) : row.run(core_);
     if (!result.Ok()) {
@@ -220,10 +217,6 @@ int CliSession::RunCommand(const CommandRow& row, ChipJobs& jobs) {
         }
         KeepOutcomeError(report_, result.outcome, options_.command);
         return ExitCodeOf(result.outcome);
-    }
-    if (row.id == kCmdWriteChip) {
-        const ChipRange written[] = {jobs.Range()};
-        return jobs.VerifyWritten(written);
     }
     if (row.id == kCmdVerifyChip) {
         report_.update(jobs.PrintSums(std::span(core_.Buffer().bytes).first(core_.SelectedChip().capacity)));
@@ -254,93 +247,37 @@ void CliSession::ListCandidates(const ChipRecord& detected) {
     report_["candidates"] = candidates;
 }
 
-// The image argument into the buffer at the range's addresses. A raw file (or
-// standard input) holds the range's bytes: loaded as a file of the range's length
-// would be for the whole chip, then moved to its offset. A record file carries
-// chip addresses, as read --offset writes them: its records stay at their
-// addresses and must keep inside the range. Nothing has been sent to the chip yet.
+// The image argument into the buffer at the range's addresses; nothing has been
+// sent to the chip yet. An image cut to the range is shown cut, records the
+// first-block rule moved are shown moved.
 bool CliSession::LoadImageArgument(ChipRange range) {
-    const std::string& path = options_.argument;
-    if (path != "-" && IsRecordFileName(path) && range != WholeChip(core_.SelectedChip())) {
-        return LoadRecordsInRange(path, range);
-    }
-    const ImageLoadResult image = path == "-" ? LoadStandardInput(range.length) : LoadInput(path, range.length);
-    if (image.outcome != ImageLoadResult::Outcome::Loaded || !AcceptImage(image, range)) return false;
-    std::vector<uint8_t>& bytes = core_.Buffer().bytes;
-    if (range.offset != 0) {
-        std::memmove(bytes.data() + range.offset, bytes.data(), range.length);
-        std::fill_n(bytes.begin(), std::min(range.offset, range.length), 0xFF);
-    }
-    return true;
-}
-
-bool CliSession::LoadRecordsInRange(const std::string& path, ChipRange range) {
-    const uint32_t capacity = core_.SelectedChip().capacity;
-    const ImageLoadResult result = LoadImage(path, core_.Buffer(), capacity, RecordPlacement::AtOwnAddresses);
-    if (result.outcome != ImageLoadResult::Outcome::Loaded) {
-        ReportImageError(err_, report_, path, result);
-        return false;
-    }
-    const std::span<const uint8_t> image = std::span(core_.Buffer().bytes).first(capacity);
-    if (result.tooLong || !AllBytesAre(image.first(range.offset), 0xFF) ||
-        !AllBytesAre(image.subspan(range.End()), 0xFF)) {
-        Fail(report_, err_, errors::kRecordsOutsideRange, Fill(CurrentCliWording().recordsOutsideRange, {path}),
-             kExitFileError);
-        return false;
-    }
-    ImageLoadResult inRange = result;  // its length from the range's start
-    inRange.length = result.length > range.offset ? result.length - range.offset : 0;
-    return AcceptImage(inRange, range);
-}
-
-ImageLoadResult CliSession::LoadInput(const std::string& path, uint32_t length) {
-    const ImageLoadResult result = LoadImage(path, core_.Buffer(), length);
-    if (result.outcome != ImageLoadResult::Outcome::Loaded) ReportImageError(err_, report_, path, result);
-    return result;
-}
-
-// Raw bytes from standard input, as a raw image file would be loaded.
-ImageLoadResult CliSession::LoadStandardInput(uint32_t length) {
-    const ImageLoadResult result = LoadRawStream(stdin, core_.Buffer(), length);
-    if (result.outcome != ImageLoadResult::Outcome::Loaded) ReportImageError(err_, report_, "-", result);
-    return result;
-}
-
-// An empty image is refused, and so is one longer than the range unless --cut
-// asks for its first part; records the first-block rule moved are shown moved.
-bool CliSession::AcceptImage(const ImageLoadResult& image, ChipRange range) {
     const CliWording& wording = CurrentCliWording();
     const std::string& path = options_.argument;
     const bool input = path == "-";
-    report_["image"] = {{"length", image.length}, {"room", range.length}};
-    switch (image.Fit()) {
-    case ImageFit::Empty:
-        report_["image"]["fit"] = "empty";
+    const RangeImage loaded = LoadRangeImage(workspace_, range, path, input ? stdin : nullptr, options_.cut);
+    if (loaded.fault != RangeLoadFault::NotLoaded && loaded.fault != RangeLoadFault::RecordsOutside) {
+        const ImageLoadResult& image = loaded.image;
+        const char* fit = image.empty ? "empty" : !image.tooLong ? "fits" : options_.cut ? "cut" : "too long";
+        report_["image"] = {{"length", image.length}, {"room", range.length}, {"fit", fit}};
+    }
+    switch (loaded.fault) {
+    case RangeLoadFault::NotLoaded: ReportImageError(err_, report_, path, loaded.image); return false;
+    case RangeLoadFault::RecordsOutside:
+        Fail(report_, err_, errors::kRecordsOutsideRange, Fill(wording.recordsOutsideRange, {path}), kExitFileError);
+        return false;
+    case RangeLoadFault::Empty:
         Fail(report_, err_, errors::kImageEmpty, Fill(wording.imageEmpty, {input ? wording.standardInput : path}),
              kExitFileError);
         return false;
-    case ImageFit::TooLong:
-        report_["image"]["fit"] = options_.cut ? "cut" : "too long";
-        if (options_.cut && NothingLands(range)) {
-            Fail(report_, err_, errors::kImageEmpty, Fill(wording.nothingOfImageLands, {path}), kExitFileError);
-            return false;
-        }
-        if (options_.cut) {
-            host_.MessageBox(MessageText(kMsgFileTooLong), BoxButtons::Ok);
-            break;
-        }
-        ReportTooLong(image, range);
+    case RangeLoadFault::NothingLands:
+        Fail(report_, err_, errors::kImageEmpty, Fill(wording.nothingOfImageLands, {path}), kExitFileError);
         return false;
-    case ImageFit::Fits: report_["image"]["fit"] = "fits"; break;
+    case RangeLoadFault::TooLong: ReportTooLong(loaded.image, range); return false;
+    case RangeLoadFault::None: break;
     }
-    if (image.origin != 0) ReportPlacement(image, range);
+    if (loaded.image.tooLong) host_.MessageBox(MessageText(kMsgFileTooLong), BoxButtons::Ok);
+    if (loaded.placed) ReportPlacement(*loaded.placed);
     return true;
-}
-
-// A record file cut to the range may keep none of its data: its records lie beyond.
-bool CliSession::NothingLands(ChipRange range) {
-    return IsRecordFileName(options_.argument) &&
-           AllBytesAre(std::span(core_.Buffer().bytes).first(range.length), 0xFF);
 }
 
 void CliSession::ReportTooLong(const ImageLoadResult& image, ChipRange range) {
@@ -348,25 +285,23 @@ void CliSession::ReportTooLong(const ImageLoadResult& image, ChipRange range) {
     const std::string room = std::to_string(range.length);
     const std::string chip = core_.SelectedChip().chipName;
     const std::string first = HexNumber(range.offset, 6), last = HexNumber(range.End() - 1, 6);
-    if (options_.argument == "-") {
-        Fail(report_, err_, errors::kImageTooLong, Fill(wording.inputTooLong, {room, chip, first, last, room}),
-             kExitFileError);
-    } else {
-        Fail(report_, err_, errors::kImageTooLong,
-             Fill(wording.imageTooLong,
-                  {options_.argument, std::to_string(image.length), room, chip, first, last, room}),
-             kExitFileError);
-    }
+    const std::string text = options_.argument == "-"
+                                 ? Fill(wording.inputTooLong, {room, chip, first, last, room})
+                                 : Fill(wording.imageTooLong, {options_.argument, std::to_string(image.length), room,
+                                                               chip, first, last, room});
+    Fail(report_, err_, errors::kImageTooLong, text, kExitFileError);
 }
 
-// The first-block rule put the file's data at other addresses than its own: said
-// before anything is sent.
-void CliSession::ReportPlacement(const ImageLoadResult& image, ChipRange range) {
-    const uint64_t last = std::clamp<uint64_t>(image.length, 1, range.length) - 1;  // what the chip gets
+// Said before anything is sent.
+void CliSession::ReportPlacement(const ImagePlacement& placed) {
+    const uint64_t last = placed.length - 1;
     err_ << Fill(CurrentCliWording().imagePlaced,
-                 {HexNumber(image.origin, 8), HexNumber(image.origin + last, 8), HexNumber(0, 6), HexNumber(last, 6)})
+                 {HexNumber(placed.fileAddress, 8), HexNumber(placed.fileAddress + last, 8),
+                  HexNumber(placed.chipAddress, 6), HexNumber(placed.chipAddress + last, 6)})
          << '\n';
-    report_["placed"] = {{"file_address", image.origin}, {"chip_address", 0}, {"length", last + 1}};
+    report_["placed"] = {{"file_address", placed.fileAddress},
+                         {"chip_address", placed.chipAddress},
+                         {"length", placed.length}};
 }
 
 }  // namespace qbr

@@ -12,6 +12,7 @@
 #include "ops/ChipTransfers.h"
 #include "ops/CommandTable.h"
 #include "ops/MakeLink.h"
+#include "ops/RangeImage.h"
 
 #include <nlohmann/json.hpp>
 
@@ -73,13 +74,8 @@ private:
     std::string ProgrammerId() const;
     void ListCandidates(const ChipRecord& detected);
     bool LoadImageArgument(ChipRange range);
-    bool LoadRecordsInRange(const std::string& path, ChipRange range);
-    ImageLoadResult LoadInput(const std::string& path, uint32_t length);
-    ImageLoadResult LoadStandardInput(uint32_t length);
-    bool AcceptImage(const ImageLoadResult& image, ChipRange range);
-    bool NothingLands(ChipRange range);
     void ReportTooLong(const ImageLoadResult& image, ChipRange range);
-    void ReportPlacement(const ImageLoadResult& image, ChipRange range);
+    void ReportPlacement(const ImagePlacement& placed);
 
     const CliCommand& command_;
     const CliOptions& options_;

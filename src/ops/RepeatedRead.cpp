@@ -102,4 +102,16 @@ std::string BackupFileName(const ChipRecord& chip, std::time_t when) {
     return name + stamp;
 }
 
+BackupTarget ChooseBackupTarget(const BackupPlace& place, const ChipRecord& chip, std::time_t when) {
+    if (!place.file.empty()) return {place.file, BackupName::AsGiven};
+    BackupTarget target{.naming = BackupName::FirstFree};
+    std::error_code error;
+    target.directoryMade = std::filesystem::create_directories(place.directory, error);
+    if (error) return target;
+    std::string name = BackupFileName(chip, when);
+    if (!place.programmer.empty()) name.insert(name.rfind('.'), '-' + place.programmer);
+    target.path = (std::filesystem::path(place.directory) / name).string();
+    return target;
+}
+
 }  // namespace qbr

@@ -57,4 +57,23 @@ ChipBackup BackupChip(ProgrammerCore& core, const ChipRecord& chip, const std::s
 // don't belong in a file name become '_'.
 std::string BackupFileName(const ChipRecord& chip, std::time_t when);
 
+// Where the user keeps backups: the file named (`file`), or a directory where
+// each backup gets a name of its own.
+struct BackupPlace {
+    std::string file;
+    std::string directory;
+    std::string programmer;  // in a batch run, the programmer's id: its runs back up in the same second
+};
+
+struct BackupTarget {
+    std::string path;  // empty: the directory could not be made
+    BackupName naming = BackupName::AsGiven;
+    bool directoryMade = false;  // it was missing and is made now, before the chip is read
+};
+
+// The file named is taken as given. In a directory (made when missing) the file is
+// BackupFileName(chip, when) with "-" and the programmer before its extension, or
+// the first free numbered name.
+BackupTarget ChooseBackupTarget(const BackupPlace& place, const ChipRecord& chip, std::time_t when);
+
 }  // namespace qbr

@@ -1,14 +1,31 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ops/SparseWrite.h"
 
+#include "chipdb/ChipType.h"
+#include "ops/RepeatedRead.h"
+
 #include <algorithm>
 
 namespace qbr {
 
 namespace {
 
-bool IsErased(std::span<const uint8_t> bytes) {
-    return std::all_of(bytes.begin(), bytes.end(), [](uint8_t byte) { return byte == 0xFF; });
+Outcome CheckBlank(ProgrammerCore& core, const ChipRecord& chip, ChipRange range, RangeWrite& result) {
+    std::vector<uint8_t> data(range.length);
+    const Outcome read = ReadChipRange(core, chip, range, data.data(), Caller::User);
+    if (read != Outcome::Ok) return read;
+    const auto dirty = std::find_if(data.begin(), data.end(), [](uint8_t byte) { return byte != 0xFF; });
+    if (dirty == data.end()) return Outcome::Ok;
+    result.notBlank = Mismatch{range.offset + static_cast<uint32_t>(dirty - data.begin()), 0xFF, *dirty};
+    return Outcome::Failed;
+}
+
+std::vector<ChipRange> RunsOf(ProgrammerCore& core, const ChipRecord& chip, ChipRange range, SkipBlank skip) {
+    if (skip == SkipBlank::Off) return {range};
+    std::vector<ChipRange> runs = DataRuns(std::span(core.Buffer().bytes).subspan(range.offset, range.length),
+                                           chip.pageSize);
+    for (ChipRange& run : runs) run.offset += range.offset;
+    return runs;
 }
 
 }  // namespace
@@ -19,7 +36,7 @@ std::vector<ChipRange> DataRuns(std::span<const uint8_t> image, uint32_t pageSiz
     std::vector<ChipRange> runs;
     for (uint32_t page = 0; page < size; page += pageSize) {
         const uint32_t length = std::min(pageSize, size - page);
-        if (IsErased(image.subspan(page, length))) continue;
+        if (AllBytesAre(image.subspan(page, length), 0xFF)) continue;
         if (!runs.empty() && page - runs.back().End() < mergeGap) {
             runs.back().length = page + length - runs.back().offset;
         } else {
@@ -29,10 +46,22 @@ std::vector<ChipRange> DataRuns(std::span<const uint8_t> image, uint32_t pageSiz
     return runs;
 }
 
-std::optional<uint32_t> FirstNotErased(std::span<const uint8_t> data, uint32_t offset) {
-    const auto found = std::find_if(data.begin(), data.end(), [](uint8_t byte) { return byte != 0xFF; });
-    if (found == data.end()) return std::nullopt;
-    return offset + static_cast<uint32_t>(found - data.begin());
+RangeWrite WriteRange(ProgrammerCore& core, const ChipRecord& chip, ChipRange range, SkipBlank skip, bool verify) {
+    RangeWrite result;
+    if (skip == SkipBlank::Check || (IsErasable(FamilyOf(chip)) && range != WholeChip(chip))) {
+        result.outcome = CheckBlank(core, chip, range, result);
+        if (result.outcome != Outcome::Ok) return result;
+    }
+    result.runs = RunsOf(core, chip, range, skip);
+    result.outcome = WriteChipRuns(core, chip, *result.runs, Caller::User);
+    result.written = result.outcome == Outcome::Ok;
+    if (!result.written || !verify) return result;
+    ChipDiff readBack = DiffChipRuns(core, chip, *result.runs);
+    result.outcome = readBack.outcome;
+    if (readBack.outcome != Outcome::Ok) return result;
+    result.readBack = std::move(readBack.diff);
+    if (!result.readBack->Same()) result.outcome = Outcome::Failed;
+    return result;
 }
 
 }  // namespace qbr

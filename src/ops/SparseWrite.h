@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "ops/ChipTransfers.h"
+#include "ops/ChipDiff.h"
 
 #include <cstdint>
 #include <optional>
@@ -22,8 +22,25 @@ constexpr uint32_t kSeparateWriteCost = 4096;
 std::vector<ChipRange> DataRuns(std::span<const uint8_t> image, uint32_t pageSize,
                                 uint32_t mergeGap = kSeparateWriteCost);
 
-// The first address of `data` (which starts at chip address `offset`) that holds
-// a byte other than 0xFF; none when all are erased.
-std::optional<uint32_t> FirstNotErased(std::span<const uint8_t> data, uint32_t offset = 0);
+// Which pages of a range a write sends: all, or only those that hold data on a
+// chip taken to be erased, or on one read first and found erased.
+enum class SkipBlank { Off, Trust, Check };
+
+// How a write of a range went; it stops at its first step that fails.
+struct RangeWrite {
+    Outcome outcome = Outcome::Failed;  // Failed too for a range not blank or a read-back that differs
+    // The range had to be erased and wasn't: its first other byte (as the chip's
+    // byte where the buffer would need 0xFF). Nothing was written.
+    std::optional<Mismatch> notBlank;
+    std::optional<std::vector<ChipRange>> runs;  // the write requests, once the blank check let them go
+    bool written = false;
+    std::optional<ImageDiff> readBack;  // the runs read back and compared with the buffer
+};
+
+// Writes the buffer's bytes of `range` into the same chip addresses. SPI flash is
+// only programmed where it is erased: a part of it (or any range with
+// SkipBlank::Check) is read first and nothing is written unless all of it is 0xFF.
+// With `verify` what was written is read back whole and compared.
+RangeWrite WriteRange(ProgrammerCore& core, const ChipRecord& chip, ChipRange range, SkipBlank skip, bool verify);
 
 }  // namespace qbr

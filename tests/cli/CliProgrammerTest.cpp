@@ -122,6 +122,7 @@ TEST_F(CliProgrammer, SafetyFeaturesWorkEndToEnd) {
         {"read --offset 0x90000 --length 256 " + Path("back.hex"), 0, "Read chip ok!", {}},
         {"verify --offset 0x90000 --length 256 " + Path("back.hex"), 0, "Verify chip ok!", {}},  // chip addresses
         {"write --offset 0xA0000 --length 256 " + Path("back.hex"), 4, "reach outside the range", {}},
+        {"write --offset 0x80000 --length 256 " + Path("back.hex"), 4, "reach outside the range", {}},
         {"write --skip-blank=check " + Path("img.bin"), 1, "not 0xFF", {}},
         {"write --skip-blank --offset 0xA0000 --length 0x1000 " + Path("part.bin"), 0, "", {{"/runs", 1}}},
         {"verify --offset 0xA0000 --length 0x100 " + Path("part.bin"), 0, "Verify chip ok!", {}},
