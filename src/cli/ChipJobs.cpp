@@ -52,15 +52,7 @@ int ChipJobs::CheckOptions(const CommandRow& row) {
         err_ << MessageText(kMsgMemoryOverflow) << '\n';
         return kExitFailed;
     }
-    const uint32_t offset = options_.offset.value_or(0);
-    const uint32_t rest = offset < chip.capacity ? chip.capacity - offset : 0;
-    range_ = {offset, options_.length.value_or(rest)};
-    if (!RangeInside(chip, range_)) {
-        return Fail(report_, err_, errors::kRangeOutside,
-                    Fill(CurrentCliWording().rangeOutside, {HexNumber(range_.offset, 6), std::to_string(range_.length),
-                                                            chip.chipName, std::to_string(chip.capacity)}),
-                    kExitUsage);
-    }
+    if (const int code = CheckRange(); code != kExitOk) return code;
     if (!options_.skipBlank.empty() && !IsErasable(FamilyOf(chip))) {
         return Fail(report_, err_, errors::kUsage, CurrentCliWording().skipBlankFlashOnly, kExitUsage);
     }
@@ -68,6 +60,18 @@ int ChipJobs::CheckOptions(const CommandRow& row) {
         return Fail(report_, err_, errors::kUsage, CurrentCliWording().noVerifyProduction, kExitUsage);
     }
     return kExitOk;
+}
+
+int ChipJobs::CheckRange() {
+    const ChipRecord& chip = core_.SelectedChip();
+    const uint32_t offset = options_.offset.value_or(0);
+    const uint32_t rest = offset < chip.capacity ? chip.capacity - offset : 0;
+    range_ = {offset, options_.length.value_or(rest)};
+    if (RangeInside(chip, range_)) return kExitOk;
+    return Fail(report_, err_, errors::kRangeOutside,
+                Fill(CurrentCliWording().rangeOutside, {HexNumber(range_.offset, 6), std::to_string(range_.length),
+                                                        chip.chipName, std::to_string(chip.capacity)}),
+                kExitUsage);
 }
 
 int ChipJobs::Backup() {

@@ -25,6 +25,9 @@ public:
     // The range the options name on the selected chip; kExitUsage, after saying
     // why, when it isn't inside the chip or an option doesn't fit the chip.
     int CheckOptions(const CommandRow& row);
+    // The range of --offset and --length on the selected chip; kExitUsage, after
+    // saying why, when it isn't inside the chip.
+    int CheckRange();
     ChipRange Range() const { return range_; }
     bool IsPartial() const { return range_ != WholeChip(core_.SelectedChip()); }
 

@@ -104,7 +104,8 @@ std::string BackupFileName(const ChipRecord& chip, std::time_t when) {
 
 BackupTarget ChooseBackupTarget(const BackupPlace& place, const ChipRecord& chip, std::time_t when) {
     if (!place.file.empty()) return {place.file, BackupName::AsGiven};
-    BackupTarget target{.naming = BackupName::FirstFree};
+    BackupTarget target;
+    target.naming = BackupName::FirstFree;
     std::error_code error;
     target.directoryMade = std::filesystem::create_directories(place.directory, error);
     if (error) return target;
