@@ -8,6 +8,7 @@ std::unique_ptr<CliCommand> MakeChipsCommand();
 std::unique_ptr<CliCommand> MakeChipCommand();
 std::unique_ptr<CliCommand> MakeChipSumCommand();
 CliCommandList MakeProgrammerCommands();
+std::unique_ptr<CliCommand> MakeBlankCheckCommand();
 std::unique_ptr<CliCommand> MakeLinkCommand();
 std::unique_ptr<CliCommand> MakeDoctorCommand();
 std::unique_ptr<CliCommand> MakeProgrammersCommand();
@@ -19,6 +20,7 @@ CliCommandList CliCommands() {
     commands.push_back(MakeChipCommand());
     commands.push_back(MakeChipSumCommand());
     for (auto& command : MakeProgrammerCommands()) commands.push_back(std::move(command));
+    commands.push_back(MakeBlankCheckCommand());
     commands.push_back(MakeLinkCommand());
     commands.push_back(MakeDoctorCommand());
     commands.push_back(MakeProgrammersCommand());
