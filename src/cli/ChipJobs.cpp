@@ -91,7 +91,7 @@ int ChipJobs::Backup() {
     switch (backup.outcome) {
     case Outcome::Ok: {
         err_ << Fill(wording.backupSaved, {backup.path}) << '\n';
-        nlohmann::json sums = PrintSums(backup.reads.data);
+        nlohmann::json sums = PrintSums(SumsOf(backup.reads.data));
         sums["path"] = backup.path;
         report_["backup"] = sums;
         return kExitOk;
@@ -128,7 +128,7 @@ int ChipJobs::Read() {
         return kExitFailed;
     }
     WarnIfUniform(read.data);
-    report_.update(PrintSums(read.data));
+    ReportSums(read.data);
     return SaveRead(read.data);
 }
 
@@ -136,7 +136,7 @@ int ChipJobs::Verify() {
     const ChipDiff result = DiffChip(core_, core_.SelectedChip(), range_);
     if (result.outcome != Outcome::Ok) return ExitCodeOf(result.outcome);
     WarnIfUniform(result.chipData);
-    report_.update(PrintSums(result.chipData));
+    ReportSums(result.chipData);
     return Judge(result.diff);
 }
 
@@ -193,7 +193,7 @@ int ChipJobs::ChipSum() {
     const CliWording& wording = CurrentCliWording();
     ResultStream() << DataBuffer::ChecksumText(sums.chipSum) << "  " << wording.chipSumWhole << '\n';
     const DataBuffer& buffer = core_.Buffer();
-    report_.update(PrintSums(std::span(buffer.bytes).first(buffer.activeLength)));
+    ReportSums(std::span(buffer.bytes).first(buffer.activeLength));
     ResultStream() << Fill(wording.fileCrc32, {sums.fileCrc32}) << '\n'
                    << Fill(wording.fileSha256, {sums.fileSha256}) << '\n';
     char text[9];
@@ -206,11 +206,14 @@ int ChipJobs::ChipSum() {
     return kExitOk;
 }
 
-nlohmann::json ChipJobs::PrintSums(std::span<const uint8_t> data) {
-    const std::string crc = Crc32Text(Crc32(data));
-    const std::string sha = Sha256Text(data);
-    ResultStream() << "CRC-32: " << crc << "\nSHA-256: " << sha << '\n';
-    return {{"crc32", crc}, {"sha256", sha}};
+void ChipJobs::ReportSums(std::span<const uint8_t> data) {
+    sums_ = SumsOf(data);
+    report_.update(PrintSums(*sums_));
+}
+
+nlohmann::json ChipJobs::PrintSums(const DataSums& sums) {
+    ResultStream() << "CRC-32: " << sums.crc32 << "\nSHA-256: " << sums.sha256 << '\n';
+    return {{"crc32", sums.crc32}, {"sha256", sums.sha256}};
 }
 
 int ChipJobs::SaveRead(std::span<const uint8_t> data) {

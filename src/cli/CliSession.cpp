@@ -193,7 +193,8 @@ int CliSession::RunChipCommand(const CommandRow& row) {
     if (const int code = production.Open(ProgrammerId()); code != kExitOk) return code;
     if (const int code = jobs.Backup(); code != kExitOk) return code;
     if (const int code = production.Begin(); code != kExitOk) return code;
-    return production.End(RunCommand(row, jobs));
+    const int code = RunCommand(row, jobs);
+    return production.End(code, jobs.Sums());
 }
 
 int CliSession::RunCommand(const CommandRow& row, ChipJobs& jobs) {
@@ -219,7 +220,7 @@ int CliSession::RunCommand(const CommandRow& row, ChipJobs& jobs) {
         return ExitCodeOf(result.outcome);
     }
     if (row.id == kCmdVerifyChip) {
-        report_.update(jobs.PrintSums(std::span(core_.Buffer().bytes).first(core_.SelectedChip().capacity)));
+        jobs.ReportSums(std::span(core_.Buffer().bytes).first(core_.SelectedChip().capacity));
     }
     if (result.detected) ListCandidates(*result.detected);
     if (!result.text.empty()) {
