@@ -200,6 +200,7 @@ const JsonRun kJsonRuns[] = {
     {"--emulate doctor", 0, nullptr, "/steps/5"},
     {"--emulate-count 2 programmers", 0, nullptr, "/programmers/1/serial"},
     {"--emulate-count 2 --all link", 0, nullptr, "/results/1/programmer"},
+    {"--emulate-count 2 --all chips 'en25*80'", 0, nullptr, "/chips/1"},  // once, not per programmer
     {"chips 'en25*80'", 0, nullptr, "/chips/1/capacity"},
     {"chip en25t80", 0, nullptr, "/record/page_size"},
     {"chips 'NO*SUCH'", 1, "failed", "/chips"},
