@@ -7,7 +7,7 @@ _qbr5150_cli() {
     local cur prev words cword split
     _init_completion -s || return
 
-    local commands="chips chip chip-sum detect read write verify erase auto version serial selftest update-firmware link doctor programmers production"
+    local commands="chips chip chip-sum detect read write verify erase auto blank-check version serial selftest update-firmware link doctor programmers production"
     local options="-c --chip --emulate --emulate-image --emulate-fault --emulate-speed --emulate-count --trace --replay --programmer --all --lang --db --json -q --quiet --version --help --production --serialize --counter --station"
     # Options that take a value: the word after one is its value, no command.
     local valued="-c --chip --emulate-image --emulate-fault --emulate-speed --emulate-count --trace --replay --programmer --lang --db --production --serialize --counter --station --offset --length --reads --backup --backup-dir --start --last --format --csv --since --html"
@@ -79,6 +79,7 @@ _qbr5150_cli() {
             erase) options+=" --backup --backup-dir" ;;
             auto) options+=" --backup --backup-dir --cut" ;;
             update-firmware) options+=" --yes" ;;
+            blank-check) options+=" --offset --length" ;;
         esac
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
         return

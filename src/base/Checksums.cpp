@@ -46,6 +46,10 @@ std::string Sha256Text(std::span<const uint8_t> data) {
     return HexText(digest, length);
 }
 
+DataSums SumsOf(std::span<const uint8_t> data) {
+    return {Crc32Text(Crc32(data)), Sha256Text(data)};
+}
+
 RunningChecksums::RunningChecksums() : crc_(0), sha_(EVP_MD_CTX_new()) {
     if (sha_ && EVP_DigestInit_ex(sha_, EVP_sha256(), nullptr) != 1) {
         EVP_MD_CTX_free(sha_);

@@ -17,6 +17,13 @@ std::string Crc32Text(uint32_t crc);
 // Sixty-four lower-case hex digits.
 std::string Sha256Text(std::span<const uint8_t> data);
 
+// The CRC-32 and SHA-256 of some data, as texts.
+struct DataSums {
+    std::string crc32;
+    std::string sha256;
+};
+DataSums SumsOf(std::span<const uint8_t> data);
+
 // Both checksums of data that comes in parts (a file read a piece at a time, so
 // that a file of any length is summed in little memory).
 class RunningChecksums {

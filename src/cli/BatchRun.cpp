@@ -56,7 +56,8 @@ std::string ResultText(int code) {
     return Fill(CurrentCliWording().batchFailed, {std::to_string(code)});
 }
 
-int RunEach(const CliOptions& options, std::ostream& out, std::ostream& err, bool terminal, nlohmann::json& report) {
+int RunEach(const CliCommand& command, const CliOptions& options, std::ostream& out, std::ostream& err, bool terminal,
+            nlohmann::json& report) {
     const std::vector<ProgrammerSlot> slots = AttachedProgrammers(options);
     if (slots.empty()) return Fail(report, err, errors::kNoProgrammer, MessageText(kMsgNoUsbLink), kExitNoProgrammer);
     if (const char* why = WhyNotBatch(options, slots.size())) return Fail(report, err, errors::kUsage, why, kExitUsage);
@@ -72,7 +73,7 @@ int RunEach(const CliOptions& options, std::ostream& out, std::ostream& err, boo
     for (size_t i = 0; i < slots.size(); ++i) {
         runs.emplace_back([&, i] {
             const CliOptions own = OptionsFor(options, slots[i]);
-            CliSession session(own, slots[i], store, runOut[i], runErr[i], false);
+            CliSession session(command, own, slots[i], store, runOut[i], runErr[i], false);
             if (progress) {
                 session.SetProgressSink(
                     [&progress, i](int position, const std::string& label) { progress->Update(i, position, label); });
@@ -102,9 +103,10 @@ int RunEach(const CliOptions& options, std::ostream& out, std::ostream& err, boo
 
 }  // namespace
 
-int RunBatch(const CliOptions& options, std::ostream& out, std::ostream& err, bool terminal) {
+int RunBatch(const CliCommand& command, const CliOptions& options, std::ostream& out, std::ostream& err,
+             bool terminal) {
     nlohmann::json report = {{"command", options.command}, {"results", nlohmann::json::array()}};
-    const int code = RunEach(options, out, err, terminal, report);
+    const int code = RunEach(command, options, out, err, terminal, report);
     return options.json ? PrintReport(report, code, out) : code;
 }
 

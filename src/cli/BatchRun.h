@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "cli/CliCommand.h"
 #include "cli/CliOptions.h"
 
 #include <iosfwd>
@@ -16,6 +17,6 @@ namespace qbr {
 // ok, results (each run's own document, with its programmer's id) and the error of the
 // run that gives the exit code. The exit code is 0 when every run succeeded, else the
 // highest of their codes.
-int RunBatch(const CliOptions& options, std::ostream& out, std::ostream& err, bool terminal);
+int RunBatch(const CliCommand& command, const CliOptions& options, std::ostream& out, std::ostream& err, bool terminal);
 
 }  // namespace qbr

@@ -51,15 +51,7 @@ int ChipJobs::CheckOptions(const CommandRow& row) {
         err_ << MessageText(kMsgMemoryOverflow) << '\n';
         return kExitFailed;
     }
-    const uint32_t offset = options_.offset.value_or(0);
-    const uint32_t rest = offset < chip.capacity ? chip.capacity - offset : 0;
-    range_ = {offset, options_.length.value_or(rest)};
-    if (!RangeInside(chip, range_)) {
-        return Fail(report_, err_, errors::kRangeOutside,
-                    Fill(CurrentCliWording().rangeOutside, {HexNumber(range_.offset, 6), std::to_string(range_.length),
-                                                            chip.chipName, std::to_string(chip.capacity)}),
-                    kExitUsage);
-    }
+    if (const int code = CheckRange(); code != kExitOk) return code;
     if (!options_.skipBlank.empty() && !IsErasable(FamilyOf(chip))) {
         return Fail(report_, err_, errors::kUsage, CurrentCliWording().skipBlankFlashOnly, kExitUsage);
     }
@@ -67,6 +59,18 @@ int ChipJobs::CheckOptions(const CommandRow& row) {
         return Fail(report_, err_, errors::kUsage, CurrentCliWording().noVerifyProduction, kExitUsage);
     }
     return kExitOk;
+}
+
+int ChipJobs::CheckRange() {
+    const ChipRecord& chip = core_.SelectedChip();
+    const uint32_t offset = options_.offset.value_or(0);
+    const uint32_t rest = offset < chip.capacity ? chip.capacity - offset : 0;
+    range_ = {offset, options_.length.value_or(rest)};
+    if (RangeInside(chip, range_)) return kExitOk;
+    return Fail(report_, err_, errors::kRangeOutside,
+                Fill(CurrentCliWording().rangeOutside, {HexNumber(range_.offset, 6), std::to_string(range_.length),
+                                                        chip.chipName, std::to_string(chip.capacity)}),
+                kExitUsage);
 }
 
 int ChipJobs::Backup() {
@@ -86,7 +90,7 @@ int ChipJobs::Backup() {
     switch (backup.outcome) {
     case Outcome::Ok: {
         err_ << Fill(wording.backupSaved, {backup.path}) << '\n';
-        nlohmann::json sums = PrintSums(backup.reads.data);
+        nlohmann::json sums = PrintSums(SumsOf(backup.reads.data));
         sums["path"] = backup.path;
         report_["backup"] = sums;
         return kExitOk;
@@ -123,7 +127,7 @@ int ChipJobs::Read() {
         return kExitFailed;
     }
     WarnIfUniform(read.data);
-    report_.update(PrintSums(read.data));
+    ReportSums(read.data);
     return SaveRead(read.data);
 }
 
@@ -131,7 +135,7 @@ int ChipJobs::Verify() {
     const ChipDiff result = DiffChip(core_, core_.SelectedChip(), range_);
     if (result.outcome != Outcome::Ok) return ExitCodeOf(result.outcome);
     WarnIfUniform(result.chipData);
-    report_.update(PrintSums(result.chipData));
+    ReportSums(result.chipData);
     return Judge(result.diff);
 }
 
@@ -188,7 +192,7 @@ int ChipJobs::ChipSum() {
     const CliWording& wording = CurrentCliWording();
     ResultStream() << DataBuffer::ChecksumText(sums.chipSum) << "  " << wording.chipSumWhole << '\n';
     const DataBuffer& buffer = core_.Buffer();
-    report_.update(PrintSums(std::span(buffer.bytes).first(buffer.activeLength)));
+    ReportSums(std::span(buffer.bytes).first(buffer.activeLength));
     ResultStream() << Fill(wording.fileCrc32, {sums.fileCrc32}) << '\n'
                    << Fill(wording.fileSha256, {sums.fileSha256}) << '\n';
     report_["checksum"] = HexNumber(sums.chipSum, 8).substr(2);
@@ -199,11 +203,14 @@ int ChipJobs::ChipSum() {
     return kExitOk;
 }
 
-nlohmann::json ChipJobs::PrintSums(std::span<const uint8_t> data) {
-    const std::string crc = Crc32Text(Crc32(data));
-    const std::string sha = Sha256Text(data);
-    ResultStream() << "CRC-32: " << crc << "\nSHA-256: " << sha << '\n';
-    return {{"crc32", crc}, {"sha256", sha}};
+void ChipJobs::ReportSums(std::span<const uint8_t> data) {
+    sums_ = SumsOf(data);
+    report_.update(PrintSums(*sums_));
+}
+
+nlohmann::json ChipJobs::PrintSums(const DataSums& sums) {
+    ResultStream() << "CRC-32: " << sums.crc32 << "\nSHA-256: " << sums.sha256 << '\n';
+    return {{"crc32", sums.crc32}, {"sha256", sums.sha256}};
 }
 
 int ChipJobs::SaveRead(std::span<const uint8_t> data) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "base/Checksums.h"
 #include "cli/CliOptions.h"
 #include "core/ProgrammerCore.h"
 #include "ops/ChipDiff.h"
@@ -9,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include <iosfwd>
+#include <optional>
 #include <span>
 
 namespace qbr {
@@ -25,6 +27,9 @@ public:
     // The range the options name on the selected chip; kExitUsage, after saying
     // why, when it isn't inside the chip or an option doesn't fit the chip.
     int CheckOptions(const CommandRow& row);
+    // The range of --offset and --length on the selected chip; kExitUsage, after
+    // saying why, when it isn't inside the chip.
+    int CheckRange();
     ChipRange Range() const { return range_; }
     bool IsPartial() const { return range_ != WholeChip(core_.SelectedChip()); }
 
@@ -38,8 +43,11 @@ public:
     // Write of the range, or of its pages with data (--skip-blank), then, unless
     // --no-verify, its read-back; a difference fails with its likely cause.
     int Write();
-    // Prints the CRC-32 and SHA-256 of `data`; returns them for the report.
-    nlohmann::json PrintSums(std::span<const uint8_t> data);
+    // Prints the CRC-32 and SHA-256 of the data the command read or compared and
+    // puts them in the report.
+    void ReportSums(std::span<const uint8_t> data);
+    // Those sums, once reported.
+    const std::optional<DataSums>& Sums() const { return sums_; }
     // A failed verify's difference count, from a read of the whole chip.
     void ReportDifferingBytes();
     // chip-sum: the image file as the window would load it for the selected chip.
@@ -51,6 +59,7 @@ private:
     void ReportRanges(const ImageDiff& diff);
     void WarnIfUniform(std::span<const uint8_t> data);
     std::ostream& ResultStream();
+    nlohmann::json PrintSums(const DataSums& sums);
 
     ProgrammerCore& core_;
     const CliOptions& options_;
@@ -58,6 +67,7 @@ private:
     std::ostream& err_;
     nlohmann::json& report_;
     ChipRange range_;
+    std::optional<DataSums> sums_;
 };
 
 }  // namespace qbr

@@ -4,7 +4,6 @@
 #include "cli/NumberOption.h"
 
 #include <cstdint>
-#include <initializer_list>
 
 namespace qbr {
 namespace {
@@ -17,12 +16,14 @@ void AddChipNumber(CLI::App& command, CliOptions& options, const std::string& na
         help);
 }
 
-void AddRange(CLI::App& command, CliOptions& options) {
+}  // namespace
+
+void AddRangeOptions(CLI::App& command, CliOptions& options) {
     AddChipNumber(command, options, "--offset", options.offset, "first chip address (decimal or 0x-hex); default 0");
     AddChipNumber(command, options, "--length", options.length, "number of bytes; default up to the chip's end");
 }
 
-void AddBackup(CLI::App& command, CliOptions& options) {
+void AddBackupOptions(CLI::App& command, CliOptions& options) {
     CLI::Option* file = command.add_option(
         "--backup", options.backup, "first read the whole chip twice into the new FILE; go on only when both agree");
     command
@@ -32,40 +33,12 @@ void AddBackup(CLI::App& command, CliOptions& options) {
         ->excludes(file);
 }
 
-}  // namespace
+void AddCutOption(CLI::App& command, CliOptions& options) {
+    command.add_flag("--cut", options.cut,
+                     "use only the first part of an image longer than the chip or range (refused otherwise)");
+}
 
-void AddChipOptions(CLI::App& app, CliOptions& options) {
-    CLI::App& read = *app.get_subcommand("read");
-    AddRange(read, options);
-    AddNumberOption(
-        read, options, "--reads", 2, 100, [&options](uint64_t reads) { options.reads = static_cast<unsigned>(reads); },
-        "read N (2 to 100) times and write the file only when all reads agree");
-
-    CLI::App& verify = *app.get_subcommand("verify");
-    AddRange(verify, options);
-    verify.add_flag("--diff", options.diff, "read the whole range and report every difference and its likely cause");
-
-    CLI::App& write = *app.get_subcommand("write");
-    AddRange(write, options);
-    AddBackup(write, options);
-    write
-        .add_flag("--skip-blank{on}", options.skipBlank,
-                  "the SPI flash is erased: write only the pages that hold data (=check: read first to make sure)")
-        ->check(CLI::IsMember({"on", "check"}));
-
-    write.add_flag("--no-verify", options.noVerify,
-                   "don't read back what was written (not with --serialize or --production)");
-
-    for (const char* name : {"erase", "auto"}) AddBackup(*app.get_subcommand(name), options);
-    for (const char* name : {"write", "verify", "auto"}) {
-        app.get_subcommand(name)->add_flag("--cut", options.cut,
-                                           "use only the first part of an image longer than the chip or range "
-                                           "(refused otherwise)");
-    }
-
-    app.get_subcommand("update-firmware")
-        ->add_flag("--yes", options.yes, "send the file without asking (needed when there is no terminal to ask on)");
-
+void AddProductionOptions(CLI::App& app, CliOptions& options) {
     app.add_option("--production", options.production,
                    "record each chip and command in this production store: a SQLite file (made on first use) or "
                    "a postgresql:// URL");

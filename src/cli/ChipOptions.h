@@ -7,8 +7,15 @@
 
 namespace qbr {
 
-// The options of the chip commands beyond the window's: ranges, repeated reads,
-// the full diff, backups and sparse writes, each on the commands it applies to.
-void AddChipOptions(CLI::App& app, CliOptions& options);
+// Options the chip commands share, added to a command's subcommand.
+// --offset and --length: the range of chip addresses.
+void AddRangeOptions(CLI::App& command, CliOptions& options);
+// --backup and --backup-dir: the whole chip read twice into a file first.
+void AddBackupOptions(CLI::App& command, CliOptions& options);
+// --cut: an image longer than the chip or range is cut to it.
+void AddCutOption(CLI::App& command, CliOptions& options);
+
+// The tool's production options: --production, --serialize, --counter, --station.
+void AddProductionOptions(CLI::App& app, CliOptions& options);
 
 }  // namespace qbr

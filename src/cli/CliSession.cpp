@@ -10,8 +10,6 @@
 #include "chipdb/ChipType.h"
 #include "cli/ChipJobs.h"
 #include "cli/CliText.h"
-#include "cli/DatabaseCommands.h"
-#include "cli/Doctor.h"
 #include "cli/DoctorText.h"
 #include "cli/ExitCodes.h"
 #include "cli/FileChecks.h"
@@ -19,7 +17,6 @@
 #include "cli/ImageErrorReport.h"
 #include "cli/JsonReport.h"
 #include "cli/ProductionRun.h"
-#include "link/ProgrammerSurvey.h"
 #include "ops/ChipCommands.h"
 #include "ops/ChipVerify.h"
 #include "ops/CommandTable.h"
@@ -31,9 +28,15 @@
 
 namespace qbr {
 
-CliSession::CliSession(const CliOptions& options, const ProgrammerSlot& slot, SharedStore& store, std::ostream& out,
-                       std::ostream& err, bool terminal)
-    : options_(options), slot_(slot), store_(store), out_(out), err_(err), host_(err, terminal && !options.quiet) {
+CliSession::CliSession(const CliCommand& command, const CliOptions& options, const ProgrammerSlot& slot,
+                       SharedStore& store, std::ostream& out, std::ostream& err, bool terminal)
+    : command_(command),
+      options_(options),
+      slot_(slot),
+      store_(store),
+      out_(out),
+      err_(err),
+      host_(err, terminal && !options.quiet) {
     workspace_.SetRememberSelectedChip(false);
 }
 
@@ -51,8 +54,10 @@ void CliSession::ChooseLanguage(const CliOptions& options, std::ostream& err) {
 }
 
 // With --json the output stream carries exactly one document: the run's report,
-// also when the run stops before its command begins.
+// also when the run stops before its command begins. A command that needs nothing
+// made ready prints its own.
 int CliSession::Run() {
+    if (command_.Prepares() == CliCommand::Needs::Nothing) return command_.Run(*this);
     report_ = {{"command", options_.command}};
     const int code = RunOnCore();
     return options_.json ? PrintReport(report_, code, out_) : code;
@@ -66,22 +71,8 @@ int CliSession::RunOnCore() {
         return Fail(report_, err_, database ? errors::kDatabaseError : errors::kFailed,
                     MessageText(database ? kMsgDatabaseError : kMsgMemoryOverflow), kExitFileError);
     }
-    if (options_.command == "chips" || options_.command == "chip") return RunDatabaseCommand();
-    if (options_.command == "doctor") return RunDoctor();
-    if (options_.command == "chip-sum") return RunChipSum();
-    return RunProgrammerCommand();
-}
-
-int CliSession::RunDatabaseCommand() {
-    // With --json the records are in the document; only the count goes beside it.
-    std::ostream* text = options_.json ? nullptr : &out_;
-    if (options_.command == "chips") {
-        return ListChips(core_.Database(), options_.argument, text, options_.json ? err_ : out_, report_);
-    }
-    const std::optional<ChipRecord> chip = FindChip(options_.argument);
-    if (!chip) return kExitUsage;
-    ShowChip(*chip, text, report_);
-    return kExitOk;
+    if (command_.Prepares() == CliCommand::Needs::Programmer) return RunProgrammerCommand();
+    return command_.Run(*this);
 }
 
 int CliSession::RunProgrammerCommand() {
@@ -96,7 +87,7 @@ int CliSession::RunProgrammerCommand() {
     report_["bytes"] = 0;
     host_.SetTransferSize(core_.SelectedChip().capacity);
     const auto start = std::chrono::steady_clock::now();
-    const int code = ReplayOutcome(Dispatch());
+    const int code = ReplayOutcome(command_.Run(*this));
     const auto elapsed = std::chrono::steady_clock::now() - start;
     report_["chip"] = core_.SelectedChip().chipName;
     report_["elapsed_ms"] = std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
@@ -121,38 +112,6 @@ int CliSession::FailAfterRun(int code, const std::string& text) {
     return code == kExitOk ? kExitFileError : code;
 }
 
-// chip-sum: needs the chip (its capacity) but no programmer.
-int CliSession::RunChipSum() {
-    report_["file"] = options_.argument;
-    if (!SelectChip()) return kExitUsage;
-    report_["chip"] = core_.SelectedChip().chipName;
-    ChipJobs jobs(core_, options_, out_, err_, report_);
-    return jobs.ChipSum();
-}
-
-// The bus is surveyed first: once this process has opened the programmer, sysfs
-// shows its interface as held. The report goes to the error stream when the
-// output stream carries the JSON object.
-int CliSession::RunDoctor() {
-    if (!slot_.id.empty()) report_["programmer"] = slot_.id;
-    const std::vector<SurveyedProgrammer> survey = options_.link.emulatedChip ? std::vector<SurveyedProgrammer>()
-                                                                              : SurveyProgrammers();
-    if (!SelectChip()) return kExitUsage;
-    // The doctor looks at the programmer itself, which a recorded trace is not.
-    LinkRequest hardware = options_.link;
-    hardware.replay.clear();
-    if (const int code = ConnectProgrammer(hardware); code != kExitOk) return code;
-    Doctor doctor(core_);
-    const int code = doctor.Run(options_.link.emulatedChip ? Doctor::Path::Emulated
-                                                           : Doctor::HardwarePath(link_.accessPath == "library"),
-                                survey);
-    doctor.Print(options_.json ? err_ : out_);
-    report_.update(doctor.Report());
-    return code;
-}
-
-// The chip named with -c, else the chip of a replayed trace or in the emulated
-// programmer's socket, else the default chip the core selected at start.
 bool CliSession::SelectChip() {
     std::string name = options_.chip;
     if (name.empty() && link_.replay) name = link_.replay->Header().chip;
@@ -164,8 +123,6 @@ bool CliSession::SelectChip() {
     return true;
 }
 
-// The chip of that name in the database, as given or in capitals; none after
-// saying that there is none.
 std::optional<ChipRecord> CliSession::FindChip(const std::string& name) {
     std::optional<ChipRecord> chip = core_.Database().FindByTypedName(name);
     if (!chip) FailLink(NoChipNamed(name), err_, report_);
@@ -196,24 +153,22 @@ int CliSession::ReplayOutcome(int code) {
     return Fail(report_, err_, errors::kReplayDiffers, verdict, kExitFailed);
 }
 
-int CliSession::Dispatch() {
-    const CommandRow* row = FindCliCommand(options_.command);
-    if (!row) return Link();
+int CliSession::RunChipCommand(const CommandRow& row) {
     const ChipRecord& chip = core_.SelectedChip();
-    if (!AllowedFor(*row, FamilyOf(chip))) {
+    if (!AllowedFor(row, FamilyOf(chip))) {
         return Fail(report_, err_, errors::kNotForThisChip, Fill(CurrentCliWording().notSpiFlash, {chip.chipName}),
                     kExitFailed);
     }
     // The ID request carries the selected chip's family, and only SPI flash answers it.
-    if (row->id == kCmdDetectChip && !AnswersIdRequest(FamilyOf(chip))) {
+    if (row.id == kCmdDetectChip && !AnswersIdRequest(FamilyOf(chip))) {
         return Fail(report_, err_, errors::kNotForThisChip, Fill(CurrentCliWording().detectSpiOnly, {chip.chipName}),
                     kExitFailed);
     }
     ChipJobs jobs(core_, options_, out_, err_, report_);
-    if (const int code = jobs.CheckOptions(*row); code != kExitOk) return code;
+    if (const int code = jobs.CheckOptions(row); code != kExitOk) return code;
     ProductionRun production(core_, options_, store_, err_, report_);
-    if (const int code = production.Check(*row, jobs.Range()); code != kExitOk) return code;
-    switch (row->argument) {
+    if (const int code = production.Check(row, jobs.Range()); code != kExitOk) return code;
+    switch (row.argument) {
     case ArgumentKind::ImageIn:
         if (!LoadImageArgument(jobs.Range())) return kExitFileError;
         report_["bytes"] = jobs.Range().length;
@@ -238,7 +193,8 @@ int CliSession::Dispatch() {
     if (const int code = production.Open(ProgrammerId()); code != kExitOk) return code;
     if (const int code = jobs.Backup(); code != kExitOk) return code;
     if (const int code = production.Begin(); code != kExitOk) return code;
-    return production.End(RunCommand(*row, jobs));
+    const int code = RunCommand(row, jobs);
+    return production.End(code, jobs.Sums());
 }
 
 int CliSession::RunCommand(const CommandRow& row, ChipJobs& jobs) {
@@ -264,7 +220,7 @@ int CliSession::RunCommand(const CommandRow& row, ChipJobs& jobs) {
         return ExitCodeOf(result.outcome);
     }
     if (row.id == kCmdVerifyChip) {
-        report_.update(jobs.PrintSums(std::span(core_.Buffer().bytes).first(core_.SelectedChip().capacity)));
+        jobs.ReportSums(std::span(core_.Buffer().bytes).first(core_.SelectedChip().capacity));
     }
     if (result.detected) ListCandidates(*result.detected);
     if (!result.text.empty()) {
@@ -347,14 +303,6 @@ void CliSession::ReportPlacement(const ImagePlacement& placed) {
     report_["placed"] = {{"file_address", placed.fileAddress},
                          {"chip_address", placed.chipAddress},
                          {"length", placed.length}};
-}
-
-int CliSession::Link() {
-    if (!core_.Session().OpenLink())
-        return Fail(report_, options_.json ? err_ : out_, errors::kNoProgrammer, MessageText(kMsgNoUsbLink),
-                    kExitNoProgrammer);
-    (options_.json ? err_ : out_) << MessageText(kMsgUsbLinkOk) << '\n';
-    return kExitOk;
 }
 
 }  // namespace qbr

@@ -3,6 +3,7 @@
 
 #include "buffer/ImageFile.h"
 #include "cli/ChipJobs.h"
+#include "cli/CliCommand.h"
 #include "cli/CliOptions.h"
 #include "cli/ConsoleHost.h"
 #include "cli/ProductionRun.h"
@@ -22,15 +23,15 @@
 
 namespace qbr {
 
-// One run of the command-line tool: starts the core as the window does, connects
-// the programmer (real or emulated), runs one command through the same handlers
-// as the window and turns what they reported into an exit code. Texts go to the
-// error stream; results (and the JSON report) to the output stream.
+// One run of a command of the command-line tool: starts the core as the window
+// does, makes ready what the command needs (the chip database, the chip, the
+// programmer, real or emulated), runs it and keeps its JSON report. Texts go to
+// the error stream; results (and the JSON report) to the output stream.
 class CliSession {
 public:
-    // On the programmer `slot`; the runs of a batch share `store`.
-    CliSession(const CliOptions& options, const ProgrammerSlot& slot, SharedStore& store, std::ostream& out,
-               std::ostream& err, bool terminal);
+    // `command` on the programmer `slot`; the runs of a batch share `store`.
+    CliSession(const CliCommand& command, const CliOptions& options, const ProgrammerSlot& slot, SharedStore& store,
+               std::ostream& out, std::ostream& err, bool terminal);
     ~CliSession();
 
     // The language of the texts, once per process before any session runs; a
@@ -40,27 +41,43 @@ public:
     int Run();
     void SetProgressSink(ConsoleHost::ProgressSink sink) { host_.SetProgressSink(std::move(sink)); }
 
+    // For the commands:
+    const CliOptions& Options() const { return options_; }
+    const ProgrammerSlot& Slot() const { return slot_; }
+    ProgrammerCore& Core() { return core_; }
+    const LinkEnd& Link() const { return link_; }
+    std::ostream& Out() { return out_; }
+    std::ostream& Err() { return err_; }
+    nlohmann::json& Report() { return report_; }
+    // The stream of the results that aren't the data: the output stream, unless it
+    // carries the JSON report.
+    std::ostream& ResultStream() { return options_.json ? err_ : out_; }
+    // The chip named with -c, else the chip of a replayed trace or in the emulated
+    // programmer's socket, else the default chip; false after saying that no chip
+    // has that name.
+    bool SelectChip();
+    // The chip of that name in the database, as given or in capitals; none after
+    // saying that there is none.
+    std::optional<ChipRecord> FindChip(const std::string& name);
+    // Makes the link of `request` to the session's programmer and opens it quietly.
+    int ConnectProgrammer(const LinkRequest& request);
+    // One of the programmer's commands of the command table, on the selected chip.
+    int RunChipCommand(const CommandRow& row);
+
 private:
     int RunOnCore();
-    int RunDatabaseCommand();
     int RunProgrammerCommand();
-    int RunDoctor();
-    bool SelectChip();
-    std::optional<ChipRecord> FindChip(const std::string& name);
-    int ConnectProgrammer(const LinkRequest& request);
     int ReplayOutcome(int code);
     int KeptFiles(int code);
     int FailAfterRun(int code, const std::string& text);
-    int Dispatch();
     int RunCommand(const CommandRow& row, ChipJobs& jobs);
     std::string ProgrammerId() const;
     void ListCandidates(const ChipRecord& detected);
-    int RunChipSum();
-    int Link();
     bool LoadImageArgument(ChipRange range);
     void ReportTooLong(const ImageLoadResult& image, ChipRange range);
     void ReportPlacement(const ImagePlacement& placed);
 
+    const CliCommand& command_;
     const CliOptions& options_;
     const ProgrammerSlot slot_;
     SharedStore& store_;

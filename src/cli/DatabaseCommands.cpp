@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli/DatabaseCommands.h"
-
 #include "base/MessageTable.h"
 #include "chipdb/CapacityText.h"
 #include "chipdb/ChipType.h"
+#include "cli/ChipJobs.h"
+#include "cli/CliCommand.h"
+#include "cli/CliSession.h"
+#include "cli/ExitCodes.h"
 #include "cli/JsonReport.h"
 #include "core/ChipInfoText.h"
 
@@ -67,8 +69,9 @@ nlohmann::json RecordJson(const ChipRecord& chip) {
             {"data_width", chip.dataWidth}};
 }
 
-}  // namespace
-
+// The records as "chips" in `report`, one aligned row per matching chip (name,
+// capacity, maker, type) on `rowsOut` unless it is null, and the count line on
+// `out`. kExitFailed when nothing matches.
 int ListChips(const ChipDatabase& database, const std::string& pattern, std::ostream* rowsOut, std::ostream& out,
               nlohmann::json& report) {
     std::vector<ChipRecord> found = database.SearchByPattern(UpperCaseLetters(pattern), AllTypes);
@@ -87,6 +90,8 @@ int ListChips(const ChipDatabase& database, const std::string& pattern, std::ost
     return found.empty() ? kExitFailed : kExitOk;
 }
 
+// The record as "record" in `report`, and every field of it and its capacity text
+// on `out` unless it is null.
 void ShowChip(const ChipRecord& chip, std::ostream* out, nlohmann::json& report) {
     report["record"] = RecordJson(chip);
     if (!out) return;
@@ -103,6 +108,73 @@ void ShowChip(const ChipRecord& chip, std::ostream* out, nlohmann::json& report)
          << "modeParam: " << int{chip.modeParam} << '\n'
          << "dataWidth: " << int{chip.dataWidth} << '\n';
     PrintCapacityText(LongCapacityText(chip), *out);
+}
+
+// With --json the records are in the document; only the count goes beside it.
+std::ostream* RowStream(CliSession& session) {
+    return session.Options().json ? nullptr : &session.Out();
+}
+
+class ChipsCommand final : public CliCommand {
+public:
+    std::string Name() const override { return "chips"; }
+    void Add(CLI::App& app, CliOptions& options) override {
+        AddSubcommand(app, options, Name(), "search the database (no pattern: every chip)", "PATTERN", false);
+    }
+    Needs Prepares() const override { return Needs::Database; }
+    int Run(CliSession& session) const override {
+        return ListChips(session.Core().Database(), session.Options().argument, RowStream(session),
+                         session.ResultStream(), session.Report());
+    }
+};
+
+class ChipCommand final : public CliCommand {
+public:
+    std::string Name() const override { return "chip"; }
+    void Add(CLI::App& app, CliOptions& options) override {
+        AddSubcommand(app, options, Name(), "one chip's record and capacity", "NAME");
+    }
+    Needs Prepares() const override { return Needs::Database; }
+    int Run(CliSession& session) const override {
+        const std::optional<ChipRecord> chip = session.FindChip(session.Options().argument);
+        if (!chip) return kExitUsage;
+        ShowChip(*chip, RowStream(session), session.Report());
+        return kExitOk;
+    }
+};
+
+// Needs the chip (its capacity) but no programmer.
+class ChipSumCommand final : public CliCommand {
+public:
+    std::string Name() const override { return "chip-sum"; }
+    void Add(CLI::App& app, CliOptions& options) override {
+        AddSubcommand(app, options, Name(),
+                      "an image's CheckSum as the window shows it (the whole chip, 0xFF where the file has no data) "
+                      "and the file's own CRC-32 and SHA-256",
+                      "FILE");
+    }
+    Needs Prepares() const override { return Needs::Database; }
+    int Run(CliSession& session) const override {
+        session.Report()["file"] = session.Options().argument;
+        if (!session.SelectChip()) return kExitUsage;
+        session.Report()["chip"] = session.Core().SelectedChip().chipName;
+        ChipJobs jobs(session.Core(), session.Options(), session.Out(), session.Err(), session.Report());
+        return jobs.ChipSum();
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<CliCommand> MakeChipsCommand() {
+    return std::make_unique<ChipsCommand>();
+}
+
+std::unique_ptr<CliCommand> MakeChipCommand() {
+    return std::make_unique<ChipCommand>();
+}
+
+std::unique_ptr<CliCommand> MakeChipSumCommand() {
+    return std::make_unique<ChipSumCommand>();
 }
 
 }  // namespace qbr

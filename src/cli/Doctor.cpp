@@ -3,12 +3,15 @@
 
 #include "base/MessageTable.h"
 #include "base/PermissionText.h"
+#include "cli/CliCommand.h"
+#include "cli/CliSession.h"
 #include "cli/ConsoleHost.h"
 #include "cli/DoctorText.h"
 #include "cli/ExitCodes.h"
 #include "core/ProgrammerCore.h"
 #include "emulator/EmulatedProgrammer.h"
 #include "link/HardwareLink.h"
+#include "link/ProgrammerSurvey.h"
 #include "ops/Maintenance.h"
 
 #include <algorithm>
@@ -307,6 +310,46 @@ nlohmann::json Doctor::Report() const {
         steps.push_back(std::move(entry));
     }
     return {{"steps", steps}, {"summary", summary_}};
+}
+
+namespace {
+
+// The bus is surveyed first: once this process has opened the programmer, sysfs
+// shows its interface as held. The report goes to the error stream when the
+// output stream carries the JSON object.
+class DoctorCommand final : public CliCommand {
+public:
+    std::string Name() const override { return "doctor"; }
+    void Add(CLI::App& app, CliOptions& options) override {
+        AddSubcommand(app, options, Name(), "check step by step why the programmer can or can't be used");
+    }
+    Needs Prepares() const override { return Needs::Database; }
+    bool RunsOnEachProgrammer() const override { return true; }
+    int Run(CliSession& session) const override {
+        const CliOptions& options = session.Options();
+        if (!session.Slot().id.empty()) session.Report()["programmer"] = session.Slot().id;
+        const std::vector<SurveyedProgrammer> survey = options.link.emulatedChip ? std::vector<SurveyedProgrammer>()
+                                                                                 : SurveyProgrammers();
+        if (!session.SelectChip()) return kExitUsage;
+        // The doctor looks at the programmer itself, which a recorded trace is not.
+        LinkRequest hardware = options.link;
+        hardware.replay.clear();
+        if (const int code = session.ConnectProgrammer(hardware); code != kExitOk) return code;
+        Doctor doctor(session.Core());
+        const int code = doctor.Run(options.link.emulatedChip
+                                        ? Doctor::Path::Emulated
+                                        : Doctor::HardwarePath(session.Link().accessPath == "library"),
+                                    survey);
+        doctor.Print(session.ResultStream());
+        session.Report().update(doctor.Report());
+        return code;
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<CliCommand> MakeDoctorCommand() {
+    return std::make_unique<DoctorCommand>();
 }
 
 }  // namespace qbr

@@ -4,6 +4,8 @@
 #include "base/AtomicFile.h"
 #include "base/FileKind.h"
 #include "base/MessageTable.h"
+#include "cli/CliCommand.h"
+#include "cli/CliSession.h"
 #include "cli/CliText.h"
 #include "cli/DoctorText.h"
 #include "cli/ExitCodes.h"
@@ -228,15 +230,34 @@ void AddExportCommand(CLI::App& production, CliOptions& options, ProductionComma
 
 }  // namespace
 
-CLI::App& AddProductionCommands(CLI::App& app, CliOptions& options, ProductionCommand& chosen) {
-    CLI::App& production = *app.add_subcommand(
-        "production", "the production store: its counters, its rows as CSV / 生产数据库: 计数器、导出记录");
-    production.require_subcommand(1);
-    production.fallthrough();
-    AddCounterCommand(production, options, chosen);
-    AddExportCommand(production, options, chosen);
-    AddProductionReport(production, options, chosen);
-    return production;
+namespace {
+
+// `production` and its subcommands `counter`, `export` and `report`: each sets
+// options.command to "production NAME" and the run it stands for. Options it
+// doesn't know (--json, --lang) fall through to the tool's.
+class ProductionUnit final : public CliCommand {
+public:
+    std::string Name() const override { return "production"; }
+    void Add(CLI::App& app, CliOptions& options) override {
+        CLI::App& production = *app.add_subcommand(
+            Name(), "the production store: its counters, its rows as CSV / 生产数据库: 计数器、导出记录");
+        production.require_subcommand(1);
+        production.fallthrough();
+        AddCounterCommand(production, options, chosen_);
+        AddExportCommand(production, options, chosen_);
+        AddProductionReport(production, options, chosen_);
+    }
+    Needs Prepares() const override { return Needs::Nothing; }
+    int Run(CliSession& session) const override { return chosen_.run(session.Out(), session.Err()); }
+
+private:
+    ProductionCommand chosen_;
+};
+
+}  // namespace
+
+std::unique_ptr<CliCommand> MakeProductionCommand() {
+    return std::make_unique<ProductionUnit>();
 }
 
 }  // namespace qbr

@@ -179,21 +179,19 @@ int ProductionRun::Begin() {
 }
 
 // The sums are those of the data read, or of the image the command wrote or compared.
-int ProductionRun::End(int code) {
+int ProductionRun::End(int code, const std::optional<DataSums>& sums) {
     if (!rowId_) return code;
-    std::string crc32 = report_.value("crc32", std::string());
-    std::string sha256 = report_.value("sha256", std::string());
-    if (crc32.empty() && row_->argument == ArgumentKind::ImageIn) {
-        const std::span<const uint8_t> image = std::span(core_.Buffer().bytes).subspan(range_.offset, range_.length);
-        crc32 = Crc32Text(Crc32(image));
-        sha256 = Sha256Text(image);
+    DataSums recorded = sums.value_or(DataSums());
+    if (!sums && row_->argument == ArgumentKind::ImageIn) {
+        recorded = SumsOf(std::span(core_.Buffer().bytes).subspan(range_.offset, range_.length));
     }
     const int64_t elapsed =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start_).count();
     StoreError error;
     const int64_t id = *rowId_;
     rowId_.reset();
-    if (store_->Finish(id, code == kExitOk ? "ok" : "failed", crc32, sha256, elapsed, error)) return code;
+    if (store_->Finish(id, code == kExitOk ? "ok" : "failed", recorded.crc32, recorded.sha256, elapsed, error))
+        return code;
     return Unrecorded(code, error);
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "base/Checksums.h"
 #include "cli/CliOptions.h"
 #include "core/ProgrammerCore.h"
 #include "ops/ChipTransfers.h"
@@ -58,8 +59,9 @@ public:
     // Records the chip as in work and places the number it took; nothing is
     // programmed when the store could not record it.
     int Begin();
-    // Records the command's end; the code to exit with.
-    int End(int code);
+    // Records the command's end with the sums of the data it read or compared, or
+    // else of the image it wrote; the code to exit with.
+    int End(int code, const std::optional<DataSums>& sums = std::nullopt);
 
 private:
     int CheckCounter();

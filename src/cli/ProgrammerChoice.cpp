@@ -2,6 +2,8 @@
 #include "cli/ProgrammerChoice.h"
 
 #include "base/MessageTable.h"
+#include "cli/CliCommand.h"
+#include "cli/CliSession.h"
 #include "cli/CliText.h"
 #include "cli/DoctorText.h"
 #include "cli/ExitCodes.h"
@@ -125,6 +127,27 @@ CliOptions OptionsFor(const CliOptions& options, const ProgrammerSlot& slot) {
     own.backup = ReplaceAll(options.backup, "%s", slot.id);
     own.link.trace = ReplaceAll(options.link.trace, "%s", slot.id);
     return own;
+}
+
+namespace {
+
+class ProgrammersCommand final : public CliCommand {
+public:
+    std::string Name() const override { return "programmers"; }
+    void Add(CLI::App& app, CliOptions& options) override {
+        AddSubcommand(app, options, Name(),
+                      "list the attached programmers: id, serial number, firmware version, access");
+    }
+    Needs Prepares() const override { return Needs::Nothing; }
+    int Run(CliSession& session) const override {
+        return ListProgrammers(session.Options(), session.Out(), session.Err());
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<CliCommand> MakeProgrammersCommand() {
+    return std::make_unique<ProgrammersCommand>();
 }
 
 }  // namespace qbr

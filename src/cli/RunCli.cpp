@@ -4,6 +4,7 @@
 #include "ProgramVersion.h"
 #include "cli/BatchRun.h"
 #include "cli/ChipOptions.h"
+#include "cli/CliCommand.h"
 #include "cli/CliOptions.h"
 #include "cli/CliSession.h"
 #include "cli/CliText.h"
@@ -11,61 +12,18 @@
 #include "cli/FileChecks.h"
 #include "cli/JsonReport.h"
 #include "cli/NumberOption.h"
-#include "cli/ProductionCommands.h"
 #include "cli/ProductionRun.h"
 #include "cli/ProgrammerChoice.h"
 #include "emulator/EmulatorFault.h"
-#include "ops/CommandTable.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
-#include <algorithm>
-#include <iterator>
 #include <optional>
 #include <ostream>
 #include <string>
 
 namespace {
-
-// The command-line tool's own commands and what their one argument is; the
-// programmer's commands come from the command table.
-struct CommandEntry {
-    const char* name;
-    const char* help;
-    const char* argument;  // null: none; otherwise its name
-    bool required;
-};
-
-const CommandEntry kDatabaseCommands[] = {
-    {"chips", "search the database (no pattern: every chip)", "PATTERN", false},
-    {"chip", "one chip's record and capacity", "NAME", true},
-    {"chip-sum",
-     "an image's CheckSum as the window shows it (the whole chip, 0xFF where the file has no data) and the "
-     "file's own CRC-32 and SHA-256",
-     "FILE", true},
-};
-
-const CommandEntry kProgrammerChecks[] = {
-    {"link", "whether the programmer answers", nullptr, false},
-    {"doctor", "check step by step why the programmer can or can't be used", nullptr, false},
-    {"programmers", "list the attached programmers: id, serial number, firmware version, access", nullptr, false},
-};
-
-// The commands that don't use a programmer, and the list of them, run once also with --all.
-bool RunsOnEachProgrammer(const std::string& command) {
-    return command != "programmers" && std::none_of(std::begin(kDatabaseCommands), std::end(kDatabaseCommands),
-                                                    [&](const CommandEntry& entry) { return command == entry.name; });
-}
-
-void AddCommand(CLI::App& app, qbr::CliOptions& options, const CommandEntry& entry) {
-    CLI::App* command = app.add_subcommand(entry.name, entry.help);
-    if (entry.argument) {
-        CLI::Option* argument = command->add_option(entry.argument, options.argument, entry.argument);
-        if (entry.required) argument->required();
-    }
-    command->callback([&options, name = entry.name] { options.command = name; });
-}
 
 // The usage errors found once the options are parsed and the language is known.
 int CheckUsage(qbr::CliOptions& options, const std::string& speed, nlohmann::json& report, std::ostream& err) {
@@ -143,16 +101,9 @@ int qbr::RunCli(const std::vector<std::string>& commandLine, std::ostream& out, 
     app.add_flag("--json", options.json, "one JSON object with the result on standard output");
     app.add_flag("-q,--quiet", options.quiet, "no progress display");
 
-    for (const auto& entry : kDatabaseCommands) AddCommand(app, options, entry);
-    for (const qbr::CommandRow& row : qbr::CommandTable()) {
-        if (!row.cliName) continue;
-        const bool file = row.argument != qbr::ArgumentKind::NoArgument;
-        AddCommand(app, options, {row.cliName, row.cliHelp, file ? "FILE" : nullptr, file});
-    }
-    for (const auto& entry : kProgrammerChecks) AddCommand(app, options, entry);
-    qbr::AddChipOptions(app, options);
-    qbr::ProductionCommand production;
-    qbr::AddProductionCommands(app, options, production);
+    const qbr::CliCommandList commands = qbr::CliCommands();
+    for (const auto& command : commands) command->Add(app, options);
+    qbr::AddProductionOptions(app, options);
 
     try {
         // CLI11 takes the words last first.
@@ -173,15 +124,17 @@ int qbr::RunCli(const std::vector<std::string>& commandLine, std::ostream& out, 
     if (const int code = CheckUsage(options, speed, report, err); code != qbr::kExitOk) {
         return EndEarly(options, report, code, out);
     }
-    if (production.run) return production.run(out, err);
-    if (options.command == "programmers") return qbr::ListProgrammers(options, out, err);
-    if (options.all && RunsOnEachProgrammer(options.command)) return qbr::RunBatch(options, out, err, terminal);
+    const qbr::CliCommand& command = qbr::ChosenCommand(commands, options.command);
+    qbr::SharedStore store;
+    if (command.Prepares() == qbr::CliCommand::Needs::Nothing) {
+        return qbr::CliSession(command, options, {}, store, out, err, terminal).Run();
+    }
+    if (options.all && command.RunsOnEachProgrammer()) return qbr::RunBatch(command, options, out, err, terminal);
     qbr::ProgrammerSlot slot;
     if (const int code = qbr::ChooseProgrammer(options, err, report, slot); code != qbr::kExitOk) {
         return EndEarly(options, report, code, out);
     }
     const qbr::CliOptions own = qbr::OptionsFor(options, slot);
-    qbr::SharedStore store;
-    qbr::CliSession session(own, slot, store, out, err, terminal);
+    qbr::CliSession session(command, own, slot, store, out, err, terminal);
     return session.Run();
 }

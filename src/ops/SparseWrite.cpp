@@ -10,16 +10,6 @@ namespace qbr {
 
 namespace {
 
-Outcome CheckBlank(ProgrammerCore& core, const ChipRecord& chip, ChipRange range, RangeWrite& result) {
-    std::vector<uint8_t> data(range.length);
-    const Outcome read = ReadChipRange(core, chip, range, data.data(), Caller::User);
-    if (read != Outcome::Ok) return read;
-    const auto dirty = std::find_if(data.begin(), data.end(), [](uint8_t byte) { return byte != 0xFF; });
-    if (dirty == data.end()) return Outcome::Ok;
-    result.notBlank = Mismatch{range.offset + static_cast<uint32_t>(dirty - data.begin()), 0xFF, *dirty};
-    return Outcome::Failed;
-}
-
 std::vector<ChipRange> RunsOf(ProgrammerCore& core, const ChipRecord& chip, ChipRange range, SkipBlank skip) {
     if (skip == SkipBlank::Off) return {range};
     std::vector<ChipRange> runs = DataRuns(std::span(core.Buffer().bytes).subspan(range.offset, range.length),
@@ -29,6 +19,19 @@ std::vector<ChipRange> RunsOf(ProgrammerCore& core, const ChipRecord& chip, Chip
 }
 
 }  // namespace
+
+BlankCheck CheckBlank(ProgrammerCore& core, const ChipRecord& chip, ChipRange range) {
+    std::vector<uint8_t> data(range.length);
+    BlankCheck result;
+    result.outcome = ReadChipRange(core, chip, range, data.data(), Caller::User);
+    if (result.outcome != Outcome::Ok) return result;
+    const auto dirty = std::find_if(data.begin(), data.end(), [](uint8_t byte) { return byte != 0xFF; });
+    if (dirty == data.end()) return result;
+    result.notBlank = Mismatch{range.offset + static_cast<uint32_t>(dirty - data.begin()), 0xFF, *dirty};
+    result.dataBytes = static_cast<uint32_t>(
+        std::count_if(dirty, data.end(), [](uint8_t byte) { return byte != 0xFF; }));
+    return result;
+}
 
 std::vector<ChipRange> DataRuns(std::span<const uint8_t> image, uint32_t pageSize, uint32_t mergeGap) {
     pageSize = std::max<uint32_t>(pageSize, 1);
@@ -49,7 +52,9 @@ std::vector<ChipRange> DataRuns(std::span<const uint8_t> image, uint32_t pageSiz
 RangeWrite WriteRange(ProgrammerCore& core, const ChipRecord& chip, ChipRange range, SkipBlank skip, bool verify) {
     RangeWrite result;
     if (skip == SkipBlank::Check || (IsErasable(FamilyOf(chip)) && range != WholeChip(chip))) {
-        result.outcome = CheckBlank(core, chip, range, result);
+        const BlankCheck blank = CheckBlank(core, chip, range);
+        result.notBlank = blank.notBlank;
+        result.outcome = blank.notBlank ? Outcome::Failed : blank.outcome;
         if (result.outcome != Outcome::Ok) return result;
     }
     result.runs = RunsOf(core, chip, range, skip);

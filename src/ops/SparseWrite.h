@@ -22,6 +22,17 @@ constexpr uint32_t kSeparateWriteCost = 4096;
 std::vector<ChipRange> DataRuns(std::span<const uint8_t> image, uint32_t pageSize,
                                 uint32_t mergeGap = kSeparateWriteCost);
 
+// A range of the chip compared with an erased one.
+struct BlankCheck {
+    Outcome outcome = Outcome::Failed;  // Ok when the range was read
+    // Its first byte other than 0xFF: the chip's byte where 0xFF is expected.
+    std::optional<Mismatch> notBlank;
+    uint32_t dataBytes = 0;  // how many of its bytes are not 0xFF
+};
+
+// Reads `range` of the chip and looks for bytes other than 0xFF.
+BlankCheck CheckBlank(ProgrammerCore& core, const ChipRecord& chip, ChipRange range);
+
 // Which pages of a range a write sends: all, or only those that hold data on a
 // chip taken to be erased, or on one read first and found erased.
 enum class SkipBlank { Off, Trust, Check };

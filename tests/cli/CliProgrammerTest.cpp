@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The programmer commands of the command-line tool, end to end on the emulated
 // programmer with a chip image that persists between runs.
+#include "base/Checksums.h"
 #include "cli/CliRunner.h"
 
 #include <gtest/gtest.h>
@@ -244,6 +245,7 @@ TEST_F(CliProgrammer, SerialNumbersFromTheProductionStore) {
         {"--production " + store + " --counter other auto", 0},
         {"--production " + store + " --counter narrow auto", 4},       // 100 needs three digits: no number taken
         {"--json --production " + store + " --counter \xff auto", 2},  // not UTF-8, still one document
+        {"--production " + store + " read", 0},                        // its row has the sum of the data read
     };
     for (const auto& [arguments, code] : steps) {
         EXPECT_EQ(Run("EN25T80", arguments + " " + Path("image.bin")).exitCode, code) << arguments;
@@ -252,11 +254,15 @@ TEST_F(CliProgrammer, SerialNumbersFromTheProductionStore) {
     EXPECT_EQ(ReadFileText(Path("EN25T80.img")).substr(0xFF, 10), "ZZZZZZZZZZ");
     EXPECT_EQ(ReadFileText(Path("EN25T80.img")).substr(0x1FF, 10), "Z00000001Z");
     const std::string log = RunCli("production export " + store + " --csv -").out;
-    for (const char* line : {",emulated-1,EN25T80,auto,5,ok,", ",auto,6,ok,", ",auto,7,failed,", ",auto,8,ok,",
-                             ",write,9,failed,", ",auto,1,ok,"}) {
+    const std::string chip = ReadFileText(Path("EN25T80.img"));
+    const std::string read = ",read,,ok," + qbr::Crc32Text(qbr::Crc32(
+                                                std::span(reinterpret_cast<const uint8_t*>(chip.data()), chip.size())));
+    for (const std::string& line :
+         {std::string(",emulated-1,EN25T80,auto,5,ok,"), std::string(",auto,6,ok,"), std::string(",auto,7,failed,"),
+          std::string(",auto,8,ok,"), std::string(",write,9,failed,"), std::string(",auto,1,ok,"), read}) {
         EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
     }
-    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 7);
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 8);
     // An export named as the store or its log would replace the records; a mistyped store is not made.
     for (const std::string& csv : {store, store + "-wal"}) {
         EXPECT_EQ(RunCli("production export " + store + " --csv " + csv).exitCode, 2) << csv;

@@ -67,6 +67,9 @@ const TextRun kTextRuns[] = {
     // question that fails answers with the failure the command showed.
     {"--lang en --emulate=W25Q64FV detect", 0, "S25FL064K\nChip type: S25FL064K   \n"},
     {"--lang en --emulate --emulate-fault no-reply doctor", 1, "\n   Read firmware version error!\n   Read Serial"},
+    {"--lang zh --emulate=W25Q64FV blank-check --offset 0x7FFF00", 0, "空白: 0x7FFF00 至 0x7FFFFF 已擦除"},
+    {"--lang en --emulate=W25Q64FV --emulate-fault flip@4096 blank-check", 1,
+     "Not blank: the byte at 0x001000 is 0x00 (bytes of the range that are not 0xFF: 1)."},
 };
 
 TEST(CliText, WhatTheUserReadsAndTheExitCode) {
@@ -197,6 +200,7 @@ const JsonRun kJsonRuns[] = {
     {"--emulate doctor", 0, nullptr, "/steps/5"},
     {"--emulate-count 2 programmers", 0, nullptr, "/programmers/1/serial"},
     {"--emulate-count 2 --all link", 0, nullptr, "/results/1/programmer"},
+    {"--emulate-count 2 --all chips 'en25*80'", 0, nullptr, "/chips/1"},  // once, not per programmer
     {"chips 'en25*80'", 0, nullptr, "/chips/1/capacity"},
     {"chip en25t80", 0, nullptr, "/record/page_size"},
     {"chips 'NO*SUCH'", 1, "failed", "/chips"},
@@ -222,6 +226,8 @@ const JsonRun kJsonRuns[] = {
     {"--emulate -c 24C02 write " QBR_RUNTIME_DIR "/chips.dat", 4, "image-too-long", "/image/length"},
     {"--emulate -c 24C02 verify " QBR_RUNTIME_DIR, 4, "not-a-regular-file", "/command"},
     {"--emulate update-firmware " QBR_RUNTIME_DIR "/chips.dat </dev/null", 2, "confirmation-needed", "/chip"},
+    {"--emulate blank-check --length 0x100", 0, nullptr, "/blank"},
+    {"--emulate --emulate-fault flip@16 blank-check", 1, "not-blank", "/not_blank_at"},
 };
 
 // The exit code follows the outcome, never the texts shown: each run gives the same

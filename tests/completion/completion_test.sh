@@ -61,6 +61,8 @@ check "qbr5150-cli ve" = verify version
 check "qbr5150-cli read --" --offset --length --reads --emulate --json '!--cut'
 check "qbr5150-cli read image.bin --" --offset --reads
 check "qbr5150-cli erase --b" = --backup --backup-dir
+check "qbr5150-cli bl" = blank-check
+check "qbr5150-cli blank-check --" --offset --length '!--cut'
 check "qbr5150-cli production report --" --since --html '!--offset'
 # Files after a command that takes one, also after options and their values.
 check "qbr5150-cli read " = image.bin notes.txt sub

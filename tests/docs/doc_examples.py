@@ -43,7 +43,7 @@ DOCUMENTS = ["README.md", "data/qbr5150-cli.1", "data/qbr5150.1", "data/manual_e
 PROGRAMS = {"qbr5150-cli", "qbr5150", "qbr5150-chipdb"}
 NO_PROGRAMMER_COMMANDS = {"chips", "chip", "chip-sum", "production"}
 COMMANDS = NO_PROGRAMMER_COMMANDS | {"detect", "read", "write", "verify", "erase", "auto", "version", "serial",
-                                     "selftest", "update-firmware", "link", "doctor", "programmers"}
+                                     "selftest", "update-firmware", "link", "doctor", "programmers", "blank-check"}
 IMAGE_INPUT_COMMANDS = {"write", "verify", "auto", "chip-sum", "update-firmware"}
 DIRECTIVE = re.compile(r"doc-test:\s*(emulate|run|skip\s*\(([^)]+)\))")
 PROMISED_EXIT = re.compile(r"exit status (\d+)")

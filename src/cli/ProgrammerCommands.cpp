@@ -1,0 +1,108 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The programmer's commands of the command table (read, write, verify ...), each
+// with the options the command line adds to it, and `link`.
+#include "base/MessageTable.h"
+#include "cli/ChipOptions.h"
+#include "cli/CliCommand.h"
+#include "cli/CliSession.h"
+#include "cli/ExitCodes.h"
+#include "cli/JsonReport.h"
+#include "cli/NumberOption.h"
+#include "ops/CommandTable.h"
+
+namespace qbr {
+namespace {
+
+void AddReadOptions(CLI::App& command, CliOptions& options) {
+    AddRangeOptions(command, options);
+    AddNumberOption(
+        command, options, "--reads", 2, 100,
+        [&options](uint64_t reads) { options.reads = static_cast<unsigned>(reads); },
+        "read N (2 to 100) times and write the file only when all reads agree");
+}
+
+void AddVerifyOptions(CLI::App& command, CliOptions& options) {
+    AddRangeOptions(command, options);
+    command.add_flag("--diff", options.diff, "read the whole range and report every difference and its likely cause");
+    AddCutOption(command, options);
+}
+
+void AddWriteOptions(CLI::App& command, CliOptions& options) {
+    AddRangeOptions(command, options);
+    AddBackupOptions(command, options);
+    command
+        .add_flag("--skip-blank{on}", options.skipBlank,
+                  "the SPI flash is erased: write only the pages that hold data (=check: read first to make sure)")
+        ->check(CLI::IsMember({"on", "check"}));
+    command.add_flag("--no-verify", options.noVerify,
+                     "don't read back what was written (not with --serialize or --production)");
+    AddCutOption(command, options);
+}
+
+void AddAutoOptions(CLI::App& command, CliOptions& options) {
+    AddBackupOptions(command, options);
+    AddCutOption(command, options);
+}
+
+void AddUpdateFirmwareOptions(CLI::App& command, CliOptions& options) {
+    command.add_flag("--yes", options.yes, "send the file without asking (needed when there is no terminal to ask on)");
+}
+
+// The options the command line adds to a command of the table.
+void AddOptionsOf(CommandId id, CLI::App& command, CliOptions& options) {
+    switch (id) {
+    case kCmdReadChip: AddReadOptions(command, options); break;
+    case kCmdVerifyChip: AddVerifyOptions(command, options); break;
+    case kCmdWriteChip: AddWriteOptions(command, options); break;
+    case kCmdEraseChip: AddBackupOptions(command, options); break;
+    case kCmdAuto: AddAutoOptions(command, options); break;
+    case kCmdUpdateFirmware: AddUpdateFirmwareOptions(command, options); break;
+    default: break;
+    }
+}
+
+class ProgrammerCommand final : public CliCommand {
+public:
+    explicit ProgrammerCommand(const CommandRow& row) : row_(row) {}
+    std::string Name() const override { return row_.cliName; }
+    void Add(CLI::App& app, CliOptions& options) override {
+        const bool file = row_.argument != ArgumentKind::NoArgument;
+        AddOptionsOf(row_.id, AddSubcommand(app, options, Name(), row_.cliHelp, file ? "FILE" : nullptr), options);
+    }
+    int Run(CliSession& session) const override { return session.RunChipCommand(row_); }
+
+private:
+    const CommandRow& row_;
+};
+
+class LinkCommand final : public CliCommand {
+public:
+    std::string Name() const override { return "link"; }
+    void Add(CLI::App& app, CliOptions& options) override {
+        AddSubcommand(app, options, Name(), "whether the programmer answers");
+    }
+    int Run(CliSession& session) const override {
+        if (!session.Core().Session().OpenLink()) {
+            return Fail(session.Report(), session.ResultStream(), errors::kNoProgrammer, MessageText(kMsgNoUsbLink),
+                        kExitNoProgrammer);
+        }
+        session.ResultStream() << MessageText(kMsgUsbLinkOk) << '\n';
+        return kExitOk;
+    }
+};
+
+}  // namespace
+
+CliCommandList MakeProgrammerCommands() {
+    CliCommandList commands;
+    for (const CommandRow& row : CommandTable()) {
+        if (row.cliName) commands.push_back(std::make_unique<ProgrammerCommand>(row));
+    }
+    return commands;
+}
+
+std::unique_ptr<CliCommand> MakeLinkCommand() {
+    return std::make_unique<LinkCommand>();
+}
+
+}  // namespace qbr
