@@ -90,6 +90,7 @@ int ChipJobs::Backup() {
     if (options_.all) name.insert(name.rfind('.'), '-' + options_.programmer);
     const std::string path = named ? options_.backup : (std::filesystem::path(options_.backupDir) / name).string();
     const ChipBackup backup = BackupChip(core_, chip, path, named ? BackupName::AsGiven : BackupName::FirstFree);
+    core_.Show(backup.reads);
     const CliWording& wording = CurrentCliWording();
     switch (backup.outcome) {
     case Outcome::Ok: {
@@ -135,6 +136,7 @@ bool ChipJobs::MakeBackupDirectory() {
 
 int ChipJobs::Read() {
     const RepeatedRead read = ReadChipRepeatedly(core_, core_.SelectedChip(), range_, options_.reads);
+    core_.Show(read);
     report_["reads"] = options_.reads;
     if (read.outcome != Outcome::Ok) return ExitCodeOf(read.outcome);
     if (!read.diff.Same()) {
@@ -150,6 +152,7 @@ int ChipJobs::Read() {
 
 int ChipJobs::Verify() {
     const ChipDiff result = DiffChip(core_, core_.SelectedChip(), range_);
+    core_.Show(result);
     if (result.outcome != Outcome::Ok) return ExitCodeOf(result.outcome);
     WarnIfUniform(result.chipData);
     report_.update(PrintSums(result.chipData));
@@ -160,6 +163,7 @@ int ChipJobs::VerifyWritten(std::span<const ChipRange> runs) {
     report_["verified"] = !options_.noVerify;
     if (options_.noVerify) return kExitOk;
     const ChipDiff result = DiffChipRuns(core_, core_.SelectedChip(), runs);
+    core_.Show(result);
     if (result.outcome != Outcome::Ok) return ExitCodeOf(result.outcome);
     return Judge(result.diff);
 }
@@ -192,8 +196,9 @@ int ChipJobs::Write() {
         for (ChipRange& run : runs) run.offset += range_.offset;
     }
     report_["runs"] = runs.size();
-    const Outcome written = WriteChipRuns(core_, chip, runs, Caller::User);
-    return written == Outcome::Ok ? VerifyWritten(runs) : ExitCodeOf(written);
+    const CommandResult written = WriteChipRuns(core_, chip, runs, Caller::User);
+    core_.Show(written);
+    return written.Ok() ? VerifyWritten(runs) : ExitCodeOf(written.outcome);
 }
 
 void ChipJobs::ReportDifferingBytes() {
@@ -206,6 +211,7 @@ void ChipJobs::ReportDifferingBytes() {
 int ChipJobs::ChipSum() {
     const std::string& path = options_.argument;
     const ImageChecksums sums = ChecksumImage(core_, path);
+    core_.Show(sums);
     if (sums.outcome != Outcome::Ok) {
         ReportImageError(err_, report_, path, sums.load);
         return kExitFileError;
@@ -282,8 +288,9 @@ void ChipJobs::WarnIfUniform(std::span<const uint8_t> data) {
 // SPI flash is only programmed where it is erased: the range is read first.
 int ChipJobs::RefuseUnlessBlank(ChipRange range) {
     std::vector<uint8_t> data(range.length);
-    const Outcome read = ReadChipRange(core_, core_.SelectedChip(), range, data.data(), Caller::User);
-    if (read != Outcome::Ok) return ExitCodeOf(read);
+    const CommandResult read = ReadChipRange(core_, core_.SelectedChip(), range, data.data(), Caller::User);
+    core_.Show(read);
+    if (!read.Ok()) return ExitCodeOf(read.outcome);
     const std::optional<uint32_t> dirty = FirstNotErased(data, range.offset);
     if (!dirty) return kExitOk;
     report_["not_blank_at"] = *dirty;

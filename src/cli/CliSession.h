@@ -4,7 +4,7 @@
 #include "buffer/ImageFile.h"
 #include "cli/ChipJobs.h"
 #include "cli/CliOptions.h"
-#include "cli/ConsoleHost.h"
+#include "cli/CliReporter.h"
 #include "cli/ProductionRun.h"
 #include "cli/ProgrammerChoice.h"
 #include "core/ProgrammerCore.h"
@@ -37,7 +37,7 @@ public:
     static void ChooseLanguage(const CliOptions& options, std::ostream& err);
 
     int Run();
-    void SetProgressSink(ConsoleHost::ProgressSink sink) { host_.SetProgressSink(std::move(sink)); }
+    void SetProgressSink(CliReporter::ProgressSink sink) { host_.SetProgressSink(std::move(sink)); }
 
 private:
     int RunOnCore();
@@ -70,7 +70,7 @@ private:
     SharedStore& store_;
     std::ostream& out_;
     std::ostream& err_;
-    ConsoleHost host_;
+    CliReporter host_;
     Workspace workspace_;
     // Declared before the session, whose link uses it.
     LinkEnd link_;

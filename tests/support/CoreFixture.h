@@ -54,6 +54,12 @@ protected:
         });
     }
 
+    // A command's result, shown as a front end shows it.
+    CommandResult Shown(const CommandResult& result) {
+        core.Show(result);
+        return result;
+    }
+
     Workspace workspace;
     ProgrammerSession session;
     RecordingEvents host;
