@@ -34,8 +34,12 @@ CommandResult ProgrammerCore::Busy(bool logged) {
 }
 
 // A mismatch is said twice in the status line and the log: as its report
-// begins and as it is shown.
+// begins and as it is shown. The command holds the programmer until its words
+// are shown: one chosen meanwhile (drawing the status line handles a waiting
+// event in the window) is refused as busy.
 void ProgrammerCore::Show(const CommandResult& result) {
+    const bool wasRunning = session_.IsCommandRunning();
+    session_.SetCommandRunning(true);
     const FinalWords& words = result.words;
     if (words.error) {
         ShowError(words.status);
@@ -46,6 +50,7 @@ void ProgrammerCore::Show(const CommandResult& result) {
     if (words.progress) SetProgress(static_cast<uint16_t>(*words.progress));
     if (!words.log.empty()) LogText(words.log);
     if (!words.box.empty()) MessageBox(words.box);
+    session_.SetCommandRunning(wasRunning);
 }
 
 void ProgrammerCore::LogText(const std::string& text) {

@@ -91,6 +91,13 @@ TEST_F(ChipCommands, ACommandChosenDuringAutoIsRefused) {
     EXPECT_EQ(host.boxes, Strings(2, kBusy));
     EXPECT_TRUE(IsTimed(host.statusText, "Verify chip ok!"));
     EXPECT_EQ(Log().find("Read chip ok!"), std::string::npos);
+    // Also while the final words are drawn.
+    chosen = false;
+    host.onPump = [&] {
+        if (IsTimed(host.statusText, "Read chip ok!") && !std::exchange(chosen, true)) Shown(OnWriteChip(core));
+    };
+    Shown(OnReadChip(core));
+    EXPECT_EQ(host.boxes, Strings(3, kBusy));
     EXPECT_FALSE(core.Session().IsCommandRunning());
 }
 
