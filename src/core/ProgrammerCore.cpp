@@ -6,6 +6,7 @@
 #include "base/MessageTable.h"
 #include "base/PermissionText.h"
 #include "base/ReplugText.h"
+#include "base/TickCount.h"
 #include "core/ChipInfoText.h"
 
 #include <cstdio>
@@ -93,8 +94,9 @@ bool ProgrammerCore::RefuseWhileBusy() {
     return true;
 }
 
-std::string ProgrammerCore::ElapsedText() const {
-    return "   " + MessageText(kMsgElapsedTime) + std::to_string(session_.ElapsedMs()) + " ms";
+std::string ProgrammerCore::ElapsedText(std::optional<uint32_t> start) const {
+    const int32_t ms = start ? static_cast<int32_t>(TickCount() - *start) : session_.ElapsedMs();
+    return "   " + MessageText(kMsgElapsedTime) + std::to_string(ms) + " ms";
 }
 
 void ProgrammerCore::UpdateProgress() {

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace qbr {
@@ -58,8 +59,9 @@ public:
     // True, after telling the user (box and log line), when the session is busy.
     bool RefuseWhileBusy();
 
-    // "   " + "Elapsed time: " + milliseconds since the session's StartTiming + " ms".
-    std::string ElapsedText() const;
+    // "   " + "Elapsed time: " + milliseconds since the session's StartTiming (or
+    // since the tick count `start`) + " ms".
+    std::string ElapsedText(std::optional<uint32_t> start = std::nullopt) const;
     void UpdateProgress();
 
     static constexpr uint16_t kProgressError = 0xFFFF;

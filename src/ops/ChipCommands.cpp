@@ -18,12 +18,6 @@ namespace qbr {
 
 namespace {
 
-// "   " + "Elapsed time: " + the milliseconds since `start` + " ms".
-std::string ElapsedSince(uint32_t start) {
-    const auto elapsed = static_cast<int32_t>(TickCount() - start);
-    return "   " + MessageText(kMsgElapsedTime) + std::to_string(elapsed) + " ms";
-}
-
 // The runs Auto writes: the whole chip, or after the erase of an SPI flash only
 // the runs that hold data when told to skip the blank ones.
 std::vector<ChipRange> AutoWriteRuns(ProgrammerCore& core, const ChipRecord& chip, AutoWrite write) {
@@ -62,8 +56,7 @@ CommandResult OnReadChip(ProgrammerCore& core) {
 }
 
 CommandResult OnEraseChip(ProgrammerCore& core) {
-    const ChipRecord chip = core.SelectedChip();
-    return EraseChip(core, chip, Caller::User);
+    return EraseChip(core, ChipRecord(core.SelectedChip()), Caller::User);
 }
 
 CommandResult OnWriteChip(ProgrammerCore& core) {
@@ -73,8 +66,7 @@ CommandResult OnWriteChip(ProgrammerCore& core) {
 }
 
 CommandResult OnVerifyChip(ProgrammerCore& core) {
-    const ChipRecord chip = core.SelectedChip();
-    return VerifyChip(core, chip, Caller::User);
+    return VerifyChip(core, ChipRecord(core.SelectedChip()), Caller::User);
 }
 
 // Auto holds the programmer from its start to its end, so a command chosen while
@@ -90,7 +82,7 @@ CommandResult RunAuto(ProgrammerCore& core, AutoWrite write) {
     if (!result.Ok()) return result;
     // The verify's own end, then the time of the whole sequence.
     core.Show(result);
-    return {Outcome::Ok, {.status = MessageText(kMsgVerifyChipOk) + ElapsedSince(start)}};
+    return {Outcome::Ok, {.status = MessageText(kMsgVerifyChipOk) + core.ElapsedText(start)}};
 }
 
 CommandResult OnAuto(ProgrammerCore& core) {
