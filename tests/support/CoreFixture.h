@@ -55,10 +55,7 @@ protected:
     }
 
     // A command's result, shown as a front end shows it.
-    CommandResult Shown(const CommandResult& result) {
-        core.Show(result);
-        return result;
-    }
+    CommandResult Shown(const CommandResult& result) { return core.Show(result), result; }
 
     Workspace workspace;
     ProgrammerSession session;
