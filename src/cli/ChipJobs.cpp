@@ -205,6 +205,7 @@ void ChipJobs::ReportDifferingBytes() {
     SilentEvents silent;
     ProgrammerCore quiet(core_.Session(), core_.Space(), silent);
     const ChipDiff result = DiffChip(quiet, core_.SelectedChip(), WholeChip(core_.SelectedChip()));
+    quiet.Show(result);  // into the log alone
     if (result.outcome == Outcome::Ok) report_["differing_bytes"] = result.diff.differingBytes;
 }
 

@@ -264,6 +264,7 @@ void Doctor::AskProgrammer(Step& step) {
     ProgrammerCore quiet(core_.Session(), core_.Space(), silent);
     for (const Question& question : kQuestions) {
         const CommandResult result = question.command(quiet);
+        quiet.Show(result);  // into the log alone
         const bool ok = result.Ok();
         const std::string failure = MessageText(result.message.value_or(kMsgNoProgrammer));
         const std::string shown = ok || !result.text.empty() ? result.text : failure;
