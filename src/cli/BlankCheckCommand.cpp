@@ -44,6 +44,7 @@ public:
         if (const int code = jobs.CheckRange(); code != kExitOk) return code;
         const ChipRange range = jobs.Range();
         const BlankCheck check = CheckBlank(session.Core(), session.Core().SelectedChip(), range);
+        session.Core().Show(check);
         if (check.outcome != Outcome::Ok) return ExitCodeOf(check.outcome);
         const BlankCheckWording& wording = InCurrentLanguage(kWording);
         nlohmann::json& report = session.Report();

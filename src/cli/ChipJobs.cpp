@@ -87,6 +87,7 @@ int ChipJobs::Backup() {
     }
     const std::string& path = target.path;
     const ChipBackup backup = BackupChip(core_, chip, path, target.naming);
+    core_.Show(backup.reads);
     switch (backup.outcome) {
     case Outcome::Ok: {
         err_ << Fill(wording.backupSaved, {backup.path}) << '\n';
@@ -118,6 +119,7 @@ int ChipJobs::Backup() {
 
 int ChipJobs::Read() {
     const RepeatedRead read = ReadChipRepeatedly(core_, core_.SelectedChip(), range_, options_.reads);
+    core_.Show(read);
     report_["reads"] = options_.reads;
     if (read.outcome != Outcome::Ok) return ExitCodeOf(read.outcome);
     if (!read.diff.Same()) {
@@ -133,6 +135,7 @@ int ChipJobs::Read() {
 
 int ChipJobs::Verify() {
     const ChipDiff result = DiffChip(core_, core_.SelectedChip(), range_);
+    core_.Show(result);
     if (result.outcome != Outcome::Ok) return ExitCodeOf(result.outcome);
     WarnIfUniform(result.chipData);
     ReportSums(result.chipData);
@@ -160,6 +163,7 @@ int ChipJobs::Write() {
                            : options_.skipBlank == "check" ? SkipBlank::Check
                                                            : SkipBlank::Trust;
     const RangeWrite write = WriteRange(core_, core_.SelectedChip(), range_, skip, !options_.noVerify);
+    core_.Show(write);
     if (write.notBlank) {
         const Mismatch& dirty = *write.notBlank;
         report_["not_blank_at"] = dirty.address;
@@ -179,12 +183,14 @@ void ChipJobs::ReportDifferingBytes() {
     SilentEvents silent;
     ProgrammerCore quiet(core_.Session(), core_.Space(), silent);
     const ChipDiff result = DiffChip(quiet, core_.SelectedChip(), WholeChip(core_.SelectedChip()));
+    quiet.Show(result);  // into the log alone
     if (result.outcome == Outcome::Ok) report_["differing_bytes"] = result.diff.differingBytes;
 }
 
 int ChipJobs::ChipSum() {
     const std::string& path = options_.argument;
     const ImageChecksums sums = ChecksumImage(core_, path);
+    core_.Show(sums);
     if (sums.outcome != Outcome::Ok) {
         ReportImageError(err_, report_, path, sums.load);
         return kExitFileError;

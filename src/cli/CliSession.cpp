@@ -203,6 +203,7 @@ int CliSession::RunCommand(const CommandRow& row, ChipJobs& jobs) {
     if (row.id == kCmdWriteChip) return jobs.Write();
     // Auto on the command line writes only the pages with data after the erase.
     const CommandResult result = row.id == kCmdAuto ? RunAuto(core_, AutoWrite::SkipBlank) : row.run(core_);
+    core_.Show(result);
     if (!result.Ok()) {
         if (result.mismatch) {
             const Mismatch& mismatch = *result.mismatch;
@@ -225,7 +226,7 @@ int CliSession::RunCommand(const CommandRow& row, ChipJobs& jobs) {
     if (result.detected) ListCandidates(*result.detected);
     if (!result.text.empty()) {
         // With --json the text is in the report; the status line said it already.
-        if (!options_.json) out_ << ConsoleHost::WithNewlines(result.text) << '\n';
+        if (!options_.json) out_ << CliReporter::WithNewlines(result.text) << '\n';
         report_["result"] = result.text;
     }
     return kExitOk;

@@ -5,7 +5,7 @@
 #include "cli/ChipJobs.h"
 #include "cli/CliCommand.h"
 #include "cli/CliOptions.h"
-#include "cli/ConsoleHost.h"
+#include "cli/CliReporter.h"
 #include "cli/ProductionRun.h"
 #include "cli/ProgrammerChoice.h"
 #include "core/ProgrammerCore.h"
@@ -39,7 +39,7 @@ public:
     static void ChooseLanguage(const CliOptions& options, std::ostream& err);
 
     int Run();
-    void SetProgressSink(ConsoleHost::ProgressSink sink) { host_.SetProgressSink(std::move(sink)); }
+    void SetProgressSink(CliReporter::ProgressSink sink) { host_.SetProgressSink(std::move(sink)); }
 
     // For the commands:
     const CliOptions& Options() const { return options_; }
@@ -83,7 +83,7 @@ private:
     SharedStore& store_;
     std::ostream& out_;
     std::ostream& err_;
-    ConsoleHost host_;
+    CliReporter host_;
     Workspace workspace_;
     // Declared before the session, whose link uses it.
     LinkEnd link_;

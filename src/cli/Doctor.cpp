@@ -4,8 +4,8 @@
 #include "base/MessageTable.h"
 #include "base/PermissionText.h"
 #include "cli/CliCommand.h"
+#include "cli/CliReporter.h"
 #include "cli/CliSession.h"
-#include "cli/ConsoleHost.h"
 #include "cli/DoctorText.h"
 #include "cli/ExitCodes.h"
 #include "core/ProgrammerCore.h"
@@ -83,7 +83,7 @@ bool AsExpected(const std::string& speed, const SurveyedInterface& interface) {
 // The text lines of `text`, whose line breaks may be "\r\n".
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
-    const std::string plain = ConsoleHost::WithNewlines(text);
+    const std::string plain = CliReporter::WithNewlines(text);
     for (size_t start = 0; start <= plain.size();) {
         const size_t end = std::min(plain.find('\n', start), plain.size());
         lines.push_back(plain.substr(start, end - start));
@@ -267,10 +267,11 @@ void Doctor::AskProgrammer(Step& step) {
     ProgrammerCore quiet(core_.Session(), core_.Space(), silent);
     for (const Question& question : kQuestions) {
         const CommandResult result = question.command(quiet);
+        quiet.Show(result);  // into the log alone
         const bool ok = result.Ok();
         const std::string failure = MessageText(result.message.value_or(kMsgNoProgrammer));
         const std::string shown = ok || !result.text.empty() ? result.text : failure;
-        const std::string text = TrimmedEnd(ConsoleHost::WithNewlines(shown));
+        const std::string text = TrimmedEnd(CliReporter::WithNewlines(shown));
         if (!ok) step.status = Status::Problem;
         step.lines.push_back(text);
         step.facts[question.key] = {{"ok", ok}, {"text", text}};

@@ -11,7 +11,6 @@
 
 namespace qbr {
 
-class ConsoleHost;
 class ProgrammerCore;
 
 // `qbr5150-cli doctor`: goes step by step through what stands between the

@@ -2,8 +2,8 @@
 #include "cli/JsonReport.h"
 
 #include "base/MessageTable.h"
+#include "cli/CliReporter.h"
 #include "cli/CliText.h"
-#include "cli/ConsoleHost.h"
 #include "cli/ExitCodes.h"
 
 #include <iostream>
@@ -43,11 +43,11 @@ Outcome OutcomeOfExitCode(int exitCode) {
 }  // namespace
 
 void KeepError(nlohmann::json& report, const char* code, const std::string& text) {
-    if (!report.contains("error")) report["error"] = {{"code", code}, {"text", ConsoleHost::WithNewlines(text)}};
+    if (!report.contains("error")) report["error"] = {{"code", code}, {"text", CliReporter::WithNewlines(text)}};
 }
 
 int Fail(nlohmann::json& report, std::ostream& err, const char* code, const std::string& text, int exitCode) {
-    err << ConsoleHost::WithNewlines(text) << '\n';
+    err << CliReporter::WithNewlines(text) << '\n';
     KeepError(report, code, text);
     return exitCode;
 }

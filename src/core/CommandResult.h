@@ -7,11 +7,11 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace qbr {
 
-// How a command ended. The user has been told in every case; callers decide on
-// this value, never on what was shown.
+// How a command ended. Callers decide on this value, never on what was shown.
 enum class Outcome {
     Ok,
     Failed,          // the chip, the programmer or the user's input said no
@@ -29,14 +29,28 @@ struct Mismatch {
     uint8_t chipByte = 0;
 };
 
-// What a command returns: its outcome and the data a caller may need.
+// What the user is told when a command ends (ProgrammerCore::Show): the status
+// line, red for an error (which turns the progress bar red too), the bar's
+// position once the status line has changed, a log line, a message box. An empty
+// text shows nothing.
+struct FinalWords {
+    std::string status{};
+    bool error = false;
+    std::optional<int> progress{};
+    std::string log{};
+    std::string box{};
+};
+
+// What a command returns: its outcome, its final words and the data a caller may need.
 struct CommandResult {
-    CommandResult(Outcome outcome = Outcome::Failed) : outcome(outcome) {}
+    CommandResult(Outcome outcome = Outcome::Failed, FinalWords words = {})
+        : outcome(outcome), words(std::move(words)) {}
 
     bool Ok() const { return outcome == Outcome::Ok; }
 
     Outcome outcome;
-    // The result the user was shown: firmware version, serial number, self-test verdict.
+    FinalWords words;
+    // The result the user is shown: firmware version, serial number, self-test verdict.
     std::string text;
     // The text of a failure the status line shows, when the command names one.
     std::optional<MessageId> message;

@@ -10,9 +10,9 @@ namespace qbr {
 
 enum class BoxButtons { Ok, OkCancel };
 
-// What an operation tells its front end while it runs and when it ends: the
-// window's status line, progress display and boxes, the command line's error
-// stream. The operation decides what to say and when; the front end only shows it.
+// What an operation tells its front end while it runs, and what ProgrammerCore::Show
+// makes of a result's final words: the window's status line, progress display and
+// boxes, the command line's error stream. The front end only shows it.
 class OperationEvents {
 public:
     virtual ~OperationEvents() = default;

@@ -6,6 +6,7 @@
 #include "base/MessageTable.h"
 #include "base/PermissionText.h"
 #include "base/ReplugText.h"
+#include "base/TickCount.h"
 #include "core/ChipInfoText.h"
 
 #include <cstdio>
@@ -15,15 +16,42 @@ namespace qbr {
 void ProgrammerCore::ConnectLink(std::unique_ptr<UsbLink> link) {
     session_.SetAlertHandler([this](const std::string& text) { MessageBox(text); });
     session_.ConnectLink(std::move(link));
-    if (!session_.OpenLink()) ReportNoProgrammer();
+    if (!session_.OpenLink()) Show(NoProgrammer());
 }
 
 // A refused access gets its own status text, so the log keeps the command that
 // fixes it; the box adds it to the usual "No programmer" text.
-void ProgrammerCore::ReportNoProgrammer() {
+CommandResult ProgrammerCore::NoProgrammer() const {
     const bool denied = session_.LinkProblem() == UsbLink::OpenProblem::AccessDenied;
-    ShowError(denied ? PermissionDeniedText() : MessageText(kMsgNoProgrammer));
-    MessageBox(NoProgrammerText(denied));
+    return {Outcome::NoProgrammer,
+            {.status = denied ? PermissionDeniedText() : MessageText(kMsgNoProgrammer),
+             .error = true,
+             .box = NoProgrammerText(denied)}};
+}
+
+CommandResult ProgrammerCore::Busy(bool logged) {
+    const std::string text = MessageText(kMsgProgrammerBusy);
+    return {Outcome::Busy, {.log = logged ? text : "", .box = text}};
+}
+
+// A mismatch is said twice in the status line and the log: as its report
+// begins and as it is shown. The command holds the programmer until its words
+// are shown: one chosen meanwhile (drawing the status line handles a waiting
+// event in the window) is refused as busy.
+void ProgrammerCore::Show(const CommandResult& result) {
+    const bool wasRunning = session_.IsCommandRunning();
+    session_.SetCommandRunning(true);
+    const FinalWords& words = result.words;
+    if (words.error) {
+        ShowError(words.status);
+        if (result.mismatch) ShowError(words.status);
+    } else if (!words.status.empty()) {
+        ShowInfo(words.status);
+    }
+    if (words.progress) SetProgress(static_cast<uint16_t>(*words.progress));
+    if (!words.log.empty()) LogText(words.log);
+    if (!words.box.empty()) MessageBox(words.box);
+    session_.SetCommandRunning(wasRunning);
 }
 
 void ProgrammerCore::LogText(const std::string& text) {
@@ -62,17 +90,13 @@ void ProgrammerCore::SelectChip(const ChipRecord& chip) {
 
 bool ProgrammerCore::RefuseWhileBusy() {
     if (!session_.IsBusy()) return false;
-    ReportBusy(true);
+    Show(Busy(true));
     return true;
 }
 
-void ProgrammerCore::ReportBusy(bool logged) {
-    MessageBox(MessageText(kMsgProgrammerBusy));
-    if (logged) LogText(MessageText(kMsgProgrammerBusy));
-}
-
-std::string ProgrammerCore::ElapsedText() const {
-    return "   " + MessageText(kMsgElapsedTime) + std::to_string(session_.ElapsedMs()) + " ms";
+std::string ProgrammerCore::ElapsedText(std::optional<uint32_t> start) const {
+    const int32_t ms = start ? static_cast<int32_t>(TickCount() - *start) : session_.ElapsedMs();
+    return "   " + MessageText(kMsgElapsedTime) + std::to_string(ms) + " ms";
 }
 
 void ProgrammerCore::UpdateProgress() {

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace qbr {
@@ -27,9 +28,16 @@ public:
     // Hands the link to the session and opens it once; without a programmer the
     // user is told so.
     void ConnectLink(std::unique_ptr<UsbLink> link);
-    // Tells the user (status line, log and box) that the programmer can't be
-    // reached after a failed OpenLink, with the way out when access was refused.
-    void ReportNoProgrammer();
+    // The words of a failed OpenLink: the programmer can't be reached, with the way
+    // out when access was refused.
+    CommandResult NoProgrammer() const;
+    // A refusal while the session is busy: the busy text in a box, and in the log
+    // when `logged`.
+    static CommandResult Busy(bool logged);
+
+    // Shows a command's final words, as the window and the command line do when
+    // it has ended (and Auto and the longer jobs after each of their steps).
+    void Show(const CommandResult& result);
 
     // Reporting: log entries, the status line and the progress display.
     void LogText(const std::string& text);
@@ -50,11 +58,10 @@ public:
 
     // True, after telling the user (box and log line), when the session is busy.
     bool RefuseWhileBusy();
-    // The busy text in a box, and in the log when `logged`.
-    void ReportBusy(bool logged);
 
-    // "   " + "Elapsed time: " + milliseconds since the session's StartTiming + " ms".
-    std::string ElapsedText() const;
+    // "   " + "Elapsed time: " + milliseconds since the session's StartTiming (or
+    // since the tick count `start`) + " ms".
+    std::string ElapsedText(std::optional<uint32_t> start = std::nullopt) const;
     void UpdateProgress();
 
     static constexpr uint16_t kProgressError = 0xFFFF;

@@ -27,6 +27,7 @@ CommandResult WindowPresenter::Run(const CommandRow& row) {
     default: break;
     }
     const CommandResult result = row.run(core_);
+    core_.Show(result);
     // A read has put the chip's bytes into the buffer.
     if (row.effect == BufferEffect::Loads && result.Ok()) view_.RefreshHexView();
     return result;

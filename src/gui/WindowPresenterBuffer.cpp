@@ -5,6 +5,7 @@
 #include "buffer/ImageFile.h"
 #include "core/RecordErrorText.h"
 #include "gui/WindowPresenter.h"
+#include "ops/OperationFramework.h"
 
 namespace qbr::gui {
 
@@ -102,13 +103,10 @@ Outcome WindowPresenter::OnSaveFile() {
     core_.LogText(*path);
     // A failed save is reported; it never claims success and never leaves a
     // half-written file in place of the old one.
-    if (!SaveImage(*path, workspace_.Buffer(), workspace_.SelectedChip().capacity)) {
-        core_.ShowError(MessageText(kMsgOpenFileError));
-        MessageBox(MessageText(kMsgOpenFileError), BoxButtons::Ok);
-        return Outcome::FileError;
-    }
-    core_.ShowInfo(MessageText(kMsgSaveFileOk));
-    return Outcome::Ok;
+    const bool saved = SaveImage(*path, workspace_.Buffer(), workspace_.SelectedChip().capacity);
+    core_.Show(saved ? CommandResult(Outcome::Ok, {.status = MessageText(kMsgSaveFileOk)})
+                     : Failure(kMsgOpenFileError));
+    return saved ? Outcome::Ok : Outcome::FileError;
 }
 
 void WindowPresenter::SetFileCaption(const std::string& path) {

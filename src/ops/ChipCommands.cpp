@@ -18,12 +18,6 @@ namespace qbr {
 
 namespace {
 
-// "   " + "Elapsed time: " + the milliseconds since `start` + " ms".
-std::string ElapsedSince(uint32_t start) {
-    const auto elapsed = static_cast<int32_t>(TickCount() - start);
-    return "   " + MessageText(kMsgElapsedTime) + std::to_string(elapsed) + " ms";
-}
-
 // The runs Auto writes: the whole chip, or after the erase of an SPI flash only
 // the runs that hold data when told to skip the blank ones.
 std::vector<ChipRange> AutoWriteRuns(ProgrammerCore& core, const ChipRecord& chip, AutoWrite write) {
@@ -34,16 +28,18 @@ std::vector<ChipRange> AutoWriteRuns(ProgrammerCore& core, const ChipRecord& chi
     return {WholeChip(chip)};
 }
 
-// Runs the steps in order and stops at the first one that fails; that step has
-// reported itself already.
+// Runs the steps in order and stops at the first one that fails, whose words are
+// Auto's; the end of each step that went well is shown as Auto goes on.
 CommandResult RunAutoSteps(ProgrammerCore& core, const ChipRecord& chip, AutoWrite write) {
     if (IsErasable(FamilyOf(chip))) {
-        if (const Outcome erased = EraseChip(core, chip, Caller::AutoStep); erased != Outcome::Ok) return erased;
+        const CommandResult erased = EraseChip(core, chip, Caller::AutoStep);
+        if (!erased.Ok()) return erased;
+        core.Show(erased);
     }
     const std::vector<ChipRange> runs = AutoWriteRuns(core, chip, write);
-    if (const Outcome written = WriteChipRuns(core, chip, runs, Caller::AutoStep); written != Outcome::Ok) {
-        return written;
-    }
+    const CommandResult written = WriteChipRuns(core, chip, runs, Caller::AutoStep);
+    if (!written.Ok()) return written;
+    core.Show(written);
     return VerifyChip(core, chip, Caller::AutoStep);
 }
 
@@ -53,16 +49,14 @@ CommandResult RunAutoSteps(ProgrammerCore& core, const ChipRecord& chip, AutoWri
 
 CommandResult OnReadChip(ProgrammerCore& core) {
     const ChipRecord chip = core.SelectedChip();
-    const Outcome read = ReadChipRange(core, chip, WholeChip(chip), core.Buffer().bytes.data(), Caller::User);
-    if (read != Outcome::Ok) return read;
+    CommandResult read = ReadChipRange(core, chip, WholeChip(chip), core.Buffer().bytes.data(), Caller::User);
     // Every byte read now matches the chip, so none of them counts as changed.
-    ClearMarks(core.Buffer(), core.Buffer().activeLength);
-    return Outcome::Ok;
+    if (read.Ok()) ClearMarks(core.Buffer(), core.Buffer().activeLength);
+    return read;
 }
 
 CommandResult OnEraseChip(ProgrammerCore& core) {
-    const ChipRecord chip = core.SelectedChip();
-    return EraseChip(core, chip, Caller::User);
+    return EraseChip(core, ChipRecord(core.SelectedChip()), Caller::User);
 }
 
 CommandResult OnWriteChip(ProgrammerCore& core) {
@@ -72,8 +66,7 @@ CommandResult OnWriteChip(ProgrammerCore& core) {
 }
 
 CommandResult OnVerifyChip(ProgrammerCore& core) {
-    const ChipRecord chip = core.SelectedChip();
-    return VerifyChip(core, chip, Caller::User);
+    return VerifyChip(core, ChipRecord(core.SelectedChip()), Caller::User);
 }
 
 // Auto holds the programmer from its start to its end, so a command chosen while
@@ -83,11 +76,13 @@ CommandResult RunAuto(ProgrammerCore& core, AutoWrite write) {
     const ChipRecord chip = core.SelectedChip();
     const uint32_t start = TickCount();
     core.LogText(MessageText(kMsgAutoStart));
-    if (running.RefuseWhileBusy(BusyLog::Logged)) return Outcome::Busy;
-    if (!LinkReady(core)) return Outcome::NoProgrammer;
+    if (auto refused = running.Refusal(BusyLog::Logged)) return *refused;
+    if (!core.Session().OpenLink()) return core.NoProgrammer();
     CommandResult result = RunAutoSteps(core, chip, write);
-    if (result.Ok()) core.ShowInfo(MessageText(kMsgVerifyChipOk) + ElapsedSince(start));
-    return result;
+    if (!result.Ok()) return result;
+    // The verify's own end, then the time of the whole sequence.
+    core.Show(result);
+    return {Outcome::Ok, {.status = MessageText(kMsgVerifyChipOk) + core.ElapsedText(start)}};
 }
 
 CommandResult OnAuto(ProgrammerCore& core) {

@@ -17,15 +17,17 @@ CommandResult OnEraseChip(ProgrammerCore& core);
 // Writes the buffer into the chip as it is.
 CommandResult OnWriteChip(ProgrammerCore& core);
 // Reads the chip and compares it with the buffer while the read runs; the first
-// difference ends the read and is reported with its address and both bytes.
+// difference ends the read, and its report with its address and both bytes is the
+// result's words.
 CommandResult OnVerifyChip(ProgrammerCore& core);
 // What Auto writes after the erase of an SPI flash: the whole chip, as the window
 // does, or only the pages that hold data (the erase has made the rest blank).
 enum class AutoWrite { WholeChip, SkipBlank };
 
 // Erase (SPI flash only), Write and Verify in one go, stopping at the first step
-// that fails and returning its result; success shows the time of the whole
-// sequence. Verify always checks the whole chip.
+// that fails and returning its result; the end of each step that went well is
+// shown as Auto goes on, and success says the time of the whole sequence. Verify
+// always checks the whole chip.
 CommandResult RunAuto(ProgrammerCore& core, AutoWrite write);
 // The window's Auto: the whole chip is written.
 CommandResult OnAuto(ProgrammerCore& core);

@@ -27,19 +27,22 @@ std::optional<ChipRecord> FindChip(const ChipDatabase& database, const ChipId& i
     return database.FindById(id[0], id[1]);
 }
 
-void ReportUnknownChip(ProgrammerCore& core, const ChipId& id) {
+// The pair in the box after the text, and in the log.
+CommandResult UnknownChip(const ChipId& id) {
     const std::string idText = IdentificationText(id);
-    core.ShowError(MessageText(kMsgChipTypeUnknown));
-    core.MessageBox(MessageText(kMsgChipTypeUnknown) + idText);
-    core.LogText(idText);
+    CommandResult result = Failure(kMsgChipTypeUnknown);
+    result.words.box += idText;
+    result.words.log = idText;
+    return result;
 }
 
-void SelectDetectedChip(ProgrammerCore& core, const ChipRecord& chip) {
+CommandResult ChipDetected(ProgrammerCore& core, const ChipRecord& chip) {
     core.SelectChip(chip);
-    const std::string result = MessageText(kMsgDetectedChipType) + " " + core.SelectedChip().chipName + "   " +
-                               "\r\n(" + MessageText(kMsgDetectCompatibleNote) + ")";
-    core.ShowInfo(result + core.ElapsedText());
-    core.MessageBox(result);
+    const std::string text = MessageText(kMsgDetectedChipType) + " " + core.SelectedChip().chipName + "   " + "\r\n(" +
+                             MessageText(kMsgDetectCompatibleNote) + ")";
+    CommandResult result(Outcome::Ok, {.status = text + core.ElapsedText(), .box = text});
+    result.detected = chip;
+    return result;
 }
 
 }  // namespace
@@ -48,26 +51,19 @@ CommandResult OnDetectChip(ProgrammerCore& core) {
     const RunningCommand running(core, Caller::User);
     const ChipRecord chip = core.SelectedChip();
     core.LogText(MessageText(kMsgDetectChipStart));
-    if (running.RefuseWhileBusy(BusyLog::Logged)) return Outcome::Busy;
-    if (!LinkReady(core)) return Outcome::NoProgrammer;
+    if (auto refused = running.Refusal(BusyLog::Logged)) return *refused;
+    if (!core.Session().OpenLink()) return core.NoProgrammer();
     core.Session().StartTiming();
     core.Session().Protocol().SetChipParameters(chip);
     ChipId id{};
     if (!core.Session().Protocol().ReadChipId(id)) {
-        core.ShowError(MessageText(kMsgDetectChipError));
-        core.MessageBox(MessageText(kMsgDetectChipUnsupported));
-        return Outcome::Failed;
+        CommandResult result = Failure(kMsgDetectChipError);
+        result.words.box = MessageText(kMsgDetectChipUnsupported);
+        return result;
     }
     core.SetProgress(100);
     const std::optional<ChipRecord> found = FindChip(core.Database(), id);
-    if (!found) {
-        ReportUnknownChip(core, id);
-        return Outcome::Failed;
-    }
-    SelectDetectedChip(core, *found);
-    CommandResult result(Outcome::Ok);
-    result.detected = found;
-    return result;
+    return found ? ChipDetected(core, *found) : UnknownChip(id);
 }
 
 }  // namespace qbr

@@ -9,7 +9,7 @@ namespace qbr {
 // Detect Chip: asks the chip in the socket for its two identification bytes (the
 // request carries the family of the chip selected now) and selects the first
 // database chip with both bytes. Without a match the selection stays as it is and
-// the bytes are shown (Failed).
+// the result's words show the bytes (Failed).
 CommandResult OnDetectChip(ProgrammerCore& core);
 
 }  // namespace qbr

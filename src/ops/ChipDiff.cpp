@@ -32,7 +32,7 @@ ImageDiff CompareImages(std::span<const uint8_t> expected, std::span<const uint8
 ChipDiff DiffChip(ProgrammerCore& core, const ChipRecord& chip, ChipRange range) {
     ChipDiff result;
     result.chipData.assign(range.length, 0x00);
-    result.outcome = ReadChipRange(core, chip, range, result.chipData.data(), Caller::User);
+    static_cast<CommandResult&>(result) = ReadChipRange(core, chip, range, result.chipData.data(), Caller::User);
     if (result.outcome != Outcome::Ok) return result;
     const auto expected = std::span(core.Buffer().bytes).subspan(range.offset, range.length);
     result.diff = CompareImages(expected, result.chipData, range.offset);
@@ -43,8 +43,9 @@ ChipDiff DiffChipRuns(ProgrammerCore& core, const ChipRecord& chip, std::span<co
     ChipDiff result;
     result.outcome = Outcome::Ok;
     for (const ChipRange& run : runs) {
+        core.Show(result);
         ChipDiff part = DiffChip(core, chip, run);
-        result.outcome = part.outcome;
+        static_cast<CommandResult&>(result) = part;
         if (part.outcome != Outcome::Ok) break;
         ImageDiff& diff = result.diff;
         diff.differingBytes += part.diff.differingBytes;

@@ -38,16 +38,17 @@ struct ImageDiff {
 ImageDiff CompareImages(std::span<const uint8_t> expected, std::span<const uint8_t> actual, uint32_t address);
 
 // The chip against the buffer over `range`: reads the range whole (no early stop)
-// and compares it with the buffer's bytes at the same addresses.
-struct ChipDiff {
-    Outcome outcome = Outcome::Failed;
+// and compares it with the buffer's bytes at the same addresses. Its outcome and
+// words are those of the (last) read.
+struct ChipDiff : CommandResult {
     ImageDiff diff;
     std::vector<uint8_t> chipData;  // the range as read
 };
 ChipDiff DiffChip(ProgrammerCore& core, const ChipRecord& chip, ChipRange range);
 
 // The same over each of `runs` in turn (in address order, as written), as one diff
-// of the runs' bytes; stops at the first read that fails.
+// of the runs' bytes; stops at the first read that fails. The end of each read but
+// the last is shown as the next begins.
 ChipDiff DiffChipRuns(ProgrammerCore& core, const ChipRecord& chip, std::span<const ChipRange> runs);
 
 }  // namespace qbr

@@ -21,70 +21,70 @@ uint64_t TotalLength(std::span<const ChipRange> runs) {
                            [](uint64_t sum, const ChipRange& run) { return sum + run.length; });
 }
 
+// The words of a transfer that ended well: its completion text with the elapsed
+// time, then the bar at 100.
+CommandResult Completed(ProgrammerCore& core, MessageId id) {
+    return {Outcome::Ok, {.status = MessageText(id) + core.ElapsedText(), .progress = 100}};
+}
+
 }  // namespace
 
-Outcome ReadChipRange(ProgrammerCore& core, const ChipRecord& chip, ChipRange range, uint8_t* destination,
-                      Caller caller) {
+CommandResult ReadChipRange(ProgrammerCore& core, const ChipRecord& chip, ChipRange range, uint8_t* destination,
+                            Caller caller) {
     const RunningCommand running(core, caller);
     core.SetProgress(0);
     core.LogText(MessageText(kMsgReadChipStart));
-    if (running.RefuseWhileBusy(BusyLog::NotLogged)) return Outcome::Busy;
-    if (!RangeInside(chip, range)) return ReportFailure(core, kMsgReadChipError);
-    if (const Outcome prepared = PrepareChipTransfer(core, chip); prepared != Outcome::Ok) return prepared;
+    if (auto refused = running.Refusal(BusyLog::NotLogged)) return *refused;
+    if (!RangeInside(chip, range)) return Failure(kMsgReadChipError);
+    if (CommandResult prepared = PrepareChipTransfer(core, chip); !prepared.Ok()) return prepared;
     ProgrammerProtocol& protocol = core.Session().Protocol();
-    if (!protocol.StartChipRead(destination, range.offset, range.length)) {
-        return ReportFailure(core, kMsgReadChipError);
-    }
+    if (!protocol.StartChipRead(destination, range.offset, range.length)) return Failure(kMsgReadChipError);
     core.ShowInfo(MessageText(kMsgReading));
     if (!PollUntilEnd(core, PollResult::Reading) || protocol.GetBytesRead() < range.length) {
-        return ReportFailure(core, kMsgReadChipError);
+        return Failure(kMsgReadChipError);
     }
-    core.ShowInfo(MessageText(kMsgReadChipOk) + core.ElapsedText());
-    core.SetProgress(100);
-    return Outcome::Ok;
+    return Completed(core, kMsgReadChipOk);
 }
 
-Outcome EraseChip(ProgrammerCore& core, const ChipRecord& chip, Caller caller) {
+CommandResult EraseChip(ProgrammerCore& core, const ChipRecord& chip, Caller caller) {
     const RunningCommand running(core, caller);
     core.SetProgress(0);
     core.LogText(MessageText(kMsgEraseChipStart));
     // The EEPROM families are written without erasing.
     if (!IsErasable(FamilyOf(chip))) return Outcome::NotForThisChip;
-    if (running.RefuseWhileBusy(BusyLog::Logged)) return Outcome::Busy;
-    if (const Outcome prepared = PrepareChipTransfer(core, chip); prepared != Outcome::Ok) return prepared;
-    if (!core.Session().Protocol().StartChipErase()) return ReportFailure(core, kMsgEraseChipError);
+    if (auto refused = running.Refusal(BusyLog::Logged)) return *refused;
+    if (CommandResult prepared = PrepareChipTransfer(core, chip); !prepared.Ok()) return prepared;
+    if (!core.Session().Protocol().StartChipErase()) return Failure(kMsgEraseChipError);
     core.ShowInfo(MessageText(kMsgErasing));
     core.SetProgress(0);
-    if (!PollUntilEnd(core, PollResult::Busy)) return ReportFailure(core, kMsgEraseChipError);
+    if (!PollUntilEnd(core, PollResult::Busy)) return Failure(kMsgEraseChipError);
     core.SetProgress(100);
-    core.ShowInfo(MessageText(kMsgEraseChipOk) + core.ElapsedText());
-    return Outcome::Ok;
+    return {Outcome::Ok, {.status = MessageText(kMsgEraseChipOk) + core.ElapsedText()}};
 }
 
-Outcome WriteChipRuns(ProgrammerCore& core, const ChipRecord& chip, std::span<const ChipRange> runs, Caller caller) {
+CommandResult WriteChipRuns(ProgrammerCore& core, const ChipRecord& chip, std::span<const ChipRange> runs,
+                            Caller caller) {
     const RunningCommand running(core, caller);
     core.SetProgress(0);
     core.LogText(MessageText(kMsgWriteChipStart));
-    if (running.RefuseWhileBusy(BusyLog::Logged)) return Outcome::Busy;
+    if (auto refused = running.Refusal(BusyLog::Logged)) return *refused;
     const bool inside = std::all_of(runs.begin(), runs.end(),
                                     [&chip](ChipRange run) { return RangeInside(chip, run); });
-    if (!inside) return ReportFailure(core, kMsgWriteChipError);
-    if (const Outcome prepared = PrepareChipTransfer(core, chip); prepared != Outcome::Ok) return prepared;
+    if (!inside) return Failure(kMsgWriteChipError);
+    if (CommandResult prepared = PrepareChipTransfer(core, chip); !prepared.Ok()) return prepared;
     const uint8_t* image = core.Buffer().bytes.data();
     ProgressShare share{0, 0, TotalLength(runs)};
     for (const ChipRange& run : runs) {
         if (!core.Session().Protocol().StartChipWrite(image + run.offset, run.offset, run.length,
                                                       WritePageSize(chip))) {
-            return ReportFailure(core, kMsgWriteChipError);
+            return Failure(kMsgWriteChipError);
         }
         core.ShowInfo(MessageText(kMsgWriting));
         share.length = run.length;
-        if (!PollUntilEnd(core, PollResult::Writing, share)) return ReportFailure(core, kMsgWriteChipError);
+        if (!PollUntilEnd(core, PollResult::Writing, share)) return Failure(kMsgWriteChipError);
         share.before += run.length;
     }
-    core.ShowInfo(MessageText(kMsgWriteChipOk) + core.ElapsedText());
-    core.SetProgress(100);
-    return Outcome::Ok;
+    return Completed(core, kMsgWriteChipOk);
 }
 
 }  // namespace qbr

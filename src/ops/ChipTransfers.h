@@ -32,20 +32,21 @@ inline bool RangeInside(const ChipRecord& chip, ChipRange range) {
 }
 
 // The chip transfers the commands are made of. Each holds the programmer while it
-// runs (refused while busy), shows its start, progress and end as the window's
-// commands do, and tells the user of a failure.
+// runs (refused while busy), shows its start and progress as the window's commands
+// do, and returns its end or its failure with the words to show.
 
 // Reads the chip's bytes of `range` into `destination` (range.length bytes). A read
 // that ends short fails: what it left is no copy of the chip. A range outside the
 // chip fails before anything is sent, as does any run of WriteChipRuns.
-Outcome ReadChipRange(ProgrammerCore& core, const ChipRecord& chip, ChipRange range, uint8_t* destination,
-                      Caller caller);
+CommandResult ReadChipRange(ProgrammerCore& core, const ChipRecord& chip, ChipRange range, uint8_t* destination,
+                            Caller caller);
 
 // Erases an SPI flash; any other family is left alone (NotForThisChip, no message).
-Outcome EraseChip(ProgrammerCore& core, const ChipRecord& chip, Caller caller);
+CommandResult EraseChip(ProgrammerCore& core, const ChipRecord& chip, Caller caller);
 
 // Writes the buffer's bytes of each run into the same chip addresses, one write
 // request per run, in order; the progress display covers all of them.
-Outcome WriteChipRuns(ProgrammerCore& core, const ChipRecord& chip, std::span<const ChipRange> runs, Caller caller);
+CommandResult WriteChipRuns(ProgrammerCore& core, const ChipRecord& chip, std::span<const ChipRange> runs,
+                            Caller caller);
 
 }  // namespace qbr

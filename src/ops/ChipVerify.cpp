@@ -85,15 +85,12 @@ std::string ByteText(uint8_t value) {
     return text;
 }
 
-// The rest of the chip is not read once a difference is known.
-CommandResult ReportMismatch(ProgrammerCore& core, const Mismatch& mismatch) {
+// The rest of the chip is not read once a difference is known. The report goes
+// to the log and into a box.
+CommandResult MismatchFound(ProgrammerCore& core, const Mismatch& mismatch) {
     core.Session().Protocol().CancelRead();
-    core.ShowError(MessageText(kMsgVerifyChipError));
-    const std::string report = MismatchReport(mismatch.address, mismatch.bufferByte, mismatch.chipByte);
-    core.ShowError(MessageText(kMsgVerifyChipError));
-    core.LogText(report);
-    core.MessageBox(report);
-    CommandResult result(Outcome::Failed);
+    CommandResult result = Failure(kMsgVerifyChipError);
+    result.words.log = result.words.box = MismatchReport(mismatch.address, mismatch.bufferByte, mismatch.chipByte);
     result.mismatch = mismatch;
     return result;
 }
@@ -112,29 +109,25 @@ CommandResult VerifyChip(ProgrammerCore& core, const ChipRecord& chip, Caller ca
     const RunningCommand running(core, caller);
     core.SetProgress(0);
     core.LogText(MessageText(kMsgVerifyChipStart));
-    if (running.RefuseWhileBusy(BusyLog::Logged)) return Outcome::Busy;
-    if (const Outcome prepared = PrepareChipTransfer(core, chip); prepared != Outcome::Ok) return prepared;
+    if (auto refused = running.Refusal(BusyLog::Logged)) return *refused;
+    if (CommandResult prepared = PrepareChipTransfer(core, chip); !prepared.Ok()) return prepared;
     core.ShowInfo(MessageText(kMsgVerifying));
     std::optional<std::vector<uint8_t>> chipImage = AllocateChipImage(chip.capacity);
-    if (!chipImage) {
-        core.MessageBox(MessageText(kMsgMemoryOverflow));
-        return Outcome::Failed;
-    }
+    if (!chipImage) return {Outcome::Failed, {.box = MessageText(kMsgMemoryOverflow)}};
     if (!core.Session().Protocol().StartChipRead(chipImage->data(), 0, chip.capacity)) {
-        return ReportFailure(core, kMsgVerifyChipError);
+        return Failure(kMsgVerifyChipError);
     }
     const ReadStopper stopper(core.Session().Protocol());
     uint32_t next = 0;
     switch (CompareWhileReading(core, *chipImage, chip.capacity, next)) {
     case VerifyEnd::Match:
         core.SetProgress(100);
-        core.ShowInfo(MessageText(kMsgVerifyChipOk) + core.ElapsedText());
-        return Outcome::Ok;
-    case VerifyEnd::Mismatch: return ReportMismatch(core, {next, core.Buffer().bytes[next], (*chipImage)[next]});
+        return {Outcome::Ok, {.status = MessageText(kMsgVerifyChipOk) + core.ElapsedText()}};
+    case VerifyEnd::Mismatch: return MismatchFound(core, {next, core.Buffer().bytes[next], (*chipImage)[next]});
     case VerifyEnd::ReadFailed:
     case VerifyEnd::ReadShort: break;
     }
-    return ReportFailure(core, kMsgVerifyChipError);
+    return Failure(kMsgVerifyChipError);
 }
 
 }  // namespace qbr

@@ -35,7 +35,7 @@ bool SumFile(const std::string& path, ImageChecksums& sums) {
 ImageChecksums ChecksumImage(ProgrammerCore& core, const std::string& path) {
     ImageChecksums sums;
     sums.load = LoadImage(path, core.Buffer(), core.SelectedChip().capacity);
-    if (sums.load.tooLong) core.MessageBox(MessageText(kMsgFileTooLong));
+    if (sums.load.tooLong) sums.words.box = MessageText(kMsgFileTooLong);
     if (sums.load.outcome != ImageLoadResult::Outcome::Loaded) {
         sums.outcome = Outcome::FileError;
         return sums;

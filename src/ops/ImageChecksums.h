@@ -15,9 +15,12 @@ class ProgrammerCore;
 // chip as loaded, bytes the file leaves out counted as 0xFF, so it is no checksum
 // of the file. The loaded buffer stays in the core for sums of the chip's image;
 // a vendor publishes the file's own CRC-32 and SHA-256, which are summed here.
-struct ImageChecksums {
-    Outcome outcome = Outcome::Ok;  // FileError: the file could not be loaded or read
-    ImageLoadResult load;           // how the load ended, with the fault of a malformed file
+// Its outcome is FileError when the file could not be loaded or read; a file too
+// long for the chip is said in a box.
+struct ImageChecksums : CommandResult {
+    ImageChecksums() : CommandResult(Outcome::Ok) {}
+
+    ImageLoadResult load;  // how the load ended, with the fault of a malformed file
     uint32_t chipSum = 0;
     uint32_t chipBytes = 0;  // the bytes summed: the selected chip's
     uint64_t fileBytes = 0;

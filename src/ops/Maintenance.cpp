@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 namespace qbr {
 
@@ -28,28 +29,19 @@ constexpr int kPromptAttempt = 50;
 constexpr int kLastAttempt = 150;
 
 // The common beginning of the exchanges: start text, busy check, link check and
-// timing. Anything but Ok when the command must end.
-Outcome BeginExchange(ProgrammerCore& core, const RunningCommand& running, MessageId startText) {
+// timing. The refusal or the missing programmer when the command must end.
+std::optional<CommandResult> BeginExchange(ProgrammerCore& core, const RunningCommand& running, MessageId startText) {
     core.LogText(MessageText(startText));
-    if (running.RefuseWhileBusy(BusyLog::Logged)) return Outcome::Busy;
-    if (!LinkReady(core)) return Outcome::NoProgrammer;
+    if (auto refused = running.Refusal(BusyLog::Logged)) return refused;
+    if (!core.Session().OpenLink()) return core.NoProgrammer();
     core.Session().StartTiming();
-    return Outcome::Ok;
+    return std::nullopt;
 }
 
-// A failed exchange: its text in red in the status line.
-CommandResult ExchangeFailed(ProgrammerCore& core, MessageId id) {
-    core.ShowError(MessageText(id));
-    CommandResult result(Outcome::Failed);
-    result.message = id;
-    return result;
-}
-
-// The result in the status line with the elapsed time, and alone in a box.
-CommandResult ShowResult(ProgrammerCore& core, const std::string& text) {
-    core.ShowInfo(text + core.ElapsedText());
-    core.MessageBox(text);
-    CommandResult result(Outcome::Ok);
+// The result in the status line with the elapsed time, and alone in a box (and
+// in the log when `logged`).
+CommandResult Answer(ProgrammerCore& core, const std::string& text, bool logged) {
+    CommandResult result(Outcome::Ok, {.status = text + core.ElapsedText(), .log = logged ? text : "", .box = text});
     result.text = text;
     return result;
 }
@@ -70,24 +62,14 @@ std::string SerialText(const SerialBytes& serial) {
 }
 
 // A block that begins with CR is the programmer's own result text; otherwise
-// "ok" at bytes 14 and 15 means the hardware passed, and anything else fails.
-CommandResult ReportSelfTest(ProgrammerCore& core, const SelfTestBlock& block) {
-    if (block[0] == '\r') {
-        const std::string text = MessageText(kMsgSelfTestResult) + " " + BlockText(block) + "    ";
-        CommandResult result = ShowResult(core, text);
-        core.LogText(text);
-        return result;
-    }
+// "ok" at bytes 14 and 15 means the hardware passed, and anything else fails. The
+// verdict is shown without the elapsed time.
+CommandResult SelfTestVerdict(ProgrammerCore& core, const SelfTestBlock& block) {
+    if (block[0] == '\r') return Answer(core, MessageText(kMsgSelfTestResult) + " " + BlockText(block) + "    ", true);
     const bool passed = block[14] == 'o' && block[15] == 'k';
     CommandResult result(passed ? Outcome::Ok : Outcome::Failed);
     result.text = MessageText(passed ? kMsgSelfTestOk : kMsgSelfTestProblem);
-    if (passed) {
-        core.ShowInfo(result.text);
-    } else {
-        core.ShowError(result.text);
-    }
-    core.MessageBox(result.text);
-    core.LogText(result.text);
+    result.words = {.status = result.text, .error = !passed, .log = result.text, .box = result.text};
     return result;
 }
 
@@ -111,51 +93,45 @@ bool WaitForProgrammer(ProgrammerCore& core, const FirmwareImage& image) {
 }
 
 // From the loaded file to the end of the transfer.
-Outcome SendFirmware(ProgrammerCore& core, const FirmwareImage& image) {
+CommandResult SendFirmware(ProgrammerCore& core, const FirmwareImage& image) {
     core.Session().StartTiming();
     core.ShowInfo(MessageText(kMsgWaitForLinking));
-    if (!WaitForProgrammer(core, image)) return ReportFailure(core, kMsgFirmwareUpdateError);
+    if (!WaitForProgrammer(core, image)) return Failure(kMsgFirmwareUpdateError);
     core.ShowInfo(MessageText(kMsgFirmwareUpdating));
     core.UpdateProgress();
-    if (!PollUntilEnd(core, PollResult::Writing)) return ReportFailure(core, kMsgFirmwareUpdateError);
-    core.ShowInfo(MessageText(kMsgFirmwareUpdateOk) + core.ElapsedText());
-    core.UpdateProgress();
-    core.MessageBox(MessageText(kMsgFirmwareUpdateOk));
-    return Outcome::Ok;
+    if (!PollUntilEnd(core, PollResult::Writing)) return Failure(kMsgFirmwareUpdateError);
+    return {Outcome::Ok,
+            {.status = MessageText(kMsgFirmwareUpdateOk) + core.ElapsedText(),
+             .progress = core.Session().Protocol().GetPercent(),
+             .box = MessageText(kMsgFirmwareUpdateOk)}};
 }
 
 }  // namespace
 
 CommandResult OnReadFirmwareVersion(ProgrammerCore& core) {
     const RunningCommand running(core, Caller::User);
-    if (const Outcome begun = BeginExchange(core, running, kMsgReadFirmwareVersionStart); begun != Outcome::Ok) {
-        return begun;
-    }
+    if (auto ended = BeginExchange(core, running, kMsgReadFirmwareVersionStart)) return *ended;
     std::array<char, ProgrammerProtocol::kVersionTextSize> version{};
-    if (!core.Session().Protocol().ReadFirmwareVersion(version))
-        return ExchangeFailed(core, kMsgReadFirmwareVersionError);
+    if (!core.Session().Protocol().ReadFirmwareVersion(version)) return Failure(kMsgReadFirmwareVersionError, false);
     core.SetProgress(100);
-    return ShowResult(core, MessageText(kMsgFirmwareVersion) + " " + version.data() + "    ");
+    return Answer(core, MessageText(kMsgFirmwareVersion) + " " + version.data() + "    ", false);
 }
 
 CommandResult OnSelfTest(ProgrammerCore& core) {
     const RunningCommand running(core, Caller::User);
-    if (const Outcome begun = BeginExchange(core, running, kMsgSelfTestStart); begun != Outcome::Ok) return begun;
+    if (auto ended = BeginExchange(core, running, kMsgSelfTestStart)) return *ended;
     core.ShowInfo(MessageText(kMsgSelfTestStarted));
     SelfTestBlock block{};
-    if (!core.Session().Protocol().RunSelfTest(block)) return ExchangeFailed(core, kMsgSelfTestError);
-    return ReportSelfTest(core, block);
+    if (!core.Session().Protocol().RunSelfTest(block)) return Failure(kMsgSelfTestError, false);
+    return SelfTestVerdict(core, block);
 }
 
 CommandResult OnReadSerialNumber(ProgrammerCore& core) {
     const RunningCommand running(core, Caller::User);
-    if (const Outcome begun = BeginExchange(core, running, kMsgReadSerialStart); begun != Outcome::Ok) return begun;
+    if (auto ended = BeginExchange(core, running, kMsgReadSerialStart)) return *ended;
     SerialBytes serial{};
-    if (!core.Session().Protocol().ReadSerialNumber(serial)) return ExchangeFailed(core, kMsgReadSerialError);
-    const std::string text = MessageText(kMsgSerialNumber) + SerialText(serial);
-    CommandResult result = ShowResult(core, text);
-    core.LogText(text);
-    return result;
+    if (!core.Session().Protocol().ReadSerialNumber(serial)) return Failure(kMsgReadSerialError, false);
+    return Answer(core, MessageText(kMsgSerialNumber) + SerialText(serial), true);
 }
 
 ProgrammerIdentity IdentifyProgrammer(UsbLink& link) {
@@ -179,19 +155,13 @@ ProgrammerIdentity IdentifyProgrammer(UsbLink& link) {
 CommandResult OnUpdateFirmware(ProgrammerCore& core) {
     const RunningCommand running(core, Caller::User);
     core.LogText(MessageText(kMsgFirmwareUpdateStart));
-    if (running.RefuseWhileBusy(BusyLog::Logged)) return Outcome::Busy;
+    if (auto refused = running.Refusal(BusyLog::Logged)) return *refused;
     const std::optional<std::string> path = core.Events().AskFirmwareFile();
     if (!path) return Outcome::Cancelled;
     const std::optional<FirmwareImage> image = LoadFirmwareImage(*path);
-    if (!image) {
-        core.MessageBox(MessageText(kMsgFirmwareOpenError));
-        return Outcome::FileError;
-    }
-    if (!image->Acceptable()) {
-        core.MessageBox(MessageText(kMsgFirmwareFormatError));
-        return Outcome::FileError;
-    }
-    if (running.RefuseWhileBusy(BusyLog::Logged)) return Outcome::Busy;
+    if (!image) return {Outcome::FileError, {.box = MessageText(kMsgFirmwareOpenError)}};
+    if (!image->Acceptable()) return {Outcome::FileError, {.box = MessageText(kMsgFirmwareFormatError)}};
+    if (auto refused = running.Refusal(BusyLog::Logged)) return *refused;
     return SendFirmware(core, *image);
 }
 

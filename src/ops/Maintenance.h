@@ -11,13 +11,13 @@
 namespace qbr {
 
 // Commands that concern the programmer itself rather than a chip. The result's
-// text is what the user was shown on success.
+// text is the answer its words show on success.
 
-// Shows the programmer's firmware version text.
+// The programmer's firmware version text.
 CommandResult OnReadFirmwareVersion(ProgrammerCore& core);
-// Runs the programmer's self test and shows its verdict or its own result text.
+// Runs the programmer's self test: its verdict or its own result text.
 CommandResult OnSelfTest(ProgrammerCore& core);
-// Shows the programmer's serial number.
+// The programmer's serial number.
 CommandResult OnReadSerialNumber(ProgrammerCore& core);
 // What a programmer tells about itself, asked without a chip and without the
 // core: for the list of attached programmers. `problem` is None when it was

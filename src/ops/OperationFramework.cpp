@@ -17,29 +17,23 @@ RunningCommand::~RunningCommand() {
     core_.Session().SetCommandRunning(wasRunning_);
 }
 
-bool RunningCommand::RefuseWhileBusy(BusyLog log) const {
-    if (!insideAnother_ && core_.Session().Protocol().PollOperation() == PollResult::Done) return false;
-    core_.ReportBusy(log == BusyLog::Logged);
-    return true;
+std::optional<CommandResult> RunningCommand::Refusal(BusyLog log) const {
+    if (!insideAnother_ && core_.Session().Protocol().PollOperation() == PollResult::Done) return std::nullopt;
+    return ProgrammerCore::Busy(log == BusyLog::Logged);
 }
 
-Outcome ReportFailure(ProgrammerCore& core, MessageId id) {
-    core.ShowError(MessageText(id));
-    core.MessageBox(MessageText(id));
-    return Outcome::Failed;
-}
-
-bool LinkReady(ProgrammerCore& core) {
-    if (core.Session().OpenLink()) return true;
-    core.ReportNoProgrammer();
-    return false;
+CommandResult Failure(MessageId id, bool boxed) {
+    CommandResult result(Outcome::Failed,
+                         {.status = MessageText(id), .error = true, .box = boxed ? MessageText(id) : ""});
+    result.message = id;
+    return result;
 }
 
 // Every chip command works on the chip's whole range from offset 0 of the buffer,
 // so a chip larger than the buffer can't be served.
-Outcome PrepareChipTransfer(ProgrammerCore& core, const ChipRecord& chip) {
-    if (chip.capacity > DataBuffer::kSize) return ReportFailure(core, kMsgMemoryOverflow);
-    if (!LinkReady(core)) return Outcome::NoProgrammer;
+CommandResult PrepareChipTransfer(ProgrammerCore& core, const ChipRecord& chip) {
+    if (chip.capacity > DataBuffer::kSize) return Failure(kMsgMemoryOverflow);
+    if (!core.Session().OpenLink()) return core.NoProgrammer();
     core.Session().StartTiming();
     core.Session().Protocol().SetChipParameters(chip);
     return Outcome::Ok;

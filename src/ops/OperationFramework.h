@@ -6,6 +6,9 @@
 #include "core/ProgrammerCore.h"
 #include "link/ProgrammerProtocol.h"
 
+#include <optional>
+#include <string>
+
 namespace qbr {
 
 // Who runs a command: the user, from the menu or the toolbar, or Auto as one of
@@ -28,9 +31,9 @@ public:
 
     // The busy check: the core's IsBusy() as it stood when this command began, that
     // is a transfer the protocol doesn't report as Done, or another command running
-    // around this one (not counted for Auto's own steps). When busy the user is
-    // told (ProgrammerCore::ReportBusy). True when refused.
-    bool RefuseWhileBusy(BusyLog log) const;
+    // around this one (not counted for Auto's own steps). When busy, the refusal
+    // (ProgrammerCore::Busy); nullopt when the command may go on.
+    std::optional<CommandResult> Refusal(BusyLog log) const;
 
 private:
     ProgrammerCore& core_;
@@ -38,18 +41,14 @@ private:
     const bool insideAnother_;
 };
 
-// The status line in red and a message box, both with the text of `id`; returns
-// Outcome::Failed.
-Outcome ReportFailure(ProgrammerCore& core, MessageId id);
-
-// The link check: true when the programmer is linked; otherwise the status line
-// and a box say that it isn't (MessageId 1).
-bool LinkReady(ProgrammerCore& core);
+// A failure with the text of `id` in the status line, in red, and in a box unless
+// not `boxed`.
+CommandResult Failure(MessageId id, bool boxed = true);
 
 // What a chip transfer needs before it starts: a chip that fits the buffer and a
 // linked programmer; then the timing starts and the chip's parameters go to the
-// protocol. Anything but Ok, after telling the user, when the command must end.
-Outcome PrepareChipTransfer(ProgrammerCore& core, const ChipRecord& chip);
+// protocol. Anything but Ok, with its words, when the command must end.
+CommandResult PrepareChipTransfer(ProgrammerCore& core, const ChipRecord& chip);
 
 // The part of a command's progress that one transfer stands for: `length` of
 // `total` bytes, after `before` bytes that earlier transfers have done.

@@ -13,18 +13,19 @@ namespace qbr {
 RepeatedRead ReadChipRepeatedly(ProgrammerCore& core, const ChipRecord& chip, ChipRange range, unsigned times) {
     RepeatedRead result;
     result.data.resize(range.length);
-    result.outcome = ReadChipRange(core, chip, range, result.data.data(), Caller::User);
+    static_cast<CommandResult&>(result) = ReadChipRange(core, chip, range, result.data.data(), Caller::User);
     // A single read has nothing to be compared with.
-    if (times < 2 || result.outcome != Outcome::Ok) return result;
+    if (times < 2 || !result.Ok()) return result;
     // The bits any later read had otherwise than the first.
     std::vector<uint8_t> unstable(range.length, 0x00);
     std::vector<uint8_t> again(range.length);
     for (unsigned read = 1; read < times; ++read) {
-        result.outcome = ReadChipRange(core, chip, range, again.data(), Caller::User);
-        if (result.outcome != Outcome::Ok) break;
+        core.Show(result);
+        static_cast<CommandResult&>(result) = ReadChipRange(core, chip, range, again.data(), Caller::User);
+        if (!result.Ok()) break;
         for (uint32_t i = 0; i < range.length; ++i) unstable[i] |= result.data[i] ^ again[i];
     }
-    if (result.outcome != Outcome::Ok) return result;
+    if (!result.Ok()) return result;
     // A read that differs from the first wherever any read did.
     for (uint32_t i = 0; i < range.length; ++i) unstable[i] ^= result.data[i];
     result.diff = CompareImages(result.data, unstable, range.offset);

@@ -11,9 +11,9 @@
 namespace qbr {
 
 // Several reads of the same range, compared: a chip whose reads differ sits on a
-// contact that can't be trusted, and no read of it is a copy.
-struct RepeatedRead {
-    Outcome outcome = Outcome::Failed;
+// contact that can't be trusted, and no read of it is a copy. Its outcome and
+// words are those of the last read.
+struct RepeatedRead : CommandResult {
     std::vector<uint8_t> data;  // the first read
     // Every address where any later read differed from the first.
     ImageDiff diff;
@@ -22,6 +22,7 @@ struct RepeatedRead {
 };
 
 // Reads `range` `times` times (at least once); ends at the first read that fails.
+// The end of each read but the last is shown as the next begins.
 RepeatedRead ReadChipRepeatedly(ProgrammerCore& core, const ChipRecord& chip, ChipRange range, unsigned times);
 
 // Whether every byte of `data` is `value`.

@@ -23,7 +23,7 @@ std::vector<ChipRange> RunsOf(ProgrammerCore& core, const ChipRecord& chip, Chip
 BlankCheck CheckBlank(ProgrammerCore& core, const ChipRecord& chip, ChipRange range) {
     std::vector<uint8_t> data(range.length);
     BlankCheck result;
-    result.outcome = ReadChipRange(core, chip, range, data.data(), Caller::User);
+    static_cast<CommandResult&>(result) = ReadChipRange(core, chip, range, data.data(), Caller::User);
     if (result.outcome != Outcome::Ok) return result;
     const auto dirty = std::find_if(data.begin(), data.end(), [](uint8_t byte) { return byte != 0xFF; });
     if (dirty == data.end()) return result;
@@ -53,16 +53,19 @@ RangeWrite WriteRange(ProgrammerCore& core, const ChipRecord& chip, ChipRange ra
     RangeWrite result;
     if (skip == SkipBlank::Check || (IsErasable(FamilyOf(chip)) && range != WholeChip(chip))) {
         const BlankCheck blank = CheckBlank(core, chip, range);
+        static_cast<CommandResult&>(result) = blank;
         result.notBlank = blank.notBlank;
-        result.outcome = blank.notBlank ? Outcome::Failed : blank.outcome;
+        if (blank.notBlank) result.outcome = Outcome::Failed;
         if (result.outcome != Outcome::Ok) return result;
     }
     result.runs = RunsOf(core, chip, range, skip);
-    result.outcome = WriteChipRuns(core, chip, *result.runs, Caller::User);
-    result.written = result.outcome == Outcome::Ok;
+    core.Show(result);
+    static_cast<CommandResult&>(result) = WriteChipRuns(core, chip, *result.runs, Caller::User);
+    result.written = result.Ok();
     if (!result.written || !verify) return result;
+    core.Show(result);
     ChipDiff readBack = DiffChipRuns(core, chip, *result.runs);
-    result.outcome = readBack.outcome;
+    static_cast<CommandResult&>(result) = readBack;
     if (readBack.outcome != Outcome::Ok) return result;
     result.readBack = std::move(readBack.diff);
     if (!result.readBack->Same()) result.outcome = Outcome::Failed;

@@ -23,8 +23,8 @@ std::vector<ChipRange> DataRuns(std::span<const uint8_t> image, uint32_t pageSiz
                                 uint32_t mergeGap = kSeparateWriteCost);
 
 // A range of the chip compared with an erased one.
-struct BlankCheck {
-    Outcome outcome = Outcome::Failed;  // Ok when the range was read
+// Its outcome and words are those of the read.
+struct BlankCheck : CommandResult {
     // Its first byte other than 0xFF: the chip's byte where 0xFF is expected.
     std::optional<Mismatch> notBlank;
     uint32_t dataBytes = 0;  // how many of its bytes are not 0xFF
@@ -38,8 +38,9 @@ BlankCheck CheckBlank(ProgrammerCore& core, const ChipRecord& chip, ChipRange ra
 enum class SkipBlank { Off, Trust, Check };
 
 // How a write of a range went; it stops at its first step that fails.
-struct RangeWrite {
-    Outcome outcome = Outcome::Failed;  // Failed too for a range not blank or a read-back that differs
+// Its outcome is Failed too for a range not blank or a read-back that differs; its
+// words are those of its last step, the ends of the steps before were shown as it went on.
+struct RangeWrite : CommandResult {
     // The range had to be erased and wasn't: its first other byte (as the chip's
     // byte where the buffer would need 0xFF). Nothing was written.
     std::optional<Mismatch> notBlank;

@@ -64,7 +64,7 @@ TEST_F(LinkPermission, StartAndCommandsSayWhyAndHowToFixIt) {
     // The link watch only asks; the commands' link check explains it again.
     EXPECT_FALSE(core.Session().OpenLink());
     EXPECT_EQ(host.boxes.size(), 1u);
-    OnReadChip(core);
+    Shown(OnReadChip(core));
     EXPECT_EQ(host.boxes, (Names{box, box}));
     EXPECT_EQ(host.statusText, text);
 
@@ -73,7 +73,7 @@ TEST_F(LinkPermission, StartAndCommandsSayWhyAndHowToFixIt) {
     ASSERT_TRUE(core.Session().OpenLink());
     library_->devices.clear();
     host.boxes.clear();
-    OnReadChip(core);
+    Shown(OnReadChip(core));
     EXPECT_EQ(host.boxes, Names{"No programmer linked to computer!"});
     EXPECT_EQ(host.statusText, "No programmer linked to computer!");
 }

@@ -51,6 +51,7 @@ private slots:
         emulated.window().Emulator()->Chip().Contents()[0] = 0x00;  // a read shows in the view and its sum
         emulated.Command(kCmdReadChip)->trigger();
         QCOMPARE(emulated.Child<QLabel>("checksumText")->text(), QString("CheckSum: 0000FE01H"));
+        QVERIFY(emulated.Status().startsWith("Read chip ok!   Elapsed time: "));
         emulated.window().Presenter().OnChipNameChanged("AT24C04");
         QCOMPARE(ReadConfig("Run", "DefaultChipName"), std::string("AT24C04"));
         // A chip the database lacks is said as the command line says it; the socket holds the configured chip.

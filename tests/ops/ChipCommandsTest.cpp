@@ -58,14 +58,14 @@ TEST_F(ChipCommands, EveryKindOfChipIsWrittenAndReadBackExactly) {
         SetChipBytes(std::vector<uint8_t>(kind.capacity, 0x00));  // on flash only an erase lets the image in
         const std::vector<uint8_t> image = Pattern(kind.capacity);
         FillBuffer(image);
-        OnAuto(core);
+        Shown(OnAuto(core));
         EXPECT_TRUE(IsTimed(host.statusText, "Verify chip ok!")) << host.statusText;
         EXPECT_EQ(ChipBytes(), image);
         EXPECT_EQ(test::CountOf(Log(), ": Erase chip!"), 1u);  // the flash's only: Auto erases nothing else
         EXPECT_TRUE(host.boxes.empty());
         FillBuffer(std::vector<uint8_t>(kind.capacity, 0x00));
         MarkRange(core.Buffer(), 0, kind.capacity + 10);  // a read clears the marks of the chip's bytes only
-        OnReadChip(core);
+        Shown(OnReadChip(core));
         EXPECT_TRUE(std::equal(image.begin(), image.end(), core.Buffer().bytes.begin()));
         EXPECT_TRUE(IsTimed(host.statusText, "Read chip ok!"));
         EXPECT_TRUE(!IsMarked(core.Buffer(), kind.capacity - 1) && IsMarked(core.Buffer(), kind.capacity + 9));
@@ -73,7 +73,7 @@ TEST_F(ChipCommands, EveryKindOfChipIsWrittenAndReadBackExactly) {
     const std::string log = Log();
     EXPECT_LT(log.find(": Erase chip ok!"), log.find(": Write chip!"));
     EXPECT_LT(log.find(": Write chip ok!"), log.find(": Verify chip!"));
-    EXPECT_EQ(OnEraseChip(core).outcome, Outcome::NotForThisChip);  // on its own: nothing to say
+    EXPECT_EQ(Shown(OnEraseChip(core)).outcome, Outcome::NotForThisChip);  // on its own: nothing to say
     EXPECT_TRUE(host.boxes.empty());
 }
 
@@ -84,13 +84,20 @@ TEST_F(ChipCommands, ACommandChosenDuringAutoIsRefused) {
     bool chosen = false;
     host.onPump = [&] {
         if (std::exchange(chosen, true)) return;
-        OnReadChip(core);
-        OnWriteChip(core);
+        Shown(OnReadChip(core));
+        Shown(OnWriteChip(core));
     };
-    OnAuto(core);
+    Shown(OnAuto(core));
     EXPECT_EQ(host.boxes, Strings(2, kBusy));
     EXPECT_TRUE(IsTimed(host.statusText, "Verify chip ok!"));
     EXPECT_EQ(Log().find("Read chip ok!"), std::string::npos);
+    // Also while the final words are drawn.
+    chosen = false;
+    host.onPump = [&] {
+        if (IsTimed(host.statusText, "Read chip ok!") && !std::exchange(chosen, true)) Shown(OnWriteChip(core));
+    };
+    Shown(OnReadChip(core));
+    EXPECT_EQ(host.boxes, Strings(3, kBusy));
     EXPECT_FALSE(core.Session().IsCommandRunning());
 }
 
@@ -99,7 +106,7 @@ TEST_F(ChipCommands, CommandsAreRefusedWhileATransferRunsOrForAChipTooLarge) {
     ConnectWith(core.SelectedChip(), LinkTimings{}).InjectFault({FaultKind::Stall, 0});
     ASSERT_TRUE(core.Session().Protocol().StartChipRead(core.Buffer().bytes.data(), 0, 0x10000));
     for (const CommandRow& row : CommandTable()) {
-        if (row.needsProgrammer) row.run(core);
+        if (row.needsProgrammer) Shown(row.run(core));
     }
     EXPECT_TRUE(core.RefuseWhileBusy());  // nor may the buffer change under the read
     EXPECT_EQ(host.boxes, Strings(11, kBusy));
@@ -108,7 +115,7 @@ TEST_F(ChipCommands, CommandsAreRefusedWhileATransferRunsOrForAChipTooLarge) {
     core.Session().Protocol().CancelRead();
 
     Connect("HUGE256");  // a chip larger than the buffer
-    for (auto command : {OnReadChip, OnEraseChip, OnWriteChip, OnVerifyChip, OnAuto}) command(core);
+    for (auto command : {OnReadChip, OnEraseChip, OnWriteChip, OnVerifyChip, OnAuto}) Shown(command(core));
     EXPECT_EQ(host.boxes, Strings(5, "Memory overflow!"));
     EXPECT_TRUE(tap_->Writes().empty());
 }
@@ -118,7 +125,7 @@ using DetectChip = test::OpsTest;
 
 TEST_F(DetectChip, AKnownPairSelectsTheFirstChipWithIt) {
     ConnectWith(test::OpsChips()[2], quick);  // W25Q16B: EF 14, like W25Q16 before it
-    OnDetectChip(core);
+    Shown(OnDetectChip(core));
     EXPECT_EQ(core.SelectedChip().chipName, "W25Q16");
     EXPECT_EQ(core.Buffer().activeLength, 0x200000u);
     EXPECT_TRUE(host.boxes.at(0).starts_with("Chip type: W25Q16   \r\n"));
@@ -128,11 +135,11 @@ TEST_F(DetectChip, AKnownPairSelectsTheFirstChipWithIt) {
 // with it); an unknown pair keeps the selection too.
 TEST_F(DetectChip, FfFfOrAnUnknownPairKeepsTheSelection) {
     ConnectWith(test::TestChip("GHOST").Id(0xC8, 0x05), quick);
-    OnDetectChip(core);
+    Shown(OnDetectChip(core));
     EXPECT_EQ(host.boxes, Strings{"Chip type is unknown!ManufacturerID:C8\r\nDeviceID:5"});
     EXPECT_EQ(core.SelectedChip().chipName, "W25X05");
     Connect("24C02");
-    OnDetectChip(core);
+    Shown(OnDetectChip(core));
     EXPECT_EQ(host.statusText, "Chip type is unknown!");
     EXPECT_EQ(host.boxes, Strings{"Chip type is unknown!ManufacturerID:FF\r\nDeviceID:FF"});
     EXPECT_NE(Log().find(": ManufacturerID:FF\r\nDeviceID:FF"), std::string::npos);
@@ -147,7 +154,7 @@ using VerifyChip = test::OpsTest;
 TEST_F(VerifyChip, ADifferenceAtTheStartEndsTheReadAtOnce) {
     Connect("W25Q16").SetSpeed(SpeedModel::FullSpeed());
     core.Buffer().bytes[0] = 0x12;
-    const CommandResult result = OnVerifyChip(core);
+    const CommandResult result = Shown(OnVerifyChip(core));
     ASSERT_TRUE(result.mismatch);
     EXPECT_EQ(result.mismatch->address, 0u);
     EXPECT_EQ(result.mismatch->chipByte, 0xFF);
@@ -160,14 +167,14 @@ TEST_F(VerifyChip, ADifferenceAtTheStartEndsTheReadAtOnce) {
 
     // The programmer still sends the rest of the read the host gave up; the next
     // command waits for it and works.
-    OnReadFirmwareVersion(core);
+    Shown(OnReadFirmwareVersion(core));
     EXPECT_TRUE(host.statusText.starts_with("Firmware version:  QBR5150")) << host.statusText;
 }
 
 // The chip's last byte, which arrives with the read's end, with an address of six digits.
 TEST_F(VerifyChip, TheLastByteIsComparedToo) {
     Connect("W25Q16").InjectFault({FaultKind::FlipByte, 0x1FFFFF});
-    OnVerifyChip(core);
+    Shown(OnVerifyChip(core));
     EXPECT_EQ(host.boxes, Strings{"Verify chip error!\r\n\r\nAddr:0x1FFFFF   \r\n Buf:0xFF   \r\nChip:0x00   "});
 }
 
@@ -181,16 +188,16 @@ constexpr const char* kPrompt = "Please click \"OK\", and link programmer to com
 TEST_F(Maintenance, SerialNumberAndSelfTestTexts) {
     EmulatedProgrammer& programmer = Connect("W25X05");
     programmer.SetSerialNumber("SN1z{34");
-    OnReadSerialNumber(core);
+    Shown(OnReadSerialNumber(core));
     programmer.SetSerialNumber(
         "\x1F"
         "ABC");
-    OnReadSerialNumber(core);
-    OnSelfTest(core);
+    Shown(OnReadSerialNumber(core));
+    Shown(OnSelfTest(core));
     tap_->SetReadFilter([](uint8_t* buffer, uint32_t received) {
         if (received == 1024) buffer[0] = '\r';
     });
-    OnSelfTest(core);
+    Shown(OnSelfTest(core));
     const std::string text = "Auto test result: \rELFTEST v1.0 ok    ";
     EXPECT_TRUE(IsTimed(host.statusText, text));
     EXPECT_EQ(host.boxes,
@@ -212,18 +219,18 @@ protected:
 };
 
 TEST_F(FirmwareUpdate, UnusableFilesAreRefusedBeforeAnythingIsSentAndAFullSizeOneIsSent) {
-    OnUpdateFirmware(core);  // dialog cancelled
+    Shown(OnUpdateFirmware(core));  // dialog cancelled
     host.firmwareAnswer = dir->file("missing.qbr").string();
-    OnUpdateFirmware(core);
+    Shown(OnUpdateFirmware(core));
     ChooseImage(0x40001);
-    OnUpdateFirmware(core);
+    Shown(OnUpdateFirmware(core));
     ChooseImage(0);
-    OnUpdateFirmware(core);
+    Shown(OnUpdateFirmware(core));
     EXPECT_EQ(host.boxes, (Strings{"Open file error!", "File format error!", "File format error!"}));
     EXPECT_TRUE(tap_->Writes().empty());
     EXPECT_FALSE(core.Session().IsCommandRunning());
     ChooseImage(0x40000);  // the largest image the programmer takes
-    OnUpdateFirmware(core);
+    Shown(OnUpdateFirmware(core));
     EXPECT_EQ(Programmer().ReceivedFirmware(), Pattern(0x40000));
 }
 
@@ -235,10 +242,10 @@ TEST_F(FirmwareUpdate, ThePromptToPlugInTheProgrammer) {
     ChooseImage(1000);
     bool chosen = false;
     host.onPump = [&] {
-        if (core.Session().IsCommandRunning() && !std::exchange(chosen, true)) OnUpdateFirmware(core);
+        if (core.Session().IsCommandRunning() && !std::exchange(chosen, true)) Shown(OnUpdateFirmware(core));
     };
     host.answer = [](const std::string& text) { return text != kPrompt; };
-    OnUpdateFirmware(core);
+    Shown(OnUpdateFirmware(core));
     EXPECT_EQ(host.statusText, "Firmware update error!");
     EXPECT_EQ(host.boxes, (Strings{kBusy, kPrompt, "Firmware update error!"}));
     EXPECT_FALSE(core.Session().IsCommandRunning());
@@ -249,7 +256,7 @@ TEST_F(FirmwareUpdate, ThePromptToPlugInTheProgrammer) {
         if (text == kPrompt) Programmer().Replug();
         return true;
     };
-    OnUpdateFirmware(core);
+    Shown(OnUpdateFirmware(core));
     EXPECT_EQ(host.boxes, (Strings{kPrompt, "Firmware update ok!"}));
     EXPECT_EQ(Programmer().ReceivedFirmware(), Pattern(1000));
 }

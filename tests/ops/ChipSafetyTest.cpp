@@ -103,14 +103,14 @@ TEST_F(ChipSafety, RangesReachOnlyTheirBytes) {
     SetChipBytes(Pattern(256));
     FillBuffer(std::vector<uint8_t>(256, 0xA5));
     const ChipRecord chip = core.SelectedChip();
-    ASSERT_EQ(WriteChipRuns(core, chip, Ranges{{0x41, 0x30}}, Caller::User), Outcome::Ok);
+    ASSERT_TRUE(WriteChipRuns(core, chip, Ranges{{0x41, 0x30}}, Caller::User).Ok());
     std::vector<uint8_t> expected = Pattern(256);
     std::fill_n(expected.begin() + 0x41, 0x30, 0xA5);
     EXPECT_EQ(ChipBytes(), expected);
     std::vector<uint8_t> part(0x20);
-    ASSERT_EQ(ReadChipRange(core, chip, {0xE0, 0x20}, part.data(), Caller::User), Outcome::Ok);
+    ASSERT_TRUE(ReadChipRange(core, chip, {0xE0, 0x20}, part.data(), Caller::User).Ok());
     EXPECT_TRUE(std::equal(part.begin(), part.end(), expected.begin() + 0xE0));
-    EXPECT_EQ(ReadChipRange(core, chip, {0xE0, 0x21}, part.data(), Caller::User), Outcome::Failed);
+    EXPECT_EQ(ReadChipRange(core, chip, {0xE0, 0x21}, part.data(), Caller::User).outcome, Outcome::Failed);
 }
 
 // The loose contact flips its byte on every other read: three reads show it, and a

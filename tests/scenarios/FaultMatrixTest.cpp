@@ -425,7 +425,7 @@ TEST_P(FaultMatrix, Cell) {
         return true;
     };
     Arm(commandId, fault);
-    const CommandResult result = FindCommand(commandId)->run(core);
+    const CommandResult result = Shown(FindCommand(commandId)->run(core));
     const auto elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - start).count();
     host.onPump = nullptr;
     host.answer = nullptr;
@@ -489,14 +489,14 @@ TEST_P(FaultMatrix, Cell) {
     Device().SetWriteHook(nullptr);
     if (LeftWaitingForData(commandId, fault, behaviour) && Programmer().IsPlugged()) {
         const std::string logBeforeNext = Log();
-        OnReadChip(core);
+        Shown(OnReadChip(core));
         EXPECT_EQ(host.statusText, "Read chip error!");
         EXPECT_NE(Log().substr(logBeforeNext.size()).find(ReplugNeededText()), std::string::npos);
         Programmer().Replug();
     }
     if (!Programmer().IsPlugged()) Programmer().Replug();
     host.boxes.clear();
-    OnReadChip(core);
+    Shown(OnReadChip(core));
     EXPECT_TRUE(IsTimed(host.statusText, "Read chip ok!")) << "next read: " << host.statusText;
     EXPECT_TRUE(host.boxes.empty());
     const Bytes read(core.Buffer().bytes.begin(), core.Buffer().bytes.begin() + kCapacity);

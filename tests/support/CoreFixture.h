@@ -54,6 +54,9 @@ protected:
         });
     }
 
+    // A command's result, shown as a front end shows it.
+    CommandResult Shown(const CommandResult& result) { return core.Show(result), result; }
+
     Workspace workspace;
     ProgrammerSession session;
     RecordingEvents host;

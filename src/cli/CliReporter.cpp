@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli/ConsoleHost.h"
+#include "cli/CliReporter.h"
 
 #include <cstdio>
 
 namespace qbr {
-std::string ConsoleHost::WithNewlines(const std::string& text) {
+std::string CliReporter::WithNewlines(const std::string& text) {
     std::string lines;
     lines.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
@@ -13,12 +13,12 @@ std::string ConsoleHost::WithNewlines(const std::string& text) {
     return lines;
 }
 
-bool ConsoleHost::MessageBox(const std::string& text, BoxButtons) {
+bool CliReporter::MessageBox(const std::string& text, BoxButtons) {
     Say(text);
     return true;
 }
 
-void ConsoleHost::Say(const std::string& text) {
+void CliReporter::Say(const std::string& text) {
     if (text == lastSaid_) return;
     // A box that repeats the status line just printed, less its elapsed time, adds nothing.
     if (!lastSaid_.empty() && lastSaid_.starts_with(text)) return;
@@ -30,13 +30,13 @@ void ConsoleHost::Say(const std::string& text) {
     err_ << WithNewlines(shown) << '\n' << std::flush;
 }
 
-void ConsoleHost::EndProgressLine() {
+void CliReporter::EndProgressLine() {
     if (!progressLineOpen_) return;
     err_ << '\n';
     progressLineOpen_ = false;
 }
 
-void ConsoleHost::SetProgressDisplay(int position, const std::string& label, bool barInError) {
+void CliReporter::SetProgressDisplay(int position, const std::string& label, bool barInError) {
     if (sink_) sink_(position, label);
     if (!drawProgress_ || barInError || position == lastPosition_) return;
     const auto now = std::chrono::steady_clock::now();

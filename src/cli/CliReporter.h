@@ -12,15 +12,16 @@
 
 namespace qbr {
 
-// The command-line tool's front end for the operations: every status-line and
-// message box text goes to the error stream, one per line (line breaks inside a
+// The command-line tool's reporter: what the operations show as they run and the
+// final words of their results (ProgrammerCore::Show) go to the error stream,
+// every status-line and message box text one per line (line breaks inside a
 // text as newlines, a text repeated right after itself once, a first line repeated
 // right after itself once too), and the progress of a transfer is drawn as a bar
 // with its rate when the stream is a terminal. Boxes are answered with OK; a chip
 // selected by detection is named.
-class ConsoleHost : public OperationEvents {
+class CliReporter : public OperationEvents {
 public:
-    ConsoleHost(std::ostream& err, bool drawProgress) : err_(err), drawProgress_(drawProgress) {}
+    CliReporter(std::ostream& err, bool drawProgress) : err_(err), drawProgress_(drawProgress) {}
 
     // Progress goes to `sink` instead of a bar of its own (the runs of a batch share
     // one display).
