@@ -83,15 +83,9 @@ TEST(IniFileWrite, WritesThroughTheFileAndFailsWithoutDamage) {
 }
 
 TEST(LogFile, EntryFormatAndAppending) {
-    // 2026-03-05 07:08:09 local time; the milliseconds come from the tick count.
-    std::tm local{};
-    local.tm_year = 126;
-    local.tm_mon = 2;
-    local.tm_mday = 5;
-    local.tm_hour = 7;
-    local.tm_min = 8;
-    local.tm_sec = 9;
-    local.tm_isdst = -1;
+    // 2026-03-05 07:08:09 local time (std::tm starts with the seconds); the milliseconds
+    // come from the tick count.
+    std::tm local{9, 8, 7, 5, 2, 126, 0, 0, -1, 0, nullptr};
     EXPECT_EQ(LogFile::FormatEntry("Read chip!", std::mktime(&local), 123456007),
               "\r\n2026/03/05/ 07:08:09.007: Read chip!");
 

@@ -12,8 +12,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 namespace qbr {
 namespace {
 

@@ -98,15 +98,23 @@ TEST_F(Protocol, FirmwareUpdateRequestChecksumAndEcho) {
     EXPECT_FALSE(protocol.StartFirmwareUpdate(buffer.data(), 0x8000));
 }
 
+// A protocol on an opened link to an emulated programmer with `chip` in its socket.
+struct EmulatedLink {
+    explicit EmulatedLink(const ChipRecord& chip, LinkTimings timings = {})
+        : programmer(chip), link(std::make_unique<LibraryPath>(programmer), timings) {
+        protocol.AttachLink(link);
+        EXPECT_TRUE(link.Open() && protocol.SetChipParameters(chip));
+    }
+    EmulatedProgrammer programmer;
+    UsbLink link;
+    ProgrammerProtocol protocol;
+};
+
 // The percentage of a running transfer counts against that transfer's own total,
 // here 16 KiB written in four chunks after a 64 KiB read.
 TEST(ProtocolProgress, FollowsTheRunningTransfer) {
-    const ChipRecord chip = test::kTestFlash;
-    EmulatedProgrammer programmer(chip);
-    UsbLink link(std::make_unique<LibraryPath>(programmer));
-    ProgrammerProtocol protocol;
-    protocol.AttachLink(link);
-    ASSERT_TRUE(link.Open() && protocol.SetChipParameters(chip));
+    EmulatedLink emulated(test::kTestFlash);
+    auto& [programmer, link, protocol] = emulated;
     Bytes data(64 * 1024);
     ASSERT_TRUE(protocol.StartChipRead(data.data(), 0, 64 * 1024));
     while (protocol.PollOperation() == PollResult::Reading) std::this_thread::sleep_for(1ms);
@@ -140,17 +148,12 @@ TEST(EraseTimeLimit, FollowsTheChipSizeAndEndsAnEraseThatNeverEnds) {
     }
     for (const uint32_t capacity : {kMiB, 16 * kMiB}) {
         SCOPED_TRACE(capacity);
-        const ChipRecord chip = test::TestChip("TESTFLASH").Capacity(capacity).Id(0xEF, 0x14);
-        EmulatedProgrammer programmer(chip);
-        programmer.InjectFault({FaultKind::BusyForever, 0});
         std::atomic<uint32_t> now{0xFFFF0000};
         LinkTimings timings = test::FastTimings();
         timings.clock = [&now] { return now.load(); };
-        UsbLink link(std::make_unique<LibraryPath>(programmer), timings);
-        ASSERT_TRUE(link.Open());
-        ProgrammerProtocol protocol;
-        protocol.AttachLink(link);
-        protocol.SetChipParameters(chip);
+        EmulatedLink emulated(test::TestChip("TESTFLASH").Capacity(capacity).Id(0xEF, 0x14), timings);
+        auto& [programmer, link, protocol] = emulated;
+        programmer.InjectFault({FaultKind::BusyForever, 0});
         ASSERT_TRUE(protocol.StartChipErase());
         uint32_t busyMs = 0;
         for (; protocol.PollOperation() == PollResult::Busy && busyMs < 3600000; busyMs += kStepMs) now += kStepMs;

@@ -94,28 +94,16 @@ const std::string kNoProgrammer = "No programmer linked to computer!";
 //   heal unpl unpM repM noRe stry strE rej shrt stal wfB wfL flip busy stf
 // The status line says "<what>!" at the start and "<what> error!" on failure.
 struct CommandCase {
-    CommandCase(const char* name, const char* underFaults, std::string what, std::string okText = "",
-                bool okTimed = true, bool okBox = false, bool okLogged = false, bool failBox = true, uint32_t steps = 1)
-        : name(name),
-          underFaults(underFaults),
-          what(std::move(what)),
-          okText(std::move(okText)),
-          okTimed(okTimed),
-          okBox(okBox),
-          okLogged(okLogged),
-          failBox(failBox),
-          steps(steps) {}
-
     const char* name;
     const char* underFaults;
     std::string what;
-    std::string okText;  // "<what> ok!" when empty
-    bool okTimed;        // the status line adds the elapsed time
-    bool okBox;
-    bool okLogged;  // the result has a log line of its own
-    bool failBox;
+    std::string okText = "";  // "<what> ok!" when empty
+    bool okTimed = true;      // the status line adds the elapsed time
+    bool okBox = false;
+    bool okLogged = false;  // the result has a log line of its own
+    bool failBox = true;
     // Exchanges that may each run into a deadline.
-    uint32_t steps;
+    uint32_t steps = 1;
 
     std::string Start() const { return what + "!"; }
     std::string Ok() const { return okText.empty() ? what + " ok!" : okText; }
