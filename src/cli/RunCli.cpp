@@ -89,7 +89,8 @@ int qbr::RunCli(const std::vector<std::string>& commandLine, std::ostream& out, 
     app.add_option("--trace", options.link.trace, "record every USB transfer of the run into FILE (JSON lines)");
     app.add_option("--replay", options.link.replay,
                    "play the programmer from a recorded trace FILE; fails where the program departs from it")
-        ->excludes(emulate);
+        ->excludes(emulate)
+        ->excludes(emulateCount);
     app.add_option("--programmer", options.programmer,
                    "the programmer to use: its id (USB port path, e.g. 1-1.2) or serial number; see programmers");
     app.add_flag("--all", options.all,

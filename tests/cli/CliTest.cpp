@@ -49,6 +49,7 @@ const TextRun kTextRuns[] = {
     {"frobnicate", 2, "frobnicate"},  // the unknown word is named
     {"production frobnicate", 2, "frobnicate"},
     {"--bogus chips", 2, ""},
+    {"--replay /nonexistent.jsonl --emulate-count 2 link", 2, "--emulate-count"},  // a trace plays one programmer
     {"--lang fr chips", 2, ""},
     {"chip", 2, ""},
     {"--emulate --emulate-fault Stall@1 link", 2, "unknown fault; known: unplugged, unplug@N"},
