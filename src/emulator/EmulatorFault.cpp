@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "emulator/EmulatorFault.h"
 
+#include "base/Bilingual.h"
+#include "base/Language.h"
 #include "base/NumberText.h"
 
 #include <optional>
@@ -59,8 +61,25 @@ std::string KnownForms() {
     return forms;
 }
 
-[[noreturn]] void Fail(std::string_view text, const std::string& problem) {
-    throw std::invalid_argument("emulator fault \"" + std::string(text) + "\": " + problem);
+// Why a fault's text can't be used, in the user's language.
+struct FaultProblems {
+    const char* fault;  // before the fault's text
+    const char* unknown;
+    const char* needsValue;
+    const char* takesNoValue;
+    const char* notANumber;
+};
+
+const Bilingual<FaultProblems> kProblems = {
+    {"emulator fault", "unknown fault; known: ", "needs a value: ", "takes no value: ",
+     "the value is not a number (decimal, or hexadecimal after 0x): "},
+    {"模拟器故障", "未知的故障; 可用: ", "需要一个值: ", "不带值: ", "值不是数字 (十进制, 或 0x 开头的十六进制): "},
+};
+
+[[noreturn]] void Fail(std::string_view text, const char* FaultProblems::*problem, const std::string& form) {
+    const FaultProblems& problems = InCurrentLanguage(kProblems);
+    throw std::invalid_argument(std::string(problems.fault) + " \"" + std::string(text) + "\": " + problems.*problem +
+                                form);
 }
 
 const FaultName* FindName(std::string_view name) {
@@ -87,14 +106,14 @@ EmulatorFault ParseEmulatorFault(std::string_view text) {
     const size_t at = text.find('@');
     const std::string_view name = text.substr(0, at);
     const FaultName* entry = FindName(name);
-    if (entry == nullptr) Fail(text, "unknown fault; known: " + KnownForms());
+    if (entry == nullptr) Fail(text, &FaultProblems::unknown, KnownForms());
     if (at == std::string_view::npos) {
-        if (entry->rule == ValueRule::Required) Fail(text, "needs a value: " + FormOf(*entry));
+        if (entry->rule == ValueRule::Required) Fail(text, &FaultProblems::needsValue, FormOf(*entry));
         return {entry->kind, entry->rule == ValueRule::OptionalEndless ? EmulatorFault::kEndless : 0};
     }
-    if (entry->rule == ValueRule::None) Fail(text, "takes no value: " + FormOf(*entry));
+    if (entry->rule == ValueRule::None) Fail(text, &FaultProblems::takesNoValue, FormOf(*entry));
     const std::optional<uint64_t> value = ParseNumber(text.substr(at + 1));
-    if (!value) Fail(text, "the value is not a number (decimal, or hexadecimal after 0x): " + FormOf(*entry));
+    if (!value) Fail(text, &FaultProblems::notANumber, FormOf(*entry));
     return {entry->kind, *value};
 }
 

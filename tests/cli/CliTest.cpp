@@ -56,6 +56,7 @@ const TextRun kTextRuns[] = {
     {"--emulate --emulate-fault unplug link", 2, "needs a value: unplug@N"},
     {"--emulate --emulate-fault reject@1 link", 2, "takes no value: reject"},
     {"--emulate --emulate-fault stall@12k link", 2, "not a number"},
+    {"--lang zh --emulate --emulate-fault stall@12k link", 2, "模拟器故障 \"stall@12k\": 值不是数字"},
     {"--lang en --db /nonexistent/chips.dat chips", 4, ""},
     {"--lang zh --emulate --trace /tmp/qbr-same-file.bin read /tmp/./qbr-same-file.bin", 2,
      "qbr-same-file.bin 与本次运行"},
