@@ -230,6 +230,7 @@ const JsonRun kJsonRuns[] = {
     {"--emulate update-firmware " QBR_RUNTIME_DIR "/chips.dat </dev/null", 2, "confirmation-needed", "/chip"},
     {"--emulate blank-check --length 0x100", 0, nullptr, "/blank"},
     {"--emulate --emulate-fault flip@16 blank-check", 1, "not-blank", "/not_blank_at"},
+    {"--emulate --emulate-fault short@4096 blank-check", 1, "failed", "/bytes"},
 };
 
 // The exit code follows the outcome, never the texts shown: each run gives the same
