@@ -2,6 +2,7 @@
 // blank-check: reads the chip, or a range of it, and says whether it is erased.
 #include "base/Bilingual.h"
 #include "base/Language.h"
+#include "base/MessageTable.h"
 #include "base/NumberText.h"
 #include "base/TextFill.h"
 #include "cli/ChipJobs.h"
@@ -45,7 +46,11 @@ public:
         const ChipRange range = jobs.Range();
         const BlankCheck check = CheckBlank(session.Core(), session.Core().SelectedChip(), range);
         session.Core().Show(check);
-        if (check.outcome != Outcome::Ok) return ExitCodeOf(check.outcome);
+        if (check.outcome != Outcome::Ok) {
+            // The JSON error is the failure the user saw.
+            if (check.message) KeepError(session.Report(), errors::kFailed, MessageText(*check.message));
+            return ExitCodeOf(check.outcome);
+        }
         const BlankCheckWording& wording = InCurrentLanguage(kWording);
         nlohmann::json& report = session.Report();
         report["blank"] = !check.notBlank;

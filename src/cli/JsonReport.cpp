@@ -19,10 +19,9 @@ struct CommandFailure {
 
 // The text the core shows when a command fails.
 constexpr CommandFailure kFailureTexts[] = {
-    {"read", kMsgReadChipError},        {"erase", kMsgEraseChipError},     {"write", kMsgWriteChipError},
-    {"verify", kMsgVerifyChipError},    {"detect", kMsgDetectChipError},   {"version", kMsgReadFirmwareVersionError},
-    {"serial", kMsgReadSerialError},    {"selftest", kMsgSelfTestProblem}, {"update-firmware", kMsgFirmwareUpdateError},
-    {"blank-check", kMsgReadChipError},
+    {"read", kMsgReadChipError},     {"erase", kMsgEraseChipError},     {"write", kMsgWriteChipError},
+    {"verify", kMsgVerifyChipError}, {"detect", kMsgDetectChipError},   {"version", kMsgReadFirmwareVersionError},
+    {"serial", kMsgReadSerialError}, {"selftest", kMsgSelfTestProblem}, {"update-firmware", kMsgFirmwareUpdateError},
 };
 
 std::string FailureText(std::string_view command) {
