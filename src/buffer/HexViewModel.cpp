@@ -97,11 +97,9 @@ bool HexViewModel::Scroll(HexScroll code, uint32_t thumb) {
         if (topRow_ == maxTop) return false;
         topRow_ = std::min(topRow_ + scrollStep_, maxTop);
         break;
-    case HexScroll::ThumbPosition:
     case HexScroll::ThumbTrack: topRow_ = thumb * scrollStep_; break;
     case HexScroll::Top: topRow_ = 0; break;
     case HexScroll::Bottom: topRow_ = maxTop; break;
-    default: return false;
     }
     topRow_ = std::min(topRow_, maxTop);
     return true;
@@ -132,7 +130,6 @@ bool HexViewModel::HitTest(int x, int y) {
     // Right of the characters the caret stays where it was; wherever it is, it
     // never goes past the end position after the last byte.
     if (caretNibble_ / 2 >= length_) caretNibble_ = 2 * length_;
-    MoveCaret(caretNibble_);
     return true;
 }
 
@@ -144,13 +141,13 @@ bool HexViewModel::Type(char32_t ch) {
     if (asciiColumn_) {
         if (ch < 0x20 || ch > 0x7A) return false;
         byte = static_cast<uint8_t>(ch);
-        MoveCaret((caretNibble_ & ~1u) + 2);
+        caretNibble_ = (caretNibble_ & ~1u) + 2;
     } else {
         uint32_t digit = 0;
         if (!DigitOf(ch, digit)) return false;
         byte = (caretNibble_ & 1) ? static_cast<uint8_t>((byte & 0xF0) | digit)
                                   : static_cast<uint8_t>((byte & 0x0F) | (digit << 4));
-        MoveCaret(caretNibble_ + 1);
+        ++caretNibble_;
     }
     SetMark(*buffer_, index);
     // The sum covers the active bytes only; wrapping arithmetic keeps it equal to a fresh sum.
@@ -159,14 +156,8 @@ bool HexViewModel::Type(char32_t ch) {
 }
 
 void HexViewModel::GoToAddress(uint32_t address) {
-    MoveCaret(address * 2);
+    caretNibble_ = address * 2;
     topRow_ = std::min(address / kRowBytes, MaxTopRow());
-}
-
-void HexViewModel::MoveCaret(uint32_t nibble) {
-    caretNibble_ = nibble;
-    selectionStart_ = nibble;
-    selectionEnd_ = nibble;
 }
 
 void HexViewModel::Compose(bool focused, std::vector<HexGlyph>& glyphs) const {
@@ -193,10 +184,8 @@ void HexViewModel::ComposeRow(int row, uint32_t bufferRow, bool showCaret, std::
 void HexViewModel::ComposeByte(int y, int j, uint32_t index, bool showCaret, std::vector<HexGlyph>& glyphs) const {
     const uint8_t byte = buffer_->bytes[index];
     const bool marked = IsMarked(*buffer_, index);
-    const uint32_t rangeLast = std::max(selectionStart_, selectionEnd_) / 2;
-    const bool selected = index >= std::min(selectionStart_, selectionEnd_) / 2 && index <= rangeLast;
     const Rgb text = marked ? kRed : kBlack;
-    const Rgb background = selected ? kLavender : kWhite;
+    const Rgb background = index == caretNibble_ / 2 ? kLavender : kWhite;
     const int digitColumn = kDigitColumn + 3 * j;
 
     // The caret is one cell in inverse colours: the character, or the digit it stands on.
@@ -212,11 +201,6 @@ void HexViewModel::ComposeByte(int y, int j, uint32_t index, bool showCaret, std
     push(kCharColumn + j, ShownChar(byte));
     push(digitColumn, kDigits[byte >> 4]);
     push(digitColumn + 1, kDigits[byte & 0x0F]);
-    // Inside a range the space to the next byte is highlighted too, so the range
-    // forms one band; elsewhere it stays white.
-    if (selected && j + 1 < static_cast<int>(kRowBytes) && index != rangeLast) {
-        glyphs.push_back({CellX(digitColumn + 2), y, ' ', text, kLavender});
-    }
 }
 
 std::array<HexRect, 3> HexViewModel::GridLines(int height) {

@@ -11,17 +11,8 @@
 
 namespace qbr {
 
-// What the view's scroll bar asks for. Codes outside this list are ignored.
-enum class HexScroll {
-    LineUp = 0,
-    LineDown = 1,
-    PageUp = 2,
-    PageDown = 3,
-    ThumbPosition = 4,
-    ThumbTrack = 5,
-    Top = 6,
-    Bottom = 7,
-};
+// What the view's scroll bar asks for.
+enum class HexScroll { LineUp, LineDown, PageUp, PageDown, ThumbTrack, Top, Bottom };
 
 struct Rgb {
     uint8_t red = 0;
@@ -62,8 +53,8 @@ struct HexRect {
 // view's state, answers scrolling, clicks and typing, and says what each cell
 // shows; a widget only draws the cells and forwards input.
 //
-// Positions of the caret and the highlighted range count nibbles: byte index
-// times 2, plus 1 on the byte's low digit.
+// The caret's position counts nibbles: byte index times 2, plus 1 on the byte's
+// low digit. The caret's byte is highlighted.
 class HexViewModel {
 public:
     static constexpr uint32_t kShownRows = 24;
@@ -93,7 +84,7 @@ public:
     int ScrollMaximum() const { return static_cast<int>(MaxTopRow() / scrollStep_ + 1); }
     int ScrollPosition() const { return static_cast<int>(topRow_ / scrollStep_); }
 
-    // A scroll bar request; `thumb` is the thumb's position for the thumb codes.
+    // A scroll bar request; `thumb` is the thumb's position for ThumbTrack.
     // False when nothing happens; true when the view must show ScrollPosition().
     bool Scroll(HexScroll code, uint32_t thumb = 0);
     // One row per wheel notification: up for a positive delta, else down.
@@ -109,9 +100,7 @@ public:
     void HideCaret() { blinkHidden_ = true; }
     void ToggleBlink() { blinkHidden_ = !blinkHidden_; }
 
-    // The caret; the highlighted range is the caret's byte after every move.
     uint32_t CaretNibble() const { return caretNibble_; }
-    uint32_t SelectionEnd() const { return selectionEnd_; }
     bool InAsciiColumn() const { return asciiColumn_; }
     bool BlinkHidden() const { return blinkHidden_; }
     uint32_t TopRow() const { return topRow_; }
@@ -128,15 +117,12 @@ public:
     static int CellY(int row) { return kCellHeight * row + kGridOrigin; }
 
 private:
-    void MoveCaret(uint32_t nibble);
     void ComposeRow(int row, uint32_t bufferRow, bool showCaret, std::vector<HexGlyph>& glyphs) const;
     // Byte `index`, the j-th of its row, whose cells have their top at `y`.
     void ComposeByte(int y, int j, uint32_t index, bool showCaret, std::vector<HexGlyph>& glyphs) const;
 
     DataBuffer* buffer_ = nullptr;
     std::function<bool()> busy_;
-    uint32_t selectionStart_ = 0;
-    uint32_t selectionEnd_ = 0;
     uint32_t caretNibble_ = 0;
     bool asciiColumn_ = false;
     bool blinkHidden_ = true;

@@ -2,38 +2,18 @@
 #include "buffer/IntelHexReader.h"
 
 #include "buffer/HexCharStream.h"
-#include "buffer/InputFile.h"
-
-#include <algorithm>
-#include <cstring>
-#include <limits>
 
 namespace qbr {
-
 namespace {
 
 constexpr size_t kHeaderBytes = 4;  // count, address high, address low, type
 
-uint32_t Saturate32(uint64_t value) {
-    return static_cast<uint32_t>(std::min<uint64_t>(value, std::numeric_limits<uint32_t>::max()));
-}
-
 }  // namespace
 
-bool IntelHexReader::Load(const std::string& path, uint8_t* destination, uint32_t capacity) {
-    extent = 0;
-    error = {};
-    anyData = false;
+void IntelHexReader::Reset() {
     base_ = 0;
     origin_ = 0;
     originFixed_ = atOwnAddresses;
-    InputFile file;
-    fileRead_ = file.Open(path);
-    if (!fileRead_) return false;
-    HexCharStream stream(file);
-    const bool loaded = LoadRecords(stream, destination, capacity);
-    fileRead_ = !file.Failed();
-    return loaded;
 }
 
 bool IntelHexReader::LoadRecords(HexCharStream& stream, uint8_t* destination, uint32_t capacity) {
@@ -45,10 +25,16 @@ bool IntelHexReader::LoadRecords(HexCharStream& stream, uint8_t* destination, ui
         if (*mark != ':') return Fail(RecordFault::TextBetweenRecords, line);
         if (const RecordFault fault = ReadRecord(stream, record); fault != RecordFault::None) return Fail(fault, line);
         switch (record.type) {
-        case 0: PlaceData(record, destination, capacity); break;
+        case 0:
+            originFixed_ = true;  // this record went in relative to origin 0
+            Place(base_ + record.address - origin_, record.data.data(), record.count, destination, capacity);
+            break;
         case 1:
             if (stream.TakeNonBlank()) return Fail(RecordFault::TextAfterEnd, stream.Line());
-            TrimTrailingErased(destination, capacity);
+            // Trailing 0xFF bytes come off the extent, but only while it lies within the
+            // capacity: bytes beyond it were never stored, so an image that reaches past
+            // the capacity keeps its full extent and counts as too long.
+            while (extent > 0 && extent <= capacity && destination[extent - 1] == 0xFF) --extent;
             return true;
         case 2:
             if (!SetBase(record, 16)) return Fail(RecordFault::RecordLength, line);
@@ -62,11 +48,6 @@ bool IntelHexReader::LoadRecords(HexCharStream& stream, uint8_t* destination, ui
         default: return Fail(RecordFault::UnknownType, line);
         }
     }
-}
-
-bool IntelHexReader::Fail(RecordFault fault, uint64_t line) {
-    error = {fault, line};
-    return false;
 }
 
 // The rest of a record after its ":". A record that goes on past its length byte
@@ -87,16 +68,6 @@ RecordFault IntelHexReader::ReadRecord(HexCharStream& stream, Record& record) {
     return (sum & 0xFF) == 0 ? RecordFault::None : RecordFault::BadChecksum;
 }
 
-void IntelHexReader::PlaceData(const Record& record, uint8_t* destination, uint32_t capacity) {
-    originFixed_ = true;  // this record went in relative to origin 0
-    const uint32_t offset = base_ + record.address - origin_;
-    extent = std::max(extent, Saturate32(uint64_t{offset} + record.count));
-    anyData = anyData || record.count > 0;
-    if (offset >= capacity) return;
-    const size_t n = std::min<uint64_t>(record.count, capacity - offset);
-    std::memcpy(destination + offset, record.data.data(), n);
-}
-
 // An extended address record: its 16-bit value times `scale` becomes the base. The
 // first one also becomes the origin, unless data records came before it.
 bool IntelHexReader::SetBase(const Record& record, uint32_t scale) {
@@ -107,11 +78,6 @@ bool IntelHexReader::SetBase(const Record& record, uint32_t scale) {
         originFixed_ = true;
     }
     return true;
-}
-
-void IntelHexReader::TrimTrailingErased(const uint8_t* destination, uint32_t capacity) {
-    if (extent > capacity) return;
-    while (extent > 0 && destination[extent - 1] == 0xFF) --extent;
 }
 
 }  // namespace qbr

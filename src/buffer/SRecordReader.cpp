@@ -2,11 +2,6 @@
 #include "buffer/SRecordReader.h"
 
 #include "buffer/HexCharStream.h"
-#include "buffer/InputFile.h"
-
-#include <algorithm>
-#include <cstring>
-#include <limits>
 
 namespace qbr {
 namespace {
@@ -14,31 +9,17 @@ namespace {
 // Address bytes of each record type S0..S9; 0 for the unused S4.
 constexpr std::array<uint8_t, 10> kAddressBytes = {2, 2, 3, 4, 0, 2, 3, 4, 3, 2};
 
-uint32_t Saturate32(uint64_t value) {
-    return static_cast<uint32_t>(std::min<uint64_t>(value, std::numeric_limits<uint32_t>::max()));
-}
-
 }  // namespace
 
 const uint8_t* SRecordReader::Record::data() const {
     return bytes.data() + kAddressBytes[type - '0'];
 }
 
-bool SRecordReader::Load(const std::string& path, uint8_t* destination, uint32_t capacity) {
-    extent = 0;
-    error = {};
-    anyData = false;
+void SRecordReader::Reset() {
     origin_.reset();
     if (atOwnAddresses) origin_ = 0;
     dataRecords_ = 0;
     countedRecords_.reset();
-    InputFile file;
-    fileRead_ = file.Open(path);
-    if (!fileRead_) return false;
-    HexCharStream stream(file);
-    const bool loaded = LoadRecords(stream, destination, capacity);
-    fileRead_ = !file.Failed();
-    return loaded;
 }
 
 bool SRecordReader::LoadRecords(HexCharStream& stream, uint8_t* destination, uint32_t capacity) {
@@ -75,11 +56,6 @@ bool SRecordReader::LoadRecords(HexCharStream& stream, uint8_t* destination, uin
     }
 }
 
-bool SRecordReader::Fail(RecordFault fault, uint64_t line) {
-    error = {fault, line};
-    return false;
-}
-
 // The rest of a record after its "S": a known type, then a count that covers at
 // least the address and checksum and ends where the record does, and a checksum
 // that matches.
@@ -108,12 +84,7 @@ bool SRecordReader::PlaceData(const Record& record, uint8_t* destination, uint32
     ++dataRecords_;
     if (!origin_) origin_ = record.address & ~uint32_t{0xFFFF};
     if (record.address < *origin_) return false;
-    const uint32_t offset = record.address - *origin_;
-    extent = std::max(extent, Saturate32(uint64_t{offset} + record.size));
-    anyData = anyData || record.size > 0;
-    if (offset >= capacity) return true;
-    const size_t n = std::min<uint64_t>(record.size, capacity - offset);
-    std::memcpy(destination + offset, record.data(), n);
+    Place(record.address - *origin_, record.data(), record.size, destination, capacity);
     return true;
 }
 

@@ -1,17 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "buffer/RecordFault.h"
+#include "buffer/RecordReader.h"
 
 #include <array>
 #include <cstdint>
 #include <optional>
-#include <string>
 #include <string_view>
 
 namespace qbr {
-
-class HexCharStream;
 
 // The header text of the S-record files this program writes: their addresses are
 // chip addresses, so a part of a chip comes back where it was read.
@@ -41,29 +38,8 @@ inline constexpr std::string_view kChipAddressHeader = "chip addresses";
 // order and overlap, a later one overwriting an earlier one; one below the origin
 // fails the load. A file whose header is kChipAddressHeader has the origin 0: its
 // records land at their own addresses.
-class SRecordReader {
+class SRecordReader : public RecordReader {
 public:
-    // True when the file ended as the rules above require. On failure `error` says
-    // why and the records placed before the fault stay in `destination`. Nothing is
-    // written at or beyond `capacity`.
-    bool Load(const std::string& path, uint8_t* destination, uint32_t capacity);
-
-    // When set, the origin is 0: records land at their own addresses.
-    bool atOwnAddresses = false;
-
-    // Whether the last Load could open its file and read what it needed of it; when
-    // not, its failure says nothing about the records.
-    bool FileRead() const { return fileRead_; }
-
-    // Why the last Load failed, when its file was read.
-    RecordError error;
-
-    // One past the highest offset any data record covered, including records that
-    // fell beyond the capacity (saturating at 2^32 - 1); the image is too long for
-    // the capacity when this exceeds it.
-    uint32_t extent = 0;
-    // Whether a data record with at least one byte was met.
-    bool anyData = false;
     // The file address of offset 0.
     uint32_t Origin() const { return origin_.value_or(0); }
 
@@ -76,15 +52,14 @@ private:
         const uint8_t* data() const;
     };
 
-    bool LoadRecords(HexCharStream& stream, uint8_t* destination, uint32_t capacity);
-    bool Fail(RecordFault fault, uint64_t line);
+    void Reset() override;
+    bool LoadRecords(HexCharStream& stream, uint8_t* destination, uint32_t capacity) override;
     static RecordFault ReadRecord(HexCharStream& stream, Record& record);
     bool PlaceData(const Record& record, uint8_t* destination, uint32_t capacity);
 
     std::optional<uint32_t> origin_;
     uint64_t dataRecords_ = 0;
     std::optional<uint64_t> countedRecords_;  // data records the last count record counted
-    bool fileRead_ = false;
 };
 
 }  // namespace qbr

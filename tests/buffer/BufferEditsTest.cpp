@@ -99,7 +99,7 @@ TEST_F(HexViewModelTest, Clicks) {
     using Row = std::array<int, 3>;
     for (const Row& c : {Row{7, 32, 0}, Row{8, 33, 0}, Row{9, 34, 0}, Row{54, 64, 0}, Row{55, 32, 1}, Row{70, 62, 1}}) {
         EXPECT_TRUE(model.HitTest(HexViewModel::CellX(c[0]), Y(1)));
-        EXPECT_EQ((Row{c[0], int(model.SelectionEnd()), model.InAsciiColumn()}), c);
+        EXPECT_EQ((Row{c[0], int(model.CaretNibble()), model.InAsciiColumn()}), c);
     }
     EXPECT_TRUE(model.HitTest(X(71), Y(2)));  // right of the grid: a hit, caret kept
     for (auto [x, y] : {std::pair{X(6), Y(5)}, {X(20), 1}, {X(20), Y(25)}}) EXPECT_FALSE(model.HitTest(x, y));
