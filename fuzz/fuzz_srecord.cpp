@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     // Our writer marks its records as chip addresses: written from 0, each byte comes
     // back at its offset.
-    const std::string text = qbr::SRecordWriter::Text({memory.data(), reader.extent}, 0);
+    const std::string text = qbr::SRecordText({memory.data(), reader.extent}, 0);
     Check(LoadGuarded(again, text, copy) && copy == memory && again.extent == reader.extent);
     return 0;
 }

@@ -1,22 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "base/Checksums.h"
 
-#include <algorithm>
 #include <cstdio>
-#include <limits>
 #include <openssl/evp.h>
 #include <zlib.h>
 
 namespace qbr {
 
 uint32_t Crc32(std::span<const uint8_t> data) {
-    uLong crc = crc32(0L, Z_NULL, 0);
-    // zlib takes at most a uInt's worth of bytes a call.
-    constexpr size_t kStep = std::numeric_limits<uInt>::max();
-    for (size_t at = 0; at < data.size(); at += kStep) {
-        crc = crc32(crc, data.data() + at, static_cast<uInt>(std::min(kStep, data.size() - at)));
-    }
-    return static_cast<uint32_t>(crc);
+    return static_cast<uint32_t>(crc32_z(0, data.data(), data.size()));
 }
 
 std::string Crc32Text(uint32_t crc) {
@@ -39,15 +31,10 @@ std::string HexText(const unsigned char* digest, unsigned int length) {
 
 }  // namespace
 
-std::string Sha256Text(std::span<const uint8_t> data) {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    if (EVP_Digest(data.data(), data.size(), digest, &length, EVP_sha256(), nullptr) != 1) return {};
-    return HexText(digest, length);
-}
-
 DataSums SumsOf(std::span<const uint8_t> data) {
-    return {Crc32Text(Crc32(data)), Sha256Text(data)};
+    RunningChecksums sums;
+    sums.Add(data);
+    return {sums.Crc32Text(), sums.Sha256Text()};
 }
 
 RunningChecksums::RunningChecksums() : crc_(0), sha_(EVP_MD_CTX_new()) {

@@ -14,8 +14,6 @@ namespace qbr {
 uint32_t Crc32(std::span<const uint8_t> data);
 // Eight lower-case hex digits.
 std::string Crc32Text(uint32_t crc);
-// Sixty-four lower-case hex digits.
-std::string Sha256Text(std::span<const uint8_t> data);
 
 // The CRC-32 and SHA-256 of some data, as texts.
 struct DataSums {
@@ -35,7 +33,7 @@ public:
 
     void Add(std::span<const uint8_t> data);
     std::string Crc32Text() const;
-    // Ends the sum: call once, after the last Add.
+    // Sixty-four lower-case hex digits. Ends the sum: call once, after the last Add.
     std::string Sha256Text();
 
 private:

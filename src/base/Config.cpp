@@ -20,23 +20,14 @@ std::string Environment(const char* name) {
     return value ? value : "";
 }
 
-std::string RunningExecutablePath() {
+// The directory of the running executable, ending with '/'; empty when unknown.
+std::string ExecutableDirectory() {
     std::error_code error;
-    auto path = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::string() : path.string();
+    const std::string path = std::filesystem::read_symlink("/proc/self/exe", error).string();
+    return path.substr(0, path.rfind('/') + 1);
 }
 
 }  // namespace
-
-std::string DirectoryOfPath(const std::string& path) {
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-std::string ExecutableDirectory() {
-    static const std::string directory = DirectoryOfPath(RunningExecutablePath());
-    return directory;
-}
 
 const ProgramPaths& CurrentProgramPaths() {
     if (!ChosenPaths()) ChosenPaths() = ChooseProgramPaths(ExecutableDirectory(), Environment);

@@ -7,19 +7,12 @@
 
 namespace qbr {
 
-// The directory of the running executable, ending with '/'.
-std::string ExecutableDirectory();
-
 // The files of this run: portable or installed, chosen from the executable's
 // directory the first time they are asked for.
 const ProgramPaths& CurrentProgramPaths();
 void SetProgramPaths(const ProgramPaths& paths);
 // Runs portably from `directory` (tests use a temporary one).
 void SetExecutableDirectory(const std::string& directory);
-
-// The directory part of a path, cut behind its last '/' (which stays); empty when
-// the path has no '/'.
-std::string DirectoryOfPath(const std::string& path);
 
 // The config.ini of this run.
 std::string ConfigFilePath();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace qbr {
@@ -24,5 +25,8 @@ int OpenRegularFile(const std::string& path);
 // A FIFO that nobody reads from is refused at once (ENXIO) rather than waited on.
 // Returns the descriptor in blocking mode, or -1 with errno set.
 int OpenStreamForWriting(const std::string& path);
+
+// Writes every byte to `fd`, going on after a signal; false at the first error.
+bool WriteAll(int fd, const void* data, size_t size);
 
 }  // namespace qbr

@@ -75,10 +75,9 @@ std::optional<std::pair<std::string_view, std::string_view>> KeyValue(std::strin
     return std::make_pair(Trim(line.substr(0, eq)), Trim(line.substr(eq + 1)));
 }
 
-// Index range [first, last) of the lines of a section's body, or nullopt.
+// A section's header line and the end of its body: its lines are (header, last).
 struct SectionRange {
     size_t header;
-    size_t first;
     size_t last;
 };
 
@@ -88,13 +87,13 @@ std::optional<SectionRange> FindSection(const std::vector<Line>& lines, std::str
         if (!name || !EqualNoCase(*name, section)) continue;
         size_t j = i + 1;
         while (j < lines.size() && !SectionName(lines[j].text)) ++j;
-        return SectionRange{i, i + 1, j};
+        return SectionRange{i, j};
     }
     return std::nullopt;
 }
 
 std::optional<size_t> FindKey(const std::vector<Line>& lines, const SectionRange& range, std::string_view key) {
-    for (size_t i = range.first; i < range.last; ++i) {
+    for (size_t i = range.header + 1; i < range.last; ++i) {
         auto kv = KeyValue(lines[i].text);
         if (kv && EqualNoCase(kv->first, key)) return i;
     }
@@ -166,7 +165,7 @@ std::string IniFile::WriteToText(const std::string& text, const std::string& sec
     }
     // Insert behind the section's last non-blank line, so blank separator lines stay between sections.
     size_t last = range->header;
-    for (size_t i = range->first; i < range->last; ++i) {
+    for (size_t i = range->header + 1; i < range->last; ++i) {
         if (!Trim(lines[i].text).empty()) last = i;
     }
     const Line& after = lines[last];

@@ -8,17 +8,15 @@
 namespace qbr {
 namespace {
 
-// The setting as the texts see it: one of the two languages, or none. An atomic,
-// so that a batch's threads read the language while the main thread may set it.
-enum class Setting { None, English, Chinese };
-
-std::atomic<Setting> theSetting{Setting::None};
+// The language the setting selects, or none. An atomic, so that a batch's
+// threads read the language while the main thread may set it.
+std::atomic<std::optional<TextLanguage>> theLanguage;
 
 void Store(const std::string& language) {
-    const Setting setting = language == kLanguageEnglish   ? Setting::English
-                            : language == kLanguageChinese ? Setting::Chinese
-                                                           : Setting::None;
-    theSetting.store(setting, std::memory_order_relaxed);
+    std::optional<TextLanguage> selected;
+    if (language == kLanguageEnglish) selected = TextLanguage::English;
+    if (language == kLanguageChinese) selected = TextLanguage::Chinese;
+    theLanguage.store(selected, std::memory_order_relaxed);
 }
 
 }  // namespace
@@ -46,21 +44,13 @@ void SetLanguageForSession(const std::string& language) {
 }
 
 std::string GetLanguage() {
-    switch (theSetting.load(std::memory_order_relaxed)) {
-    case Setting::English: return kLanguageEnglish;
-    case Setting::Chinese: return kLanguageChinese;
-    case Setting::None: break;
-    }
-    return {};
+    const std::optional<TextLanguage> language = SelectedLanguage();
+    if (!language) return {};
+    return *language == TextLanguage::Chinese ? kLanguageChinese : kLanguageEnglish;
 }
 
 std::optional<TextLanguage> SelectedLanguage() {
-    switch (theSetting.load(std::memory_order_relaxed)) {
-    case Setting::English: return TextLanguage::English;
-    case Setting::Chinese: return TextLanguage::Chinese;
-    case Setting::None: break;
-    }
-    return std::nullopt;
+    return theLanguage.load(std::memory_order_relaxed);
 }
 
 TextLanguage TextLanguageOrEnglish() {

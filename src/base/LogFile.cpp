@@ -2,9 +2,9 @@
 #include "base/LogFile.h"
 
 #include "base/ConfiguredFiles.h"
+#include "base/FileKind.h"
 #include "base/TickCount.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
 #include <mutex>
@@ -36,15 +36,7 @@ void LogFile::Append(const std::string& path, const std::string& text) {
         return;
     }
     const std::string entry = FormatEntry(text, std::time(nullptr), TickCount());
-    const char* data = entry.data();
-    size_t left = entry.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd, data, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        data += n;
-        left -= static_cast<size_t>(n);
-    }
+    WriteAll(fd, entry.data(), entry.size());
     ::close(fd);
 }
 

@@ -116,4 +116,11 @@ std::string NoProgrammerText(bool accessDenied) {
     return reason.empty() ? noProgrammer : noProgrammer + "\r\n\r\n" + reason;
 }
 
+std::string ReplugNeededText() {
+    static constexpr Bilingual<const char*> kText = {
+        "The programmer is out of step with this program: unplug it and plug it in again.",
+        "编程器与本程序的通信已失步：请拔下编程器再重新插上。"};
+    return InCurrentLanguage(kText);
+}
+
 }  // namespace qbr

@@ -35,4 +35,9 @@ std::string DeviceAccessCommand();
 // PermissionDeniedText() when `accessDenied` is set (and that text isn't empty).
 std::string NoProgrammerText(bool accessDenied);
 
+// What the log says when a command failed while the programmer was out of step
+// with the program (it still expected data, or owed data that never came): only
+// unplugging it and plugging it in again puts it right. In the current language.
+std::string ReplugNeededText();
+
 }  // namespace qbr

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "base/ProcessIdentity.h"
 
+#include <charconv>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -53,14 +54,9 @@ bool ProcessTokenAlive(const std::string& token) {
     if (second == std::string::npos) return false;
     if (token.substr(0, first) != BootId()) return false;
     long pid = 0;
-    try {
-        size_t used = 0;
-        const std::string pidText = token.substr(first + 1, second - first - 1);
-        pid = std::stol(pidText, &used);
-        if (used != pidText.size() || pid <= 0) return false;
-    } catch (const std::exception&) {
-        return false;
-    }
+    const char* pidEnd = token.data() + second;
+    const auto [stop, error] = std::from_chars(token.data() + first + 1, pidEnd, pid);
+    if (error != std::errc() || stop != pidEnd || pid <= 0) return false;
     const std::optional<std::string> started = StartTime(pid);
     return started && *started == token.substr(second + 1);
 }

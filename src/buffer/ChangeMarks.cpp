@@ -28,15 +28,7 @@ bool IsMarked(const DataBuffer& buffer, uint32_t index) {
 
 void MarkRange(DataBuffer& buffer, uint32_t start, uint32_t count) {
     const uint64_t end = std::min<uint64_t>(uint64_t{start} + count, MarkedSpan(buffer));
-    uint64_t i = start;
-    // Single bits up to the first whole mark byte, whole bytes, then the tail bits.
-    for (; i < end && (i & 7) != 0; ++i) SetMark(buffer, static_cast<uint32_t>(i));
-    const uint64_t wholeBytes = (end - std::min(i, end)) / 8;
-    if (wholeBytes > 0) {
-        std::fill_n(buffer.changeMarks.begin() + static_cast<ptrdiff_t>(i / 8), wholeBytes, uint8_t{0xFF});
-        i += wholeBytes * 8;
-    }
-    for (; i < end; ++i) SetMark(buffer, static_cast<uint32_t>(i));
+    for (uint64_t i = start; i < end; ++i) buffer.changeMarks[i >> 3] |= BitOf(static_cast<uint32_t>(i));
 }
 
 void ClearMarks(DataBuffer& buffer, uint32_t length) {

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "buffer/ImageFile.h"
 
-#include "base/AtomicFile.h"
 #include "buffer/ChangeMarks.h"
 #include "buffer/InputFile.h"
 #include "buffer/IntelHexReader.h"
@@ -12,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <optional>
 
 namespace qbr {
 namespace {
@@ -69,9 +69,11 @@ ImageLoadResult LoadRecords(const std::string& path, DataBuffer& buffer, uint32_
     return Loaded(reader.extent, capacity, !reader.anyData, reader.Origin());
 }
 
-// Whether every byte's address, `address + i`, is below 2^32.
-bool FitsAddressSpace(std::span<const uint8_t> data, uint32_t address) {
-    return data.size() <= (uint64_t{1} << 32) - address;
+// The records of a record file's name, none when a byte's address, `address + i`,
+// would pass 2^32 - 1.
+std::optional<std::string> RecordText(std::string_view path, std::span<const uint8_t> data, uint32_t address) {
+    if (data.size() > (uint64_t{1} << 32) - address) return std::nullopt;
+    return IsIntelHexName(path) ? IntelHexText(data, address) : SRecordText(data, address);
 }
 
 bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix) {
@@ -132,22 +134,15 @@ ImageLoadResult LoadImage(const std::string& path, DataBuffer& buffer, uint32_t 
 }
 
 bool SaveImage(const std::string& path, std::span<const uint8_t> data, uint32_t address) {
-    if (IsIntelHexName(path)) {
-        return FitsAddressSpace(data, address) && AtomicFile::Replace(path, IntelHexWriter::Text(data, address));
-    }
-    if (IsSRecordName(path)) {
-        return FitsAddressSpace(data, address) && AtomicFile::Replace(path, SRecordWriter::Text(data, address));
-    }
-    return AtomicFile::Replace(path, data.data(), data.size());
+    if (!IsRecordFileName(path)) return AtomicFile::Replace(path, data.data(), data.size());
+    const std::optional<std::string> text = RecordText(path, data, address);
+    return text && AtomicFile::Replace(path, *text);
 }
 
 NewFileResult SaveNewImage(const std::string& path, std::span<const uint8_t> data) {
-    if (IsIntelHexName(path) || IsSRecordName(path)) {
-        if (!FitsAddressSpace(data, 0)) return NewFileResult::Failed;
-        const std::string text = IsIntelHexName(path) ? IntelHexWriter::Text(data, 0) : SRecordWriter::Text(data, 0);
-        return CreateNewFile(path, text.data(), text.size());
-    }
-    return CreateNewFile(path, data.data(), data.size());
+    if (!IsRecordFileName(path)) return CreateNewFile(path, data.data(), data.size());
+    const std::optional<std::string> text = RecordText(path, data, 0);
+    return text ? CreateNewFile(path, text->data(), text->size()) : NewFileResult::Failed;
 }
 
 bool SaveImage(const std::string& path, const DataBuffer& buffer, uint32_t capacity) {

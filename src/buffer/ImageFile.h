@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "base/NewFile.h"
+#include "base/AtomicFile.h"
 #include "buffer/DataBuffer.h"
 #include "buffer/RecordFault.h"
 

@@ -12,8 +12,6 @@ constexpr size_t kHeaderBytes = 4;  // count, address high, address low, type
 
 void IntelHexReader::Reset() {
     base_ = 0;
-    origin_ = 0;
-    originFixed_ = atOwnAddresses;
 }
 
 bool IntelHexReader::LoadRecords(HexCharStream& stream, uint8_t* destination, uint32_t capacity) {
@@ -26,8 +24,8 @@ bool IntelHexReader::LoadRecords(HexCharStream& stream, uint8_t* destination, ui
         if (const RecordFault fault = ReadRecord(stream, record); fault != RecordFault::None) return Fail(fault, line);
         switch (record.type) {
         case 0:
-            originFixed_ = true;  // this record went in relative to origin 0
-            Place(base_ + record.address - origin_, record.data.data(), record.count, destination, capacity);
+            if (!origin_) origin_ = 0;  // this record went in relative to origin 0
+            Place(base_ + record.address - *origin_, record.data.data(), record.count, destination, capacity);
             break;
         case 1:
             if (stream.TakeNonBlank()) return Fail(RecordFault::TextAfterEnd, stream.Line());
@@ -38,7 +36,7 @@ bool IntelHexReader::LoadRecords(HexCharStream& stream, uint8_t* destination, ui
             return true;
         case 2:
             if (!SetBase(record, 16)) return Fail(RecordFault::RecordLength, line);
-            if (base_ < origin_) return Fail(RecordFault::AddressBelowStart, line);
+            if (base_ < *origin_) return Fail(RecordFault::AddressBelowStart, line);
             break;
         case 3:
         case 5: break;
@@ -73,10 +71,7 @@ RecordFault IntelHexReader::ReadRecord(HexCharStream& stream, Record& record) {
 bool IntelHexReader::SetBase(const Record& record, uint32_t scale) {
     if (record.count != 2) return false;
     base_ = (uint32_t{record.data[0]} << 8 | record.data[1]) * scale;
-    if (!originFixed_) {
-        origin_ = base_;
-        originFixed_ = true;
-    }
+    if (!origin_) origin_ = base_;
     return true;
 }
 

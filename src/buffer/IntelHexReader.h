@@ -25,10 +25,6 @@ namespace qbr {
 // and 5) are ignored; any other type fails. Records may come in any order and
 // overlap; a later one overwrites an earlier one.
 class IntelHexReader : public RecordReader {
-public:
-    // The file address of offset 0 (0 until an extended address record sets it).
-    uint32_t Origin() const { return origin_; }
-
 private:
     struct Record {
         uint8_t count = 0;
@@ -43,8 +39,6 @@ private:
     bool SetBase(const Record& record, uint32_t scale);
 
     uint32_t base_ = 0;
-    uint32_t origin_ = 0;
-    bool originFixed_ = false;
 };
 
 }  // namespace qbr

@@ -30,7 +30,7 @@ void AppendExtendedAddress(HexRecordText& text, uint32_t block) {
 
 }  // namespace
 
-std::string IntelHexWriter::Text(std::span<const uint8_t> data, uint32_t address) {
+std::string IntelHexText(std::span<const uint8_t> data, uint32_t address) {
     // Every record in full, plus one for each 64 KiB block (its extended address
     // record and a record cut at its end) and the end-of-file record.
     HexRecordText text((data.size() / kBytesPerRecord + 2 * (data.size() / kBlockSize) + 4) * kRecordChars);

@@ -15,9 +15,6 @@ namespace qbr {
 // file. The opening record makes the reader's origin 0, so a part of a chip comes
 // back at its own addresses. Every byte is written, 0xFF too. Byte i has the address `address + i`, which
 // must stay below 2^32.
-class IntelHexWriter {
-public:
-    static std::string Text(std::span<const uint8_t> data, uint32_t address);
-};
+std::string IntelHexText(std::span<const uint8_t> data, uint32_t address);
 
 }  // namespace qbr

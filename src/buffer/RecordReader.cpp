@@ -14,6 +14,8 @@ bool RecordReader::Load(const std::string& path, uint8_t* destination, uint32_t 
     extent = 0;
     error = {};
     anyData = false;
+    origin_.reset();
+    if (atOwnAddresses) origin_ = 0;
     Reset();
     InputFile file;
     fileRead_ = file.Open(path);

@@ -4,6 +4,7 @@
 #include "buffer/RecordFault.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace qbr {
@@ -37,6 +38,8 @@ public:
     uint32_t extent = 0;
     // Whether a data record with at least one byte was met.
     bool anyData = false;
+    // The file address that lands at offset 0.
+    uint32_t Origin() const { return origin_.value_or(0); }
 
 protected:
     // Sets the format's own state back for a new file.
@@ -47,6 +50,8 @@ protected:
     // A data record's `size` bytes at `offset`: counted in the extent, and copied
     // as far as they fall inside the capacity.
     void Place(uint32_t offset, const uint8_t* data, size_t size, uint8_t* destination, uint32_t capacity);
+
+    std::optional<uint32_t> origin_;  // none until the format's rule fixes it
 
 private:
     bool fileRead_ = false;

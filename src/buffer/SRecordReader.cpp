@@ -16,8 +16,6 @@ const uint8_t* SRecordReader::Record::data() const {
 }
 
 void SRecordReader::Reset() {
-    origin_.reset();
-    if (atOwnAddresses) origin_ = 0;
     dataRecords_ = 0;
     countedRecords_.reset();
 }

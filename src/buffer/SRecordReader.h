@@ -39,10 +39,6 @@ inline constexpr std::string_view kChipAddressHeader = "chip addresses";
 // fails the load. A file whose header is kChipAddressHeader has the origin 0: its
 // records land at their own addresses.
 class SRecordReader : public RecordReader {
-public:
-    // The file address of offset 0.
-    uint32_t Origin() const { return origin_.value_or(0); }
-
 private:
     struct Record {
         char type = 0;
@@ -57,7 +53,6 @@ private:
     static RecordFault ReadRecord(HexCharStream& stream, Record& record);
     bool PlaceData(const Record& record, uint8_t* destination, uint32_t capacity);
 
-    std::optional<uint32_t> origin_;
     uint64_t dataRecords_ = 0;
     std::optional<uint64_t> countedRecords_;  // data records the last count record counted
 };

@@ -27,7 +27,7 @@ void AppendRecord(HexRecordText& text, char type, uint32_t address, size_t addre
 
 }  // namespace
 
-std::string SRecordWriter::Text(std::span<const uint8_t> data, uint32_t address) {
+std::string SRecordText(std::span<const uint8_t> data, uint32_t address) {
     const size_t records = (data.size() + kBytesPerRecord - 1) / kBytesPerRecord;
     HexRecordText text((records + 3) * kRecordChars);
     const auto* header = reinterpret_cast<const uint8_t*>(kChipAddressHeader.data());

@@ -13,9 +13,6 @@ namespace qbr {
 // or S6 (below 2^24; beyond that the count record is left out), and an S7 end record
 // without a start address. Every byte is written, 0xFF too. Byte i has the address
 // `address + i`, which must stay below 2^32.
-class SRecordWriter {
-public:
-    static std::string Text(std::span<const uint8_t> data, uint32_t address);
-};
+std::string SRecordText(std::span<const uint8_t> data, uint32_t address);
 
 }  // namespace qbr

@@ -5,7 +5,6 @@
 #include "base/LogFile.h"
 #include "base/MessageTable.h"
 #include "base/PermissionText.h"
-#include "base/ReplugText.h"
 #include "base/TickCount.h"
 #include "core/ChipInfoText.h"
 

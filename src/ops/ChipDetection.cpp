@@ -21,12 +21,6 @@ std::string IdentificationText(const ChipId& id) {
     return text;
 }
 
-// Both bytes 0xFF: no chip answered, so there is nothing to look up.
-std::optional<ChipRecord> FindChip(const ChipDatabase& database, const ChipId& id) {
-    if (id[0] == 0xFF && id[1] == 0xFF) return std::nullopt;
-    return database.FindById(id[0], id[1]);
-}
-
 // The pair in the box after the text, and in the log.
 CommandResult UnknownChip(const ChipId& id) {
     const std::string idText = IdentificationText(id);
@@ -62,7 +56,9 @@ CommandResult OnDetectChip(ProgrammerCore& core) {
         return result;
     }
     core.SetProgress(100);
-    const std::optional<ChipRecord> found = FindChip(core.Database(), id);
+    // Both bytes 0xFF: no chip answered, so there is nothing to look up.
+    const bool answered = id[0] != 0xFF || id[1] != 0xFF;
+    const std::optional<ChipRecord> found = answered ? core.Database().FindById(id[0], id[1]) : std::nullopt;
     return found ? ChipDetected(core, *found) : UnknownChip(id);
 }
 

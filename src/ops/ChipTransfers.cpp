@@ -5,21 +5,10 @@
 #include "chipdb/ChipType.h"
 
 #include <algorithm>
-#include <numeric>
 
 namespace qbr {
 
 namespace {
-
-// Chips written byte by byte get a page of one byte.
-uint16_t WritePageSize(const ChipRecord& chip) {
-    return chip.pageMode != 0 ? chip.pageSize : 1;
-}
-
-uint64_t TotalLength(std::span<const ChipRange> runs) {
-    return std::accumulate(runs.begin(), runs.end(), uint64_t{0},
-                           [](uint64_t sum, const ChipRange& run) { return sum + run.length; });
-}
 
 // The words of a transfer that ended well: its completion text with the elapsed
 // time, then the bar at 100.
@@ -73,10 +62,12 @@ CommandResult WriteChipRuns(ProgrammerCore& core, const ChipRecord& chip, std::s
     if (!inside) return Failure(kMsgWriteChipError);
     if (CommandResult prepared = PrepareChipTransfer(core, chip); !prepared.Ok()) return prepared;
     const uint8_t* image = core.Buffer().bytes.data();
-    ProgressShare share{0, 0, TotalLength(runs)};
+    // Chips written byte by byte get a page of one byte.
+    const uint16_t pageSize = chip.pageMode != 0 ? chip.pageSize : 1;
+    ProgressShare share{0, 0, 0};
+    for (const ChipRange& run : runs) share.total += run.length;
     for (const ChipRange& run : runs) {
-        if (!core.Session().Protocol().StartChipWrite(image + run.offset, run.offset, run.length,
-                                                      WritePageSize(chip))) {
+        if (!core.Session().Protocol().StartChipWrite(image + run.offset, run.offset, run.length, pageSize)) {
             return Failure(kMsgWriteChipError);
         }
         core.ShowInfo(MessageText(kMsgWriting));

@@ -5,6 +5,7 @@
 #include "base/TextFill.h"
 #include "emulator/EmulatorFault.h"
 
+#include <array>
 #include <charconv>
 #include <cstdio>
 #include <stdexcept>
@@ -23,12 +24,6 @@ constexpr Bilingual<LinkWording> kWording = {
         "The emulated chip's image {} is in use by another run.",
         "The emulated chip's image {} holds {} bytes, but {} has {} bytes: it is not an image of this chip. Name "
         "another file (a new or empty one is an erased chip).",
-        "a directory",
-        "a FIFO",
-        "a character device",
-        "a block device",
-        "a socket",
-        "a special file",
     },
     {
         "芯片数据库中没有名为 \"{}\" 的芯片。",
@@ -39,13 +34,14 @@ constexpr Bilingual<LinkWording> kWording = {
         "模拟芯片的映像 {} 正被另一次运行使用。",
         "模拟芯片的映像 {} 有 {} 字节, 但 {} 有 {} 字节: 它不是这个芯片的映像。请换一个文件名 "
         "(新的或空的文件表示已擦除的芯片)。",
-        "一个目录",
-        "一个 FIFO",
-        "一个字符设备",
-        "一个块设备",
-        "一个套接字",
-        "一个特殊文件",
     }};
+
+// The kinds of file in FileKind's order; a missing or regular file is no kind to name.
+constexpr Bilingual<std::array<const char*, 8>> kKinds = {{"a special file", "a special file", "a directory", "a FIFO",
+                                                           "a character device", "a block device", "a socket",
+                                                           "a special file"},
+                                                          {"一个特殊文件", "一个特殊文件", "一个目录", "一个 FIFO",
+                                                           "一个字符设备", "一个块设备", "一个套接字", "一个特殊文件"}};
 
 // The programmer N of a fault written "N:FAULT"; 0 when N is not a number, none
 // for a fault without a colon, which applies to every programmer.
@@ -102,18 +98,7 @@ const LinkWording& CurrentLinkWording() {
 }
 
 const char* KindText(FileKind kind) {
-    const LinkWording& wording = CurrentLinkWording();
-    switch (kind) {
-    case FileKind::Directory: return wording.kindDirectory;
-    case FileKind::Fifo: return wording.kindFifo;
-    case FileKind::CharacterDevice: return wording.kindCharacterDevice;
-    case FileKind::BlockDevice: return wording.kindBlockDevice;
-    case FileKind::Socket: return wording.kindSocket;
-    case FileKind::Missing:
-    case FileKind::Regular:
-    case FileKind::Other: break;
-    }
-    return wording.kindOther;
+    return InCurrentLanguage(kKinds)[static_cast<size_t>(kind)];
 }
 
 }  // namespace qbr

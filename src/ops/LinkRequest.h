@@ -51,8 +51,8 @@ std::string FaultFor(const LinkRequest& request, unsigned index);
 // That the database has no chip of that name.
 LinkError NoChipNamed(const std::string& name);
 
-// Why a link can't be made as asked, and the kinds of file it names, in one
-// language; both front ends say these. "{}" stands for a value, filled in by Fill.
+// Why a link can't be made as asked, in one language; both front ends say these. "{}" stands for a value, filled in by
+// Fill.
 struct LinkWording {
     const char* noChipNamed;        // name
     const char* emulatorLoadError;  // path
@@ -61,12 +61,6 @@ struct LinkWording {
     const char* imageNotRegular;    // path, kind
     const char* imageInUse;         // path
     const char* imageWrongSize;     // path, its size, chip name, the chip's size
-    const char* kindDirectory;
-    const char* kindFifo;
-    const char* kindCharacterDevice;
-    const char* kindBlockDevice;
-    const char* kindSocket;
-    const char* kindOther;
 };
 
 // The wording of the current language; English unless it is Chinese.

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <optional>
+#include <span>
 
 namespace qbr {
 
@@ -18,8 +19,6 @@ using SerialBytes = std::array<uint8_t, ProgrammerProtocol::kSerialSize>;
 
 // Shown when the programmer's serial holds no character at all.
 constexpr const char* kNoSerialText = "016000000";
-constexpr uint8_t kFirstSerialCharacter = 32;
-constexpr uint8_t kLastSerialCharacter = 122;
 
 // The firmware update's wait for the programmer: one attempt per pause; the user
 // is asked to reconnect it at the prompt attempt, and the wait gives up after the
@@ -46,26 +45,24 @@ CommandResult Answer(ProgrammerCore& core, const std::string& text, bool logged)
     return result;
 }
 
-// The block as text: up to its first zero byte, never past its end.
-std::string BlockText(const SelfTestBlock& block) {
-    return std::string(block.begin(), std::find(block.begin(), block.end(), uint8_t{0}));
+// Bytes as text up to their first zero byte, never past their end.
+std::string TextUpToZero(std::span<const uint8_t> bytes) {
+    return std::string(bytes.begin(), std::find(bytes.begin(), bytes.end(), uint8_t{0}));
 }
 
-bool IsSerialCharacter(uint8_t b) {
-    return b >= kFirstSerialCharacter && b <= kLastSerialCharacter;
-}
-
-// The serial's characters from the first byte on, up to the first other byte.
+// The serial's characters from the first byte on: the protocol has zeroed every
+// byte that is no serial character.
 std::string SerialText(const SerialBytes& serial) {
-    const auto end = std::find_if_not(serial.begin(), serial.end(), IsSerialCharacter);
-    return end == serial.begin() ? kNoSerialText : std::string(serial.begin(), end);
+    const std::string text = TextUpToZero(serial);
+    return text.empty() ? kNoSerialText : text;
 }
 
 // A block that begins with CR is the programmer's own result text; otherwise
 // "ok" at bytes 14 and 15 means the hardware passed, and anything else fails. The
 // verdict is shown without the elapsed time.
 CommandResult SelfTestVerdict(ProgrammerCore& core, const SelfTestBlock& block) {
-    if (block[0] == '\r') return Answer(core, MessageText(kMsgSelfTestResult) + " " + BlockText(block) + "    ", true);
+    if (block[0] == '\r')
+        return Answer(core, MessageText(kMsgSelfTestResult) + " " + TextUpToZero(block) + "    ", true);
     const bool passed = block[14] == 'o' && block[15] == 'k';
     CommandResult result(passed ? Outcome::Ok : Outcome::Failed);
     result.text = MessageText(passed ? kMsgSelfTestOk : kMsgSelfTestProblem);

@@ -3,7 +3,7 @@
 // misbehave: what the user is told (status line, colour, boxes, log), that the
 // command ends within the link's deadlines, what becomes of the buffer and the
 // chip, and that the next command works once the programmer behaves again.
-#include "base/ReplugText.h"
+#include "base/PermissionText.h"
 #include "buffer/ChangeMarks.h"
 #include "chipdb/ChipType.h"
 #include "ops/ChipCommands.h"
