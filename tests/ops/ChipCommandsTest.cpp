@@ -123,17 +123,16 @@ TEST_F(ChipCommands, CommandsAreRefusedWhileATransferRunsOrForAChipTooLarge) {
 // --- Detect Chip: identification bytes, database lookup and selection ---
 using DetectChip = test::OpsTest;
 
-TEST_F(DetectChip, AKnownPairSelectsTheFirstChipWithIt) {
+// A known pair selects the first chip with it. FF FF is no chip and is never
+// looked up (that would find 24C01, the first chip with it); an unknown pair keeps
+// the selection too.
+TEST_F(DetectChip, AKnownPairSelectsTheFirstChipWithItAndNoOtherChangesTheSelection) {
     ConnectWith(test::OpsChips()[2], quick);  // W25Q16B: EF 14, like W25Q16 before it
     Shown(OnDetectChip(core));
     EXPECT_EQ(core.SelectedChip().chipName, "W25Q16");
     EXPECT_EQ(core.Buffer().activeLength, 0x200000u);
     EXPECT_TRUE(host.boxes.at(0).starts_with("Chip type: W25Q16   \r\n"));
-}
-
-// FF FF is no chip and is never looked up (that would find 24C01, the first chip
-// with it); an unknown pair keeps the selection too.
-TEST_F(DetectChip, FfFfOrAnUnknownPairKeepsTheSelection) {
+    core.SelectChip(test::OpsChips()[0]);
     ConnectWith(test::TestChip("GHOST").Id(0xC8, 0x05), quick);
     Shown(OnDetectChip(core));
     EXPECT_EQ(host.boxes, Strings{"Chip type is unknown!ManufacturerID:C8\r\nDeviceID:5"});
@@ -151,7 +150,7 @@ using VerifyChip = test::OpsTest;
 
 // At full USB speed the 2 MiB chip takes over a second to read; its first
 // hundredth is enough to find a difference at offset 0.
-TEST_F(VerifyChip, ADifferenceAtTheStartEndsTheReadAtOnce) {
+TEST_F(VerifyChip, ADifferenceAtTheStartEndsTheReadAtOnceAndTheLastByteIsComparedToo) {
     Connect("W25Q16").SetSpeed(SpeedModel::FullSpeed());
     core.Buffer().bytes[0] = 0x12;
     const CommandResult result = Shown(OnVerifyChip(core));
@@ -169,11 +168,10 @@ TEST_F(VerifyChip, ADifferenceAtTheStartEndsTheReadAtOnce) {
     // command waits for it and works.
     Shown(OnReadFirmwareVersion(core));
     EXPECT_TRUE(host.statusText.starts_with("Firmware version:  QBR5150")) << host.statusText;
-}
 
-// The chip's last byte, which arrives with the read's end, with an address of six digits.
-TEST_F(VerifyChip, TheLastByteIsComparedToo) {
+    // The chip's last byte, which arrives with the read's end, with an address of six digits.
     Connect("W25Q16").InjectFault({FaultKind::FlipByte, 0x1FFFFF});
+    core.Buffer().bytes[0] = 0xFF;
     Shown(OnVerifyChip(core));
     EXPECT_EQ(host.boxes, Strings{"Verify chip error!\r\n\r\nAddr:0x1FFFFF   \r\n Buf:0xFF   \r\nChip:0x00   "});
 }
