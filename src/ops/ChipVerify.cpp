@@ -43,17 +43,6 @@ std::optional<std::vector<uint8_t>> AllocateChipImage(uint32_t capacity) {
     }
 }
 
-// Compares from `next` on, at most kCompareBatch offsets below `received`;
-// `next` stays on the first difference. False when one was found.
-bool CompareBatch(const std::vector<uint8_t>& expected, const std::vector<uint8_t>& actual, uint32_t received,
-                  uint32_t& next) {
-    const uint32_t end = std::min(received, next + kCompareBatch);
-    for (; next < end; ++next) {
-        if (expected[next] != actual[next]) return false;
-    }
-    return true;
-}
-
 // Compares the buffer with the chip's bytes as they arrive. While the read runs a
 // pass starts only once the received bytes lead the compared ones by a hundredth
 // of the chip; after the read has ended the passes follow each other at once. A
@@ -72,7 +61,10 @@ VerifyEnd CompareWhileReading(ProgrammerCore& core, const std::vector<uint8_t>& 
             core.Session().Wait();
             continue;
         }
-        if (!CompareBatch(core.Buffer().bytes, chipImage, received, next)) return VerifyEnd::Mismatch;
+        // At most kCompareBatch offsets a pass; `next` stays on the first difference.
+        const uint32_t end = std::min(received, next + kCompareBatch);
+        while (next < end && core.Buffer().bytes[next] == chipImage[next]) ++next;
+        if (next < end) return VerifyEnd::Mismatch;
         core.UpdateProgress();
         if (next >= capacity) return VerifyEnd::Match;
         if (!reading && next >= received) return VerifyEnd::ReadShort;
