@@ -13,9 +13,6 @@
 
 namespace qbr {
 
-// How an image compares with the room it was loaded into (a chip or a range).
-enum class ImageFit { Fits, TooLong, Empty };
-
 // How loading an image file into the buffer ended.
 struct ImageLoadResult {
     enum class Outcome {
@@ -39,9 +36,6 @@ struct ImageLoadResult {
     // The file address that landed at offset 0: the records' origin (see
     // RecordPlacement); 0 for raw images and for records at their own addresses.
     uint32_t origin = 0;
-
-    // An empty image is never taken; a longer one only when the user asks to cut it.
-    ImageFit Fit() const { return empty ? ImageFit::Empty : tooLong ? ImageFit::TooLong : ImageFit::Fits; }
 };
 
 // A path whose last three characters are exactly "HEX" or "hex" names an Intel HEX

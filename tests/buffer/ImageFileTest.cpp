@@ -369,7 +369,8 @@ TEST_F(ImageFileTest, SavedRecordsReadBackByEveryReader) {
 // What the command line decides on: an image's fit in the room, its length and
 // the file address that went to offset 0; from files and from a stream.
 TEST_F(ImageFileTest, ImagesTellTheirFitLengthAndOrigin) {
-    using enum ImageFit;
+    enum ImageFit { Fits, TooLong, Empty };
+    const auto fitOf = [](const ImageLoadResult& r) { return r.empty ? Empty : r.tooLong ? TooLong : Fits; };
     const std::vector<uint8_t> kOwn(kChipAddressHeader.begin(), kChipAddressHeader.end());
     struct Case {
         const char* name;
@@ -394,7 +395,7 @@ TEST_F(ImageFileTest, ImagesTellTheirFitLengthAndOrigin) {
     };
     for (const Case& c : cases) {
         const ImageLoadResult result = Load(c.name, c.content);
-        EXPECT_TRUE(result.outcome == Outcome::Loaded && result.Fit() == c.fit && result.length == c.length &&
+        EXPECT_TRUE(result.outcome == Outcome::Loaded && fitOf(result) == c.fit && result.length == c.length &&
                     result.origin == c.origin)
             << c.name << ": " << result.length << " " << result.origin;
     }
@@ -405,7 +406,7 @@ TEST_F(ImageFileTest, ImagesTellTheirFitLengthAndOrigin) {
         std::rewind(stream);
         const ImageLoadResult result = LoadRawStream(stream, buffer, kCapacity);
         std::fclose(stream);
-        EXPECT_EQ(result.Fit(), size == 0 ? Empty : size > kCapacity ? TooLong : Fits) << size;
+        EXPECT_EQ(fitOf(result), size == 0 ? Empty : size > kCapacity ? TooLong : Fits) << size;
         EXPECT_EQ(Bytes(0, kCapacity), std::string(std::min<size_t>(size, kCapacity), 'b') +
                                            std::string(kCapacity - std::min<size_t>(size, kCapacity), '\xFF'));
     }
