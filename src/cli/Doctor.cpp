@@ -94,11 +94,6 @@ std::vector<std::string> Lines(const std::string& text) {
 
 }  // namespace
 
-Doctor::Path Doctor::HardwarePath(bool libraryPath) {
-    if (libraryPath) return Path::Library;
-    return DirectPathRequested() ? Path::DirectRequested : Path::DirectWithoutLibrary;
-}
-
 int Doctor::Run(Path path, const std::vector<SurveyedProgrammer>& survey) {
     const DoctorWording& wording = CurrentDoctorWording();
     steps_.clear();
@@ -337,10 +332,11 @@ public:
         hardware.replay.clear();
         if (const int code = session.ConnectProgrammer(hardware); code != kExitOk) return code;
         Doctor doctor(session.Core());
-        const int code = doctor.Run(options.link.emulatedChip
-                                        ? Doctor::Path::Emulated
-                                        : Doctor::HardwarePath(session.Link().accessPath == "library"),
-                                    survey);
+        const Doctor::Path path = options.link.emulatedChip                ? Doctor::Path::Emulated
+                                  : session.Link().accessPath == "library" ? Doctor::Path::Library
+                                  : DirectPathRequested()                  ? Doctor::Path::DirectRequested
+                                                                           : Doctor::Path::DirectWithoutLibrary;
+        const int code = doctor.Run(path, survey);
         doctor.Print(session.ResultStream());
         session.Report().update(doctor.Report());
         return code;

@@ -23,9 +23,6 @@ public:
     // How this run reaches the programmer.
     enum class Path { Emulated, Library, DirectRequested, DirectWithoutLibrary };
 
-    // The path of a run with a hardware link that took the library path or not.
-    static Path HardwarePath(bool libraryPath);
-
     explicit Doctor(ProgrammerCore& core) : core_(core) {}
 
     // `survey`: the programmers sysfs showed before this process opened one (not

@@ -24,6 +24,15 @@
 namespace qbr {
 namespace {
 
+// What `production report` was asked for.
+struct ProductionReportOptions {
+    std::string store;
+    std::string since;  // --since as given; empty: every record
+    std::string html;   // --html FILE; empty: no page; "-": standard output
+};
+
+constexpr char kProductionReportCommand[] = "production report";
+
 // What the report is made of, as read from the store.
 struct StoreContents {
     std::vector<ChipRow> rows;
@@ -337,6 +346,16 @@ int Report(const ProductionReportOptions& request, const CliOptions& options, st
     return Fail(document, err, errors::kFileError, MessageText(kMsgOpenFileError) + " -", kExitFileError);
 }
 
+// Runs the report: text (or, with --json, one document) on `out`, the page to its
+// file, problems on `err`. The exit code: 0, 2 for a bad --since or standard output
+// asked for twice, 4 for a store that can't be read or a page that can't be written.
+int RunProductionReport(const ProductionReportOptions& report, const CliOptions& options, std::ostream& out,
+                        std::ostream& err) {
+    nlohmann::json document = {{"command", kProductionReportCommand}};
+    const int code = Report(report, options, out, err, document);
+    return options.json ? PrintReport(document, code, out) : code;
+}
+
 }  // namespace
 
 void AddProductionReport(CLI::App& production, CliOptions& options, ProductionCommand& chosen) {
@@ -360,13 +379,6 @@ void AddProductionReport(CLI::App& production, CliOptions& options, ProductionCo
             return RunProductionReport(*report, options, out, err);
         };
     });
-}
-
-int RunProductionReport(const ProductionReportOptions& report, const CliOptions& options, std::ostream& out,
-                        std::ostream& err) {
-    nlohmann::json document = {{"command", kProductionReportCommand}};
-    const int code = Report(report, options, out, err, document);
-    return options.json ? PrintReport(document, code, out) : code;
 }
 
 }  // namespace qbr

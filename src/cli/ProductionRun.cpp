@@ -20,10 +20,6 @@ namespace qbr {
 
 namespace {
 
-bool SameFormat(const SerialFormat& a, const SerialFormat& b) {
-    return a.address == b.address && a.kind == b.kind && a.width == b.width;
-}
-
 std::string HostName() {
     char name[HOST_NAME_MAX + 1] = {};
     return gethostname(name, sizeof name - 1) == 0 ? name : "";
@@ -108,7 +104,7 @@ int ProductionRun::CheckCounter() {
         return NumberFits(counter->next) ? kExitOk : kExitFileError;
     }
     const std::optional<SerialFormat> own = SerialFormat::Parse(counter->format);
-    if (format_ && (!own || !SameFormat(*own, *format_))) {
+    if (format_ && own != format_) {
         return Fail(report_, err_, errors::kCounterFormatDiffers,
                     Fill(wording.counterFormatDiffers, {*counter_, counter->format, options_.serialize}), kExitUsage);
     }

@@ -24,6 +24,8 @@ struct SerialFormat {
     // The number as it goes into the image: dec and hex as upper-case ASCII digits
     // padded with '0' to the width, le and be as binary. None when it doesn't fit.
     std::optional<std::vector<uint8_t>> Bytes(uint64_t number) const;
+
+    bool operator==(const SerialFormat&) const = default;
 };
 
 }  // namespace qbr
