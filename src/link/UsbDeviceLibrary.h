@@ -19,11 +19,6 @@ class UsbDeviceLibrary {
 public:
     using Handle = std::intptr_t;
     static constexpr Handle kInvalidHandle = -1;
-    // Selector of GetDeviceId.
-    static constexpr int kVendorId = 3;
-    static constexpr int kProductId = 4;
-    // Size of the text GetDeviceId writes, terminator included.
-    static constexpr int kIdTextSize = 12;
     // Result of OpenDevice when the system refuses this user access to the device;
     // any other non-zero result is a failure without a known reason.
     static constexpr int kAccessDenied = 2;
@@ -32,8 +27,8 @@ public:
 
     // Number of devices the library can see.
     virtual int CountDevices(uint32_t& count) = 0;
-    // The vendor or product ID of device `index` as hexadecimal text, NUL-terminated.
-    virtual int GetDeviceId(uint16_t index, char (&text)[kIdTextSize], int selector) = 0;
+    // The vendor and product IDs of device `index`.
+    virtual int GetDeviceIds(uint16_t index, uint16_t& vendorId, uint16_t& productId) = 0;
     // Where device `index` is plugged in, as Linux names the port in sysfs ("1-1.2":
     // bus 1, root hub port 1, hub port 2); empty when the library can't tell.
     virtual std::string PortPath(uint16_t index) {

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "emulator/EmulatorSession.h"
-#include "link/EraseTimeLimit.h"
 #include "link/FakeDeviceLibrary.h"
 #include "link/LibraryPath.h"
 #include "link/ProgrammerProtocol.h"
