@@ -31,10 +31,7 @@ public:
     virtual int GetDeviceIds(uint16_t index, uint16_t& vendorId, uint16_t& productId) = 0;
     // Where device `index` is plugged in, as Linux names the port in sysfs ("1-1.2":
     // bus 1, root hub port 1, hub port 2); empty when the library can't tell.
-    virtual std::string PortPath(uint16_t index) {
-        (void)index;
-        return {};
-    }
+    virtual std::string PortPath(uint16_t /*index*/) { return {}; }
     virtual int OpenDevice(uint16_t index, Handle& handle) = 0;
     virtual void CloseDevice(Handle handle) = 0;
     // One transfer from the programmer's IN pipe of at most `count` bytes.
@@ -46,10 +43,7 @@ public:
     virtual void CancelTransfers(Handle handle) = 0;
     // The address of the bulk endpoint that `handle` reads from (`in`) or writes to;
     // by default the programmer's usual pair, IN 0x81 and OUT 0x01.
-    virtual uint8_t EndpointAddress(Handle handle, bool in) {
-        (void)handle;
-        return in ? 0x81 : 0x01;
-    }
+    virtual uint8_t EndpointAddress(Handle /*handle*/, bool in) { return in ? 0x81 : 0x01; }
 };
 
 }  // namespace qbr
