@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <thread>
@@ -34,8 +33,9 @@ struct ScriptedDevice : qbr::UsbDeviceLibrary {
         count = 1;
         return 0;
     }
-    int GetDeviceId(uint16_t, char (&text)[kIdTextSize], int selector) override {
-        std::snprintf(text, kIdTextSize, "%s", selector == kVendorId ? "10c4" : "f5a0");
+    int GetDeviceIds(uint16_t, uint16_t& vendorId, uint16_t& productId) override {
+        vendorId = 0x10C4;
+        productId = 0xF5A0;
         return 0;
     }
     int OpenDevice(uint16_t, Handle& handle) override {

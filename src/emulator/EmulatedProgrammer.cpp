@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "emulator/EmulatedProgrammer.h"
 
-#include <cstdio>
+#include "link/AccessPath.h"
 
 namespace qbr {
 
@@ -9,29 +9,23 @@ EmulatedProgrammer::EmulatedProgrammer(const ChipRecord& chip) : firmware_(chip)
 
 int EmulatedProgrammer::CountDevices(uint32_t& count) {
     Lock lock(mutex_);
-    count = static_cast<uint32_t>(otherDevices_.size()) + (plugged_ ? 1 : 0);
+    count = plugged_ ? 1 : 0;
     return 0;
 }
 
-int EmulatedProgrammer::GetDeviceId(uint16_t index, char (&text)[kIdTextSize], int selector) {
+int EmulatedProgrammer::GetDeviceIds(uint16_t index, uint16_t& vendorId, uint16_t& productId) {
     Lock lock(mutex_);
-    std::pair<uint16_t, uint16_t> ids{kProgrammerVendorId, kProgrammerProductId};
-    if (index < otherDevices_.size()) {
-        ids = otherDevices_[index];
-    } else if (index > otherDevices_.size() || !plugged_) {
-        return kNoDevice;
-    }
-    if (selector != kVendorId && selector != kProductId) return kFailed;
-    std::snprintf(text, kIdTextSize, "%04x", selector == kVendorId ? ids.first : ids.second);
+    if (index > 0 || !plugged_) return kNoDevice;
+    vendorId = AccessPath::kVendorId;
+    productId = AccessPath::kProductId;
     return 0;
 }
 
 int EmulatedProgrammer::OpenDevice(uint16_t index, Handle& handle) {
     Lock lock(mutex_);
-    const bool programmer = index == otherDevices_.size();
-    if (index > otherDevices_.size() || (programmer && !plugged_)) return kNoDevice;
+    if (index > 0 || !plugged_) return kNoDevice;
     handle = nextHandle_++;
-    handles_[handle] = OpenHandle{programmer, connection_, 0};
+    handles_[handle] = OpenHandle{connection_, 0};
     return 0;
 }
 
@@ -99,7 +93,7 @@ int EmulatedProgrammer::Write(Handle handle, const uint8_t* buffer, uint32_t cou
 
 std::optional<EmulatedProgrammer::Transfer> EmulatedProgrammer::BeginTransfer(Handle handle) const {
     auto it = handles_.find(handle);
-    if (it == handles_.end() || !it->second.programmer || !plugged_ || it->second.connection != connection_) {
+    if (it == handles_.end() || !plugged_ || it->second.connection != connection_) {
         return std::nullopt;
     }
     return Transfer{handle, connection_, it->second.cancels};
@@ -164,11 +158,6 @@ void EmulatedProgrammer::Disconnect() {
     changed_.notify_all();
 }
 
-void EmulatedProgrammer::InsertChip(const ChipRecord& chip) {
-    Lock lock(mutex_);
-    firmware_.InsertChip(chip);
-}
-
 void EmulatedProgrammer::SetSpeed(const SpeedModel& model) {
     Lock lock(mutex_);
     wire_.SetModel(model);
@@ -192,11 +181,6 @@ void EmulatedProgrammer::SetSerialNumber(std::string text) {
 void EmulatedProgrammer::SetAfterAbandon(AfterAbandon behaviour) {
     Lock lock(mutex_);
     firmware_.SetAfterAbandon(behaviour);
-}
-
-void EmulatedProgrammer::AddOtherDevice(uint16_t vendorId, uint16_t productId) {
-    Lock lock(mutex_);
-    otherDevices_.emplace_back(vendorId, productId);
 }
 
 void EmulatedProgrammer::InjectFault(const EmulatorFault& fault) {

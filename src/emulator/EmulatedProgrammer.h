@@ -14,15 +14,13 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace qbr {
 
 // The programmer, emulated behind the same device library interface that
 // reaches real hardware, with a virtual chip in its socket. It is seen as one
-// device with vendor ID 10c4 and product ID f5a0 (after any other devices added
-// for tests) while plugged in.
+// device with vendor ID 10c4 and product ID f5a0 while plugged in.
 //
 // A read worker, a write worker and the UI thread may call it at the same time.
 // Transfers behave as bulk transfers do on Linux (usbfs, and libusb on top of it)
@@ -38,9 +36,6 @@ namespace qbr {
 // Result codes: 0 success, otherwise one of the k... codes below.
 class EmulatedProgrammer final : public UsbDeviceLibrary {
 public:
-    static constexpr uint16_t kProgrammerVendorId = 0x10C4;
-    static constexpr uint16_t kProgrammerProductId = 0xF5A0;
-
     static constexpr int kNoDevice = 1;  // unknown or closed handle, or the device is gone
     static constexpr int kTimedOut = 2;
     static constexpr int kCancelled = 3;
@@ -52,7 +47,7 @@ public:
     explicit EmulatedProgrammer(const ChipRecord& chip);
 
     int CountDevices(uint32_t& count) override;
-    int GetDeviceId(uint16_t index, char (&text)[kIdTextSize], int selector) override;
+    int GetDeviceIds(uint16_t index, uint16_t& vendorId, uint16_t& productId) override;
     int OpenDevice(uint16_t index, Handle& handle) override;
     void CloseDevice(Handle handle) override;
     int Read(Handle handle, uint8_t* buffer, uint32_t count, uint32_t& received, uint32_t timeoutMs) override;
@@ -61,8 +56,6 @@ public:
 
     // The chip in the socket, itself: to be used only while no transfer runs.
     VirtualChip& Chip() { return firmware_.Chip(); }
-    // Puts a fresh, erased chip made from `chip` into the socket.
-    void InsertChip(const ChipRecord& chip);
     void SetSpeed(const SpeedModel& model);
     // How long an SPI flash erase keeps the status busy (200 ms unless set).
     void SetEraseTime(std::chrono::milliseconds time);
@@ -70,9 +63,6 @@ public:
     void SetSerialNumber(std::string text);
     // What the programmer does after the host gives a transfer up (KeepPending unless set).
     void SetAfterAbandon(AfterAbandon behaviour);
-    // Another device that is listed before the programmer; it can be opened,
-    // but transfers on it fail.
-    void AddOtherDevice(uint16_t vendorId, uint16_t productId);
 
     void InjectFault(const EmulatorFault& fault);
     // Ends every fault except an unplugged state, which only Replug ends.
@@ -95,7 +85,6 @@ private:
     using Deadline = std::optional<Clock::time_point>;
 
     struct OpenHandle {
-        bool programmer = false;
         uint64_t connection = 0;
         uint64_t cancels = 0;
     };
@@ -120,7 +109,6 @@ private:
     std::condition_variable changed_;
     ProgrammerFirmware firmware_;
     WireClock wire_;
-    std::vector<std::pair<uint16_t, uint16_t>> otherDevices_;
     std::map<Handle, OpenHandle> handles_;
     Handle nextHandle_ = 1;
     bool plugged_ = true;

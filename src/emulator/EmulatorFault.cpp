@@ -5,6 +5,7 @@
 #include "base/Language.h"
 #include "base/NumberText.h"
 
+#include <algorithm>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -82,13 +83,6 @@ const Bilingual<FaultProblems> kProblems = {
                                 form);
 }
 
-const FaultName* FindName(std::string_view name) {
-    for (const FaultName& entry : kFaultNames) {
-        if (entry.name == name) return &entry;
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 std::string EmulatorFaultHelp() {
@@ -105,8 +99,8 @@ std::string EmulatorFaultHelp() {
 EmulatorFault ParseEmulatorFault(std::string_view text) {
     const size_t at = text.find('@');
     const std::string_view name = text.substr(0, at);
-    const FaultName* entry = FindName(name);
-    if (entry == nullptr) Fail(text, &FaultProblems::unknown, KnownForms());
+    const FaultName* entry = std::ranges::find(kFaultNames, name, &FaultName::name);
+    if (entry == std::end(kFaultNames)) Fail(text, &FaultProblems::unknown, KnownForms());
     if (at == std::string_view::npos) {
         if (entry->rule == ValueRule::Required) Fail(text, &FaultProblems::needsValue, FormOf(*entry));
         return {entry->kind, entry->rule == ValueRule::OptionalEndless ? EmulatorFault::kEndless : 0};

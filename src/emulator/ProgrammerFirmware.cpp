@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "emulator/ProgrammerFirmware.h"
 
+#include "chipdb/ChipType.h"
+
 #include <algorithm>
 #include <array>
 #include <limits>
@@ -35,29 +37,6 @@ constexpr uint8_t kBootWord[17] = {'U', 'S', 'B', ' ', 'B', 'O', 'O', 'T', ' ', 
 constexpr std::string_view kSelfTestPassed = "SELFTEST v1.0 ok";
 constexpr std::string_view kSelfTestFailed = "SELFTEST v1.0 NG";
 
-// The length of a request and the value its byte 1 must have (none for the boot
-// request, whose byte 1 begins its text).
-struct RequestForm {
-    size_t length = 0;
-    std::optional<uint8_t> byte1;
-};
-
-// The form of each request; length 0 for an unknown opcode.
-RequestForm FormOf(uint8_t opcode) {
-    switch (opcode) {
-    case kChipRead: return {15, 0x0A};
-    case kChipWrite: return {17, 0x0C};
-    case kStatus:
-    case kChipId: return {3, 0x00};
-    case kErase: return {3, 0x01};
-    case kVersion:
-    case kSerial:
-    case kSelfTest: return {2, 0x00};
-    case kBoot: return {23, std::nullopt};
-    default: return {};
-    }
-}
-
 uint32_t BigEndian32(std::span<const uint8_t> bytes, size_t at) {
     return uint32_t{bytes[at]} << 24 | uint32_t{bytes[at + 1]} << 16 | uint32_t{bytes[at + 2]} << 8 | bytes[at + 3];
 }
@@ -89,10 +68,6 @@ bool IsValidBootRequest(std::span<const uint8_t> request) {
 }  // namespace
 
 ProgrammerFirmware::ProgrammerFirmware(const ChipRecord& chip) : chip_(chip) {}
-
-void ProgrammerFirmware::InsertChip(const ChipRecord& chip) {
-    chip_ = VirtualChip(chip);
-}
 
 void ProgrammerFirmware::InjectFault(const EmulatorFault& fault) {
     faults_[fault.kind] = fault.value;
@@ -263,24 +238,40 @@ ProgrammerFirmware::Given ProgrammerFirmware::GiveData(std::span<uint8_t> room) 
     return given;
 }
 
+// Each request's opcode, its length, the value its byte 1 must have (none for the
+// boot request, whose byte 1 begins its text) and what the programmer does with it.
+struct ProgrammerFirmware::RequestForm {
+    uint8_t opcode;
+    size_t length;
+    std::optional<uint8_t> byte1;
+    void (ProgrammerFirmware::*handle)(std::span<const uint8_t> request);
+};
+
+// The form of a request; null for an unknown opcode.
+const ProgrammerFirmware::RequestForm* ProgrammerFirmware::FormOf(uint8_t opcode) {
+    static const RequestForm kRequests[] = {
+        {kChipRead, 15, 0x0A, &ProgrammerFirmware::OnChipRead},
+        {kChipWrite, 17, 0x0C, &ProgrammerFirmware::OnChipWrite},
+        {kStatus, 3, 0x00, &ProgrammerFirmware::OnStatus},
+        {kErase, 3, 0x01, &ProgrammerFirmware::OnErase},
+        {kChipId, 3, 0x00, &ProgrammerFirmware::OnChipId},
+        {kVersion, 2, 0x00, &ProgrammerFirmware::OnVersion},
+        {kSerial, 2, 0x00, &ProgrammerFirmware::OnSerial},
+        {kBoot, 23, std::nullopt, &ProgrammerFirmware::OnBoot},
+        {kSelfTest, 2, 0x00, &ProgrammerFirmware::OnSelfTest},
+    };
+    const RequestForm* form = std::ranges::find(kRequests, opcode, &RequestForm::opcode);
+    return form == std::end(kRequests) ? nullptr : form;
+}
+
 void ProgrammerFirmware::HandleRequest(std::span<const uint8_t> request) {
     inPhase_.reset();
     zeroPacketDue_ = false;
     endlessStray_.reset();
     if (request.empty() || FaultValue(FaultKind::NoReply)) return;
-    const RequestForm form = FormOf(request[0]);
-    if (form.length == 0 || request.size() < form.length || (form.byte1 && request[1] != *form.byte1)) return;
-    switch (request[0]) {
-    case kChipRead: return OnChipRead(request);
-    case kChipWrite: return OnChipWrite(request);
-    case kStatus: return OnStatus();
-    case kErase: return OnErase(request);
-    case kChipId: return OnChipId(request);
-    case kVersion: return OnVersion();
-    case kSerial: return OnSerial();
-    case kBoot: return OnBoot(request);
-    case kSelfTest: return OnSelfTest();
-    }
+    const RequestForm* form = FormOf(request[0]);
+    if (form == nullptr || request.size() < form->length || (form->byte1 && request[1] != *form->byte1)) return;
+    (this->*form->handle)(request);
 }
 
 // Queues a reply behind the stray replies the faults ask for: copies of it under
@@ -349,7 +340,7 @@ void ProgrammerFirmware::OnChipWrite(std::span<const uint8_t> request) {
                          }};
 }
 
-void ProgrammerFirmware::OnStatus() {
+void ProgrammerFirmware::OnStatus(std::span<const uint8_t>) {
     const bool busy = FaultValue(FaultKind::BusyForever) || Clock::now() < eraseEnd_;
     Reply({kStatus, static_cast<uint8_t>(Rejecting() ? 0 : 1), static_cast<uint8_t>(busy)});
 }
@@ -361,21 +352,21 @@ void ProgrammerFirmware::OnErase(std::span<const uint8_t> request) {
     const uint8_t protocolCode = request[2];
     const bool accepted = protocolCode == kSpiFlashCode && !Rejecting();
     if (!Reply({kErase, 0x01, static_cast<uint8_t>(accepted)}) || !accepted) return;
-    if (chip_.ProtocolCode() == protocolCode) chip_.Erase();
+    if (ProtocolCode(FamilyOf(chip_.Record())) == protocolCode) chip_.Erase();
     eraseEnd_ = Clock::now() + eraseTime_;
 }
 
 void ProgrammerFirmware::OnChipId(std::span<const uint8_t> request) {
     std::array<uint8_t, 2> id = {0xFF, 0xFF};
-    if (request[2] == chip_.ProtocolCode()) id = chip_.IdBytes();
+    if (request[2] == ProtocolCode(FamilyOf(chip_.Record()))) id = chip_.IdBytes();
     Reply({kChipId, static_cast<uint8_t>(Rejecting() ? 0 : 2), id[0], id[1], 0x00});
 }
 
-void ProgrammerFirmware::OnVersion() {
+void ProgrammerFirmware::OnVersion(std::span<const uint8_t>) {
     Reply(TextReply(kVersion, kVersionReplySize, versionText_));
 }
 
-void ProgrammerFirmware::OnSerial() {
+void ProgrammerFirmware::OnSerial(std::span<const uint8_t>) {
     Reply(TextReply(kSerial, kSerialReplySize, serialText_));
 }
 
@@ -396,7 +387,7 @@ void ProgrammerFirmware::OnBoot(std::span<const uint8_t> request) {
                          }};
 }
 
-void ProgrammerFirmware::OnSelfTest() {
+void ProgrammerFirmware::OnSelfTest(std::span<const uint8_t>) {
     if (!Reply({kSelfTest, 0x00})) return;
     const std::string_view text = FaultValue(FaultKind::SelfTestFail) ? kSelfTestFailed : kSelfTestPassed;
     Bytes block(kSelfTestBlockSize, 0);

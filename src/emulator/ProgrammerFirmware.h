@@ -68,7 +68,6 @@ public:
     explicit ProgrammerFirmware(const ChipRecord& chip);
 
     VirtualChip& Chip() { return chip_; }
-    void InsertChip(const ChipRecord& chip);
     void SetEraseTime(std::chrono::milliseconds time) { eraseTime_ = time; }
     void SetVersionText(std::string text) { versionText_ = std::move(text); }
     void SetSerialText(std::string text) { serialText_ = std::move(text); }
@@ -114,6 +113,8 @@ private:
         uint64_t at = 0;
         FaultKind kind = FaultKind::Stall;
     };
+    struct RequestForm;
+    static const RequestForm* FormOf(uint8_t opcode);
     struct Message {
         Bytes bytes;
         size_t sent = 0;
@@ -133,13 +134,13 @@ private:
 
     void OnChipRead(std::span<const uint8_t> request);
     void OnChipWrite(std::span<const uint8_t> request);
-    void OnStatus();
+    void OnStatus(std::span<const uint8_t> request);
     void OnErase(std::span<const uint8_t> request);
     void OnChipId(std::span<const uint8_t> request);
-    void OnVersion();
-    void OnSerial();
+    void OnVersion(std::span<const uint8_t> request);
+    void OnSerial(std::span<const uint8_t> request);
     void OnBoot(std::span<const uint8_t> request);
-    void OnSelfTest();
+    void OnSelfTest(std::span<const uint8_t> request);
 
     bool InsideChip(uint32_t address, uint32_t count) const;
     std::optional<uint64_t> FlippedBy(uint64_t address, uint32_t count);

@@ -3,11 +3,12 @@
 
 #include "base/Checksums.h"
 #include "base/FileKind.h"
+#include "link/AccessPath.h"
 
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <cctype>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -17,19 +18,14 @@ namespace qbr {
 
 namespace {
 
-constexpr unsigned kProgrammerVendorId = 0x10C4;
-constexpr unsigned kProgrammerProductId = 0xF5A0;
-
 std::vector<uint8_t> FromHex(const std::string& text) {
     if (text.size() % 2 != 0) throw std::invalid_argument("odd number of hex digits");
-    const auto digit = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
     std::vector<uint8_t> bytes(text.size() / 2);
     for (size_t i = 0; i < bytes.size(); ++i) {
-        const std::string pair = text.substr(2 * i, 2);
-        if (!digit(pair[0]) || !digit(pair[1])) {
-            throw std::invalid_argument("bad hex digits \"" + pair + "\"");
+        const char* pair = text.data() + 2 * i;
+        if (std::from_chars(pair, pair + 2, bytes[i], 16).ptr != pair + 2) {
+            throw std::invalid_argument("bad hex digits \"" + text.substr(2 * i, 2) + "\"");
         }
-        bytes[i] = static_cast<uint8_t>(std::stoul(pair, nullptr, 16));
     }
     return bytes;
 }
@@ -139,9 +135,10 @@ int TraceReplay::CountDevices(uint32_t& count) {
     return 0;
 }
 
-int TraceReplay::GetDeviceId(uint16_t index, char (&text)[kIdTextSize], int selector) {
-    if (index != 0 || (selector != kVendorId && selector != kProductId)) return kNoDevice;
-    std::snprintf(text, kIdTextSize, "%x", selector == kVendorId ? kProgrammerVendorId : kProgrammerProductId);
+int TraceReplay::GetDeviceIds(uint16_t index, uint16_t& vendorId, uint16_t& productId) {
+    if (index != 0) return kNoDevice;
+    vendorId = AccessPath::kVendorId;
+    productId = AccessPath::kProductId;
     return 0;
 }
 

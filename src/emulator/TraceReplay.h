@@ -50,7 +50,7 @@ public:
     std::string Verdict() const;
 
     int CountDevices(uint32_t& count) override;
-    int GetDeviceId(uint16_t index, char (&text)[kIdTextSize], int selector) override;
+    int GetDeviceIds(uint16_t index, uint16_t& vendorId, uint16_t& productId) override;
     int OpenDevice(uint16_t index, Handle& handle) override;
     void CloseDevice(Handle handle) override;
     int Read(Handle handle, uint8_t* buffer, uint32_t count, uint32_t& received, uint32_t timeoutMs) override;

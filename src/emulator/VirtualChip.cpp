@@ -14,10 +14,6 @@ constexpr uint8_t kErased = 0xFF;
 
 VirtualChip::VirtualChip(const ChipRecord& record) : record_(record), contents_(record.capacity, kErased) {}
 
-uint8_t VirtualChip::ProtocolCode() const {
-    return qbr::ProtocolCode(FamilyOf(record_));
-}
-
 std::array<uint8_t, 2> VirtualChip::IdBytes() const {
     if (!AnswersIdRequest(FamilyOf(record_))) return {0xFF, 0xFF};
     return {record_.manufacturerId, record_.deviceId};

@@ -19,9 +19,6 @@ public:
     explicit VirtualChip(const ChipRecord& record);
 
     const ChipRecord& Record() const { return record_; }
-    // The family code the programmer's requests carry for this chip: 1 SPI flash,
-    // 2 24 EEPROM, 3 25 EEPROM, 4 93 EEPROM; 0 for an unknown family.
-    uint8_t ProtocolCode() const;
     // The two identification bytes: the record's for SPI flash; the EEPROM
     // families have none and answer 0xFF 0xFF.
     std::array<uint8_t, 2> IdBytes() const;

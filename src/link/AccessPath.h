@@ -28,7 +28,6 @@ public:
     // Shows a message box with the text.
     using AlertHandler = std::function<void(const std::string& text)>;
 
-    // The programmer's USB IDs.
     static constexpr uint16_t kVendorId = 0x10C4;
     static constexpr uint16_t kProductId = 0xF5A0;
 

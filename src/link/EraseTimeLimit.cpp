@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "link/EraseTimeLimit.h"
+#include "link/LinkTimings.h"
 
 #include <algorithm>
 

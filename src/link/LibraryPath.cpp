@@ -1,27 +1,37 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/LibraryPath.h"
 
-#include "link/LibraryDevice.h"
-
 #include <algorithm>
-#include <cstdio>
-#include <iterator>
 
 namespace qbr {
 
 namespace {
 
+// A device opened through the library; it serves as the device handle and as both
+// pipes, and is closed when the last holder lets go of it.
+class LibraryDevice : public PipeHandle {
+public:
+    LibraryDevice(UsbDeviceLibrary& library, UsbDeviceLibrary::Handle handle) : library_(library), handle_(handle) {}
+    ~LibraryDevice() override { library_.CloseDevice(handle_); }
+    LibraryDevice(const LibraryDevice&) = delete;
+    LibraryDevice& operator=(const LibraryDevice&) = delete;
+
+    bool Read(uint8_t* buffer, uint32_t count, uint32_t& received, uint32_t timeoutMs) override {
+        return library_.Read(handle_, buffer, count, received, timeoutMs) == 0;
+    }
+    bool Write(const uint8_t* buffer, uint32_t count, uint32_t& written, uint32_t timeoutMs) override {
+        return library_.Write(handle_, buffer, count, written, timeoutMs) == 0;
+    }
+    void Cancel() override { library_.CancelTransfers(handle_); }
+    uint8_t EndpointAddress(bool in) const override { return library_.EndpointAddress(handle_, in); }
+
+private:
+    UsbDeviceLibrary& library_;
+    const UsbDeviceLibrary::Handle handle_;
+};
+
 // The library addresses devices by a 16-bit index.
 constexpr uint32_t kMaxLibraryDevices = 0x10000;
-
-// An ID text as the library gives it, read with "%x "; 0 when it holds no number.
-uint32_t ParseIdText(const char (&text)[UsbDeviceLibrary::kIdTextSize]) {
-    char terminated[UsbDeviceLibrary::kIdTextSize];
-    std::copy(std::begin(text), std::end(text), terminated);
-    terminated[UsbDeviceLibrary::kIdTextSize - 1] = '\0';
-    unsigned int value = 0;
-    return std::sscanf(terminated, "%x ", &value) == 1 ? value : 0;
-}
 
 }  // namespace
 
@@ -64,15 +74,13 @@ std::optional<uint16_t> LibraryPath::FindProgrammerIndex(uint32_t count, bool& q
     const uint32_t limit = std::min(count, kMaxLibraryDevices);
     for (uint32_t i = 0; i < limit; ++i) {
         const auto index = static_cast<uint16_t>(i);
-        char vendorText[UsbDeviceLibrary::kIdTextSize] = {};
-        char productText[UsbDeviceLibrary::kIdTextSize] = {};
-        if (library_.GetDeviceId(index, vendorText, UsbDeviceLibrary::kVendorId) != 0 ||
-            library_.GetDeviceId(index, productText, UsbDeviceLibrary::kProductId) != 0) {
+        uint16_t vendorId = 0;
+        uint16_t productId = 0;
+        if (library_.GetDeviceIds(index, vendorId, productId) != 0) {
             queryFailed = true;
             return std::nullopt;
         }
-        if ((ParseIdText(vendorText) & 0xFFFF) == kVendorId && (ParseIdText(productText) & 0xFFFF) == kProductId &&
-            (port_.empty() || library_.PortPath(index) == port_)) {
+        if (vendorId == kVendorId && productId == kProductId && (port_.empty() || library_.PortPath(index) == port_)) {
             return index;
         }
     }

@@ -23,10 +23,7 @@ public:
     virtual void Cancel() = 0;
     // The address of the bulk endpoint that carries this pipe's transfers in the
     // given direction (bit 7 set for IN); 0 when not known.
-    virtual uint8_t EndpointAddress(bool in) const {
-        (void)in;
-        return 0;
-    }
+    virtual uint8_t EndpointAddress(bool /*in*/) const { return 0; }
 };
 
 }  // namespace qbr

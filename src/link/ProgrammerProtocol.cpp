@@ -23,11 +23,6 @@ uint8_t Mode24(const ChipRecord& chip) {
 
 }  // namespace
 
-bool ProgrammerProtocol::AttachLink(UsbLink& link) {
-    link_ = &link;
-    return true;
-}
-
 PollResult ProgrammerProtocol::PollOperation() {
     bool ok = false;
     switch (state_) {
@@ -142,24 +137,24 @@ bool ProgrammerProtocol::SetChipParameters(const ChipRecord& record) {
     switch (FamilyOf(record)) {
     case ChipFamily::SpiFlash:
         protocolCode_ = 1;
-        parameters_.modeByte = 3;
-        parameters_.highVoltage = 0;
+        parameters_[0] = 3;
+        parameters_[2] = 0;
         return true;
     case ChipFamily::Eeprom24:
         protocolCode_ = 2;
-        parameters_.modeByte = Mode24(record);
-        parameters_.highVoltage = HighVoltage(record);
+        parameters_[0] = Mode24(record);
+        parameters_[2] = HighVoltage(record);
         return true;
     case ChipFamily::Eeprom25:
         protocolCode_ = 3;
-        parameters_.modeByte = record.capacity <= 512 ? 1 : 0x11;
-        parameters_.highVoltage = HighVoltage(record);
+        parameters_[0] = record.capacity <= 512 ? 1 : 0x11;
+        parameters_[2] = HighVoltage(record);
         return true;
     case ChipFamily::Eeprom93:
         protocolCode_ = 4;
-        parameters_.modeByte = static_cast<uint8_t>((record.modeParam << 4) | 8);
-        parameters_.orgByte = record.dataWidth == 8 ? 3 : 1;
-        parameters_.highVoltage = HighVoltage(record);
+        parameters_[0] = static_cast<uint8_t>((record.modeParam << 4) | 8);
+        parameters_[1] = record.dataWidth == 8 ? 3 : 1;
+        parameters_[2] = HighVoltage(record);
         return true;
     case ChipFamily::Unknown: break;
     }

@@ -2,7 +2,6 @@
 #pragma once
 
 #include "chipdb/ChipRecord.h"
-#include "link/ChipParameterBlock.h"
 #include "link/UsbLink.h"
 
 #include <array>
@@ -33,7 +32,7 @@ public:
     // this size, and a read must have room for every packet it may get.
     static constexpr uint32_t kMaxPacketSize = 64;
 
-    bool AttachLink(UsbLink& link);
+    void AttachLink(UsbLink& link) { link_ = &link; }
 
     PollResult PollOperation();
     OperationState State() const { return state_; }
@@ -54,9 +53,6 @@ public:
     // protocol code and the parameter block from it. False for an unknown chip type
     // (the copy is kept, the parameters stay as they were).
     bool SetChipParameters(const ChipRecord& record);
-    const ChipRecord& Chip() const { return chip_; }
-    uint8_t ProtocolCode() const { return protocolCode_; }
-    const ChipParameterBlock& ParameterBlock() const { return parameters_; }
 
     // Reads until a reply starting with `opcode` arrives, skipping others, within
     // the reply time-out. The reply is expected to hold `capacity` bytes (at most
@@ -92,7 +88,6 @@ private:
                   size_t capacity = 0);
     void Drain();
     void ReadEndedEarly(uint32_t total, uint32_t received);
-    void PutParameters(uint8_t* at) const;
     bool StartWriting(const uint8_t* data, uint32_t length, uint32_t timeoutMs);
     PollResult PollTransfer(bool finished, bool ok, PollResult running);
     PollResult PollErase();
@@ -111,7 +106,10 @@ private:
     uint32_t eraseStart_ = 0;
     ChipRecord chip_;
     uint8_t protocolCode_ = 0;
-    ChipParameterBlock parameters_;
+    // The four bytes at the end of the read and write requests: the family's
+    // addressing and mode code, the 93 series' organisation (3 for 8-bit data, 1
+    // otherwise), 1 for a chip above 4.0 V, and a reserved 0.
+    std::array<uint8_t, 4> parameters_{};
 };
 
 }  // namespace qbr

@@ -65,13 +65,6 @@ bool ProgrammerProtocol::Exchange(std::span<const uint8_t> request, uint32_t wri
     return answered;
 }
 
-void ProgrammerProtocol::PutParameters(uint8_t* at) const {
-    at[0] = parameters_.modeByte;
-    at[1] = parameters_.orgByte;
-    at[2] = parameters_.highVoltage;
-    at[3] = parameters_.reserved;
-}
-
 bool ProgrammerProtocol::StartChipRead(uint8_t* buffer, uint32_t address, uint32_t count) {
     if (!IsReady()) {
         return false;
@@ -79,7 +72,7 @@ bool ProgrammerProtocol::StartChipRead(uint8_t* buffer, uint32_t address, uint32
     std::array<uint8_t, 15> request{kOpRead, 0x0A, protocolCode_};
     PutU32(&request[3], address);
     PutU32(&request[7], count);
-    PutParameters(&request[11]);
+    std::ranges::copy(parameters_, &request[11]);
     std::array<uint8_t, 3> reply{};
     if (!Exchange(request, Timings().requestWriteTimeoutMs, reply) || reply[1] != 1 || reply[2] != 0) {
         return false;
@@ -101,7 +94,7 @@ bool ProgrammerProtocol::StartChipWrite(const uint8_t* buffer, uint32_t address,
     PutU32(&request[3], address);
     PutU32(&request[7], count);
     PutU16(&request[11], pageSize);
-    PutParameters(&request[13]);
+    std::ranges::copy(parameters_, &request[13]);
     std::array<uint8_t, 3> reply{};
     if (!Exchange(request, Timings().chipWriteRequestTimeoutMs, reply) || reply[1] != 1 || reply[2] != 1 ||
         buffer == nullptr) {

@@ -19,18 +19,6 @@ namespace {
 
 constexpr uint8_t kDirectionIn = 0x80;
 
-// The first line of a sysfs attribute file; empty when it can't be read.
-std::string Attribute(const fs::path& file) {
-    std::ifstream in(file);
-    std::string value;
-    std::getline(in, value);
-    return value;
-}
-
-unsigned long HexAttribute(const fs::path& file) {
-    return std::strtoul(Attribute(file).c_str(), nullptr, 16);
-}
-
 // Opening the node is the one reliable test: it takes the user's groups, ACLs
 // and capabilities into account. Opening a usbfs node claims nothing.
 NodeAccess ProbeNode(const std::string& node) {
@@ -42,24 +30,16 @@ NodeAccess ProbeNode(const std::string& node) {
     return errno == EACCES || errno == EPERM ? NodeAccess::Denied : NodeAccess::Missing;
 }
 
-std::string NodeOf(const fs::path& device, const fs::path& deviceNodes) {
-    char node[32];
-    std::snprintf(node, sizeof node, "%03d/%03d", std::atoi(Attribute(device / "busnum").c_str()),
-                  std::atoi(Attribute(device / "devnum").c_str()));
-    return (deviceNodes / node).string();
-}
-
 std::vector<SurveyedEndpoint> EndpointsOf(const fs::path& interface) {
     std::vector<SurveyedEndpoint> endpoints;
     std::error_code error;
     for (const auto& entry : fs::directory_iterator(interface, error)) {
         if (!entry.path().filename().string().starts_with("ep_")) continue;
         endpoints.push_back({static_cast<uint8_t>(HexAttribute(entry.path() / "bEndpointAddress")),
-                             Attribute(entry.path() / "type"),
+                             SysfsAttribute(entry.path() / "type"),
                              static_cast<uint16_t>(HexAttribute(entry.path() / "wMaxPacketSize"))});
     }
-    std::sort(endpoints.begin(), endpoints.end(),
-              [](const SurveyedEndpoint& a, const SurveyedEndpoint& b) { return a.address < b.address; });
+    std::ranges::sort(endpoints, {}, &SurveyedEndpoint::address);
     return endpoints;
 }
 
@@ -90,6 +70,24 @@ SurveyedInterface InterfaceOf(const fs::path& sysfsDevices, const std::string& b
 
 }  // namespace
 
+std::string SysfsAttribute(const fs::path& file) {
+    std::ifstream in(file);
+    std::string value;
+    std::getline(in, value);
+    return value;
+}
+
+unsigned long HexAttribute(const fs::path& file) {
+    return std::strtoul(SysfsAttribute(file).c_str(), nullptr, 16);
+}
+
+std::string DeviceNodeOf(const fs::path& device, const fs::path& deviceNodes) {
+    char node[32];
+    std::snprintf(node, sizeof node, "%03d/%03d", std::atoi(SysfsAttribute(device / "busnum").c_str()),
+                  std::atoi(SysfsAttribute(device / "devnum").c_str()));
+    return (deviceNodes / node).string();
+}
+
 bool SurveyedInterface::HasBulkPair() const {
     const auto bulk = [this](bool in) {
         return std::any_of(endpoints.begin(), endpoints.end(), [in](const SurveyedEndpoint& endpoint) {
@@ -111,15 +109,14 @@ std::vector<SurveyedProgrammer> SurveyProgrammers(const fs::path& sysfsDevices, 
         }
         SurveyedProgrammer programmer;
         programmer.busPort = name;
-        programmer.serial = Attribute(device / "serial");
-        programmer.speed = Attribute(device / "speed");
-        programmer.deviceNode = NodeOf(device, deviceNodes);
+        programmer.serial = SysfsAttribute(device / "serial");
+        programmer.speed = SysfsAttribute(device / "speed");
+        programmer.deviceNode = DeviceNodeOf(device, deviceNodes);
         programmer.nodeAccess = ProbeNode(programmer.deviceNode);
         programmer.interface = InterfaceOf(sysfsDevices, name);
         found.push_back(std::move(programmer));
     }
-    std::sort(found.begin(), found.end(),
-              [](const SurveyedProgrammer& a, const SurveyedProgrammer& b) { return a.busPort < b.busPort; });
+    std::ranges::sort(found, {}, &SurveyedProgrammer::busPort);
     return found;
 }
 

@@ -40,6 +40,13 @@ struct SurveyedProgrammer {
     SurveyedInterface interface;
 };
 
+// The first line of a sysfs attribute file; empty when it can't be read.
+std::string SysfsAttribute(const std::filesystem::path& file);
+// The same attribute read as a hexadecimal number; 0 when it holds none.
+unsigned long HexAttribute(const std::filesystem::path& file);
+// The usbfs node of a sysfs device under `deviceNodes`, named by its bus and device numbers.
+std::string DeviceNodeOf(const std::filesystem::path& device, const std::filesystem::path& deviceNodes);
+
 // Finds the programmers in sysfs, in the order of
 // their sysfs names. The roots are those of the running system unless a test
 // points them elsewhere.

@@ -91,13 +91,8 @@ std::FILE* OpenTraceFile(const std::string& path, std::string& error) {
 }  // namespace
 
 const char* TraceStatusName(TraceStatus status) {
-    switch (status) {
-    case TraceStatus::Ok: return "ok";
-    case TraceStatus::Failed: return "failed";
-    case TraceStatus::Timeout: return "timeout";
-    case TraceStatus::Cancelled: return "cancelled";
-    }
-    return "failed";
+    static constexpr const char* kNames[] = {"ok", "failed", "timeout", "cancelled"};
+    return kNames[static_cast<size_t>(status)];
 }
 
 std::unique_ptr<TransferTrace> TransferTrace::Create(const std::string& path, std::string& error) {

@@ -19,11 +19,6 @@ class UsbDeviceLibrary {
 public:
     using Handle = std::intptr_t;
     static constexpr Handle kInvalidHandle = -1;
-    // Selector of GetDeviceId.
-    static constexpr int kVendorId = 3;
-    static constexpr int kProductId = 4;
-    // Size of the text GetDeviceId writes, terminator included.
-    static constexpr int kIdTextSize = 12;
     // Result of OpenDevice when the system refuses this user access to the device;
     // any other non-zero result is a failure without a known reason.
     static constexpr int kAccessDenied = 2;
@@ -32,14 +27,11 @@ public:
 
     // Number of devices the library can see.
     virtual int CountDevices(uint32_t& count) = 0;
-    // The vendor or product ID of device `index` as hexadecimal text, NUL-terminated.
-    virtual int GetDeviceId(uint16_t index, char (&text)[kIdTextSize], int selector) = 0;
+    // The vendor and product IDs of device `index`.
+    virtual int GetDeviceIds(uint16_t index, uint16_t& vendorId, uint16_t& productId) = 0;
     // Where device `index` is plugged in, as Linux names the port in sysfs ("1-1.2":
     // bus 1, root hub port 1, hub port 2); empty when the library can't tell.
-    virtual std::string PortPath(uint16_t index) {
-        (void)index;
-        return {};
-    }
+    virtual std::string PortPath(uint16_t /*index*/) { return {}; }
     virtual int OpenDevice(uint16_t index, Handle& handle) = 0;
     virtual void CloseDevice(Handle handle) = 0;
     // One transfer from the programmer's IN pipe of at most `count` bytes.
@@ -51,10 +43,7 @@ public:
     virtual void CancelTransfers(Handle handle) = 0;
     // The address of the bulk endpoint that `handle` reads from (`in`) or writes to;
     // by default the programmer's usual pair, IN 0x81 and OUT 0x01.
-    virtual uint8_t EndpointAddress(Handle handle, bool in) {
-        (void)handle;
-        return in ? 0x81 : 0x01;
-    }
+    virtual uint8_t EndpointAddress(Handle /*handle*/, bool in) { return in ? 0x81 : 0x01; }
 };
 
 }  // namespace qbr

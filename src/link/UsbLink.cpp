@@ -23,24 +23,21 @@ UsbLink::~UsbLink() {
 }
 
 bool UsbLink::StartRead(uint8_t* buffer, uint32_t length, std::atomic<uint32_t>& counter, uint32_t timeoutMs) {
-    std::shared_ptr<PipeHandle> pipe = path_->ReadPipe();
-    if (!pipe) {
-        return false;
-    }
-    const uint32_t now = Now();
-    readSlot_.Prepare(std::move(pipe), length, counter, now + timeoutMs, now + timings_.chunkDeadlineMs);
-    readSlot_.Launch([this, buffer] { ReadWorker(buffer); });
-    return true;
+    return Start(readSlot_, path_->ReadPipe(), length, counter, timeoutMs, [this, buffer] { ReadWorker(buffer); });
 }
 
 bool UsbLink::StartWrite(const uint8_t* buffer, uint32_t length, std::atomic<uint32_t>& counter, uint32_t timeoutMs) {
-    std::shared_ptr<PipeHandle> pipe = path_->WritePipe();
+    return Start(writeSlot_, path_->WritePipe(), length, counter, timeoutMs, [this, buffer] { WriteWorker(buffer); });
+}
+
+bool UsbLink::Start(TransferSlot& slot, std::shared_ptr<PipeHandle> pipe, uint32_t length,
+                    std::atomic<uint32_t>& counter, uint32_t timeoutMs, std::function<void()> body) {
     if (!pipe) {
         return false;
     }
     const uint32_t now = Now();
-    writeSlot_.Prepare(std::move(pipe), length, counter, now + timeoutMs, now + timings_.chunkDeadlineMs);
-    writeSlot_.Launch([this, buffer] { WriteWorker(buffer); });
+    slot.Prepare(std::move(pipe), length, counter, now + timeoutMs, now + timings_.chunkDeadlineMs);
+    slot.Launch(std::move(body));
     return true;
 }
 
@@ -63,22 +60,16 @@ bool UsbLink::Finish(TransferSlot& slot, bool& ok) {
 }
 
 bool UsbLink::Read(uint8_t* buffer, uint32_t length, std::atomic<uint32_t>& counter, uint32_t timeoutMs) {
-    if (!StartRead(buffer, length, counter, timeoutMs)) {
-        return false;
-    }
-    bool ok = false;
-    while (!PollRead(ok)) {
-        Pause(timings_.pollPauseMs);
-    }
-    return ok;
+    return StartRead(buffer, length, counter, timeoutMs) && WaitFor(readSlot_);
 }
 
 bool UsbLink::Write(const uint8_t* buffer, uint32_t length, std::atomic<uint32_t>& counter, uint32_t timeoutMs) {
-    if (!StartWrite(buffer, length, counter, timeoutMs)) {
-        return false;
-    }
+    return StartWrite(buffer, length, counter, timeoutMs) && WaitFor(writeSlot_);
+}
+
+bool UsbLink::WaitFor(TransferSlot& slot) {
     bool ok = false;
-    while (!PollWrite(ok)) {
+    while (!Finish(slot, ok)) {
         Pause(timings_.pollPauseMs);
     }
     return ok;

@@ -65,7 +65,11 @@ public:
     void AbortRead();
 
 private:
+    bool Start(TransferSlot& slot, std::shared_ptr<PipeHandle> pipe, uint32_t length, std::atomic<uint32_t>& counter,
+               uint32_t timeoutMs, std::function<void()> body);
     bool Finish(TransferSlot& slot, bool& ok);
+    // Polls the transfer, pausing between polls, until it ends; its outcome.
+    bool WaitFor(TransferSlot& slot);
     uint32_t Now() const { return timings_.clock(); }
     uint32_t PipeTimeout(uint32_t timeLeft) const;
     void Pause(uint32_t ms) const;

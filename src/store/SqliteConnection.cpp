@@ -18,28 +18,24 @@ namespace {
 constexpr auto kBusyTimeout = std::chrono::seconds(10);
 constexpr auto kBusyRetry = std::chrono::milliseconds(1);
 
-StoreError Failure(StoreError::Kind kind, const std::string& detail) {
-    return {kind, detail};
-}
-
 // Refuses what SQLite can't keep safely as a store: anything but a regular file
 // (a FIFO or a device would block or be overwritten), and a file with several names.
 bool CheckExistingFile(const std::string& path, StoreError& error) {
     struct stat info {};
     if (stat(path.c_str(), &info) != 0) {
         if (errno == ENOENT) return true;  // created on first use
-        error = Failure(StoreError::Kind::Unreachable, std::strerror(errno));
+        error = StoreError(StoreError::Kind::Unreachable, std::strerror(errno));
         return false;
     }
     if (!S_ISREG(info.st_mode)) {
-        error = Failure(StoreError::Kind::Malformed, "not a regular file");
+        error = StoreError(StoreError::Kind::Malformed, "not a regular file");
         return false;
     }
     if (info.st_nlink > 1) {
-        error = Failure(StoreError::Kind::Unreachable,
-                        "the file has " + std::to_string(info.st_nlink) +
-                            " names (hard links); a store must have one name, because SQLite keeps its log and "
-                            "locks beside the name it was opened by");
+        error = StoreError(StoreError::Kind::Unreachable,
+                           "the file has " + std::to_string(info.st_nlink) +
+                               " names (hard links); a store must have one name, because SQLite keeps its log and "
+                               "locks beside the name it was opened by");
         return false;
     }
     return true;
@@ -92,7 +88,7 @@ std::unique_ptr<SqliteConnection> SqliteConnection::Open(const std::string& name
     // SQLite takes an empty name and ":memory:" for a database that goes with the
     // connection; records kept there would be lost, so every name is a file's.
     if (name.empty()) {
-        error = Failure(StoreError::Kind::Unreachable, "no file named");
+        error = StoreError(StoreError::Kind::Unreachable, "no file named");
         return nullptr;
     }
     const std::string path = name[0] == '/' ? name : "./" + name;
@@ -101,11 +97,11 @@ std::unique_ptr<SqliteConnection> SqliteConnection::Open(const std::string& name
     const int opened = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     std::unique_ptr<SqliteConnection> connection(db ? new SqliteConnection(db) : nullptr);
     if (opened != SQLITE_OK) {
-        error = Failure(StoreError::Kind::Unreachable, db ? sqlite3_errmsg(db) : sqlite3_errstr(opened));
+        error = StoreError(StoreError::Kind::Unreachable, db ? sqlite3_errmsg(db) : sqlite3_errstr(opened));
         return nullptr;
     }
     if (sqlite3_db_readonly(db, "main") == 1) {
-        error = Failure(StoreError::Kind::Unwritable, "the file can't be written");
+        error = StoreError(StoreError::Kind::Unwritable, "the file can't be written");
         return nullptr;
     }
     const std::string file = sqlite3_db_filename(db, "main");  // symbolic links resolved, as SQLite names its files
@@ -114,7 +110,7 @@ std::unique_ptr<SqliteConnection> SqliteConnection::Open(const std::string& name
     std::vector<SqlRow> rows;
     if (!connection->Execute("PRAGMA journal_mode = WAL", {}, rows, error)) return nullptr;
     if (rows.empty() || rows[0].empty() || rows[0][0] != "wal") {
-        error = Failure(StoreError::Kind::Unwritable, "the file can't be put in WAL mode");
+        error = StoreError(StoreError::Kind::Unwritable, "the file can't be put in WAL mode");
         return nullptr;
     }
     if (!connection->Execute("PRAGMA synchronous = FULL", {}, rows, error)) return nullptr;
@@ -137,8 +133,8 @@ bool SqliteConnection::Execute(const std::string& sql, const std::vector<SqlValu
     }
     if (code != SQLITE_DONE) {
         const int extended = sqlite3_extended_errcode(db_);
-        error = Failure(KindOf(code == SQLITE_RANGE ? code : extended),
-                        code == SQLITE_RANGE ? "a parameter is missing" : sqlite3_errmsg(db_));
+        error = StoreError(KindOf(code == SQLITE_RANGE ? code : extended),
+                           code == SQLITE_RANGE ? "a parameter is missing" : sqlite3_errmsg(db_));
         rows.clear();
     }
     sqlite3_finalize(statement);
@@ -171,7 +167,7 @@ bool SqliteConnection::FilesInPlace(StoreError& error) {
             continue;
         sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
         sqlite3_wal_autocheckpoint(db_, 0);
-        error = Failure(
+        error = StoreError(
             StoreError::Kind::Unwritable,
             file.path +
                 " was deleted, moved, replaced or given a second name while the store was open; what this run recorded "

@@ -7,10 +7,9 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
-#include <cstdio>
 #include <deque>
 #include <mutex>
-#include <string>
+#include <tuple>
 #include <vector>
 
 namespace qbr::test {
@@ -21,7 +20,7 @@ namespace qbr::test {
 class FakeDeviceLibrary : public UsbDeviceLibrary {
 public:
     // Device side, set by the test while no transfer runs.
-    std::vector<std::pair<std::string, std::string>> devices{{"10c4", "f5a0"}};  // vendor and product texts
+    std::vector<std::pair<uint16_t, uint16_t>> devices{{0x10C4, 0xF5A0}};  // vendor and product IDs
     int openResult = 0, openCalls = 0;
     std::vector<Handle> closed;
 
@@ -38,9 +37,8 @@ public:
         count = static_cast<uint32_t>(devices.size());
         return 0;
     }
-    int GetDeviceId(uint16_t index, char (&text)[kIdTextSize], int selector) override {
-        const auto& [vendor, product] = devices.at(index);
-        std::snprintf(text, kIdTextSize, "%s", (selector == kVendorId ? vendor : product).c_str());
+    int GetDeviceIds(uint16_t index, uint16_t& vendorId, uint16_t& productId) override {
+        std::tie(vendorId, productId) = devices.at(index);
         return 0;
     }
     int OpenDevice(uint16_t index, Handle& handle) override {

@@ -12,17 +12,20 @@
 namespace qbr {
 namespace {
 
-// A fixed list of device paths; opening records the path and fails for the paths
-// in `failing`, and with refused access for those in `denied`. Its pipes move no data.
+// A fixed list of interfaces; opening records the name (and the pipe) and fails
+// for those in `failing`, and with refused access for those in `denied`. Its
+// pipes move no data.
 struct FakeEnumerator : DeviceEnumerator {
-    std::vector<std::string> paths, opened;
+    std::vector<Interface> interfaces;
+    std::vector<std::string> opened;
     std::set<std::string> failing, denied;
 
-    std::vector<std::string> ListInterfaces(std::string_view) override { return paths; }
-    std::shared_ptr<PipeHandle> Open(const std::string& path, bool& accessDenied) override {
-        opened.push_back(path);
-        accessDenied = denied.contains(path);
-        return failing.contains(path) || accessDenied ? nullptr : std::make_shared<IdlePipe>();
+    std::vector<Interface> ListInterfaces() override { return interfaces; }
+    std::shared_ptr<PipeHandle> Open(const std::string& name, Pipe pipe, bool& accessDenied) override {
+        const std::string what = name + (pipe == Pipe::None ? "" : pipe == Pipe::In ? " in" : " out");
+        opened.push_back(what);
+        accessDenied = denied.contains(what);
+        return failing.contains(what) || accessDenied ? nullptr : std::make_shared<IdlePipe>();
     }
     struct IdlePipe : PipeHandle {
         bool Read(uint8_t*, uint32_t, uint32_t& received, uint32_t) override {
@@ -40,12 +43,11 @@ struct FakeEnumerator : DeviceEnumerator {
 using test::FakeDeviceLibrary;
 using Problem = UsbLink::OpenProblem;
 
-// The programmer is found by its ID texts, read with "%x " (capitals, a trailing
-// blank and bits above 16 are fine), opened once and let go when it is gone; a
+// The programmer is found by its IDs, opened once and let go when it is gone; a
 // failed open says why: a refused access or not found.
 TEST(LibraryPathOpen, FindsTheProgrammerAndSaysWhyItFailed) {
     FakeDeviceLibrary library;
-    library.devices = {{"10c4", "f5a1"}, {"1234", "f5a0"}, {"10C4 ", "1F5A0"}};
+    library.devices = {{0x10C4, 0xF5A1}, {0x1234, 0xF5A0}, {0x10C4, 0xF5A0}};
     UsbLink link(std::make_unique<LibraryPath>(library));
     EXPECT_TRUE(link.Open());
     EXPECT_TRUE(link.Open());
@@ -54,7 +56,7 @@ TEST(LibraryPathOpen, FindsTheProgrammerAndSaysWhyItFailed) {
     EXPECT_FALSE(link.Open());
     EXPECT_EQ(link.LastOpenProblem(), Problem::NotFound);
     EXPECT_EQ(library.closed, std::vector<UsbDeviceLibrary::Handle>{102});
-    library.devices = {{"10c4", "f5a0"}};
+    library.devices = {{0x10C4, 0xF5A0}};
     library.openResult = UsbDeviceLibrary::kAccessDenied;
     EXPECT_FALSE(link.Open());
     EXPECT_EQ(link.LastOpenProblem(), Problem::AccessDenied);
@@ -69,18 +71,19 @@ TEST(LibraryPathOpen, FindsTheProgrammerAndSaysWhyItFailed) {
 // The first interface of the programmer's IDs is opened; a refused pipe is no
 // refused device: the open succeeds after its alert, and only that pipe fails.
 TEST(DirectPathOpen, OpensTheProgrammersInterfaceAndSaysWhyItFailed) {
-    FakeEnumerator enumerator;
-    UsbLink link(std::make_unique<DirectPath>(enumerator));
+    auto owned = std::make_unique<FakeEnumerator>();
+    FakeEnumerator& enumerator = *owned;
+    UsbLink link(std::make_unique<DirectPath>(std::move(owned)));
     std::vector<std::string> alerts;
     link.SetAlertHandler([&](const std::string& text) { alerts.push_back(text); });
     EXPECT_FALSE(link.Open());
     EXPECT_EQ(link.LastOpenProblem(), Problem::NotFound);
-    const std::string device = "usb#VID_10C4&PID_F5A0#1-2:1.0";
-    enumerator.paths = {"usb#vid_10c4&pid_ea60#1-1:1.0", device};  // another product first
+    const std::string device = "1-2:1.0";
+    enumerator.interfaces = {{"1-1:1.0", 0x10C4, 0xEA60}, {device, 0x10C4, 0xF5A0}};  // another product first
     enumerator.denied = {device};
     EXPECT_FALSE(link.Open());
     EXPECT_EQ(link.LastOpenProblem(), Problem::AccessDenied);
-    enumerator.denied = {device + "/PIPE00"};
+    enumerator.denied = {device + " in"};
     enumerator.failing = {device};
     EXPECT_FALSE(link.Open());
     EXPECT_EQ(link.LastOpenProblem(), Problem::NotFound);
@@ -88,7 +91,7 @@ TEST(DirectPathOpen, OpensTheProgrammersInterfaceAndSaysWhyItFailed) {
     enumerator.opened.clear();
     EXPECT_TRUE(link.Open());
     EXPECT_EQ(link.LastOpenProblem(), Problem::None);
-    EXPECT_EQ(enumerator.opened, (std::vector<std::string>{device, device + "/PIPE01", device + "/PIPE00"}));
+    EXPECT_EQ(enumerator.opened, (std::vector<std::string>{device, device + " out", device + " in"}));
     EXPECT_EQ(alerts, std::vector<std::string>{"Error opening Read device: PIPE00\n\nApplication is aborting.\n"
                                                "Reset hardware and try again."});
     std::atomic<uint32_t> counter{0};

@@ -23,8 +23,8 @@ public:
     explicit ProgrammerTap(const ChipRecord& chip) : programmer(chip) {}
 
     int CountDevices(uint32_t& count) override { return programmer.CountDevices(count); }
-    int GetDeviceId(uint16_t index, char (&text)[kIdTextSize], int selector) override {
-        return programmer.GetDeviceId(index, text, selector);
+    int GetDeviceIds(uint16_t index, uint16_t& vendorId, uint16_t& productId) override {
+        return programmer.GetDeviceIds(index, vendorId, productId);
     }
     int OpenDevice(uint16_t index, Handle& handle) override { return programmer.OpenDevice(index, handle); }
     void CloseDevice(Handle handle) override { programmer.CloseDevice(handle); }

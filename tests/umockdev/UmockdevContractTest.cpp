@@ -39,8 +39,9 @@ struct MockedBusDevice : ContractDevice {
     MockedBusDevice(const ChipRecord& chip, bool direct) : programmer(chip), bus(programmer) {
         programmer.SetEraseTime(50ms);
         if (!direct && !(library = LibusbDeviceLibrary::Create())) throw std::runtime_error("libusb did not start");
-        link.emplace(direct ? std::unique_ptr<AccessPath>(std::make_unique<DirectPath>(enumerator))
-                            : std::make_unique<LibraryPath>(*library));
+        link.emplace(
+            direct ? std::unique_ptr<AccessPath>(std::make_unique<DirectPath>(std::make_unique<UsbfsEnumerator>()))
+                   : std::make_unique<LibraryPath>(*library));
     }
     UsbLink& Link() override { return *link; }
     EmulatedProgrammer& Programmer() override { return programmer; }
@@ -51,7 +52,6 @@ struct MockedBusDevice : ContractDevice {
     EmulatedProgrammer programmer;
     MockUsbBus bus;
     std::unique_ptr<UsbDeviceLibrary> library;
-    UsbfsEnumerator enumerator;
     std::optional<UsbLink> link;
 };
 

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/backends/LibusbDeviceLibrary.h"
 
-#include <cstdio>
 #include <libusb.h>
 
 namespace qbr {
@@ -12,14 +11,6 @@ constexpr int kFailed = 1;
 
 void LIBUSB_CALL MarkCompleted(libusb_transfer* transfer) {
     *static_cast<int*>(transfer->user_data) = 1;
-}
-
-bool IsBulk(const libusb_endpoint_descriptor& endpoint) {
-    return (endpoint.bmAttributes & LIBUSB_TRANSFER_TYPE_MASK) == LIBUSB_TRANSFER_TYPE_BULK;
-}
-
-bool IsIn(const libusb_endpoint_descriptor& endpoint) {
-    return (endpoint.bEndpointAddress & LIBUSB_ENDPOINT_DIR_MASK) == LIBUSB_ENDPOINT_IN;
 }
 
 }  // namespace
@@ -53,14 +44,14 @@ int LibusbDeviceLibrary::CountDevices(uint32_t& count) {
     return 0;
 }
 
-int LibusbDeviceLibrary::GetDeviceId(uint16_t index, char (&text)[kIdTextSize], int selector) {
+int LibusbDeviceLibrary::GetDeviceIds(uint16_t index, uint16_t& vendorId, uint16_t& productId) {
     libusb_device* device = DeviceAt(index);
     libusb_device_descriptor descriptor{};
-    if (device == nullptr || (selector != kVendorId && selector != kProductId) ||
-        libusb_get_device_descriptor(device, &descriptor) != 0) {
+    if (device == nullptr || libusb_get_device_descriptor(device, &descriptor) != 0) {
         return kFailed;
     }
-    std::snprintf(text, kIdTextSize, "%04x", selector == kVendorId ? descriptor.idVendor : descriptor.idProduct);
+    vendorId = descriptor.idVendor;
+    productId = descriptor.idProduct;
     return 0;
 }
 
@@ -161,8 +152,9 @@ bool LibusbDeviceLibrary::FindBulkInterface(libusb_device* device, Opened& opene
         opened.inEndpoint = opened.outEndpoint = 0;
         for (int e = 0; e < setting.bNumEndpoints; ++e) {
             const libusb_endpoint_descriptor& endpoint = setting.endpoint[e];
-            if (IsBulk(endpoint)) {
-                (IsIn(endpoint) ? opened.inEndpoint : opened.outEndpoint) = endpoint.bEndpointAddress;
+            if ((endpoint.bmAttributes & LIBUSB_TRANSFER_TYPE_MASK) == LIBUSB_TRANSFER_TYPE_BULK) {
+                const bool in = (endpoint.bEndpointAddress & LIBUSB_ENDPOINT_DIR_MASK) == LIBUSB_ENDPOINT_IN;
+                (in ? opened.inEndpoint : opened.outEndpoint) = endpoint.bEndpointAddress;
             }
         }
         opened.interfaceNumber = setting.bInterfaceNumber;

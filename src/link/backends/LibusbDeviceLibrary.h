@@ -36,7 +36,7 @@ public:
     LibusbDeviceLibrary& operator=(const LibusbDeviceLibrary&) = delete;
 
     int CountDevices(uint32_t& count) override;
-    int GetDeviceId(uint16_t index, char (&text)[kIdTextSize], int selector) override;
+    int GetDeviceIds(uint16_t index, uint16_t& vendorId, uint16_t& productId) override;
     std::string PortPath(uint16_t index) override;
     int OpenDevice(uint16_t index, Handle& handle) override;
     void CloseDevice(Handle handle) override;

@@ -1,12 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/backends/UsbfsEnumerator.h"
 
-#include "link/backends/UsbfsPipe.h"
+#include "link/ProgrammerSurvey.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
 
 namespace qbr {
 
@@ -14,21 +11,39 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// A pipe of a usbfs device: one bulk endpoint, or none for the handle of the device
+// itself. Cancel ends a transfer blocked on the pipe at once.
+class UsbfsPipe : public PipeHandle {
+public:
+    static constexpr uint8_t kNoEndpoint = 0;
+    static constexpr uint8_t kDirectionIn = 0x80;
+
+    UsbfsPipe(std::shared_ptr<UsbfsDevice> device, uint8_t endpoint)
+        : device_(std::move(device)), endpoint_(endpoint) {}
+
+    bool Read(uint8_t* buffer, uint32_t count, uint32_t& received, uint32_t timeoutMs) override {
+        return (endpoint_ & kDirectionIn) != 0 && device_->Bulk(endpoint_, buffer, count, received, timeoutMs);
+    }
+    // usbfs takes a writable pointer for both directions; it only reads it for OUT.
+    bool Write(const uint8_t* buffer, uint32_t count, uint32_t& written, uint32_t timeoutMs) override {
+        return endpoint_ != kNoEndpoint && (endpoint_ & kDirectionIn) == 0 &&
+               device_->Bulk(endpoint_, const_cast<uint8_t*>(buffer), count, written, timeoutMs);
+    }
+    void Cancel() override {
+        if (endpoint_ != kNoEndpoint) {
+            device_->Cancel(endpoint_);
+        }
+    }
+    uint8_t EndpointAddress(bool) const override { return endpoint_; }
+
+private:
+    std::shared_ptr<UsbfsDevice> device_;
+    const uint8_t endpoint_;
+};
+
 // Interface entries in sysfs are named "<device>:<configuration>.<interface>".
 bool IsInterfaceName(const std::string& name) {
     return name.find(':') != std::string::npos;
-}
-
-uint8_t ParseHexByte(const std::string& text) {
-    return static_cast<uint8_t>(std::strtoul(text.c_str(), nullptr, 16));
-}
-
-// The first line of a sysfs attribute file; empty when it can't be read.
-std::string Attribute(const fs::path& file) {
-    std::ifstream in(file);
-    std::string value;
-    std::getline(in, value);
-    return value;
 }
 
 std::string DeviceOf(const std::string& interfaceName) {
@@ -37,44 +52,31 @@ std::string DeviceOf(const std::string& interfaceName) {
 
 }  // namespace
 
-std::vector<std::string> UsbfsEnumerator::ListInterfaces(std::string_view) {
-    std::vector<std::string> names;
+std::vector<DeviceEnumerator::Interface> UsbfsEnumerator::ListInterfaces() {
+    std::vector<Interface> interfaces;
     std::error_code error;
     for (const auto& entry : fs::directory_iterator(sysfsDevices_, error)) {
         const std::string name = entry.path().filename().string();
         if (IsInterfaceName(name) && ReadBulkInterface(name)) {
-            names.push_back(name);
+            const fs::path device = sysfsDevices_ / DeviceOf(name);
+            interfaces.push_back({name, static_cast<uint16_t>(HexAttribute(device / "idVendor")),
+                                  static_cast<uint16_t>(HexAttribute(device / "idProduct"))});
         }
     }
-    std::sort(names.begin(), names.end());
-    std::vector<std::string> paths;
-    for (const std::string& name : names) {
-        const fs::path device = sysfsDevices_ / DeviceOf(name);
-        paths.push_back("usb#vid_" + Attribute(device / "idVendor") + "&pid_" + Attribute(device / "idProduct") + "#" +
-                        name);
-    }
-    return paths;
+    std::ranges::sort(interfaces, {}, &Interface::name);
+    return interfaces;
 }
 
-std::shared_ptr<PipeHandle> UsbfsEnumerator::Open(const std::string& path, bool& accessDenied) {
+std::shared_ptr<PipeHandle> UsbfsEnumerator::Open(const std::string& name, Pipe pipe, bool& accessDenied) {
     accessDenied = false;
-    const size_t separator = path.rfind(kPipeSeparator);
-    const std::string devicePath = path.substr(0, separator);
-    const std::string pipeName = separator == std::string::npos ? "" : path.substr(separator + 1);
-    const size_t hash = devicePath.rfind('#');
-    const std::string interfaceName = hash == std::string::npos ? "" : devicePath.substr(hash + 1);
-    const std::optional<BulkInterface> bulk = IsInterfaceName(interfaceName) ? ReadBulkInterface(interfaceName)
-                                                                             : std::nullopt;
-    if (!bulk || (!pipeName.empty() && pipeName != kReadPipeName && pipeName != kWritePipeName)) {
-        return nullptr;
-    }
-    std::shared_ptr<UsbfsDevice> device = OpenShared(interfaceName, bulk->number, accessDenied);
+    const std::optional<BulkInterface> bulk = IsInterfaceName(name) ? ReadBulkInterface(name) : std::nullopt;
+    std::shared_ptr<UsbfsDevice> device = bulk ? OpenShared(name, bulk->number, accessDenied) : nullptr;
     if (!device) {
         return nullptr;
     }
-    const uint8_t endpoint = pipeName.empty()            ? UsbfsPipe::kNoEndpoint
-                             : pipeName == kReadPipeName ? bulk->inEndpoint
-                                                         : bulk->outEndpoint;
+    const uint8_t endpoint = pipe == Pipe::None ? UsbfsPipe::kNoEndpoint
+                             : pipe == Pipe::In ? bulk->inEndpoint
+                                                : bulk->outEndpoint;
     return std::make_shared<UsbfsPipe>(std::move(device), endpoint);
 }
 
@@ -84,25 +86,21 @@ std::optional<UsbfsEnumerator::BulkInterface> UsbfsEnumerator::ReadBulkInterface
     BulkInterface bulk;
     std::error_code error;
     for (const auto& entry : fs::directory_iterator(directory, error)) {
-        if (entry.path().filename().string().starts_with("ep_") && Attribute(entry.path() / "type") == "Bulk") {
-            const uint8_t address = ParseHexByte(Attribute(entry.path() / "bEndpointAddress"));
+        if (entry.path().filename().string().starts_with("ep_") && SysfsAttribute(entry.path() / "type") == "Bulk") {
+            const auto address = static_cast<uint8_t>(HexAttribute(entry.path() / "bEndpointAddress"));
             ((address & UsbfsPipe::kDirectionIn) != 0 ? bulk.inEndpoint : bulk.outEndpoint) = address;
         }
     }
     if (bulk.inEndpoint == 0 || bulk.outEndpoint == 0) {
         return std::nullopt;
     }
-    bulk.number = ParseHexByte(Attribute(directory / "bInterfaceNumber"));
+    bulk.number = static_cast<int>(HexAttribute(directory / "bInterfaceNumber"));
     return bulk;
 }
 
 std::shared_ptr<UsbfsDevice> UsbfsEnumerator::OpenShared(const std::string& interfaceName, int interfaceNumber,
                                                          bool& accessDenied) {
-    const fs::path sysfsDevice = sysfsDevices_ / DeviceOf(interfaceName);
-    char node[32];
-    std::snprintf(node, sizeof node, "%03d/%03d", std::atoi(Attribute(sysfsDevice / "busnum").c_str()),
-                  std::atoi(Attribute(sysfsDevice / "devnum").c_str()));
-    const std::string nodePath = (deviceNodes_ / node).string();
+    const std::string nodePath = DeviceNodeOf(sysfsDevices_ / DeviceOf(interfaceName), deviceNodes_);
     std::erase_if(openDevices_, [](const auto& entry) { return entry.second.expired(); });
     const std::string key = nodePath + '#' + std::to_string(interfaceNumber);
     std::shared_ptr<UsbfsDevice> device = openDevices_[key].lock();
