@@ -7,7 +7,7 @@
 #include "base/PermissionText.h"
 #include "base/ReplugText.h"
 #include "base/TickCount.h"
-#include "core/ChipInfoText.h"
+#include "chipdb/CapacityText.h"
 
 #include <cstdio>
 
@@ -83,7 +83,9 @@ void ProgrammerCore::SetProgress(uint16_t value) {
 
 void ProgrammerCore::SelectChip(const ChipRecord& chip) {
     workspace_.SelectChip(chip);
-    LogText(ChipInfoLogLine(chip));
+    // "Chip:" name ", " "Manu" maker ", " capacity text.
+    LogText(MessageText(kMsgChipInfoChip) + chip.chipName + ", " + MessageText(kMsgChipInfoMaker) + chip.makerName +
+            ", " + LongCapacityText(chip));
     LogText("ShowInfo: " + chip.chipName);
     events_.ChipSelected(chip);
 }
