@@ -107,7 +107,7 @@ std::string FormatRow(const ChipRecord& c, size_t lineNumber) {
 }  // namespace
 
 ChipCsvError::ChipCsvError(size_t line, const std::string& message)
-    : std::runtime_error("line " + std::to_string(line) + ": " + message), line_(line) {}
+    : std::runtime_error("line " + std::to_string(line) + ": " + message) {}
 
 std::vector<ChipRecord> ParseChipCsv(std::string_view text) {
     std::vector<ChipRecord> chips;

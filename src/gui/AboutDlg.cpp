@@ -18,7 +18,8 @@ AboutDlg::AboutDlg(QWidget* parent) : QDialog(parent) {
 
     auto* picture = new QLabel(this);
     picture->setObjectName("aboutPicture");
-    const QPixmap configured = LoadPictureFile(ConfiguredFilePath(ConfiguredFile::AboutPicture));
+    // A missing file, or one that is no picture, gives a null pixmap.
+    const QPixmap configured(QString::fromStdString(ConfiguredFilePath(ConfiguredFile::AboutPicture)));
     picture->setPixmap(configured.isNull() ? BuiltInAboutPicture() : configured);
 
     auto makeText = [this](const char* name, int message) {

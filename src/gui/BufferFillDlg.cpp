@@ -3,6 +3,7 @@
 
 #include "base/MessageTable.h"
 #include "buffer/HexText.h"
+#include "gui/MenuTexts.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -12,10 +13,6 @@
 
 namespace qbr::gui {
 namespace {
-
-QString Text(int message) {
-    return QString::fromStdString(MessageText(message));
-}
 
 QPushButton* MakeButton(QDialog* dialog, const char* name, int message) {
     auto* button = new QPushButton(Text(message), dialog);
@@ -70,7 +67,7 @@ BufferFillDlg::BufferFillDlg(QWidget* parent) : QDialog(parent) {
     ok->setDefault(true);
     auto* cancel = MakeButton(this, "cancelButton", kMsgFillCancel);
     connect(ok, &QPushButton::clicked, this, &BufferFillDlg::OnOk);
-    connect(cancel, &QPushButton::clicked, this, &BufferFillDlg::OnCancel);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     auto* buttons = new QVBoxLayout;
     buttons->addWidget(ok);
     buttons->addWidget(cancel);
@@ -89,11 +86,6 @@ void BufferFillDlg::OnOk() {
     valid_ = startEdit_->Parse(start_) && lengthEdit_->Parse(length_) && dataEdit_->Parse(fill);
     fillByte_ = static_cast<uint8_t>(fill);
     accept();
-}
-
-void BufferFillDlg::OnCancel() {
-    valid_ = false;
-    reject();
 }
 
 }  // namespace qbr::gui

@@ -120,7 +120,6 @@ private:
     void OnLanguage(const char* language);
     void OnLinkWatch();
     void OnUserManual();
-    void OnAbout();
 
     LinkRequest linkRequest_;
     TraceHeader traceHeader_;

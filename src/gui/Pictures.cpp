@@ -87,10 +87,4 @@ QPixmap BuiltInAboutPicture() {
     return PaintedPicture(120, 120, false);
 }
 
-QPixmap LoadPictureFile(const std::string& path) {
-    QPixmap pixmap;
-    if (!path.empty()) pixmap.load(QString::fromStdString(path));
-    return pixmap;
-}
-
 }  // namespace qbr::gui

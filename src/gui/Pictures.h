@@ -4,8 +4,6 @@
 #include <QIcon>
 #include <QPixmap>
 
-#include <string>
-
 namespace qbr::gui {
 
 // The program's window icon.
@@ -14,9 +12,5 @@ QIcon ProgramIcon();
 // Pictures shown when the configured picture files can't be loaded.
 QPixmap BuiltInMainPicture();   // 180 x 120
 QPixmap BuiltInAboutPicture();  // 120 x 120
-
-// The picture file named by the configuration, or a null pixmap when the file
-// is missing or is no picture.
-QPixmap LoadPictureFile(const std::string& path);
 
 }  // namespace qbr::gui

@@ -41,7 +41,7 @@ QStringList EmulateWithoutValue(QStringList arguments) {
 
 }  // namespace
 
-int ProgrammerApp::Run() {
+int RunProgrammerApp(int& argc, char** argv) {
     const std::string languageProblem = LoadLanguageSetting();
     BuildMessageTable();
     if (!languageProblem.empty()) {
@@ -49,7 +49,7 @@ int ProgrammerApp::Run() {
         LogText(languageProblem);
     }
 
-    QApplication app(argc_, argv_);
+    QApplication app(argc, argv);
     QApplication::setApplicationName("qbr5150");
 
     QCommandLineParser parser;

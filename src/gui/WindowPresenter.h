@@ -25,8 +25,6 @@ public:
     Workspace::StartResult Start();
 
     ProgrammerCore& Core() { return core_; }
-    Workspace& Space() { return workspace_; }
-    ProgrammerSession& Session() { return session_; }
 
     // A buffer or programmer command of the table.
     CommandResult Run(const CommandRow& row);

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "chipdb/ChipSelectors.h"
 #include "chipdb/ChipType.h"
-#include "chipdb/SelectorLists.h"
 #include "core/OperationEvents.h"
 
 #include <cstdint>

@@ -56,7 +56,7 @@ TEST_F(WindowPresenterTest, MissingOrEmptyDatabaseIsReportedAndNothingIsSelected
     gui::WindowPresenter missing(host);
     EXPECT_EQ(missing.Start(), Workspace::StartResult::DatabaseError);
     EXPECT_EQ(host.boxes, (Names{"Database error!", "Database error!"}));
-    EXPECT_FALSE(missing.Space().IsReady());
+    EXPECT_FALSE(missing.Core().Space().IsReady());
     EXPECT_EQ(host.statusText, "");
 }
 
@@ -134,7 +134,7 @@ TEST_F(BufferCommands, FillLocateAndSwapCheckTheirFieldsAndStopAtTheChipEnd) {
 
 // While a command holds the programmer the buffer must not change under it.
 TEST_F(BufferCommands, EditsAreRefusedWhileACommandRuns) {
-    presenter.Session().SetCommandRunning(true);
+    core.Session().SetCommandRunning(true);
     core.Buffer().bytes[0] = 0x12;
     host.fillAnswer = FillRequest{0, 1, 0, true};
     for (auto edit : {&gui::WindowPresenter::OnBufferFill, &gui::WindowPresenter::OnByteSwap,
