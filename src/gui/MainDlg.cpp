@@ -27,6 +27,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
@@ -397,7 +398,7 @@ void MainDlg::Relabel() {
 
     const TextLanguage menuLanguage = MenuLanguage();
     const bool english = menuLanguage == TextLanguage::English;
-    qtTranslation_.Follow(english);
+    FollowQtTexts(english);
     for (size_t i = 0; i < std::size(kMenuPopupTitles); ++i) {
         popups_[i]->setTitle(QString::fromUtf8(kMenuPopupTitles[i].title.In(menuLanguage)));
     }
@@ -432,11 +433,25 @@ void MainDlg::DisableAfterDatabaseError() {
     // Without a database there is no chip and no buffer: only the commands
     // that need neither stay available.
     for (const CommandRow& row : CommandTable()) {
-        if (row.needsChip) EnableCommand(row.id, false);
+        if (row.needsChip) actions_[row.id]->setEnabled(false);
     }
     for (QWidget* widget : std::initializer_list<QWidget*>{typeCombo_, makerCombo_, chipCombo_, searchButton_}) {
         widget->setEnabled(false);
     }
+}
+
+void MainDlg::FollowQtTexts(bool english) {
+    if (english) {
+        if (qtTranslatorInstalled_) QCoreApplication::removeTranslator(&qtTranslator_);
+        qtTranslatorInstalled_ = false;
+        return;
+    }
+    if (qtTranslatorInstalled_) return;
+    if (qtTranslator_.isEmpty() &&
+        !qtTranslator_.load("qtbase_zh_CN", QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        return;
+    }
+    qtTranslatorInstalled_ = QCoreApplication::installTranslator(&qtTranslator_);
 }
 
 void MainDlg::OnLanguage(const char* language) {
@@ -492,12 +507,8 @@ void MainDlg::SetCapacityText(const std::string& text) {
 
 void MainDlg::OfferCommandsFor(ChipFamily family) {
     for (const CommandRow& row : CommandTable()) {
-        if (row.spiFlashOnly) EnableCommand(row.id, AllowedFor(row, family));
+        if (row.spiFlashOnly) actions_[row.id]->setEnabled(AllowedFor(row, family));
     }
-}
-
-void MainDlg::EnableCommand(int command, bool enable) {
-    if (QAction* action = CommandAction(command)) action->setEnabled(enable);
 }
 
 void MainDlg::ShowSelectors(const SelectorLists& lists) {
