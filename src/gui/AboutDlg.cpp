@@ -20,7 +20,7 @@ AboutDlg::AboutDlg(QWidget* parent) : QDialog(parent) {
     picture->setObjectName("aboutPicture");
     // A missing file, or one that is no picture, gives a null pixmap.
     const QPixmap configured(QString::fromStdString(ConfiguredFilePath(ConfiguredFile::AboutPicture)));
-    picture->setPixmap(configured.isNull() ? BuiltInAboutPicture() : configured);
+    picture->setPixmap(configured.isNull() ? BuiltInPicture(120, 120, false) : configured);
 
     auto makeText = [this](const char* name, int message) {
         auto* label = new QLabel(QString::fromStdString(MessageText(message)), this);

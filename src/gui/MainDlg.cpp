@@ -271,7 +271,7 @@ void MainDlg::CreateControls() {
     };
 
     mainPicture_ = label("mainPicture");
-    mainPicture_->setPixmap(BuiltInMainPicture());
+    mainPicture_->setPixmap(BuiltInPicture(180, 120, true));
     mainPicture_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     chipGroup_ = new QGroupBox(central);

@@ -25,7 +25,9 @@ void DrawSocketedChip(QPainter& p, const QRectF& body, int pinsPerSide) {
                   body.width() * 0.07);
 }
 
-QPixmap PaintedPicture(int width, int height, bool withCable) {
+}  // namespace
+
+QPixmap BuiltInPicture(int width, int height, bool withCable) {
     QPixmap pixmap(width, height);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
@@ -60,8 +62,6 @@ QPixmap PaintedPicture(int width, int height, bool withCable) {
     return pixmap;
 }
 
-}  // namespace
-
 QIcon ProgramIcon() {
     QIcon icon;
     for (int size : {16, 32, 48, 64}) {
@@ -77,14 +77,6 @@ QIcon ProgramIcon() {
         icon.addPixmap(pixmap);
     }
     return icon;
-}
-
-QPixmap BuiltInMainPicture() {
-    return PaintedPicture(180, 120, true);
-}
-
-QPixmap BuiltInAboutPicture() {
-    return PaintedPicture(120, 120, false);
 }
 
 }  // namespace qbr::gui

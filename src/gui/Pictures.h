@@ -9,8 +9,9 @@ namespace qbr::gui {
 // The program's window icon.
 QIcon ProgramIcon();
 
-// Pictures shown when the configured picture files can't be loaded.
-QPixmap BuiltInMainPicture();   // 180 x 120
-QPixmap BuiltInAboutPicture();  // 120 x 120
+// The picture shown when the configured picture file can't be loaded: the
+// programmer, with its cable in the main window's (180 x 120), without in the
+// About box's (120 x 120).
+QPixmap BuiltInPicture(int width, int height, bool withCable);
 
 }  // namespace qbr::gui

@@ -7,6 +7,7 @@
 #include "ops/CommandTable.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -65,7 +66,7 @@ private:
     // A chip-name change: the chip of that name becomes the selected chip.
     Outcome SettleOnChip(const std::string& nameText);
 
-    Outcome LoadImageFile(const std::string& path);
+    std::optional<RecordError> LoadImageFile(const std::string& path);
     Outcome LoadFileAndReport(const std::string& path);
     void SetFileCaption(const std::string& path);
 
@@ -76,7 +77,6 @@ private:
     ProgrammerSession session_;
     ProgrammerCore core_{session_, workspace_, *this};
     std::string captionSuffix_;
-    ImageLoadResult lastImageLoad_;
 };
 
 }  // namespace qbr::gui
