@@ -24,9 +24,6 @@ struct SelectorLists {
 // chip (entry 0 when none does).
 SelectorLists SelectorsFor(const ChipDatabase& database, const ChipRecord& chip);
 
-// Chip names of one maker and type, sorted as the chip selector shows them.
-std::vector<std::string> ChipNamesOf(const ChipDatabase& database, const std::string& maker, uint32_t type);
-
 // Sorted without regard to case (stable for entries that differ only in case).
 std::vector<std::string> SortedNoCase(std::vector<std::string> entries);
 

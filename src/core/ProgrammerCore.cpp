@@ -9,8 +9,6 @@
 #include "base/TickCount.h"
 #include "chipdb/CapacityText.h"
 
-#include <cstdio>
-
 namespace qbr {
 
 void ProgrammerCore::ConnectLink(std::unique_ptr<UsbLink> link) {
@@ -76,9 +74,7 @@ void ProgrammerCore::SetProgress(uint16_t value) {
         return;
     }
     const int percent = value > 100 ? 100 : value;
-    char label[16];
-    std::snprintf(label, sizeof label, "%d%%", percent);
-    events_.SetProgressDisplay(percent, label, false);
+    events_.SetProgressDisplay(percent, std::to_string(percent) + "%", false);
 }
 
 void ProgrammerCore::SelectChip(const ChipRecord& chip) {

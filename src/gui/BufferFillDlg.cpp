@@ -12,16 +12,6 @@
 #include <QVBoxLayout>
 
 namespace qbr::gui {
-namespace {
-
-QPushButton* MakeButton(QDialog* dialog, const char* name, int message) {
-    auto* button = new QPushButton(Text(message), dialog);
-    button->setObjectName(name);
-    return button;
-}
-
-}  // namespace
-
 HexLineEdit::HexLineEdit(const QString& initial, int limit, QWidget* parent)
     : QLineEdit(initial, parent), lastGoodText_(initial) {
     setMaxLength(limit);
@@ -63,9 +53,11 @@ BufferFillDlg::BufferFillDlg(QWidget* parent) : QDialog(parent) {
     fields->addWidget(new QLabel(Text(kMsgFillDataLabel), this), 2, 0);
     fields->addWidget(dataEdit_, 2, 1);
 
-    auto* ok = MakeButton(this, "okButton", kMsgFillOk);
+    auto* ok = new QPushButton(Text(kMsgFillOk), this);
+    ok->setObjectName("okButton");
     ok->setDefault(true);
-    auto* cancel = MakeButton(this, "cancelButton", kMsgFillCancel);
+    auto* cancel = new QPushButton(Text(kMsgFillCancel), this);
+    cancel->setObjectName("cancelButton");
     connect(ok, &QPushButton::clicked, this, &BufferFillDlg::OnOk);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     auto* buttons = new QVBoxLayout;

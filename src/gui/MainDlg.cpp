@@ -81,14 +81,6 @@ QString ProgressBarStyle(const QColor& chunk) {
         .arg(chunk.name());
 }
 
-// The capacity value arrives with "\r\n" line breaks and blank lines behind it.
-QString CapacityDisplayText(const std::string& text) {
-    QString shown = QString::fromStdString(text);
-    shown.replace("\r\n", "\n");
-    while (shown.endsWith('\n')) shown.chop(1);
-    return shown;
-}
-
 void FillSelector(QComboBox* combo, const std::vector<std::string>& entries, int selected) {
     QSignalBlocker blocker(combo);
     combo->clear();
@@ -501,8 +493,12 @@ void MainDlg::SetProgressDisplay(int position, const std::string& label, bool ba
     QCoreApplication::processEvents();
 }
 
+// The capacity value arrives with "\r\n" line breaks and blank lines behind it.
 void MainDlg::SetCapacityText(const std::string& text) {
-    capacityText_->setText(CapacityDisplayText(text));
+    QString shown = QString::fromStdString(text);
+    shown.replace("\r\n", "\n");
+    while (shown.endsWith('\n')) shown.chop(1);
+    capacityText_->setText(shown);
 }
 
 void MainDlg::OfferCommandsFor(ChipFamily family) {

@@ -61,7 +61,7 @@ public:
     void ChipSelected(const ChipRecord& chip) override;
 
 private:
-    Outcome ShowChipsOfMaker(SelectorLists lists, const std::string& maker, uint32_t type);
+    Outcome ShowChipsOfMaker(uint32_t type, const std::string& maker);
     bool KeepChipWhileRunning();
     // A chip-name change: the chip of that name becomes the selected chip.
     Outcome SettleOnChip(const std::string& nameText);
