@@ -18,8 +18,7 @@ AboutDlg::AboutDlg(QWidget* parent) : QDialog(parent) {
 
     auto* picture = new QLabel(this);
     picture->setObjectName("aboutPicture");
-    // A missing file, or one that is no picture, gives a null pixmap.
-    const QPixmap configured(QString::fromStdString(ConfiguredFilePath(ConfiguredFile::AboutPicture)));
+    const QPixmap configured = ConfiguredPicture(ConfiguredFile::AboutPicture);
     picture->setPixmap(configured.isNull() ? BuiltInPicture(120, 120, false) : configured);
 
     auto makeText = [this](const char* name, int message) {

@@ -385,7 +385,7 @@ void MainDlg::Relabel() {
     setWindowIcon(ProgramIcon());
     SetCaption(presenter_.Caption());
 
-    const QPixmap picture(QString::fromStdString(ConfiguredFilePath(ConfiguredFile::MainPicture)));
+    const QPixmap picture = ConfiguredPicture(ConfiguredFile::MainPicture);
     if (!picture.isNull()) mainPicture_->setPixmap(picture);
 
     const TextLanguage menuLanguage = MenuLanguage();

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "gui/Pictures.h"
 
+#include "base/FileKind.h"
+
 #include <QPainter>
 #include <QPainterPath>
 
@@ -77,6 +79,12 @@ QIcon ProgramIcon() {
         icon.addPixmap(pixmap);
     }
     return icon;
+}
+
+QPixmap ConfiguredPicture(ConfiguredFile file) {
+    const std::string path = ConfiguredFilePath(file);
+    if (KindOfFile(path) != FileKind::Regular) return {};
+    return QPixmap(QString::fromStdString(path));
 }
 
 }  // namespace qbr::gui
