@@ -11,4 +11,9 @@ namespace qbr {
 // 93-series chips as "1K x8bit", "128 x8bit", "1K x16bit", "64 x16bit".
 std::string ShortCapacityText(const ChipRecord& chip);
 
+// The capacity text of the main window: as the short one but with mega units
+// ("1MB", "1M x16bit"), x16 followed by the byte-order note, every text ending
+// with "\r\n\r\n".
+std::string LongCapacityText(const ChipRecord& chip);
+
 }  // namespace qbr

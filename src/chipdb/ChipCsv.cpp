@@ -19,14 +19,12 @@ using Fields = std::array<std::string_view, kFieldCount>;
 Fields SplitFields(std::string_view line, size_t lineNumber) {
     Fields fields;
     size_t count = 0;
-    size_t start = 0;
-    while (true) {
-        size_t comma = line.find(',', start);
+    for (size_t start = 0; start <= line.size(); ++count) {
         if (count == kFieldCount) {
             throw ChipCsvError(lineNumber, "more than " + std::to_string(kFieldCount) + " fields");
         }
-        fields[count++] = line.substr(start, comma == std::string_view::npos ? comma : comma - start);
-        if (comma == std::string_view::npos) break;
+        const size_t comma = std::min(line.find(',', start), line.size());
+        fields[count] = line.substr(start, comma - start);
         start = comma + 1;
     }
     if (count != kFieldCount) {
@@ -107,7 +105,7 @@ std::string FormatRow(const ChipRecord& c, size_t lineNumber) {
 }  // namespace
 
 ChipCsvError::ChipCsvError(size_t line, const std::string& message)
-    : std::runtime_error("line " + std::to_string(line) + ": " + message), line_(line) {}
+    : std::runtime_error("line " + std::to_string(line) + ": " + message) {}
 
 std::vector<ChipRecord> ParseChipCsv(std::string_view text) {
     std::vector<ChipRecord> chips;

@@ -22,10 +22,6 @@ inline constexpr std::string_view kChipCsvHeader =
 class ChipCsvError : public std::runtime_error {
 public:
     ChipCsvError(size_t line, const std::string& message);
-    size_t line() const { return line_; }
-
-private:
-    size_t line_;
 };
 
 // Parses the whole text. Every record's names fit a database file. A missing final

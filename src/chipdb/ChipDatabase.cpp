@@ -81,10 +81,8 @@ std::vector<std::string> ChipDatabase::ListMakers(uint32_t type) const {
 }
 
 std::optional<ChipRecord> ChipDatabase::FindByName(std::string_view name) const {
-    auto it = std::find_if(records_.begin(), records_.end(),
-                           [&](const ChipRecord& chip) { return chip.chipName == name; });
-    if (it == records_.end()) return std::nullopt;
-    return *it;
+    auto it = std::ranges::find(records_, name, &ChipRecord::chipName);
+    return it == records_.end() ? std::nullopt : std::optional(*it);
 }
 
 std::optional<ChipRecord> ChipDatabase::FindByTypedName(const std::string& name) const {
@@ -104,8 +102,7 @@ std::optional<ChipRecord> ChipDatabase::FindById(uint8_t manufacturerId, uint8_t
     auto it = std::find_if(records_.begin(), records_.end(), [&](const ChipRecord& chip) {
         return chip.manufacturerId == manufacturerId && chip.deviceId == deviceId;
     });
-    if (it == records_.end()) return std::nullopt;
-    return *it;
+    return it == records_.end() ? std::nullopt : std::optional(*it);
 }
 
 std::vector<ChipRecord> ChipDatabase::SearchByPattern(std::string_view pattern, uint32_t type, size_t limit) const {

@@ -28,12 +28,6 @@ std::vector<std::string> SortedNoCase(std::vector<std::string> entries) {
     return entries;
 }
 
-std::vector<std::string> ChipNamesOf(const ChipDatabase& database, const std::string& maker, uint32_t type) {
-    std::vector<std::string> names;
-    for (const ChipRecord& record : database.ListByMaker(maker, type)) names.push_back(record.chipName);
-    return SortedNoCase(std::move(names));
-}
-
 SelectorLists SelectorsFor(const ChipDatabase& database, const ChipRecord& chip) {
     SelectorLists lists;
     lists.types = SortedNoCase(
@@ -41,7 +35,10 @@ SelectorLists SelectorsFor(const ChipDatabase& database, const ChipRecord& chip)
     lists.typeIndex = IndexOf(lists.types, ChipTypeName(chip.chipType));
     lists.makers = SortedNoCase(database.ListMakers(chip.chipType));
     lists.makerIndex = IndexOf(lists.makers, chip.makerName);
-    lists.chips = ChipNamesOf(database, chip.makerName, chip.chipType);
+    for (const ChipRecord& record : database.ListByMaker(chip.makerName, chip.chipType)) {
+        lists.chips.push_back(record.chipName);
+    }
+    lists.chips = SortedNoCase(std::move(lists.chips));
     lists.chipIndex = IndexOf(lists.chips, chip.chipName);
     return lists;
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "chipdb/ChipType.h"
 
+#include <algorithm>
 #include <array>
 #include <string_view>
 
@@ -18,10 +19,8 @@ std::string ChipTypeName(uint32_t type) {
 }
 
 uint32_t ChipTypeFromName(const std::string& name) {
-    for (uint32_t type = 0; type < kTypeNames.size(); ++type) {
-        if (kTypeNames[type] == name) return type;
-    }
-    return AllTypes;
+    const auto found = std::ranges::find(kTypeNames, name);
+    return found == kTypeNames.end() ? AllTypes : static_cast<uint32_t>(found - kTypeNames.begin());
 }
 
 }  // namespace qbr

@@ -7,7 +7,6 @@
 #include "cli/CliSession.h"
 #include "cli/ExitCodes.h"
 #include "cli/JsonReport.h"
-#include "core/ChipInfoText.h"
 
 #include <algorithm>
 #include <array>

@@ -6,9 +6,7 @@
 #include "base/MessageTable.h"
 #include "base/PermissionText.h"
 #include "base/TickCount.h"
-#include "core/ChipInfoText.h"
-
-#include <cstdio>
+#include "chipdb/CapacityText.h"
 
 namespace qbr {
 
@@ -75,14 +73,14 @@ void ProgrammerCore::SetProgress(uint16_t value) {
         return;
     }
     const int percent = value > 100 ? 100 : value;
-    char label[16];
-    std::snprintf(label, sizeof label, "%d%%", percent);
-    events_.SetProgressDisplay(percent, label, false);
+    events_.SetProgressDisplay(percent, std::to_string(percent) + "%", false);
 }
 
 void ProgrammerCore::SelectChip(const ChipRecord& chip) {
     workspace_.SelectChip(chip);
-    LogText(ChipInfoLogLine(chip));
+    // "Chip:" name ", " "Manu" maker ", " capacity text.
+    LogText(MessageText(kMsgChipInfoChip) + chip.chipName + ", " + MessageText(kMsgChipInfoMaker) + chip.makerName +
+            ", " + LongCapacityText(chip));
     LogText("ShowInfo: " + chip.chipName);
     events_.ChipSelected(chip);
 }

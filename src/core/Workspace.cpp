@@ -3,9 +3,20 @@
 
 #include "base/ConfiguredFiles.h"
 #include "base/Language.h"
-#include "core/DefaultChip.h"
+#include "base/MessageTable.h"
 
 namespace qbr {
+namespace {
+
+// The chip selected at start: the configured default chip, else EN25T80, else the
+// first record.
+ChipRecord DefaultChip(const ChipDatabase& database) {
+    if (auto chip = database.FindByName(MessageText(kMsgDefaultChipName))) return *chip;
+    if (auto chip = database.FindByName("EN25T80")) return *chip;
+    return database.Records().front();
+}
+
+}  // namespace
 
 Workspace::StartResult Workspace::Start(const std::string& databasePath) {
     const std::string path = databasePath.empty() ? ConfiguredFilePath(ConfiguredFile::Database) : databasePath;

@@ -18,8 +18,8 @@ AboutDlg::AboutDlg(QWidget* parent) : QDialog(parent) {
 
     auto* picture = new QLabel(this);
     picture->setObjectName("aboutPicture");
-    const QPixmap configured = LoadPictureFile(ConfiguredFilePath(ConfiguredFile::AboutPicture));
-    picture->setPixmap(configured.isNull() ? BuiltInAboutPicture() : configured);
+    const QPixmap configured = ConfiguredPicture(ConfiguredFile::AboutPicture);
+    picture->setPixmap(configured.isNull() ? BuiltInPicture(120, 120, false) : configured);
 
     auto makeText = [this](const char* name, int message) {
         auto* label = new QLabel(QString::fromStdString(MessageText(message)), this);

@@ -3,6 +3,7 @@
 
 #include "base/MessageTable.h"
 #include "gui/BufferFillDlg.h"
+#include "gui/MenuTexts.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -10,13 +11,6 @@
 #include <QVBoxLayout>
 
 namespace qbr::gui {
-namespace {
-
-QString Text(int message) {
-    return QString::fromStdString(MessageText(message));
-}
-
-}  // namespace
 
 AddressLocateDlg::AddressLocateDlg(QWidget* parent) : QDialog(parent) {
     setObjectName("addressLocateDlg");
@@ -34,7 +28,7 @@ AddressLocateDlg::AddressLocateDlg(QWidget* parent) : QDialog(parent) {
     auto* cancel = new QPushButton(Text(kMsgLocateCancel), this);
     cancel->setObjectName("cancelButton");
     connect(ok, &QPushButton::clicked, this, &AddressLocateDlg::OnOk);
-    connect(cancel, &QPushButton::clicked, this, &AddressLocateDlg::OnCancel);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(ok);
@@ -49,11 +43,6 @@ AddressLocateDlg::AddressLocateDlg(QWidget* parent) : QDialog(parent) {
 void AddressLocateDlg::OnOk() {
     valid_ = addressEdit_->Parse(address_);
     accept();
-}
-
-void AddressLocateDlg::OnCancel() {
-    valid_ = false;
-    reject();
 }
 
 }  // namespace qbr::gui

@@ -22,7 +22,6 @@ public:
 
 private:
     void OnOk();
-    void OnCancel();
 
     HexLineEdit* addressEdit_ = nullptr;
     uint32_t address_ = 0;

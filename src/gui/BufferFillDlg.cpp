@@ -3,6 +3,7 @@
 
 #include "base/MessageTable.h"
 #include "buffer/HexText.h"
+#include "gui/MenuTexts.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -11,20 +12,6 @@
 #include <QVBoxLayout>
 
 namespace qbr::gui {
-namespace {
-
-QString Text(int message) {
-    return QString::fromStdString(MessageText(message));
-}
-
-QPushButton* MakeButton(QDialog* dialog, const char* name, int message) {
-    auto* button = new QPushButton(Text(message), dialog);
-    button->setObjectName(name);
-    return button;
-}
-
-}  // namespace
-
 HexLineEdit::HexLineEdit(const QString& initial, int limit, QWidget* parent)
     : QLineEdit(initial, parent), lastGoodText_(initial) {
     setMaxLength(limit);
@@ -66,11 +53,13 @@ BufferFillDlg::BufferFillDlg(QWidget* parent) : QDialog(parent) {
     fields->addWidget(new QLabel(Text(kMsgFillDataLabel), this), 2, 0);
     fields->addWidget(dataEdit_, 2, 1);
 
-    auto* ok = MakeButton(this, "okButton", kMsgFillOk);
+    auto* ok = new QPushButton(Text(kMsgFillOk), this);
+    ok->setObjectName("okButton");
     ok->setDefault(true);
-    auto* cancel = MakeButton(this, "cancelButton", kMsgFillCancel);
+    auto* cancel = new QPushButton(Text(kMsgFillCancel), this);
+    cancel->setObjectName("cancelButton");
     connect(ok, &QPushButton::clicked, this, &BufferFillDlg::OnOk);
-    connect(cancel, &QPushButton::clicked, this, &BufferFillDlg::OnCancel);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     auto* buttons = new QVBoxLayout;
     buttons->addWidget(ok);
     buttons->addWidget(cancel);
@@ -89,11 +78,6 @@ void BufferFillDlg::OnOk() {
     valid_ = startEdit_->Parse(start_) && lengthEdit_->Parse(length_) && dataEdit_->Parse(fill);
     fillByte_ = static_cast<uint8_t>(fill);
     accept();
-}
-
-void BufferFillDlg::OnCancel() {
-    valid_ = false;
-    reject();
 }
 
 }  // namespace qbr::gui

@@ -41,7 +41,6 @@ public:
 
 private:
     void OnOk();
-    void OnCancel();
 
     HexLineEdit* startEdit_ = nullptr;
     HexLineEdit* lengthEdit_ = nullptr;

@@ -4,6 +4,7 @@
 #include "base/MessageTable.h"
 #include "chipdb/CapacityText.h"
 #include "chipdb/ChipType.h"
+#include "gui/MenuTexts.h"
 
 #include <QGridLayout>
 #include <QHeaderView>
@@ -34,20 +35,6 @@ constexpr Column kColumns[] = {{kMsgColumnChipName, 100},
                                {kMsgColumnType, 80}};
 
 const QColor kGridLine(208, 208, 208);
-
-QString Text(int message) {
-    return QString::fromStdString(MessageText(message));
-}
-
-// Only the letters a to z become capitals; every other byte, including the bytes
-// of multi-byte characters, stays as typed.
-std::string SearchPattern(const QString& text) {
-    std::string pattern = text.toStdString();
-    for (char& c : pattern) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return pattern;
-}
 
 QTreeWidgetItem* MakeRow(const ChipRecord& chip) {
     auto* row = new QTreeWidgetItem(
@@ -154,7 +141,8 @@ void ChipSearchDlg::CreateResultList() {
 void ChipSearchDlg::RefreshResults() {
     // The count is that of the chips listed: a pattern that matches more than
     // the list holds reports the capped number, which always agrees with the rows.
-    const auto found = database_.SearchByPattern(SearchPattern(patternEdit_->text()), AllTypes, kResultLimit);
+    const auto found = database_.SearchByPattern(UpperCaseLetters(patternEdit_->text().toStdString()), AllTypes,
+                                                 kResultLimit);
     countLabel_->setText(Text(kMsgFoundPrefix) + QString::number(found.size()) + Text(kMsgFoundSuffix));
 
     // Each result goes on top of those before it: the list shows them in
@@ -190,11 +178,6 @@ void ChipSearchDlg::keyPressEvent(QKeyEvent* event) {
         return;
     }
     OnSelect();
-}
-
-void ChipSearchDlg::reject() {
-    selectedName_.clear();
-    QDialog::reject();
 }
 
 }  // namespace qbr::gui

@@ -33,7 +33,6 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
-    void reject() override;
 
 private:
     void CreateResultList();

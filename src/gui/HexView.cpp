@@ -173,11 +173,6 @@ bool HexView::eventFilter(QObject* watched, QEvent* event) {
 void HexView::focusOutEvent(QFocusEvent*) {}
 
 void HexView::paintEvent(QPaintEvent*) {
-    Compose();
-    QPainter(this).drawImage(0, 0, canvas_);
-}
-
-void HexView::Compose() {
     const qreal ratio = devicePixelRatioF();
     const QSize pixels = size() * ratio;
     if (canvas_.size() != pixels) {
@@ -202,6 +197,8 @@ void HexView::Compose() {
     for (const HexRect& line : HexViewModel::GridLines(height())) {
         painter.fillRect(line.x, line.y, line.width, line.height, ToColour(hexcolour::kLavender));
     }
+    painter.end();
+    QPainter(this).drawImage(0, 0, canvas_);
 }
 
 }  // namespace qbr::gui

@@ -56,7 +56,6 @@ private:
     void OnScrollAction(int action);
     void ShowScrollPosition();
     void ShowChecksum();
-    void Compose();
 
     HexViewModel model_;
     QScrollBar* scrollBar_ = nullptr;

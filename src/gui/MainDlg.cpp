@@ -27,6 +27,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
@@ -67,10 +68,6 @@ const QSize kEnglishButton(46, 38);
 const QSize kChineseButton(38, 38);
 const QSize kToolbarIcon(26, 26);
 
-QString Text(int message) {
-    return QString::fromStdString(MessageText(message));
-}
-
 void SetTextColour(QLabel* label, const QColor& colour) {
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, colour);
@@ -82,14 +79,6 @@ QString ProgressBarStyle(const QColor& chunk) {
                "QProgressBar { border: 1px solid #808080; background: white; }"
                "QProgressBar::chunk { background-color: %1; }")
         .arg(chunk.name());
-}
-
-// The capacity value arrives with "\r\n" line breaks and blank lines behind it.
-QString CapacityDisplayText(const std::string& text) {
-    QString shown = QString::fromStdString(text);
-    shown.replace("\r\n", "\n");
-    while (shown.endsWith('\n')) shown.chop(1);
-    return shown;
 }
 
 void FillSelector(QComboBox* combo, const std::vector<std::string>& entries, int selected) {
@@ -190,9 +179,9 @@ void MainDlg::SelectEmulatedChip() {
     if (!linkRequest_.emulatedChip || linkRequest_.emulatedChip->empty()) return;
     const std::optional<ChipRecord> chip = core_.Database().FindByTypedName(*linkRequest_.emulatedChip);
     if (!chip) return;
-    presenter_.Space().SetRememberSelectedChip(false);
+    core_.Space().SetRememberSelectedChip(false);
     core_.SelectChip(*chip);
-    presenter_.Space().SetRememberSelectedChip(true);
+    core_.Space().SetRememberSelectedChip(true);
 }
 
 // A link that can't be made as asked is said on standard error, and the window
@@ -225,7 +214,7 @@ void MainDlg::CreateActions() {
 
 // Each popup holds its commands in table order, with a separator between groups.
 void MainDlg::CreateMenus() {
-    for (const MenuPopupTitle& title : MenuPopupTitles()) {
+    for (const MenuPopupTitle& title : kMenuPopupTitles) {
         QMenu* menu = menuBar()->addMenu(QString());
         int group = -1;
         for (const CommandRow& row : CommandTable()) {
@@ -274,7 +263,7 @@ void MainDlg::CreateControls() {
     };
 
     mainPicture_ = label("mainPicture");
-    mainPicture_->setPixmap(BuiltInMainPicture());
+    mainPicture_->setPixmap(BuiltInPicture(180, 120, true));
     mainPicture_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     chipGroup_ = new QGroupBox(central);
@@ -370,7 +359,7 @@ void MainDlg::ConnectCommands() {
     connect(actions_[kCmdEnglish], &QAction::triggered, this, [this] { OnLanguage(kLanguageEnglish); });
     connect(actions_[kCmdChinese], &QAction::triggered, this, [this] { OnLanguage(kLanguageChinese); });
     connect(actions_[kCmdUserManual], &QAction::triggered, this, &MainDlg::OnUserManual);
-    connect(actions_[kCmdAbout], &QAction::triggered, this, &MainDlg::OnAbout);
+    connect(actions_[kCmdAbout], &QAction::triggered, this, [this] { AboutDlg(this).exec(); });
     connect(searchButton_, &QPushButton::clicked, this, [this] { presenter_.OnSearchChip(); });
 
     // The buffer and programmer commands run in the presenter.
@@ -396,26 +385,22 @@ void MainDlg::Relabel() {
     setWindowIcon(ProgramIcon());
     SetCaption(presenter_.Caption());
 
-    const QPixmap picture = LoadPictureFile(ConfiguredFilePath(ConfiguredFile::MainPicture));
+    const QPixmap picture = ConfiguredPicture(ConfiguredFile::MainPicture);
     if (!picture.isNull()) mainPicture_->setPixmap(picture);
 
     const TextLanguage menuLanguage = MenuLanguage();
     const bool english = menuLanguage == TextLanguage::English;
-    qtTranslation_.Follow(english);
-    const auto& titles = MenuPopupTitles();
-    for (size_t i = 0; i < titles.size(); ++i) {
-        popups_[i]->setTitle(QString::fromUtf8(titles[i].title.In(menuLanguage)));
-    }
-    for (const CommandRow& row : CommandTable()) {
-        actions_[row.id]->setText(QString::fromUtf8(row.menu.In(menuLanguage)));
+    FollowQtTexts(english);
+    for (size_t i = 0; i < std::size(kMenuPopupTitles); ++i) {
+        popups_[i]->setTitle(QString::fromUtf8(kMenuPopupTitles[i].title.In(menuLanguage)));
     }
     actions_[kCmdEnglish]->setChecked(english);
     actions_[kCmdChinese]->setChecked(!english);
-
     const QSize buttonSize = english ? kEnglishButton : kChineseButton;
     for (const CommandRow& row : CommandTable()) {
-        if (row.icon == CommandIcon::NoButton) continue;
         QAction* action = actions_[row.id];
+        action->setText(QString::fromUtf8(row.menu.In(menuLanguage)));
+        if (row.icon == CommandIcon::NoButton) continue;
         action->setToolTip(Text(row.tooltipId));
         if (QWidget* widget = toolbar_->widgetForAction(action)) widget->setFixedSize(buttonSize);
     }
@@ -424,7 +409,7 @@ void MainDlg::Relabel() {
     centralWidget()->setMinimumWidth(
         std::max(toolbar_->sizeHint().width(), centralWidget()->layout()->minimumSize().width()));
 
-    if (presenter_.Space().IsReady()) OfferCommandsFor(FamilyOf(core_.SelectedChip()));
+    if (core_.Space().IsReady()) OfferCommandsFor(FamilyOf(core_.SelectedChip()));
 
     chipGroup_->setTitle(Text(kMsgSelectChipGroup));
     typeLabel_->setText(Text(kMsgTypeLabel));
@@ -440,11 +425,25 @@ void MainDlg::DisableAfterDatabaseError() {
     // Without a database there is no chip and no buffer: only the commands
     // that need neither stay available.
     for (const CommandRow& row : CommandTable()) {
-        if (row.needsChip) EnableCommand(row.id, false);
+        if (row.needsChip) actions_[row.id]->setEnabled(false);
     }
     for (QWidget* widget : std::initializer_list<QWidget*>{typeCombo_, makerCombo_, chipCombo_, searchButton_}) {
         widget->setEnabled(false);
     }
+}
+
+void MainDlg::FollowQtTexts(bool english) {
+    if (english) {
+        if (qtTranslatorInstalled_) QCoreApplication::removeTranslator(&qtTranslator_);
+        qtTranslatorInstalled_ = false;
+        return;
+    }
+    if (qtTranslatorInstalled_) return;
+    if (qtTranslator_.isEmpty() &&
+        !qtTranslator_.load("qtbase_zh_CN", QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        return;
+    }
+    qtTranslatorInstalled_ = QCoreApplication::installTranslator(&qtTranslator_);
 }
 
 void MainDlg::OnLanguage(const char* language) {
@@ -472,11 +471,6 @@ void MainDlg::OnUserManual() {
     MessageBox(MessageText(kMsgNoManualViewer) + path.toStdString(), BoxButtons::Ok);
 }
 
-void MainDlg::OnAbout() {
-    AboutDlg dialog(this);
-    dialog.exec();
-}
-
 // A long status text is cut at the window's edge; its tooltip shows all of it.
 // Each change is drawn at once: one waiting event is handled.
 void MainDlg::SetStatusText(const std::string& text) {
@@ -499,18 +493,18 @@ void MainDlg::SetProgressDisplay(int position, const std::string& label, bool ba
     QCoreApplication::processEvents();
 }
 
+// The capacity value arrives with "\r\n" line breaks and blank lines behind it.
 void MainDlg::SetCapacityText(const std::string& text) {
-    capacityText_->setText(CapacityDisplayText(text));
+    QString shown = QString::fromStdString(text);
+    shown.replace("\r\n", "\n");
+    while (shown.endsWith('\n')) shown.chop(1);
+    capacityText_->setText(shown);
 }
 
 void MainDlg::OfferCommandsFor(ChipFamily family) {
     for (const CommandRow& row : CommandTable()) {
-        if (row.spiFlashOnly) EnableCommand(row.id, AllowedFor(row, family));
+        if (row.spiFlashOnly) actions_[row.id]->setEnabled(AllowedFor(row, family));
     }
-}
-
-void MainDlg::EnableCommand(int command, bool enable) {
-    if (QAction* action = CommandAction(command)) action->setEnabled(enable);
 }
 
 void MainDlg::ShowSelectors(const SelectorLists& lists) {
@@ -545,25 +539,19 @@ std::optional<std::string> MainDlg::AskOpenFile() {
 }
 
 std::optional<std::string> MainDlg::AskSaveFile() {
-    std::optional<std::string> path;
-    if (fileResponder_) {
-        path = fileResponder_(true);
-    } else {
-        QFileDialog dialog(this);
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setNameFilters({kSaveFilters[0].filter, kSaveFilters[1].filter});
-        dialog.setDefaultSuffix(kSaveFilters[0].suffix);
-        // A name typed without a suffix gets the one of the chosen file type.
-        connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
-            for (const SaveFilter& type : kSaveFilters) {
-                if (filter == type.filter) dialog.setDefaultSuffix(type.suffix);
-            }
-        });
-        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
-            path = dialog.selectedFiles().front().toStdString();
+    if (fileResponder_) return fileResponder_(true);
+    QFileDialog dialog(this);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilters({kSaveFilters[0].filter, kSaveFilters[1].filter});
+    dialog.setDefaultSuffix(kSaveFilters[0].suffix);
+    // A name typed without a suffix gets the one of the chosen file type.
+    connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+        for (const SaveFilter& type : kSaveFilters) {
+            if (filter == type.filter) dialog.setDefaultSuffix(type.suffix);
         }
-    }
-    return path;
+    });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().front().toStdString();
 }
 
 std::optional<std::string> MainDlg::AskFirmwareFile() {

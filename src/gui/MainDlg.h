@@ -2,7 +2,6 @@
 #pragma once
 
 #include "core/ProgrammerCore.h"
-#include "gui/QtTranslation.h"
 #include "gui/UnsavedEdits.h"
 #include "gui/WindowPresenter.h"
 #include "gui/WindowView.h"
@@ -11,6 +10,7 @@
 
 #include <QMainWindow>
 #include <QTimer>
+#include <QTranslator>
 
 #include <functional>
 #include <map>
@@ -114,13 +114,12 @@ private:
     std::unique_ptr<UsbLink> MakeLink();
 
     void RunCommand(const CommandRow& row);
-    void EnableCommand(int command, bool enable);
     bool AskYesNo(const QString& question);
 
+    void FollowQtTexts(bool english);
     void OnLanguage(const char* language);
     void OnLinkWatch();
     void OnUserManual();
-    void OnAbout();
 
     LinkRequest linkRequest_;
     TraceHeader traceHeader_;
@@ -129,7 +128,11 @@ private:
     WindowPresenter presenter_{*this};
     ProgrammerCore& core_ = presenter_.Core();
     UnsavedEdits unsavedEdits_{core_.Buffer()};
-    QtTranslation qtTranslation_;
+    // Qt's own texts (message-box buttons, file dialogs) in the window's language:
+    // Qt's Simplified Chinese catalogue, where Qt's translations are installed, is
+    // in use while the language is Chinese.
+    QTranslator qtTranslator_;
+    bool qtTranslatorInstalled_ = false;
     BoxResponder responder_;
     FileResponder fileResponder_;
 

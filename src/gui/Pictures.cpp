@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "gui/Pictures.h"
 
+#include "base/FileKind.h"
+
 #include <QPainter>
 #include <QPainterPath>
 
@@ -25,7 +27,9 @@ void DrawSocketedChip(QPainter& p, const QRectF& body, int pinsPerSide) {
                   body.width() * 0.07);
 }
 
-QPixmap PaintedPicture(int width, int height, bool withCable) {
+}  // namespace
+
+QPixmap BuiltInPicture(int width, int height, bool withCable) {
     QPixmap pixmap(width, height);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
@@ -60,8 +64,6 @@ QPixmap PaintedPicture(int width, int height, bool withCable) {
     return pixmap;
 }
 
-}  // namespace
-
 QIcon ProgramIcon() {
     QIcon icon;
     for (int size : {16, 32, 48, 64}) {
@@ -79,18 +81,10 @@ QIcon ProgramIcon() {
     return icon;
 }
 
-QPixmap BuiltInMainPicture() {
-    return PaintedPicture(180, 120, true);
-}
-
-QPixmap BuiltInAboutPicture() {
-    return PaintedPicture(120, 120, false);
-}
-
-QPixmap LoadPictureFile(const std::string& path) {
-    QPixmap pixmap;
-    if (!path.empty()) pixmap.load(QString::fromStdString(path));
-    return pixmap;
+QPixmap ConfiguredPicture(ConfiguredFile file) {
+    const std::string path = ConfiguredFilePath(file);
+    if (KindOfFile(path) != FileKind::Regular) return {};
+    return QPixmap(QString::fromStdString(path));
 }
 
 }  // namespace qbr::gui

@@ -1,22 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "base/ConfiguredFiles.h"
+
 #include <QIcon>
 #include <QPixmap>
-
-#include <string>
 
 namespace qbr::gui {
 
 // The program's window icon.
 QIcon ProgramIcon();
 
-// Pictures shown when the configured picture files can't be loaded.
-QPixmap BuiltInMainPicture();   // 180 x 120
-QPixmap BuiltInAboutPicture();  // 120 x 120
+// The picture shown when the configured picture file can't be loaded: the
+// programmer, with its cable in the main window's (180 x 120), without in the
+// About box's (120 x 120).
+QPixmap BuiltInPicture(int width, int height, bool withCable);
 
-// The picture file named by the configuration, or a null pixmap when the file
-// is missing or is no picture.
-QPixmap LoadPictureFile(const std::string& path);
+// The picture file config.ini names, or a null pixmap when it is missing, no
+// picture, or no regular file (a FIFO would be waited on for ever).
+QPixmap ConfiguredPicture(ConfiguredFile file);
 
 }  // namespace qbr::gui

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QRegularExpression>
 
 #include <iostream>
 #include <optional>
@@ -30,18 +31,9 @@ int TakeScreenshot(MainDlg& window, const QString& file) {
     return 0;
 }
 
-// "--emulate" may stand without a chip name; the parser needs a value, so it
-// gets an empty one.
-QStringList EmulateWithoutValue(QStringList arguments) {
-    for (QString& argument : arguments) {
-        if (argument == "--emulate") argument = "--emulate=";
-    }
-    return arguments;
-}
-
 }  // namespace
 
-int ProgrammerApp::Run() {
+int RunProgrammerApp(int& argc, char** argv) {
     const std::string languageProblem = LoadLanguageSetting();
     BuildMessageTable();
     if (!languageProblem.empty()) {
@@ -49,27 +41,28 @@ int ProgrammerApp::Run() {
         LogText(languageProblem);
     }
 
-    QApplication app(argc_, argv_);
+    QApplication app(argc, argv);
     QApplication::setApplicationName("qbr5150");
 
     QCommandLineParser parser;
     parser.addHelpOption();
     const QCommandLineOption screenshot("screenshot", "Start, draw the window into a PNG file and exit.", "file");
-    parser.addOption(screenshot);
     const QCommandLineOption emulate("emulate",
                                      "Use the emulated programmer with CHIP in its socket "
                                      "(--emulate alone: the selected chip).",
                                      "chip");
-    parser.addOption(emulate);
     const QCommandLineOption emulateSpeed("emulate-speed",
                                           "Speed of the emulated programmer's wire: unlimited (default) or full "
                                           "(USB full speed, as with a programmer).",
                                           "speed", "unlimited");
-    parser.addOption(emulateSpeed);
     const QCommandLineOption trace("trace", "Record every USB transfer of the run into a file (JSON lines).", "file");
-    parser.addOption(trace);
+    parser.addOptions({screenshot, emulate, emulateSpeed, trace});
     parser.addPositionalArgument("file", "Image file to load at start.");
-    parser.process(EmulateWithoutValue(app.arguments()));
+    // "--emulate" may stand without a chip name; the parser needs a value, so it
+    // gets an empty one.
+    QStringList commandLine = app.arguments();
+    commandLine.replaceInStrings(QRegularExpression("^--emulate$"), "--emulate=");
+    parser.process(commandLine);
 
     LinkRequest link;
     if (parser.isSet(emulate)) link.emulatedChip = parser.value(emulate).toStdString();

@@ -5,6 +5,8 @@
 #include <QPainterPath>
 #include <QPixmap>
 
+#include <iterator>
+
 namespace qbr::gui {
 namespace {
 
@@ -189,26 +191,23 @@ void DrawAbout(QPainter& p) {
 
 using GlyphPainter = void (*)(QPainter&);
 
-GlyphPainter GlyphOf(CommandIcon icon) {
-    switch (icon) {
-    case CommandIcon::NoButton: return nullptr;
-    case CommandIcon::Open: return DrawOpen;
-    case CommandIcon::Save: return DrawSave;
-    case CommandIcon::Fill: return DrawFill;
-    case CommandIcon::Swap: return DrawSwap;
-    case CommandIcon::Auto: return DrawAuto;
-    case CommandIcon::Erase: return DrawErase;
-    case CommandIcon::Write: return DrawWrite;
-    case CommandIcon::Read: return DrawRead;
-    case CommandIcon::Verify: return DrawVerify;
-    case CommandIcon::Detect: return DrawDetect;
-    case CommandIcon::FirmwareVersion: return DrawFirmwareVersion;
-    case CommandIcon::UpdateFirmware: return DrawUpdateFirmware;
-    case CommandIcon::Manual: return DrawManual;
-    case CommandIcon::About: return DrawAbout;
-    }
-    return nullptr;
-}
+// In the order of CommandIcon; NoButton has no glyph.
+constexpr GlyphPainter kGlyphs[] = {nullptr,
+                                    DrawOpen,
+                                    DrawSave,
+                                    DrawFill,
+                                    DrawSwap,
+                                    DrawAuto,
+                                    DrawErase,
+                                    DrawWrite,
+                                    DrawRead,
+                                    DrawVerify,
+                                    DrawDetect,
+                                    DrawFirmwareVersion,
+                                    DrawUpdateFirmware,
+                                    DrawManual,
+                                    DrawAbout};
+static_assert(std::size(kGlyphs) == static_cast<size_t>(CommandIcon::About) + 1);
 
 QPixmap PaintGlyph(GlyphPainter glyph, int size) {
     QPixmap pixmap(size, size);
@@ -223,7 +222,7 @@ QPixmap PaintGlyph(GlyphPainter glyph, int size) {
 }  // namespace
 
 QIcon ToolbarIcon(CommandIcon glyphName) {
-    const GlyphPainter glyph = GlyphOf(glyphName);
+    const GlyphPainter glyph = kGlyphs[static_cast<size_t>(glyphName)];
     if (!glyph) return {};
     QIcon icon;
     for (int size : {16, 24, 32, 48}) icon.addPixmap(PaintGlyph(glyph, size));

@@ -4,6 +4,8 @@
 #include "buffer/DataBuffer.h"
 
 #include <cstddef>
+#include <functional>
+#include <string_view>
 
 namespace qbr::gui {
 
@@ -31,7 +33,10 @@ public:
     }
 
 private:
-    size_t Fingerprint() const;
+    size_t Fingerprint() const {
+        return std::hash<std::string_view>{}(
+            {reinterpret_cast<const char*>(buffer_.bytes.data()), buffer_.bytes.size()});
+    }
 
     const DataBuffer& buffer_;
     size_t kept_ = 0;

@@ -2,8 +2,8 @@
 #include "gui/WindowPresenter.h"
 
 #include "base/MessageTable.h"
+#include "chipdb/CapacityText.h"
 #include "chipdb/ChipSelectors.h"
-#include "core/ChipInfoText.h"
 
 namespace qbr::gui {
 

@@ -7,6 +7,7 @@
 #include "ops/CommandTable.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,8 +26,6 @@ public:
     Workspace::StartResult Start();
 
     ProgrammerCore& Core() { return core_; }
-    Workspace& Space() { return workspace_; }
-    ProgrammerSession& Session() { return session_; }
 
     // A buffer or programmer command of the table.
     CommandResult Run(const CommandRow& row);
@@ -62,12 +61,12 @@ public:
     void ChipSelected(const ChipRecord& chip) override;
 
 private:
-    Outcome ShowChipsOfMaker(SelectorLists lists, const std::string& maker, uint32_t type);
+    Outcome ShowChipsOfMaker(uint32_t type, const std::string& maker);
     bool KeepChipWhileRunning();
     // A chip-name change: the chip of that name becomes the selected chip.
     Outcome SettleOnChip(const std::string& nameText);
 
-    Outcome LoadImageFile(const std::string& path);
+    std::optional<RecordError> LoadImageFile(const std::string& path);
     Outcome LoadFileAndReport(const std::string& path);
     void SetFileCaption(const std::string& path);
 
@@ -78,7 +77,6 @@ private:
     ProgrammerSession session_;
     ProgrammerCore core_{session_, workspace_, *this};
     std::string captionSuffix_;
-    ImageLoadResult lastImageLoad_;
 };
 
 }  // namespace qbr::gui

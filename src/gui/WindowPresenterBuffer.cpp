@@ -44,22 +44,24 @@ Outcome WindowPresenter::OnAddressLocation() {
     return Outcome::Ok;
 }
 
-Outcome WindowPresenter::LoadImageFile(const std::string& path) {
-    lastImageLoad_ = LoadImage(path, workspace_.Buffer(), workspace_.SelectedChip().capacity);
-    if (lastImageLoad_.tooLong) MessageBox(MessageText(kMsgFileTooLong), BoxButtons::Ok);
+// The error of a load that failed; nullopt when it loaded.
+std::optional<RecordError> WindowPresenter::LoadImageFile(const std::string& path) {
+    const ImageLoadResult load = LoadImage(path, workspace_.Buffer(), workspace_.SelectedChip().capacity);
+    if (load.tooLong) MessageBox(MessageText(kMsgFileTooLong), BoxButtons::Ok);
     // A failed load may have changed the buffer too (Intel HEX records placed
     // before a fault, a raw read cut short), so the view and its checksum are
     // refreshed whatever the outcome.
     view_.RefreshHexView();
-    return lastImageLoad_.outcome == ImageLoadResult::Outcome::Loaded ? Outcome::Ok : Outcome::FileError;
+    if (load.outcome == ImageLoadResult::Outcome::Loaded) return std::nullopt;
+    return load.error;
 }
 
 Outcome WindowPresenter::LoadFileAndReport(const std::string& path) {
     core_.LogText(path);
-    if (LoadImageFile(path) != Outcome::Ok) {
+    if (const auto error = LoadImageFile(path)) {
         MessageBox(MessageText(kMsgOpenFileError), BoxButtons::Ok);
         core_.LogText(MessageText(kMsgOpenFileError));
-        if (lastImageLoad_.error.fault != RecordFault::None) core_.LogText(RecordErrorText(lastImageLoad_.error));
+        if (error->fault != RecordFault::None) core_.LogText(RecordErrorText(*error));
         return Outcome::FileError;
     }
     SetFileCaption(path);
@@ -87,9 +89,9 @@ Outcome WindowPresenter::OnDropFiles(const std::vector<std::string>& paths) {
 }
 
 Outcome WindowPresenter::LoadCommandLineFile(const std::string& path) {
-    const Outcome outcome = LoadImageFile(path);
-    if (outcome != Outcome::Ok) MessageBox(MessageText(kMsgOpenFileError), BoxButtons::Ok);
-    return outcome;
+    if (!LoadImageFile(path)) return Outcome::Ok;
+    MessageBox(MessageText(kMsgOpenFileError), BoxButtons::Ok);
+    return Outcome::FileError;
 }
 
 Outcome WindowPresenter::OnSaveFile() {

@@ -21,32 +21,25 @@ Outcome WindowPresenter::OnChipTypeChanged(const std::string& typeText) {
     if (KeepChipWhileRunning()) return Outcome::Busy;
     const uint32_t type = ChipTypeFromName(typeText);
     if (type == workspace_.SelectedChip().chipType) return Outcome::Ok;
-    SelectorLists lists = SelectorsFor(workspace_.Database(), workspace_.SelectedChip());
-    lists.typeIndex = -1;
-    for (size_t i = 0; i < lists.types.size(); ++i) {
-        if (lists.types[i] == typeText) lists.typeIndex = static_cast<int>(i);
-    }
     // The maker shown first is the one whose chips are listed, so the two always agree.
-    lists.makers = SortedNoCase(workspace_.Database().ListMakers(type));
-    lists.makerIndex = lists.makers.empty() ? -1 : 0;
-    const std::string maker = lists.makers.empty() ? std::string() : lists.makers.front();
-    return ShowChipsOfMaker(std::move(lists), maker, type);
+    const std::vector<std::string> makers = SortedNoCase(workspace_.Database().ListMakers(type));
+    return ShowChipsOfMaker(type, makers.empty() ? std::string() : makers.front());
 }
 
 Outcome WindowPresenter::OnMakerChanged(const std::string& makerText) {
     if (KeepChipWhileRunning()) return Outcome::Busy;
     const ChipRecord& selected = workspace_.SelectedChip();
     if (makerText == selected.makerName) return Outcome::Ok;
-    SelectorLists lists = SelectorsFor(workspace_.Database(), selected);
-    for (size_t i = 0; i < lists.makers.size(); ++i) {
-        if (lists.makers[i] == makerText) lists.makerIndex = static_cast<int>(i);
-    }
-    return ShowChipsOfMaker(std::move(lists), makerText, selected.chipType);
+    return ShowChipsOfMaker(selected.chipType, makerText);
 }
 
-Outcome WindowPresenter::ShowChipsOfMaker(SelectorLists lists, const std::string& maker, uint32_t type) {
-    lists.chips = ChipNamesOf(workspace_.Database(), maker, type);
-    lists.chipIndex = lists.chips.empty() ? -1 : 0;
+// The selectors show the type and maker picked, and the maker's first chip
+// becomes the selected chip.
+Outcome WindowPresenter::ShowChipsOfMaker(uint32_t type, const std::string& maker) {
+    ChipRecord picked;
+    picked.chipType = type;
+    picked.makerName = maker;
+    const SelectorLists lists = SelectorsFor(workspace_.Database(), picked);
     view_.ShowSelectors(lists);
     return SettleOnChip(lists.chips.empty() ? std::string() : lists.chips.front());
 }

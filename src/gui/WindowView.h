@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "chipdb/ChipSelectors.h"
 #include "chipdb/ChipType.h"
-#include "chipdb/SelectorLists.h"
 #include "core/OperationEvents.h"
 
 #include <cstdint>
@@ -31,7 +31,6 @@ class WindowView {
 public:
     virtual ~WindowView() = default;
 
-    // Status line text.
     virtual void SetStatusText(const std::string& text) = 0;
     // Red (true) or black text of the status line and the percentage label.
     virtual void SetErrorColour(bool error) = 0;
@@ -50,7 +49,6 @@ public:
     // Caret to the byte, its row to the top.
     virtual void GoToAddress(uint32_t address) = 0;
     virtual void FocusHexView() = 0;
-    // The window caption.
     virtual void SetCaption(const std::string& text) = 0;
     // Dialogs; nullopt when cancelled.
     virtual std::optional<std::string> AskOpenFile() = 0;

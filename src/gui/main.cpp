@@ -2,6 +2,5 @@
 #include "gui/ProgrammerApp.h"
 
 int main(int argc, char* argv[]) {
-    qbr::gui::ProgrammerApp app(argc, argv);
-    return app.Run();
+    return qbr::gui::RunProgrammerApp(argc, argv);
 }

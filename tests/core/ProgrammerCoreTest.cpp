@@ -76,29 +76,10 @@ TEST_F(LinkPermission, StartAndCommandsSayWhyAndHowToFixIt) {
     EXPECT_EQ(host.statusText, "No programmer linked to computer!");
 }
 
-TEST_F(LinkPermission, TextFollowsLayoutAndLanguage) {
-    // A portable directory that needs quoting in a shell: the rule is installed from it.
-    const std::string reload = "sudo udevadm control --reload-rules && sudo udevadm trigger\r\n";
-    SetExecutableDirectory("/opt/my tools/qbr/");
-    EXPECT_NE(PermissionDeniedText().find(
-                  "sudo install -m 644 '/opt/my tools/qbr/60-qbr5150.rules' /etc/udev/rules.d/ && " + reload),
-              std::string::npos);
-
-    // Installed: the package has put the rule in place already, it need only be loaded.
-    ProgramPaths installed = PortablePaths(dir->dirText());
-    installed.installed = true;
-    SetProgramPaths(installed);
-    EXPECT_NE(PermissionDeniedText().find("command:\r\n" + reload), std::string::npos);
-    SetLanguageForSession("SimpleChinese");
-    EXPECT_EQ(PermissionDeniedText().rfind("已找到编程器", 0), 0u);
-    EXPECT_NE(PermissionDeniedText().find("：\r\n" + reload), std::string::npos);
-    SetLanguageForSession("Klingon");
-    EXPECT_EQ(PermissionDeniedText(), "");
-}
-
-// Where an installation puts the device rule (as `cmake --install` does), and
-// whether udev reads it there, so that reloading is all it takes.
-TEST_F(LinkPermission, InstalledRuleLiesWhereUdevReadsIt) {
+// Where an installation puts the device rule (as `cmake --install` does), whether
+// udev reads it there, and what the text says to do: a portable directory's rule
+// is installed from it (quoted for the shell), an installed one need only be loaded.
+TEST_F(LinkPermission, DeviceRuleTextFollowsLayoutAndLanguage) {
     struct Case {
         const char* prefix;
         const char* configured;  // QBR_UDEV_RULES_DIR
@@ -118,12 +99,21 @@ TEST_F(LinkPermission, InstalledRuleLiesWhereUdevReadsIt) {
         EXPECT_EQ(InstalledRuleDirectory(rule.prefix, rule.configured), rule.directory);
         EXPECT_EQ(UdevReadsRulesIn(rule.directory), rule.read);
     }
+    const std::string reload = "sudo udevadm control --reload-rules && sudo udevadm trigger";
+    SetExecutableDirectory("/opt/my tools/qbr/");
+    EXPECT_NE(PermissionDeniedText().find(
+                  "sudo install -m 644 '/opt/my tools/qbr/60-qbr5150.rules' /etc/udev/rules.d/ && " + reload + "\r\n"),
+              std::string::npos);
     // The program finds its prefix from its data directory.
     ProgramPaths installed = PortablePaths("/usr/share/qbr5150/");
     installed.installed = true;
     SetProgramPaths(installed);
     EXPECT_EQ(DeviceRulePath(), "/usr/lib/udev/rules.d/60-qbr5150.rules");
-    EXPECT_EQ(DeviceAccessCommand(), "sudo udevadm control --reload-rules && sudo udevadm trigger");
+    EXPECT_EQ(DeviceAccessCommand(), reload);
+    EXPECT_NE(PermissionDeniedText().find("command:\r\n" + reload + "\r\n"), std::string::npos);
+    SetLanguageForSession("SimpleChinese");
+    EXPECT_EQ(PermissionDeniedText().rfind("已找到编程器", 0), 0u);
+    EXPECT_NE(PermissionDeniedText().find("：\r\n" + reload), std::string::npos);
     installed.dataDirectory = "/usr/local/share/qbr5150/";
     SetProgramPaths(installed);
     EXPECT_EQ(DeviceRulePath(), "/etc/udev/rules.d/60-qbr5150.rules");
