@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/DirectPath.h"
 
-#include <algorithm>
-#include <cctype>
-#include <charconv>
-#include <cstdio>
+#include <ranges>
+#include <utility>
 
 namespace qbr {
 
@@ -33,8 +31,9 @@ bool DirectPath::Open(OpenProblem& problem, const AlertHandler& alert) {
     return true;
 }
 
+// Only the first 127 interfaces are looked at, as the enumeration has always probed.
 std::optional<std::string> DirectPath::FindInterface() const {
-    for (const DeviceEnumerator::Interface& interface : enumerator_->ListInterfaces()) {
+    for (const DeviceEnumerator::Interface& interface : enumerator_->ListInterfaces() | std::views::take(127)) {
         if (interface.vendorId == kVendorId && interface.productId == kProductId &&
             (port_.empty() || interface.name.starts_with(port_ + ':'))) {
             return interface.name;
