@@ -121,15 +121,10 @@ std::string HourText(Hours hour) {
 }
 
 void Count(ResultCounts& counts, const std::string& result) {
-    if (result == "ok") {
-        ++counts.ok;
-    } else if (result == "failed") {
-        ++counts.failed;
-    } else if (result == "interrupted") {
-        ++counts.interrupted;
-    } else {
-        ++counts.inWork;  // "taken"
-    }
+    ++(result == "ok"            ? counts.ok
+       : result == "failed"      ? counts.failed
+       : result == "interrupted" ? counts.interrupted
+                                 : counts.inWork);  // "taken"
 }
 
 struct StationTally {

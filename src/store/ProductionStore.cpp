@@ -63,8 +63,7 @@ std::optional<uint64_t> ParseSerial(const SqlValue& value) {
 }
 
 SqlValue Text(std::optional<uint64_t> number) {
-    if (!number) return std::nullopt;
-    return std::to_string(*number);
+    return number ? SqlValue(std::to_string(*number)) : std::nullopt;
 }
 
 ChipRow ReadChipRow(const SqlRow& row) {
