@@ -116,9 +116,8 @@ std::vector<ChipRecord> ChipDatabase::SearchByPattern(std::string_view pattern, 
 }
 
 std::string UpperCaseLetters(std::string text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
+    std::ranges::transform(text, text.begin(),
+                           [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; });
     return text;
 }
 

@@ -53,17 +53,12 @@ int EmulatedProgrammer::Read(Handle handle, uint8_t* buffer, uint32_t count, uin
         const ProgrammerFirmware::Given given = firmware_.Give({buffer + received, count - received});
         received += given.bytes;
         changed_.notify_all();
-        if (int result = EndOfRead(lock, *transfer, given); result >= 0) return result;
+        // The packets end the read only once they are on the wire.
+        if (int error = Pace(lock, *transfer, given.bytes)) return error;
+        if (given.stop != ProgrammerFirmware::Stop::None) return Finish(given.stop);
+        if (given.overflow) return kOverflow;
+        if (given.complete) return 0;
     }
-}
-
-// The result of a read after its latest packets (once on the wire), or -1 while
-// it goes on.
-int EmulatedProgrammer::EndOfRead(Lock& lock, const Transfer& transfer, const ProgrammerFirmware::Given& given) {
-    if (int error = Pace(lock, transfer, given.bytes)) return error;
-    if (given.stop != ProgrammerFirmware::Stop::None) return Finish(given.stop);
-    if (given.overflow) return kOverflow;
-    return given.complete ? 0 : -1;
 }
 
 int EmulatedProgrammer::Write(Handle handle, const uint8_t* buffer, uint32_t count, uint32_t& written,
@@ -73,7 +68,14 @@ int EmulatedProgrammer::Write(Handle handle, const uint8_t* buffer, uint32_t cou
     const Deadline deadline = timeoutMs == 0 ? Deadline() : Clock::now() + std::chrono::milliseconds(timeoutMs);
     const std::optional<Transfer> transfer = BeginTransfer(handle);
     if (!transfer) return kNoDevice;
-    if (WriteFailing(Clock::now())) return kFailed;
+    // A write-fail fault's time runs from the first write after it was set.
+    if (writeFailTime_) {
+        const Clock::time_point now = Clock::now();
+        if (!writeFailEnd_) writeFailEnd_ = now + *writeFailTime_;
+        if (now < *writeFailEnd_) return kFailed;
+        writeFailTime_.reset();
+        writeFailEnd_.reset();
+    }
     do {
         if (int error = WaitFor(lock, *transfer, deadline, [this] { return firmware_.CanTake(); })) {
             firmware_.WriteCutOff();
@@ -127,26 +129,12 @@ int EmulatedProgrammer::Pace(Lock& lock, const Transfer& transfer, uint32_t byte
     return Interruption(transfer);
 }
 
-// Carries out what the transfer met at a fault point of its data phase.
+// Carries out the unplug or replug the transfer met at a fault point of its data
+// phase, which ends the transfer.
 int EmulatedProgrammer::Finish(ProgrammerFirmware::Stop stop) {
-    switch (stop) {
-    case ProgrammerFirmware::Stop::None: return 0;
-    case ProgrammerFirmware::Stop::Unplug: Disconnect(); return kNoDevice;
-    case ProgrammerFirmware::Stop::Replug:
-        Disconnect();
-        plugged_ = true;
-        return kNoDevice;
-    }
-    return kFailed;
-}
-
-bool EmulatedProgrammer::WriteFailing(Clock::time_point now) {
-    if (!writeFailTime_) return false;
-    if (!writeFailEnd_) writeFailEnd_ = now + *writeFailTime_;
-    if (now < *writeFailEnd_) return true;
-    writeFailTime_.reset();
-    writeFailEnd_.reset();
-    return false;
+    Disconnect();
+    plugged_ = stop == ProgrammerFirmware::Stop::Replug;
+    return kNoDevice;
 }
 
 // The programmer leaves the bus: open handles die and it forgets any exchange

@@ -100,9 +100,7 @@ private:
     template <typename Ready>
     int WaitFor(Lock& lock, const Transfer& transfer, Deadline deadline, Ready ready);
     int Pace(Lock& lock, const Transfer& transfer, uint32_t bytes);
-    int EndOfRead(Lock& lock, const Transfer& transfer, const ProgrammerFirmware::Given& given);
     int Finish(ProgrammerFirmware::Stop stop);
-    bool WriteFailing(Clock::time_point now);
     void Disconnect();
 
     mutable std::mutex mutex_;

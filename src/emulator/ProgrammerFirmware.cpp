@@ -59,12 +59,6 @@ RequestedAccess RequestedBy(std::span<const uint8_t> request, size_t parametersA
     return access;
 }
 
-bool IsValidBootRequest(std::span<const uint8_t> request) {
-    const auto word = request.subspan(1, sizeof kBootWord);
-    const uint8_t sum = std::accumulate(request.begin(), request.begin() + 23, uint8_t{0});
-    return std::equal(word.begin(), word.end(), kBootWord) && sum == 0;
-}
-
 }  // namespace
 
 ProgrammerFirmware::ProgrammerFirmware(const ChipRecord& chip) : chip_(chip) {}
@@ -169,10 +163,10 @@ ProgrammerFirmware::Given ProgrammerFirmware::Give(std::span<uint8_t> room) {
 // The packets of the reply at the head of the queue, up to its short last one.
 ProgrammerFirmware::Given ProgrammerFirmware::GiveMessage(std::span<uint8_t> room) {
     Given given;
-    while (given.bytes < room.size()) {
+    for (bool last = false; !last && !given.overflow && given.bytes < room.size();) {
         Message& message = messages_.front();
         const auto packet = static_cast<uint32_t>(std::min<size_t>(kPacket, message.bytes.size() - message.sent));
-        const bool last = packet < kPacket;
+        last = packet < kPacket;
         if (packet <= room.size() - given.bytes) {
             std::copy_n(message.bytes.begin() + static_cast<ptrdiff_t>(message.sent), packet,
                         room.begin() + given.bytes);
@@ -182,12 +176,8 @@ ProgrammerFirmware::Given ProgrammerFirmware::GiveMessage(std::span<uint8_t> roo
         }
         message.sent += packet;
         if (last) messages_.pop_front();
-        if (given.overflow || last) {
-            given.complete = !given.overflow;
-            return given;
-        }
     }
-    given.complete = true;
+    given.complete = !given.overflow;
     return given;
 }
 
@@ -371,9 +361,11 @@ void ProgrammerFirmware::OnSerial(std::span<const uint8_t>) {
 }
 
 // The reply echoes the request's 17 bytes after the opcode; byte 18 says whether
-// the image will be taken.
+// the image will be taken: the request must hold the boot word and sum to zero.
 void ProgrammerFirmware::OnBoot(std::span<const uint8_t> request) {
-    const bool accepted = IsValidBootRequest(request) && !Rejecting();
+    const auto word = request.subspan(1, sizeof kBootWord);
+    const uint8_t sum = std::accumulate(request.begin(), request.begin() + 23, uint8_t{0});
+    const bool accepted = std::equal(word.begin(), word.end(), kBootWord) && sum == 0 && !Rejecting();
     Bytes reply(kBootReplySize, 0);
     reply[0] = kBoot;
     std::copy_n(request.begin() + 1, sizeof kBootWord, reply.begin() + 1);

@@ -173,10 +173,8 @@ int TraceReplay::Read(Handle handle, uint8_t* buffer, uint32_t count, uint32_t& 
 }
 
 void TraceReplay::CancelTransfers(Handle) {
-    {
-        const Lock lock(mutex_);
-        ++cancels_;
-    }
+    const Lock lock(mutex_);
+    ++cancels_;
     cancelled_.notify_all();
 }
 

@@ -5,16 +5,10 @@
 
 namespace qbr {
 
-std::chrono::nanoseconds WireClock::Cost(uint32_t bytes) const {
-    std::chrono::nanoseconds cost = model_.latency;
-    if (model_.bytesPerSecond != 0) {
-        cost += std::chrono::nanoseconds(uint64_t{bytes} * 1'000'000'000u / model_.bytesPerSecond);
-    }
-    return cost;
-}
-
 WireClock::Clock::time_point WireClock::Book(uint32_t bytes, Clock::time_point now) {
-    const std::chrono::nanoseconds cost = Cost(bytes);
+    std::chrono::nanoseconds cost = model_.latency;
+    if (model_.bytesPerSecond != 0)
+        cost += std::chrono::nanoseconds(uint64_t{bytes} * 1'000'000'000u / model_.bytesPerSecond);
     booked_ += cost;
     end_ = std::max(end_, now - oversleep_) + cost;
     oversleep_ = {};

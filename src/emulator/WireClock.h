@@ -32,8 +32,6 @@ public:
     void ResetBookedTime() { booked_ = {}; }
 
 private:
-    std::chrono::nanoseconds Cost(uint32_t bytes) const;
-
     SpeedModel model_;
     Clock::time_point end_{};
     Clock::duration oversleep_{};

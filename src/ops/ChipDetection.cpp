@@ -14,16 +14,11 @@ namespace {
 
 using ChipId = std::array<uint8_t, 2>;
 
-std::string IdentificationText(const ChipId& id) {
-    char text[48];
-    std::snprintf(text, sizeof text, "ManufacturerID:%X\r\nDeviceID:%X", static_cast<unsigned>(id[0]),
-                  static_cast<unsigned>(id[1]));
-    return text;
-}
-
 // The pair in the box after the text, and in the log.
 CommandResult UnknownChip(const ChipId& id) {
-    const std::string idText = IdentificationText(id);
+    char idText[48];
+    std::snprintf(idText, sizeof idText, "ManufacturerID:%X\r\nDeviceID:%X", static_cast<unsigned>(id[0]),
+                  static_cast<unsigned>(id[1]));
     CommandResult result = Failure(kMsgChipTypeUnknown);
     result.words.box += idText;
     result.words.log = idText;

@@ -5,8 +5,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <new>
-#include <optional>
 #include <vector>
 
 namespace qbr {
@@ -18,30 +18,6 @@ constexpr uint32_t kCompareBatch = 1024;
 
 // How a comparison ended.
 enum class VerifyEnd { Match, Mismatch, ReadFailed, ReadShort };
-
-// Ends the verify read, if it still runs, on every way out: once CancelRead has
-// returned the link's worker no longer touches the comparison buffer, which may
-// then be freed.
-class ReadStopper {
-public:
-    explicit ReadStopper(ProgrammerProtocol& protocol) : protocol_(protocol) {}
-    ~ReadStopper() {
-        if (protocol_.State() == OperationState::Reading) protocol_.CancelRead();
-    }
-    ReadStopper(const ReadStopper&) = delete;
-    ReadStopper& operator=(const ReadStopper&) = delete;
-
-private:
-    ProgrammerProtocol& protocol_;
-};
-
-std::optional<std::vector<uint8_t>> AllocateChipImage(uint32_t capacity) {
-    try {
-        return std::vector<uint8_t>(capacity, 0x00);
-    } catch (const std::bad_alloc&) {
-        return std::nullopt;
-    }
-}
 
 // Compares the buffer with the chip's bytes as they arrive. While the read runs a
 // pass starts only once the received bytes lead the compared ones by a hundredth
@@ -104,18 +80,27 @@ CommandResult VerifyChip(ProgrammerCore& core, const ChipRecord& chip, Caller ca
     if (auto refused = running.Refusal(BusyLog::Logged)) return *refused;
     if (CommandResult prepared = PrepareChipTransfer(core, chip); !prepared.Ok()) return prepared;
     core.ShowInfo(MessageText(kMsgVerifying));
-    std::optional<std::vector<uint8_t>> chipImage = AllocateChipImage(chip.capacity);
-    if (!chipImage) return {Outcome::Failed, {.box = MessageText(kMsgMemoryOverflow)}};
-    if (!core.Session().Protocol().StartChipRead(chipImage->data(), 0, chip.capacity)) {
+    std::vector<uint8_t> chipImage;
+    try {
+        chipImage.assign(chip.capacity, 0x00);
+    } catch (const std::bad_alloc&) {
+        return {Outcome::Failed, {.box = MessageText(kMsgMemoryOverflow)}};
+    }
+    if (!core.Session().Protocol().StartChipRead(chipImage.data(), 0, chip.capacity)) {
         return Failure(kMsgVerifyChipError);
     }
-    const ReadStopper stopper(core.Session().Protocol());
+    // Ends the verify read, if it still runs, on every way out: once CancelRead has
+    // returned the link's worker no longer touches chipImage, which may then be freed.
+    const auto stopRead = [](ProgrammerProtocol* protocol) {
+        if (protocol->State() == OperationState::Reading) protocol->CancelRead();
+    };
+    const std::unique_ptr<ProgrammerProtocol, decltype(stopRead)> stopper(&core.Session().Protocol(), stopRead);
     uint32_t next = 0;
-    switch (CompareWhileReading(core, *chipImage, chip.capacity, next)) {
+    switch (CompareWhileReading(core, chipImage, chip.capacity, next)) {
     case VerifyEnd::Match:
         core.SetProgress(100);
         return {Outcome::Ok, {.status = MessageText(kMsgVerifyChipOk) + core.ElapsedText()}};
-    case VerifyEnd::Mismatch: return MismatchFound(core, {next, core.Buffer().bytes[next], (*chipImage)[next]});
+    case VerifyEnd::Mismatch: return MismatchFound(core, {next, core.Buffer().bytes[next], chipImage[next]});
     case VerifyEnd::ReadFailed:
     case VerifyEnd::ReadShort: break;
     }

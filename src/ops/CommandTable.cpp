@@ -84,12 +84,6 @@ const std::vector<CommandRow>& CommandTable() {
 }
 // clang-format on
 
-const CommandRow* FindCommand(CommandId id) {
-    const auto& rows = CommandTable();
-    const auto found = std::find_if(rows.begin(), rows.end(), [id](const CommandRow& row) { return row.id == id; });
-    return found == rows.end() ? nullptr : &*found;
-}
-
 const CommandRow* FindCliCommand(std::string_view name) {
     const auto& rows = CommandTable();
     const auto found = std::find_if(rows.begin(), rows.end(),

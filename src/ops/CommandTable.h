@@ -75,8 +75,7 @@ struct CommandRow {
 
 // Every command once, in menu order.
 const std::vector<CommandRow>& CommandTable();
-// The row of a command id or a command-line name; null when there is none.
-const CommandRow* FindCommand(CommandId id);
+// The row of a command-line name; null when there is none.
 const CommandRow* FindCliCommand(std::string_view name);
 // Whether the command applies to a chip of `family`.
 bool AllowedFor(const CommandRow& row, ChipFamily family);

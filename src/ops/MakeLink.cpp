@@ -68,9 +68,7 @@ std::variant<std::unique_ptr<UsbLink>, LinkError> MakeLink(const LinkRequest& re
                                                            TraceHeader header, LinkEnd& end) {
     std::unique_ptr<UsbLink> link;
     if (!request.replay.empty()) {
-        if (!end.replay) {
-            if (std::optional<LinkError> error = LoadReplay(request, end)) return *error;
-        }
+        if (std::optional<LinkError> error = end.replay ? std::nullopt : LoadReplay(request, end)) return *error;
         link = std::make_unique<UsbLink>(std::make_unique<LibraryPath>(*end.replay));
         end.accessPath = "replay";
     } else if (request.emulatedChip) {
@@ -85,9 +83,7 @@ std::variant<std::unique_ptr<UsbLink>, LinkError> MakeLink(const LinkRequest& re
         end.accessPath = link->UsesLibraryPath() ? "library" : "direct";
     }
     if (!request.trace.empty()) {
-        if (!end.openedTrace) {
-            if (std::optional<LinkError> error = OpenTrace(request, end)) return *error;
-        }
+        if (std::optional<LinkError> error = end.openedTrace ? std::nullopt : OpenTrace(request, end)) return *error;
         header.chip = worked.chipName;
         header.accessPath = end.accessPath;
         end.openedTrace->WriteHeader(header);

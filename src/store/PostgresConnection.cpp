@@ -13,8 +13,6 @@ namespace {
 // a URL's own connect_timeout wins.
 constexpr char kConnectTimeout[] = "10";
 
-void IgnoreNotice(void*, const char*) {}
-
 std::string TrimmedError(const char* message) {
     std::string text = message ? message : "";
     while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
@@ -51,12 +49,6 @@ bool ReadableUrl(const std::string& url, StoreError& error) {
     return false;
 }
 
-int64_t RandomKey() {
-    std::random_device device;
-    std::uniform_int_distribution<int64_t> key(1, INT64_MAX);
-    return key(device);
-}
-
 }  // namespace
 
 PostgresConnection::PostgresConnection(pg_conn* connection) : connection_(connection) {}
@@ -75,8 +67,10 @@ std::unique_ptr<PostgresConnection> PostgresConnection::Open(const std::string& 
                  connection->connection_ ? TrimmedError(PQerrorMessage(connection->connection_)) : "out of memory"};
         return nullptr;
     }
-    PQsetNoticeProcessor(connection->connection_, IgnoreNotice, nullptr);
-    connection->key_ = RandomKey();
+    PQsetNoticeProcessor(
+        connection->connection_, [](void*, const char*) {}, nullptr);
+    std::random_device device;
+    connection->key_ = std::uniform_int_distribution<int64_t>(1, INT64_MAX)(device);
     std::vector<SqlRow> rows;
     if (!connection->Execute("SELECT pg_advisory_lock($1)", {connection->Owner()}, rows, error)) {
         error.kind = StoreError::Kind::Unreachable;
@@ -98,10 +92,10 @@ bool PostgresConnection::Execute(const std::string& sql, const std::vector<SqlVa
         for (int line = 0; line < PQntuples(result); ++line) {
             SqlRow row;
             for (int column = 0; column < PQnfields(result); ++column) {
-                if (PQgetisnull(result, line, column))
-                    row.emplace_back(std::nullopt);
-                else
-                    row.emplace_back(std::string(PQgetvalue(result, line, column), PQgetlength(result, line, column)));
+                row.push_back(
+                    PQgetisnull(result, line, column)
+                        ? std::nullopt
+                        : SqlValue(std::string(PQgetvalue(result, line, column), PQgetlength(result, line, column))));
             }
             rows.push_back(std::move(row));
         }

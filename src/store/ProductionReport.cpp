@@ -2,6 +2,7 @@
 #include "store/ProductionReport.h"
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -19,11 +20,10 @@ public:
 
     bool Number(size_t digits, int& value) {
         if (text_.size() < digits) return false;
-        value = 0;
-        for (size_t i = 0; i < digits; ++i) {
-            if (text_[i] < '0' || text_[i] > '9') return false;
-            value = value * 10 + (text_[i] - '0');
-        }
+        const char* end = text_.data() + digits;
+        unsigned number = 0;
+        if (std::from_chars(text_.data(), end, number).ptr != end) return false;
+        value = static_cast<int>(number);
         text_.remove_prefix(digits);
         return true;
     }
@@ -121,36 +121,16 @@ std::string HourText(Hours hour) {
 }
 
 void Count(ResultCounts& counts, const std::string& result) {
-    if (result == "ok") {
-        ++counts.ok;
-    } else if (result == "failed") {
-        ++counts.failed;
-    } else if (result == "interrupted") {
-        ++counts.interrupted;
-    } else {
-        ++counts.inWork;  // "taken"
-    }
+    ++(result == "ok"            ? counts.ok
+       : result == "failed"      ? counts.failed
+       : result == "interrupted" ? counts.interrupted
+                                 : counts.inWork);  // "taken"
 }
 
 struct StationTally {
     ResultCounts counts;
     std::map<std::string, ResultCounts> programmers;
 };
-
-std::vector<StationCounts> Stations(const std::map<std::string, StationTally>& tallies) {
-    std::vector<StationCounts> stations;
-    for (const auto& [station, tally] : tallies) {
-        StationCounts& entry = stations.emplace_back(StationCounts{station, tally.counts, {}});
-        for (const auto& [programmer, counts] : tally.programmers) entry.programmers.push_back({programmer, counts});
-    }
-    return stations;
-}
-
-CounterRoom RoomOf(const SerialCounterRow& counter) {
-    CounterRoom room{counter, std::nullopt};
-    if (counter.last) room.free = counter.next > *counter.last ? 0 : *counter.last - counter.next + 1;
-    return room;
-}
 
 }  // namespace
 
@@ -174,9 +154,15 @@ ProductionReport BuildProductionReport(const std::vector<ChipRow>& rows,
         if (row.result == "interrupted") report.interrupted.push_back(row);
         if (row.result == "failed") report.failed.push_back(row);
     }
-    report.stations = Stations(stations);
+    for (const auto& [station, tally] : stations) {
+        StationCounts& entry = report.stations.emplace_back(StationCounts{station, tally.counts, {}});
+        for (const auto& [programmer, counts] : tally.programmers) entry.programmers.push_back({programmer, counts});
+    }
     for (const auto& [hour, counts] : hours) report.hours.push_back({HourText(hour), counts});
-    for (const SerialCounterRow& counter : counters) report.counters.push_back(RoomOf(counter));
+    for (const SerialCounterRow& counter : counters) {
+        CounterRoom& room = report.counters.emplace_back(CounterRoom{counter, std::nullopt});
+        if (counter.last) room.free = counter.next > *counter.last ? 0 : *counter.last - counter.next + 1;
+    }
     return report;
 }
 

@@ -48,8 +48,7 @@ Number ParseNumber(const SqlValue& value) {
 }
 
 std::optional<uint64_t> ParseOptional(const SqlValue& value) {
-    if (!value) return std::nullopt;
-    return ParseNumber<uint64_t>(value);
+    return value ? std::optional(ParseNumber<uint64_t>(value)) : std::nullopt;
 }
 
 // A serial number as the store keeps it: digits only, and no larger than a counter
@@ -64,13 +63,7 @@ std::optional<uint64_t> ParseSerial(const SqlValue& value) {
 }
 
 SqlValue Text(std::optional<uint64_t> number) {
-    if (!number) return std::nullopt;
-    return std::to_string(*number);
-}
-
-SqlValue TextOrNull(const std::string& text) {
-    if (text.empty()) return std::nullopt;
-    return text;
+    return number ? SqlValue(std::to_string(*number)) : std::nullopt;
 }
 
 ChipRow ReadChipRow(const SqlRow& row) {
@@ -113,26 +106,22 @@ class WriteTransaction {
 public:
     explicit WriteTransaction(SqlConnection& connection) : connection_(connection) {}
     ~WriteTransaction() {
-        if (open_) {
-            std::vector<SqlRow> ignored;
-            StoreError error;
-            connection_.Execute("ROLLBACK", {}, ignored, error);
-        }
+        StoreError ignored;
+        if (open_) connection_.Execute("ROLLBACK", {}, rows_, ignored);
     }
     bool Begin(StoreError& error) {
-        std::vector<SqlRow> rows;
-        open_ = connection_.Execute(connection_.BeginWriteSql(), {}, rows, error);
+        open_ = connection_.Execute(connection_.BeginWriteSql(), {}, rows_, error);
         return open_;
     }
     bool Commit(StoreError& error) {
-        std::vector<SqlRow> rows;
-        if (!connection_.Execute("COMMIT", {}, rows, error)) return false;
+        if (!connection_.Execute("COMMIT", {}, rows_, error)) return false;
         open_ = false;
         return true;
     }
 
 private:
     SqlConnection& connection_;
+    std::vector<SqlRow> rows_;  // none: these statements return no rows
     bool open_ = false;
 };
 
@@ -200,11 +189,9 @@ ProductionStore::~ProductionStore() = default;
 
 std::unique_ptr<ProductionStore> ProductionStore::Open(const std::string& store, StoreError& error) {
     error = {};
-    std::unique_ptr<SqlConnection> connection;
-    if (IsUrl(store))
-        connection = PostgresConnection::Open(store, error);
-    else
-        connection = SqliteConnection::Open(store, error);
+    std::unique_ptr<SqlConnection> connection = IsUrl(store) ? std::unique_ptr<SqlConnection>(
+                                                                   PostgresConnection::Open(store, error))
+                                                             : SqliteConnection::Open(store, error);
     if (!connection || !PrepareSchema(*connection, error)) return nullptr;
     return std::unique_ptr<ProductionStore>(new ProductionStore(std::move(connection)));
 }
@@ -330,8 +317,9 @@ std::optional<ProductionStore::Started> ProductionStore::Begin(const ChipRow& ro
     if (!connection_->Execute(
             "INSERT INTO chips (at, at_ms, station, programmer, chip, command, counter, serial, result, version, "
             "owner) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, 'taken', $9, $10) RETURNING id",
-            {time, std::to_string(timeMs), row.station, row.programmer, row.chip, row.command, TextOrNull(counter),
-             Text(started.serial), std::string(kProgramVersion), connection_->Owner()},
+            {time, std::to_string(timeMs), row.station, row.programmer, row.chip, row.command,
+             counter.empty() ? SqlValue() : counter, Text(started.serial), std::string(kProgramVersion),
+             connection_->Owner()},
             rows, error) ||
         rows.empty() || !transaction.Commit(error))
         return std::nullopt;

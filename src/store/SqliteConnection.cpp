@@ -41,12 +41,6 @@ bool CheckExistingFile(const std::string& path, StoreError& error) {
     return true;
 }
 
-StoreError::Kind KindOf(int code) {
-    const int primary = code & 0xff;
-    return primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT ? StoreError::Kind::Malformed
-                                                                 : StoreError::Kind::Unwritable;
-}
-
 // Binds each $N of the statement to the Nth parameter, as text or NULL.
 bool BindAll(sqlite3_stmt* statement, const std::vector<SqlValue>& params) {
     const int count = sqlite3_bind_parameter_count(statement);
@@ -68,10 +62,7 @@ SqlRow ReadRow(sqlite3_stmt* statement) {
     const int columns = sqlite3_column_count(statement);
     for (int column = 0; column < columns; ++column) {
         const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
-        if (text)
-            row.emplace_back(std::string(text, sqlite3_column_bytes(statement, column)));
-        else
-            row.emplace_back(std::nullopt);
+        row.push_back(text ? SqlValue(std::string(text, sqlite3_column_bytes(statement, column))) : std::nullopt);
     }
     return row;
 }
@@ -132,8 +123,9 @@ bool SqliteConnection::Execute(const std::string& sql, const std::vector<SqlValu
         if (code == SQLITE_ROW) rows.push_back(ReadRow(statement));
     }
     if (code != SQLITE_DONE) {
-        const int extended = sqlite3_extended_errcode(db_);
-        error = StoreError(KindOf(code == SQLITE_RANGE ? code : extended),
+        const int primary = sqlite3_extended_errcode(db_) & 0xff;
+        const bool malformed = code != SQLITE_RANGE && (primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT);
+        error = StoreError(malformed ? StoreError::Kind::Malformed : StoreError::Kind::Unwritable,
                            code == SQLITE_RANGE ? "a parameter is missing" : sqlite3_errmsg(db_));
         rows.clear();
     }

@@ -11,6 +11,7 @@
 #include "ops/CommandTable.h"
 #include "support/EmulatedCore.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -413,7 +414,7 @@ TEST_P(FaultMatrix, Cell) {
         return true;
     };
     Arm(commandId, fault);
-    const CommandResult result = Shown(FindCommand(commandId)->run(core));
+    const CommandResult result = Shown(std::ranges::find(CommandTable(), commandId, &CommandRow::id)->run(core));
     const auto elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - start).count();
     host.onPump = nullptr;
     host.answer = nullptr;
