@@ -28,8 +28,10 @@ std::string LogFile::FormatEntry(const std::string& text, std::time_t now, uint3
 void LogFile::Append(const std::string& path, const std::string& text) {
     static std::mutex appending;
     const std::lock_guard lock(appending);
-    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    // A FIFO nobody reads is not waited on: the open doesn't wait, the writes then do.
+    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
     if (fd < 0) return;
+    ::fcntl(fd, F_SETFL, O_APPEND);
     struct stat info {};
     if (::fstat(fd, &info) != 0 || (info.st_size > kSizeLimit && ::ftruncate(fd, 0) != 0)) {
         ::close(fd);

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <map>
 #include <regex>
+#include <sys/stat.h>
 
 namespace qbr {
 namespace {
@@ -92,6 +93,8 @@ TEST(LogFile, EntryFormatAndAppending) {
     EXPECT_EQ(std::regex_replace(ReadFileText(path), entry, "|"), "|one|two\r\n\r\n");
     LogFile::Append(dir.file("missing/dir/log.txt").string(), "lost");
     LogFile::Append(dir.path().string(), "lost");  // a directory
+    ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0600), 0);
+    LogFile::Append(dir.file("fifo").string(), "lost");  // nobody reads it
     LogFile::Append("", "lost");
     EXPECT_FALSE(std::filesystem::exists(dir.file("missing")));
 }
