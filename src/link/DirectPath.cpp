@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/DirectPath.h"
 
-#include <ranges>
+#include <algorithm>
+#include <span>
 #include <utility>
+#include <vector>
 
 namespace qbr {
 
@@ -33,7 +35,9 @@ bool DirectPath::Open(OpenProblem& problem, const AlertHandler& alert) {
 
 // Only the first 127 interfaces are looked at, as the enumeration has always probed.
 std::optional<std::string> DirectPath::FindInterface() const {
-    for (const DeviceEnumerator::Interface& interface : enumerator_->ListInterfaces() | std::views::take(127)) {
+    const std::vector<DeviceEnumerator::Interface> interfaces = enumerator_->ListInterfaces();
+    for (const DeviceEnumerator::Interface& interface :
+         std::span(interfaces).first(std::min<size_t>(interfaces.size(), 127))) {
         if (interface.vendorId == kVendorId && interface.productId == kProductId &&
             (port_.empty() || interface.name.starts_with(port_ + ':'))) {
             return interface.name;
