@@ -43,7 +43,11 @@ public:
     int Run(CliSession& session) const override {
         ChipJobs jobs(session.Core(), session.Options(), session.Out(), session.Err(), session.Report());
         if (const int code = jobs.CheckRange(); code != kExitOk) return code;
-        const ChipRange range = jobs.Range();
+        return session.RunRecorded([&session, range = jobs.Range()] { return Check(session, range); });
+    }
+
+private:
+    static int Check(CliSession& session, ChipRange range) {
         const BlankCheck check = CheckBlank(session.Core(), session.Core().SelectedChip(), range);
         session.Core().Show(check);
         if (check.outcome != Outcome::Ok) {

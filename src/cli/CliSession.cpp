@@ -167,7 +167,7 @@ int CliSession::RunChipCommand(const CommandRow& row) {
     ChipJobs jobs(core_, options_, out_, err_, report_);
     if (const int code = jobs.CheckOptions(row); code != kExitOk) return code;
     ProductionRun production(core_, options_, store_, err_, report_);
-    if (const int code = production.Check(row, jobs.Range()); code != kExitOk) return code;
+    if (const int code = production.Check(&row, jobs.Range()); code != kExitOk) return code;
     switch (row.argument) {
     case ArgumentKind::ImageIn:
         if (!LoadImageArgument(jobs.Range())) return kExitFileError;
@@ -195,6 +195,14 @@ int CliSession::RunChipCommand(const CommandRow& row) {
     if (const int code = production.Begin(); code != kExitOk) return code;
     const int code = RunCommand(row, jobs);
     return production.End(code, jobs.Sums());
+}
+
+int CliSession::RunRecorded(const std::function<int()>& run) {
+    ProductionRun production(core_, options_, store_, err_, report_);
+    if (const int code = production.Check(nullptr, {}); code != kExitOk) return code;
+    if (const int code = production.Open(ProgrammerId()); code != kExitOk) return code;
+    if (const int code = production.Begin(); code != kExitOk) return code;
+    return production.End(run());
 }
 
 int CliSession::RunCommand(const CommandRow& row, ChipJobs& jobs) {

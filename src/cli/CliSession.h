@@ -16,6 +16,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <optional>
@@ -63,6 +64,9 @@ public:
     int ConnectProgrammer(const LinkRequest& request);
     // One of the programmer's commands of the command table, on the selected chip.
     int RunChipCommand(const CommandRow& row);
+    // A command of the tool's own that neither numbers nor programs a chip, with
+    // --production recorded in the store as the table's commands are.
+    int RunRecorded(const std::function<int()>& run);
 
 private:
     int RunOnCore();

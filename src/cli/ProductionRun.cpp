@@ -52,12 +52,12 @@ ProductionRun::ProductionRun(ProgrammerCore& core, const CliOptions& options, Sh
                              nlohmann::json& report)
     : core_(core), options_(options), shared_(store), err_(err), report_(report) {}
 
-int ProductionRun::Check(const CommandRow& row, ChipRange range) {
-    row_ = &row;
+int ProductionRun::Check(const CommandRow* row, ChipRange range) {
+    row_ = row;
     range_ = range;
     const bool numbered = !options_.serialize.empty() || options_.counter;
     if (!numbered) return kExitOk;
-    const bool programs = row.id == kCmdWriteChip || row.id == kCmdAuto;
+    const bool programs = row && (row->id == kCmdWriteChip || row->id == kCmdAuto);
     if (!options_.serialize.empty()) format_ = SerialFormat::Parse(options_.serialize);
     if (options_.production.empty() || !programs || (!options_.serialize.empty() && !format_) ||
         (format_ && !FitsRange(*format_))) {
@@ -178,7 +178,7 @@ int ProductionRun::Begin() {
 int ProductionRun::End(int code, const std::optional<DataSums>& sums) {
     if (!rowId_) return code;
     DataSums recorded = sums.value_or(DataSums());
-    if (!sums && row_->argument == ArgumentKind::ImageIn) {
+    if (!sums && row_ && row_->argument == ArgumentKind::ImageIn) {
         recorded = SumsOf(std::span(core_.Buffer().bytes).subspan(range_.offset, range_.length));
     }
     const int64_t elapsed =

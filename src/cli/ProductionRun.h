@@ -50,9 +50,9 @@ public:
     ProductionRun(ProgrammerCore& core, const CliOptions& options, SharedStore& store, std::ostream& err,
                   nlohmann::json& report);
 
-    // Whether the options fit the command and the chip; kExitUsage, after saying
-    // why, when they don't.
-    int Check(const CommandRow& row, ChipRange range);
+    // Whether the options fit the command (none: a command outside the table,
+    // which numbers no chip) and the chip; kExitUsage, after saying why, when they don't.
+    int Check(const CommandRow* row, ChipRange range);
     // Opens the store and checks the counter, so that a store that can't be used or
     // a counter that can't give a number stops the command before the chip is read.
     int Open(const std::string& programmer);

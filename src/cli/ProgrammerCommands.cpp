@@ -82,12 +82,14 @@ public:
         AddSubcommand(app, options, Name(), "whether the programmer answers");
     }
     int Run(CliSession& session) const override {
-        if (!session.Core().Session().OpenLink()) {
-            return Fail(session.Report(), session.ResultStream(), errors::kNoProgrammer, MessageText(kMsgNoUsbLink),
-                        kExitNoProgrammer);
-        }
-        session.ResultStream() << MessageText(kMsgUsbLinkOk) << '\n';
-        return kExitOk;
+        return session.RunRecorded([&session] {
+            if (!session.Core().Session().OpenLink()) {
+                return Fail(session.Report(), session.ResultStream(), errors::kNoProgrammer, MessageText(kMsgNoUsbLink),
+                            kExitNoProgrammer);
+            }
+            session.ResultStream() << MessageText(kMsgUsbLinkOk) << '\n';
+            return kExitOk;
+        });
     }
 };
 

@@ -55,6 +55,13 @@ std::string HelpFooter() {
            ".";
 }
 
+// The words no option or command took, named in the order they were given (the
+// parser's own error names them last first).
+int ExitWithWordsLeft(CLI::App& app, std::ostream& out, std::ostream& err) {
+    const std::vector<std::string> left = app.remaining(true);
+    return app.exit(CLI::ExtrasError({left.rbegin(), left.rend()}), out, err) == 0 ? qbr::kExitOk : qbr::kExitUsage;
+}
+
 // A run that ends before its command begins still has its document.
 int EndEarly(const qbr::CliOptions& options, nlohmann::json& report, int code, std::ostream& out) {
     return options.json ? qbr::PrintReport(report, code, out) : code;
@@ -111,9 +118,10 @@ int qbr::RunCli(const std::vector<std::string>& commandLine, std::ostream& out, 
         app.parse(std::vector<std::string>(commandLine.rbegin(), commandLine.rend() - 1));
     } catch (const CLI::RequiredError& e) {
         // A word that is no command is left over: name it rather than ask for one.
-        const std::vector<std::string> left = app.remaining();
-        if (left.empty()) return app.exit(e, out, err) == 0 ? qbr::kExitOk : qbr::kExitUsage;
-        return app.exit(CLI::ExtrasError(left), out, err) == 0 ? qbr::kExitOk : qbr::kExitUsage;
+        if (app.remaining().empty()) return app.exit(e, out, err) == 0 ? qbr::kExitOk : qbr::kExitUsage;
+        return ExitWithWordsLeft(app, out, err);
+    } catch (const CLI::ExtrasError&) {
+        return ExitWithWordsLeft(app, out, err);
     } catch (const CLI::ParseError& e) {
         return app.exit(e, out, err) == 0 ? qbr::kExitOk : qbr::kExitUsage;
     }
