@@ -8,7 +8,6 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QRegularExpression>
 
 #include <iostream>
 #include <optional>
@@ -58,10 +57,13 @@ int RunProgrammerApp(int& argc, char** argv) {
     const QCommandLineOption trace("trace", "Record every USB transfer of the run into a file (JSON lines).", "file");
     parser.addOptions({screenshot, emulate, emulateSpeed, trace});
     parser.addPositionalArgument("file", "Image file to load at start.");
-    // "--emulate" may stand without a chip name; the parser needs a value, so it
-    // gets an empty one.
+    // "--emulate" may stand without a chip name, as on the command line: at the end
+    // or before another option. The parser needs a value, so it gets an empty one.
     QStringList commandLine = app.arguments();
-    commandLine.replaceInStrings(QRegularExpression("^--emulate$"), "--emulate=");
+    for (qsizetype i = 1; i < commandLine.size(); ++i) {
+        const bool chipFollows = i + 1 < commandLine.size() && !commandLine[i + 1].startsWith('-');
+        if (commandLine[i] == "--emulate" && !chipFollows) commandLine[i] = "--emulate=";
+    }
     parser.process(commandLine);
 
     LinkRequest link;
