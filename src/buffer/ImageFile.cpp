@@ -66,7 +66,10 @@ ImageLoadResult LoadRecords(const std::string& path, DataBuffer& buffer, uint32_
         if (!reader.FileRead()) return Failure(ImageLoadResult::Outcome::OpenFailed);
         return Failure(ImageLoadResult::Outcome::Malformed, reader.error);
     }
-    return Loaded(reader.extent, capacity, !reader.anyData, reader.Origin());
+    ImageLoadResult result = Loaded(reader.extent, capacity, !reader.anyData, reader.Origin());
+    result.lowest = reader.lowest;
+    result.reach = reader.reach;
+    return result;
 }
 
 // The records of a record file's name, none when a byte's address, `address + i`,

@@ -36,6 +36,10 @@ struct ImageLoadResult {
     // The file address that landed at offset 0: the records' origin (see
     // RecordPlacement); 0 for raw images and for records at their own addresses.
     uint32_t origin = 0;
+    // Records only: the offsets their data covered, 0xFF bytes included, from
+    // `lowest` to one before `reach`.
+    uint32_t lowest = 0;
+    uint32_t reach = 0;
 };
 
 // A path whose last three characters are exactly "HEX" or "hex" names an Intel HEX

@@ -14,6 +14,7 @@ bool RecordReader::Load(const std::string& path, uint8_t* destination, uint32_t 
     extent = 0;
     error = {};
     anyData = false;
+    lowest = reach = 0;
     origin_.reset();
     if (atOwnAddresses) origin_ = 0;
     Reset();
@@ -34,7 +35,11 @@ bool RecordReader::Fail(RecordFault fault, uint64_t line) {
 void RecordReader::Place(uint32_t offset, const uint8_t* data, size_t size, uint8_t* destination, uint32_t capacity) {
     const uint64_t end = std::min<uint64_t>(uint64_t{offset} + size, std::numeric_limits<uint32_t>::max());
     extent = std::max(extent, static_cast<uint32_t>(end));
-    anyData = anyData || size > 0;
+    if (size > 0) {
+        lowest = anyData ? std::min(lowest, offset) : offset;
+        reach = std::max(reach, static_cast<uint32_t>(end));
+        anyData = true;
+    }
     if (offset >= capacity) return;
     std::memcpy(destination + offset, data, std::min<uint64_t>(size, capacity - offset));
 }

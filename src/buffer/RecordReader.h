@@ -38,6 +38,10 @@ public:
     uint32_t extent = 0;
     // Whether a data record with at least one byte was met.
     bool anyData = false;
+    // The offsets the data records covered, 0xFF bytes and those beyond the capacity
+    // included: from `lowest` to one before `reach` (both 0 without data).
+    uint32_t lowest = 0;
+    uint32_t reach = 0;
     // The file address that lands at offset 0.
     uint32_t Origin() const { return origin_.value_or(0); }
 

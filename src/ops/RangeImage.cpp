@@ -16,9 +16,9 @@ RangeImage LoadRecordsInRange(Workspace& workspace, ChipRange range, const std::
     RangeImage loaded;
     loaded.image = LoadImage(path, workspace.Buffer(), capacity, RecordPlacement::AtOwnAddresses);
     if (loaded.image.outcome != ImageLoadResult::Outcome::Loaded) return loaded;
-    const std::span<const uint8_t> image = std::span(workspace.Buffer().bytes).first(capacity);
-    if (loaded.image.tooLong || !AllBytesAre(image.first(range.offset), 0xFF) ||
-        !AllBytesAre(image.subspan(range.End()), 0xFF)) {
+    // Every record counts, also one of 0xFF bytes: the range's write would leave it out.
+    const ImageLoadResult& image = loaded.image;
+    if (!image.empty && (image.lowest < range.offset || image.reach > range.End())) {
         loaded.fault = RangeLoadFault::RecordsOutside;
     }
     loaded.image.length = loaded.image.length > range.offset ? loaded.image.length - range.offset : 0;
