@@ -145,6 +145,7 @@ protected:
                   ::mknod(Path("full").c_str(), S_IFCHR | 0666, makedev(1, 7)) == 0;
         test::WriteFileText(Path("image.bin"), std::string(256, '\x5A'));
         test::WriteFileText(Path("big.img"), std::string(8192, 'B'));
+        test::WriteFileText(Path("flash.img"), std::string(1 << 20, '\0'));
     }
     void TearDown() override { ::close(socket_); }
     std::string Path(const std::string& name) const { return dir.file(name).string(); }
@@ -167,16 +168,25 @@ protected:
 };
 
 // A FIFO, a device or a socket is never replaced by a file, nor waited on: inputs
-// must be regular files, and an emulated chip's image of another size is refused;
-// an output FIFO with a reader and a character device get the data written into them.
+// must be regular files, and an emulated chip's image of another size, or one that
+// another run holds (also through a link), is refused; a save of the emulated chip
+// that fails (a full disk) fails the run and keeps the old image. An output FIFO
+// with a reader and a character device get the data written into them.
 TEST_F(CliFiles, FilesOfEveryKindAreNeverReplacedNorWaitedOn) {
     struct Case {
         std::string arguments;
         int code;
         std::string text;
         bool device = false;  // needs the device node
+        std::string launcher;
     };
     const std::string chip = Emulated("24C02", "chip.img");
+    // Files can't grow past 50 KiB: the texts fit, the erased 1 MiB chip doesn't.
+    const std::string full = "sh -c 'trap \"\" XFSZ; ulimit -f 100; exec \"$0\" \"$@\"'";
+    ChipImageFile held;
+    VirtualChip heldChip(test::TestChip("24C02").Type(kEeprom24).Capacity(256));
+    ASSERT_EQ(held.Open(Path("held.img"), heldChip), ChipImageFile::Problem::None);
+    std::filesystem::create_symlink(Path("held.img"), Path("link.img"));
     const Case cases[] = {
         {chip + "write " + Path("fifo"), 4, "fifo is a FIFO, not a regular file"},
         {chip + "verify " + Path("dir"), 4, "dir is a directory, not a regular file"},
@@ -201,16 +211,22 @@ TEST_F(CliFiles, FilesOfEveryKindAreNeverReplacedNorWaitedOn) {
         {chip + "--production " + Path("dir") + " write " + Path("image.bin"), 4, "is a directory, not a regular"},
         {"production counter " + Path("socket"), 4, "is a socket, not a regular file"},
         {"production export " + Path("new.db") + " --csv " + Path("dir"), 4, "dir is a directory: an output"},
+        {Emulated("24C02", "link.img") + "write " + Path("image.bin"), 4, "is in use by another run"},
+        {Emulated("EN25T80", "flash.img") + "--json erase", 4, "Can't save the emulated chip", false, full},
     };
     for (const Case& c : cases) {
         if (c.device && !device_) continue;
         SCOPED_TRACE(c.arguments);
-        const test::CliResult run = Run(c.arguments);
+        const test::CliResult run = Run(c.arguments, c.launcher);
         EXPECT_EQ(run.exitCode, c.code) << run.err;
         EXPECT_NE(run.err.find(c.text), std::string::npos) << run.err;
+        const bool json = c.arguments.find("--json") != std::string::npos;
+        EXPECT_TRUE(!json || run.out.find("\"ok\":false") != std::string::npos) << run.out;
         EXPECT_TRUE(Kinds());
         EXPECT_FALSE(std::filesystem::exists(Path("out.bin")));
     }
+    EXPECT_EQ(test::ReadFileText(Path("held.img")), "");
+    EXPECT_EQ(test::ReadFileText(Path("flash.img")), std::string(1 << 20, '\0'));
     // A FIFO that is read from gets the chip's bytes.
     const int reader = ::open(Path("fifo").c_str(), O_RDONLY | O_NONBLOCK);
     ASSERT_GE(reader, 0);
@@ -257,32 +273,6 @@ TEST_F(CliFiles, BackupsNeverReplaceEachOther) {
     }
     EXPECT_EQ(earlier, 31u);
     EXPECT_EQ(copies, 1u) << next.err;
-}
-
-// The emulated chip's file: a second run is refused while one holds the file
-// (also through a link), and a save that fails (a full disk) fails the run.
-TEST_F(CliFiles, AnEmulatedChipsFileHoldsOneChipForOneRun) {
-    const std::string write = "write " + Path("image.bin");
-    {
-        ChipImageFile held;
-        VirtualChip chip(test::TestChip("24C02").Type(kEeprom24).Capacity(256));
-        ASSERT_EQ(held.Open(Path("chip.img"), chip), ChipImageFile::Problem::None);
-        std::filesystem::create_symlink(Path("chip.img"), Path("link.img"));
-        const test::CliResult busy = Run(Emulated("24C02", "link.img") + write);
-        EXPECT_EQ(busy.exitCode, 4);
-        EXPECT_NE(busy.err.find("is in use by another run"), std::string::npos) << busy.err;
-    }
-    EXPECT_EQ(test::ReadFileText(Path("chip.img")), "");
-
-    // Files can't grow past 50 KiB: the texts fit, the erased 1 MiB chip doesn't.
-    const std::string old(1 << 20, '\0');
-    test::WriteFileText(Path("flash.img"), old);
-    const test::CliResult full = Run(Emulated("EN25T80", "flash.img") + "--json erase",
-                                     "sh -c 'trap \"\" XFSZ; ulimit -f 100; exec \"$0\" \"$@\"'");
-    EXPECT_EQ(full.exitCode, 4) << full.err;
-    EXPECT_NE(full.out.find("\"ok\":false"), std::string::npos) << full.out;
-    EXPECT_NE(full.err.find("Can't save the emulated chip"), std::string::npos) << full.err;
-    EXPECT_EQ(test::ReadFileText(Path("flash.img")), old);
 }
 
 }  // namespace
