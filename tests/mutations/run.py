@@ -96,8 +96,8 @@ def try_bug(bug, build_dir, broken, skips, retries=3):
     try:
         built = build(build_dir, bug.tests)[0]
         if built:
-            failed = [t for t in bug.tests
-                      if t not in broken and run_test(build_dir, t, True, skips.get(t, ())) is not None]
+            failed = [f"{t} ({' '.join(cases)})" for t in bug.tests
+                      if t not in broken and (cases := run_test(build_dir, t, True, skips.get(t, ()))) is not None]
     finally:
         undo(bug, text, planted)
     if built:
