@@ -138,9 +138,9 @@ TEST_F(ImageFileTest, LoadsErasedImagesCutAtTheCapacity) {
 
 TEST_F(ImageFileTest, HexRecordsGoWhereTheirAddressesSay) {
     auto load = LoadHex(" \t" + Record(0, 0x10, {1, 2, 3}) + "\n" + Record(0, 0, {9}) +
-                               Record(0, 0x11, {7, 0xFF, 0xFF}) + Record(3, 0, {0, 0, 0, 0}) +
-                               Record(5, 0, {0, 0, 0, 0}) + kEnd + "\r\n \n",
-                           0x40);
+                            Record(0, 0x11, {7, 0xFF, 0xFF}) + Record(3, 0, {0, 0, 0, 0}) + Record(5, 0, {0, 0, 0, 0}) +
+                            kEnd + "\r\n \n",
+                        0x40);
     ASSERT_TRUE(load.ok);
     EXPECT_EQ(std::vector<uint8_t>(&load.image[0x10], &load.image[0x14]), (std::vector<uint8_t>{1, 7, 0xFF, 0xFF}));
     EXPECT_EQ(load.image[0], 9);
