@@ -63,21 +63,6 @@ struct MalformedRow {
     uint64_t line;
 };
 
-// Rows of each record followed by `rest`: whole, and with its checksum one more, one
-// less and wrong in the top bit alone, each a bad checksum on the record's line 2.
-std::vector<MalformedRow> ChecksumRows(std::initializer_list<std::string> records, const std::string& rest) {
-    std::vector<MalformedRow> rows;
-    for (const std::string& record : records) {
-        const std::string body = record.substr(0, record.size() - 2);
-        const int sum = std::stoi(record.substr(record.size() - 2), nullptr, 16);
-        rows.push_back({record + rest, RecordFault::None, 0});
-        for (const int wrong : {sum + 1, sum - 1, sum ^ 0x80}) {
-            rows.push_back({body + HexPairs({uint8_t(wrong)}) + rest, RecordFault::BadChecksum, 2});
-        }
-    }
-    return rows;
-}
-
 template <typename Reader>
 struct RecordLoad {
     Reader reader;
@@ -182,6 +167,15 @@ TEST_F(ImageFileTest, HexRecordsGoWhereTheirAddressesSay) {
 TEST_F(ImageFileTest, HexChecksumsDigitsAndLengthsByClass) {
     using enum RecordFault;
     const std::vector<MalformedRow> rows = {
+        {":0100010042BC\n" + kEnd, None, 0},  // a checksum, one more, one less
+        {":0100010042BD\n" + kEnd, BadChecksum, 2},
+        {":0100010042BB\n" + kEnd, BadChecksum, 2},
+        {":01000100423C\n" + kEnd, BadChecksum, 2},  // wrong in the top bit alone
+        {":04A5C300FFFFFFFF98\n" + kEnd, None, 0},   // the sum wraps five times
+        {":04A5C300FFFFFFFF99\n" + kEnd, BadChecksum, 2},
+        {":020000021000EC\n" + kEnd, None, 0},  // another type, right and one off
+        {":020000021000ED\n" + kEnd, BadChecksum, 2},
+        {":00000001FE\n", BadChecksum, 2},
         {":0100000042bd\n" + kEnd, LowerCaseDigit, 2},  // in the checksum, the count, the address
         {":0a000000" + std::string(20, '0') + "F6\n" + kEnd, LowerCaseDigit, 2},
         {":01000a0042B3\n" + kEnd, LowerCaseDigit, 2},
@@ -202,12 +196,7 @@ TEST_F(ImageFileTest, HexChecksumsDigitsAndLengthsByClass) {
         {Record(0, 1, {1}), MissingEnd, 0},
         {"", MissingEnd, 0},
     };
-    const std::string first = Record(0, 0, {0xAB});
-    ExpectRows<IntelHexReader>(first, rows);
-    // A data record, one whose sum wraps five times, another type; the end record.
-    ExpectRows<IntelHexReader>(first,
-                               ChecksumRows({":0100010042BC", ":04A5C300FFFFFFFF98", ":020000021000EC"}, "\n" + kEnd));
-    ExpectRows<IntelHexReader>(first, ChecksumRows({":00000001FF"}, "\n"));
+    ExpectRows<IntelHexReader>(Record(0, 0, {0xAB}), rows);
     // Every digit in both places of a pair.
     const auto load = LoadHex(":080000000123456789ABCDEF38\n:08000800FEDCBA9876543210B8\n" + kEnd, 16);
     EXPECT_TRUE(load.ok &&
@@ -266,6 +255,17 @@ TEST_F(ImageFileTest, SRecordsFollowTheirRules) {
     const std::string end = SRecord('9', 0);
     using enum RecordFault;
     const std::vector<MalformedRow> rows = {
+        {"S104000142B8\n" + end, None, 0},  // every class of checksum as for Intel HEX
+        {"S104000142B9\n" + end, BadChecksum, 2},
+        {"S104000142B7\n" + end, BadChecksum, 2},
+        {"S10400014238\n" + end, BadChecksum, 2},
+        {"S107A5C3FFFFFFFF94\n" + end, None, 0},
+        {"S107A5C3FFFFFFFF95\n" + end, BadChecksum, 2},
+        {"S205012345424F\n" + end, None, 0},
+        {"S2050123454250\n" + end, BadChecksum, 2},
+        {"S3060123456742E7\n" + end, None, 0},
+        {"S3060123456742E6\n" + end, BadChecksum, 2},
+        {"S9030000FD\n", BadChecksum, 2},
         {"S1040001FBff\n" + end, LowerCaseDigit, 2},
         {"S1040001Z2B8\n" + end, BadCharacter, 2},
         {"S105000142B8\n" + end, RecordLength, 2},  // the count one too big, one too small, below the address
@@ -280,6 +280,8 @@ TEST_F(ImageFileTest, SRecordsFollowTheirRules) {
         {end + "\n" + "S104000142B8\n", TextAfterEnd, 4},
         // Without an end record the file is whole when a count record counts every
         // data record; one cut short may hold neither.
+        {"S5030001FB\n", None, 0},
+        {"S5030001FC\n", BadChecksum, 2},
         {"S5030002FA\n" + end, CountMismatch, 2},
         {"S5030000FC\n" + end, CountMismatch, 2},
         {"S5030001FB\nS104000142B8\n", MissingEnd, 0},
@@ -288,11 +290,6 @@ TEST_F(ImageFileTest, SRecordsFollowTheirRules) {
         {"", MissingEnd, 0},
     };
     ExpectRows<SRecordReader>("S1040000AB50\n", rows);
-    // Every class of checksum as for Intel HEX, and an end or a count record that ends the file.
-    ExpectRows<SRecordReader>("S1040000AB50\n",
-                              ChecksumRows({"S104000142B8", "S107A5C3FFFFFFFF94", "S205012345424F", "S3060123456742E7"},
-                                           "\n" + end));
-    ExpectRows<SRecordReader>("S1040000AB50\n", ChecksumRows({"S9030000FC", "S5030001FB"}, "\n"));
     const std::string first = SRecord('3', 0x10000, {0xAB});
     EXPECT_EQ(LoadHex<SRecordReader>(first + SRecord('1', 0xFFFF, {1}) + end, 16).reader.error.fault,
               AddressBelowStart);
