@@ -69,7 +69,6 @@ struct RecordLoad {
     std::vector<uint8_t> image;
     bool ok = false;
 };
-using HexLoad = RecordLoad<IntelHexReader>;
 
 // A 256-byte chip over a buffer holding edits: 512 bytes of 0x11, every one marked.
 class ImageFileTest : public ::testing::Test {
@@ -138,10 +137,10 @@ TEST_F(ImageFileTest, LoadsErasedImagesCutAtTheCapacity) {
 }
 
 TEST_F(ImageFileTest, HexRecordsGoWhereTheirAddressesSay) {
-    HexLoad load = LoadHex(" \t" + Record(0, 0x10, {1, 2, 3}) + "\n" + Record(0, 0, {9}) +
-                               Record(0, 0x11, {7, 0xFF, 0xFF}) + Record(3, 0, {0, 0, 0, 0}) +
-                               Record(5, 0, {0, 0, 0, 0}) + kEnd + "\r\n \n",
-                           0x40);
+    auto load = LoadHex(" \t" + Record(0, 0x10, {1, 2, 3}) + "\n" + Record(0, 0, {9}) +
+                            Record(0, 0x11, {7, 0xFF, 0xFF}) + Record(3, 0, {0, 0, 0, 0}) + Record(5, 0, {0, 0, 0, 0}) +
+                            kEnd + "\r\n \n",
+                        0x40);
     ASSERT_TRUE(load.ok);
     EXPECT_EQ(std::vector<uint8_t>(&load.image[0x10], &load.image[0x14]), (std::vector<uint8_t>{1, 7, 0xFF, 0xFF}));
     EXPECT_EQ(load.image[0], 9);
@@ -199,7 +198,7 @@ TEST_F(ImageFileTest, HexChecksumsDigitsAndLengthsByClass) {
     };
     ExpectRows<IntelHexReader>(Record(0, 0, {0xAB}), rows);
     // Every digit in both places of a pair.
-    const HexLoad load = LoadHex(":080000000123456789ABCDEF38\n:08000800FEDCBA9876543210B8\n" + kEnd, 16);
+    const auto load = LoadHex(":080000000123456789ABCDEF38\n:08000800FEDCBA9876543210B8\n" + kEnd, 16);
     EXPECT_TRUE(load.ok &&
                 HexPairs({load.image.begin(), load.image.begin() + 16}) == "0123456789ABCDEFFEDCBA9876543210");
 }

@@ -59,7 +59,7 @@ TEST(EmulatedProgrammer, ParametersThatDontFitTheChipMisbehaveTheSameWayEachTime
         ASSERT_EQ(session.Send(data), 0);
         const Bytes chip(session.device.Chip().Contents().begin(), session.device.Chip().Contents().begin() + 256);
         session.Exchange(ChipRequest(access, 256), 3);
-        const Bytes readBack = session.Receive(256);
+        const Bytes readBack = session.Exchange({}, 256);
         Bytes swapped = data;
         for (size_t i = 0; i < swapped.size(); i += 2) std::swap(swapped[i], swapped[i + 1]);
         if (c.effect == Effect::PageWrap) {

@@ -25,32 +25,23 @@ inline const ChipRecord kTestEeprom24 = TestChip("24C02").Type(kEeprom24).Volts(
 
 // The host's side of a raw conversation with the emulated programmer.
 struct EmulatorSession {
-    explicit EmulatorSession(const ChipRecord& chip = kTestFlash) : device(chip) {
-        EXPECT_EQ(device.OpenDevice(0, handle), 0);
-    }
+    explicit EmulatorSession(const ChipRecord& chip) : device(chip) { EXPECT_EQ(device.OpenDevice(0, handle), 0); }
 
     int Send(const Bytes& bytes) {
         uint32_t written = 0;
         return device.Write(handle, bytes.data(), static_cast<uint32_t>(bytes.size()), written, 1000);
     }
-
-    // One read of at most `count` bytes; empty when it failed.
-    Bytes Receive(uint32_t count, uint32_t timeoutMs = 1000) {
-        Bytes buffer(count);
-        uint32_t received = 0;
-        lastResult = device.Read(handle, buffer.data(), count, received, timeoutMs);
-        buffer.resize(lastResult == 0 ? received : 0);
-        return buffer;
-    }
-
+    // A request (none: a read alone), then one read of at most `replyCapacity` bytes; empty when it failed.
     Bytes Exchange(const Bytes& request, uint32_t replyCapacity) {
-        EXPECT_EQ(Send(request), 0);
-        return Receive(replyCapacity);
+        EXPECT_TRUE(request.empty() || Send(request) == 0);
+        Bytes reply(replyCapacity);
+        uint32_t received = 0;
+        reply.resize(device.Read(handle, reply.data(), replyCapacity, received, 1000) == 0 ? received : 0);
+        return reply;
     }
 
     EmulatedProgrammer device;
     UsbDeviceLibrary::Handle handle = UsbDeviceLibrary::kInvalidHandle;
-    int lastResult = 0;
 };
 
 // The chip parameters of a read or write request from `address` on, as `chip` needs them.

@@ -145,6 +145,7 @@ protected:
                   ::mknod(Path("full").c_str(), S_IFCHR | 0666, makedev(1, 7)) == 0;
         test::WriteFileText(Path("image.bin"), std::string(256, '\x5A'));
         test::WriteFileText(Path("big.img"), std::string(8192, 'B'));
+        test::WriteFileText(Path("flash.img"), std::string(1 << 20, '\0'));
     }
     void TearDown() override { ::close(socket_); }
     std::string Path(const std::string& name) const { return dir.file(name).string(); }
@@ -167,17 +168,37 @@ protected:
 };
 
 // A FIFO, a device or a socket is never replaced by a file, nor waited on: inputs
-// must be regular files, and an emulated chip's image of another size is refused;
-// an output FIFO with a reader and a character device get the data written into them.
+// must be regular files, and an emulated chip's image of another size, or one that
+// another run holds (also through a link), is refused; a save of the emulated chip
+// that fails (a full disk) fails the run and keeps the old image. A missing
+// --backup-dir is made, and names that runs of the same second took are kept: the
+// next free one is used. An output FIFO with a reader and a character device get
+// the data written into them.
 TEST_F(CliFiles, FilesOfEveryKindAreNeverReplacedNorWaitedOn) {
     struct Case {
         std::string arguments;
         int code;
         std::string text;
-        bool device = false;  // needs the device node
+        bool device = false;     // needs the device node
+        std::string launcher{};  // starts the tool
     };
     const std::string chip = Emulated("24C02", "chip.img");
+    // Files can't grow past 50 KiB: the texts fit, the erased 1 MiB chip doesn't.
+    const std::string full = "sh -c 'trap \"\" XFSZ; ulimit -f 100; exec \"$0\" \"$@\"'";
+    const ChipRecord chip24 = test::TestChip("24C02").Type(kEeprom24).Capacity(256);
+    ChipImageFile held;
+    VirtualChip heldChip(chip24);
+    ASSERT_EQ(held.Open(Path("held.img"), heldChip), ChipImageFile::Problem::None);
+    std::filesystem::create_symlink(Path("held.img"), Path("link.img"));
+    std::filesystem::create_directory(Path("taken"));
+    const std::time_t now = std::time(nullptr);
+    for (std::time_t second = now - 1; second < now + 30; ++second) {
+        test::WriteFileText(ChooseBackupTarget({"", Path("taken"), ""}, chip24, second).path, "earlier");
+    }
+    const std::string backup = chip + "write " + Path("image.bin") + " --backup-dir ";
     const Case cases[] = {
+        {backup + Path("made/here"), 0, "Made the backup directory"},  // first: "taken" holds the next 30 s
+        {backup + Path("taken"), 0, ""},
         {chip + "write " + Path("fifo"), 4, "fifo is a FIFO, not a regular file"},
         {chip + "verify " + Path("dir"), 4, "dir is a directory, not a regular file"},
         {"--db " + Path("fifo") + " " + chip + "link", 4, "is a FIFO, not a regular file"},
@@ -201,16 +222,31 @@ TEST_F(CliFiles, FilesOfEveryKindAreNeverReplacedNorWaitedOn) {
         {chip + "--production " + Path("dir") + " write " + Path("image.bin"), 4, "is a directory, not a regular"},
         {"production counter " + Path("socket"), 4, "is a socket, not a regular file"},
         {"production export " + Path("new.db") + " --csv " + Path("dir"), 4, "dir is a directory: an output"},
+        {Emulated("24C02", "link.img") + "write " + Path("image.bin"), 4, "is in use by another run"},
+        {Emulated("EN25T80", "flash.img") + "--json erase", 4, "Can't save the emulated chip", false, full},
     };
     for (const Case& c : cases) {
         if (c.device && !device_) continue;
         SCOPED_TRACE(c.arguments);
-        const test::CliResult run = Run(c.arguments);
+        const test::CliResult run = Run(c.arguments, c.launcher);
         EXPECT_EQ(run.exitCode, c.code) << run.err;
         EXPECT_NE(run.err.find(c.text), std::string::npos) << run.err;
+        const bool json = c.arguments.find("--json") != std::string::npos;
+        EXPECT_TRUE(!json || run.out.find("\"ok\":false") != std::string::npos) << run.out;
         EXPECT_TRUE(Kinds());
         EXPECT_FALSE(std::filesystem::exists(Path("out.bin")));
     }
+    EXPECT_EQ(test::ReadFileText(Path("held.img")), "");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Path("made/here")), {}), 1);
+    size_t earlier = 0, copies = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(Path("taken"))) {
+        const std::string text = test::ReadFileText(entry.path());
+        earlier += text == "earlier";
+        copies += text == std::string(256, '\x5A') && entry.path().string().ends_with("-2.bin");
+    }
+    EXPECT_EQ(earlier, 31u);
+    EXPECT_EQ(copies, 1u);
+    EXPECT_EQ(test::ReadFileText(Path("flash.img")), std::string(1 << 20, '\0'));
     // A FIFO that is read from gets the chip's bytes.
     const int reader = ::open(Path("fifo").c_str(), O_RDONLY | O_NONBLOCK);
     ASSERT_GE(reader, 0);
@@ -230,59 +266,6 @@ TEST_F(CliFiles, FilesOfEveryKindAreNeverReplacedNorWaitedOn) {
     const test::CliResult piped = Run(chip + "read /dev/fd/3",
                                       "sh -c '\"$0\" \"$@\" 3>&1 >/dev/null | cat >" + Path("piped.bin") + "'");
     EXPECT_EQ(test::ReadFileText(Path("piped.bin")), std::string(256, '\x5A')) << piped.err;
-}
-
-// A missing --backup-dir is made before the chip is read; names that runs of the
-// same second took are kept, and the next free one is used.
-TEST_F(CliFiles, BackupsNeverReplaceEachOther) {
-    const std::string write = Emulated("24C02", "chip.img") + "write " + Path("image.bin") + " --backup-dir ";
-    const test::CliResult made = Run(write + Path("made/here"));
-    EXPECT_EQ(made.exitCode, 0) << made.err;
-    EXPECT_NE(made.err.find("Made the backup directory"), std::string::npos) << made.err;
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Path("made/here")), {}), 1);
-
-    std::filesystem::create_directory(Path("taken"));
-    const ChipRecord chip = test::TestChip("24C02").Type(kEeprom24).Capacity(256);
-    const std::time_t now = std::time(nullptr);
-    for (std::time_t second = now - 1; second < now + 30; ++second) {
-        test::WriteFileText(ChooseBackupTarget({"", Path("taken"), ""}, chip, second).path, "earlier");
-    }
-    const test::CliResult next = Run(write + Path("taken"));
-    EXPECT_EQ(next.exitCode, 0) << next.err;
-    size_t earlier = 0, copies = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(Path("taken"))) {
-        const std::string text = test::ReadFileText(entry.path());
-        earlier += text == "earlier";
-        copies += text == std::string(256, '\x5A') && entry.path().string().ends_with("-2.bin");
-    }
-    EXPECT_EQ(earlier, 31u);
-    EXPECT_EQ(copies, 1u) << next.err;
-}
-
-// The emulated chip's file: a second run is refused while one holds the file
-// (also through a link), and a save that fails (a full disk) fails the run.
-TEST_F(CliFiles, AnEmulatedChipsFileHoldsOneChipForOneRun) {
-    const std::string write = "write " + Path("image.bin");
-    {
-        ChipImageFile held;
-        VirtualChip chip(test::TestChip("24C02").Type(kEeprom24).Capacity(256));
-        ASSERT_EQ(held.Open(Path("chip.img"), chip), ChipImageFile::Problem::None);
-        std::filesystem::create_symlink(Path("chip.img"), Path("link.img"));
-        const test::CliResult busy = Run(Emulated("24C02", "link.img") + write);
-        EXPECT_EQ(busy.exitCode, 4);
-        EXPECT_NE(busy.err.find("is in use by another run"), std::string::npos) << busy.err;
-    }
-    EXPECT_EQ(test::ReadFileText(Path("chip.img")), "");
-
-    // Files can't grow past 50 KiB: the texts fit, the erased 1 MiB chip doesn't.
-    const std::string old(1 << 20, '\0');
-    test::WriteFileText(Path("flash.img"), old);
-    const test::CliResult full = Run(Emulated("EN25T80", "flash.img") + "--json erase",
-                                     "sh -c 'trap \"\" XFSZ; ulimit -f 100; exec \"$0\" \"$@\"'");
-    EXPECT_EQ(full.exitCode, 4) << full.err;
-    EXPECT_NE(full.out.find("\"ok\":false"), std::string::npos) << full.out;
-    EXPECT_NE(full.err.find("Can't save the emulated chip"), std::string::npos) << full.err;
-    EXPECT_EQ(test::ReadFileText(Path("flash.img")), old);
 }
 
 }  // namespace

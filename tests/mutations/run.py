@@ -37,50 +37,31 @@ class Bug:
     def __init__(self, path):
         self.name = path.stem
         header, rest = path.read_text().split("--- find\n", 1)
-        find, replace = rest.split("--- replace\n", 1)
-        self.find = find[:-1] if find.endswith("\n") else find
-        self.replace = replace[:-1] if replace.endswith("\n") else replace
-        fields = {}
-        for line in header.splitlines():
-            if line.startswith("#"):
-                fields.setdefault("what", line[1:].strip())
-            elif ":" in line:
-                key, value = line.split(":", 1)
-                fields[key.strip()] = value.strip()
-        self.what = fields.get("what", "")
+        self.find, self.replace = (part.removesuffix("\n") for part in rest.split("--- replace\n", 1))
+        fields = dict((part.strip() for part in line.split(":", 1))
+                      for line in header.splitlines() if ":" in line and not line.startswith("#"))
         self.file = ROOT / fields["file"]
         self.tests = fields["tests"].split()
 
 
-def build(build_dir, targets):
-    result = subprocess.run(["cmake", "--build", build_dir, "-j2", "--target", *targets],
-                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
-    return result.returncode == 0, result.stdout
-
-
-def build_unchanged(build_dir, targets, tries=10):
-    """Builds the tree as it is, waiting for others who may be in the middle of an edit."""
+def build(build_dir, targets, tries=1):
+    """Builds the targets; with more tries, waits for others who may be in the middle of an edit."""
     for attempt in range(tries):
-        built, log = build(build_dir, targets)
-        if built:
-            return True, log
-        if attempt + 1 < tries:
-            print("the unchanged tree does not build; trying again in 60 s", flush=True)
-            time.sleep(60)
-    return False, log
+        result = subprocess.run(["cmake", "--build", build_dir, "-j2", "--target", *targets],
+                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+        if result.returncode == 0 or attempt + 1 == tries:
+            return result.returncode == 0, result.stdout
+        print("the unchanged tree does not build; trying again in 60 s", flush=True)
+        time.sleep(60)
 
 
 def run_test(build_dir, name, fail_fast=False, skipped=()):
     """The test program's failed tests, or None when it passed; one that runs out of
     time has failed, as under CTest. `skipped` are tests left out of the run."""
-    command = [str(pathlib.Path(build_dir) / name)]
-    if skipped:
-        command.append("--gtest_filter=-" + ":".join(skipped))
+    command = [str(pathlib.Path(build_dir) / name)] + (["--gtest_filter=-" + ":".join(skipped)] if skipped else [])
     if name == "test_umockdev":
         command.insert(0, "umockdev-wrapper")
-    env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
-    if fail_fast:
-        env["GTEST_FAIL_FAST"] = "1"
+    env = dict(os.environ, QT_QPA_PLATFORM="offscreen", **({"GTEST_FAIL_FAST": "1"} if fail_fast else {}))
     try:
         result = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
                                 errors="replace", env=env, timeout=RUN_TIMEOUT)
@@ -113,16 +94,16 @@ def try_bug(bug, build_dir, broken, skips, retries=3):
         return "ambiguous (replacement not unique)", []
     bug.file.write_text(planted)
     try:
-        built, log = build(build_dir, bug.tests)
+        built = build(build_dir, bug.tests)[0]
         if built:
-            failed = [t for t in bug.tests
-                      if t not in broken and run_test(build_dir, t, True, skips.get(t, ())) is not None]
+            failed = [f"{t} ({' '.join(cases)})" for t in bug.tests
+                      if t not in broken and (cases := run_test(build_dir, t, True, skips.get(t, ()))) is not None]
     finally:
         undo(bug, text, planted)
     if built:
         return ("caught" if failed else "MISSED"), failed
     # The planted text may not compile, or someone else's half-done edit broke the build.
-    if retries > 0 and build_unchanged(build_dir, bug.tests)[0]:
+    if retries > 0 and build(build_dir, bug.tests, 10)[0]:
         return try_bug(bug, build_dir, broken, skips, retries - 1)
     return "build failed", []
 
@@ -140,34 +121,36 @@ def start_pg_server(build_dir):
         atexit.register(subprocess.run, ["bash", str(script), "stop", str(pg_dir)])
 
 
-def main():
-    if len(sys.argv) < 2:
-        sys.exit(__doc__)
-    build_dir = sys.argv[1]
-    wanted = set(sys.argv[2:])
-    bugs = [Bug(p) for p in sorted(KIT.glob("*.txt")) if not wanted or p.stem in wanted]
-    # SIGTERM ends the run the way Ctrl-C does, so the finally blocks restore the source.
-    signal.signal(signal.SIGTERM, signal.default_int_handler)
-    # A run that was killed outright may have left its bug in place.
+def put_back_left_bugs(bugs):
+    """A run that was killed outright may have left its bug in place."""
     for bug in bugs:
         text = bug.file.read_text()
-        if text.count(bug.find) == 0 and text.count(bug.replace) == 1:
-            # A replacement that only removes text can't be told from an edit by someone else.
-            if bug.replace in bug.find:
-                print(f"!! {bug.file}: the text of {bug.name} is gone; check the file by hand", flush=True)
-                continue
+        if text.count(bug.find) or text.count(bug.replace) != 1:
+            continue
+        # A replacement that only removes text can't be told from an edit by someone else.
+        if bug.replace in bug.find:
+            print(f"!! {bug.file}: the text of {bug.name} is gone; check the file by hand", flush=True)
+        else:
             bug.file.write_text(text.replace(bug.replace, bug.find))
             print(f"put back what a killed run left planted: {bug.name}", flush=True)
 
+
+def main():
+    if len(sys.argv) < 2:
+        sys.exit(__doc__)
+    build_dir, wanted = sys.argv[1], set(sys.argv[2:])
+    bugs = [Bug(p) for p in sorted(KIT.glob("*.txt")) if not wanted or p.stem in wanted]
+    # SIGTERM ends the run the way Ctrl-C does, so the finally blocks restore the source.
+    signal.signal(signal.SIGTERM, signal.default_int_handler)
+    put_back_left_bugs(bugs)
     targets = sorted({t for bug in bugs for t in bug.tests})
     start_pg_server(build_dir)
-    built, log = build_unchanged(build_dir, targets)
+    built, log = build(build_dir, targets, 10)
     if not built:
         sys.exit(log[-3000:] + "\nthe unchanged tree does not build")
     # Tests that fail already (others may be half-way through a change) can't tell a
     # planted bug; they are left out, and a program that still fails without them too.
-    broken = set()
-    skips = {}
+    broken, skips = set(), {}
     for t in targets:
         start = time.monotonic()
         failing = run_test(build_dir, t)

@@ -26,18 +26,15 @@ if [ -z "$bin" ] || [ ! -x "$bin/pg_ctl" ]; then
     exit 1
 fi
 
-# Runs a command as the server's user.
-as_server() {
-    if [ "$(id -u)" -eq 0 ]; then
-        runuser -u postgres -- "$@"
-    else
-        "$@"
-    fi
-}
+# Commands of the server run as its user: as root, that is postgres.
+as_server=()
+if [ "$(id -u)" -eq 0 ]; then
+    as_server=(runuser -u postgres --)
+fi
 
 stop_cluster() {
     if [ -f "$dir/data/postmaster.pid" ]; then
-        as_server "$bin/pg_ctl" -D "$dir/data" -m fast -w stop >/dev/null 2>&1 || true
+        "${as_server[@]}" "$bin/pg_ctl" -D "$dir/data" -m fast -w stop >/dev/null 2>&1 || true
     fi
     rm -rf "$dir"
 }
@@ -50,19 +47,19 @@ start_cluster() {
         echo "$0: $dir is too long a path for the server's socket" >&2
         exit 1
     fi
-    if [ "$(id -u)" -eq 0 ]; then
+    if [ ${#as_server[@]} -gt 0 ]; then
         chown postgres: "$dir"
     fi
-    as_server "$bin/initdb" -D "$dir/data" -U qbr --auth=trust -E UTF8 --no-sync >"$dir/initdb.log" 2>&1 || {
+    "${as_server[@]}" "$bin/initdb" -D "$dir/data" -U qbr --auth=trust -E UTF8 --no-sync >"$dir/initdb.log" 2>&1 || {
         cat "$dir/initdb.log" >&2
         exit 1
     }
-    as_server "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
+    "${as_server[@]}" "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
         -o "-c listen_addresses='' -c unix_socket_directories='$dir' -c max_connections=200" start >/dev/null || {
         cat "$dir/server.log" >&2
         exit 1
     }
-    as_server "$bin/createdb" -h "$dir" -U qbr qbr
+    "${as_server[@]}" "$bin/createdb" -h "$dir" -U qbr qbr
     echo "postgresql:///qbr?host=$dir&user=qbr" >"$dir/url"
     echo "PostgreSQL for the tests: $(cat "$dir/url")"
 }
