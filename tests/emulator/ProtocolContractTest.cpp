@@ -114,7 +114,8 @@ TEST_P(ProtocolContract, ReadsWhileWritingAndAnAbortedReadEndsAtOnce) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     const auto start = std::chrono::steady_clock::now();
     link.AbortRead();
-    EXPECT_LE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50));
+    // A quarter of the time-out: a busy machine's scheduling, never the wait for the time-out.
+    EXPECT_LE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
     std::array<uint8_t, 2> id{};
     ASSERT_TRUE(protocol.ReadChipId(id));
     EXPECT_EQ(id, (std::array<uint8_t, 2>{chip.manufacturerId, chip.deviceId}));
