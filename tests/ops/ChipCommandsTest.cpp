@@ -29,13 +29,9 @@ TEST_F(ChipCommands, EveryKindOfChipIsWrittenAndReadBackExactly) {
     int named = 0;
     auto chip = [&named](uint32_t type, uint32_t capacity, uint32_t pageMode, uint16_t pageSize, uint8_t voltage,
                          uint8_t deviceId = 0xFF, uint8_t modeParam = 0, uint8_t dataWidth = 8) {
-        return ChipRecord(test::TestChip("KIND" + std::to_string(++named))
-                              .Type(type)
-                              .Capacity(capacity)
-                              .Pages(pageMode, pageSize)
-                              .Volts(voltage)
-                              .Id(0xFF, deviceId)
-                              .Organisation(modeParam, dataWidth));
+        test::TestChip kind("KIND" + std::to_string(++named));
+        kind.Type(type).Capacity(capacity).Pages(pageMode, pageSize).Volts(voltage);
+        return ChipRecord(kind.Id(0xFF, deviceId).Organisation(modeParam, dataWidth));
     };
     const std::vector<ChipRecord> kinds = {
         test::OpsChips()[0],                          // SPI flash, 256-byte pages
