@@ -90,6 +90,7 @@ TEST(PermissionText, DeviceRuleTextFollowsLayoutAndLanguage) {
         EXPECT_EQ(UdevReadsRulesIn(rule.directory), rule.read);
     }
     const std::string reload = "sudo udevadm control --reload-rules && sudo udevadm trigger";
+    SetLanguageForSession(kLanguageEnglish);
     SetExecutableDirectory("/opt/my tools/qbr/");
     EXPECT_NE(PermissionDeniedText().find(
                   "sudo install -m 644 '/opt/my tools/qbr/60-qbr5150.rules' /etc/udev/rules.d/ && " + reload + "\r\n"),
