@@ -55,8 +55,9 @@ TEST(IniFileRead, WhatALookupFinds) {
 }
 
 // A key is replaced in place, added at the end of its section, or with a new
-// section at the end of the text; every other line stays as it was.
-TEST(IniFileWrite, ReplacesOrAddsAndKeepsEveryOtherLine) {
+// section at the end of the text; every other line stays as it was. A value that
+// can't be written leaves the file as it was.
+TEST(IniFileWrite, ReplacesOrAddsKeepsEveryOtherLineAndFailsWithoutDamage) {
     std::string expected = kSample;
     expected.replace(expected.find("DefaultLanguage = English"), 25, "defaultlanguage=SimpleChinese");
     EXPECT_EQ(IniFile::WriteToText(kSample, "RUN", "defaultlanguage", "SimpleChinese"), expected);
@@ -66,9 +67,7 @@ TEST(IniFileWrite, ReplacesOrAddsAndKeepsEveryOtherLine) {
     EXPECT_EQ(IniFile::WriteToText("[A]\r\nx=1", "B", "y", "2"), "[A]\r\nx=1\r\n[B]\r\ny=2\r\n");
     EXPECT_EQ(IniFile::WriteToText("", "Run", "k", "v"), "[Run]\nk=v\n");
     EXPECT_EQ(IniFile::WriteToText("\xEF\xBB\xBF[Run]\nk=v\n", "Run", "k", "w"), "\xEF\xBB\xBF[Run]\nk=w\n");
-}
 
-TEST(IniFileWrite, WritesThroughTheFileAndFailsWithoutDamage) {
     TempDir dir;
     const auto path = dir.file("config.ini");
     ASSERT_TRUE(IniFile::Write(path.string(), "Run", "DefaultChipName", "W25Q64FV"));  // a new file
@@ -97,17 +96,13 @@ TEST(LogFile, EntryFormatAndAppending) {
     LogFile::Append(dir.file("fifo").string(), "lost");  // nobody reads it
     LogFile::Append("", "lost");
     EXPECT_FALSE(std::filesystem::exists(dir.file("missing")));
-}
 
-TEST(LogFile, EmptiedOnlyWhenAboveTheSizeLimit) {
-    TempDir dir;
-    const auto path = dir.file("log.txt");
-    WriteFileText(path, "");
+    // Emptied only when above the size limit.
     std::filesystem::resize_file(path, LogFile::kSizeLimit);
-    LogFile::Append(path.string(), "kept");
+    LogFile::Append(path, "kept");
     EXPECT_GT(std::filesystem::file_size(path), static_cast<uintmax_t>(LogFile::kSizeLimit));
     std::filesystem::resize_file(path, LogFile::kSizeLimit + 1);
-    LogFile::Append(path.string(), "fresh");
+    LogFile::Append(path, "fresh");
     const std::string text = ReadFileText(path);
     EXPECT_TRUE(text.size() < 64u && text.rfind("\r\n", 0) == 0 && text.ends_with(": fresh")) << text;
 }
@@ -120,7 +115,7 @@ struct FakeEnvironment {
     }
 };
 
-TEST(ProgramPaths, InstalledLayoutFollowsTheXdgDirectoriesAndPortableHasItsConfigBeside) {
+TEST(ProgramPaths, InstalledLayoutFollowsXdgPortableHasItsConfigBesideAndUpgradesKeepTheUsers) {
     FakeEnvironment environment{{{"HOME", "/home/ann"}, {"XDG_CONFIG_HOME", "/cfg"}, {"XDG_STATE_HOME", "rel"}}};
     const ProgramPaths paths = InstalledPaths("/usr/bin/", environment);
     EXPECT_TRUE(paths.installed);
@@ -137,27 +132,24 @@ TEST(ProgramPaths, InstalledLayoutFollowsTheXdgDirectoriesAndPortableHasItsConfi
     EXPECT_FALSE(portable.installed);
     EXPECT_EQ(portable.configFile, dir.dirText() + "config.ini");
     EXPECT_EQ(portable.dataDirectory + portable.logDirectory, dir.dirText() + dir.dirText());
-}
 
-// An upgrade brings the Version texts (the About box) up to date and leaves the
-// user's settings alone.
-TEST(ProgramPaths, FirstInstalledRunCopiesTheDefaultConfigAndLaterRunsKeepTheUsers) {
+    // The first installed run copies the default config.ini; an upgrade brings the
+    // Version texts (the About box) up to date and leaves the user's settings alone.
     TempDir root;
     std::filesystem::create_directories(root.file("usr/bin"));
     std::filesystem::create_directories(root.file("usr/share/qbr5150"));
     const auto packaged = root.file("usr/share/qbr5150/config.ini");
     WriteFileText(packaged, "[Run]\nDefaultLanguage=English\n[English]\nVersion=v1\n");
-    const FakeEnvironment environment{{{"HOME", root.file("home").string()}}};
+    environment.values = {{"HOME", root.file("home").string()}};
+    const ProgramPaths first = ChooseProgramPaths(root.file("usr/bin").string() + "/", environment);
+    EXPECT_TRUE(first.installed);
+    EXPECT_EQ(ReadFileText(first.configFile), ReadFileText(packaged));
+    EXPECT_TRUE(std::filesystem::is_directory(first.logDirectory));
 
-    const ProgramPaths paths = ChooseProgramPaths(root.file("usr/bin").string() + "/", environment);
-    EXPECT_TRUE(paths.installed);
-    EXPECT_EQ(ReadFileText(paths.configFile), ReadFileText(packaged));
-    EXPECT_TRUE(std::filesystem::is_directory(paths.logDirectory));
-
-    WriteFileText(paths.configFile, "[Run]\nDefaultLanguage=SimpleChinese\n[English]\nVersion=v1\n");
+    WriteFileText(first.configFile, "[Run]\nDefaultLanguage=SimpleChinese\n[English]\nVersion=v1\n");
     WriteFileText(packaged, "[Run]\nDefaultLanguage=English\n[English]\nVersion=v2\n");
     ChooseProgramPaths(root.file("usr/bin").string() + "/", environment);
-    EXPECT_EQ(ReadFileText(paths.configFile), "[Run]\nDefaultLanguage=SimpleChinese\n[English]\nVersion=v2\n");
+    EXPECT_EQ(ReadFileText(first.configFile), "[Run]\nDefaultLanguage=SimpleChinese\n[English]\nVersion=v2\n");
 }
 
 // The language of a hand-edited config.ini: section and key in any case, the value
@@ -192,7 +184,7 @@ TEST(ConfigLanguage, AHandEditedSettingGivesTextsAndSaysWhatWasWrong) {
 }
 
 // Unknown ids and language names (they are case-sensitive) give empty texts.
-TEST(MessageTable, EveryFixedTextExistsInBothLanguages) {
+TEST(MessageTable, EveryFixedTextExistsInBothLanguagesAndConfiguredRowsFollowTheSettings) {
     ProgramDir dir("");  // no config.ini: the configured rows stay empty
     for (const char* language : {"", "english"}) {
         SetLanguageForSession(language);
@@ -208,10 +200,10 @@ TEST(MessageTable, EveryFixedTextExistsInBothLanguages) {
         SetLanguageForSession(kLanguageChinese);
         EXPECT_EQ(MessageText(id).empty(), configured) << id;
     }
-}
 
-TEST(MessageTable, ConfigRowsComeFromTheLanguageSectionsAndTheSwitchIsStored) {
-    ProgramDir dir(SampleConfig("SimpleChinese", "W25Q64FV"));
+    // Configured rows come from the language sections, and the switch is stored.
+    WriteFileText(dir.file("config.ini"), SampleConfig("SimpleChinese", "W25Q64FV"));
+    dir.Reload();
     EXPECT_EQ(MessageText(kMsgNoProgrammer), "未发现有编程器连接到电脑!");
     EXPECT_EQ(MessageText(kMsgCaption), "Caption SimpleChinese");
     EXPECT_EQ(ConfiguredFilePath(ConfiguredFile::Log), dir.dirText() + "test.log");

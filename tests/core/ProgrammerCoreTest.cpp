@@ -35,24 +35,14 @@ TEST_F(ProgrammerCoreTest, DefaultChipFallsBackToEN25T80ThenToTheFirstRecord) {
 }
 
 // A programmer on the bus whose device node this user may not open.
-class LinkPermission : public test::CoreFixture {
-protected:
-    void SetUp() override {
-        Prepare(SampleConfig("English", "EN25T80"));
-        ASSERT_EQ(workspace.Start(), Workspace::StartResult::Ready);
-        auto library = std::make_unique<test::FakeDeviceLibrary>();
-        library->openResult = UsbDeviceLibrary::kAccessDenied;
-        library_ = library.get();
-        link_ = std::make_unique<UsbLink>(std::make_unique<LibraryPath>(std::move(library)));
-    }
-
-    test::FakeDeviceLibrary* library_ = nullptr;
-    std::unique_ptr<UsbLink> link_;
-};
-
-TEST_F(LinkPermission, StartAndCommandsSayWhyAndHowToFixIt) {
+TEST_F(ProgrammerCoreTest, LinkPermissionStartAndCommandsSayWhyAndHowToFixIt) {
+    Prepare(SampleConfig("English", "EN25T80"));
+    ASSERT_EQ(workspace.Start(), Workspace::StartResult::Ready);
+    auto library = std::make_unique<test::FakeDeviceLibrary>();
+    library->openResult = UsbDeviceLibrary::kAccessDenied;
+    test::FakeDeviceLibrary* fake = library.get();
+    core.ConnectLink(std::make_unique<UsbLink>(std::make_unique<LibraryPath>(std::move(library))));
     const std::string text = PermissionDeniedText();
-    core.ConnectLink(std::move(link_));
     const std::string box = "No programmer linked to computer!\r\n\r\n" + text;
     EXPECT_EQ(host.boxes, Names{box});
     EXPECT_EQ(host.statusText, text);
@@ -67,9 +57,9 @@ TEST_F(LinkPermission, StartAndCommandsSayWhyAndHowToFixIt) {
     EXPECT_EQ(host.statusText, text);
 
     // Once access is granted the plain texts are back for a programmer that is gone.
-    library_->openResult = 0;
+    fake->openResult = 0;
     ASSERT_TRUE(core.Session().OpenLink());
-    library_->devices.clear();
+    fake->devices.clear();
     host.boxes.clear();
     Shown(OnReadChip(core));
     EXPECT_EQ(host.boxes, Names{"No programmer linked to computer!"});
@@ -79,7 +69,7 @@ TEST_F(LinkPermission, StartAndCommandsSayWhyAndHowToFixIt) {
 // Where an installation puts the device rule (as `cmake --install` does), whether
 // udev reads it there, and what the text says to do: a portable directory's rule
 // is installed from it (quoted for the shell), an installed one need only be loaded.
-TEST_F(LinkPermission, DeviceRuleTextFollowsLayoutAndLanguage) {
+TEST(PermissionText, DeviceRuleTextFollowsLayoutAndLanguage) {
     struct Case {
         const char* prefix;
         const char* configured;  // QBR_UDEV_RULES_DIR
@@ -100,6 +90,7 @@ TEST_F(LinkPermission, DeviceRuleTextFollowsLayoutAndLanguage) {
         EXPECT_EQ(UdevReadsRulesIn(rule.directory), rule.read);
     }
     const std::string reload = "sudo udevadm control --reload-rules && sudo udevadm trigger";
+    SetLanguageForSession(kLanguageEnglish);
     SetExecutableDirectory("/opt/my tools/qbr/");
     EXPECT_NE(PermissionDeniedText().find(
                   "sudo install -m 644 '/opt/my tools/qbr/60-qbr5150.rules' /etc/udev/rules.d/ && " + reload + "\r\n"),

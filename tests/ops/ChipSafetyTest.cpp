@@ -6,7 +6,6 @@
 #include "ops/OpsFixture.h"
 #include "ops/RepeatedRead.h"
 #include "ops/SparseWrite.h"
-#include "support/TempDir.h"
 
 #include <numeric>
 
@@ -56,8 +55,11 @@ TEST(ImageDiff, TheBitsNameTheCauseAndCloseDifferencesMerge) {
     }
 }
 
-// A page counts as blank only when every byte of it, the first and the last too, is 0xFF.
-TEST(SparseWrite, RunsCoverEveryPageWithDataAndJoinShortGaps) {
+// A page counts as blank only when every byte of it, the first and the last too, is
+// 0xFF. Auto that skips blank pages still leaves the whole image on the chip (old
+// data in the blank pages is erased) and writes a fraction of the bytes; a range
+// reaches only its bytes.
+TEST_F(ChipSafety, SparseWritesAndRangesReachOnlyTheirBytes) {
     std::vector<uint8_t> image(0x10000, 0xFF);
     EXPECT_TRUE(DataRuns(image, 256).empty());
     image[0x0FF] = 0x00;                       // last byte of page 0
@@ -68,14 +70,10 @@ TEST(SparseWrite, RunsCoverEveryPageWithDataAndJoinShortGaps) {
     image[0xFF10] = 0x00;
     EXPECT_EQ(DataRuns(std::span(image).first(0xFF80), 256), (Ranges{{0, 0x1000}, {0x8000, 0x100}, {0xFF00, 0x80}}));
     EXPECT_EQ(DataRuns(image, 256, 0), (Ranges{{0, 0x100}, {0xF00, 0x100}, {0x8000, 0x100}, {0xFF00, 0x100}}));
-}
 
-// Auto that skips blank pages still leaves the whole image on the chip (old data
-// in the blank pages is erased) and writes a fraction of the bytes.
-TEST_F(ChipSafety, SparseAutoLeavesTheWholeImageAndWritesOnlyItsData) {
     Connect("W25X05").SetEraseTime(std::chrono::milliseconds(1));
     SetChipBytes(std::vector<uint8_t>(0x10000, 0x00));
-    std::vector<uint8_t> image(0x10000, 0xFF);
+    image.assign(0x10000, 0xFF);
     std::ranges::copy(Pattern(0x2000), image.begin() + 0x3000);
     image[0xFFFF] = 0x5A;
     FillBuffer(image);
@@ -84,9 +82,7 @@ TEST_F(ChipSafety, SparseAutoLeavesTheWholeImageAndWritesOnlyItsData) {
     size_t written = 0;
     for (const auto& transfer : Device().Writes()) written += transfer.size() > 64 ? transfer.size() : 0;
     EXPECT_EQ(written, 0x2000u + 0x100u);
-}
 
-TEST_F(ChipSafety, RangesReachOnlyTheirBytes) {
     Connect("24C02");
     SetChipBytes(Pattern(256));
     FillBuffer(std::vector<uint8_t>(256, 0xA5));
@@ -108,30 +104,29 @@ TEST_F(ChipSafety, RangesReachOnlyTheirBytes) {
 // program made moves on to the next free one.
 TEST_F(ChipSafety, ReadsThatDisagreeKeepNoCopyAndBackupsNeverReplaceAFile) {
     const ChipRecord chip = test::OpsChips()[0];
-    const test::TempDir dir;
-    const auto path = [&dir](const char* name) { return dir.file(name).string(); };
+    const auto path = [this](const char* name) { return dir->file(name).string(); };
     Connect("W25X05").InjectFault({FaultKind::FlipByte, 0x1234});
     SetChipBytes(Pattern(0x10000));
     const RepeatedRead reads = ReadChipRepeatedly(core, chip, {0x1000, 0x1000}, 3);
     EXPECT_FALSE(reads.Agreed());
     EXPECT_EQ(reads.diff.ranges, (Ranges{{0x1234, 1}}));
     EXPECT_EQ(BackupChip(core, chip, path("a.bin"), BackupName::AsGiven).outcome, Outcome::Failed);
-    EXPECT_FALSE(std::filesystem::exists(dir.file("a.bin")));
+    EXPECT_FALSE(std::filesystem::exists(dir->file("a.bin")));
 
     Connect("W25X05");
     SetChipBytes(Pattern(0x10000));
     EXPECT_EQ(BackupChip(core, chip, path("b.bin"), BackupName::AsGiven).outcome, Outcome::Ok);
     const std::vector<uint8_t> pattern = Pattern(0x10000);
     const std::string copy(pattern.begin(), pattern.end());
-    EXPECT_EQ(test::ReadFileText(dir.file("b.bin")), copy);
+    EXPECT_EQ(test::ReadFileText(dir->file("b.bin")), copy);
     const ChipBackup noDirectory = BackupChip(core, chip, path("none/c.bin"), BackupName::FirstFree);
     EXPECT_TRUE(noDirectory.outcome == Outcome::FileError && noDirectory.reads.data.empty());
-    std::filesystem::create_symlink("nowhere", dir.file("dangling.bin"));
+    std::filesystem::create_symlink("nowhere", dir->file("dangling.bin"));
     for (const char* taken : {"b.bin", "dangling.bin"}) {
         const ChipBackup backup = BackupChip(core, chip, path(taken), BackupName::AsGiven);
         EXPECT_TRUE(backup.fileExists && backup.reads.data.empty()) << taken;
     }
-    EXPECT_EQ(test::ReadFileText(dir.file("b.bin")), copy);
+    EXPECT_EQ(test::ReadFileText(dir->file("b.bin")), copy);
     for (const char* numbered : {"b-2.bin", "b-3.bin"}) {
         const ChipBackup backup = BackupChip(core, chip, path("b.bin"), BackupName::FirstFree);
         EXPECT_EQ(backup.outcome, Outcome::Ok);
@@ -139,15 +134,15 @@ TEST_F(ChipSafety, ReadsThatDisagreeKeepNoCopyAndBackupsNeverReplaceAFile) {
     }
 
     host.onPump = [&] {
-        if (!std::filesystem::exists(dir.file("race.bin"))) test::WriteFileText(dir.file("race.bin"), "other");
+        if (!std::filesystem::exists(dir->file("race.bin"))) test::WriteFileText(dir->file("race.bin"), "other");
     };
     const ChipBackup lost = BackupChip(core, chip, path("race.bin"), BackupName::AsGiven);
     host.onPump = nullptr;
     EXPECT_EQ(lost.outcome, Outcome::FileError);
     EXPECT_TRUE(lost.fileExists);
     EXPECT_EQ(lost.path, path("race-2.bin"));
-    EXPECT_EQ(test::ReadFileText(dir.file("race.bin")), "other");
-    EXPECT_EQ(test::ReadFileText(dir.file("race-2.bin")), copy);
+    EXPECT_EQ(test::ReadFileText(dir->file("race.bin")), "other");
+    EXPECT_EQ(test::ReadFileText(dir->file("race-2.bin")), copy);
     const std::string made = ChooseBackupTarget({"", ".", "1-2"}, test::TestChip("MX25L/6405 D"), 0).path;
     EXPECT_TRUE(made.starts_with("./MX25L_6405_D-") && made.ends_with("-1-2.bin")) << made;
 }

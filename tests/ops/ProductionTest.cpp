@@ -16,8 +16,9 @@ Bytes Text(std::string_view digits) {
 }
 
 // Every form at its edges: zero, leading zeros, the exact width, one digit or byte
-// too narrow, the largest number, letters of hex and the byte order.
-TEST(SerialFormat, PlacesEachFormAtItsEdges) {
+// too narrow, the largest number, letters of hex and the byte order. The address is
+// ADDR of ADDR,FORMAT,WIDTH, in decimal or 0x-hex up to 32 bits; anything else is refused.
+TEST(SerialFormat, ParsesItsTextAndPlacesEachFormAtItsEdges) {
     struct Case {
         const char* format;
         uint64_t number;
@@ -52,11 +53,6 @@ TEST(SerialFormat, PlacesEachFormAtItsEdges) {
         ASSERT_TRUE(format) << c.format;
         EXPECT_EQ(format->Bytes(c.number), c.bytes) << c.format << " " << c.number;
     }
-}
-
-// ADDR,FORMAT,WIDTH: the address in decimal or 0x-hex up to 32 bits (format and width
-// are read back through the table above); anything else is refused.
-TEST(SerialFormat, ParsesAddressFormatAndWidth) {
     const std::pair<const char*, uint32_t> good[] = {{"0x100,dec,8", 0x100},
                                                      {"16,hex,1", 16},
                                                      {"0xFFFFFFFF,le,8", UINT32_MAX},
