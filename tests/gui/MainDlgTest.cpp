@@ -255,7 +255,7 @@ private slots:
 
     // The binary in screenshot mode draws its window into a PNG and ends without
     // waiting, also after a message box. One file named on the command line is
-    // loaded; of two, neither is.
+    // loaded; of two, neither is. The word after --emulate names the chip.
     void screenshotModeWritesThePngAndAnswersBoxes() {
         qbr::test::TempDir dir;  // a portable installation: config.ini and database beside the binary
         for (const char* name : {"qbr5150", "config.ini", "chips.dat", "main.png"}) {
@@ -263,9 +263,10 @@ private slots:
         }
         const auto path = [&](const char* name) { return QString::fromStdString(dir.file(name).string()); };
         QString errors;  // of the last run
-        const auto run = [&](const QString& png, const QStringList& files = {}) {
+        const auto run = [&](const QString& png, const QStringList& files = {},
+                             const QStringList& emulate = {"--emulate"}) {
             QProcess process;
-            process.start(path("qbr5150"), QStringList{"--emulate", "--screenshot", png} + files);
+            process.start(path("qbr5150"), emulate + QStringList{"--screenshot", png} + files);
             if (!process.waitForFinished(30000)) process.kill();
             errors = QString::fromUtf8(process.readAllStandardError());
             return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
@@ -277,6 +278,8 @@ private slots:
         run(path("shot.png"), {path("missing.bin"), path("missing.bin")});
         QVERIFY(!errors.contains("Open file error!"));
         QVERIFY(run(path("no/such/dir/shot.png")) > 0);
+        run(path("shot.png"), {}, {"--emulate", "NOSUCHCHIP"});
+        QVERIFY2(errors.contains("No chip named \"NOSUCHCHIP\""), qPrintable(errors));
     }
 };
 
