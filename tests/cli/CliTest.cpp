@@ -64,6 +64,9 @@ const TextRun kTextRuns[] = {
     {"--lang zh --emulate=W25Q64FV blank-check --offset 0x7FFF00", 0, "空白: 0x7FFF00 至 0x7FFFFF 已擦除"},
     {"--lang en --emulate=W25Q64FV --emulate-fault flip@4096 blank-check", 1,
      "Not blank: the byte at 0x001000 is 0x00 (bytes of the range that are not 0xFF: 1)."},
+    // Two reads that differ say where.
+    {"--lang zh --emulate=W25Q64FV --emulate-fault flip@4096 read --reads 2 -", 1,
+     "芯片接触不可靠 (夹子、座子或连线)。没有写入文件。\n不同的字节: 1 个, 共 1 段:\n  0x001000..0x001000  (1)\n"},
 };
 
 TEST(CliText, WhatTheUserReadsAndTheExitCode) {

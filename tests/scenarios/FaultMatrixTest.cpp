@@ -175,12 +175,6 @@ const FaultCase& CaseOf(Fault fault) {
     return cases[static_cast<size_t>(fault)];
 }
 
-EmulatorFault ToEmulatorFault(Fault fault, Command command) {
-    const FaultCase& c = CaseOf(fault);
-    const uint32_t at = command == kCmdSelfTest ? kBlockFaultAt : kChipFaultAt;
-    return {c.kind, c.dataPhase ? at : c.value};
-}
-
 // A programmer left waiting for data takes the next requests as data until it is
 // replugged, unless it drops what was pending once the host cut a transfer off.
 bool LeftWaitingForData(Command command, Fault fault, AfterAbandon behaviour) {
@@ -235,7 +229,9 @@ protected:
     // programmer for 5 to 15 s).
     void Arm(Command command, Fault fault) {
         if (fault == Fault::Healthy) return;
-        const EmulatorFault emulated = ToEmulatorFault(fault, command);
+        const FaultCase& c = CaseOf(fault);
+        const uint32_t at = command == kCmdSelfTest ? kBlockFaultAt : kChipFaultAt;
+        const EmulatorFault emulated{c.kind, c.dataPhase ? at : c.value};
         if (command != kCmdUpdateFirmware) {
             Programmer().InjectFault(emulated);
             return;
