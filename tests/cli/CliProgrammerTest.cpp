@@ -13,14 +13,8 @@
 #include <string>
 #include <sys/stat.h>
 
-namespace qbr {
+namespace qbr::test {
 namespace {
-
-using test::CliResult;
-using test::ReadFileText;
-using test::RunCli;
-using test::TempDir;
-using test::WriteFileText;
 
 std::string RandomBytes(size_t size, unsigned seed) {
     std::mt19937 random(seed);
@@ -34,6 +28,11 @@ protected:
     // The emulated programmer with `chip` in its socket, whose contents live in CHIP.img.
     CliResult Run(const std::string& chip, const std::string& arguments) {
         return RunCli("--lang en -q -c " + chip + " --emulate --emulate-image " + Path(chip + ".img") + " " +
+                      arguments);
+    }
+    // Four emulated EN25T80, whose chips live in chip1.img ... chip4.img.
+    CliResult RunFour(const std::string& arguments) {
+        return RunCli("--lang en -q -c EN25T80 --emulate-count 4 --emulate-image " + Path("chip%d.img") + " " +
                       arguments);
     }
     std::string Path(const std::string& name) const { return dir.file(name).string(); }
@@ -203,13 +202,6 @@ TEST_F(CliProgrammer, SafetyFeaturesWorkEndToEnd) {
     EXPECT_TRUE(cut.find("File is too long!") != std::string::npos &&
                 cut.find("File is too long!") == cut.rfind("File is too long!"))
         << cut;
-
-    const CliResult chinese = RunCli("--lang zh -q --emulate=W25Q64FV --emulate-fault flip@4096 read --reads 2 " +
-                                     Path("x.bin"));
-    EXPECT_EQ(chinese.exitCode, 1);
-    EXPECT_NE(chinese.err.find("芯片接触不可靠"), std::string::npos);
-    EXPECT_NE(chinese.err.find("0x001000..0x001000"), std::string::npos);
-    EXPECT_FALSE(std::filesystem::exists(Path("x.bin")));
 }
 
 // A production run: each chip gets the next number from the store, verified in
@@ -255,8 +247,8 @@ TEST_F(CliProgrammer, SerialNumbersFromTheProductionStore) {
     EXPECT_EQ(ReadFileText(Path("EN25T80.img")).substr(0x1FF, 10), "Z00000001Z");
     const std::string log = RunCli("production export " + store + " --csv -").out;
     const std::string chip = ReadFileText(Path("EN25T80.img"));
-    const std::string read = ",read,,ok," + qbr::Crc32Text(qbr::Crc32(
-                                                std::span(reinterpret_cast<const uint8_t*>(chip.data()), chip.size())));
+    const std::string read = ",read,,ok," +
+                             Crc32Text(Crc32(std::span(reinterpret_cast<const uint8_t*>(chip.data()), chip.size())));
     for (const std::string& line :
          {std::string(",emulated-1,EN25T80,auto,5,ok,"), std::string(",auto,6,ok,"), std::string(",auto,7,failed,"),
           std::string(",auto,8,ok,"), std::string(",write,9,failed,"), std::string(",auto,1,ok,"), read}) {
@@ -303,5 +295,44 @@ TEST_F(CliProgrammer, AFirmwareFileIsSentOnlyWhenConfirmed) {
     }
 }
 
+// Several emulated programmers: listing them, choosing one, and batches on all of
+// them (the production batches are the line test's).
+TEST_F(CliProgrammer, ListsAndChoosesProgrammers) {
+    const std::string image = std::string(0x8000, '\x5A') + std::string(0x8000, '\xA5');
+    WriteFileText(Path("image.bin"), image);
+    const nlohmann::json list = nlohmann::json::parse(RunFour("--json --emulate-fault 3:unplugged programmers").out);
+    ASSERT_EQ(list["programmers"].size(), 4u);
+    EXPECT_EQ(list["programmers"][1]["id"], "emulated-2");
+    EXPECT_EQ(list["programmers"][1]["serial"], "EMU0000002");
+    EXPECT_EQ(list["programmers"][1]["access"], "allowed");
+    EXPECT_EQ(list["programmers"][2]["access"], "no-answer");
+
+    ASSERT_EQ(RunFour("--programmer EMU0000003 write " + Path("image.bin")).exitCode, 0);
+    EXPECT_EQ(ReadFileText(Path("chip3.img")).substr(0, image.size()), image);
+    EXPECT_FALSE(std::filesystem::exists(Path("chip1.img")));  // no other programmer was used
+
+    const CliResult unknown = RunFour("--programmer 1-1.9 link");
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_NE(unknown.err.find("Attached: emulated-1, emulated-2, emulated-3, emulated-4."), std::string::npos);
+
+    // Usage errors before any programmer is used: four reads can't share a file, nor
+    // four writes standard input; a fault for programmer 5 of 4.
+    for (const std::string& usage : {"--all read " + Path("one.bin"), "--all write - <" + Path("image.bin"),
+                                     std::string("--emulate-fault 5:no-reply --all link")}) {
+        EXPECT_EQ(RunFour(usage).exitCode, 2) << usage;
+    }
+    EXPECT_EQ(RunCli("--emulate-count 2 --emulate-image " + Path("one.img") + " --all link").exitCode, 2);
+    // Runs that stop before their report still have their object.
+    const CliResult noChip = RunCli("--json --emulate-count 4 --all -c NOPE link");
+    EXPECT_EQ(nlohmann::json::parse(noChip.out)["results"].size(), 4u) << noChip.out;
+    ASSERT_EQ(RunFour("--all read " + Path("read-%s.bin")).exitCode, 0);
+    EXPECT_EQ(ReadFileText(Path("read-emulated-3.bin")), ReadFileText(Path("chip3.img")));
+    EXPECT_EQ(ReadFileText(Path("read-emulated-4.bin")), std::string(1 << 20, '\xFF'));
+    // Backups made in the same second by four programmers are four files.
+    std::filesystem::create_directory(Path("backups"));
+    ASSERT_EQ(RunFour("--all erase --backup-dir " + Path("backups")).exitCode, 0);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Path("backups")), {}), 4);
+}
+
 }  // namespace
-}  // namespace qbr
+}  // namespace qbr::test

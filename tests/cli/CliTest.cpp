@@ -8,16 +8,8 @@
 #include <filesystem>
 #include <string>
 
+namespace qbr::test {
 namespace {
-
-using qbr::test::CliResult;
-using qbr::test::RunCli;
-using qbr::test::TempDir;
-using qbr::test::WriteFileText;
-
-size_t LineCount(const std::string& text) {
-    return std::count(text.begin(), text.end(), '\n');
-}
 
 // What a user reads, in either language, beside the exit code. Texts made for
 // boxes print with plain line ends.
@@ -72,6 +64,9 @@ const TextRun kTextRuns[] = {
     {"--lang zh --emulate=W25Q64FV blank-check --offset 0x7FFF00", 0, "空白: 0x7FFF00 至 0x7FFFFF 已擦除"},
     {"--lang en --emulate=W25Q64FV --emulate-fault flip@4096 blank-check", 1,
      "Not blank: the byte at 0x001000 is 0x00 (bytes of the range that are not 0xFF: 1)."},
+    // Two reads that differ say where.
+    {"--lang zh --emulate=W25Q64FV --emulate-fault flip@4096 read --reads 2 -", 1,
+     "芯片接触不可靠 (夹子、座子或连线)。没有写入文件。\n不同的字节: 1 个, 共 1 段:\n  0x001000..0x001000  (1)\n"},
 };
 
 TEST(CliText, WhatTheUserReadsAndTheExitCode) {
@@ -85,7 +80,7 @@ TEST(CliText, WhatTheUserReadsAndTheExitCode) {
     // The count closes the list, and counts its lines.
     for (const char* arguments : {"--lang en chips 'en25*80'", "--lang zh chips"}) {
         const std::string out = RunCli(arguments).out;
-        const std::string count = std::to_string(LineCount(out) - 1);
+        const std::string count = std::to_string(std::count(out.begin(), out.end(), '\n') - 1);
         EXPECT_TRUE(out.ends_with("\nFind " + count + " Chips!\n") || out.ends_with("\n共找到 " + count + " 个结果!\n"))
             << out;
     }
@@ -131,22 +126,22 @@ TEST(CliDoctor, ExitCodesAndStepsInJson) {
 // A config.ini edited by hand (a byte-order mark, the language in small letters)
 // still gives texts: English, with the key named on the error stream and in the log.
 TEST(CliConfig, ALanguageNotRecognisedFallsBackToEnglish) {
-    const qbr::test::TempDir dir;
+    const TempDir dir;
     for (const std::string file : {"qbr5150-cli", "chips.dat"}) {
         std::filesystem::copy(QBR_RUNTIME_DIR "/" + file, dir.file(file));
     }
-    std::string config = qbr::test::ReadFileText(QBR_RUNTIME_DIR "/config.ini");
+    std::string config = ReadFileText(QBR_RUNTIME_DIR "/config.ini");
     config.replace(config.find("DefaultLanguage=English"), 23, "DefaultLanguage=english");
-    qbr::test::WriteFileText(dir.file("config.ini"), "\xEF\xBB\xBF" + config);
+    WriteFileText(dir.file("config.ini"), "\xEF\xBB\xBF" + config);
     const std::string command = dir.file("qbr5150-cli").string() + " chips EN25T80 >" + dir.file("out").string() +
                                 " 2>" + dir.file("err").string();
     EXPECT_EQ(std::system(command.c_str()), 0);
-    EXPECT_EQ(qbr::test::ReadFileText(dir.file("out")), "EN25T80  1024KB  EON  SPI FLASH\nFind 1 Chips!\n");
+    EXPECT_EQ(ReadFileText(dir.file("out")), "EN25T80  1024KB  EON  SPI FLASH\nFind 1 Chips!\n");
     const std::string message = "DefaultLanguage in section [Run] of " + dir.file("config.ini").string() +
                                 " is \"english\", not English or SimpleChinese (written exactly so); the texts are "
                                 "in English.";
-    EXPECT_EQ(qbr::test::ReadFileText(dir.file("err")), message + "\n");
-    EXPECT_NE(qbr::test::ReadFileText(dir.file("qbr5150.log")).find(message), std::string::npos);
+    EXPECT_EQ(ReadFileText(dir.file("err")), message + "\n");
+    EXPECT_NE(ReadFileText(dir.file("qbr5150.log")).find(message), std::string::npos);
 }
 
 struct MalformedImage {
@@ -189,8 +184,9 @@ TEST(CliImageErrors, NameTheFaultAndItsLine) {
 struct JsonRun {
     const char* arguments;
     int exitCode;
-    const char* error;  // the error code; null for a success
-    const char* field;  // a field the document has
+    const char* error;       // the error code; null for a success
+    const char* field;       // a field the document has
+    const char* opens = "";  // what the error stream begins with
 };
 
 const JsonRun kJsonRuns[] = {
@@ -231,6 +227,20 @@ const JsonRun kJsonRuns[] = {
     {"--emulate blank-check --length 0x100", 0, nullptr, "/blank"},
     {"--emulate --emulate-fault flip@16 blank-check", 1, "not-blank", "/not_blank_at"},
     {"--emulate --emulate-fault short@4096 blank-check", 1, "failed", "/bytes"},
+    // Every numeric option takes decimal or 0x-hex within its range; a sign, junk, an
+    // empty value or too large a number is a usage error that names the option.
+    {"production counter /nonexistent/s.db c --start -1", 2, "bad-number", "/command", "--start: "},
+    {"production counter /nonexistent/s.db c --last 18446744073709551616", 2, "bad-number", "/command", "--last: "},
+    {"production counter /nonexistent/s.db c --start 18446744073709551615", 2, "bad-number", "/command",
+     "--start: "},  // it has no next number
+    {"--emulate read --offset -1 /nonexistent/x.bin", 2, "bad-number", "/command", "--offset: "},
+    {"--emulate read --offset 12abc /nonexistent/x.bin", 2, "bad-number", "/command", "--offset: "},
+    {"--emulate read --offset '' /nonexistent/x.bin", 2, "bad-number", "/command", "--offset: "},
+    {"--emulate read --length 0x100000000 /nonexistent/x.bin", 2, "bad-number", "/command", "--length: "},
+    {"--emulate read --reads 1 /nonexistent/x.bin", 2, "bad-number", "/command", "--reads: "},
+    {"--emulate read --reads 101 /nonexistent/x.bin", 2, "bad-number", "/command", "--reads: "},
+    {"--emulate-count 0 link", 2, "bad-number", "/command", "--emulate-count: "},
+    {"--emulate-count 65 link", 2, "bad-number", "/command", "--emulate-count: "},
 };
 
 // The exit code follows the outcome, never the texts shown: each run gives the same
@@ -251,6 +261,7 @@ TEST(CliJson, OneDocumentWithTheErrorTheUserSaw) {
             const std::string text = report["error"]["text"];
             EXPECT_FALSE(text.empty());
             EXPECT_NE(result.err.find(text), std::string::npos) << text << "\n" << result.err;
+            EXPECT_EQ(result.err.rfind(run.opens, 0), 0u) << result.err;
         }
     }
     // A document that can't be written is a failure, not a success.
@@ -260,29 +271,5 @@ TEST(CliJson, OneDocumentWithTheErrorTheUserSaw) {
     EXPECT_NE(full.err.find("Can't write the JSON document"), std::string::npos) << full.err;
 }
 
-// Every numeric option takes decimal or 0x-hex within its range; a sign, junk, an
-// empty value or too large a number is a usage error that names the option.
-TEST(CliUsage, NumbersOutsideTheirRangeAreRefused) {
-    const std::pair<const char*, const char*> runs[] = {
-        {"--start", "production counter /nonexistent/s.db c --start -1"},
-        {"--last", "production counter /nonexistent/s.db c --last 18446744073709551616"},
-        {"--start", "production counter /nonexistent/s.db c --start 18446744073709551615"},  // it has no next number
-        {"--offset", "read --offset -1 /nonexistent/x.bin"},
-        {"--offset", "read --offset 12abc /nonexistent/x.bin"},
-        {"--offset", "read --offset '' /nonexistent/x.bin"},
-        {"--length", "read --length 0x100000000 /nonexistent/x.bin"},
-        {"--reads", "read --reads 1 /nonexistent/x.bin"},
-        {"--reads", "read --reads 101 /nonexistent/x.bin"},
-        {"--emulate-count", "--emulate-count 0 link"},
-        {"--emulate-count", "--emulate-count 65 link"},
-    };
-    for (const auto& [option, arguments] : runs) {
-        SCOPED_TRACE(arguments);
-        const CliResult result = RunCli(std::string("--lang en --json --emulate ") + arguments);
-        EXPECT_EQ(result.exitCode, 2);
-        EXPECT_EQ(result.err.rfind(std::string(option) + ": ", 0), 0u) << result.err;
-        EXPECT_EQ(nlohmann::json::parse(result.out, nullptr, false)["error"]["code"], "bad-number") << result.out;
-    }
-}
-
 }  // namespace
+}  // namespace qbr::test

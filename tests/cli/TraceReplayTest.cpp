@@ -14,12 +14,10 @@
 #include <string>
 #include <vector>
 
+namespace qbr::test {
 namespace {
 
 namespace fs = std::filesystem;
-using qbr::test::CliResult;
-using qbr::test::ReadFileText;
-using qbr::test::WriteFileText;
 
 const fs::path kTraces = QBR_SOURCE_DIR "/tests/traces";
 
@@ -64,7 +62,7 @@ protected:
 
     CliResult Run(const std::string& arguments, const fs::path& directory = {}) const {
         const fs::path& in = directory.empty() ? work_.path() : directory;
-        return qbr::test::RunCliProcess(arguments, "cd " + ShellWord(in.string()) + " &&");
+        return RunCliProcess(arguments, "cd " + ShellWord(in.string()) + " &&");
     }
     // Plays the trace back with the arguments it was recorded with, in `directory`
     // (by default the working directory).
@@ -73,7 +71,7 @@ protected:
         const nlohmann::json header = nlohmann::json::parse(Lines(ReadFileText(in / trace)).front());
         return Run("--replay " + ShellWord(trace) + ReplayArguments(header.at("arguments")), in);
     }
-    qbr::test::TempDir work_;
+    TempDir work_;
 };
 
 // Every trace in tests/traces plays back, and so does one recorded now (data longer
@@ -217,18 +215,18 @@ TEST(TraceReplayLongData, ComparedAndRebuiltByItsEdgesAndItsCrc) {
         {true, Pattern(0, 65), -1, unplayable},
         {true, Pattern(4031, 4096), -1, unplayable},
     };
-    const qbr::test::TempDir dir;
+    const TempDir dir;
     const std::string path = dir.file("t.jsonl").string();
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.in << " " << c.flip << " " << c.verdict);
         std::string error;
-        if (const auto trace = qbr::TransferTrace::Create(path, error)) {
+        if (const auto trace = TransferTrace::Create(path, error)) {
             trace->WriteHeader({});
-            trace->Record(c.in, c.in ? 0x81 : 0x01, 4096, 4096, qbr::TraceStatus::Ok, c.recorded.data());
+            trace->Record(c.in, c.in ? 0x81 : 0x01, 4096, 4096, TraceStatus::Ok, c.recorded.data());
         }
         const auto replay = qbr::TraceReplay::Load(path, error);
         ASSERT_TRUE(replay) << error;
-        qbr::UsbDeviceLibrary::Handle handle = 0;
+        UsbDeviceLibrary::Handle handle = 0;
         ASSERT_EQ(replay->OpenDevice(0, handle), 0);
         std::vector<uint8_t> bytes = c.in ? std::vector<uint8_t>(4096, 0x5A) : c.recorded;
         if (c.flip >= 0) bytes[c.flip] ^= 0x01;
@@ -243,3 +241,4 @@ TEST(TraceReplayLongData, ComparedAndRebuiltByItsEdgesAndItsCrc) {
 }
 
 }  // namespace
+}  // namespace qbr::test

@@ -29,6 +29,7 @@ Usage: doc_examples.py BUILD_DIR SOURCE_DIR [--no-window]
 (--no-window: the build has no window, whose examples are then listed as not run)
 """
 
+import collections
 import html
 import os
 import pathlib
@@ -50,12 +51,8 @@ PROMISED_EXIT = re.compile(r"exit status (\d+)")
 EXAMPLE_TIMEOUT = 60
 
 
-class Example:
-    def __init__(self, document, line, text, directive):
-        self.document, self.line, self.text, self.directive = document, line, text, directive
-
-    def where(self):
-        return f"{self.document}:{self.line}"
+# An example's place is "document:line".
+Example = collections.namedtuple("Example", "where text directive")
 
 
 def directive_in(text):
@@ -104,7 +101,7 @@ def examples_of(document, text):
             if directive_in(raw):
                 own = directive_in(raw)
             elif example_text(kind, raw):
-                blocks[-1].append(Example(document, number, example_text(kind, raw), own or directive))
+                blocks[-1].append(Example(f"{document}:{number}", example_text(kind, raw), own or directive))
                 own = None
         end = match.end()
     directive_before(document, text, end, len(text))
@@ -229,15 +226,15 @@ def main():
                     how = classify(example)
                     if isinstance(how, tuple):
                         counts["skipped"] += 1
-                        print(f"skip {example.where()}: {how[1]}: {example.text}")
+                        print(f"skip {example.where}: {how[1]}: {example.text}")
                     elif how not in ("run", "emulate"):
-                        failures.append(f"{example.where()}: {how}: {example.text}")
+                        failures.append(f"{example.where}: {how}: {example.text}")
                     else:
                         counts["ran"] += 1
                         failure = run(example, how, directory)
-                        print(f"{'FAIL' if failure else 'ok  '} {example.where()}: {example.text}")
+                        print(f"{'FAIL' if failure else 'ok  '} {example.where}: {example.text}")
                         if failure:
-                            failures.append(f"{example.where()}: {failure}")
+                            failures.append(f"{example.where}: {failure}")
     print(f"{counts['ran']} examples run, {counts['skipped']} marked as not runnable here")
     for failure in failures:
         print("FAILED", failure, file=sys.stderr)

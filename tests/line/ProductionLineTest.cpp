@@ -26,15 +26,10 @@
 #include <unistd.h>
 #include <vector>
 
-namespace qbr {
+namespace qbr::test {
 namespace {
 
 using nlohmann::json;
-using test::CliResult;
-using test::ReadFileText;
-using test::RunCliProcess;
-using test::TempDir;
-using test::WriteFileText;
 
 constexpr size_t kChipSize = 1 << 20;  // the EN25T80 of the stations
 // A chip that takes seconds to program at the wire's real speed, for the cases that
@@ -448,4 +443,4 @@ INSTANTIATE_TEST_SUITE_P(Lost, StoreLost, ::testing::Values("server", "disk"),
                          [](const auto& way) { return way.param; });
 
 }  // namespace
-}  // namespace qbr
+}  // namespace qbr::test
