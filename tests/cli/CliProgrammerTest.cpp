@@ -88,6 +88,8 @@ TEST_F(CliProgrammer, SafetyFeaturesWorkEndToEnd) {
     WriteFileText(Path("two.bin"), two);
     // Records before any extended address from 0, then at 0x100000: one byte past the chip.
     WriteFileText(Path("over.hex"), ":0100000000FF\n:020000040010EA\n:0100000000FF\n:00000001FF\n");
+    // 16 bytes of 0xFF just below 0x90000.
+    WriteFileText(Path("low.hex"), ":020000040008F2\n:10FFF000" + std::string(32, 'F') + "11\n:00000001FF\n");
     // Placed from 0 by its opening address record, all of it past the chip.
     WriteFileText(Path("beyond.hex"), ":020000040000FA\n:020000040010EA\n:0100000000FF\n:00000001FF\n");
     ASSERT_EQ(std::system(("objcopy -I binary -O ihex --change-addresses 0x08000000 " + Path("part.bin") + " " +
@@ -123,6 +125,7 @@ TEST_F(CliProgrammer, SafetyFeaturesWorkEndToEnd) {
         {"verify --offset 0x90000 --length 256 " + Path("back.hex"), 0, "Verify chip ok!", {}},  // chip addresses
         {"write --offset 0xA0000 --length 256 " + Path("back.hex"), 4, "reach outside the range", {}},
         {"write --offset 0x80000 --length 256 " + Path("back.hex"), 4, "reach outside the range", {}},
+        {"verify --offset 0x90000 --length 256 " + Path("low.hex"), 4, "reach outside the range", {}},  // 0xFF too
         {"write --skip-blank=check " + Path("img.bin"), 1, "not 0xFF", {}},
         {"write --skip-blank --offset 0xA0000 --length 0x1000 " + Path("part.bin"), 0, "", {{"/runs", 1}}},
         {"verify --offset 0xA0000 --length 0x100 " + Path("part.bin"), 0, "Verify chip ok!", {}},
@@ -242,6 +245,10 @@ TEST_F(CliProgrammer, SerialNumbersFromTheProductionStore) {
     for (const auto& [arguments, code] : steps) {
         EXPECT_EQ(Run("EN25T80", arguments + " " + Path("image.bin")).exitCode, code) << arguments;
     }
+    // The tool's own programmer commands have their rows too; they number no chip.
+    EXPECT_EQ(Run("EN25T80", run + " link").exitCode, 2);
+    EXPECT_EQ(Run("EN25T80", "--production " + store + " blank-check").exitCode, 1);
+    EXPECT_EQ(Run("EN25T80", "--production " + store + " link").exitCode, 0);
     EXPECT_FALSE(std::filesystem::exists(Path("backup.bin")));
     EXPECT_EQ(ReadFileText(Path("EN25T80.img")).substr(0xFF, 10), "ZZZZZZZZZZ");
     EXPECT_EQ(ReadFileText(Path("EN25T80.img")).substr(0x1FF, 10), "Z00000001Z");
@@ -251,10 +258,11 @@ TEST_F(CliProgrammer, SerialNumbersFromTheProductionStore) {
                              Crc32Text(Crc32(std::span(reinterpret_cast<const uint8_t*>(chip.data()), chip.size())));
     for (const std::string& line :
          {std::string(",emulated-1,EN25T80,auto,5,ok,"), std::string(",auto,6,ok,"), std::string(",auto,7,failed,"),
-          std::string(",auto,8,ok,"), std::string(",write,9,failed,"), std::string(",auto,1,ok,"), read}) {
+          std::string(",auto,8,ok,"), std::string(",write,9,failed,"), std::string(",auto,1,ok,"), read,
+          std::string(",blank-check,,failed,"), std::string(",link,,ok,")}) {
         EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
     }
-    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 8);
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 10);
     // An export named as the store or its log would replace the records; a mistyped store is not made.
     for (const std::string& csv : {store, store + "-wal"}) {
         EXPECT_EQ(RunCli("production export " + store + " --csv " + csv).exitCode, 2) << csv;

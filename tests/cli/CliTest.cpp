@@ -38,7 +38,7 @@ const TextRun kTextRuns[] = {
     {"--lang zh --emulate doctor", 0, "测试结果: 编程器一切正常!\n一切正常。\n"},
     {"--lang zh --emulate-count 0x41 link", 2, "不是 1 到 64 之间的整数"},
     {"--lang en --emulate-count 0x40 --emulate-fault 64:unplugged --programmer emulated-64 link", 3, ""},
-    {"frobnicate", 2, "frobnicate"},  // the unknown word is named
+    {"frobnicate now", 2, "not expected: frobnicate now\n"},  // the unknown words are named as given
     {"production frobnicate", 2, "frobnicate"},
     {"--bogus chips", 2, ""},
     {"--replay /nonexistent.jsonl --emulate-count 2 link", 2, "--emulate-count"},  // a trace plays one programmer
