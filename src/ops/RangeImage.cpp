@@ -17,8 +17,10 @@ RangeImage LoadRecordsInRange(Workspace& workspace, ChipRange range, const std::
     loaded.image = LoadImage(path, workspace.Buffer(), capacity, RecordPlacement::AtOwnAddresses);
     if (loaded.image.outcome != ImageLoadResult::Outcome::Loaded) return loaded;
     // Every record counts, also one of 0xFF bytes: the range's write would leave it out.
+    // An empty record past the chip leaves no data outside, but would make the file
+    // look longer than the range: it is outside too.
     const ImageLoadResult& image = loaded.image;
-    if (!image.empty && (image.lowest < range.offset || image.reach > range.End())) {
+    if (image.tooLong || (!image.empty && (image.lowest < range.offset || image.reach > range.End()))) {
         loaded.fault = RangeLoadFault::RecordsOutside;
     }
     loaded.image.length = loaded.image.length > range.offset ? loaded.image.length - range.offset : 0;
