@@ -19,10 +19,8 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
-#include <algorithm>
 #include <optional>
 #include <ostream>
-#include <span>
 #include <string>
 
 namespace {
@@ -57,33 +55,10 @@ std::string HelpFooter() {
            ".";
 }
 
-// The words no option or command took, in the order they were given. Each command
-// keeps its own in order, but the words after a subcommand's "--" go back to the
-// command above it: the lists are merged along the command line.
-std::vector<std::string> WordsLeft(const CLI::App& app, const std::vector<std::string>& commandLine) {
-    std::vector<std::vector<std::string>> lists;
-    for (const CLI::App* level = &app; level != nullptr;) {
-        lists.push_back(level->remaining());
-        const std::vector<CLI::App*> below = level->get_subcommands();
-        level = below.empty() ? nullptr : below.front();
-    }
-    std::vector<std::string> words;
-    for (const std::string& word : std::span(commandLine).subspan(1)) {
-        const auto list = std::ranges::find_if(lists, [&word](const std::vector<std::string>& left) {
-            return !left.empty() && left.front() == word;
-        });
-        if (list == lists.end()) continue;
-        words.push_back(word);
-        list->erase(list->begin());
-    }
-    for (const std::vector<std::string>& left : lists) words.insert(words.end(), left.begin(), left.end());
-    return words;
-}
-
-// Named in the order given (the parser's own error names them last first).
-int ExitWithWordsLeft(CLI::App& app, const std::vector<std::string>& commandLine, std::ostream& out,
-                      std::ostream& err) {
-    const std::vector<std::string> left = WordsLeft(app, commandLine);
+// The words no option or command took, named in the order they were given (the
+// parser's own error names them last first).
+int ExitWithWordsLeft(CLI::App& app, std::ostream& out, std::ostream& err) {
+    const std::vector<std::string> left = app.remaining(true);
     return app.exit(CLI::ExtrasError({left.rbegin(), left.rend()}), out, err) == 0 ? qbr::kExitOk : qbr::kExitUsage;
 }
 
@@ -144,9 +119,9 @@ int qbr::RunCli(const std::vector<std::string>& commandLine, std::ostream& out, 
     } catch (const CLI::RequiredError& e) {
         // A word that is no command is left over: name it rather than ask for one.
         if (app.remaining().empty()) return app.exit(e, out, err) == 0 ? qbr::kExitOk : qbr::kExitUsage;
-        return ExitWithWordsLeft(app, commandLine, out, err);
+        return ExitWithWordsLeft(app, out, err);
     } catch (const CLI::ExtrasError&) {
-        return ExitWithWordsLeft(app, commandLine, out, err);
+        return ExitWithWordsLeft(app, out, err);
     } catch (const CLI::ParseError& e) {
         return app.exit(e, out, err) == 0 ? qbr::kExitOk : qbr::kExitUsage;
     }
