@@ -88,6 +88,9 @@ TEST_F(CliProgrammer, SafetyFeaturesWorkEndToEnd) {
     WriteFileText(Path("two.bin"), two);
     // Records before any extended address from 0, then at 0x100000: one byte past the chip.
     WriteFileText(Path("over.hex"), ":0100000000FF\n:020000040010EA\n:0100000000FF\n:00000001FF\n");
+    // Data at 0x1000 and an empty record past the chip.
+    WriteFileText(Path("tail.hex"), ":020000040000FA\n:10100000" + std::string(32, '1') +
+                                        "D0\n:0200000400906A\n:0000000000\n:00000001FF\n");
     // 16 bytes of 0xFF just below 0x90000.
     WriteFileText(Path("low.hex"), ":020000040008F2\n:10FFF000" + std::string(32, 'F') + "11\n:00000001FF\n");
     // Placed from 0 by its opening address record, all of it past the chip.
@@ -126,6 +129,7 @@ TEST_F(CliProgrammer, SafetyFeaturesWorkEndToEnd) {
         {"write --offset 0xA0000 --length 256 " + Path("back.hex"), 4, "reach outside the range", {}},
         {"write --offset 0x80000 --length 256 " + Path("back.hex"), 4, "reach outside the range", {}},
         {"verify --offset 0x90000 --length 256 " + Path("low.hex"), 4, "reach outside the range", {}},  // 0xFF too
+        {"verify --offset 0x1000 --length 256 " + Path("tail.hex"), 4, "reach outside the range", {}},
         {"write --skip-blank=check " + Path("img.bin"), 1, "not 0xFF", {}},
         {"write --skip-blank --offset 0xA0000 --length 0x1000 " + Path("part.bin"), 0, "", {{"/runs", 1}}},
         {"verify --offset 0xA0000 --length 0x100 " + Path("part.bin"), 0, "Verify chip ok!", {}},
