@@ -66,11 +66,12 @@ std::vector<ProgrammerSlot> AttachedProgrammers(const CliOptions& options) {
     return slots;
 }
 
-int ChooseProgrammer(const CliOptions& options, std::ostream& err, nlohmann::json& report, ProgrammerSlot& chosen) {
+int ChooseProgrammer(const CliOptions& options, bool recorded, std::ostream& err, nlohmann::json& report,
+                     ProgrammerSlot& chosen) {
     chosen = options.link.emulatedChip ? EmulatedSlot(1) : ProgrammerSlot{};
     // A production store names the programmer, so the link keeps to the one it names.
     if (options.programmer.empty() &&
-        (options.link.emulatedChip || !options.link.replay.empty() || options.production.empty())) {
+        (options.link.emulatedChip || !options.link.replay.empty() || options.production.empty() || !recorded)) {
         return kExitOk;
     }
     const std::vector<ProgrammerSlot> slots = AttachedProgrammers(options);

@@ -18,11 +18,12 @@ std::vector<ProgrammerSlot> AttachedProgrammers(const CliOptions& options);
 
 // The programmer --programmer names, by id or serial number (sysfs's, else the
 // one the programmer reports); without it the first emulated programmer, or for
-// real hardware whichever the link finds first (the first on the bus when a
-// production log will name it). kExitUsage, after saying which ids there are,
-// when no attached programmer or several have that name; kExitNoProgrammer when
-// none is attached. The failure is kept in `report`.
-int ChooseProgrammer(const CliOptions& options, std::ostream& err, nlohmann::json& report, ProgrammerSlot& chosen);
+// real hardware whichever the link finds first (the first on the bus when the
+// command's production row will name it: `recorded`). kExitUsage, after saying
+// which ids there are, when no attached programmer or several have that name;
+// kExitNoProgrammer when none is attached. The failure is kept in `report`.
+int ChooseProgrammer(const CliOptions& options, bool recorded, std::ostream& err, nlohmann::json& report,
+                     ProgrammerSlot& chosen);
 
 // The programmers' list: id, serial number, firmware version and whether this user
 // may use it, as text lines or (--json) a document with the array "programmers";

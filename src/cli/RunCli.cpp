@@ -140,7 +140,8 @@ int qbr::RunCli(const std::vector<std::string>& commandLine, std::ostream& out, 
     }
     if (options.all && command.RunsOnEachProgrammer()) return qbr::RunBatch(command, options, out, err, terminal);
     qbr::ProgrammerSlot slot;
-    if (const int code = qbr::ChooseProgrammer(options, err, report, slot); code != qbr::kExitOk) {
+    const bool recorded = command.Prepares() == qbr::CliCommand::Needs::Programmer;
+    if (const int code = qbr::ChooseProgrammer(options, recorded, err, report, slot); code != qbr::kExitOk) {
         return EndEarly(options, report, code, out);
     }
     const qbr::CliOptions own = qbr::OptionsFor(options, slot);

@@ -50,6 +50,7 @@ const TextRun kTextRuns[] = {
     {"--emulate --emulate-fault stall@12k link", 2, "not a number"},
     {"--lang zh --emulate --emulate-fault stall@12k link", 2, "模拟器故障 \"stall@12k\": 值不是数字"},
     {"--lang en --db /nonexistent/chips.dat chips", 4, ""},
+    {"--lang en --production /nonexistent/line.db chips 'en25*80'", 0, "EN25T80"},  // no row, so no programmer needed
     {"--lang zh --emulate --trace /tmp/qbr-same-file.bin read /tmp/./qbr-same-file.bin", 2,
      "qbr-same-file.bin 与本次运行"},
     // A file larger than the memory allowed is summed a piece at a time (no limit where the sanitizers need more).
