@@ -59,10 +59,14 @@ int RunProgrammerApp(int& argc, char** argv) {
     parser.addPositionalArgument("file", "Image file to load at start.");
     // "--emulate" may stand without a chip name, as on the command line: at the end
     // or before another option. The parser needs a value, so it gets an empty one.
+    // The word after an option with a value is that value, whatever it looks like.
     QStringList commandLine = app.arguments();
     for (qsizetype i = 1; i < commandLine.size(); ++i) {
-        const bool chipFollows = i + 1 < commandLine.size() && !commandLine[i + 1].startsWith('-');
-        if (commandLine[i] == "--emulate" && !chipFollows) commandLine[i] = "--emulate=";
+        const bool valueFollows = i + 1 < commandLine.size() && !commandLine[i + 1].startsWith('-');
+        if (QStringList{"--screenshot", "--emulate-speed", "--trace"}.contains(commandLine[i]))
+            ++i;
+        else if (commandLine[i] == "--emulate" && !valueFollows)
+            commandLine[i] = "--emulate=";
     }
     parser.process(commandLine);
 

@@ -255,7 +255,8 @@ private slots:
 
     // The binary in screenshot mode draws its window into a PNG and ends without
     // waiting, also after a message box. One file named on the command line is
-    // loaded; of two, neither is. The word after --emulate names the chip.
+    // loaded; of two, neither is. The word after --emulate names the chip, the word
+    // after --trace the trace.
     void screenshotModeWritesThePngAndAnswersBoxes() {
         qbr::test::TempDir dir;  // a portable installation: config.ini and database beside the binary
         for (const char* name : {"qbr5150", "config.ini", "chips.dat", "main.png"}) {
@@ -266,6 +267,7 @@ private slots:
         const auto run = [&](const QString& png, const QStringList& files = {},
                              const QStringList& emulate = {"--emulate"}) {
             QProcess process;
+            process.setWorkingDirectory(path("."));
             process.start(path("qbr5150"), emulate + QStringList{"--screenshot", png} + files);
             if (!process.waitForFinished(30000)) process.kill();
             errors = QString::fromUtf8(process.readAllStandardError());
@@ -280,6 +282,8 @@ private slots:
         QVERIFY(run(path("no/such/dir/shot.png")) > 0);
         run(path("shot.png"), {}, {"--emulate", "NOSUCHCHIP"});
         QVERIFY2(errors.contains("No chip named \"NOSUCHCHIP\""), qPrintable(errors));
+        run(path("shot.png"), {}, {"--trace", "--emulate", "--emulate"});  // a trace named like an option
+        QVERIFY(std::filesystem::exists(dir.file("--emulate")));
     }
 };
 
