@@ -9,14 +9,13 @@
 #include "cli/ExitCodes.h"
 #include "cli/FileChecks.h"
 #include "cli/JsonReport.h"
-#include "cli/ProductionReportPage.h"
+#include "cli/ProductionReportOutput.h"
 #include "ops/LinkRequest.h"
 #include "store/ProductionReport.h"
 #include "store/ProductionStore.h"
 
 #include <nlohmann/json.hpp>
 
-#include <algorithm>
 #include <ctime>
 #include <memory>
 #include <ostream>
@@ -33,12 +32,6 @@ struct ProductionReportOptions {
 
 constexpr char kProductionReportCommand[] = "production report";
 
-// What the report is made of, as read from the store.
-struct StoreContents {
-    std::vector<ChipRow> rows;
-    std::vector<SerialCounterRow> counters;
-};
-
 std::string LocalTimeNow() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -46,155 +39,6 @@ std::string LocalTimeNow() {
     char text[40];
     std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S %z", &local);
     return text;
-}
-
-// ---- the text on standard output ------------------------------------------
-
-// Whether the character starting at `at` takes two columns on a terminal: those
-// of the East Asian scripts (U+3000..U+DFFF) and the full-width forms (U+FF00..).
-bool IsWide(std::string_view text, size_t at) {
-    const auto byte = [&](size_t i) { return i < text.size() ? static_cast<unsigned char>(text[i]) : 0; };
-    return (byte(at) >= 0xE3 && byte(at) <= 0xED) || (byte(at) == 0xEF && byte(at + 1) >= 0xBC);
-}
-
-size_t DisplayWidth(std::string_view text) {
-    size_t width = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;  // a continuation byte
-        width += IsWide(text, i) ? 2 : 1;
-    }
-    return width;
-}
-
-// Rows of cells printed in aligned columns: the first `leftAligned` columns
-// (names) left-aligned, the others (counts) right-aligned.
-void PrintTable(std::ostream& out, const std::vector<std::vector<std::string>>& rows, size_t leftAligned) {
-    std::vector<size_t> widths;
-    for (const auto& row : rows) {
-        widths.resize(std::max(widths.size(), row.size()));
-        for (size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], DisplayWidth(row[i]));
-    }
-    for (const auto& row : rows) {
-        std::string line;
-        for (size_t i = 0; i < row.size(); ++i) {
-            const std::string padding(widths[i] - DisplayWidth(row[i]), ' ');
-            line += i == 0 ? "" : "  ";
-            line += i < leftAligned ? row[i] + padding : padding + row[i];
-        }
-        out << line.erase(line.find_last_not_of(' ') + 1) << '\n';
-    }
-}
-
-std::vector<std::string> ResultHeader(std::vector<std::string> names) {
-    const CliWording& wording = CurrentCliWording();
-    for (const char* label :
-         {wording.reportOk, wording.reportFailed, wording.reportInterrupted, wording.reportInWork}) {
-        names.push_back(label);
-    }
-    return names;
-}
-
-std::vector<std::string> ResultCells(std::vector<std::string> names, const ResultCounts& counts) {
-    for (const uint64_t count : {counts.ok, counts.failed, counts.interrupted, counts.inWork}) {
-        names.push_back(std::to_string(count));
-    }
-    return names;
-}
-
-void PrintTotals(std::ostream& out, const ResultCounts& chips) {
-    const CliWording& wording = CurrentCliWording();
-    out << wording.reportChips << ": " << chips.Total() << "  (" << wording.reportOk << ' ' << chips.ok << ", "
-        << wording.reportFailed << ' ' << chips.failed << ", " << wording.reportInterrupted << ' ' << chips.interrupted
-        << ", " << wording.reportInWork << ' ' << chips.inWork << ")\n"
-        << wording.reportYield << ": "
-        << (chips.Yield()
-                ? YieldText(chips.Yield(), "") + " (" +
-                      Fill(wording.reportYieldOf, {std::to_string(chips.ok), std::to_string(chips.Finished())}) + ")"
-                : wording.reportNoYield)
-        << '\n';
-}
-
-void PrintHours(std::ostream& out, const std::vector<HourCounts>& hours) {
-    const CliWording& wording = CurrentCliWording();
-    out << '\n' << wording.reportPerHour << '\n';
-    if (hours.empty()) {
-        out << wording.reportNoChips << '\n';
-        return;
-    }
-    std::vector<std::vector<std::string>> rows = {ResultHeader({wording.reportHour})};
-    for (const HourCounts& hour : hours) rows.push_back(ResultCells({hour.hour}, hour.counts));
-    PrintTable(out, rows, 1);
-}
-
-void PrintStations(std::ostream& out, const std::vector<StationCounts>& stations) {
-    const CliWording& wording = CurrentCliWording();
-    out << '\n' << wording.reportStations << '\n';
-    if (stations.empty()) {
-        out << wording.reportNone << '\n';
-        return;
-    }
-    std::vector<std::vector<std::string>> rows = {ResultHeader({wording.reportStation, wording.reportProgrammer})};
-    rows[0].push_back(wording.reportYield);
-    const auto add = [&](const std::string& station, const std::string& programmer, const ResultCounts& counts) {
-        rows.push_back(ResultCells({station, programmer}, counts));
-        rows.back().push_back(YieldText(counts.Yield(), "-"));
-    };
-    for (const StationCounts& station : stations) {
-        for (const ProgrammerCounts& programmer : station.programmers) {
-            add(station.station, programmer.programmer, programmer.counts);
-        }
-        add(station.station, wording.reportAllProgrammers, station.counts);
-    }
-    PrintTable(out, rows, 2);
-}
-
-void PrintChips(std::ostream& out, const char* title, const char* warning, const std::vector<ChipRow>& chips) {
-    const CliWording& wording = CurrentCliWording();
-    out << '\n' << title << " (" << chips.size() << ")\n";
-    if (chips.empty()) {
-        out << wording.reportNone << '\n';
-        return;
-    }
-    if (warning) out << warning << '\n';
-    std::vector<std::vector<std::string>> rows = {{wording.reportCounter, wording.reportSerial, wording.reportStation,
-                                                   wording.reportProgrammer, wording.reportChip, wording.reportTime}};
-    for (const ChipRow& chip : chips) {
-        rows.push_back({chip.counter, std::to_string(chip.serial.value_or(0)), chip.station, chip.programmer, chip.chip,
-                        chip.time});
-    }
-    PrintTable(out, rows, 6);
-}
-
-void PrintCounters(std::ostream& out, const std::vector<CounterRoom>& counters) {
-    const CliWording& wording = CurrentCliWording();
-    out << '\n' << wording.reportCounters << '\n';
-    if (counters.empty()) {
-        out << wording.reportNone << '\n';
-        return;
-    }
-    std::vector<std::vector<std::string>> rows = {
-        {wording.reportCounter, wording.reportNext, wording.reportLast, wording.reportFree, wording.reportFormat}};
-    for (const CounterRoom& room : counters) {
-        const SerialCounterRow& counter = room.counter;
-        rows.push_back({counter.name, std::to_string(counter.next), counter.last ? std::to_string(*counter.last) : "-",
-                        room.free ? std::to_string(*room.free) : wording.reportNoLimit,
-                        counter.format.empty() ? "-" : counter.format});
-    }
-    PrintTable(out, rows, 1);
-}
-
-void PrintText(std::ostream& out, const ProductionReport& report, const ReportHeading& heading) {
-    const CliWording& wording = CurrentCliWording();
-    out << wording.reportTitle << '\n'
-        << Fill(wording.reportStore, {heading.store}) << "  "
-        << (heading.since.empty() ? wording.reportAllRecords : Fill(wording.reportSince, {heading.since})) << "  "
-        << Fill(wording.reportMade, {heading.made}) << "\n\n";
-    PrintTotals(out, report.chips);
-    PrintHours(out, report.hours);
-    PrintStations(out, report.stations);
-    PrintChips(out, wording.reportInterruptedChips, wording.reportInterruptedUnknown, report.interrupted);
-    PrintChips(out, wording.reportFailedChips, nullptr, report.failed);
-    PrintCounters(out, report.counters);
 }
 
 // ---- the JSON document --------------------------------------------------------
@@ -284,10 +128,10 @@ int StoreFailure(const std::string& store, const StoreError& error, std::ostream
                 kExitFileError);
 }
 
-// Reads the rows of the period and the counters. A SQLite file must exist already:
-// a mistyped name is reported, not made into a new, empty store.
+// The report of the rows of the period and of the counters. A SQLite file must
+// exist already: a mistyped name is reported, not made into a new, empty store.
 int ReadStore(const ProductionReportOptions& request, std::ostream& err, nlohmann::json& document,
-              StoreContents& contents) {
+              ProductionReport& report) {
     const CliWording& wording = CurrentCliWording();
     if (!ProductionStore::IsUrl(request.store)) {
         const FileKind kind = KindOfFile(request.store);
@@ -304,19 +148,22 @@ int ReadStore(const ProductionReportOptions& request, std::ostream& err, nlohman
     const std::unique_ptr<ProductionStore> store = ProductionStore::Open(request.store, error);
     if (!store) return StoreFailure(request.store, error, err, document);
     const std::optional<int64_t> since = request.since.empty() ? std::nullopt : ParseReportTime(request.since);
-    contents.rows = store->Rows(since, error);
-    if (error.kind == StoreError::Kind::None) contents.counters = store->Counters(error);
+    const std::vector<ChipRow> rows = store->Rows(since, error);
+    if (error.kind == StoreError::Kind::None) report = BuildProductionReport(rows, store->Counters(error));
     if (error.kind != StoreError::Kind::None) return StoreFailure(request.store, error, err, document);
     return kExitOk;
+}
+
+// `text` on standard output, which may have been closed early (a pager quit).
+int PrintOut(std::ostream& out, const std::string& text, std::ostream& err, nlohmann::json& document) {
+    if (out << text << std::flush) return kExitOk;
+    return Fail(document, err, errors::kFileError, MessageText(kMsgOpenFileError) + " -", kExitFileError);
 }
 
 int WritePage(const std::string& path, const std::string& page, std::ostream& out, std::ostream& err,
               nlohmann::json& document) {
     const CliWording& wording = CurrentCliWording();
-    if (path == "-") {
-        if (out << page << std::flush) return kExitOk;
-        return Fail(document, err, errors::kFileError, MessageText(kMsgOpenFileError) + " -", kExitFileError);
-    }
+    if (path == "-") return PrintOut(out, page, err, document);
     if (AtomicFile::Replace(path, page)) return kExitOk;
     Fail(document, err, errors::kFileError, Fill(wording.reportPageError, {path}), kExitFileError);
     if (KindOfFile(path) == FileKind::Fifo) err << Fill(wording.fifoWithoutReader, {path}) << '\n';
@@ -326,9 +173,8 @@ int WritePage(const std::string& path, const std::string& page, std::ostream& ou
 int Report(const ProductionReportOptions& request, const CliOptions& options, std::ostream& out, std::ostream& err,
            nlohmann::json& document) {
     if (const int code = CheckRequest(request, options, err, document); code != kExitOk) return code;
-    StoreContents contents;
-    if (const int code = ReadStore(request, err, document, contents); code != kExitOk) return code;
-    const ProductionReport report = BuildProductionReport(contents.rows, contents.counters);
+    ProductionReport report;
+    if (const int code = ReadStore(request, err, document, report); code != kExitOk) return code;
     const ReportHeading heading{ProductionStore::DisplayName(request.store), request.since, LocalTimeNow()};
     // The page first: standard output closed early (a pager quit) must not cost it.
     if (!request.html.empty()) {
@@ -341,9 +187,7 @@ int Report(const ProductionReportOptions& request, const CliOptions& options, st
         FillJson(document, report);
         return kExitOk;
     }
-    PrintText(out, report, heading);
-    if (out.flush()) return kExitOk;
-    return Fail(document, err, errors::kFileError, MessageText(kMsgOpenFileError) + " -", kExitFileError);
+    return PrintOut(out, ProductionReportText(report, heading), err, document);
 }
 
 // Runs the report: text (or, with --json, one document) on `out`, the page to its

@@ -3,8 +3,6 @@
 
 #include "store/ProductionReport.h"
 
-#include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,16 +15,14 @@ struct ReportHeading {
     std::string made;   // when the report was made, local time
 };
 
-// The hours the page's chart shows at most, the last of the period.
-inline constexpr size_t kChartHours = 48;
-
 // `text` with every byte that isn't part of valid UTF-8 replaced by U+FFFD: the
 // store keeps whatever a station was given (--station, a chip name), and a JSON
 // document or a page must stay valid whatever that was.
 std::string ValidUtf8(std::string_view text);
 
-// "87.5 %", or `none` when no chip has finished.
-std::string YieldText(std::optional<double> yield, const char* none);
+// The report as text for a terminal: each part under its title, in aligned
+// columns. Texts in the current language.
+std::string ProductionReportText(const ProductionReport& report, const ReportHeading& heading);
 
 // The report as one HTML page that needs nothing else: its style inline, the
 // chart of chips per hour an inline SVG, no script. Every text from the store is
