@@ -52,7 +52,7 @@ int ChipJobs::CheckOptions(const CommandRow& row) {
         return kExitFailed;
     }
     if (const int code = CheckRange(); code != kExitOk) return code;
-    if (!options_.skipBlank.empty() && !IsErasable(FamilyOf(chip))) {
+    if (options_.skipBlank != SkipBlank::Off && !IsErasable(FamilyOf(chip))) {
         return Fail(report_, err_, errors::kUsage, CurrentCliWording().skipBlankFlashOnly, kExitUsage);
     }
     if (options_.noVerify && (!options_.serialize.empty() || !options_.production.empty())) {
@@ -159,10 +159,7 @@ int ChipJobs::Judge(const ImageDiff& diff) {
 }
 
 int ChipJobs::Write() {
-    const SkipBlank skip = options_.skipBlank.empty()      ? SkipBlank::Off
-                           : options_.skipBlank == "check" ? SkipBlank::Check
-                                                           : SkipBlank::Trust;
-    const RangeWrite write = WriteRange(core_, core_.SelectedChip(), range_, skip, !options_.noVerify);
+    const RangeWrite write = WriteRange(core_, core_.SelectedChip(), range_, options_.skipBlank, !options_.noVerify);
     core_.Show(write);
     if (write.notBlank) {
         const Mismatch& dirty = *write.notBlank;
@@ -172,7 +169,7 @@ int ChipJobs::Write() {
                     kExitFailed);
     }
     // The whole chip is written as the window writes it, in one request.
-    if (write.runs && (IsPartial() || skip != SkipBlank::Off)) report_["runs"] = write.runs->size();
+    if (write.runs && (IsPartial() || options_.skipBlank != SkipBlank::Off)) report_["runs"] = write.runs->size();
     if (write.written) report_["verified"] = !options_.noVerify;
     if (write.readBack) Judge(*write.readBack);
     KeepOutcomeError(report_, write.outcome, options_.command);

@@ -44,7 +44,8 @@ void AddProductionOptions(CLI::App& app, CliOptions& options) {
                    "a postgresql:// URL");
     app.add_option("--serialize", options.serialize,
                    "write and auto: put each chip's serial number, taken from the store's counter, into the image "
-                   "at ADDR,FORMAT,WIDTH (FORMAT dec, hex, le or be)");
+                   "at ADDR,FORMAT,WIDTH (FORMAT dec, hex, le or be)")
+        ->each([&options](const std::string& text) { options.serialFormat = SerialFormat::Parse(text); });
     app.add_option("--counter", options.counter,
                    "the store's counter the numbers come from (default: default); without --serialize its own "
                    "format places them");

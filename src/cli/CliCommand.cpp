@@ -14,10 +14,7 @@ const CliCommand& ChosenCommand(const CliCommandList& commands, const std::strin
 CLI::App& AddSubcommand(CLI::App& app, CliOptions& options, const std::string& name, const std::string& help,
                         const char* argument, bool required) {
     CLI::App& command = *app.add_subcommand(name, help);
-    if (argument) {
-        CLI::Option* option = command.add_option(argument, options.argument, argument);
-        if (required) option->required();
-    }
+    if (argument) command.add_option(argument, options.argument, argument)->required(required);
     command.callback([&options, name] { options.command = name; });
     return command;
 }

@@ -36,6 +36,8 @@ public:
     virtual Needs Prepares() const { return Needs::Programmer; }
     // --all runs the command on every attached programmer at once.
     virtual bool RunsOnEachProgrammer() const { return Prepares() == Needs::Programmer; }
+    // The text of a usage error of the command's own options, or null; checked before anything is made ready.
+    virtual const char* UsageError(const CliOptions&) const { return nullptr; }
     // The command's exit code. Its results go to the session's streams and report.
     virtual int Run(CliSession& session) const = 0;
 };

@@ -5,10 +5,8 @@
 #include "base/LogFile.h"
 #include "base/MessageTable.h"
 #include "base/NumberText.h"
-#include "buffer/ImageFile.h"
 #include "chipdb/CapacityText.h"
 #include "chipdb/ChipType.h"
-#include "cli/ChipJobs.h"
 #include "cli/CliText.h"
 #include "cli/DoctorText.h"
 #include "cli/ExitCodes.h"
@@ -16,10 +14,8 @@
 #include "cli/FirmwareQuestion.h"
 #include "cli/ImageErrorReport.h"
 #include "cli/JsonReport.h"
-#include "cli/ProductionRun.h"
 #include "ops/ChipCommands.h"
 #include "ops/ChipVerify.h"
-#include "ops/CommandTable.h"
 
 #include <chrono>
 #include <cstdio>

@@ -1,16 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "base/MessageTable.h"
+#include "base/NumberText.h"
 #include "chipdb/CapacityText.h"
 #include "chipdb/ChipType.h"
 #include "cli/ChipJobs.h"
 #include "cli/CliCommand.h"
 #include "cli/CliSession.h"
+#include "cli/CliText.h"
 #include "cli/ExitCodes.h"
 #include "cli/JsonReport.h"
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <ostream>
 #include <vector>
 
@@ -30,12 +31,6 @@ void PrintAligned(const std::vector<Row>& rows, std::ostream& out) {
         for (size_t i = 0; i + 1 < row.size(); ++i) line += row[i] + std::string(widths[i] - row[i].size() + 2, ' ');
         out << line << row.back() << '\n';
     }
-}
-
-std::string HexByte(uint8_t value) {
-    char text[3];
-    std::snprintf(text, sizeof text, "%02X", value);
-    return text;
 }
 
 // The capacity text is made for a text box: pieces separated by blank CR LF lines.
@@ -102,8 +97,8 @@ void ShowChip(const ChipRecord& chip, std::ostream* out, nlohmann::json& report)
          << "capacity: " << chip.capacity << '\n'
          << "pageMode: " << chip.pageMode << '\n'
          << "pageSize: " << chip.pageSize << '\n'
-         << "manufacturerId: " << HexByte(chip.manufacturerId) << '\n'
-         << "deviceId: " << HexByte(chip.deviceId) << '\n'
+         << "manufacturerId: " << HexNumber(chip.manufacturerId, 2).substr(2) << '\n'
+         << "deviceId: " << HexNumber(chip.deviceId, 2).substr(2) << '\n'
          << "modeParam: " << int{chip.modeParam} << '\n'
          << "dataWidth: " << int{chip.dataWidth} << '\n';
     PrintCapacityText(LongCapacityText(chip), *out);
@@ -153,6 +148,9 @@ public:
                       "FILE");
     }
     Needs Prepares() const override { return Needs::Database; }
+    const char* UsageError(const CliOptions& options) const override {
+        return options.argument == "-" ? CurrentCliWording().chipSumNeedsFile : nullptr;
+    }
     int Run(CliSession& session) const override {
         session.Report()["file"] = session.Options().argument;
         if (!session.SelectChip()) return kExitUsage;

@@ -50,15 +50,13 @@ SharedStore::Opened SharedStore::Open(const std::string& name) {
 
 ProductionRun::ProductionRun(ProgrammerCore& core, const CliOptions& options, SharedStore& store, std::ostream& err,
                              nlohmann::json& report)
-    : core_(core), options_(options), shared_(store), err_(err), report_(report) {}
+    : core_(core), options_(options), shared_(store), err_(err), report_(report), format_(options.serialFormat) {}
 
 int ProductionRun::Check(const CommandRow* row, ChipRange range) {
     row_ = row;
     range_ = range;
-    const bool numbered = !options_.serialize.empty() || options_.counter;
-    if (!numbered) return kExitOk;
+    if (options_.serialize.empty() && !options_.counter) return kExitOk;
     const bool programs = row && (row->id == kCmdWriteChip || row->id == kCmdAuto);
-    if (!options_.serialize.empty()) format_ = SerialFormat::Parse(options_.serialize);
     if (options_.production.empty() || !programs || (!options_.serialize.empty() && !format_) ||
         (format_ && !FitsRange(*format_))) {
         return Fail(report_, err_, errors::kUsage, CurrentCliWording().serializeUsage, kExitUsage);

@@ -5,6 +5,7 @@
 #include "cli/ChipOptions.h"
 #include "cli/CliCommand.h"
 #include "cli/CliSession.h"
+#include "cli/CliText.h"
 #include "cli/ExitCodes.h"
 #include "cli/JsonReport.h"
 #include "cli/NumberOption.h"
@@ -30,10 +31,13 @@ void AddVerifyOptions(CLI::App& command, CliOptions& options) {
 void AddWriteOptions(CLI::App& command, CliOptions& options) {
     AddRangeOptions(command, options);
     AddBackupOptions(command, options);
-    command
-        .add_flag("--skip-blank{on}", options.skipBlank,
-                  "the SPI flash is erased: write only the pages that hold data (=check: read first to make sure)")
-        ->check(CLI::IsMember({"on", "check"}));
+    // The word is checked as given, so that --help and the error of a wrong one name the words.
+    command.add_flag("--skip-blank{on}")
+        ->description("the SPI flash is erased: write only the pages that hold data (=check: read first to make sure)")
+        ->check(CLI::IsMember({"on", "check"}))
+        ->each([&options](const std::string& how) {
+            options.skipBlank = how == "check" ? SkipBlank::Check : SkipBlank::Trust;
+        });
     command.add_flag("--no-verify", options.noVerify,
                      "don't read back what was written (not with --serialize or --production)");
     AddCutOption(command, options);
@@ -68,6 +72,11 @@ public:
     void Add(CLI::App& app, CliOptions& options) override {
         const bool file = row_.argument != ArgumentKind::NoArgument;
         AddOptionsOf(row_.id, AddSubcommand(app, options, Name(), row_.cliHelp, file ? "FILE" : nullptr), options);
+    }
+    // Data on standard output leaves no room for the JSON document.
+    const char* UsageError(const CliOptions& options) const override {
+        const bool dataOut = row_.argument == ArgumentKind::ImageOut && options.argument == "-";
+        return dataOut && options.json ? CurrentCliWording().jsonWithDataOut : nullptr;
     }
     int Run(CliSession& session) const override { return session.RunChipCommand(row_); }
 

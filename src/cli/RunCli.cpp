@@ -7,7 +7,6 @@
 #include "cli/CliCommand.h"
 #include "cli/CliOptions.h"
 #include "cli/CliSession.h"
-#include "cli/CliText.h"
 #include "cli/ExitCodes.h"
 #include "cli/FileChecks.h"
 #include "cli/JsonReport.h"
@@ -26,15 +25,13 @@
 namespace {
 
 // The usage errors found once the options are parsed and the language is known.
-int CheckUsage(qbr::CliOptions& options, const std::string& speed, nlohmann::json& report, std::ostream& err) {
+int CheckUsage(const qbr::CliCommand& command, qbr::CliOptions& options, const std::string& speed,
+               nlohmann::json& report, std::ostream& err) {
     if (options.badNumber) {
         return qbr::Fail(report, err, qbr::errors::kBadNumber, qbr::BadNumberText(*options.badNumber), qbr::kExitUsage);
     }
-    if (options.json && options.command == "read" && options.argument == "-") {
-        return qbr::Fail(report, err, qbr::errors::kUsage, qbr::CurrentCliWording().jsonWithDataOut, qbr::kExitUsage);
-    }
-    if (options.command == "chip-sum" && options.argument == "-") {
-        return qbr::Fail(report, err, qbr::errors::kUsage, qbr::CurrentCliWording().chipSumNeedsFile, qbr::kExitUsage);
+    if (const char* usage = command.UsageError(options)) {
+        return qbr::Fail(report, err, qbr::errors::kUsage, usage, qbr::kExitUsage);
     }
     std::optional<qbr::LinkError> error = qbr::SetEmulatorSpeed(options.link, speed);
     if (!error && options.link.emulatedChip) error = qbr::CheckEmulatorFault(options.link);
@@ -130,10 +127,10 @@ int qbr::RunCli(const std::vector<std::string>& commandLine, std::ostream& out, 
 
     qbr::CliSession::ChooseLanguage(options, err);
     nlohmann::json report = {{"command", options.command}};
-    if (const int code = CheckUsage(options, speed, report, err); code != qbr::kExitOk) {
+    const qbr::CliCommand& command = qbr::ChosenCommand(commands, options.command);
+    if (const int code = CheckUsage(command, options, speed, report, err); code != qbr::kExitOk) {
         return EndEarly(options, report, code, out);
     }
-    const qbr::CliCommand& command = qbr::ChosenCommand(commands, options.command);
     qbr::SharedStore store;
     if (command.Prepares() == qbr::CliCommand::Needs::Nothing) {
         return qbr::CliSession(command, options, {}, store, out, err, terminal).Run();
