@@ -28,8 +28,8 @@ ProgrammerIdentity Identify(const ProgrammerSlot& slot, const CliOptions& option
     LinkRequest question;
     if (slot.emulatedIndex != 0) {
         question.emulatedChip.emplace();
-        question.emulatorFault = options.link.emulatorFault;
-        question.emulateCount = options.link.emulateCount;
+        question.fault = options.link.fault;
+        question.faultTarget = options.link.faultTarget;
     }
     LinkEnd end;
     auto made = MakeLink(question, slot, ChipDatabase(), ChipRecord(), {}, end);

@@ -26,7 +26,7 @@ namespace {
 
 // The usage errors found once the options are parsed and the language is known.
 int CheckUsage(const qbr::CliCommand& command, qbr::CliOptions& options, const std::string& speed,
-               nlohmann::json& report, std::ostream& err) {
+               const std::string& fault, nlohmann::json& report, std::ostream& err) {
     if (options.badNumber) {
         return qbr::Fail(report, err, qbr::errors::kBadNumber, qbr::BadNumberText(*options.badNumber), qbr::kExitUsage);
     }
@@ -34,7 +34,7 @@ int CheckUsage(const qbr::CliCommand& command, qbr::CliOptions& options, const s
         return qbr::Fail(report, err, qbr::errors::kUsage, usage, qbr::kExitUsage);
     }
     std::optional<qbr::LinkError> error = qbr::SetEmulatorSpeed(options.link, speed);
-    if (!error && options.link.emulatedChip) error = qbr::CheckEmulatorFault(options.link);
+    if (!error && options.link.emulatedChip) error = qbr::SetEmulatorFault(options.link, fault);
     return error ? qbr::FailLink(*error, err, report) : qbr::kExitOk;
 }
 
@@ -80,14 +80,14 @@ int qbr::RunCli(const std::vector<std::string>& commandLine, std::ostream& out, 
     app.add_option("--emulate-image", options.link.emulatorImage,
                    "contents of the emulated chip: loaded at start, saved back at exit; the chip's size, "
                    "locked for the run");
-    app.add_option("--emulate-fault", options.link.emulatorFault,
+    std::string speed = "unlimited", fault;
+    app.add_option("--emulate-fault", fault,
                    "a fault of the emulated programmer (the FAULTs are listed below); N:FAULT for emulated "
                    "programmer N only");
     CLI::Option* emulateCount = qbr::AddNumberOption(
         app, options, "--emulate-count", 1, 64,
         [&options](uint64_t count) { options.link.emulateCount = static_cast<unsigned>(count); },
         "emulate N (1 to 64) programmers (ids emulated-1 ... emulated-N); %d in --emulate-image is the number");
-    std::string speed = "unlimited";
     app.add_option("--emulate-speed", speed,
                    "speed of the emulated programmer's wire: unlimited (default) or full (USB full speed)");
     app.add_option("--trace", options.link.trace, "record every USB transfer of the run into FILE (JSON lines)");
@@ -128,7 +128,7 @@ int qbr::RunCli(const std::vector<std::string>& commandLine, std::ostream& out, 
     qbr::CliSession::ChooseLanguage(options, err);
     nlohmann::json report = {{"command", options.command}};
     const qbr::CliCommand& command = qbr::ChosenCommand(commands, options.command);
-    if (const int code = CheckUsage(command, options, speed, report, err); code != qbr::kExitOk) {
+    if (const int code = CheckUsage(command, options, speed, fault, report, err); code != qbr::kExitOk) {
         return EndEarly(options, report, code, out);
     }
     qbr::SharedStore store;

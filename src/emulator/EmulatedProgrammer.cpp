@@ -95,9 +95,7 @@ int EmulatedProgrammer::Write(Handle handle, const uint8_t* buffer, uint32_t cou
 
 std::optional<EmulatedProgrammer::Transfer> EmulatedProgrammer::BeginTransfer(Handle handle) const {
     auto it = handles_.find(handle);
-    if (it == handles_.end() || !plugged_ || it->second.connection != connection_) {
-        return std::nullopt;
-    }
+    if (it == handles_.end() || !plugged_ || it->second.connection != connection_) return std::nullopt;
     return Transfer{handle, connection_, it->second.cancels};
 }
 

@@ -55,10 +55,7 @@ std::string FormOf(const FaultName& entry) {
 
 std::string KnownForms() {
     std::string forms;
-    for (const FaultName& entry : kFaultNames) {
-        if (!forms.empty()) forms += ", ";
-        forms += FormOf(entry);
-    }
+    for (const FaultName& entry : kFaultNames) forms += (forms.empty() ? "" : ", ") + FormOf(entry);
     return forms;
 }
 

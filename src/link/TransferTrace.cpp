@@ -3,6 +3,10 @@
 
 #include "base/Checksums.h"
 #include "base/FileKind.h"
+#include "base/Language.h"
+#include "base/TextFill.h"
+
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cerrno>
@@ -15,33 +19,23 @@ namespace qbr {
 
 namespace {
 
-std::string Hex(const uint8_t* data, size_t size) {
+// Why a trace file can't be written, in one language. "{}" stands for a value, filled in by Fill.
+struct TraceFileWording {
+    const char* cantWrite;  // path, reason
+    const char* lonelyFifo;
+    const char* notATrace;
+};
+
+constexpr Bilingual<TraceFileWording> kWording = {
+    {"Can't write the trace {}: {}", "nobody reads from the FIFO",
+     "not a trace, an empty file, a FIFO or a character device; left as it was"},
+    {"无法写入跟踪文件 {}: {}", "没有进程在读取这个 FIFO", "不是跟踪文件、空文件、FIFO 或字符设备; 文件保持原样"}};
+
+std::string Hex(std::span<const uint8_t> bytes) {
     static constexpr char kDigits[] = "0123456789abcdef";
     std::string text;
-    text.reserve(size * 2);
-    for (size_t i = 0; i < size; ++i) {
-        text += kDigits[data[i] >> 4];
-        text += kDigits[data[i] & 0x0F];
-    }
+    for (const uint8_t byte : bytes) text += {kDigits[byte >> 4], kDigits[byte & 0x0F]};
     return text;
-}
-
-// A JSON string: quotes, backslashes and control characters escaped, UTF-8 kept.
-std::string Quoted(const std::string& text) {
-    std::string quoted = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') {
-            quoted += '\\';
-            quoted += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
-            quoted += escape;
-        } else {
-            quoted += c;
-        }
-    }
-    return quoted + '"';
 }
 
 // Whether a regular file is empty or opens as a trace does: only such a file is
@@ -52,7 +46,7 @@ bool EmptyOrTrace(int fd, const struct stat& info) {
     // The file was opened for writing only: its start is read through a second descriptor.
     const int reader = ::open(("/proc/self/fd/" + std::to_string(fd)).c_str(), O_RDONLY | O_CLOEXEC);
     if (reader < 0) return false;
-    const std::string opening = "{\"format\":" + Quoted(TransferTrace::kFormatName);
+    const std::string opening = std::string("{\"format\":\"") + TransferTrace::kFormatName + '"';
     std::string start(opening.size(), '\0');
     const bool trace = ::read(reader, start.data(), start.size()) == static_cast<ssize_t>(start.size()) &&
                        start == opening;
@@ -77,12 +71,12 @@ std::FILE* OpenTraceFile(const std::string& path, std::string& error) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
     if (fd < 0) {
         const bool lonelyFifo = errno == ENXIO && KindOfFile(path) == FileKind::Fifo;
-        error = lonelyFifo ? "nobody reads from the FIFO" : std::strerror(errno);
+        error = lonelyFifo ? InCurrentLanguage(kWording).lonelyFifo : std::strerror(errno);
         return nullptr;
     }
     std::FILE* file = PrepareTraceFile(fd) ? ::fdopen(fd, "w") : nullptr;
     if (file == nullptr) {
-        error = "not a trace, an empty file, a FIFO or a character device; left as it was";
+        error = InCurrentLanguage(kWording).notATrace;
         ::close(fd);
     }
     return file;
@@ -98,7 +92,7 @@ const char* TraceStatusName(TraceStatus status) {
 std::unique_ptr<TransferTrace> TransferTrace::Create(const std::string& path, std::string& error) {
     std::FILE* file = OpenTraceFile(path, error);
     if (file == nullptr) {
-        error = "Can't write the trace " + path + ": " + error;
+        error = Fill(InCurrentLanguage(kWording).cantWrite, {path, error});
         return nullptr;
     }
     return std::unique_ptr<TransferTrace>(new TransferTrace(file));
@@ -108,36 +102,38 @@ TransferTrace::~TransferTrace() {
     std::fclose(file_);
 }
 
+std::string HexByte(uint8_t value) {
+    return "0x" + Hex({&value, 1});
+}
+
 void TransferTrace::WriteHeader(const TraceHeader& header) {
-    std::string arguments;
-    for (const std::string& argument : header.arguments) {
-        arguments += (arguments.empty() ? "" : ",") + Quoted(argument);
-    }
-    WriteLine("{\"format\":" + Quoted(kFormatName) + ",\"version\":" + std::to_string(kFormatVersion) +
-              ",\"program\":" + Quoted(header.program) + ",\"arguments\":[" + arguments +
-              "],\"chip\":" + Quoted(header.chip) + ",\"path\":" + Quoted(header.accessPath) + "}");
+    const nlohmann::ordered_json line = {{"format", kFormatName},     {"version", kFormatVersion},
+                                         {"program", header.program}, {"arguments", header.arguments},
+                                         {"chip", header.chip},       {"path", header.accessPath}};
+    WriteLine(line);
 }
 
 void TransferTrace::Record(bool in, uint8_t endpoint, uint32_t requested, uint32_t moved, TraceStatus status,
                            const uint8_t* data) {
     const auto ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start_).count();
-    char address[8];
-    std::snprintf(address, sizeof address, "0x%02x", endpoint);
     const uint32_t size = in ? std::min(moved, requested) : requested;
-    std::string line = "{\"ms\":" + std::to_string(ms) + ",\"dir\":\"" + (in ? "in" : "out") + "\",\"endpoint\":\"" +
-                       address + "\",\"length\":" + std::to_string(requested) + ",\"moved\":" + std::to_string(moved) +
-                       ",\"status\":\"" + TraceStatusName(status) + "\",";
+    nlohmann::ordered_json line = {
+        {"ms", ms},       {"dir", in ? "in" : "out"},         {"endpoint", HexByte(endpoint)}, {"length", requested},
+        {"moved", moved}, {"status", TraceStatusName(status)}};
     if (size <= kWholeDataLimit) {
-        line += "\"data\":\"" + Hex(data, size) + "\"}";
+        line["data"] = Hex({data, size});
     } else {
-        line += "\"head\":\"" + Hex(data, kEdgeBytes) + "\",\"tail\":\"" + Hex(data + size - kEdgeBytes, kEdgeBytes) +
-                "\",\"crc32\":\"" + Crc32Text(Crc32({data, size})) + "\"}";
+        line["head"] = Hex({data, kEdgeBytes});
+        line["tail"] = Hex({data + size - kEdgeBytes, kEdgeBytes});
+        line["crc32"] = Crc32Text(Crc32({data, size}));
     }
     WriteLine(line);
 }
 
-void TransferTrace::WriteLine(const std::string& line) {
+// Compact JSON in the order the keys were given, a byte that is not UTF-8 replaced.
+void TransferTrace::WriteLine(const nlohmann::ordered_json& json) {
+    const std::string line = json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
     const std::lock_guard lock(mutex_);
     const bool written = std::fputs(line.c_str(), file_) >= 0 && std::fputc('\n', file_) != EOF &&
                          std::fflush(file_) == 0;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <nlohmann/json_fwd.hpp>
+
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -24,6 +26,8 @@ struct TraceHeader {
 enum class TraceStatus { Ok, Failed, Timeout, Cancelled };
 
 const char* TraceStatusName(TraceStatus status);
+// A byte as a trace writes an endpoint: "0x" and two lower-case hex digits.
+std::string HexByte(uint8_t value);
 
 // Records every USB transfer of a run as JSON lines: the header, then one line per
 // pipe call with its time in ms since the trace began, direction, endpoint,
@@ -56,7 +60,7 @@ public:
 
 private:
     explicit TransferTrace(std::FILE* file) : file_(file) {}
-    void WriteLine(const std::string& line);
+    void WriteLine(const nlohmann::ordered_json& json);
 
     std::FILE* const file_;
     const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();

@@ -3,7 +3,6 @@
 
 #include "base/Language.h"
 #include "base/TextFill.h"
-#include "emulator/EmulatorFault.h"
 
 #include <array>
 #include <charconv>
@@ -43,16 +42,6 @@ constexpr Bilingual<std::array<const char*, 8>> kKinds = {{"a special file", "a 
                                                           {"一个特殊文件", "一个特殊文件", "一个目录", "一个 FIFO",
                                                            "一个字符设备", "一个块设备", "一个套接字", "一个特殊文件"}};
 
-// The programmer N of a fault written "N:FAULT"; 0 when N is not a number, none
-// for a fault without a colon, which applies to every programmer.
-std::optional<unsigned> FaultTarget(const std::string& fault) {
-    const size_t colon = fault.find(':');
-    if (colon == std::string::npos) return std::nullopt;
-    unsigned target = 0;
-    const auto [stop, error] = std::from_chars(fault.data(), fault.data() + colon, target);
-    return error == std::errc() && stop == fault.data() + colon ? target : 0;
-}
-
 }  // namespace
 
 ProgrammerSlot EmulatedSlot(unsigned index) {
@@ -69,24 +58,23 @@ std::optional<LinkError> SetEmulatorSpeed(LinkRequest& request, const std::strin
     return std::nullopt;
 }
 
-std::optional<LinkError> CheckEmulatorFault(const LinkRequest& request) {
-    const std::optional<unsigned> target = FaultTarget(request.emulatorFault);
-    if (target && (*target < 1 || *target > request.emulateCount)) {
-        return LinkError{LinkProblem::BadFault, Fill(CurrentLinkWording().faultProgrammer, {request.emulatorFault})};
+std::optional<LinkError> SetEmulatorFault(LinkRequest& request, const std::string& text) {
+    const size_t colon = text.find(':');
+    if (colon != std::string::npos) {
+        unsigned target = 0;
+        const auto [stop, error] = std::from_chars(text.data(), text.data() + colon, target);
+        if (error != std::errc() || stop != text.data() + colon || target < 1 || target > request.emulateCount) {
+            return LinkError{LinkProblem::BadFault, Fill(CurrentLinkWording().faultProgrammer, {text})};
+        }
+        request.faultTarget = target;
     }
+    const std::string fault = text.substr(colon == std::string::npos ? 0 : colon + 1);
     try {
-        const std::string fault = FaultFor(request, target.value_or(1));
-        if (!fault.empty()) ParseEmulatorFault(fault);
+        if (!fault.empty()) request.fault = ParseEmulatorFault(fault);
     } catch (const std::invalid_argument& e) {
         return LinkError{LinkProblem::BadFault, e.what()};
     }
     return std::nullopt;
-}
-
-std::string FaultFor(const LinkRequest& request, unsigned index) {
-    const std::optional<unsigned> target = FaultTarget(request.emulatorFault);
-    if (!target) return request.emulatorFault;
-    return target == index ? request.emulatorFault.substr(request.emulatorFault.find(':') + 1) : std::string();
 }
 
 LinkError NoChipNamed(const std::string& name) {

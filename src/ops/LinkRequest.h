@@ -2,6 +2,7 @@
 #pragma once
 
 #include "base/FileKind.h"
+#include "emulator/EmulatorFault.h"
 #include "link/ProgrammerSurvey.h"
 
 #include <optional>
@@ -14,7 +15,8 @@ namespace qbr {
 struct LinkRequest {
     std::optional<std::string> emulatedChip;  // set: emulated programmers with this chip (empty: the chip worked on)
     std::string emulatorImage;                // the emulated chip's file; "%d" becomes the programmer's number
-    std::string emulatorFault;                // FAULT for every emulated programmer, "N:FAULT" for programmer N
+    std::optional<EmulatorFault> fault;       // set: the emulated programmers misbehave so
+    std::optional<unsigned> faultTarget;      // set: only the emulated programmer of this number does
     unsigned emulateCount = 1;                // emulated programmers attached
     bool fullSpeed = false;                   // the emulated wire runs at USB full speed
     std::string trace;                        // every USB transfer of the run goes into this file
@@ -44,10 +46,8 @@ struct LinkError {
 
 // Takes --emulate-speed's word: full or unlimited.
 std::optional<LinkError> SetEmulatorSpeed(LinkRequest& request, const std::string& word);
-// Whether the fault is one the emulator knows, and in "N:FAULT" N is between 1 and emulateCount.
-std::optional<LinkError> CheckEmulatorFault(const LinkRequest& request);
-// The fault as it applies to emulated programmer `index`; empty for none.
-std::string FaultFor(const LinkRequest& request, unsigned index);
+// Takes --emulate-fault's text: FAULT for every emulated programmer, or N:FAULT for programmer N (1 to emulateCount).
+std::optional<LinkError> SetEmulatorFault(LinkRequest& request, const std::string& text);
 // That the database has no chip of that name.
 LinkError NoChipNamed(const std::string& name);
 

@@ -40,9 +40,9 @@ std::optional<LinkError> MakeEmulator(const LinkRequest& request, const Programm
         const ChipImageFile::Problem problem = end.image.Open(end.imagePath, end.emulator->Chip());
         if (problem != ChipImageFile::Problem::None) return ImageError(problem, end.imagePath, end.image, socket);
     }
-    if (const std::optional<LinkError> error = CheckEmulatorFault(request)) return error;
-    const std::string fault = FaultFor(request, slot.emulatedIndex);
-    if (!fault.empty()) end.emulator->InjectFault(ParseEmulatorFault(fault));
+    if (request.fault && request.faultTarget.value_or(slot.emulatedIndex) == slot.emulatedIndex) {
+        end.emulator->InjectFault(*request.fault);
+    }
     if (request.fullSpeed) end.emulator->SetSpeed(SpeedModel::FullSpeed());
     return std::nullopt;
 }
@@ -52,15 +52,13 @@ std::optional<LinkError> MakeEmulator(const LinkRequest& request, const Programm
 std::optional<LinkError> LoadReplay(const LinkRequest& request, LinkEnd& end) {
     std::string error;
     end.replay = TraceReplay::Load(request.replay, error);
-    if (!end.replay) return LinkError{LinkProblem::FileError, error};
-    return std::nullopt;
+    return end.replay ? std::nullopt : std::optional(LinkError{LinkProblem::FileError, error});
 }
 
 std::optional<LinkError> OpenTrace(const LinkRequest& request, LinkEnd& end) {
     std::string error;
     end.openedTrace = TransferTrace::Create(request.trace, error);
-    if (!end.openedTrace) return LinkError{LinkProblem::FileError, error};
-    return std::nullopt;
+    return end.openedTrace ? std::nullopt : std::optional(LinkError{LinkProblem::FileError, error});
 }
 
 std::variant<std::unique_ptr<UsbLink>, LinkError> MakeLink(const LinkRequest& request, const ProgrammerSlot& slot,

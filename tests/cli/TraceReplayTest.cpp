@@ -65,11 +65,13 @@ protected:
         return RunCliProcess(arguments, "cd " + ShellWord(in.string()) + " &&");
     }
     // Plays the trace back with the arguments it was recorded with, in `directory`
-    // (by default the working directory).
-    CliResult Replay(const std::string& trace, const fs::path& directory = {}) const {
+    // (by default the working directory), in `language`.
+    CliResult Replay(const std::string& trace, const fs::path& directory = {},
+                     const std::string& language = "en") const {
         const fs::path& in = directory.empty() ? work_.path() : directory;
         const nlohmann::json header = nlohmann::json::parse(Lines(ReadFileText(in / trace)).front());
-        return Run("--replay " + ShellWord(trace) + ReplayArguments(header.at("arguments")), in);
+        return Run("--lang " + language + " --replay " + ShellWord(trace) + ReplayArguments(header.at("arguments")),
+                   in);
     }
     TempDir work_;
 };
@@ -100,6 +102,7 @@ struct Departure {
     const char* trace;
     TraceEdit edit;
     std::string message;
+    const char* language = "en";
 };
 
 TraceEdit SetField(size_t line, const char* key, const nlohmann::json& value) {
@@ -131,7 +134,7 @@ TraceEdit LengthenWrite(size_t line) {
 // trace lacks or holds beyond the host's, and a read the trace can't give back
 // whole (its data is known only by its ends and CRC-32).
 // read-at24c02: line 1 writes the 15-byte read request, line 2 reads its reply,
-// line 3 the chip's 256 bytes.
+// line 3 the chip's 256 bytes. The Chinese rows fill the same values into their own order.
 TEST_F(TraceReplay, ADepartureFailsTheRunAndIsNamed) {
     const std::string request = "Replay failed at transfer 1, line 2 (out): ";
     const std::string reply = "Replay failed at transfer 2, line 3 (in): ";
@@ -158,6 +161,14 @@ TEST_F(TraceReplay, ADepartureFailsTheRunAndIsNamed) {
         {"read-at24c02.jsonl", SetField(3, "crc32", "0badc0de"),
          "Replay failed at transfer 3, line 4 (in): the trace keeps only the ends and the CRC-32 of these 256 bytes, "
          "and nothing of this replay rebuilds bytes with that CRC-32; the read can't be played back."},
+        {"read-at24c02.jsonl", SetDataByte(1, 0, "10"),
+         "回放失败于第 1 次传输, 第 2 行 (out): 偏移 0 处跟踪文件中是 0x10, 主机发送的是 0x11。", "zh"},
+        {"read-at24c02.jsonl", LengthenWrite(1),
+         "主机要求写入 15 字节 (端点 0x01), 跟踪文件中是写入 16 字节 (端点 0x01)。", "zh"},
+        {"read-at24c02.jsonl", [](TraceLines& lines) { lines.push_back(lines.back()); },
+         "回放失败: 主机在第 4 次传输, 第 5 行之前停止, 有 1 次 (共 4 次) 记录的传输未回放。", "zh"},
+        {"read-at24c02.jsonl", [](TraceLines& lines) { lines.pop_back(); },
+         "在跟踪文件的最后一次传输之后, 主机还要求读取 256 字节 (端点 0x81)。", "zh"},
     };
     // Each case in a directory of its own, all at once: a departing write waits
     // out the link's retries.
@@ -174,7 +185,7 @@ TEST_F(TraceReplay, ADepartureFailsTheRunAndIsNamed) {
         for (const nlohmann::json& line : lines) text += line.dump() + '\n';
         WriteFileText(directory / departures[i].trace, text);
         runs.push_back(std::async(std::launch::async, [this, &departures, i, directory] {
-            return Replay(departures[i].trace, directory);
+            return Replay(departures[i].trace, directory, departures[i].language);
         }));
     }
     for (size_t i = 0; i < std::size(departures); ++i) {
