@@ -6,7 +6,6 @@
 #include "cli/CliCommand.h"
 #include "cli/CliSession.h"
 #include "cli/ExitCodes.h"
-#include "cli/JsonReport.h"
 #include "cli/NumberOption.h"
 #include "ops/CommandTable.h"
 
@@ -83,12 +82,12 @@ public:
     }
     int Run(CliSession& session) const override {
         return session.RunRecorded([&session] {
-            if (!session.Core().Session().OpenLink()) {
-                return Fail(session.Report(), session.ResultStream(), errors::kNoProgrammer, MessageText(kMsgNoUsbLink),
-                            kExitNoProgrammer);
-            }
-            session.ResultStream() << MessageText(kMsgUsbLinkOk) << '\n';
-            return kExitOk;
+            RunReport& report = session.Report();
+            const bool linked = session.Core().Session().OpenLink();
+            report.Results() << MessageText(linked ? kMsgUsbLinkOk : kMsgNoUsbLink) << '\n';
+            if (linked) return kExitOk;
+            report.Keep(errors::kNoProgrammer, MessageText(kMsgNoUsbLink));
+            return kExitNoProgrammer;
         });
     }
 };

@@ -10,14 +10,13 @@
 #include "cli/CliText.h"
 #include "cli/ExitCodes.h"
 #include "cli/FileChecks.h"
-#include "cli/JsonReport.h"
 #include "cli/NumberOption.h"
 #include "cli/ProductionRun.h"
 #include "cli/ProgrammerChoice.h"
+#include "cli/RunReport.h"
 #include "emulator/EmulatorFault.h"
 
 #include <CLI/CLI.hpp>
-#include <nlohmann/json.hpp>
 
 #include <optional>
 #include <ostream>
@@ -26,19 +25,19 @@
 namespace {
 
 // The usage errors found once the options are parsed and the language is known.
-int CheckUsage(qbr::CliOptions& options, const std::string& speed, nlohmann::json& report, std::ostream& err) {
+int CheckUsage(qbr::CliOptions& options, const std::string& speed, qbr::RunReport& report) {
     if (options.badNumber) {
-        return qbr::Fail(report, err, qbr::errors::kBadNumber, qbr::BadNumberText(*options.badNumber), qbr::kExitUsage);
+        return report.Fail(qbr::errors::kBadNumber, qbr::BadNumberText(*options.badNumber), qbr::kExitUsage);
     }
     if (options.json && options.command == "read" && options.argument == "-") {
-        return qbr::Fail(report, err, qbr::errors::kUsage, qbr::CurrentCliWording().jsonWithDataOut, qbr::kExitUsage);
+        return report.Fail(qbr::errors::kUsage, qbr::CurrentCliWording().jsonWithDataOut, qbr::kExitUsage);
     }
     if (options.command == "chip-sum" && options.argument == "-") {
-        return qbr::Fail(report, err, qbr::errors::kUsage, qbr::CurrentCliWording().chipSumNeedsFile, qbr::kExitUsage);
+        return report.Fail(qbr::errors::kUsage, qbr::CurrentCliWording().chipSumNeedsFile, qbr::kExitUsage);
     }
     std::optional<qbr::LinkError> error = qbr::SetEmulatorSpeed(options.link, speed);
     if (!error && options.link.emulatedChip) error = qbr::CheckEmulatorFault(options.link);
-    return error ? qbr::FailLink(*error, err, report) : qbr::kExitOk;
+    return error ? qbr::FailLink(*error, report) : qbr::kExitOk;
 }
 
 // The end of --help: the emulator's faults, then the exit codes in one line.
@@ -60,11 +59,6 @@ std::string HelpFooter() {
 int ExitWithWordsLeft(CLI::App& app, std::ostream& out, std::ostream& err) {
     const std::vector<std::string> left = app.remaining(true);
     return app.exit(CLI::ExtrasError({left.rbegin(), left.rend()}), out, err) == 0 ? qbr::kExitOk : qbr::kExitUsage;
-}
-
-// A run that ends before its command begins still has its document.
-int EndEarly(const qbr::CliOptions& options, nlohmann::json& report, int code, std::ostream& out) {
-    return options.json ? qbr::PrintReport(report, code, out) : code;
 }
 
 }  // namespace
@@ -129,22 +123,21 @@ int qbr::RunCli(const std::vector<std::string>& commandLine, std::ostream& out, 
     options.arguments.assign(commandLine.begin() + 1, commandLine.end());
 
     qbr::CliSession::ChooseLanguage(options, err);
-    nlohmann::json report = {{"command", options.command}};
-    if (const int code = CheckUsage(options, speed, report, err); code != qbr::kExitOk) {
-        return EndEarly(options, report, code, out);
-    }
+    // With --json the output stream carries exactly one document, also when the run
+    // stops before its command begins.
+    qbr::RunReport report(options, out, err);
+    if (const int code = CheckUsage(options, speed, report); code != qbr::kExitOk) return report.Print(code);
     const qbr::CliCommand& command = qbr::ChosenCommand(commands, options.command);
     qbr::SharedStore store;
     if (command.Prepares() == qbr::CliCommand::Needs::Nothing) {
-        return qbr::CliSession(command, options, {}, store, out, err, terminal).Run();
+        return qbr::CliSession(command, options, {}, store, report, terminal).Run();
     }
-    if (options.all && command.RunsOnEachProgrammer()) return qbr::RunBatch(command, options, out, err, terminal);
+    if (options.all && command.RunsOnEachProgrammer()) return qbr::RunBatch(command, options, report, terminal);
     qbr::ProgrammerSlot slot;
     const bool recorded = command.Prepares() == qbr::CliCommand::Needs::Programmer;
-    if (const int code = qbr::ChooseProgrammer(options, recorded, err, report, slot); code != qbr::kExitOk) {
-        return EndEarly(options, report, code, out);
+    if (const int code = qbr::ChooseProgrammer(options, recorded, report, slot); code != qbr::kExitOk) {
+        return report.Print(code);
     }
     const qbr::CliOptions own = qbr::OptionsFor(options, slot);
-    qbr::CliSession session(command, own, slot, store, out, err, terminal);
-    return session.Run();
+    return report.Print(qbr::CliSession(command, own, slot, store, report, terminal).Run());
 }
