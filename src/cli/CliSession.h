@@ -38,8 +38,7 @@ public:
     // config.ini language that had to be replaced is reported on `err`.
     static void ChooseLanguage(const CliOptions& options, std::ostream& err);
 
-    // The exit code; with --json the caller prints the report, but a command that
-    // needs nothing made ready prints its own.
+    // The exit code; a command that needs nothing made ready prints its report itself.
     int Run();
     void SetProgressSink(CliReporter::ProgressSink sink) { host_.SetProgressSink(std::move(sink)); }
 

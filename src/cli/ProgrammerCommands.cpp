@@ -82,12 +82,10 @@ public:
     }
     int Run(CliSession& session) const override {
         return session.RunRecorded([&session] {
-            RunReport& report = session.Report();
             const bool linked = session.Core().Session().OpenLink();
-            report.Results() << MessageText(linked ? kMsgUsbLinkOk : kMsgNoUsbLink) << '\n';
-            if (linked) return kExitOk;
-            report.Keep(errors::kNoProgrammer, MessageText(kMsgNoUsbLink));
-            return kExitNoProgrammer;
+            session.Report().Results() << MessageText(linked ? kMsgUsbLinkOk : kMsgNoUsbLink) << '\n';
+            if (!linked) session.Report().Keep(errors::kNoProgrammer, MessageText(kMsgNoUsbLink));
+            return linked ? kExitOk : kExitNoProgrammer;
         });
     }
 };

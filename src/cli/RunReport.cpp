@@ -5,7 +5,6 @@
 #include "cli/CliReporter.h"
 #include "cli/CliText.h"
 #include "cli/ExitCodes.h"
-#include "cli/JsonReport.h"
 
 #include <iostream>
 
@@ -41,65 +40,35 @@ Outcome OutcomeOfExitCode(int exitCode) {
     }
 }
 
-// The run's error in `document`, unless it kept one before.
-void KeepIn(nlohmann::json& document, const char* code, const std::string& text) {
-    if (!document.contains("error")) document["error"] = {{"code", code}, {"text", CliReporter::WithNewlines(text)}};
-}
-
 void KeepOutcomeIn(nlohmann::json& document, Outcome outcome) {
     const CliWording& wording = CurrentCliWording();
     switch (outcome) {
     case Outcome::Ok: return;
     case Outcome::Failed:
-        return KeepIn(document, errors::kFailed, FailureText(document.value("command", std::string())));
-    case Outcome::NoProgrammer: return KeepIn(document, errors::kNoProgrammer, MessageText(kMsgNoProgrammer));
-    case Outcome::Busy: return KeepIn(document, errors::kBusy, MessageText(kMsgProgrammerBusy));
-    case Outcome::FileError: return KeepIn(document, errors::kFileError, MessageText(kMsgOpenFileError));
-    case Outcome::Cancelled: return KeepIn(document, errors::kCancelled, wording.cancelled);
-    case Outcome::NotForThisChip: return KeepIn(document, errors::kNotForThisChip, wording.notForThisChip);
+        return KeepError(document, errors::kFailed, FailureText(document.value("command", std::string())));
+    case Outcome::NoProgrammer: return KeepError(document, errors::kNoProgrammer, MessageText(kMsgNoProgrammer));
+    case Outcome::Busy: return KeepError(document, errors::kBusy, MessageText(kMsgProgrammerBusy));
+    case Outcome::FileError: return KeepError(document, errors::kFileError, MessageText(kMsgOpenFileError));
+    case Outcome::Cancelled: return KeepError(document, errors::kCancelled, wording.cancelled);
+    case Outcome::NotForThisChip: return KeepError(document, errors::kNotForThisChip, wording.notForThisChip);
     }
 }
 
 void EndIn(nlohmann::json& document, int exitCode) {
     document["ok"] = exitCode == kExitOk;
-    if (exitCode == kExitUsage) KeepIn(document, errors::kUsage, CurrentCliWording().usageError);
+    if (exitCode == kExitUsage) KeepError(document, errors::kUsage, CurrentCliWording().usageError);
     if (exitCode != kExitOk) KeepOutcomeIn(document, OutcomeOfExitCode(exitCode));
 }
 
 }  // namespace
 
-RunReport::RunReport(const CliOptions& options, std::ostream& out, std::ostream& err)
-    : json_(options.json), out_(out), err_(err), document_({{"command", options.command}}) {}
-
-void RunReport::Keep(const char* code, const std::string& text) {
-    KeepIn(document_, code, text);
-}
-
-int RunReport::Fail(const char* code, const std::string& text, int exitCode) {
-    return qbr::Fail(document_, err_, code, text, exitCode);
-}
-
-int RunReport::FailAsCause(const char* code, const std::string& text, int exitCode) {
-    document_.erase("error");
-    return Fail(code, text, exitCode);
-}
-
-void RunReport::KeepOutcome(Outcome outcome) {
-    KeepOutcomeIn(document_, outcome);
-}
-
-const nlohmann::json& RunReport::End(int exitCode) {
-    EndIn(document_, exitCode);
-    return document_;
-}
-
-int RunReport::Print(int exitCode) {
-    return json_ ? PrintReport(document_, exitCode, out_) : exitCode;
+void KeepError(nlohmann::json& document, const char* code, const std::string& text) {
+    if (!document.contains("error")) document["error"] = {{"code", code}, {"text", CliReporter::WithNewlines(text)}};
 }
 
 int Fail(nlohmann::json& document, std::ostream& err, const char* code, const std::string& text, int exitCode) {
     err << CliReporter::WithNewlines(text) << '\n';
-    KeepIn(document, code, text);
+    KeepError(document, code, text);
     return exitCode;
 }
 
@@ -111,6 +80,15 @@ int PrintReport(nlohmann::json& document, int exitCode, std::ostream& out) {
         return exitCode;
     std::cerr << CurrentCliWording().outputError << '\n';
     return kExitFileError;
+}
+
+void RunReport::KeepOutcome(Outcome outcome) {
+    KeepOutcomeIn(document_, outcome);
+}
+
+const nlohmann::json& RunReport::End(int exitCode) {
+    EndIn(document_, exitCode);
+    return document_;
 }
 
 }  // namespace qbr

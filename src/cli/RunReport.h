@@ -46,12 +46,18 @@ inline constexpr char kCounterUsedUp[] = "counter-used-up";                     
 inline constexpr char kCounterFormatDiffers[] = "counter-format-differs";       // 2
 }  // namespace errors
 
+// RunReport's Keep, Fail and Print on a document a command keeps itself.
+void KeepError(nlohmann::json& document, const char* code, const std::string& text);
+int Fail(nlohmann::json& document, std::ostream& err, const char* code, const std::string& text, int exitCode);
+int PrintReport(nlohmann::json& document, int exitCode, std::ostream& out);
+
 // The report of one run of the command line: it owns the run's streams and its
 // JSON document. Texts go to the error stream; results to the output stream, or
 // with --json to the error stream, the output stream then carrying the document.
 class RunReport {
 public:
-    RunReport(const CliOptions& options, std::ostream& out, std::ostream& err);
+    RunReport(const CliOptions& options, std::ostream& out, std::ostream& err)
+        : json_(options.json), out_(out), err_(err), document_({{"command", options.command}}) {}
 
     bool Json() const { return json_; }
     // The output stream: the data a command writes to standard output, and the document.
@@ -64,25 +70,26 @@ public:
     void Set(const std::string& key, nlohmann::json value) { document_[key] = std::move(value); }
     void Merge(const nlohmann::json& fields) { document_.update(fields); }
 
-    // Keeps `text` with `code` as the run's error, unless the run kept one before
-    // (the first failure is the cause): for a failure the user was told of.
-    void Keep(const char* code, const std::string& text);
-    // Says `text` on the error stream and keeps it as Keep does. Returns `exitCode`,
-    // so that a failure site reads `return report.Fail(...)`.
-    int Fail(const char* code, const std::string& text, int exitCode);
+    // Keeps the run's error, for a failure the user was told of.
+    void Keep(const char* code, const std::string& text) { KeepError(document_, code, text); }
+    // Says `text` and keeps it as the run's error; returns `exitCode`, so that a
+    // failure site reads `return report.Fail(...)`.
+    int Fail(const char* code, const std::string& text, int exitCode) {
+        return qbr::Fail(document_, err_, code, text, exitCode);
+    }
     // Fail for the cause of whatever the run kept before, which it replaces.
-    int FailAsCause(const char* code, const std::string& text, int exitCode);
-    // Keeps the error of a command the core ran and reported itself: the outcome's
-    // code and the text the core shows for that outcome of the run's command.
+    int FailAsCause(const char* code, const std::string& text, int exitCode) {
+        document_.erase("error");
+        return Fail(code, text, exitCode);
+    }
+    // Keeps the error the core showed for that outcome of the run's command.
     void KeepOutcome(Outcome outcome);
 
-    // The document of a run that ends with `exitCode`: ok, and for a failure that
-    // kept no error, the error of its exit code.
+    // The document of a run that ends with `exitCode`: ok, or the error of its exit code.
     const nlohmann::json& End(int exitCode);
-    // With --json, ends the document and prints it as one line on the output stream.
-    // Returns the exit code, or kExitFileError after saying so on standard error when
-    // the document could not be written.
-    int Print(int exitCode);
+    // With --json, ends the document and prints it as one line: the exit code, or
+    // kExitFileError after saying so on standard error when it could not be written.
+    int Print(int exitCode) { return json_ ? PrintReport(document_, exitCode, out_) : exitCode; }
 
 private:
     const bool json_;
