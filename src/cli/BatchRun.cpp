@@ -7,7 +7,6 @@
 #include "cli/CliText.h"
 #include "cli/DoctorText.h"
 #include "cli/ExitCodes.h"
-#include "cli/JsonReport.h"
 #include "cli/ProductionRun.h"
 #include "cli/ProgrammerChoice.h"
 #include "ops/CommandTable.h"
@@ -56,29 +55,31 @@ std::string ResultText(int code) {
     return Fill(CurrentCliWording().batchFailed, {std::to_string(code)});
 }
 
-int RunEach(const CliCommand& command, const CliOptions& options, std::ostream& out, std::ostream& err, bool terminal,
-            nlohmann::json& report) {
+int RunEach(const CliCommand& command, const CliOptions& options, RunReport& report, bool terminal) {
     const std::vector<ProgrammerSlot> slots = AttachedProgrammers(options);
-    if (slots.empty()) return Fail(report, err, errors::kNoProgrammer, MessageText(kMsgNoUsbLink), kExitNoProgrammer);
-    if (const char* why = WhyNotBatch(options, slots.size())) return Fail(report, err, errors::kUsage, why, kExitUsage);
+    if (slots.empty()) return report.Fail(errors::kNoProgrammer, MessageText(kMsgNoUsbLink), kExitNoProgrammer);
+    if (const char* why = WhyNotBatch(options, slots.size())) return report.Fail(errors::kUsage, why, kExitUsage);
     std::vector<std::string> ids;
     for (const ProgrammerSlot& slot : slots) ids.push_back(slot.id);
     std::optional<BatchProgress> progress;
-    if (terminal && !options.quiet) progress.emplace(err, ids);
+    if (terminal && !options.quiet) progress.emplace(report.Texts(), ids);
 
     SharedStore store;
     std::vector<int> codes(slots.size(), kExitOk);
     std::vector<std::ostringstream> runOut(slots.size()), runErr(slots.size());
+    std::vector<nlohmann::json> results(slots.size());
     std::vector<std::thread> runs;
     for (size_t i = 0; i < slots.size(); ++i) {
         runs.emplace_back([&, i] {
             const CliOptions own = OptionsFor(options, slots[i]);
-            CliSession session(command, own, slots[i], store, runOut[i], runErr[i], false);
+            RunReport runReport(own, runOut[i], runErr[i]);
+            CliSession session(command, own, slots[i], store, runReport, false);
             if (progress) {
                 session.SetProgressSink(
                     [&progress, i](int position, const std::string& label) { progress->Update(i, position, label); });
             }
             codes[i] = session.Run();
+            results[i] = runReport.End(codes[i]);
             if (progress) progress->Finish(i, ResultText(codes[i]));
         });
     }
@@ -89,25 +90,21 @@ int RunEach(const CliCommand& command, const CliOptions& options, std::ostream& 
     // gives the exit code.
     const size_t worst = std::max_element(codes.begin(), codes.end()) - codes.begin();
     for (size_t i = 0; i < slots.size(); ++i) {
-        PrintMarked(err, ids[i], runErr[i].str());
-        if (options.json) {
-            report["results"].push_back(nlohmann::json::parse(runOut[i].str()));
-            continue;
-        }
-        PrintMarked(out, ids[i], runOut[i].str());
-        out << '[' << ids[i] << "] " << ResultText(codes[i]) << '\n';
+        PrintMarked(report.Texts(), ids[i], runErr[i].str());
+        if (options.json) continue;
+        PrintMarked(report.Out(), ids[i], runOut[i].str());
+        report.Out() << '[' << ids[i] << "] " << ResultText(codes[i]) << '\n';
     }
-    if (options.json && report["results"][worst].contains("error")) report["error"] = report["results"][worst]["error"];
+    report.Set("results", results);
+    if (results[worst].contains("error")) report.Set("error", results[worst]["error"]);
     return codes[worst];
 }
 
 }  // namespace
 
-int RunBatch(const CliCommand& command, const CliOptions& options, std::ostream& out, std::ostream& err,
-             bool terminal) {
-    nlohmann::json report = {{"command", options.command}, {"results", nlohmann::json::array()}};
-    const int code = RunEach(command, options, out, err, terminal, report);
-    return options.json ? PrintReport(report, code, out) : code;
+int RunBatch(const CliCommand& command, const CliOptions& options, RunReport& report, bool terminal) {
+    report.Set("results", nlohmann::json::array());
+    return report.Print(RunEach(command, options, report, terminal));
 }
 
 }  // namespace qbr

@@ -3,8 +3,7 @@
 
 #include "cli/CliCommand.h"
 #include "cli/CliOptions.h"
-
-#include <iosfwd>
+#include "cli/RunReport.h"
 
 namespace qbr {
 
@@ -17,6 +16,6 @@ namespace qbr {
 // ok, results (each run's own document, with its programmer's id) and the error of the
 // run that gives the exit code. The exit code is 0 when every run succeeded, else the
 // highest of their codes.
-int RunBatch(const CliCommand& command, const CliOptions& options, std::ostream& out, std::ostream& err, bool terminal);
+int RunBatch(const CliCommand& command, const CliOptions& options, RunReport& report, bool terminal);
 
 }  // namespace qbr

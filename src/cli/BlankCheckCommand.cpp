@@ -10,7 +10,6 @@
 #include "cli/CliCommand.h"
 #include "cli/CliSession.h"
 #include "cli/ExitCodes.h"
-#include "cli/JsonReport.h"
 #include "ops/SparseWrite.h"
 
 namespace qbr {
@@ -41,7 +40,7 @@ public:
                         options);
     }
     int Run(CliSession& session) const override {
-        ChipJobs jobs(session.Core(), session.Options(), session.Out(), session.Err(), session.Report());
+        ChipJobs jobs(session.Core(), session.Options(), session.Report());
         if (const int code = jobs.CheckRange(); code != kExitOk) return code;
         return session.RunRecorded([&session, range = jobs.Range()] { return Check(session, range); });
     }
@@ -52,24 +51,25 @@ private:
         session.Core().Show(check);
         if (check.outcome != Outcome::Ok) {
             // The JSON error is the failure the user saw.
-            if (check.message) KeepError(session.Report(), errors::kFailed, MessageText(*check.message));
+            if (check.message) session.Report().Keep(errors::kFailed, MessageText(*check.message));
             return ExitCodeOf(check.outcome);
         }
         const BlankCheckWording& wording = InCurrentLanguage(kWording);
-        nlohmann::json& report = session.Report();
-        report["blank"] = !check.notBlank;
-        report["bytes"] = range.length;
+        RunReport& report = session.Report();
+        report.Set("blank", !check.notBlank);
+        report.Set("bytes", range.length);
         if (!check.notBlank) {
-            session.ResultStream() << Fill(wording.blank, {HexNumber(range.offset, 6), HexNumber(range.End() - 1, 6)})
-                                   << '\n';
+            report.Results() << Fill(wording.blank, {HexNumber(range.offset, 6), HexNumber(range.End() - 1, 6)})
+                             << '\n';
             return kExitOk;
         }
-        report["not_blank_at"] = check.notBlank->address;
-        report["data_bytes"] = check.dataBytes;
-        return Fail(report, session.Err(), errors::kNotBlank,
-                    Fill(wording.notBlank, {HexNumber(check.notBlank->address, 6),
-                                            HexNumber(check.notBlank->chipByte, 2), std::to_string(check.dataBytes)}),
-                    kExitFailed);
+        report.Set("not_blank_at", check.notBlank->address);
+        report.Set("data_bytes", check.dataBytes);
+        return report.Fail(errors::kNotBlank,
+                           Fill(wording.notBlank,
+                                {HexNumber(check.notBlank->address, 6), HexNumber(check.notBlank->chipByte, 2),
+                                 std::to_string(check.dataBytes)}),
+                           kExitFailed);
     }
 };
 

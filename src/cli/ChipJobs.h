@@ -3,6 +3,7 @@
 
 #include "base/Checksums.h"
 #include "cli/CliOptions.h"
+#include "cli/RunReport.h"
 #include "core/ProgrammerCore.h"
 #include "ops/ChipDiff.h"
 #include "ops/CommandTable.h"
@@ -21,8 +22,7 @@ namespace qbr {
 // --json, into the report); texts to the error stream.
 class ChipJobs {
 public:
-    ChipJobs(ProgrammerCore& core, const CliOptions& options, std::ostream& out, std::ostream& err,
-             nlohmann::json& report);
+    ChipJobs(ProgrammerCore& core, const CliOptions& options, RunReport& report);
 
     // The range the options name on the selected chip; kExitUsage, after saying
     // why, when it isn't inside the chip or an option doesn't fit the chip.
@@ -63,9 +63,7 @@ private:
 
     ProgrammerCore& core_;
     const CliOptions& options_;
-    std::ostream& out_;
-    std::ostream& err_;
-    nlohmann::json& report_;
+    RunReport& report_;
     ChipRange range_;
     std::optional<DataSums> sums_;
 };

@@ -13,7 +13,7 @@
 #include "cli/FileChecks.h"
 #include "cli/FirmwareQuestion.h"
 #include "cli/ImageErrorReport.h"
-#include "cli/JsonReport.h"
+#include "cli/ProductionRun.h"
 #include "ops/ChipCommands.h"
 #include "ops/ChipVerify.h"
 
@@ -25,14 +25,13 @@
 namespace qbr {
 
 CliSession::CliSession(const CliCommand& command, const CliOptions& options, const ProgrammerSlot& slot,
-                       SharedStore& store, std::ostream& out, std::ostream& err, bool terminal)
+                       SharedStore& store, RunReport& report, bool terminal)
     : command_(command),
       options_(options),
       slot_(slot),
       store_(store),
-      out_(out),
-      err_(err),
-      host_(err, terminal && !options.quiet) {
+      report_(report),
+      host_(report.Texts(), terminal && !options.quiet) {
     workspace_.SetRememberSelectedChip(false);
 }
 
@@ -49,44 +48,37 @@ void CliSession::ChooseLanguage(const CliOptions& options, std::ostream& err) {
     }
 }
 
-// With --json the output stream carries exactly one document: the run's report,
-// also when the run stops before its command begins. A command that needs nothing
-// made ready prints its own.
 int CliSession::Run() {
-    if (command_.Prepares() == CliCommand::Needs::Nothing) return command_.Run(*this);
-    report_ = {{"command", options_.command}};
-    const int code = RunOnCore();
-    return options_.json ? PrintReport(report_, code, out_) : code;
+    return command_.Prepares() == CliCommand::Needs::Nothing ? command_.Run(*this) : RunOnCore();
 }
 
 int CliSession::RunOnCore() {
-    if (const int code = CheckFileKinds(options_, err_, report_); code != kExitOk) return code;
+    if (const int code = CheckFileKinds(options_, report_); code != kExitOk) return code;
     const auto started = workspace_.Start(options_.database);
     if (started != Workspace::StartResult::Ready) {
         const bool database = started == Workspace::StartResult::DatabaseError;
-        return Fail(report_, err_, database ? errors::kDatabaseError : errors::kFailed,
-                    MessageText(database ? kMsgDatabaseError : kMsgMemoryOverflow), kExitFileError);
+        return report_.Fail(database ? errors::kDatabaseError : errors::kFailed,
+                            MessageText(database ? kMsgDatabaseError : kMsgMemoryOverflow), kExitFileError);
     }
     if (command_.Prepares() == CliCommand::Needs::Programmer) return RunProgrammerCommand();
     return command_.Run(*this);
 }
 
 int CliSession::RunProgrammerCommand() {
-    if (!slot_.id.empty()) report_["programmer"] = slot_.id;
+    if (!slot_.id.empty()) report_.Set("programmer", slot_.id);
     if (!options_.link.replay.empty()) {
-        if (const std::optional<LinkError> error = LoadReplay(options_.link, link_))
-            return FailLink(*error, err_, report_);
+        if (const std::optional<LinkError> error = LoadReplay(options_.link, link_)) return FailLink(*error, report_);
     }
     if (!SelectChip()) return kExitUsage;
     if (const int code = ConnectProgrammer(options_.link); code != kExitOk) return code;
-    report_["chip"] = core_.SelectedChip().chipName;
-    report_["bytes"] = 0;
+    report_.Set("chip", core_.SelectedChip().chipName);
+    report_.Set("bytes", 0);
     host_.SetTransferSize(core_.SelectedChip().capacity);
     const auto start = std::chrono::steady_clock::now();
     const int code = ReplayOutcome(command_.Run(*this));
     const auto elapsed = std::chrono::steady_clock::now() - start;
-    report_["chip"] = core_.SelectedChip().chipName;
-    report_["elapsed_ms"] = std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
+    report_.Set("chip", core_.SelectedChip().chipName);
+    report_.Set("elapsed_ms", std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
     return KeptFiles(code);
 }
 
@@ -104,7 +96,7 @@ int CliSession::KeptFiles(int code) {
 }
 
 int CliSession::FailAfterRun(int code, const std::string& text) {
-    Fail(report_, err_, errors::kFileError, text, kExitFileError);
+    report_.Fail(errors::kFileError, text, kExitFileError);
     return code == kExitOk ? kExitFileError : code;
 }
 
@@ -121,7 +113,7 @@ bool CliSession::SelectChip() {
 
 std::optional<ChipRecord> CliSession::FindChip(const std::string& name) {
     std::optional<ChipRecord> chip = core_.Database().FindByTypedName(name);
-    if (!chip) FailLink(NoChipNamed(name), err_, report_);
+    if (!chip) FailLink(NoChipNamed(name), report_);
     return chip;
 }
 
@@ -130,7 +122,7 @@ std::optional<ChipRecord> CliSession::FindChip(const std::string& name) {
 int CliSession::ConnectProgrammer(const LinkRequest& request) {
     auto made = MakeLink(request, slot_, core_.Database(), core_.SelectedChip(),
                          {"qbr5150-cli", options_.arguments, {}, {}}, link_);
-    if (const auto* error = std::get_if<LinkError>(&made)) return FailLink(*error, err_, report_);
+    if (const auto* error = std::get_if<LinkError>(&made)) return FailLink(*error, report_);
     // The first open is quiet: a programmer that isn't there, or an alert of the
     // open, is the command's to report when it needs the programmer.
     session_.ConnectLink(std::get<std::unique_ptr<UsbLink>>(std::move(made)));
@@ -145,39 +137,38 @@ int CliSession::ReplayOutcome(int code) {
     const std::string verdict = link_.replay->Verdict();
     if (verdict.empty()) return code;
     // The departure is the cause of whatever the command then reported.
-    report_.erase("error");
-    return Fail(report_, err_, errors::kReplayDiffers, verdict, kExitFailed);
+    return report_.FailAsCause(errors::kReplayDiffers, verdict, kExitFailed);
 }
 
 int CliSession::RunChipCommand(const CommandRow& row) {
     const ChipRecord& chip = core_.SelectedChip();
     if (!AllowedFor(row, FamilyOf(chip))) {
-        return Fail(report_, err_, errors::kNotForThisChip, Fill(CurrentCliWording().notSpiFlash, {chip.chipName}),
-                    kExitFailed);
+        return report_.Fail(errors::kNotForThisChip, Fill(CurrentCliWording().notSpiFlash, {chip.chipName}),
+                            kExitFailed);
     }
     // The ID request carries the selected chip's family, and only SPI flash answers it.
     if (row.id == kCmdDetectChip && !AnswersIdRequest(FamilyOf(chip))) {
-        return Fail(report_, err_, errors::kNotForThisChip, Fill(CurrentCliWording().detectSpiOnly, {chip.chipName}),
-                    kExitFailed);
+        return report_.Fail(errors::kNotForThisChip, Fill(CurrentCliWording().detectSpiOnly, {chip.chipName}),
+                            kExitFailed);
     }
-    ChipJobs jobs(core_, options_, out_, err_, report_);
+    ChipJobs jobs(core_, options_, report_);
     if (const int code = jobs.CheckOptions(row); code != kExitOk) return code;
-    ProductionRun production(core_, options_, store_, err_, report_);
+    ProductionRun production(core_, options_, store_, report_);
     if (const int code = production.Check(&row, jobs.Range()); code != kExitOk) return code;
     switch (row.argument) {
     case ArgumentKind::ImageIn:
         if (!LoadImageArgument(jobs.Range())) return kExitFileError;
-        report_["bytes"] = jobs.Range().length;
+        report_.Set("bytes", jobs.Range().length);
         break;
     case ArgumentKind::FirmwareFile:
         if (const int code = ConfirmFirmwareFile(options_.argument, options_.yes, std::cin, isatty(STDIN_FILENO) != 0,
-                                                 err_);
+                                                 report_.Texts());
             code != kExitOk) {
             const CliWording& wording = CurrentCliWording();
             if (code == kExitUsage) {
-                KeepError(report_, errors::kConfirmationNeeded, Fill(wording.firmwareNeedsYes, {options_.argument}));
+                report_.Keep(errors::kConfirmationNeeded, Fill(wording.firmwareNeedsYes, {options_.argument}));
             } else {
-                KeepError(report_, errors::kCancelled, wording.firmwareNotSent);
+                report_.Keep(errors::kCancelled, wording.firmwareNotSent);
             }
             return code;
         }
@@ -194,7 +185,7 @@ int CliSession::RunChipCommand(const CommandRow& row) {
 }
 
 int CliSession::RunRecorded(const std::function<int()>& run) {
-    ProductionRun production(core_, options_, store_, err_, report_);
+    ProductionRun production(core_, options_, store_, report_);
     if (const int code = production.Check(nullptr, {}); code != kExitOk) return code;
     if (const int code = production.Open(ProgrammerId()); code != kExitOk) return code;
     if (const int code = production.Begin(); code != kExitOk) return code;
@@ -211,17 +202,16 @@ int CliSession::RunCommand(const CommandRow& row, ChipJobs& jobs) {
     if (!result.Ok()) {
         if (result.mismatch) {
             const Mismatch& mismatch = *result.mismatch;
-            KeepError(report_, errors::kVerifyMismatch,
-                      MismatchReport(mismatch.address, mismatch.bufferByte, mismatch.chipByte));
-            report_["mismatch"] = {{"address", mismatch.address},
-                                   {"buffer", mismatch.bufferByte},
-                                   {"chip", mismatch.chipByte}};
+            report_.Keep(errors::kVerifyMismatch,
+                         MismatchReport(mismatch.address, mismatch.bufferByte, mismatch.chipByte));
+            report_.Set("mismatch",
+                        {{"address", mismatch.address}, {"buffer", mismatch.bufferByte}, {"chip", mismatch.chipByte}});
             if (options_.json) jobs.ReportDifferingBytes();
         } else if (row.id == kCmdAuto && result.outcome == Outcome::Failed) {
             // The failed step said what went wrong; the run says that it stopped there.
-            Fail(report_, err_, errors::kFailed, CurrentCliWording().commandFailed, kExitFailed);
+            report_.Fail(errors::kFailed, CurrentCliWording().commandFailed, kExitFailed);
         }
-        KeepOutcomeError(report_, result.outcome, options_.command);
+        report_.KeepOutcome(result.outcome);
         return ExitCodeOf(result.outcome);
     }
     if (row.id == kCmdVerifyChip) {
@@ -230,8 +220,8 @@ int CliSession::RunCommand(const CommandRow& row, ChipJobs& jobs) {
     if (result.detected) ListCandidates(*result.detected);
     if (!result.text.empty()) {
         // With --json the text is in the report; the status line said it already.
-        if (!options_.json) out_ << CliReporter::WithNewlines(result.text) << '\n';
-        report_["result"] = result.text;
+        if (!options_.json) report_.Out() << CliReporter::WithNewlines(result.text) << '\n';
+        report_.Set("result", result.text);
     }
     return kExitOk;
 }
@@ -246,11 +236,11 @@ void CliSession::ListCandidates(const ChipRecord& detected) {
     nlohmann::json candidates = nlohmann::json::array();
     for (const ChipRecord& record : core_.Database().Records()) {
         if (record.manufacturerId != detected.manufacturerId || record.deviceId != detected.deviceId) continue;
-        (options_.json ? err_ : out_) << (candidates.empty() ? "" : "also: ") << record.chipName << "  "
-                                      << record.makerName << "  " << ShortCapacityText(record) << '\n';
+        report_.Results() << (candidates.empty() ? "" : "also: ") << record.chipName << "  " << record.makerName << "  "
+                          << ShortCapacityText(record) << '\n';
         candidates.push_back(record.chipName);
     }
-    report_["candidates"] = candidates;
+    report_.Set("candidates", candidates);
 }
 
 // The image argument into the buffer at the range's addresses; nothing has been
@@ -264,19 +254,19 @@ bool CliSession::LoadImageArgument(ChipRange range) {
     if (loaded.fault != RangeLoadFault::NotLoaded && loaded.fault != RangeLoadFault::RecordsOutside) {
         const ImageLoadResult& image = loaded.image;
         const char* fit = image.empty ? "empty" : !image.tooLong ? "fits" : options_.cut ? "cut" : "too long";
-        report_["image"] = {{"length", image.length}, {"room", range.length}, {"fit", fit}};
+        report_.Set("image", {{"length", image.length}, {"room", range.length}, {"fit", fit}});
     }
     switch (loaded.fault) {
-    case RangeLoadFault::NotLoaded: ReportImageError(err_, report_, path, loaded.image); return false;
+    case RangeLoadFault::NotLoaded: ReportImageError(report_, path, loaded.image); return false;
     case RangeLoadFault::RecordsOutside:
-        Fail(report_, err_, errors::kRecordsOutsideRange, Fill(wording.recordsOutsideRange, {path}), kExitFileError);
+        report_.Fail(errors::kRecordsOutsideRange, Fill(wording.recordsOutsideRange, {path}), kExitFileError);
         return false;
     case RangeLoadFault::Empty:
-        Fail(report_, err_, errors::kImageEmpty, Fill(wording.imageEmpty, {input ? wording.standardInput : path}),
-             kExitFileError);
+        report_.Fail(errors::kImageEmpty, Fill(wording.imageEmpty, {input ? wording.standardInput : path}),
+                     kExitFileError);
         return false;
     case RangeLoadFault::NothingLands:
-        Fail(report_, err_, errors::kImageEmpty, Fill(wording.nothingOfImageLands, {path}), kExitFileError);
+        report_.Fail(errors::kImageEmpty, Fill(wording.nothingOfImageLands, {path}), kExitFileError);
         return false;
     case RangeLoadFault::TooLong: ReportTooLong(loaded.image, range); return false;
     case RangeLoadFault::None: break;
@@ -295,19 +285,19 @@ void CliSession::ReportTooLong(const ImageLoadResult& image, ChipRange range) {
                                  ? Fill(wording.inputTooLong, {room, chip, first, last, room})
                                  : Fill(wording.imageTooLong, {options_.argument, std::to_string(image.length), room,
                                                                chip, first, last, room});
-    Fail(report_, err_, errors::kImageTooLong, text, kExitFileError);
+    report_.Fail(errors::kImageTooLong, text, kExitFileError);
 }
 
 // Said before anything is sent.
 void CliSession::ReportPlacement(const ImagePlacement& placed) {
     const uint64_t last = placed.length - 1;
-    err_ << Fill(CurrentCliWording().imagePlaced,
-                 {HexNumber(placed.fileAddress, 8), HexNumber(placed.fileAddress + last, 8),
-                  HexNumber(placed.chipAddress, 6), HexNumber(placed.chipAddress + last, 6)})
-         << '\n';
-    report_["placed"] = {{"file_address", placed.fileAddress},
-                         {"chip_address", placed.chipAddress},
-                         {"length", placed.length}};
+    report_.Texts() << Fill(CurrentCliWording().imagePlaced,
+                            {HexNumber(placed.fileAddress, 8), HexNumber(placed.fileAddress + last, 8),
+                             HexNumber(placed.chipAddress, 6), HexNumber(placed.chipAddress + last, 6)})
+                    << '\n';
+    report_.Set("placed", {{"file_address", placed.fileAddress},
+                           {"chip_address", placed.chipAddress},
+                           {"length", placed.length}});
 }
 
 }  // namespace qbr

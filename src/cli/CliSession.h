@@ -8,13 +8,12 @@
 #include "cli/CliReporter.h"
 #include "cli/ProductionRun.h"
 #include "cli/ProgrammerChoice.h"
+#include "cli/RunReport.h"
 #include "core/ProgrammerCore.h"
 #include "ops/ChipTransfers.h"
 #include "ops/CommandTable.h"
 #include "ops/MakeLink.h"
 #include "ops/RangeImage.h"
-
-#include <nlohmann/json.hpp>
 
 #include <functional>
 #include <iosfwd>
@@ -26,19 +25,20 @@ namespace qbr {
 
 // One run of a command of the command-line tool: starts the core as the window
 // does, makes ready what the command needs (the chip database, the chip, the
-// programmer, real or emulated), runs it and keeps its JSON report. Texts go to
-// the error stream; results (and the JSON report) to the output stream.
+// programmer, real or emulated) and runs it; its results, texts and progress go to
+// the run's report.
 class CliSession {
 public:
     // `command` on the programmer `slot`; the runs of a batch share `store`.
     CliSession(const CliCommand& command, const CliOptions& options, const ProgrammerSlot& slot, SharedStore& store,
-               std::ostream& out, std::ostream& err, bool terminal);
+               RunReport& report, bool terminal);
     ~CliSession();
 
     // The language of the texts, once per process before any session runs; a
     // config.ini language that had to be replaced is reported on `err`.
     static void ChooseLanguage(const CliOptions& options, std::ostream& err);
 
+    // The exit code; a command that needs nothing made ready prints its report itself.
     int Run();
     void SetProgressSink(CliReporter::ProgressSink sink) { host_.SetProgressSink(std::move(sink)); }
 
@@ -47,12 +47,7 @@ public:
     const ProgrammerSlot& Slot() const { return slot_; }
     ProgrammerCore& Core() { return core_; }
     const LinkEnd& Link() const { return link_; }
-    std::ostream& Out() { return out_; }
-    std::ostream& Err() { return err_; }
-    nlohmann::json& Report() { return report_; }
-    // The stream of the results that aren't the data: the output stream, unless it
-    // carries the JSON report.
-    std::ostream& ResultStream() { return options_.json ? err_ : out_; }
+    RunReport& Report() { return report_; }
     // The chip named with -c, else the chip of a replayed trace or in the emulated
     // programmer's socket, else the default chip; false after saying that no chip
     // has that name.
@@ -85,8 +80,7 @@ private:
     const CliOptions& options_;
     const ProgrammerSlot slot_;
     SharedStore& store_;
-    std::ostream& out_;
-    std::ostream& err_;
+    RunReport& report_;
     CliReporter host_;
     Workspace workspace_;
     // Declared before the session, whose link uses it.
@@ -95,7 +89,6 @@ private:
     // transfer outlives the buffer or the emulated programmer.
     ProgrammerSession session_;
     ProgrammerCore core_{session_, workspace_, host_};
-    nlohmann::json report_;
 };
 
 }  // namespace qbr

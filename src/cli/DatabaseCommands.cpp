@@ -8,7 +8,6 @@
 #include "cli/CliSession.h"
 #include "cli/CliText.h"
 #include "cli/ExitCodes.h"
-#include "cli/JsonReport.h"
 
 #include <algorithm>
 #include <array>
@@ -64,10 +63,9 @@ nlohmann::json RecordJson(const ChipRecord& chip) {
 }
 
 // The records as "chips" in `report`, one aligned row per matching chip (name,
-// capacity, maker, type) on `rowsOut` unless it is null, and the count line on
-// `out`. kExitFailed when nothing matches.
-int ListChips(const ChipDatabase& database, const std::string& pattern, std::ostream* rowsOut, std::ostream& out,
-              nlohmann::json& report) {
+// capacity, maker, type) on the output stream unless it carries the document, and
+// the count line among the results. kExitFailed when nothing matches.
+int ListChips(const ChipDatabase& database, const std::string& pattern, RunReport& report) {
     std::vector<ChipRecord> found = database.SearchByPattern(UpperCaseLetters(pattern), AllTypes);
     std::vector<Row> rows;
     nlohmann::json records = nlohmann::json::array();
@@ -75,38 +73,34 @@ int ListChips(const ChipDatabase& database, const std::string& pattern, std::ost
         rows.push_back({chip.chipName, ShortCapacityText(chip), chip.makerName, ChipTypeName(chip.chipType)});
         records.push_back(RecordJson(chip));
     }
-    report["chips"] = records;
+    report.Set("chips", records);
     const std::string count = MessageText(kMsgFoundPrefix) + std::to_string(found.size()) +
                               MessageText(kMsgFoundSuffix);
-    if (found.empty()) KeepError(report, errors::kFailed, count);
-    if (rowsOut) PrintAligned(rows, *rowsOut);
-    out << count << '\n';
+    if (found.empty()) report.Keep(errors::kFailed, count);
+    if (!report.Json()) PrintAligned(rows, report.Out());
+    report.Results() << count << '\n';
     return found.empty() ? kExitFailed : kExitOk;
 }
 
 // The record as "record" in `report`, and every field of it and its capacity text
-// on `out` unless it is null.
-void ShowChip(const ChipRecord& chip, std::ostream* out, nlohmann::json& report) {
-    report["record"] = RecordJson(chip);
-    if (!out) return;
-    *out << "chipType: " << chip.chipType << " (" << ChipTypeName(chip.chipType) << ")\n"
-         << "chipName: " << chip.chipName << '\n'
-         << "makerName: " << chip.makerName << '\n'
-         << "spareByte: " << int{chip.spareByte} << '\n'
-         << "voltage: " << int{chip.voltage} << '\n'
-         << "capacity: " << chip.capacity << '\n'
-         << "pageMode: " << chip.pageMode << '\n'
-         << "pageSize: " << chip.pageSize << '\n'
-         << "manufacturerId: " << HexNumber(chip.manufacturerId, 2).substr(2) << '\n'
-         << "deviceId: " << HexNumber(chip.deviceId, 2).substr(2) << '\n'
-         << "modeParam: " << int{chip.modeParam} << '\n'
-         << "dataWidth: " << int{chip.dataWidth} << '\n';
-    PrintCapacityText(LongCapacityText(chip), *out);
-}
-
-// With --json the records are in the document; only the count goes beside it.
-std::ostream* RowStream(CliSession& session) {
-    return session.Options().json ? nullptr : &session.Out();
+// on the output stream unless it carries the document.
+void ShowChip(const ChipRecord& chip, RunReport& report) {
+    report.Set("record", RecordJson(chip));
+    if (report.Json()) return;
+    std::ostream& out = report.Out();
+    out << "chipType: " << chip.chipType << " (" << ChipTypeName(chip.chipType) << ")\n"
+        << "chipName: " << chip.chipName << '\n'
+        << "makerName: " << chip.makerName << '\n'
+        << "spareByte: " << int{chip.spareByte} << '\n'
+        << "voltage: " << int{chip.voltage} << '\n'
+        << "capacity: " << chip.capacity << '\n'
+        << "pageMode: " << chip.pageMode << '\n'
+        << "pageSize: " << chip.pageSize << '\n'
+        << "manufacturerId: " << HexNumber(chip.manufacturerId, 2).substr(2) << '\n'
+        << "deviceId: " << HexNumber(chip.deviceId, 2).substr(2) << '\n'
+        << "modeParam: " << int{chip.modeParam} << '\n'
+        << "dataWidth: " << int{chip.dataWidth} << '\n';
+    PrintCapacityText(LongCapacityText(chip), out);
 }
 
 class ChipsCommand final : public CliCommand {
@@ -117,8 +111,7 @@ public:
     }
     Needs Prepares() const override { return Needs::Database; }
     int Run(CliSession& session) const override {
-        return ListChips(session.Core().Database(), session.Options().argument, RowStream(session),
-                         session.ResultStream(), session.Report());
+        return ListChips(session.Core().Database(), session.Options().argument, session.Report());
     }
 };
 
@@ -132,7 +125,7 @@ public:
     int Run(CliSession& session) const override {
         const std::optional<ChipRecord> chip = session.FindChip(session.Options().argument);
         if (!chip) return kExitUsage;
-        ShowChip(*chip, RowStream(session), session.Report());
+        ShowChip(*chip, session.Report());
         return kExitOk;
     }
 };
@@ -152,10 +145,10 @@ public:
         return options.argument == "-" ? CurrentCliWording().chipSumNeedsFile : nullptr;
     }
     int Run(CliSession& session) const override {
-        session.Report()["file"] = session.Options().argument;
+        session.Report().Set("file", session.Options().argument);
         if (!session.SelectChip()) return kExitUsage;
-        session.Report()["chip"] = session.Core().SelectedChip().chipName;
-        ChipJobs jobs(session.Core(), session.Options(), session.Out(), session.Err(), session.Report());
+        session.Report().Set("chip", session.Core().SelectedChip().chipName);
+        ChipJobs jobs(session.Core(), session.Options(), session.Report());
         return jobs.ChipSum();
     }
 };

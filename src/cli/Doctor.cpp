@@ -323,7 +323,7 @@ public:
     bool RunsOnEachProgrammer() const override { return true; }
     int Run(CliSession& session) const override {
         const CliOptions& options = session.Options();
-        if (!session.Slot().id.empty()) session.Report()["programmer"] = session.Slot().id;
+        if (!session.Slot().id.empty()) session.Report().Set("programmer", session.Slot().id);
         const std::vector<SurveyedProgrammer> survey = options.link.emulatedChip ? std::vector<SurveyedProgrammer>()
                                                                                  : SurveyProgrammers();
         if (!session.SelectChip()) return kExitUsage;
@@ -337,8 +337,8 @@ public:
                                   : DirectPathRequested()                  ? Doctor::Path::DirectRequested
                                                                            : Doctor::Path::DirectWithoutLibrary;
         const int code = doctor.Run(path, survey);
-        doctor.Print(session.ResultStream());
-        session.Report().update(doctor.Report());
+        doctor.Print(session.Report().Results());
+        session.Report().Merge(doctor.Report());
         return code;
     }
 };

@@ -5,7 +5,6 @@
 #include "cli/CliText.h"
 #include "cli/DoctorText.h"
 #include "cli/ExitCodes.h"
-#include "cli/JsonReport.h"
 #include "ops/CommandTable.h"
 #include "ops/LinkRequest.h"
 #include "store/ProductionStore.h"
@@ -74,23 +73,23 @@ bool TraceNamesRunFile(const CliOptions& options) {
 
 }  // namespace
 
-int CheckFileKinds(const CliOptions& options, std::ostream& err, nlohmann::json& report) {
+int CheckFileKinds(const CliOptions& options, RunReport& report) {
     const CliWording& wording = CurrentCliWording();
     for (const std::string& path : Inputs(options)) {
         const FileKind kind = KindOfFile(path);
         // A missing input is the loader's to report, as it always was.
         if (path.empty() || kind == FileKind::Missing || Readable(kind)) continue;
-        return Fail(report, err, errors::kNotARegularFile, Fill(wording.inputNotRegular, {path, KindText(kind)}),
-                    kExitFileError);
+        return report.Fail(errors::kNotARegularFile, Fill(wording.inputNotRegular, {path, KindText(kind)}),
+                           kExitFileError);
     }
     for (const std::string& path : Outputs(options)) {
         const FileKind kind = KindOfFile(path);
         if (path.empty() || Writable(kind)) continue;
-        return Fail(report, err, errors::kNotARegularFile, Fill(wording.outputRefused, {path, KindText(kind)}),
-                    kExitFileError);
+        return report.Fail(errors::kNotARegularFile, Fill(wording.outputRefused, {path, KindText(kind)}),
+                           kExitFileError);
     }
     if (TraceNamesRunFile(options)) {
-        return Fail(report, err, errors::kUsage, Fill(wording.traceNamesRunFile, {options.link.trace}), kExitUsage);
+        return report.Fail(errors::kUsage, Fill(wording.traceNamesRunFile, {options.link.trace}), kExitUsage);
     }
     return kExitOk;
 }
@@ -103,18 +102,17 @@ bool NamesStoreFile(const std::string& path, const std::string& store) {
     return false;
 }
 
-int FailLink(const LinkError& error, std::ostream& err, nlohmann::json& report) {
+int FailLink(const LinkError& error, RunReport& report) {
     switch (error.problem) {
-    case LinkProblem::NoChipNamed: return Fail(report, err, errors::kNoChipNamed, error.text, kExitUsage);
+    case LinkProblem::NoChipNamed: return report.Fail(errors::kNoChipNamed, error.text, kExitUsage);
     case LinkProblem::BadFault:
-    case LinkProblem::BadSpeed: return Fail(report, err, errors::kUsage, error.text, kExitUsage);
-    case LinkProblem::ImageNotRegular: return Fail(report, err, errors::kNotARegularFile, error.text, kExitFileError);
-    case LinkProblem::ImageInUse: return Fail(report, err, errors::kEmulatedImageInUse, error.text, kExitFileError);
-    case LinkProblem::ImageWrongSize:
-        return Fail(report, err, errors::kEmulatedImageWrongSize, error.text, kExitFileError);
+    case LinkProblem::BadSpeed: return report.Fail(errors::kUsage, error.text, kExitUsage);
+    case LinkProblem::ImageNotRegular: return report.Fail(errors::kNotARegularFile, error.text, kExitFileError);
+    case LinkProblem::ImageInUse: return report.Fail(errors::kEmulatedImageInUse, error.text, kExitFileError);
+    case LinkProblem::ImageWrongSize: return report.Fail(errors::kEmulatedImageWrongSize, error.text, kExitFileError);
     case LinkProblem::FileError: break;
     }
-    return Fail(report, err, errors::kFileError, error.text, kExitFileError);
+    return report.Fail(errors::kFileError, error.text, kExitFileError);
 }
 
 }  // namespace qbr

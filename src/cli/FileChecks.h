@@ -2,11 +2,9 @@
 #pragma once
 
 #include "cli/CliOptions.h"
+#include "cli/RunReport.h"
 #include "ops/LinkRequest.h"
 
-#include <nlohmann/json.hpp>
-
-#include <iosfwd>
 #include <string>
 
 namespace qbr {
@@ -20,7 +18,7 @@ namespace qbr {
 //   as a whole, or a FIFO or a character device, which are written into.
 // The emulated chip's image is checked as it is opened (ChipImageFile).
 // kExitOk, or kExitFileError after saying why.
-int CheckFileKinds(const CliOptions& options, std::ostream& err, nlohmann::json& report);
+int CheckFileKinds(const CliOptions& options, RunReport& report);
 
 // Whether `path` names a SQLite production store or one of the files SQLite keeps
 // beside it (its write-ahead log, its shared memory, its journal; there or not
@@ -30,6 +28,6 @@ bool NamesStoreFile(const std::string& path, const std::string& store);
 
 // Says why the link can't be made as asked, with the JSON error code that names the
 // problem; the exit code it means.
-int FailLink(const LinkError& error, std::ostream& err, nlohmann::json& report);
+int FailLink(const LinkError& error, RunReport& report);
 
 }  // namespace qbr

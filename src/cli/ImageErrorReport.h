@@ -2,10 +2,8 @@
 #pragma once
 
 #include "buffer/ImageFile.h"
+#include "cli/RunReport.h"
 
-#include <nlohmann/json.hpp>
-
-#include <ostream>
 #include <string>
 
 namespace qbr {
@@ -14,7 +12,6 @@ namespace qbr {
 // record file its reason and line ("line 12: bad checksum") on a line of their own.
 // The JSON report gets them as "error_reason" (a name such as "bad_checksum") and
 // "error_line" (when a line shows the fault).
-void ReportImageError(std::ostream& err, nlohmann::json& report, const std::string& path,
-                      const ImageLoadResult& result);
+void ReportImageError(RunReport& report, const std::string& path, const ImageLoadResult& result);
 
 }  // namespace qbr

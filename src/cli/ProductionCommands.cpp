@@ -10,9 +10,9 @@
 #include "cli/DoctorText.h"
 #include "cli/ExitCodes.h"
 #include "cli/FileChecks.h"
-#include "cli/JsonReport.h"
 #include "cli/NumberOption.h"
 #include "cli/ProductionReportCommand.h"
+#include "cli/RunReport.h"
 #include "cli/StoreText.h"
 #include "ops/SerialNumber.h"
 #include "store/ProductionStore.h"
@@ -34,27 +34,25 @@ struct CounterArguments {
     std::optional<std::string> format;
 };
 
-int FailCommand(nlohmann::json& report, const std::string& store, const StoreError& error, std::ostream& err) {
-    return Fail(report, err, errors::kStoreError,
-                Fill(CurrentCliWording().storeCommandError,
-                     {ProductionStore::DisplayName(store), StoreProblemText(error)}),
-                kExitFileError);
+int FailCommand(RunReport& report, const std::string& store, const StoreError& error) {
+    return report.Fail(errors::kStoreError,
+                       Fill(CurrentCliWording().storeCommandError,
+                            {ProductionStore::DisplayName(store), StoreProblemText(error)}),
+                       kExitFileError);
 }
 
 // The store of options.production, or null after saying why it can't be used.
 // Without `create`, a SQLite file must exist: a mistyped name is reported, not made
 // into a new, empty store.
-std::unique_ptr<ProductionStore> OpenStore(const CliOptions& options, nlohmann::json& report, bool create,
-                                           std::ostream& err) {
-    if (CheckFileKinds(options, err, report) != kExitOk) return nullptr;
+std::unique_ptr<ProductionStore> OpenStore(const CliOptions& options, RunReport& report, bool create) {
+    if (CheckFileKinds(options, report) != kExitOk) return nullptr;
     if (!create && !ProductionStore::IsUrl(options.production) && KindOfFile(options.production) == FileKind::Missing) {
-        Fail(report, err, errors::kStoreError, Fill(CurrentCliWording().exportNoStore, {options.production}),
-             kExitFileError);
+        report.Fail(errors::kStoreError, Fill(CurrentCliWording().exportNoStore, {options.production}), kExitFileError);
         return nullptr;
     }
     StoreError error;
     std::unique_ptr<ProductionStore> store = ProductionStore::Open(options.production, error);
-    if (!store) FailCommand(report, options.production, error, err);
+    if (!store) FailCommand(report, options.production, error);
     return store;
 }
 
@@ -82,26 +80,25 @@ void PrintCounters(const nlohmann::json& counters, std::ostream& out) {
 
 // The counter NAME as the arguments change it; none after saying why it can't be.
 std::optional<SerialCounterRow> ChangedCounter(ProductionStore& store, const CliOptions& options,
-                                               const CounterArguments& arguments, nlohmann::json& report, int& code,
-                                               std::ostream& err) {
+                                               const CounterArguments& arguments, RunReport& report, int& code) {
     const CliWording& wording = CurrentCliWording();
     StoreError error;
     std::optional<SerialCounterRow> counter = store.FindCounter(arguments.name, error);
     if (error.kind != StoreError::Kind::None) {
-        code = FailCommand(report, options.production, error, err);
+        code = FailCommand(report, options.production, error);
         return std::nullopt;
     }
     if (!counter && !arguments.start) {
-        code = Fail(report, err, errors::kUsage, Fill(wording.counterNeedsStart, {arguments.name}), kExitUsage);
+        code = report.Fail(errors::kUsage, Fill(wording.counterNeedsStart, {arguments.name}), kExitUsage);
         return std::nullopt;
     }
     if (arguments.format && !arguments.format->empty() && !SerialFormat::Parse(*arguments.format)) {
-        code = Fail(report, err, errors::kUsage, wording.counterFormatUsage, kExitUsage);
+        code = report.Fail(errors::kUsage, wording.counterFormatUsage, kExitUsage);
         return std::nullopt;
     }
     if (counter && arguments.start && *arguments.start < counter->next) {
-        code = Fail(report, err, errors::kUsage,
-                    Fill(wording.counterBackward, {arguments.name, std::to_string(counter->next)}), kExitUsage);
+        code = report.Fail(errors::kUsage,
+                           Fill(wording.counterBackward, {arguments.name, std::to_string(counter->next)}), kExitUsage);
         return std::nullopt;
     }
     if (!counter) counter = SerialCounterRow{arguments.name, *arguments.start, std::nullopt, ""};
@@ -110,10 +107,10 @@ std::optional<SerialCounterRow> ChangedCounter(ProductionStore& store, const Cli
     if (arguments.format) counter->format = *arguments.format;
     // A last number below the one before the next would be a typo: numbers above it are handed out already.
     if (counter->last && *counter->last + 1 < counter->next) {
-        code = Fail(report, err, errors::kUsage,
-                    Fill(wording.counterEndsBelow,
-                         {arguments.name, std::to_string(*counter->last), std::to_string(counter->next)}),
-                    kExitUsage);
+        code = report.Fail(errors::kUsage,
+                           Fill(wording.counterEndsBelow,
+                                {arguments.name, std::to_string(*counter->last), std::to_string(counter->next)}),
+                           kExitUsage);
         return std::nullopt;
     }
     return counter;
@@ -121,25 +118,25 @@ std::optional<SerialCounterRow> ChangedCounter(ProductionStore& store, const Cli
 
 int RunCounterCommand(const CliOptions& options, const CounterArguments& arguments, std::ostream& out,
                       std::ostream& err) {
-    nlohmann::json report = {{"command", options.command}, {"store", ProductionStore::DisplayName(options.production)}};
-    const auto finish = [&](int code) { return options.json ? PrintReport(report, code, out) : code; };
-    std::unique_ptr<ProductionStore> store = OpenStore(options, report, true, err);
-    if (!store) return finish(kExitFileError);
+    RunReport report(options, out, err);
+    report.Set("store", ProductionStore::DisplayName(options.production));
+    std::unique_ptr<ProductionStore> store = OpenStore(options, report, true);
+    if (!store) return report.Print(kExitFileError);
     StoreError error;
     if (!arguments.name.empty()) {
         int code = kExitOk;
-        const std::optional<SerialCounterRow> counter = ChangedCounter(*store, options, arguments, report, code, err);
-        if (!counter) return finish(code);
-        if (!store->SetCounter(*counter, error)) return finish(FailCommand(report, options.production, error, err));
+        const std::optional<SerialCounterRow> counter = ChangedCounter(*store, options, arguments, report, code);
+        if (!counter) return report.Print(code);
+        if (!store->SetCounter(*counter, error)) return report.Print(FailCommand(report, options.production, error));
     }
     nlohmann::json counters = nlohmann::json::array();
     for (const SerialCounterRow& counter : store->Counters(error)) {
         if (arguments.name.empty() || counter.name == arguments.name) counters.push_back(CounterJson(counter));
     }
-    if (error.kind != StoreError::Kind::None) return finish(FailCommand(report, options.production, error, err));
-    report["counters"] = counters;
+    if (error.kind != StoreError::Kind::None) return report.Print(FailCommand(report, options.production, error));
+    report.Set("counters", counters);
     if (!options.json) PrintCounters(counters, out);
-    return finish(kExitOk);
+    return report.Print(kExitOk);
 }
 
 // A CSV field: quoted, with its quotes doubled, when it holds a comma, a quote or
@@ -165,30 +162,30 @@ std::string CsvText(const std::vector<ChipRow>& rows) {
 // whole, a FIFO or a character device is written into; - is standard output.
 int RunExportCommand(const CliOptions& options, std::ostream& out, std::ostream& err) {
     const std::string& file = options.argument;
-    nlohmann::json report = {{"command", options.command}, {"store", ProductionStore::DisplayName(options.production)}};
-    const auto finish = [&](int code) { return options.json ? PrintReport(report, code, out) : code; };
+    RunReport report(options, out, err);
+    report.Set("store", ProductionStore::DisplayName(options.production));
     const CliWording& wording = CurrentCliWording();
     if (options.json && file == "-") {
-        return finish(Fail(report, err, errors::kUsage, wording.jsonWithDataOut, kExitUsage));
+        return report.Print(report.Fail(errors::kUsage, wording.jsonWithDataOut, kExitUsage));
     }
     if (NamesStoreFile(file, options.production)) {
-        return finish(Fail(report, err, errors::kUsage, Fill(wording.exportIsStore, {file}), kExitUsage));
+        return report.Print(report.Fail(errors::kUsage, Fill(wording.exportIsStore, {file}), kExitUsage));
     }
-    std::unique_ptr<ProductionStore> store = OpenStore(options, report, false, err);
-    if (!store) return finish(kExitFileError);
+    std::unique_ptr<ProductionStore> store = OpenStore(options, report, false);
+    if (!store) return report.Print(kExitFileError);
     StoreError error;
     const std::vector<ChipRow> rows = store->Rows(std::nullopt, error);
-    if (error.kind != StoreError::Kind::None) return finish(FailCommand(report, options.production, error, err));
+    if (error.kind != StoreError::Kind::None) return report.Print(FailCommand(report, options.production, error));
     const std::string text = CsvText(rows);
     const bool written = file == "-" ? static_cast<bool>(out << text << std::flush) : AtomicFile::Replace(file, text);
     if (!written) {
-        return finish(
-            Fail(report, err, errors::kFileError, MessageText(kMsgOpenFileError) + " " + file, kExitFileError));
+        return report.Print(
+            report.Fail(errors::kFileError, MessageText(kMsgOpenFileError) + " " + file, kExitFileError));
     }
-    report["rows"] = rows.size();
-    report["file"] = file;
+    report.Set("rows", rows.size());
+    report.Set("file", file);
     err << Fill(wording.exported, {std::to_string(rows.size()), file}) << '\n';
-    return finish(kExitOk);
+    return report.Print(kExitOk);
 }
 
 void AddCounterCommand(CLI::App& production, CliOptions& options, ProductionCommand& chosen) {
@@ -248,7 +245,9 @@ public:
         AddProductionReport(production, options, chosen_);
     }
     Needs Prepares() const override { return Needs::Nothing; }
-    int Run(CliSession& session) const override { return chosen_.run(session.Out(), session.Err()); }
+    int Run(CliSession& session) const override {
+        return chosen_.run(session.Report().Out(), session.Report().Texts());
+    }
 
 private:
     ProductionCommand chosen_;

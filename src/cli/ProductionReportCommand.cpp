@@ -8,8 +8,8 @@
 #include "cli/DoctorText.h"
 #include "cli/ExitCodes.h"
 #include "cli/FileChecks.h"
-#include "cli/JsonReport.h"
 #include "cli/ProductionReportOutput.h"
+#include "cli/RunReport.h"
 #include "ops/LinkRequest.h"
 #include "store/ProductionReport.h"
 #include "store/ProductionStore.h"
@@ -67,7 +67,8 @@ nlohmann::json ChipsJson(const std::vector<ChipRow>& chips) {
     return list;
 }
 
-void FillJson(nlohmann::json& document, const ProductionReport& report) {
+nlohmann::json ReportJson(const ProductionReport& report) {
+    nlohmann::json document;
     document["chips"] = CountsJson(report.chips);
     document["hours"] = nlohmann::json::array();
     for (const HourCounts& hour : report.hours) {
@@ -95,109 +96,104 @@ void FillJson(nlohmann::json& document, const ProductionReport& report) {
                                         {"free", room.free ? nlohmann::json(*room.free) : nlohmann::json()},
                                         {"format", ValidUtf8(counter.format)}});
     }
+    return document;
 }
 
 // ---- the run --------------------------------------------------------------------
 
 // The refusals that need no store: a bad --since, standard output asked for twice,
 // a page that can't be written where it is asked for.
-int CheckRequest(const ProductionReportOptions& request, const CliOptions& options, std::ostream& err,
-                 nlohmann::json& document) {
+int CheckRequest(const ProductionReportOptions& request, RunReport& report) {
     const CliWording& wording = CurrentCliWording();
     if (!request.since.empty() && !ParseReportTime(request.since)) {
-        return Fail(document, err, errors::kUsage, Fill(wording.reportBadTime, {request.since}), kExitUsage);
+        return report.Fail(errors::kUsage, Fill(wording.reportBadTime, {request.since}), kExitUsage);
     }
-    if (options.json && request.html == "-") {
-        return Fail(document, err, errors::kUsage, wording.reportPageAndJson, kExitUsage);
+    if (report.Json() && request.html == "-") {
+        return report.Fail(errors::kUsage, wording.reportPageAndJson, kExitUsage);
     }
     if (!request.html.empty() && NamesStoreFile(request.html, request.store)) {
-        return Fail(document, err, errors::kUsage, Fill(wording.reportPageIsStore, {request.html}), kExitUsage);
+        return report.Fail(errors::kUsage, Fill(wording.reportPageIsStore, {request.html}), kExitUsage);
     }
     const FileKind page = request.html.empty() || request.html == "-" ? FileKind::Missing : KindOfFile(request.html);
     if (page != FileKind::Missing && page != FileKind::Regular && page != FileKind::Fifo &&
         page != FileKind::CharacterDevice) {
-        return Fail(document, err, errors::kNotARegularFile,
-                    Fill(wording.outputRefused, {request.html, KindText(page)}), kExitFileError);
+        return report.Fail(errors::kNotARegularFile, Fill(wording.outputRefused, {request.html, KindText(page)}),
+                           kExitFileError);
     }
     return kExitOk;
 }
 
-int StoreFailure(const std::string& store, const StoreError& error, std::ostream& err, nlohmann::json& document) {
-    return Fail(document, err, errors::kStoreError,
-                Fill(CurrentCliWording().reportStoreError, {ProductionStore::DisplayName(store), error.detail}),
-                kExitFileError);
+int StoreFailure(const std::string& store, const StoreError& error, RunReport& report) {
+    return report.Fail(errors::kStoreError,
+                       Fill(CurrentCliWording().reportStoreError, {ProductionStore::DisplayName(store), error.detail}),
+                       kExitFileError);
 }
 
 // The report of the rows of the period and of the counters. A SQLite file must
 // exist already: a mistyped name is reported, not made into a new, empty store.
-int ReadStore(const ProductionReportOptions& request, std::ostream& err, nlohmann::json& document,
-              ProductionReport& report) {
+int ReadStore(const ProductionReportOptions& request, RunReport& report, ProductionReport& contents) {
     const CliWording& wording = CurrentCliWording();
     if (!ProductionStore::IsUrl(request.store)) {
         const FileKind kind = KindOfFile(request.store);
         if (kind == FileKind::Missing) {
-            return Fail(document, err, errors::kStoreError, Fill(wording.reportNoStore, {request.store}),
-                        kExitFileError);
+            return report.Fail(errors::kStoreError, Fill(wording.reportNoStore, {request.store}), kExitFileError);
         }
         if (kind != FileKind::Regular) {
-            return Fail(document, err, errors::kStoreError,
-                        Fill(wording.reportNotAFile, {request.store, KindText(kind)}), kExitFileError);
+            return report.Fail(errors::kStoreError, Fill(wording.reportNotAFile, {request.store, KindText(kind)}),
+                               kExitFileError);
         }
     }
     StoreError error;
     const std::unique_ptr<ProductionStore> store = ProductionStore::Open(request.store, error);
-    if (!store) return StoreFailure(request.store, error, err, document);
+    if (!store) return StoreFailure(request.store, error, report);
     const std::optional<int64_t> since = request.since.empty() ? std::nullopt : ParseReportTime(request.since);
     const std::vector<ChipRow> rows = store->Rows(since, error);
-    if (error.kind == StoreError::Kind::None) report = BuildProductionReport(rows, store->Counters(error));
-    if (error.kind != StoreError::Kind::None) return StoreFailure(request.store, error, err, document);
+    if (error.kind == StoreError::Kind::None) contents = BuildProductionReport(rows, store->Counters(error));
+    if (error.kind != StoreError::Kind::None) return StoreFailure(request.store, error, report);
     return kExitOk;
 }
 
 // `text` on standard output, which may have been closed early (a pager quit).
-int PrintOut(std::ostream& out, const std::string& text, std::ostream& err, nlohmann::json& document) {
-    if (out << text << std::flush) return kExitOk;
-    return Fail(document, err, errors::kFileError, MessageText(kMsgOpenFileError) + " -", kExitFileError);
+int PrintOut(const std::string& text, RunReport& report) {
+    if (report.Out() << text << std::flush) return kExitOk;
+    return report.Fail(errors::kFileError, MessageText(kMsgOpenFileError) + " -", kExitFileError);
 }
 
-int WritePage(const std::string& path, const std::string& page, std::ostream& out, std::ostream& err,
-              nlohmann::json& document) {
+int WritePage(const std::string& path, const std::string& page, RunReport& report) {
     const CliWording& wording = CurrentCliWording();
-    if (path == "-") return PrintOut(out, page, err, document);
+    if (path == "-") return PrintOut(page, report);
     if (AtomicFile::Replace(path, page)) return kExitOk;
-    Fail(document, err, errors::kFileError, Fill(wording.reportPageError, {path}), kExitFileError);
-    if (KindOfFile(path) == FileKind::Fifo) err << Fill(wording.fifoWithoutReader, {path}) << '\n';
+    report.Fail(errors::kFileError, Fill(wording.reportPageError, {path}), kExitFileError);
+    if (KindOfFile(path) == FileKind::Fifo) report.Texts() << Fill(wording.fifoWithoutReader, {path}) << '\n';
     return kExitFileError;
 }
 
-int Report(const ProductionReportOptions& request, const CliOptions& options, std::ostream& out, std::ostream& err,
-           nlohmann::json& document) {
-    if (const int code = CheckRequest(request, options, err, document); code != kExitOk) return code;
-    ProductionReport report;
-    if (const int code = ReadStore(request, err, document, report); code != kExitOk) return code;
+int Report(const ProductionReportOptions& request, RunReport& report) {
+    if (const int code = CheckRequest(request, report); code != kExitOk) return code;
+    ProductionReport contents;
+    if (const int code = ReadStore(request, report, contents); code != kExitOk) return code;
     const ReportHeading heading{ProductionStore::DisplayName(request.store), request.since, LocalTimeNow()};
     // The page first: standard output closed early (a pager quit) must not cost it.
     if (!request.html.empty()) {
-        const int code = WritePage(request.html, ProductionReportPage(report, heading), out, err, document);
+        const int code = WritePage(request.html, ProductionReportPage(contents, heading), report);
         if (code != kExitOk || request.html == "-") return code;
     }
-    document["store"] = ValidUtf8(heading.store);
-    document["since"] = request.since.empty() ? nlohmann::json() : nlohmann::json(request.since);
-    if (options.json) {
-        FillJson(document, report);
+    report.Set("store", ValidUtf8(heading.store));
+    report.Set("since", request.since.empty() ? nlohmann::json() : nlohmann::json(request.since));
+    if (report.Json()) {
+        report.Merge(ReportJson(contents));
         return kExitOk;
     }
-    return PrintOut(out, ProductionReportText(report, heading), err, document);
+    return PrintOut(ProductionReportText(contents, heading), report);
 }
 
 // Runs the report: text (or, with --json, one document) on `out`, the page to its
 // file, problems on `err`. The exit code: 0, 2 for a bad --since or standard output
 // asked for twice, 4 for a store that can't be read or a page that can't be written.
-int RunProductionReport(const ProductionReportOptions& report, const CliOptions& options, std::ostream& out,
+int RunProductionReport(const ProductionReportOptions& request, const CliOptions& options, std::ostream& out,
                         std::ostream& err) {
-    nlohmann::json document = {{"command", kProductionReportCommand}};
-    const int code = Report(report, options, out, err, document);
-    return options.json ? PrintReport(document, code, out) : code;
+    RunReport report(options, out, err);
+    return report.Print(Report(request, report));
 }
 
 }  // namespace

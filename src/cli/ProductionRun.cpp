@@ -6,7 +6,6 @@
 #include "cli/CliText.h"
 #include "cli/DoctorText.h"
 #include "cli/ExitCodes.h"
-#include "cli/JsonReport.h"
 #include "cli/StoreText.h"
 #include "core/CommandId.h"
 
@@ -48,9 +47,8 @@ SharedStore::Opened SharedStore::Open(const std::string& name) {
     return opened;
 }
 
-ProductionRun::ProductionRun(ProgrammerCore& core, const CliOptions& options, SharedStore& store, std::ostream& err,
-                             nlohmann::json& report)
-    : core_(core), options_(options), shared_(store), err_(err), report_(report), format_(options.serialFormat) {}
+ProductionRun::ProductionRun(ProgrammerCore& core, const CliOptions& options, SharedStore& store, RunReport& report)
+    : core_(core), options_(options), shared_(store), report_(report), format_(options.serialFormat) {}
 
 int ProductionRun::Check(const CommandRow* row, ChipRange range) {
     row_ = row;
@@ -59,7 +57,7 @@ int ProductionRun::Check(const CommandRow* row, ChipRange range) {
     const bool programs = row && (row->id == kCmdWriteChip || row->id == kCmdAuto);
     if (options_.production.empty() || !programs || (!options_.serialize.empty() && !format_) ||
         (format_ && !FitsRange(*format_))) {
-        return Fail(report_, err_, errors::kUsage, CurrentCliWording().serializeUsage, kExitUsage);
+        return report_.Fail(errors::kUsage, CurrentCliWording().serializeUsage, kExitUsage);
     }
     counter_ = options_.counter.value_or("default");
     return kExitOk;
@@ -73,7 +71,7 @@ int ProductionRun::Open(const std::string& programmer) {
     programmer_ = programmer;
     if (options_.production.empty()) return kExitOk;
     SharedStore::Opened opened = shared_.Open(options_.production);
-    if (!opened.store) return FailStore(report_, err_, options_.production, opened.error);
+    if (!opened.store) return FailStore(report_, options_.production, opened.error);
     store_ = opened.store;
     if (opened.first) ReportInterrupted(opened.interrupted);
     return counter_ ? CheckCounter() : kExitOk;
@@ -85,30 +83,31 @@ int ProductionRun::CheckCounter() {
     const CliWording& wording = CurrentCliWording();
     StoreError error;
     const std::optional<SerialCounterRow> counter = store_->FindCounter(*counter_, error);
-    if (error.kind != StoreError::Kind::None) return FailStore(report_, err_, options_.production, error);
+    if (error.kind != StoreError::Kind::None) return FailStore(report_, options_.production, error);
     if (!counter) {
         const std::string store = ProductionStore::DisplayName(options_.production);
-        return Fail(report_, err_, errors::kNoCounter, Fill(wording.noCounter, {store, *counter_, store, *counter_}),
-                    kExitUsage);
+        return report_.Fail(errors::kNoCounter, Fill(wording.noCounter, {store, *counter_, store, *counter_}),
+                            kExitUsage);
     }
     if (counter->last && counter->next > *counter->last) {
-        return Fail(report_, err_, errors::kCounterUsedUp, Fill(wording.counterUsedUp, {*counter_}), kExitFileError);
+        return report_.Fail(errors::kCounterUsedUp, Fill(wording.counterUsedUp, {*counter_}), kExitFileError);
     }
     if (counter->format.empty()) {
         if (!format_) {
-            return Fail(report_, err_, errors::kUsage, Fill(wording.counterWithoutFormat, {*counter_}), kExitUsage);
+            return report_.Fail(errors::kUsage, Fill(wording.counterWithoutFormat, {*counter_}), kExitUsage);
         }
         formatText_ = options_.serialize;
         return NumberFits(counter->next) ? kExitOk : kExitFileError;
     }
     const std::optional<SerialFormat> own = SerialFormat::Parse(counter->format);
     if (format_ && own != format_) {
-        return Fail(report_, err_, errors::kCounterFormatDiffers,
-                    Fill(wording.counterFormatDiffers, {*counter_, counter->format, options_.serialize}), kExitUsage);
+        return report_.Fail(errors::kCounterFormatDiffers,
+                            Fill(wording.counterFormatDiffers, {*counter_, counter->format, options_.serialize}),
+                            kExitUsage);
     }
     format_ = own;
     if (!format_ || !FitsRange(*format_)) {
-        return Fail(report_, err_, errors::kUsage, wording.serializeUsage, kExitUsage);
+        return report_.Fail(errors::kUsage, wording.serializeUsage, kExitUsage);
     }
     formatText_ = counter->format;
     return NumberFits(counter->next) ? kExitOk : kExitFileError;
@@ -118,8 +117,9 @@ int ProductionRun::CheckCounter() {
 // and the counter is as good as used up for it.
 bool ProductionRun::NumberFits(uint64_t number) {
     if (format_->Bytes(number)) return true;
-    Fail(report_, err_, errors::kCounterUsedUp,
-         Fill(CurrentCliWording().counterTooWide, {*counter_, std::to_string(number), formatText_}), kExitFileError);
+    report_.Fail(errors::kCounterUsedUp,
+                 Fill(CurrentCliWording().counterTooWide, {*counter_, std::to_string(number), formatText_}),
+                 kExitFileError);
     return false;
 }
 
@@ -127,9 +127,9 @@ bool ProductionRun::NumberFits(uint64_t number) {
 void ProductionRun::ReportInterrupted(const std::vector<ChipRow>& rows) {
     nlohmann::json list = nlohmann::json::array();
     for (const ChipRow& row : rows) {
-        err_ << Fill(CurrentCliWording().interruptedRow,
-                     {SerialText(row.serial), row.command, row.station, row.programmer, row.time})
-             << '\n';
+        report_.Texts() << Fill(CurrentCliWording().interruptedRow,
+                                {SerialText(row.serial), row.command, row.station, row.programmer, row.time})
+                        << '\n';
         list.push_back({{"serial", row.serial ? nlohmann::json(*row.serial) : nlohmann::json()},
                         {"counter", row.counter},
                         {"station", row.station},
@@ -138,7 +138,7 @@ void ProductionRun::ReportInterrupted(const std::vector<ChipRow>& rows) {
                         {"command", row.command},
                         {"time", row.time}});
     }
-    if (!list.empty()) report_["interrupted"] = list;
+    if (!list.empty()) report_.Set("interrupted", list);
 }
 
 int ProductionRun::Begin() {
@@ -153,10 +153,10 @@ int ProductionRun::Begin() {
     if (!started) {
         // Another station may have taken the last number since the check.
         if (error.kind == StoreError::Kind::UsedUp) {
-            return Fail(report_, err_, errors::kCounterUsedUp, Fill(CurrentCliWording().counterUsedUp, {*counter_}),
-                        kExitFileError);
+            return report_.Fail(errors::kCounterUsedUp, Fill(CurrentCliWording().counterUsedUp, {*counter_}),
+                                kExitFileError);
         }
-        return FailStore(report_, err_, options_.production, error);
+        return FailStore(report_, options_.production, error);
     }
     rowId_ = started->id;
     serial_ = started->serial;
@@ -165,10 +165,12 @@ int ProductionRun::Begin() {
     // Another station took the last number that fits since the check: this one
     // ends failed, and the chip is not touched.
     if (!NumberFits(*serial_)) return End(kExitFileError);
-    report_["serial"] = *serial_;
+    report_.Set("serial", *serial_);
     const std::optional<std::vector<uint8_t>> bytes = format_->Bytes(*serial_);
     std::copy(bytes->begin(), bytes->end(), core_.Buffer().bytes.begin() + format_->address);
-    err_ << Fill(CurrentCliWording().serialPlaced, {std::to_string(*serial_), HexNumber(format_->address, 6)}) << '\n';
+    report_.Texts() << Fill(CurrentCliWording().serialPlaced,
+                            {std::to_string(*serial_), HexNumber(format_->address, 6)})
+                    << '\n';
     return kExitOk;
 }
 
@@ -197,9 +199,9 @@ int ProductionRun::Unrecorded(int code, const StoreError& error) {
     const std::string text = serial_ ? Fill(wording.unrecordedSerial,
                                             {std::to_string(*serial_), store, StoreProblemText(error)})
                                      : Fill(wording.unrecordedChip, {options_.command, store, StoreProblemText(error)});
-    report_["unrecorded"] = {{"serial", serial_ ? nlohmann::json(*serial_) : nlohmann::json()}};
-    err_ << text << '\n';
-    KeepError(report_, errors::kStoreError, text);
+    report_.Set("unrecorded", {{"serial", serial_ ? nlohmann::json(*serial_) : nlohmann::json()}});
+    report_.Texts() << text << '\n';
+    report_.Keep(errors::kStoreError, text);
     return code == kExitOk ? kExitFileError : code;
 }
 

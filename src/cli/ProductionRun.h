@@ -3,6 +3,7 @@
 
 #include "base/Checksums.h"
 #include "cli/CliOptions.h"
+#include "cli/RunReport.h"
 #include "core/ProgrammerCore.h"
 #include "ops/ChipTransfers.h"
 #include "ops/CommandTable.h"
@@ -47,8 +48,7 @@ private:
 // transaction and put into the image before the chip is programmed.
 class ProductionRun {
 public:
-    ProductionRun(ProgrammerCore& core, const CliOptions& options, SharedStore& store, std::ostream& err,
-                  nlohmann::json& report);
+    ProductionRun(ProgrammerCore& core, const CliOptions& options, SharedStore& store, RunReport& report);
 
     // Whether the options fit the command (none: a command outside the table,
     // which numbers no chip) and the chip; kExitUsage, after saying why, when they don't.
@@ -73,8 +73,7 @@ private:
     ProgrammerCore& core_;
     const CliOptions& options_;
     SharedStore& shared_;
-    std::ostream& err_;
-    nlohmann::json& report_;
+    RunReport& report_;
     const CommandRow* row_ = nullptr;
     ChipRange range_;
     std::string programmer_;

@@ -7,7 +7,6 @@
 #include "cli/CliText.h"
 #include "cli/DoctorText.h"
 #include "cli/ExitCodes.h"
-#include "cli/JsonReport.h"
 #include "core/CommandId.h"
 #include "ops/CommandTable.h"
 #include "ops/Maintenance.h"
@@ -66,8 +65,7 @@ std::vector<ProgrammerSlot> AttachedProgrammers(const CliOptions& options) {
     return slots;
 }
 
-int ChooseProgrammer(const CliOptions& options, bool recorded, std::ostream& err, nlohmann::json& report,
-                     ProgrammerSlot& chosen) {
+int ChooseProgrammer(const CliOptions& options, bool recorded, RunReport& report, ProgrammerSlot& chosen) {
     chosen = options.link.emulatedChip ? EmulatedSlot(1) : ProgrammerSlot{};
     // A production store names the programmer, so the link keeps to the one it names.
     if (options.programmer.empty() &&
@@ -75,7 +73,7 @@ int ChooseProgrammer(const CliOptions& options, bool recorded, std::ostream& err
         return kExitOk;
     }
     const std::vector<ProgrammerSlot> slots = AttachedProgrammers(options);
-    if (slots.empty()) return Fail(report, err, errors::kNoProgrammer, MessageText(kMsgNoUsbLink), kExitNoProgrammer);
+    if (slots.empty()) return report.Fail(errors::kNoProgrammer, MessageText(kMsgNoUsbLink), kExitNoProgrammer);
     if (options.programmer.empty()) {
         chosen = slots.front();
         return kExitOk;
@@ -93,13 +91,13 @@ int ChooseProgrammer(const CliOptions& options, bool recorded, std::ostream& err
         return kExitOk;
     }
     const CliWording& wording = CurrentCliWording();
-    return Fail(report, err, errors::kNoProgrammerNamed,
-                Fill(named.empty() ? wording.noProgrammerNamed : wording.programmerAmbiguous,
-                     {options.programmer, IdList(named.empty() ? slots : named)}),
-                kExitUsage);
+    return report.Fail(errors::kNoProgrammerNamed,
+                       Fill(named.empty() ? wording.noProgrammerNamed : wording.programmerAmbiguous,
+                            {options.programmer, IdList(named.empty() ? slots : named)}),
+                       kExitUsage);
 }
 
-int ListProgrammers(const CliOptions& options, std::ostream& out, std::ostream& err) {
+int ListProgrammers(const CliOptions& options, RunReport& report) {
     nlohmann::json list = nlohmann::json::array();
     for (const ProgrammerSlot& slot : AttachedProgrammers(options)) {
         const ProgrammerIdentity identity = Identify(slot, options);
@@ -107,17 +105,14 @@ int ListProgrammers(const CliOptions& options, std::ostream& out, std::ostream& 
         const auto [access, accessText] = Access(slot, identity);
         list.push_back({{"id", slot.id}, {"serial", serial}, {"firmware", identity.version}, {"access", access}});
         if (!options.json) {
-            out << slot.id << "  " << (serial.empty() ? "-" : serial) << "  "
-                << (identity.version.empty() ? "-" : identity.version) << "  " << accessText << '\n';
+            report.Out() << slot.id << "  " << (serial.empty() ? "-" : serial) << "  "
+                         << (identity.version.empty() ? "-" : identity.version) << "  " << accessText << '\n';
         }
     }
-    nlohmann::json report = {{"command", "programmers"}, {"programmers", list}};
-    int code = kExitOk;
-    if (list.empty()) {
-        if (!options.json) out << CurrentCliWording().noneAttached << '\n';
-        code = Fail(report, err, errors::kNoProgrammer, MessageText(kMsgNoProgrammer), kExitNoProgrammer);
-    }
-    return options.json ? PrintReport(report, code, out) : code;
+    report.Set("programmers", list);
+    if (!list.empty()) return kExitOk;
+    if (!options.json) report.Out() << CurrentCliWording().noneAttached << '\n';
+    return report.Fail(errors::kNoProgrammer, MessageText(kMsgNoProgrammer), kExitNoProgrammer);
 }
 
 CliOptions OptionsFor(const CliOptions& options, const ProgrammerSlot& slot) {
@@ -141,7 +136,7 @@ public:
     }
     Needs Prepares() const override { return Needs::Nothing; }
     int Run(CliSession& session) const override {
-        return ListProgrammers(session.Options(), session.Out(), session.Err());
+        return session.Report().Print(ListProgrammers(session.Options(), session.Report()));
     }
 };
 

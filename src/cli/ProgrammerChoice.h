@@ -2,11 +2,9 @@
 #pragma once
 
 #include "cli/CliOptions.h"
+#include "cli/RunReport.h"
 #include "ops/LinkRequest.h"
 
-#include <nlohmann/json.hpp>
-
-#include <iosfwd>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,14 +20,13 @@ std::vector<ProgrammerSlot> AttachedProgrammers(const CliOptions& options);
 // command's production row will name it: `recorded`). kExitUsage, after saying
 // which ids there are, when no attached programmer or several have that name;
 // kExitNoProgrammer when none is attached. The failure is kept in `report`.
-int ChooseProgrammer(const CliOptions& options, bool recorded, std::ostream& err, nlohmann::json& report,
-                     ProgrammerSlot& chosen);
+int ChooseProgrammer(const CliOptions& options, bool recorded, RunReport& report, ProgrammerSlot& chosen);
 
 // The programmers' list: id, serial number, firmware version and whether this user
-// may use it, as text lines or (--json) a document with the array "programmers";
-// kExitNoProgrammer, after saying so on `err`, when none is attached. An emulated
-// fault written for one programmer shows in its line.
-int ListProgrammers(const CliOptions& options, std::ostream& out, std::ostream& err);
+// may use it, as text lines or (--json) the array "programmers" of the document;
+// kExitNoProgrammer, after saying so, when none is attached. An emulated fault
+// written for one programmer shows in its line.
+int ListProgrammers(const CliOptions& options, RunReport& report);
 
 // The options of one programmer's run: "%s" in a read's file name, --backup and
 // --trace becomes its id.

@@ -7,7 +7,6 @@
 #include "cli/CliSession.h"
 #include "cli/CliText.h"
 #include "cli/ExitCodes.h"
-#include "cli/JsonReport.h"
 #include "cli/NumberOption.h"
 #include "ops/CommandTable.h"
 
@@ -92,12 +91,10 @@ public:
     }
     int Run(CliSession& session) const override {
         return session.RunRecorded([&session] {
-            if (!session.Core().Session().OpenLink()) {
-                return Fail(session.Report(), session.ResultStream(), errors::kNoProgrammer, MessageText(kMsgNoUsbLink),
-                            kExitNoProgrammer);
-            }
-            session.ResultStream() << MessageText(kMsgUsbLinkOk) << '\n';
-            return kExitOk;
+            const bool linked = session.Core().Session().OpenLink();
+            session.Report().Results() << MessageText(linked ? kMsgUsbLinkOk : kMsgNoUsbLink) << '\n';
+            if (!linked) session.Report().Keep(errors::kNoProgrammer, MessageText(kMsgNoUsbLink));
+            return linked ? kExitOk : kExitNoProgrammer;
         });
     }
 };

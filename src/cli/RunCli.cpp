@@ -9,14 +9,13 @@
 #include "cli/CliSession.h"
 #include "cli/ExitCodes.h"
 #include "cli/FileChecks.h"
-#include "cli/JsonReport.h"
 #include "cli/NumberOption.h"
 #include "cli/ProductionRun.h"
 #include "cli/ProgrammerChoice.h"
+#include "cli/RunReport.h"
 #include "emulator/EmulatorFault.h"
 
 #include <CLI/CLI.hpp>
-#include <nlohmann/json.hpp>
 
 #include <optional>
 #include <ostream>
@@ -26,16 +25,16 @@ namespace {
 
 // The usage errors found once the options are parsed and the language is known.
 int CheckUsage(const qbr::CliCommand& command, qbr::CliOptions& options, const std::string& speed,
-               const std::string& fault, nlohmann::json& report, std::ostream& err) {
+               const std::string& fault, qbr::RunReport& report) {
     if (options.badNumber) {
-        return qbr::Fail(report, err, qbr::errors::kBadNumber, qbr::BadNumberText(*options.badNumber), qbr::kExitUsage);
+        return report.Fail(qbr::errors::kBadNumber, qbr::BadNumberText(*options.badNumber), qbr::kExitUsage);
     }
     if (const char* usage = command.UsageError(options)) {
-        return qbr::Fail(report, err, qbr::errors::kUsage, usage, qbr::kExitUsage);
+        return report.Fail(qbr::errors::kUsage, usage, qbr::kExitUsage);
     }
     std::optional<qbr::LinkError> error = qbr::SetEmulatorSpeed(options.link, speed);
     if (!error && options.link.emulatedChip) error = qbr::SetEmulatorFault(options.link, fault);
-    return error ? qbr::FailLink(*error, err, report) : qbr::kExitOk;
+    return error ? qbr::FailLink(*error, report) : qbr::kExitOk;
 }
 
 // The end of --help: the emulator's faults, then the exit codes in one line.
@@ -57,11 +56,6 @@ std::string HelpFooter() {
 int ExitWithWordsLeft(CLI::App& app, std::ostream& out, std::ostream& err) {
     const std::vector<std::string> left = app.remaining(true);
     return app.exit(CLI::ExtrasError({left.rbegin(), left.rend()}), out, err) == 0 ? qbr::kExitOk : qbr::kExitUsage;
-}
-
-// A run that ends before its command begins still has its document.
-int EndEarly(const qbr::CliOptions& options, nlohmann::json& report, int code, std::ostream& out) {
-    return options.json ? qbr::PrintReport(report, code, out) : code;
 }
 
 }  // namespace
@@ -126,22 +120,23 @@ int qbr::RunCli(const std::vector<std::string>& commandLine, std::ostream& out, 
     options.arguments.assign(commandLine.begin() + 1, commandLine.end());
 
     qbr::CliSession::ChooseLanguage(options, err);
-    nlohmann::json report = {{"command", options.command}};
+    // With --json the output stream carries exactly one document, also when the run
+    // stops before its command begins.
+    qbr::RunReport report(options, out, err);
     const qbr::CliCommand& command = qbr::ChosenCommand(commands, options.command);
-    if (const int code = CheckUsage(command, options, speed, fault, report, err); code != qbr::kExitOk) {
-        return EndEarly(options, report, code, out);
+    if (const int code = CheckUsage(command, options, speed, fault, report); code != qbr::kExitOk) {
+        return report.Print(code);
     }
     qbr::SharedStore store;
     if (command.Prepares() == qbr::CliCommand::Needs::Nothing) {
-        return qbr::CliSession(command, options, {}, store, out, err, terminal).Run();
+        return qbr::CliSession(command, options, {}, store, report, terminal).Run();
     }
-    if (options.all && command.RunsOnEachProgrammer()) return qbr::RunBatch(command, options, out, err, terminal);
+    if (options.all && command.RunsOnEachProgrammer()) return qbr::RunBatch(command, options, report, terminal);
     qbr::ProgrammerSlot slot;
     const bool recorded = command.Prepares() == qbr::CliCommand::Needs::Programmer;
-    if (const int code = qbr::ChooseProgrammer(options, recorded, err, report, slot); code != qbr::kExitOk) {
-        return EndEarly(options, report, code, out);
+    if (const int code = qbr::ChooseProgrammer(options, recorded, report, slot); code != qbr::kExitOk) {
+        return report.Print(code);
     }
     const qbr::CliOptions own = qbr::OptionsFor(options, slot);
-    qbr::CliSession session(command, own, slot, store, out, err, terminal);
-    return session.Run();
+    return report.Print(qbr::CliSession(command, own, slot, store, report, terminal).Run());
 }

@@ -4,7 +4,6 @@
 #include "cli/CliText.h"
 #include "cli/DoctorText.h"
 #include "cli/ExitCodes.h"
-#include "cli/JsonReport.h"
 
 namespace qbr {
 
@@ -17,10 +16,11 @@ std::string StoreProblemText(const StoreError& error) {
     return error.detail.empty() ? text : text + " (" + error.detail + ")";
 }
 
-int FailStore(nlohmann::json& report, std::ostream& err, const std::string& store, const StoreError& error) {
-    return Fail(report, err, errors::kStoreError,
-                Fill(CurrentCliWording().storeError, {ProductionStore::DisplayName(store), StoreProblemText(error)}),
-                kExitFileError);
+int FailStore(RunReport& report, const std::string& store, const StoreError& error) {
+    return report.Fail(errors::kStoreError,
+                       Fill(CurrentCliWording().storeError,
+                            {ProductionStore::DisplayName(store), StoreProblemText(error)}),
+                       kExitFileError);
 }
 
 }  // namespace qbr

@@ -1,11 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "cli/RunReport.h"
 #include "store/ProductionStore.h"
 
-#include <nlohmann/json.hpp>
-
-#include <iosfwd>
 #include <string>
 
 namespace qbr {
@@ -16,6 +14,6 @@ std::string StoreProblemText(const StoreError& error);
 
 // Says that the store `store` can't be used and that no chip was touched, keeps
 // it as the run's "store-error" and returns kExitFileError.
-int FailStore(nlohmann::json& report, std::ostream& err, const std::string& store, const StoreError& error);
+int FailStore(RunReport& report, const std::string& store, const StoreError& error);
 
 }  // namespace qbr

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli/JsonReport.h"
+#include "cli/RunReport.h"
 
 #include "base/MessageTable.h"
 #include "cli/CliReporter.h"
@@ -42,38 +42,42 @@ Outcome OutcomeOfExitCode(int exitCode) {
 
 }  // namespace
 
-void KeepError(nlohmann::json& report, const char* code, const std::string& text) {
-    if (!report.contains("error")) report["error"] = {{"code", code}, {"text", CliReporter::WithNewlines(text)}};
+void RunReport::Keep(const char* code, const std::string& text) {
+    if (!document_.contains("error")) document_["error"] = {{"code", code}, {"text", CliReporter::WithNewlines(text)}};
 }
 
-int Fail(nlohmann::json& report, std::ostream& err, const char* code, const std::string& text, int exitCode) {
-    err << CliReporter::WithNewlines(text) << '\n';
-    KeepError(report, code, text);
+int RunReport::Fail(const char* code, const std::string& text, int exitCode) {
+    err_ << CliReporter::WithNewlines(text) << '\n';
+    Keep(code, text);
     return exitCode;
 }
 
-void KeepOutcomeError(nlohmann::json& report, Outcome outcome, std::string_view command) {
+void RunReport::KeepOutcome(Outcome outcome) {
     const CliWording& wording = CurrentCliWording();
     switch (outcome) {
     case Outcome::Ok: return;
-    case Outcome::Failed: return KeepError(report, errors::kFailed, FailureText(command));
-    case Outcome::NoProgrammer: return KeepError(report, errors::kNoProgrammer, MessageText(kMsgNoProgrammer));
-    case Outcome::Busy: return KeepError(report, errors::kBusy, MessageText(kMsgProgrammerBusy));
-    case Outcome::FileError: return KeepError(report, errors::kFileError, MessageText(kMsgOpenFileError));
-    case Outcome::Cancelled: return KeepError(report, errors::kCancelled, wording.cancelled);
-    case Outcome::NotForThisChip: return KeepError(report, errors::kNotForThisChip, wording.notForThisChip);
+    case Outcome::Failed: return Keep(errors::kFailed, FailureText(document_.value("command", std::string())));
+    case Outcome::NoProgrammer: return Keep(errors::kNoProgrammer, MessageText(kMsgNoProgrammer));
+    case Outcome::Busy: return Keep(errors::kBusy, MessageText(kMsgProgrammerBusy));
+    case Outcome::FileError: return Keep(errors::kFileError, MessageText(kMsgOpenFileError));
+    case Outcome::Cancelled: return Keep(errors::kCancelled, wording.cancelled);
+    case Outcome::NotForThisChip: return Keep(errors::kNotForThisChip, wording.notForThisChip);
     }
 }
 
-int PrintReport(nlohmann::json& report, int exitCode, std::ostream& out) {
-    report["ok"] = exitCode == kExitOk;
-    if (exitCode == kExitUsage) KeepError(report, errors::kUsage, CurrentCliWording().usageError);
-    if (exitCode != kExitOk) {
-        KeepOutcomeError(report, OutcomeOfExitCode(exitCode), report.value("command", std::string()));
-    }
+const nlohmann::json& RunReport::End(int exitCode) {
+    document_["ok"] = exitCode == kExitOk;
+    if (exitCode == kExitUsage) Keep(errors::kUsage, CurrentCliWording().usageError);
+    if (exitCode != kExitOk) KeepOutcome(OutcomeOfExitCode(exitCode));
+    return document_;
+}
+
+int RunReport::Print(int exitCode) {
+    if (!json_) return exitCode;
+    End(exitCode);
     // Names from the command line or the store may be any bytes: what is not UTF-8
     // is shown as U+FFFD rather than losing the document.
-    if (out << report.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n' << std::flush)
+    if (out_ << document_.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n' << std::flush)
         return exitCode;
     std::cerr << CurrentCliWording().outputError << '\n';
     return kExitFileError;

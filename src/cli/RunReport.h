@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "cli/CliOptions.h"
 #include "core/CommandResult.h"
 
 #include <nlohmann/json.hpp>
 
 #include <iosfwd>
 #include <string>
-#include <string_view>
 
 namespace qbr {
 
@@ -46,23 +46,49 @@ inline constexpr char kCounterUsedUp[] = "counter-used-up";                     
 inline constexpr char kCounterFormatDiffers[] = "counter-format-differs";       // 2
 }  // namespace errors
 
-// Keeps `text` with `code` as the run's error in `report`, unless the run kept one
-// before (the first failure is the cause): for a failure the user was told of.
-void KeepError(nlohmann::json& report, const char* code, const std::string& text);
+// The report of one run of the command line: it owns the run's streams and its
+// JSON document. Texts go to the error stream; results to the output stream, or
+// with --json to the error stream, the output stream then carrying the document.
+class RunReport {
+public:
+    RunReport(const CliOptions& options, std::ostream& out, std::ostream& err)
+        : json_(options.json), out_(out), err_(err), document_({{"command", options.command}}) {}
 
-// Says `text` on `err` and keeps it with `code` as the run's error in `report`,
-// unless the run kept one before (the first failure is the cause). Returns
-// `exitCode`, so that a failure site reads `return Fail(...)`.
-int Fail(nlohmann::json& report, std::ostream& err, const char* code, const std::string& text, int exitCode);
+    bool Json() const { return json_; }
+    // The output stream: the data a command writes to standard output, and the document.
+    std::ostream& Out() { return out_; }
+    std::ostream& Texts() { return err_; }
+    // The stream of the results that aren't the data.
+    std::ostream& Results() { return json_ ? err_ : out_; }
 
-// Keeps the error of a command the core ran and reported itself: the outcome's
-// code and the text the core shows for that outcome of `command`.
-void KeepOutcomeError(nlohmann::json& report, Outcome outcome, std::string_view command);
+    // A field of the document, or several.
+    void Set(const std::string& key, nlohmann::json value) { document_[key] = std::move(value); }
+    void Merge(const nlohmann::json& fields) { document_.update(fields); }
 
-// Ends the report of a run that exits with `exitCode` (ok; for a failure that kept
-// no error, the error of its exit code) and prints it as one line on `out`. Returns
-// the exit code, or kExitFileError after saying so on standard error when the
-// document could not be written.
-int PrintReport(nlohmann::json& report, int exitCode, std::ostream& out);
+    // Keeps the run's error, for a failure the user was told of.
+    void Keep(const char* code, const std::string& text);
+    // Says `text` and keeps it as the run's error; returns `exitCode`, so that a
+    // failure site reads `return report.Fail(...)`.
+    int Fail(const char* code, const std::string& text, int exitCode);
+    // Fail for the cause of whatever the run kept before, which it replaces.
+    int FailAsCause(const char* code, const std::string& text, int exitCode) {
+        document_.erase("error");
+        return Fail(code, text, exitCode);
+    }
+    // Keeps the error the core showed for that outcome of the run's command.
+    void KeepOutcome(Outcome outcome);
+
+    // The document of a run that ends with `exitCode`: ok, or the error of its exit code.
+    const nlohmann::json& End(int exitCode);
+    // With --json, ends the document and prints it as one line: the exit code, or
+    // kExitFileError after saying so on standard error when it could not be written.
+    int Print(int exitCode);
+
+private:
+    const bool json_;
+    std::ostream& out_;
+    std::ostream& err_;
+    nlohmann::json document_;
+};
 
 }  // namespace qbr
