@@ -38,7 +38,7 @@ public:
     virtual bool RunsOnEachProgrammer() const { return Prepares() == Needs::Programmer; }
     // The text of a usage error of the command's own options, or null; checked before anything is made ready.
     virtual const char* UsageError(const CliOptions&) const { return nullptr; }
-    // The command's exit code. Its results go to the session's streams and report.
+    // The command's exit code. Its results go through the session's reporter.
     virtual int Run(CliSession& session) const = 0;
 };
 
