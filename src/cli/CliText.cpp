@@ -29,8 +29,8 @@ constexpr Bilingual<CliWording> kWording = {
         "The backup read failed. The chip was not changed.",
         "Can't write the backup {}. The chip was not changed.",
         "The backup {} exists already and is kept; name another file. The chip was not changed.",
-        "--serialize ADDR,FORMAT,WIDTH (e.g. 0x100,dec,8; FORMAT dec, hex, le or be) is for write and auto, needs "
-        "--production, and must lie inside the chip's range.",
+        "--serialize ADDR,FORMAT,WIDTH (e.g. 0x100,dec,8; FORMAT dec, hex, le or be) and --counter are for write and "
+        "auto and need --production; the number must lie inside the chip's range.",
         "Serial number {} at {}",
         "No programmer \"{}\" is attached. Attached: {}.",
         "Several programmers have the serial number \"{}\": {}. Choose one by its id.",
@@ -184,8 +184,8 @@ constexpr Bilingual<CliWording> kWording = {
         "备份读取失败。芯片没有被改动。",
         "无法写入备份 {}。芯片没有被改动。",
         "备份 {} 已经存在, 保留原文件; 请换一个文件名。芯片没有被改动。",
-        "--serialize 地址,格式,宽度 (例如 0x100,dec,8; 格式为 dec、hex、le 或 be) 只用于 write 和 auto, 需要 "
-        "--production, 且必须在芯片的范围之内。",
+        "--serialize 地址,格式,宽度 (例如 0x100,dec,8; 格式为 dec、hex、le 或 be) 和 --counter 只用于 write 和 "
+        "auto, 需要 --production, 且序列号必须在芯片的范围之内。",
         "序列号 {} 位于 {}",
         "没有连接编程器 \"{}\"。已连接: {}。",
         "多个编程器的序列号都是 \"{}\": {}。请用标识选择一个。",
