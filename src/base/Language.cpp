@@ -8,14 +8,14 @@
 namespace qbr {
 namespace {
 
-// The language the setting selects, or none. An atomic, so that a batch's
-// threads read the language while the main thread may set it.
-std::atomic<std::optional<TextLanguage>> theLanguage;
+// The language the setting selects as a TextLanguage's number, -1 for none: an atomic
+// int (lock-free without libatomic) that a batch's threads read while it may be set.
+std::atomic<int> theLanguage{-1};
 
 void Store(const std::string& language) {
-    std::optional<TextLanguage> selected;
-    if (language == kLanguageEnglish) selected = TextLanguage::English;
-    if (language == kLanguageChinese) selected = TextLanguage::Chinese;
+    int selected = -1;
+    if (language == kLanguageEnglish) selected = static_cast<int>(TextLanguage::English);
+    if (language == kLanguageChinese) selected = static_cast<int>(TextLanguage::Chinese);
     theLanguage.store(selected, std::memory_order_relaxed);
 }
 
@@ -50,7 +50,8 @@ std::string GetLanguage() {
 }
 
 std::optional<TextLanguage> SelectedLanguage() {
-    return theLanguage.load(std::memory_order_relaxed);
+    const int language = theLanguage.load(std::memory_order_relaxed);
+    return language < 0 ? std::nullopt : std::optional(static_cast<TextLanguage>(language));
 }
 
 TextLanguage TextLanguageOrEnglish() {
