@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "buffer/DataBuffer.h"
 
+#include "base/LargeBytes.h"
+
 #include <cstdio>
 #include <new>
 #include <numeric>
@@ -9,7 +11,7 @@ namespace qbr {
 
 bool DataBuffer::Allocate() {
     try {
-        bytes.assign(kSize, 0xFF);
+        AssignLarge(bytes, kSize, 0xFF);
         changeMarks.assign(kMarkBytes, 0x00);
         return true;
     } catch (const std::bad_alloc&) {

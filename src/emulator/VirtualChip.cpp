@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "emulator/VirtualChip.h"
 
+#include "base/LargeBytes.h"
 #include "chipdb/ChipType.h"
 
 #include <algorithm>
@@ -12,7 +13,9 @@ constexpr uint8_t kErased = 0xFF;
 
 }  // namespace
 
-VirtualChip::VirtualChip(const ChipRecord& record) : record_(record), contents_(record.capacity, kErased) {}
+VirtualChip::VirtualChip(const ChipRecord& record) : record_(record) {
+    AssignLarge(contents_, record.capacity, kErased);
+}
 
 std::array<uint8_t, 2> VirtualChip::IdBytes() const {
     if (!AnswersIdRequest(FamilyOf(record_))) return {0xFF, 0xFF};

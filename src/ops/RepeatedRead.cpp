@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ops/RepeatedRead.h"
 
+#include "base/LargeBytes.h"
 #include "buffer/ImageFile.h"
 
 #include <algorithm>
@@ -12,7 +13,7 @@ namespace qbr {
 
 RepeatedRead ReadChipRepeatedly(ProgrammerCore& core, const ChipRecord& chip, ChipRange range, unsigned times) {
     RepeatedRead result;
-    result.data.resize(range.length);
+    AssignLarge(result.data, range.length, 0x00);
     static_cast<CommandResult&>(result) = ReadChipRange(core, chip, range, result.data.data(), Caller::User);
     // A single read has nothing to be compared with.
     if (times < 2 || !result.Ok()) return result;
