@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "base/Language.h"
 #include "cli/CliRunner.h"
 #include "emulator/TraceReplay.h"
 #include "link/TransferTrace.h"
@@ -208,6 +209,8 @@ std::vector<uint8_t> Pattern(size_t from, size_t to) {
 // is a run of the byte at either end (or written data: EveryRecordedTracePlaysBack),
 // and fails rather than be made up.
 TEST(TraceReplayLongData, ComparedAndRebuiltByItsEdgesAndItsCrc) {
+    // The verdicts are read in English, whatever an earlier run in this process chose.
+    SetLanguageForSession(kLanguageEnglish);
     const std::string crc = "the data's CRC-32 is ", unplayable = "the read can't be played back";
     const struct {
         bool in;
