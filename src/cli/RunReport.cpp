@@ -6,8 +6,6 @@
 #include "cli/CliText.h"
 #include "cli/ExitCodes.h"
 
-#include <iostream>
-
 namespace qbr {
 
 namespace {
@@ -79,7 +77,7 @@ int RunReport::Print(int exitCode) {
     // is shown as U+FFFD rather than losing the document.
     if (out_ << document_.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n' << std::flush)
         return exitCode;
-    std::cerr << CurrentCliWording().outputError << '\n';
+    err_ << CurrentCliWording().outputError << '\n';
     return kExitFileError;
 }
 

@@ -65,7 +65,8 @@ public:
     void Set(const std::string& key, nlohmann::json value) { document_[key] = std::move(value); }
     void Merge(const nlohmann::json& fields) { document_.update(fields); }
 
-    // Keeps the run's error, for a failure the user was told of.
+    // Keeps the run's error, for a failure the user was told of, unless it kept one
+    // before: the first failure is the cause.
     void Keep(const char* code, const std::string& text);
     // Says `text` and keeps it as the run's error; returns `exitCode`, so that a
     // failure site reads `return report.Fail(...)`.

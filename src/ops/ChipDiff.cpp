@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ops/ChipDiff.h"
 
+#include "base/LargeBytes.h"
+
 #include <bit>
 
 namespace qbr {
@@ -31,7 +33,7 @@ ImageDiff CompareImages(std::span<const uint8_t> expected, std::span<const uint8
 
 ChipDiff DiffChip(ProgrammerCore& core, const ChipRecord& chip, ChipRange range) {
     ChipDiff result;
-    result.chipData.assign(range.length, 0x00);
+    AssignLarge(result.chipData, range.length, 0x00);
     static_cast<CommandResult&>(result) = ReadChipRange(core, chip, range, result.chipData.data(), Caller::User);
     if (result.outcome != Outcome::Ok) return result;
     const auto expected = std::span(core.Buffer().bytes).subspan(range.offset, range.length);
@@ -52,7 +54,12 @@ ChipDiff DiffChipRuns(ProgrammerCore& core, const ChipRecord& chip, std::span<co
         diff.bitsNotProgrammed += part.diff.bitsNotProgrammed;
         diff.bitsNotErased += part.diff.bitsNotErased;
         diff.ranges.insert(diff.ranges.end(), part.diff.ranges.begin(), part.diff.ranges.end());
-        result.chipData.insert(result.chipData.end(), part.chipData.begin(), part.chipData.end());
+        // A whole-chip write has one run: its data is taken over, not copied.
+        if (result.chipData.empty()) {
+            result.chipData = std::move(part.chipData);
+        } else {
+            result.chipData.insert(result.chipData.end(), part.chipData.begin(), part.chipData.end());
+        }
     }
     return result;
 }

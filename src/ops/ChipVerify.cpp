@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ops/ChipVerify.h"
 
+#include "base/LargeBytes.h"
 #include "base/MessageTable.h"
 
 #include <algorithm>
@@ -82,7 +83,7 @@ CommandResult VerifyChip(ProgrammerCore& core, const ChipRecord& chip, Caller ca
     core.ShowInfo(MessageText(kMsgVerifying));
     std::vector<uint8_t> chipImage;
     try {
-        chipImage.assign(chip.capacity, 0x00);
+        AssignLarge(chipImage, chip.capacity, 0x00);
     } catch (const std::bad_alloc&) {
         return {Outcome::Failed, {.box = MessageText(kMsgMemoryOverflow)}};
     }

@@ -18,8 +18,9 @@ RepeatedRead ReadChipRepeatedly(ProgrammerCore& core, const ChipRecord& chip, Ch
     // A single read has nothing to be compared with.
     if (times < 2 || !result.Ok()) return result;
     // The bits any later read had otherwise than the first.
-    std::vector<uint8_t> unstable(range.length, 0x00);
-    std::vector<uint8_t> again(range.length);
+    std::vector<uint8_t> unstable, again;
+    AssignLarge(unstable, range.length, 0x00);
+    AssignLarge(again, range.length, 0x00);
     for (unsigned read = 1; read < times; ++read) {
         core.Show(result);
         static_cast<CommandResult&>(result) = ReadChipRange(core, chip, range, again.data(), Caller::User);
