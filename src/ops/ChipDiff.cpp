@@ -54,12 +54,6 @@ ChipDiff DiffChipRuns(ProgrammerCore& core, const ChipRecord& chip, std::span<co
         diff.bitsNotProgrammed += part.diff.bitsNotProgrammed;
         diff.bitsNotErased += part.diff.bitsNotErased;
         diff.ranges.insert(diff.ranges.end(), part.diff.ranges.begin(), part.diff.ranges.end());
-        // A whole-chip write has one run: its data is taken over, not copied.
-        if (result.chipData.empty()) {
-            result.chipData = std::move(part.chipData);
-        } else {
-            result.chipData.insert(result.chipData.end(), part.chipData.begin(), part.chipData.end());
-        }
     }
     return result;
 }

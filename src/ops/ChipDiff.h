@@ -47,8 +47,8 @@ struct ChipDiff : CommandResult {
 ChipDiff DiffChip(ProgrammerCore& core, const ChipRecord& chip, ChipRange range);
 
 // The same over each of `runs` in turn (in address order, as written), as one diff
-// of the runs' bytes; stops at the first read that fails. The end of each read but
-// the last is shown as the next begins.
+// of the runs' bytes, whose data is not kept (chipData stays empty); stops at the
+// first read that fails. The end of each read but the last is shown as the next begins.
 ChipDiff DiffChipRuns(ProgrammerCore& core, const ChipRecord& chip, std::span<const ChipRange> runs);
 
 }  // namespace qbr
