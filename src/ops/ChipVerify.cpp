@@ -17,22 +17,34 @@ namespace {
 // Offsets compared per pass, so that the window is served during a long comparison.
 constexpr uint32_t kCompareBatch = 1024;
 
-// How a comparison ended.
+// How the comparison of one request ended.
 enum class VerifyEnd { Match, Mismatch, ReadFailed, ReadShort };
 
-// Compares the buffer with the chip's bytes as they arrive. While the read runs a
-// pass starts only once the received bytes lead the compared ones by a hundredth
-// of the chip; after the read has ended the passes follow each other at once. A
-// read that ended short leaves offsets that can never be compared: the
-// comparison ends as soon as every received byte has been compared.
-VerifyEnd CompareWhileReading(ProgrammerCore& core, const std::vector<uint8_t>& chipImage, uint32_t capacity,
-                              uint32_t& next) {
-    const uint32_t lead = capacity / 100;
+// One read request of the verify: the chip's bytes [offset, offset + length).
+struct Segment {
+    uint32_t offset = 0;
+    uint32_t length = 0;
+};
+
+// The progress of the whole verify, not of the request under way.
+void ShowProgress(ProgrammerCore& core, uint32_t received, uint32_t capacity) {
+    core.SetProgress(static_cast<uint16_t>(uint64_t{received} * 100 / capacity));
+}
+
+// Compares the buffer with the chip's bytes of `segment` as they arrive. While the
+// read runs a pass starts only once the received bytes lead the compared ones by
+// a hundredth of the segment; after the read has ended the passes follow each
+// other at once. A read that ended short leaves offsets that can never be
+// compared: the comparison ends as soon as every received byte has been compared.
+VerifyEnd CompareWhileReading(ProgrammerCore& core, const std::vector<uint8_t>& chipImage, Segment segment,
+                              uint32_t capacity, uint32_t& next) {
+    const uint32_t lead = segment.length / 100;
+    const uint32_t segmentEnd = segment.offset + segment.length;
     for (;;) {
         const PollResult result = core.Session().Protocol().PollOperation();
         if (result == PollResult::Failed) return VerifyEnd::ReadFailed;
-        core.UpdateProgress();
-        const uint32_t received = core.Session().Protocol().GetBytesRead();
+        const uint32_t received = segment.offset + core.Session().Protocol().GetBytesRead();
+        ShowProgress(core, received, capacity);
         const bool reading = result == PollResult::Reading;
         if (reading && received < next + lead) {
             core.Session().Wait();
@@ -42,10 +54,25 @@ VerifyEnd CompareWhileReading(ProgrammerCore& core, const std::vector<uint8_t>& 
         const uint32_t end = std::min(received, next + kCompareBatch);
         while (next < end && core.Buffer().bytes[next] == chipImage[next]) ++next;
         if (next < end) return VerifyEnd::Mismatch;
-        core.UpdateProgress();
-        if (next >= capacity) return VerifyEnd::Match;
+        if (next >= segmentEnd) return VerifyEnd::Match;
         if (!reading && next >= received) return VerifyEnd::ReadShort;
     }
+}
+
+// Reads and compares the chip a segment at a time, so that a difference found
+// early leaves at most the rest of one request on the wire. `next` ends on the
+// first difference.
+VerifyEnd CompareChip(ProgrammerCore& core, std::vector<uint8_t>& chipImage, uint32_t segment, uint32_t& next) {
+    const auto capacity = static_cast<uint32_t>(chipImage.size());
+    for (uint32_t offset = 0; offset < capacity; offset += segment) {
+        const Segment part{offset, std::min(segment, capacity - offset)};
+        if (!core.Session().Protocol().StartChipRead(chipImage.data() + part.offset, part.offset, part.length)) {
+            return VerifyEnd::ReadFailed;
+        }
+        const VerifyEnd end = CompareWhileReading(core, chipImage, part, capacity, next);
+        if (end != VerifyEnd::Match) return end;
+    }
+    return VerifyEnd::Match;
 }
 
 std::string ByteText(uint8_t value) {
@@ -74,7 +101,7 @@ std::string MismatchReport(uint32_t address, uint8_t bufferByte, uint8_t chipByt
            ByteText(chipByte);
 }
 
-CommandResult VerifyChip(ProgrammerCore& core, const ChipRecord& chip, Caller caller) {
+CommandResult VerifyChip(ProgrammerCore& core, const ChipRecord& chip, Caller caller, uint32_t segment) {
     const RunningCommand running(core, caller);
     core.SetProgress(0);
     core.LogText(MessageText(kMsgVerifyChipStart));
@@ -87,9 +114,6 @@ CommandResult VerifyChip(ProgrammerCore& core, const ChipRecord& chip, Caller ca
     } catch (const std::bad_alloc&) {
         return {Outcome::Failed, {.box = MessageText(kMsgMemoryOverflow)}};
     }
-    if (!core.Session().Protocol().StartChipRead(chipImage.data(), 0, chip.capacity)) {
-        return Failure(kMsgVerifyChipError);
-    }
     // Ends the verify read, if it still runs, on every way out: once CancelRead has
     // returned the link's worker no longer touches chipImage, which may then be freed.
     const auto stopRead = [](ProgrammerProtocol* protocol) {
@@ -97,7 +121,7 @@ CommandResult VerifyChip(ProgrammerCore& core, const ChipRecord& chip, Caller ca
     };
     const std::unique_ptr<ProgrammerProtocol, decltype(stopRead)> stopper(&core.Session().Protocol(), stopRead);
     uint32_t next = 0;
-    switch (CompareWhileReading(core, chipImage, chip.capacity, next)) {
+    switch (CompareChip(core, chipImage, segment, next)) {
     case VerifyEnd::Match:
         core.SetProgress(100);
         return {Outcome::Ok, {.status = MessageText(kMsgVerifyChipOk) + core.ElapsedText()}};

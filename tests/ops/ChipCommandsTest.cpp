@@ -9,6 +9,8 @@
 #include "ops/OpsFixture.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cstdlib>
 #include <utility>
 
 namespace qbr {
@@ -138,9 +140,12 @@ TEST_F(ChipCommands, DetectAKnownPairSelectsTheFirstChipWithItAndNoOtherChangesT
 }
 
 // At full USB speed the 2 MiB chip takes over a second to read; its first
-// hundredth is enough to find a difference at offset 0.
+// hundredth is enough to find a difference at offset 0. The verify reads a segment
+// at a time, so the next command waits for the rest of one segment at most.
 TEST_F(ChipCommands, VerifyADifferenceAtTheStartEndsTheReadAtOnceAndTheLastByteIsComparedToo) {
     Connect("W25Q16").SetSpeed(SpeedModel::FullSpeed());
+    std::atomic<uint64_t> received{0};  // counted on the link's worker
+    tap_->SetReadFilter([&received](uint8_t*, uint32_t count) { received += count; });
     core.Buffer().bytes[0] = 0x12;
     Shown(OnVerifyChip(core));
     const std::string report = "Verify chip error!\r\n\r\nAddr:0x000000   \r\n Buf:0x12   \r\nChip:0xFF   ";
@@ -154,12 +159,25 @@ TEST_F(ChipCommands, VerifyADifferenceAtTheStartEndsTheReadAtOnceAndTheLastByteI
     // command waits for it and works.
     Shown(OnReadFirmwareVersion(core));
     EXPECT_TRUE(host.statusText.starts_with("Firmware version:  QBR5150")) << host.statusText;
+    EXPECT_LE(received, 0x100000u + 4096);  // one segment and the replies
 
-    // The chip's last byte, which arrives with the read's end, with an address of six digits.
-    Connect("W25Q16").InjectFault({FaultKind::FlipByte, 0x1FFFFF});
+    // The chip's last byte, which arrives with the read's end, with an address of six
+    // digits, on a chip that is no multiple of a segment; the bar rises once.
+    const ChipRecord odd = test::TestChip("ODD2112K").Capacity(0x210000);
+    core.SelectChip(odd);
+    ConnectWith(odd, quick).InjectFault({FaultKind::FlipByte, 0x20FFFF});
     core.Buffer().bytes[0] = 0xFF;
-    Shown(OnVerifyChip(core));
-    EXPECT_EQ(host.boxes, Strings{"Verify chip error!\r\n\r\nAddr:0x1FFFFF   \r\n Buf:0xFF   \r\nChip:0x00   "});
+    int percent = 0;
+    host.onPump = [&] {
+        const int shown = std::atoi(host.progressLabel.c_str());
+        EXPECT_GE(shown, percent);
+        percent = shown;
+    };
+    const CommandResult result = OnVerifyChip(core);
+    host.onPump = nullptr;
+    EXPECT_EQ(percent, 100);
+    Shown(result);
+    EXPECT_EQ(host.boxes, Strings{"Verify chip error!\r\n\r\nAddr:0x20FFFF   \r\n Buf:0xFF   \r\nChip:0x00   "});
 }
 
 // The serial number ends at its first character outside 0x20..0x7A (z is kept); one without
