@@ -9,6 +9,7 @@
 #include "cli/ExitCodes.h"
 #include "cli/ProductionRun.h"
 #include "cli/ProgrammerChoice.h"
+#include "ops/AttachedProgrammers.h"
 #include "ops/CommandTable.h"
 
 #include <nlohmann/json.hpp>
@@ -56,7 +57,7 @@ std::string ResultText(int code) {
 }
 
 int RunEach(const CliCommand& command, const CliOptions& options, RunReport& report, bool terminal) {
-    const std::vector<ProgrammerSlot> slots = AttachedProgrammers(options);
+    const std::vector<ProgrammerSlot> slots = AttachedProgrammers(options.link);
     if (slots.empty()) return report.Fail(errors::kNoProgrammer, MessageText(kMsgNoUsbLink), kExitNoProgrammer);
     if (const char* why = WhyNotBatch(options, slots.size())) return report.Fail(errors::kUsage, why, kExitUsage);
     std::vector<std::string> ids;

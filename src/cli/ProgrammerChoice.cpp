@@ -8,6 +8,7 @@
 #include "cli/DoctorText.h"
 #include "cli/ExitCodes.h"
 #include "core/CommandId.h"
+#include "ops/AttachedProgrammers.h"
 #include "ops/CommandTable.h"
 #include "ops/Maintenance.h"
 #include "ops/MakeLink.h"
@@ -53,18 +54,6 @@ std::string IdList(const std::vector<ProgrammerSlot>& slots) {
 
 }  // namespace
 
-std::vector<ProgrammerSlot> AttachedProgrammers(const CliOptions& options) {
-    std::vector<ProgrammerSlot> slots;
-    if (options.link.emulatedChip) {
-        for (unsigned index = 1; index <= options.link.emulateCount; ++index) slots.push_back(EmulatedSlot(index));
-        return slots;
-    }
-    for (const SurveyedProgrammer& found : SurveyProgrammers()) {
-        slots.push_back({found.busPort, found.serial, found.nodeAccess, 0});
-    }
-    return slots;
-}
-
 int ChooseProgrammer(const CliOptions& options, bool recorded, RunReport& report, ProgrammerSlot& chosen) {
     chosen = options.link.emulatedChip ? EmulatedSlot(1) : ProgrammerSlot{};
     // A production store names the programmer, so the link keeps to the one it names.
@@ -72,7 +61,7 @@ int ChooseProgrammer(const CliOptions& options, bool recorded, RunReport& report
         (options.link.emulatedChip || !options.link.replay.empty() || options.production.empty() || !recorded)) {
         return kExitOk;
     }
-    const std::vector<ProgrammerSlot> slots = AttachedProgrammers(options);
+    const std::vector<ProgrammerSlot> slots = AttachedProgrammers(options.link);
     if (slots.empty()) return report.Fail(errors::kNoProgrammer, MessageText(kMsgNoUsbLink), kExitNoProgrammer);
     if (options.programmer.empty()) {
         chosen = slots.front();
@@ -99,7 +88,7 @@ int ChooseProgrammer(const CliOptions& options, bool recorded, RunReport& report
 
 int ListProgrammers(const CliOptions& options, RunReport& report) {
     nlohmann::json list = nlohmann::json::array();
-    for (const ProgrammerSlot& slot : AttachedProgrammers(options)) {
+    for (const ProgrammerSlot& slot : AttachedProgrammers(options.link)) {
         const ProgrammerIdentity identity = Identify(slot, options);
         const std::string serial = identity.serial.empty() ? slot.serial : identity.serial;
         const auto [access, accessText] = Access(slot, identity);

@@ -7,12 +7,8 @@
 
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace qbr {
-
-// The programmers attached now, by id: the emulated ones, or those sysfs lists.
-std::vector<ProgrammerSlot> AttachedProgrammers(const CliOptions& options);
 
 // The programmer --programmer names, by id or serial number (sysfs's, else the
 // one the programmer reports); without it the first emulated programmer, or for
