@@ -2,6 +2,7 @@
 #include "buffer/HexViewModel.h"
 
 #include "buffer/ChangeMarks.h"
+#include "buffer/DifferenceMarks.h"
 #include "buffer/HexText.h"
 
 #include <algorithm>
@@ -117,6 +118,7 @@ bool HexViewModel::HitTest(int x, int y) {
     const int column = CellIndex(x, kCellWidth);
     const int row = CellIndex(y, kCellHeight);
     if (column < kAddressEnd || row < 1 || row > static_cast<int>(kShownRows)) return false;
+    SetSelection(0, 0);
     const uint32_t rowStart = topRow_ + static_cast<uint32_t>(row) - 1;
     if (column < kCharColumn) {
         // Each byte takes three columns: high digit, low digit, space. The space
@@ -150,6 +152,7 @@ bool HexViewModel::Type(char32_t ch) {
         ++caretNibble_;
     }
     SetMark(*buffer_, index);
+    SetSelection(0, 0);
     // The sum covers the active bytes only; wrapping arithmetic keeps it equal to a fresh sum.
     if (index < buffer_->activeLength) checksum_ += static_cast<uint32_t>(byte) - old;
     return true;
@@ -185,7 +188,14 @@ void HexViewModel::ComposeByte(int y, int j, uint32_t index, bool showCaret, std
     const uint8_t byte = buffer_->bytes[index];
     const bool marked = IsMarked(*buffer_, index);
     const Rgb text = marked ? kRed : kBlack;
-    const Rgb background = index == caretNibble_ / 2 ? kLavender : kWhite;
+    Rgb background = kWhite;
+    if (index == caretNibble_ / 2) {
+        background = kLavender;
+    } else if (Selected(index)) {
+        background = kSelection;
+    } else if (differences_ != nullptr && differences_->Differs(index)) {
+        background = kDiffer;
+    }
     const int digitColumn = kDigitColumn + 3 * j;
 
     // The caret is one cell in inverse colours: the character, or the digit it stands on.

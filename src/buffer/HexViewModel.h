@@ -11,6 +11,8 @@
 
 namespace qbr {
 
+class DifferenceMarks;
+
 // What the view's scroll bar asks for.
 enum class HexScroll { LineUp, LineDown, PageUp, PageDown, ThumbTrack, Top, Bottom };
 
@@ -28,6 +30,9 @@ inline constexpr Rgb kBlue{0, 0, 255};
 inline constexpr Rgb kRed{255, 0, 0};
 inline constexpr Rgb kCyan{0, 255, 255};
 inline constexpr Rgb kLavender{200, 200, 230};
+// Behind bytes that differ from the chip, and behind the selected bytes.
+inline constexpr Rgb kDiffer{255, 200, 120};
+inline constexpr Rgb kSelection{150, 210, 255};
 }  // namespace hexcolour
 
 // One character cell to draw: its top-left pixel, the character and its colours.
@@ -55,6 +60,11 @@ struct HexRect {
 //
 // The caret's position counts nibbles: byte index times 2, plus 1 on the byte's
 // low digit. The caret's byte is highlighted.
+//
+// Bytes changed since the buffer was filled are drawn in red. Two highlights are
+// set by their users: the bytes that differ from the chip (after a compare) and a
+// selected range (a search's hit). Behind a byte, the caret's lavender wins over
+// the selection, which wins over the difference colour.
 class HexViewModel {
 public:
     static constexpr uint32_t kShownRows = 24;
@@ -96,6 +106,16 @@ public:
     // Caret to the byte's high digit, its row at the top (clamped to MaxTopRow).
     void GoToAddress(uint32_t address);
 
+    // The bytes to draw as differing from the chip; none when null. The marks must
+    // outlive the view or be unset.
+    void SetDifferences(const DifferenceMarks* differences) { differences_ = differences; }
+    // Selects `length` bytes from `start` (none for 0). A click or a typed byte clears it.
+    void SetSelection(uint32_t start, uint32_t length) {
+        selectionStart_ = start;
+        selectionLength_ = length;
+    }
+    bool Selected(uint32_t index) const { return index - selectionStart_ < selectionLength_; }
+
     // The caret's blink phase, kept by the widget's timer.
     void HideCaret() { blinkHidden_ = true; }
     void ToggleBlink() { blinkHidden_ = !blinkHidden_; }
@@ -123,6 +143,9 @@ private:
 
     DataBuffer* buffer_ = nullptr;
     std::function<bool()> busy_;
+    const DifferenceMarks* differences_ = nullptr;
+    uint32_t selectionStart_ = 0;
+    uint32_t selectionLength_ = 0;
     uint32_t caretNibble_ = 0;
     bool asciiColumn_ = false;
     bool blinkHidden_ = true;
