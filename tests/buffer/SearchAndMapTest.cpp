@@ -49,12 +49,14 @@ TEST(ByteSearch, PatternsAndTheirFaultsInBothLanguages) {
     }
 }
 
-// 16 MiB of 0xFF with AB CD EF at 0, 0x1000, 0xFEFFFC and ending at the last byte.
+// 16 MiB of 0xFF with AB CD EF at 0, 0x1000, 0xFEFFFC and ending at the last byte,
+// and CD EF at 0x1010, which looks like a hit until its first byte is compared.
 TEST(ByteSearch, FindsBothWaysAcrossBothEnds) {
     constexpr uint32_t kLate = kEnd - 3 - 0x10000 - 1;
     const Bytes needle{0xAB, 0xCD, 0xEF};
     Bytes haystack(kEnd, 0xFF);
     for (uint32_t at : {0u, 0x1000u, kLate, kEnd - 3}) std::copy(needle.begin(), needle.end(), &haystack[at]);
+    std::copy_n(&needle[1], 2, &haystack[0x1010]);
     constexpr auto kForward = SearchDirection::Forward, kBackward = SearchDirection::Backward;
     using Case = std::tuple<Bytes, uint32_t, SearchDirection, std::optional<SearchHit>>;  // needle, from
     for (const auto& [bytes, from, direction, hit] : std::vector<Case>{
@@ -65,6 +67,7 @@ TEST(ByteSearch, FindsBothWaysAcrossBothEnds) {
              {needle, kEnd, kBackward, SearchHit{kEnd - 3, false}},
              {needle, kEnd - 4, kBackward, SearchHit{kLate, false}},
              {needle, kLate - 1, kBackward, SearchHit{0x1000, false}},
+             {needle, 0x1010, kBackward, SearchHit{0x1000, false}},
              {needle, 0, kBackward, SearchHit{0, false}},
              {{0xCD, 0xEF, 0xFF}, 0, kBackward, SearchHit{kLate + 1, true}},
              {{0xCD}, 0, kBackward, SearchHit{kEnd - 2, true}},
@@ -167,7 +170,7 @@ TEST(ChipMap, ClicksLandOnTheMarkAndReachBothEnds) {
     DataBuffer buffer{Bytes(0x10000, 0xFF), Bytes(0x2000), 0x10000};  // 4096 rows
     SetMark(buffer, 100 * 16 + 3);
     Bytes chip = buffer.bytes;
-    chip[2000 * 16 + 5] = 0;
+    chip[2003 * 16 + 5] = 0;
     DifferenceMarks differences;
     differences.Build(buffer, chip);
     ChipMapModel map;
@@ -175,11 +178,13 @@ TEST(ChipMap, ClicksLandOnTheMarkAndReachBothEnds) {
     std::vector<MapClass> pixels;
     map.Compose(600, pixels);
     const auto differing = std::find(pixels.begin(), pixels.end(), MapClass::Differs) - pixels.begin();
-    EXPECT_EQ(map.AddressAt(int(differing), 600), 2000u * 16);  // not the first row of its pixel
+    EXPECT_EQ(map.AddressAt(int(differing), 600), 2003u * 16);  // not the first row of its pixel
     using Row = std::array<int, 2>;                             // pixel, address
     for (const Row& c : {Row{-3, 0}, Row{0, 0}, Row{300, 2048 * 16}, Row{599, 4095 * 16}, Row{640, 4095 * 16}}) {
         EXPECT_EQ((Row{c[0], int(map.AddressAt(c[0], 600))}), c);
     }
+    map.Compose(3, pixels);  // whole blocks
+    EXPECT_EQ(pixels, (std::vector{MapClass::Changed, MapClass::Differs, MapClass::Blank}));
     map.SetData(buffer, 256, nullptr);  // fewer rows than pixels
     EXPECT_TRUE(map.AddressAt(300, 600) == 8 * 16 && map.AddressAt(599, 600) == 15 * 16);
 }
