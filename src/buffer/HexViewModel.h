@@ -114,6 +114,7 @@ public:
         selectionStart_ = start;
         selectionLength_ = length;
     }
+    // Whether byte `index` is selected (below the start, the unsigned difference is too large).
     bool Selected(uint32_t index) const { return index - selectionStart_ < selectionLength_; }
 
     // The caret's blink phase, kept by the widget's timer.
