@@ -11,6 +11,7 @@
 #include "cli/DoctorText.h"
 #include "cli/ExitCodes.h"
 #include "cli/ImageErrorReport.h"
+#include "ops/DiffWording.h"
 #include "ops/ImageChecksums.h"
 #include "ops/RepeatedRead.h"
 #include "ops/SparseWrite.h"
@@ -29,12 +30,6 @@ constexpr size_t kRangesListed = 20;
 const char* CauseName(DiffCause cause) {
     static constexpr const char* kNames[] = {"none", "not programmed", "not erased", "data differs"};
     return kNames[static_cast<size_t>(cause)];
-}
-
-const char* CauseText(DiffCause cause) {
-    const CliWording& wording = CurrentCliWording();
-    const char* const texts[] = {"", wording.causeNotProgrammed, wording.causeNotErased, wording.causeDataDiffers};
-    return texts[static_cast<size_t>(cause)];
 }
 
 }  // namespace
@@ -74,7 +69,7 @@ int ChipJobs::CheckRange() {
 
 int ChipJobs::Backup() {
     if (options_.backup.empty() && options_.backupDir.empty()) return kExitOk;
-    const CliWording& wording = CurrentCliWording();
+    const DiffWording& wording = CurrentDiffWording();
     const ChipRecord chip = core_.SelectedChip();
     const BackupTarget target = ChooseBackupTarget({options_.backup, options_.backupDir,
                                                     options_.all ? options_.programmer : ""},
@@ -121,7 +116,7 @@ int ChipJobs::Read() {
     report_.Set("reads", options_.reads);
     if (read.outcome != Outcome::Ok) return ExitCodeOf(read.outcome);
     if (!read.diff.Same()) {
-        report_.Fail(errors::kReadsDiffer, Fill(CurrentCliWording().readsDiffer, {std::to_string(options_.reads)}),
+        report_.Fail(errors::kReadsDiffer, Fill(CurrentDiffWording().readsDiffer, {std::to_string(options_.reads)}),
                      kExitFailed);
         ReportRanges(read.diff);
         return kExitFailed;
@@ -237,19 +232,10 @@ int ChipJobs::SaveRead(std::span<const uint8_t> data) {
 }
 
 void ChipJobs::ReportRanges(const ImageDiff& diff) {
-    const CliWording& wording = CurrentCliWording();
-    report_.Texts() << Fill(wording.differingBytes,
-                            {std::to_string(diff.differingBytes), std::to_string(diff.ranges.size())})
-                    << '\n';
+    report_.Texts() << DiffRangesText(diff, kRangesListed);
     nlohmann::json ranges = nlohmann::json::array();
     for (size_t i = 0; i < diff.ranges.size() && i < kRangesListed; ++i) {
-        const ChipRange& range = diff.ranges[i];
-        report_.Texts() << "  " << HexNumber(range.offset, 6) << ".." << HexNumber(range.End() - 1, 6) << "  ("
-                        << range.length << ")\n";
-        ranges.push_back({{"address", range.offset}, {"length", range.length}});
-    }
-    if (diff.ranges.size() > kRangesListed) {
-        report_.Texts() << Fill(wording.moreRanges, {std::to_string(diff.ranges.size() - kRangesListed)}) << '\n';
+        ranges.push_back({{"address", diff.ranges[i].offset}, {"length", diff.ranges[i].length}});
     }
     report_.Set("differing_bytes", diff.differingBytes);
     report_.Set("differing_ranges", ranges);

@@ -15,20 +15,7 @@ constexpr Bilingual<CliWording> kWording = {
         "--skip-blank is for SPI flash only: the other chips are written without erasing.",
         "The range is not blank: the byte at {} is {}, not 0xFF. SPI flash is only written where it is erased; "
         "erase the chip first (auto does).",
-        "The {} reads differ: the contact of the chip is unreliable (clip, socket or wiring). No file was written.",
-        "Differing bytes: {}, in {} range(s):",
-        "... and {} more range(s)",
         "Warning: every byte read is {}: a blank chip, no chip in the socket, or the wrong chip type selected.",
-        "Likely cause: not programmed. Bits are 1 in the chip where the image has 0: the write failed, the block is "
-        "protected, or the page size is wrong.",
-        "Likely cause: not erased. Bits are 0 in the chip where the image has 1: the chip was not erased before the "
-        "write.",
-        "Likely cause: the data differs. Bits differ both ways: another image, or a chip that reads unreliably.",
-        "Backup saved: {}",
-        "The two reads of the backup differ: the contact of the chip is unreliable. The chip was not changed.",
-        "The backup read failed. The chip was not changed.",
-        "Can't write the backup {}. The chip was not changed.",
-        "The backup {} exists already and is kept; name another file. The chip was not changed.",
         "--serialize ADDR,FORMAT,WIDTH (e.g. 0x100,dec,8; FORMAT dec, hex, le or be) and --counter are for write and "
         "auto and need --production; the number must lie inside the chip's range.",
         "Serial number {} at {}",
@@ -46,9 +33,6 @@ constexpr Bilingual<CliWording> kWording = {
         "ready",
         "access denied: the device rule is missing (see doctor)",
         "does not answer",
-        "The backup {} was made by another run meanwhile and is kept. This chip's copy was saved as {}. The chip was "
-        "not changed.",
-        "Made the backup directory {}.",
         "{} is {}, not a regular file: only a regular file can be read (- for standard input).",
         "{} is {}: an output can only be a regular file (replaced as a whole), a FIFO or a character device (written "
         "into).",
@@ -164,7 +148,6 @@ constexpr Bilingual<CliWording> kWording = {
         "--trace {} names a file this run also reads or writes: the trace would be lost or would destroy it. "
         "Name another file.",
     },
-
     {
         "{} 不是 SPI Flash 芯片: 只有 SPI Flash 芯片可以擦除。",
         "无法把模拟芯片的内容保存到 {}",
@@ -172,18 +155,7 @@ constexpr Bilingual<CliWording> kWording = {
         "{} 的记录超出了该范围: HEX 或 S-record 文件保留芯片地址。",
         "--skip-blank 只用于 SPI Flash: 其他芯片写入前不需要擦除。",
         "该范围不是空白: 地址 {} 的字节是 {}, 不是 0xFF。SPI Flash 只能写入已擦除的区域; 请先擦除芯片 (auto 会擦除)。",
-        "{} 次读取的结果不一致: 芯片接触不可靠 (夹子、座子或连线)。没有写入文件。",
-        "不同的字节: {} 个, 共 {} 段:",
-        "... 另有 {} 段",
         "警告: 读到的每个字节都是 {}: 空白芯片、座子里没有芯片, 或选择了错误的芯片类型。",
-        "可能的原因: 未编程。芯片中为 1 的位在映像中为 0: 写入失败、块被保护或页大小错误。",
-        "可能的原因: 未擦除。芯片中为 0 的位在映像中为 1: 写入前芯片没有擦除。",
-        "可能的原因: 数据不同。两个方向的位都不同: 映像不是同一个, 或者芯片读取不可靠。",
-        "备份已保存: {}",
-        "备份的两次读取结果不一致: 芯片接触不可靠。芯片没有被改动。",
-        "备份读取失败。芯片没有被改动。",
-        "无法写入备份 {}。芯片没有被改动。",
-        "备份 {} 已经存在, 保留原文件; 请换一个文件名。芯片没有被改动。",
         "--serialize 地址,格式,宽度 (例如 0x100,dec,8; 格式为 dec、hex、le 或 be) 和 --counter 只用于 write 和 "
         "auto, 需要 --production, 且序列号必须在芯片的范围之内。",
         "序列号 {} 位于 {}",
@@ -199,8 +171,6 @@ constexpr Bilingual<CliWording> kWording = {
         "就绪",
         "无权访问: 缺少设备规则 (见 doctor)",
         "没有应答",
-        "备份 {} 在读取期间已被另一次运行创建, 保留该文件。本芯片的备份已保存为 {}。芯片没有被改动。",
-        "已创建备份目录 {}。",
         "{} 是{}, 不是普通文件: 只能读取普通文件 (- 表示标准输入)。",
         "{} 是{}: 输出只能是普通文件 (整体替换)、FIFO 或字符设备 (直接写入)。",
         "没有程序在读取 FIFO {}: 请先启动读取它的程序。",

@@ -11,19 +11,8 @@ struct CliWording {
     const char* rangeOutside;         // offset, length, chip name, capacity
     const char* recordsOutsideRange;  // path
     const char* skipBlankFlashOnly;
-    const char* notBlank;        // address, byte
-    const char* readsDiffer;     // number of reads
-    const char* differingBytes;  // bytes, ranges
-    const char* moreRanges;      // count
-    const char* uniformData;     // byte
-    const char* causeNotProgrammed;
-    const char* causeNotErased;
-    const char* causeDataDiffers;
-    const char* backupSaved;  // path
-    const char* backupReadsDiffer;
-    const char* backupFailed;
-    const char* backupFileError;  // path
-    const char* backupExists;     // path
+    const char* notBlank;     // address, byte
+    const char* uniformData;  // byte
     const char* serializeUsage;
     const char* serialPlaced;         // number, address
     const char* noProgrammerNamed;    // id, the ids attached
@@ -38,8 +27,6 @@ struct CliWording {
     const char* accessAllowed;
     const char* accessDenied;
     const char* notAnswering;
-    const char* backupTaken;        // path, the numbered path the copy went to
-    const char* backupDirCreated;   // directory
     const char* inputNotRegular;    // path, kind
     const char* outputRefused;      // path, kind
     const char* fifoWithoutReader;  // path
