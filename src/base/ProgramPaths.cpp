@@ -42,7 +42,7 @@ void RefreshVersionTexts(const std::string& packaged, const std::string& user) {
 
 ProgramPaths PortablePaths(const std::string& directory) {
     const std::string dir = directory.empty() || directory.back() == '/' ? directory : directory + "/";
-    return {dir + "config.ini", dir, dir, false};
+    return {dir + "config.ini", dir, dir, false, dir + "backups/"};
 }
 
 ProgramPaths InstalledPaths(const std::string& executableDirectory,
@@ -54,6 +54,8 @@ ProgramPaths InstalledPaths(const std::string& executableDirectory,
                            .lexically_normal()
                            .string();
     paths.logDirectory = WithSlash(BaseDirectory(environment, "XDG_STATE_HOME", ".local/state") / "qbr5150");
+    paths.backupDirectory = WithSlash(BaseDirectory(environment, "XDG_DATA_HOME", ".local/share") / "qbr5150" /
+                                      "backups");
     return paths;
 }
 

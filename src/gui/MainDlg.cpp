@@ -95,9 +95,11 @@ MainDlg::MainDlg(QWidget* parent) : QMainWindow(parent) {
     setAcceptDrops(true);
     CreateActions();
     CreateMenus();
+    CreateExtraItems();
     CreateToolbar();
     CreateControls();
     ConnectCommands();
+    extras_.Start();
     linkTimer_.callOnTimeout(this, &MainDlg::OnLinkWatch);
     // A command waits for its transfer on the UI thread: one waiting event is
     // handled per pass, so a command chosen meanwhile runs and is refused as busy.
@@ -132,11 +134,11 @@ void MainDlg::LoadStartFile(const std::string& path) {
 
 void MainDlg::RunCommand(const CommandRow& row) {
     if (row.effect == BufferEffect::Loads) {
-        unsavedEdits_.RunLoading([&] { presenter_.Run(row); });
+        unsavedEdits_.RunLoading([&] { extras_.Run(row); });
         return;
     }
     // After a successful write or save the chip or the file holds the buffer's contents.
-    if (presenter_.Run(row).Ok() && row.effect == BufferEffect::Stores) unsavedEdits_.Keep();
+    if (extras_.Run(row).Ok() && row.effect == BufferEffect::Stores) unsavedEdits_.Keep();
 }
 
 void MainDlg::closeEvent(QCloseEvent* event) {
@@ -197,8 +199,10 @@ std::unique_ptr<UsbLink> MainDlg::MakeLink() {
 }
 
 QAction* MainDlg::CommandAction(int command) const {
-    auto found = actions_.find(command);
-    return found == actions_.end() ? nullptr : found->second;
+    for (const auto* map : {&actions_, &extraActions_}) {
+        if (auto found = map->find(command); found != map->end()) return found->second;
+    }
+    return nullptr;
 }
 
 void MainDlg::CreateActions() {
@@ -417,6 +421,7 @@ void MainDlg::Relabel() {
     chipLabel_->setText(Text(kMsgChipLabel));
     capacityLabel_->setText(Text(kMsgCapacityLabel));
     searchButton_->setText(Text(kMsgSearchButton));
+    RelabelExtraItems();
 
     linkTimer_.start(0);
 }

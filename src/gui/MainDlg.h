@@ -2,6 +2,8 @@
 #pragma once
 
 #include "core/ProgrammerCore.h"
+#include "gui/ExtrasPresenter.h"
+#include "gui/ExtrasView.h"
 #include "gui/UnsavedEdits.h"
 #include "gui/WindowPresenter.h"
 #include "gui/WindowView.h"
@@ -35,7 +37,7 @@ class HexView;
 
 // The program's one window: menu, toolbar, chip selectors, the buffer's view,
 // progress and status. Its presenter decides what it shows.
-class MainDlg : public QMainWindow, public WindowView {
+class MainDlg : public QMainWindow, public WindowView, public ExtrasView {
     Q_OBJECT
 public:
     // Answers a message box in place of showing it; returns true for OK.
@@ -72,7 +74,8 @@ public:
     WindowPresenter& Presenter() { return presenter_; }
     // The emulated programmer when the window runs on one, else null.
     EmulatedProgrammer* Emulator() { return linkEnd_.emulator.get(); }
-    // The menu and toolbar action of a command; null for a number without one.
+    // The menu and toolbar action of a command, or the menu action of an extra
+    // item; null for a number without one.
     QAction* CommandAction(int command) const;
 
     // WindowView
@@ -95,6 +98,11 @@ public:
     std::optional<std::string> AskChipSearch() override;
     bool MessageBox(const std::string& text, BoxButtons buttons) override;
 
+    // ExtrasView
+    void ShowExtraItems(bool shown) override;
+    void CheckExtraItem(ExtraCommandId id, bool checked) override;
+    bool OpenFolder(const std::string& path) override;
+
 protected:
     // Every way out ends here: Exit, Escape, the window's close button and the
     // window manager's close. While a chip command runs it refuses; while edits
@@ -108,6 +116,8 @@ private:
     void CreateMenus();
     void CreateToolbar();
     void CreateControls();
+    void CreateExtraItems();
+    void RelabelExtraItems();
     void ConnectCommands();
     void DisableAfterDatabaseError();
     void SelectEmulatedChip();
@@ -127,6 +137,7 @@ private:
     LinkEnd linkEnd_;
     WindowPresenter presenter_{*this};
     ProgrammerCore& core_ = presenter_.Core();
+    ExtrasPresenter extras_{*this, presenter_};
     UnsavedEdits unsavedEdits_{core_.Buffer()};
     // Qt's own texts (message-box buttons, file dialogs) in the window's language:
     // Qt's Simplified Chinese catalogue, where Qt's translations are installed, is
@@ -137,6 +148,9 @@ private:
     FileResponder fileResponder_;
 
     std::map<int, QAction*> actions_;
+    // The extra items and the separators before them, hidden while the extras are.
+    std::map<int, QAction*> extraActions_;
+    std::vector<QAction*> extraSeparators_;
     std::vector<QMenu*> popups_;
     QToolBar* toolbar_ = nullptr;
     QTimer linkTimer_;

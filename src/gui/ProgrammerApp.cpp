@@ -4,6 +4,7 @@
 #include "base/Language.h"
 #include "base/LogFile.h"
 #include "base/MessageTable.h"
+#include "gui/ExtraSettings.h"
 #include "gui/MainDlg.h"
 
 #include <QApplication>
@@ -55,7 +56,9 @@ int RunProgrammerApp(int& argc, char** argv) {
                                           "(USB full speed, as with a programmer).",
                                           "speed", "unlimited");
     const QCommandLineOption trace("trace", "Record every USB transfer of the run into a file (JSON lines).", "file");
-    parser.addOptions({screenshot, emulate, emulateSpeed, trace});
+    const QCommandLineOption extras("extras",
+                                    "Show the window's extra items from now on (Help > Extras hides them again).");
+    parser.addOptions({screenshot, emulate, emulateSpeed, trace, extras});
     parser.addPositionalArgument("file", "Image file to load at start.");
     // "--emulate" may stand without a chip name, as on the command line: at the end
     // or before another option. The parser needs a value, so it gets an empty one.
@@ -69,6 +72,7 @@ int RunProgrammerApp(int& argc, char** argv) {
             commandLine[i] = "--emulate=";
     }
     parser.process(commandLine);
+    if (parser.isSet(extras)) SetExtraSetting(kExtraKeyShown, true);
 
     LinkRequest link;
     if (parser.isSet(emulate)) link.emulatedChip = parser.value(emulate).toStdString();

@@ -26,7 +26,10 @@ CommandResult WindowPresenter::Run(const CommandRow& row) {
     case kCmdAddressLocation: return OnAddressLocation();
     default: break;
     }
-    const CommandResult result = row.run(core_);
+    return Finish(row, row.run(core_));
+}
+
+CommandResult WindowPresenter::Finish(const CommandRow& row, const CommandResult& result) {
     core_.Show(result);
     // A read has put the chip's bytes into the buffer.
     if (row.effect == BufferEffect::Loads && result.Ok()) view_.RefreshHexView();
@@ -40,7 +43,12 @@ void WindowPresenter::SetStatus(const std::string& text, bool error) {
 
 // A progress that isn't an error also turns the status line black again.
 void WindowPresenter::SetProgressDisplay(int position, const std::string& label, bool barInError) {
-    view_.SetProgressDisplay(position, label, barInError);
+    if (progressSteps_ && !barInError) {
+        const int shown = progressSteps_->Map(position);
+        view_.SetProgressDisplay(shown, std::to_string(shown) + "%", false);
+    } else {
+        view_.SetProgressDisplay(position, label, barInError);
+    }
     if (!barInError) view_.SetErrorColour(false);
 }
 

@@ -3,6 +3,7 @@
 
 #include "buffer/ImageFile.h"
 #include "core/ProgrammerCore.h"
+#include "gui/ProgressSteps.h"
 #include "gui/WindowView.h"
 #include "ops/CommandTable.h"
 
@@ -29,6 +30,12 @@ public:
 
     // A buffer or programmer command of the table.
     CommandResult Run(const CommandRow& row);
+    // Shows the end of a command of the table run otherwise; a read that filled
+    // the buffer shows in the view.
+    CommandResult Finish(const CommandRow& row, const CommandResult& result);
+    // While set, one bar for a command of several transfers (see ProgressSteps);
+    // nullopt: each transfer shows its own.
+    void SplitProgress(std::optional<ProgressSteps> steps) { progressSteps_ = std::move(steps); }
 
     // Handlers of the three selectors; each takes the text the user picked and is
     // refused (Busy, the selectors put back) while a command runs.
@@ -77,6 +84,7 @@ private:
     ProgrammerSession session_;
     ProgrammerCore core_{session_, workspace_, *this};
     std::string captionSuffix_;
+    std::optional<ProgressSteps> progressSteps_;
 };
 
 }  // namespace qbr::gui

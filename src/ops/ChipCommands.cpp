@@ -55,6 +55,17 @@ CommandResult OnReadChip(ProgrammerCore& core) {
     return read;
 }
 
+RepeatedRead ReadChipTwiceIntoBuffer(ProgrammerCore& core) {
+    const RunningCommand running(core, Caller::User);
+    if (auto refused = running.Refusal(BusyLog::Logged)) return {*refused};
+    const ChipRecord chip = core.SelectedChip();
+    RepeatedRead read = ReadChipRepeatedly(core, chip, WholeChip(chip), 2, Caller::AutoStep);
+    if (!read.Agreed()) return read;
+    std::copy(read.data.begin(), read.data.end(), core.Buffer().bytes.begin());
+    ClearMarks(core.Buffer(), core.Buffer().activeLength);
+    return read;
+}
+
 CommandResult OnEraseChip(ProgrammerCore& core) {
     return EraseChip(core, ChipRecord(core.SelectedChip()), Caller::User);
 }
@@ -69,10 +80,11 @@ CommandResult OnVerifyChip(ProgrammerCore& core) {
     return VerifyChip(core, ChipRecord(core.SelectedChip()), Caller::User);
 }
 
-// Auto holds the programmer from its start to its end, so a command chosen while
-// one of its steps pumps messages, or between two steps, is refused.
-CommandResult RunAuto(ProgrammerCore& core, AutoWrite write) {
-    const RunningCommand running(core, Caller::User);
+namespace {
+
+// Auto's sequence, holding the programmer as `caller`.
+CommandResult RunAutoHeld(ProgrammerCore& core, AutoWrite write, Caller caller) {
+    const RunningCommand running(core, caller);
     const ChipRecord chip = core.SelectedChip();
     const uint32_t start = TickCount();
     core.LogText(MessageText(kMsgAutoStart));
@@ -83,6 +95,18 @@ CommandResult RunAuto(ProgrammerCore& core, AutoWrite write) {
     // The verify's own end, then the time of the whole sequence.
     core.Show(result);
     return {Outcome::Ok, {.status = MessageText(kMsgVerifyChipOk) + core.ElapsedText(start)}};
+}
+
+}  // namespace
+
+// Auto holds the programmer from its start to its end, so a command chosen while
+// one of its steps pumps messages, or between two steps, is refused.
+CommandResult RunAuto(ProgrammerCore& core, AutoWrite write) {
+    return RunAutoHeld(core, write, Caller::User);
+}
+
+CommandResult RunAutoAsStep(ProgrammerCore& core, AutoWrite write) {
+    return RunAutoHeld(core, write, Caller::AutoStep);
 }
 
 CommandResult OnAuto(ProgrammerCore& core) {

@@ -3,6 +3,7 @@
 
 #include "core/CommandResult.h"
 #include "core/ProgrammerCore.h"
+#include "ops/RepeatedRead.h"
 
 namespace qbr {
 
@@ -12,6 +13,10 @@ namespace qbr {
 
 // Reads the chip into the buffer and clears the change marks of what was read.
 CommandResult OnReadChip(ProgrammerCore& core);
+// Reads the chip twice, holding the programmer across both reads, and fills the
+// buffer as OnReadChip does only when they agree; otherwise buffer and marks stay
+// as they were, and the result's diff says where the reads differed.
+RepeatedRead ReadChipTwiceIntoBuffer(ProgrammerCore& core);
 // Erases an SPI flash; any other family is left alone (NotForThisChip, no message).
 CommandResult OnEraseChip(ProgrammerCore& core);
 // Writes the buffer into the chip as it is.
@@ -31,5 +36,7 @@ enum class AutoWrite { WholeChip, SkipBlank };
 CommandResult RunAuto(ProgrammerCore& core, AutoWrite write);
 // The window's Auto: the whole chip is written.
 CommandResult OnAuto(ProgrammerCore& core);
+// Auto's sequence as a step of a longer command that holds the programmer already.
+CommandResult RunAutoAsStep(ProgrammerCore& core, AutoWrite write);
 
 }  // namespace qbr

@@ -11,10 +11,11 @@
 
 namespace qbr {
 
-RepeatedRead ReadChipRepeatedly(ProgrammerCore& core, const ChipRecord& chip, ChipRange range, unsigned times) {
+RepeatedRead ReadChipRepeatedly(ProgrammerCore& core, const ChipRecord& chip, ChipRange range, unsigned times,
+                                Caller caller) {
     RepeatedRead result;
     AssignLarge(result.data, range.length, 0x00);
-    static_cast<CommandResult&>(result) = ReadChipRange(core, chip, range, result.data.data(), Caller::User);
+    static_cast<CommandResult&>(result) = ReadChipRange(core, chip, range, result.data.data(), caller);
     // A single read has nothing to be compared with.
     if (times < 2 || !result.Ok()) return result;
     // The bits any later read had otherwise than the first.
@@ -23,7 +24,7 @@ RepeatedRead ReadChipRepeatedly(ProgrammerCore& core, const ChipRecord& chip, Ch
     AssignLarge(again, range.length, 0x00);
     for (unsigned read = 1; read < times; ++read) {
         core.Show(result);
-        static_cast<CommandResult&>(result) = ReadChipRange(core, chip, range, again.data(), Caller::User);
+        static_cast<CommandResult&>(result) = ReadChipRange(core, chip, range, again.data(), caller);
         if (!result.Ok()) break;
         for (uint32_t i = 0; i < range.length; ++i) unstable[i] |= result.data[i] ^ again[i];
     }
@@ -71,14 +72,15 @@ std::string SaveUnderFreeName(const std::string& path, std::span<const uint8_t> 
 
 }  // namespace
 
-ChipBackup BackupChip(ProgrammerCore& core, const ChipRecord& chip, const std::string& path, BackupName naming) {
+ChipBackup BackupChip(ProgrammerCore& core, const ChipRecord& chip, const std::string& path, BackupName naming,
+                      Caller caller) {
     ChipBackup backup;
     backup.fileExists = naming == BackupName::AsGiven && NameTaken(path);
     if (backup.fileExists || !DirectoryOf(path)) {
         backup.outcome = Outcome::FileError;
         return backup;
     }
-    backup.reads = ReadChipRepeatedly(core, chip, WholeChip(chip), 2);
+    backup.reads = ReadChipRepeatedly(core, chip, WholeChip(chip), 2, caller);
     if (!backup.reads.Agreed()) {
         backup.outcome = backup.reads.outcome == Outcome::Ok ? Outcome::Failed : backup.reads.outcome;
         return backup;

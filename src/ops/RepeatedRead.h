@@ -22,8 +22,10 @@ struct RepeatedRead : CommandResult {
 };
 
 // Reads `range` `times` times (at least once); ends at the first read that fails.
-// The end of each read but the last is shown as the next begins.
-RepeatedRead ReadChipRepeatedly(ProgrammerCore& core, const ChipRecord& chip, ChipRange range, unsigned times);
+// The end of each read but the last is shown as the next begins. Each read holds
+// the programmer as `caller`: a command that holds it around them passes AutoStep.
+RepeatedRead ReadChipRepeatedly(ProgrammerCore& core, const ChipRecord& chip, ChipRange range, unsigned times,
+                                Caller caller = Caller::User);
 
 // Whether every byte of `data` is `value`.
 bool AllBytesAre(std::span<const uint8_t> data, uint8_t value);
@@ -52,7 +54,8 @@ enum class BackupName {
 // this one read: it may be the only copy of what a chip held before. The copy is
 // complete on disk before it gets its name, so no partial backup is ever seen
 // (see CreateNewFile).
-ChipBackup BackupChip(ProgrammerCore& core, const ChipRecord& chip, const std::string& path, BackupName naming);
+ChipBackup BackupChip(ProgrammerCore& core, const ChipRecord& chip, const std::string& path, BackupName naming,
+                      Caller caller = Caller::User);
 
 // Where the user keeps backups: the file named (`file`), or a directory where
 // each backup gets a name of its own.

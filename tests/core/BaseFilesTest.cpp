@@ -116,13 +116,15 @@ struct FakeEnvironment {
 };
 
 TEST(ProgramPaths, InstalledLayoutFollowsXdgPortableHasItsConfigBesideAndUpgradesKeepTheUsers) {
-    FakeEnvironment environment{{{"HOME", "/home/ann"}, {"XDG_CONFIG_HOME", "/cfg"}, {"XDG_STATE_HOME", "rel"}}};
+    FakeEnvironment environment{
+        {{"HOME", "/home/ann"}, {"XDG_CONFIG_HOME", "/cfg"}, {"XDG_STATE_HOME", "rel"}, {"XDG_DATA_HOME", "/d"}}};
     const ProgramPaths paths = InstalledPaths("/usr/bin/", environment);
     EXPECT_TRUE(paths.installed);
     EXPECT_EQ(paths.dataDirectory, "/usr/share/qbr5150/");
     EXPECT_EQ(paths.configFile, "/cfg/qbr5150/config.ini");
     // A relative XDG value is not a base directory: the default below $HOME counts.
     EXPECT_EQ(paths.logDirectory, "/home/ann/.local/state/qbr5150/");
+    EXPECT_EQ(paths.backupDirectory, "/d/qbr5150/backups/");
     EXPECT_EQ(InstalledPaths("/usr/bin/", FakeEnvironment{{{"HOME", "/home/ann"}}}).configFile,
               "/home/ann/.config/qbr5150/config.ini");
 
@@ -132,6 +134,7 @@ TEST(ProgramPaths, InstalledLayoutFollowsXdgPortableHasItsConfigBesideAndUpgrade
     EXPECT_FALSE(portable.installed);
     EXPECT_EQ(portable.configFile, dir.dirText() + "config.ini");
     EXPECT_EQ(portable.dataDirectory + portable.logDirectory, dir.dirText() + dir.dirText());
+    EXPECT_EQ(portable.backupDirectory, dir.dirText() + "backups/");
 
     // The first installed run copies the default config.ini; an upgrade brings the
     // Version texts (the About box) up to date and leaves the user's settings alone.

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The chip functions beyond the window's commands: the full diff, sparse writes,
 // ranges, repeated reads and backups, on the emulated programmer.
+#include "base/AtomicFile.h"
 #include "ops/ChipCommands.h"
 #include "ops/ChipDiff.h"
+#include "ops/GuardedChange.h"
 #include "ops/OpsFixture.h"
 #include "ops/RepeatedRead.h"
 #include "ops/SparseWrite.h"
@@ -145,6 +147,43 @@ TEST_F(ChipSafety, ReadsThatDisagreeKeepNoCopyAndBackupsNeverReplaceAFile) {
     EXPECT_EQ(test::ReadFileText(dir->file("race-2.bin")), copy);
     const std::string made = ChooseBackupTarget({"", ".", "1-2"}, test::TestChip("MX25L/6405 D"), 0).path;
     EXPECT_TRUE(made.starts_with("./MX25L_6405_D-") && made.ends_with("-1-2.bin")) << made;
+}
+
+// A change guarded by a backup: reads that differ stop it before the chip is
+// touched, and nothing is saved. Agreeing reads save the copy (a second one of the
+// same second under the next free name), then the change runs; the programmer is
+// held throughout, so a command chosen during the backup's reads is refused.
+TEST_F(ChipSafety, AGuardedChangeRunsOnlyOnceItsBackupIsSaved) {
+    const std::string folder = dir->file("backups").string();
+    Connect("W25X05").InjectFault({FaultKind::FlipByte, 0x1234});
+    SetChipBytes(Pattern(0x10000));
+    const GuardedChange refused = BackUpThenChange(core, folder, ChipChange::Erase, 0);
+    EXPECT_EQ(refused.result.outcome, Outcome::Failed);
+    EXPECT_NE(refused.result.words.box.find("0x001234..0x001234  (1)"), std::string::npos);
+    EXPECT_EQ(ChipBytes(), Pattern(0x10000));
+    EXPECT_TRUE(std::filesystem::is_empty(folder));
+
+    Connect("W25X05");
+    FillBuffer(std::vector<uint8_t>(0x10000, 0x5A));
+    std::optional<Outcome> nested;
+    host.onPump = [&] {
+        if (nested) return;
+        nested = Outcome::Ok;  // the erase pumps too
+        nested = OnEraseChip(core).outcome;
+    };
+    std::string first;
+    for (unsigned n : {1, 2}) {
+        SetChipBytes(Pattern(0x10000));
+        const GuardedChange written = BackUpThenChange(core, folder, ChipChange::Auto, 0);
+        EXPECT_EQ(written.result.outcome, Outcome::Ok);
+        if (n == 1) first = written.backup.path;
+        EXPECT_EQ(written.backup.path, n == 1 ? first : NumberedName(first, n));
+        EXPECT_EQ(ChipBytes(), std::vector<uint8_t>(0x10000, 0x5A));
+    }
+    host.onPump = nullptr;
+    EXPECT_EQ(nested, Outcome::Busy);
+    const std::vector<uint8_t> pattern = Pattern(0x10000);
+    EXPECT_EQ(test::ReadFileText(first), std::string(pattern.begin(), pattern.end()));
 }
 
 }  // namespace

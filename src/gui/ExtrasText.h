@@ -1,0 +1,17 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+namespace qbr::gui {
+
+// The texts of the window's extras, in one language. "{}" stands for a value,
+// filled in by Fill (base/TextFill.h).
+struct ExtrasWording {
+    const char* noFolderViewer;  // folder
+    const char* backupStatus;    // file name
+    const char* readsDiffer;
+};
+
+// The wording of the current language.
+const ExtrasWording& CurrentExtrasWording();
+
+}  // namespace qbr::gui

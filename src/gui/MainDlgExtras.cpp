@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The main window's extra items: made, labelled, shown and hidden here; what
+// they do is decided by the extras' presenter.
+#include "gui/MainDlg.h"
+#include "gui/MenuTexts.h"
+
+#include <QAction>
+#include <QDesktopServices>
+#include <QMenu>
+#include <QUrl>
+
+namespace qbr::gui {
+
+// Each popup's extra items come at its end, after a separator of their own.
+void MainDlg::CreateExtraItems() {
+    std::map<MenuPopup, bool> separated;
+    for (const ExtraCommandRow& row : ExtraCommandTable()) {
+        QMenu* menu = popups_[static_cast<size_t>(row.popup)];
+        if (!separated[row.popup]) {
+            extraSeparators_.push_back(menu->addSeparator());
+            separated[row.popup] = true;
+        }
+        auto* action = new QAction(this);
+        action->setObjectName(QString("action%1").arg(row.id));
+        action->setCheckable(row.kind == ExtraKind::Toggle);
+        if (*row.shortcut) action->setShortcut(QKeySequence(row.shortcut));
+        menu->addAction(action);
+        extraActions_[row.id] = action;
+        connect(action, &QAction::triggered, this, [this, id = row.id] { extras_.OnExtraCommand(id); });
+    }
+}
+
+void MainDlg::RelabelExtraItems() {
+    const TextLanguage language = MenuLanguage();
+    for (const ExtraCommandRow& row : ExtraCommandTable()) {
+        extraActions_[row.id]->setText(QString::fromUtf8(row.menu.In(language)));
+    }
+}
+
+// A hidden action's shortcut does nothing, so hidden extras can't be reached by keys either.
+void MainDlg::ShowExtraItems(bool shown) {
+    for (QAction* separator : extraSeparators_) separator->setVisible(shown);
+    for (const auto& [id, action] : extraActions_) action->setVisible(shown);
+}
+
+void MainDlg::CheckExtraItem(ExtraCommandId id, bool checked) {
+    extraActions_[id]->setChecked(checked);
+}
+
+bool MainDlg::OpenFolder(const std::string& path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+}
+
+}  // namespace qbr::gui
