@@ -57,7 +57,7 @@ CommandResult OnReadChip(ProgrammerCore& core) {
 
 RepeatedRead ReadChipTwiceIntoBuffer(ProgrammerCore& core) {
     const RunningCommand running(core, Caller::User);
-    if (auto refused = running.Refusal(BusyLog::Logged)) return {*refused};
+    if (auto refused = running.Refusal(BusyLog::Logged)) return {*refused, {}, {}};
     const ChipRecord chip = core.SelectedChip();
     RepeatedRead read = ReadChipRepeatedly(core, chip, WholeChip(chip), 2, Caller::AutoStep);
     if (!read.Agreed()) return read;
