@@ -8,6 +8,8 @@ inline constexpr const char* kExtrasSection = "Extras";
 inline constexpr const char* kExtraKeyShown = "Shown";
 inline constexpr const char* kExtraKeyBackUpFirst = "BackupBeforeChange";
 inline constexpr const char* kExtraKeyReadTwice = "ReadTwice";
+// The serial number of the programmer picked last.
+inline constexpr const char* kExtraKeyProgrammer = "Programmer";
 
 // Whether an option of `[Extras]` is on: only "1" is; a missing key is off.
 bool ExtraSettingOn(const char* key);

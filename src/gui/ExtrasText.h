@@ -9,6 +9,8 @@ struct ExtrasWording {
     const char* noFolderViewer;  // folder
     const char* backupStatus;    // file name
     const char* readsDiffer;
+    const char* programmerPicked;  // id, serial number
+    const char* badEmulateCount;   // the number as given
 };
 
 // The wording of the current language.

@@ -189,6 +189,7 @@ void MainDlg::SelectEmulatedChip() {
 // A link that can't be made as asked is said on standard error, and the window
 // goes on with what it can: the emulated programmer then holds the selected chip.
 std::unique_ptr<UsbLink> MainDlg::MakeLink() {
+    if (std::unique_ptr<UsbLink> picked = LinkToPickedProgrammer()) return picked;
     auto made = qbr::MakeLink(linkRequest_, {}, core_.Database(), core_.SelectedChip(), traceHeader_, linkEnd_);
     if (const auto* error = std::get_if<LinkError>(&made)) {
         std::cerr << error->text << '\n';
@@ -460,7 +461,8 @@ void MainDlg::OnLanguage(const char* language) {
 void MainDlg::OnLinkWatch() {
     linkTimer_.start(kLinkWatchPeriodMs);
     const bool linked = core_.Session().OpenLink();
-    const QString text = Text(linked ? kMsgUsbLinkOk : kMsgNoUsbLink);
+    QString text = Text(linked ? kMsgUsbLinkOk : kMsgNoUsbLink);
+    if (PickingProgrammers()) text = NameLinkedProgrammer(text);
     if (linkText_->text() != text) linkText_->setText(text);
 }
 

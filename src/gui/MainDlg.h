@@ -4,6 +4,7 @@
 #include "core/ProgrammerCore.h"
 #include "gui/ExtrasPresenter.h"
 #include "gui/ExtrasView.h"
+#include "gui/ProgrammerPicker.h"
 #include "gui/UnsavedEdits.h"
 #include "gui/WindowPresenter.h"
 #include "gui/WindowView.h"
@@ -73,7 +74,10 @@ public:
     ProgrammerCore& Core() { return presenter_.Core(); }
     WindowPresenter& Presenter() { return presenter_; }
     // The emulated programmer when the window runs on one, else null.
-    EmulatedProgrammer* Emulator() { return linkEnd_.emulator.get(); }
+    EmulatedProgrammer* Emulator() {
+        EmulatedProgrammer* picked = picker_.PickedEmulator();
+        return picked ? picked : linkEnd_.emulator.get();
+    }
     // The menu and toolbar action of a command, or the menu action of an extra
     // item; null for a number without one.
     QAction* CommandAction(int command) const;
@@ -131,10 +135,21 @@ private:
     void OnLinkWatch();
     void OnUserManual();
 
+    // Several programmers (MainDlgProgrammers.cpp).
+    bool PickingProgrammers() const;
+    std::unique_ptr<UsbLink> LinkToPickedProgrammer();
+    void ListProgrammers();
+    void CheckPickedProgrammer();
+    void PickProgrammer(const ProgrammerSlot& slot);
+    QString NameLinkedProgrammer(const QString& linkText);
+
     LinkRequest linkRequest_;
     TraceHeader traceHeader_;
     // Declared before the presenter, whose session holds the link to it.
     LinkEnd linkEnd_;
+    // The programmers to pick from while the extras are shown, with their link
+    // ends: declared before the presenter too.
+    ProgrammerPicker picker_;
     WindowPresenter presenter_{*this};
     ProgrammerCore& core_ = presenter_.Core();
     ExtrasPresenter extras_{*this, presenter_};
@@ -151,6 +166,8 @@ private:
     // The extra items and the separators before them, hidden while the extras are.
     std::map<int, QAction*> extraActions_;
     std::vector<QAction*> extraSeparators_;
+    // One radio item per attached programmer, after a separator, while several are.
+    std::vector<QAction*> programmerActions_;
     std::vector<QMenu*> popups_;
     QToolBar* toolbar_ = nullptr;
     QTimer linkTimer_;

@@ -41,6 +41,7 @@ void MainDlg::RelabelExtraItems() {
 void MainDlg::ShowExtraItems(bool shown) {
     for (QAction* separator : extraSeparators_) separator->setVisible(shown);
     for (const auto& [id, action] : extraActions_) action->setVisible(shown);
+    for (QAction* action : programmerActions_) action->setVisible(shown);
 }
 
 void MainDlg::CheckExtraItem(ExtraCommandId id, bool checked) {

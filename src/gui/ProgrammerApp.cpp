@@ -4,7 +4,9 @@
 #include "base/Language.h"
 #include "base/LogFile.h"
 #include "base/MessageTable.h"
+#include "base/TextFill.h"
 #include "gui/ExtraSettings.h"
+#include "gui/ExtrasText.h"
 #include "gui/MainDlg.h"
 
 #include <QApplication>
@@ -29,6 +31,13 @@ int TakeScreenshot(MainDlg& window, const QString& file) {
         return 1;
     }
     return 0;
+}
+
+// --emulate-count's number: 1 to 64 programmers, as on the command line.
+std::optional<unsigned> EmulateCount(const QString& text) {
+    bool number = false;
+    const unsigned count = text.toUInt(&number);
+    return number && count >= 1 && count <= 64 ? std::optional(count) : std::nullopt;
 }
 
 }  // namespace
@@ -59,6 +68,11 @@ int RunProgrammerApp(int& argc, char** argv) {
     const QCommandLineOption extras("extras",
                                     "Show the window's extra items from now on (Help > Extras hides them again).");
     parser.addOptions({screenshot, emulate, emulateSpeed, trace, extras});
+    const QCommandLineOption emulateCount("emulate-count",
+                                          "Emulate N (1 to 64) programmers, ids emulated-1 ... emulated-N; with the "
+                                          "extras shown the Programmer menu lists them.",
+                                          "N");
+    parser.addOption(emulateCount);
     parser.addPositionalArgument("file", "Image file to load at start.");
     // "--emulate" may stand without a chip name, as on the command line: at the end
     // or before another option. The parser needs a value, so it gets an empty one.
@@ -66,7 +80,7 @@ int RunProgrammerApp(int& argc, char** argv) {
     QStringList commandLine = app.arguments();
     for (qsizetype i = 1; i < commandLine.size(); ++i) {
         const bool valueFollows = i + 1 < commandLine.size() && !commandLine[i + 1].startsWith('-');
-        if (QStringList{"--screenshot", "--emulate-speed", "--trace"}.contains(commandLine[i]))
+        if (QStringList{"--screenshot", "--emulate-speed", "--trace", "--emulate-count"}.contains(commandLine[i]))
             ++i;
         else if (commandLine[i] == "--emulate" && !valueFollows)
             commandLine[i] = "--emulate=";
@@ -77,6 +91,16 @@ int RunProgrammerApp(int& argc, char** argv) {
     LinkRequest link;
     if (parser.isSet(emulate)) link.emulatedChip = parser.value(emulate).toStdString();
     link.trace = parser.value(trace).toStdString();
+    if (parser.isSet(emulateCount)) {
+        const std::optional<unsigned> count = EmulateCount(parser.value(emulateCount));
+        if (!count) {
+            std::cerr << Fill(CurrentExtrasWording().badEmulateCount, {parser.value(emulateCount).toStdString()})
+                      << '\n';
+            return 1;
+        }
+        link.emulateCount = *count;
+        if (!link.emulatedChip) link.emulatedChip.emplace();
+    }
     std::vector<std::string> arguments;
     for (const QString& argument : app.arguments().mid(1)) arguments.push_back(argument.toStdString());
     MainDlg window;

@@ -27,7 +27,7 @@ public:
     // `emulatedChip`: empty for the selected chip, nullopt for no programmer.
     explicit WindowFixture(const std::string& language = "English",
                            std::optional<std::string> emulatedChip = std::string(),
-                           const std::vector<std::array<std::string, 3>>& settings = {}) {
+                           const std::vector<std::array<std::string, 3>>& settings = {}, unsigned emulateCount = 1) {
         for (const char* name : {"config.ini", "chips.dat"}) {
             std::filesystem::copy_file(std::filesystem::path(QBR_RUNTIME_DIR) / name, dir_.file(name));
         }
@@ -36,11 +36,17 @@ public:
         for (const auto& [section, key, value] : settings) WriteConfig(section, key, value);
         LoadLanguageSetting();
         BuildMessageTable();
+        link_.emulatedChip = std::move(emulatedChip);
+        link_.emulateCount = emulateCount;
+        Restart();
+    }
+
+    // Closes the window, if open, and starts it again as the program starts.
+    void Restart() {
+        window_.reset();
         window_ = std::make_unique<gui::MainDlg>();
         Answer(true);
-        LinkRequest link;
-        link.emulatedChip = std::move(emulatedChip);
-        window_->SetLink(std::move(link), {});
+        window_->SetLink(link_, {});
         window_->Initialise();
     }
 
@@ -71,6 +77,7 @@ public:
 
 private:
     TempDir dir_;
+    LinkRequest link_;
     std::unique_ptr<gui::MainDlg> window_;
 };
 
