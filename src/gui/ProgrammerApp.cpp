@@ -80,7 +80,7 @@ int RunProgrammerApp(int& argc, char** argv) {
     QStringList commandLine = app.arguments();
     for (qsizetype i = 1; i < commandLine.size(); ++i) {
         const bool valueFollows = i + 1 < commandLine.size() && !commandLine[i + 1].startsWith('-');
-        if (QStringList{"--screenshot", "--emulate-speed", "--trace", "--emulate-count"}.contains(commandLine[i]))
+        if (QStringList{"--screenshot", "--emulate-speed", "--trace"}.contains(commandLine[i]))
             ++i;
         else if (commandLine[i] == "--emulate" && !valueFollows)
             commandLine[i] = "--emulate=";
