@@ -19,6 +19,16 @@ constexpr ExtraCommandRow kExtraCommands[] = {
      kExtraKeyBackUpFirst},
     {kExtraReadTwice, MenuPopup::Programmer, {"Read Twice", "读取两次"}, "", ExtraKind::Toggle, kExtraKeyReadTwice},
     {kExtraShown, MenuPopup::Help, {"Extras", "扩展功能"}, "", ExtraKind::Toggle, kExtraKeyShown},
+    {kExtraCompare, MenuPopup::Programmer, {"Compare With Chip", "与芯片比较"}, "", ExtraKind::Action, ""},
+    {kExtraFind, MenuPopup::Edit, {"Find...", "查找..."}, "Ctrl+F", ExtraKind::Action, ""},
+    {kExtraNext, MenuPopup::Edit, {"Next (Difference or Find)", "下一个 (差异或查找)"}, "F3", ExtraKind::Action, ""},
+    {kExtraPrevious,
+     MenuPopup::Edit,
+     {"Previous (Difference or Find)", "上一个 (差异或查找)"},
+     "Shift+F3",
+     ExtraKind::Action,
+     ""},
+    {kExtraChipMap, MenuPopup::Edit, {"Chip Map", "芯片图"}, "", ExtraKind::Toggle, kExtraKeyChipMap},
 };
 
 }  // namespace

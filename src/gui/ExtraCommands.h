@@ -15,6 +15,12 @@ enum ExtraCommandId : int {
     kExtraBackUpFirst = 33001,
     kExtraReadTwice = 33002,
     kExtraShown = 33003,
+    // Compare, Find and the chip map.
+    kExtraCompare = 33100,
+    kExtraFind = 33101,
+    kExtraNext = 33102,
+    kExtraPrevious = 33103,
+    kExtraChipMap = 33104,
 };
 
 // An Action runs when chosen; a Toggle is a checked item whose state is the

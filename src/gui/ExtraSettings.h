@@ -10,6 +10,7 @@ inline constexpr const char* kExtraKeyBackUpFirst = "BackupBeforeChange";
 inline constexpr const char* kExtraKeyReadTwice = "ReadTwice";
 // The serial number of the programmer picked last.
 inline constexpr const char* kExtraKeyProgrammer = "Programmer";
+inline constexpr const char* kExtraKeyChipMap = "ChipMap";
 
 // Whether an option of `[Extras]` is on: only "1" is; a missing key is off.
 bool ExtraSettingOn(const char* key);

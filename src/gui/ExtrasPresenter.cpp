@@ -60,6 +60,7 @@ void ExtrasPresenter::Start() {
         if (row.kind == ExtraKind::Toggle) view_.CheckExtraItem(row.id, ExtraSettingOn(row.configKey));
     }
     view_.ShowExtraItems(Shown());
+    ShowChipMap();
 }
 
 bool ExtrasPresenter::Shown() const {
@@ -75,9 +76,21 @@ void ExtrasPresenter::OnExtraCommand(ExtraCommandId id) {
         SetExtraSetting(row->configKey, on);
         view_.CheckExtraItem(id, on);
         if (id == kExtraShown) view_.ShowExtraItems(on);
+        ShowChipMap();
         return;
     }
-    if (id == kExtraOpenBackups) OnOpenBackups();
+    switch (id) {
+    case kExtraOpenBackups: OnOpenBackups(); return;
+    case kExtraCompare: insight_.Compare(); return;
+    case kExtraFind: insight_.Find(); return;
+    case kExtraNext: insight_.Next(SearchDirection::Forward); return;
+    case kExtraPrevious: insight_.Next(SearchDirection::Backward); return;
+    default: return;
+    }
+}
+
+void ExtrasPresenter::ShowChipMap() {
+    view_.ShowChipMap(Shown() && ExtraSettingOn(kExtraKeyChipMap));
 }
 
 // The folder is made when missing, so there is something to open before the first backup.
@@ -98,7 +111,9 @@ CommandResult ExtrasPresenter::Run(const CommandRow& row) {
     if (row.id == kCmdReadChip && ExtraSettingOn(kExtraKeyReadTwice)) return ReadTwice(row);
     const std::optional<ChipChange> change = ChangeOf(row.id);
     if (change && ExtraSettingOn(kExtraKeyBackUpFirst)) return BackUpThenChange(row, *change);
-    return window_.Run(row);
+    const CommandResult result = window_.Run(row);
+    if (row.id == kCmdVerifyChip && result.mismatch) insight_.OfferCompare();
+    return result;
 }
 
 // Reads that disagree leave buffer and marks as they were and say where they differed.

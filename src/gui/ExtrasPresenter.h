@@ -4,6 +4,7 @@
 #include "core/CommandResult.h"
 #include "gui/ExtraCommands.h"
 #include "gui/ExtrasView.h"
+#include "gui/InsightPresenter.h"
 #include "gui/WindowPresenter.h"
 #include "ops/GuardedChange.h"
 
@@ -25,13 +26,19 @@ public:
     // (Read Twice for Read, the backup for Erase, Write and Auto), else as described.
     CommandResult Run(const CommandRow& row);
 
+    InsightPresenter& Insight() { return insight_; }
+
 private:
     void OnOpenBackups();
     CommandResult ReadTwice(const CommandRow& row);
     CommandResult BackUpThenChange(const CommandRow& row, ChipChange change);
 
+    // Shown when its option is on and the extras are shown.
+    void ShowChipMap();
+
     ExtrasView& view_;
     WindowPresenter& window_;
+    InsightPresenter insight_{view_, window_};
 };
 
 }  // namespace qbr::gui

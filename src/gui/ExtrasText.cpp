@@ -14,6 +14,16 @@ constexpr Bilingual<ExtrasWording> kWording = {
         "changed.",
         "Programmer: {} ({})",
         "--emulate-count {}: the number of programmers must be between 1 and 64.",
+        "The chip differs from the buffer. Compare the whole chip with the buffer and mark every differing byte?",
+        "The chip holds the buffer's bytes: no byte differs.",
+        "No differing bytes are marked. Compare With Chip marks them.",
+        "Not found: {}",
+        "Find",
+        "Find:",
+        "Hex bytes",
+        "Text",
+        "Forwards",
+        "Backwards",
     },
     {
         "无法启动任何程序来显示文件夹 {}",
@@ -21,6 +31,16 @@ constexpr Bilingual<ExtrasWording> kWording = {
         "两次读取的结果不一致: 芯片接触不可靠 (夹子、座子或连线)。缓冲区没有被改动。",
         "编程器: {} ({})",
         "--emulate-count {}: 编程器数量必须在 1 和 64 之间。",
+        "芯片与缓冲区不同。是否将整个芯片与缓冲区比较, 并标出每个不同的字节?",
+        "芯片中的数据与缓冲区相同: 没有不同的字节。",
+        "没有标出不同的字节。请用 \"与芯片比较\" 标出它们。",
+        "未找到: {}",
+        "查找",
+        "查找内容:",
+        "十六进制字节",
+        "文本",
+        "向下",
+        "向上",
     }};
 
 }  // namespace

@@ -11,6 +11,17 @@ struct ExtrasWording {
     const char* readsDiffer;
     const char* programmerPicked;  // id, serial number
     const char* badEmulateCount;   // the number as given
+    // Compare and Find
+    const char* compareOffer;
+    const char* compareSame;
+    const char* noDifferences;
+    const char* notFound;  // pattern
+    const char* findCaption;
+    const char* findLabel;
+    const char* findHex;
+    const char* findText;
+    const char* findForward;
+    const char* findBackward;
 };
 
 // The wording of the current language.

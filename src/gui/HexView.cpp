@@ -100,6 +100,11 @@ void HexView::GoToAddress(uint32_t address) {
     Refresh(false);
 }
 
+void HexView::Select(uint32_t start, uint32_t length) {
+    GoToAddress(start);
+    model_.SetSelection(start, length);
+}
+
 void HexView::OnBlink() {
     model_.ToggleBlink();
     blinkTimer_.start(kBlinkMs);
@@ -130,7 +135,12 @@ void HexView::ShowChecksum() {
 
 void HexView::keyPressEvent(QKeyEvent* event) {
     bool typed = false;
-    for (QChar ch : event->text()) typed = model_.Type(ch.unicode()) || typed;
+    for (QChar ch : event->text()) {
+        const uint32_t index = model_.CaretNibble() / 2;
+        if (!model_.Type(ch.unicode())) continue;
+        typed = true;
+        if (typedByte_) typedByte_(index);
+    }
     if (typed) {
         ShowChecksum();
         Refresh(false);

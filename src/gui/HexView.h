@@ -37,6 +37,12 @@ public:
     void GoToAddress(uint32_t address);
     // Typing is refused while `busy` answers true.
     void SetBusyCheck(std::function<bool()> busy) { model_.SetBusyCheck(std::move(busy)); }
+    // Told the index of every byte typed, after it changed.
+    void SetTypedByteHandler(std::function<void(uint32_t)> handler) { typedByte_ = std::move(handler); }
+    // The bytes drawn as differing from the chip (see HexViewModel::SetDifferences).
+    void SetDifferences(const DifferenceMarks* differences) { model_.SetDifferences(differences); }
+    // Goes to `start` and selects `length` bytes from there.
+    void Select(uint32_t start, uint32_t length);
 
     const HexViewModel& Model() const { return model_; }
 
@@ -64,6 +70,7 @@ private:
     QFont font_;
     int baseline_ = 0;
     int glyphLeft_ = 0;
+    std::function<void(uint32_t)> typedByte_;
     QImage canvas_;
     std::vector<HexGlyph> glyphs_;
 };

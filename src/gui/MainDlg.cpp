@@ -317,6 +317,7 @@ void MainDlg::CreateControls() {
     hexRow->setSpacing(0);
     hexRow->addWidget(hexView_, 1);
     hexRow->addWidget(hexScrollBar_);
+    CreateChipMap(hexRow);
 
     progressBar_ = new QProgressBar(central);
     progressBar_->setObjectName("progressBar");
@@ -522,10 +523,12 @@ void MainDlg::ShowSelectors(const SelectorLists& lists) {
 
 void MainDlg::BindHexView() {
     hexView_->SetData(core_.Buffer(), core_.Buffer().activeLength);
+    AfterBufferReplaced(true);
 }
 
 void MainDlg::RefreshHexView() {
     hexView_->Refresh(true);
+    AfterBufferReplaced(false);
 }
 
 void MainDlg::GoToAddress(uint32_t address) {

@@ -25,6 +25,7 @@
 class QAction;
 class QComboBox;
 class QGroupBox;
+class QHBoxLayout;
 class QLabel;
 class QMenu;
 class QProgressBar;
@@ -34,6 +35,7 @@ class QToolBar;
 
 namespace qbr::gui {
 
+class ChipMap;
 class HexView;
 
 // The program's one window: menu, toolbar, chip selectors, the buffer's view,
@@ -106,6 +108,11 @@ public:
     void ShowExtraItems(bool shown) override;
     void CheckExtraItem(ExtraCommandId id, bool checked) override;
     bool OpenFolder(const std::string& path) override;
+    void ShowDifferences() override;
+    void ShowChipMap(bool shown) override;
+    void SelectBytes(uint32_t start, uint32_t length) override;
+    uint32_t CaretAddress() const override;
+    std::optional<FindRequest> AskFind(const FindRequest& last) override;
 
 protected:
     // Every way out ends here: Exit, Escape, the window's close button and the
@@ -122,6 +129,10 @@ private:
     void CreateControls();
     void CreateExtraItems();
     void RelabelExtraItems();
+    // The chip map right of the view's scroll bar, and the view's hooks for the marks and the map.
+    void CreateChipMap(QHBoxLayout* hexRow);
+    // The buffer's bytes were replaced (`rebound`: for another length too): the marks go, the map follows.
+    void AfterBufferReplaced(bool rebound);
     void ConnectCommands();
     void DisableAfterDatabaseError();
     void SelectEmulatedChip();
@@ -185,6 +196,7 @@ private:
     QLabel* capacityText_ = nullptr;
     HexView* hexView_ = nullptr;
     QScrollBar* hexScrollBar_ = nullptr;
+    ChipMap* chipMap_ = nullptr;
     QProgressBar* progressBar_ = nullptr;
     QLabel* percentText_ = nullptr;
     QLabel* statusText_ = nullptr;

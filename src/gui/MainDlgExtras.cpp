@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's extra items: made, labelled, shown and hidden here; what
 // they do is decided by the extras' presenter.
+#include "gui/ChipMap.h"
+#include "gui/FindDlg.h"
+#include "gui/HexView.h"
 #include "gui/MainDlg.h"
 #include "gui/MenuTexts.h"
 
 #include <QAction>
 #include <QDesktopServices>
+#include <QHBoxLayout>
 #include <QMenu>
 #include <QUrl>
 
@@ -50,6 +54,63 @@ void MainDlg::CheckExtraItem(ExtraCommandId id, bool checked) {
 
 bool MainDlg::OpenFolder(const std::string& path) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+}
+
+// The map is kept only while it shows: showing it maps the buffer afresh.
+void MainDlg::CreateChipMap(QHBoxLayout* hexRow) {
+    chipMap_ = new ChipMap(hexView_->parentWidget());
+    chipMap_->setObjectName("chipMap");
+    chipMap_->hide();
+    hexRow->addWidget(chipMap_);
+    chipMap_->SetGoTo([this](uint32_t address) { hexView_->GoToAddress(address); });
+    hexView_->SetDifferences(&extras_.Insight().Marks());
+    hexView_->SetTypedByteHandler([this](uint32_t index) {
+        extras_.Insight().ByteTyped(index);
+        if (chipMap_->isHidden()) return;
+        chipMap_->Model().UpdateRow(index / ChipMapModel::kRowBytes);
+        chipMap_->update();
+    });
+}
+
+void MainDlg::AfterBufferReplaced(bool rebound) {
+    extras_.Insight().BufferReplaced();
+    if (chipMap_->isHidden()) return;
+    if (rebound) {
+        ShowChipMap(false);
+        ShowChipMap(true);
+    } else {
+        chipMap_->Model().Rescan();
+        chipMap_->update();
+    }
+}
+
+void MainDlg::ShowDifferences() {
+    hexView_->Refresh(false);
+    if (chipMap_->isHidden()) return;
+    chipMap_->Model().Rescan();
+    chipMap_->update();
+}
+
+void MainDlg::ShowChipMap(bool shown) {
+    if (shown == !chipMap_->isHidden()) return;
+    chipMap_->setVisible(shown);
+    if (!shown) return;
+    chipMap_->Model().SetData(core_.Buffer(), core_.Buffer().activeLength, &extras_.Insight().Marks());
+    chipMap_->update();
+}
+
+void MainDlg::SelectBytes(uint32_t start, uint32_t length) {
+    hexView_->Select(start, length);
+}
+
+uint32_t MainDlg::CaretAddress() const {
+    return hexView_->Model().CaretNibble() / 2;
+}
+
+std::optional<FindRequest> MainDlg::AskFind(const FindRequest& last) {
+    FindDlg dialog(last, this);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.Request();
 }
 
 }  // namespace qbr::gui
