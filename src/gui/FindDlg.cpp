@@ -45,9 +45,11 @@ FindDlg::FindDlg(const FindRequest& last, QWidget* parent) : QDialog(parent) {
 
     auto* hexButton = new QRadioButton(QString::fromUtf8(wording.findHex), this);
     textButton_ = new QRadioButton(QString::fromUtf8(wording.findText), this);
+    hexButton->setObjectName("hexButton");
     textButton_->setObjectName("textButton");
     auto* forwardButton = new QRadioButton(QString::fromUtf8(wording.findForward), this);
     backwardButton_ = new QRadioButton(QString::fromUtf8(wording.findBackward), this);
+    forwardButton->setObjectName("forwardButton");
     backwardButton_->setObjectName("backwardButton");
 
     auto* ok = new QPushButton(Text(kMsgLocateOk), this);

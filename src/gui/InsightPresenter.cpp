@@ -57,11 +57,6 @@ void InsightPresenter::Next(SearchDirection direction) {
     }
 }
 
-void InsightPresenter::BufferReplaced() {
-    marks_.Clear();
-    if (repeat_ == Repeat::Differences) repeat_ = Repeat::Nothing;
-}
-
 void InsightPresenter::NextDifference(SearchDirection direction) {
     const uint32_t caret = view_.CaretAddress();
     const std::optional<uint32_t> next = direction == SearchDirection::Forward ? marks_.Next(caret)

@@ -26,8 +26,9 @@ public:
 
     // The marks the view draws; they live as long as the presenter.
     const DifferenceMarks& Marks() const { return marks_; }
-    // The buffer's bytes were replaced: the marks no longer say anything.
-    void BufferReplaced();
+    // The buffer's bytes were replaced: the marks no longer say anything, and the
+    // pair says so until the next compare or Find.
+    void BufferReplaced() { marks_.Clear(); }
     // Byte `index` was typed: its mark follows.
     void ByteTyped(uint32_t index) { marks_.Update(index); }
 
