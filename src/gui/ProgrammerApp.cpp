@@ -9,6 +9,7 @@
 #include "gui/ExtrasText.h"
 #include "gui/MainDlg.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCommandLineParser>
 
@@ -73,6 +74,15 @@ int RunProgrammerApp(int& argc, char** argv) {
                                           "extras shown the Programmer menu lists them.",
                                           "N");
     parser.addOption(emulateCount);
+    // Compare with the chip; the emulated chip's own contents.
+    const QCommandLineOption emulateImage("emulate-image",
+                                          "Contents of the emulated chip: loaded at start, saved back at exit; the "
+                                          "chip's size.",
+                                          "file");
+    const QCommandLineOption compare("compare",
+                                     "After start, compare the chip with the buffer and show the chip map (the "
+                                     "extras and the map are shown from then on).");
+    parser.addOptions({emulateImage, compare});
     parser.addPositionalArgument("file", "Image file to load at start.");
     // "--emulate" may stand without a chip name, as on the command line: at the end
     // or before another option. The parser needs a value, so it gets an empty one.
@@ -80,13 +90,17 @@ int RunProgrammerApp(int& argc, char** argv) {
     QStringList commandLine = app.arguments();
     for (qsizetype i = 1; i < commandLine.size(); ++i) {
         const bool valueFollows = i + 1 < commandLine.size() && !commandLine[i + 1].startsWith('-');
-        if (QStringList{"--screenshot", "--emulate-speed", "--trace"}.contains(commandLine[i]))
+        if (QStringList{"--screenshot", "--emulate-speed", "--trace", "--emulate-image"}.contains(commandLine[i]))
             ++i;
         else if (commandLine[i] == "--emulate" && !valueFollows)
             commandLine[i] = "--emulate=";
     }
     parser.process(commandLine);
     if (parser.isSet(extras)) SetExtraSetting(kExtraKeyShown, true);
+    if (parser.isSet(compare)) {
+        SetExtraSetting(kExtraKeyShown, true);
+        SetExtraSetting(kExtraKeyChipMap, true);
+    }
 
     LinkRequest link;
     if (parser.isSet(emulate)) link.emulatedChip = parser.value(emulate).toStdString();
@@ -101,6 +115,7 @@ int RunProgrammerApp(int& argc, char** argv) {
         link.emulateCount = *count;
         if (!link.emulatedChip) link.emulatedChip.emplace();
     }
+    link.emulatorImage = parser.value(emulateImage).toStdString();
     std::vector<std::string> arguments;
     for (const QString& argument : app.arguments().mid(1)) arguments.push_back(argument.toStdString());
     MainDlg window;
@@ -123,6 +138,8 @@ int RunProgrammerApp(int& argc, char** argv) {
     if (started == Workspace::StartResult::Ready && parser.positionalArguments().size() == 1) {
         window.LoadStartFile(parser.positionalArguments().front().toStdString());
     }
+    if (started == Workspace::StartResult::Ready && parser.isSet(compare))
+        window.CommandAction(kExtraCompare)->trigger();
     if (screenshotMode) return TakeScreenshot(window, parser.value(screenshot));
     return app.exec();
 }
