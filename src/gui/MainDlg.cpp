@@ -128,8 +128,10 @@ Workspace::StartResult MainDlg::Initialise() {
     return result;
 }
 
-void MainDlg::LoadStartFile(const std::string& path) {
-    unsavedEdits_.RunLoading([&] { presenter_.LoadCommandLineFile(path); });
+bool MainDlg::LoadStartFile(const std::string& path) {
+    Outcome loaded = Outcome::Failed;
+    unsavedEdits_.RunLoading([&] { loaded = presenter_.LoadCommandLineFile(path); });
+    return loaded == Outcome::Ok;
 }
 
 void MainDlg::RunCommand(const CommandRow& row) {
@@ -193,7 +195,9 @@ std::unique_ptr<UsbLink> MainDlg::MakeLink() {
     auto made = qbr::MakeLink(linkRequest_, {}, core_.Database(), core_.SelectedChip(), traceHeader_, linkEnd_);
     if (const auto* error = std::get_if<LinkError>(&made)) {
         std::cerr << error->text << '\n';
+        // Nor is a chip image that was refused kept, or saved over at exit.
         linkRequest_.emulatedChip = "";
+        linkRequest_.emulatorImage.clear();
         made = qbr::MakeLink(linkRequest_, {}, core_.Database(), core_.SelectedChip(), traceHeader_, linkEnd_);
     }
     return std::get<std::unique_ptr<UsbLink>>(std::move(made));

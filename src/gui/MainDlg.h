@@ -59,8 +59,8 @@ public:
     // of an emulated socket is selected for this run without becoming the configured
     // chip.
     Workspace::StartResult Initialise();
-    // Loads the image file named on the command line.
-    void LoadStartFile(const std::string& path);
+    // Loads the image file named on the command line; false when it couldn't be loaded.
+    bool LoadStartFile(const std::string& path);
     // Before Initialise: how to reach the programmer. A trace file it names is made
     // now and begins with `header`, completed by the chip and access path the link starts with.
     std::optional<LinkError> SetLink(LinkRequest request, TraceHeader header);

@@ -134,11 +134,15 @@ int RunProgrammerApp(int& argc, char** argv) {
     }
     const auto started = window.Initialise();
     if (started == Workspace::StartResult::OutOfMemory) return 1;
-    // Exactly one file on the command line is an image to load.
-    if (started == Workspace::StartResult::Ready && parser.positionalArguments().size() == 1) {
-        window.LoadStartFile(parser.positionalArguments().front().toStdString());
+    // Exactly one file on the command line is an image to load. The compare asked for
+    // runs only on that file or on no file named: a buffer that isn't the file the
+    // user named would be compared in its place.
+    const QStringList files = parser.positionalArguments();
+    bool loaded = files.isEmpty();
+    if (started == Workspace::StartResult::Ready && files.size() == 1) {
+        loaded = window.LoadStartFile(files.front().toStdString());
     }
-    if (started == Workspace::StartResult::Ready && parser.isSet(compare))
+    if (started == Workspace::StartResult::Ready && parser.isSet(compare) && loaded)
         window.CommandAction(kExtraCompare)->trigger();
     if (screenshotMode) return TakeScreenshot(window, parser.value(screenshot));
     return app.exec();

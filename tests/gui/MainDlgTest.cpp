@@ -284,6 +284,11 @@ private slots:
         QVERIFY2(errors.contains("No chip named \"NOSUCHCHIP\""), qPrintable(errors));
         run(path("shot.png"), {}, {"--trace", "--emulate", "--emulate"});  // a trace named like an option
         QVERIFY(std::filesystem::exists(dir.file("--emulate")));
+        // A chip image that is refused is said, and the window goes on without it.
+        QCOMPARE(run(path("shot.png"), {}, {"--emulate", "--emulate-image", path(".")}), 0);
+        // No compare of a buffer that isn't the file named.
+        run(path("shot.png"), {path("missing.bin")}, {"--emulate", "--compare"});
+        QVERIFY2(errors.contains("Open file error!") && !errors.contains("no byte differs"), qPrintable(errors));
     }
 };
 
