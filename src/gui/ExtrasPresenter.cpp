@@ -16,9 +16,6 @@
 namespace qbr::gui {
 namespace {
 
-// Ranges a box lists; the rest are counted.
-constexpr size_t kRangesListed = 8;
-
 // One bar for the command while it lives, made of `transfers` whole-chip transfers.
 class OneBar {
 public:
@@ -124,7 +121,9 @@ CommandResult ExtrasPresenter::ReadTwice(const CommandRow& row) {
     if (read.Ok() && !read.Agreed()) {
         const std::string text = CurrentExtrasWording().readsDiffer;
         read.outcome = Outcome::Failed;
-        read.words = {.status = text, .error = true, .box = text + "\n\n" + DiffRangesText(read.diff, kRangesListed)};
+        read.words = {.status = text,
+                      .error = true,
+                      .box = text + "\n\n" + DiffRangesText(read.diff, kBoxRangesListed)};
     }
     return window_.Finish(row, read);
 }

@@ -7,13 +7,6 @@
 #include "ops/DiffWording.h"
 
 namespace qbr::gui {
-namespace {
-
-// Ranges the summary lists; the rest are counted.
-constexpr size_t kRangesListed = 8;
-
-}  // namespace
-
 void InsightPresenter::Compare() {
     ProgrammerCore& core = window_.Core();
     if (core.RefuseWhileBusy()) return;
@@ -28,7 +21,7 @@ void InsightPresenter::Compare() {
         return;
     }
     view_.SelectBytes(result.diff.ranges.front().offset, 0);
-    window_.MessageBox(DiffRangesText(result.diff, kRangesListed) + '\n' + CauseText(result.diff.Cause()),
+    window_.MessageBox(DiffRangesText(result.diff, kBoxRangesListed) + '\n' + CauseText(result.diff.Cause()),
                        BoxButtons::Ok);
 }
 

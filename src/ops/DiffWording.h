@@ -34,6 +34,9 @@ const DiffWording& CurrentDiffWording();
 // the first `listed` ranges ("  0x000100..0x0001FF  (256)"), then how many more.
 std::string DiffRangesText(const ImageDiff& diff, size_t listed);
 
+// Ranges a message box lists; the rest are counted.
+inline constexpr size_t kBoxRangesListed = 8;
+
 // The likely cause's text; empty for none.
 const char* CauseText(DiffCause cause);
 

@@ -9,9 +9,6 @@
 namespace qbr {
 namespace {
 
-// Ranges a refusal lists; the rest are counted.
-constexpr size_t kRangesListed = 8;
-
 // Why the chip was not changed: the copy couldn't be saved, the reads differed
 // (and where), or a read failed.
 CommandResult Refusal(const ChipBackup& backup, const std::string& path) {
@@ -22,7 +19,7 @@ CommandResult Refusal(const ChipBackup& backup, const std::string& path) {
         status = box = Fill(wording.backupFileError, {path});
     } else if (backup.reads.Ok()) {
         status = wording.backupReadsDiffer;
-        box = status + "\n\n" + DiffRangesText(backup.reads.diff, kRangesListed);
+        box = status + "\n\n" + DiffRangesText(backup.reads.diff, kBoxRangesListed);
     }
     return {backup.outcome, {.status = status, .error = true, .box = box}};
 }
