@@ -170,12 +170,21 @@ int ChipJobs::Write() {
     return ExitCodeOf(write.outcome);
 }
 
-void ChipJobs::ReportDifferingBytes() {
+// The bytes before the mismatch compared equal; only the rest is read again. When
+// this read sees the mismatched byte as the buffer has it, the two reads of the chip
+// disagree and no count would be true.
+void ChipJobs::ReportDifferingBytes(const Mismatch& mismatch) {
     SilentEvents silent;
     ProgrammerCore quiet(core_.Session(), core_.Space(), silent);
-    const ChipDiff result = DiffChip(quiet, core_.SelectedChip(), WholeChip(core_.SelectedChip()));
+    const uint32_t end = WholeChip(core_.SelectedChip()).End();
+    const ChipDiff result = DiffChip(quiet, core_.SelectedChip(), {mismatch.address, end - mismatch.address});
     quiet.Show(result);  // into the log alone
-    if (result.outcome == Outcome::Ok) report_.Set("differing_bytes", result.diff.differingBytes);
+    if (result.outcome != Outcome::Ok) return;
+    if (result.chipData.empty() || result.chipData.front() != mismatch.chipByte) {
+        report_.Set("reads_differ", true);
+        return;
+    }
+    report_.Set("differing_bytes", result.diff.differingBytes);
 }
 
 int ChipJobs::ChipSum() {

@@ -48,8 +48,8 @@ public:
     void ReportSums(std::span<const uint8_t> data);
     // Those sums, once reported.
     const std::optional<DataSums>& Sums() const { return sums_; }
-    // A failed verify's difference count, from a read of the whole chip.
-    void ReportDifferingBytes();
+    // A failed verify's difference count, from a second read from the mismatch on.
+    void ReportDifferingBytes(const Mismatch& mismatch);
     // chip-sum: the image file as the window would load it for the selected chip.
     int ChipSum();
 

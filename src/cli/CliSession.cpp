@@ -89,8 +89,8 @@ int CliSession::KeptFiles(int code) {
     if (link_.trace && link_.trace->Failed()) {
         code = FailAfterRun(code, Fill(wording.traceIncomplete, {options_.link.trace}));
     }
-    if (link_.emulator && !link_.imagePath.empty() && !link_.image.Save(link_.emulator->Chip())) {
-        code = FailAfterRun(code, Fill(wording.emulatorSaveError, {link_.imagePath}));
+    if (!SaveEmulatedChip(link_)) {
+        code = FailAfterRun(code, Fill(CurrentLinkWording().emulatorSaveError, {link_.imagePath}));
     }
     return code;
 }
@@ -206,7 +206,7 @@ int CliSession::RunCommand(const CommandRow& row, ChipJobs& jobs) {
                          MismatchReport(mismatch.address, mismatch.bufferByte, mismatch.chipByte));
             report_.Set("mismatch",
                         {{"address", mismatch.address}, {"buffer", mismatch.bufferByte}, {"chip", mismatch.chipByte}});
-            if (options_.json) jobs.ReportDifferingBytes();
+            if (options_.json) jobs.ReportDifferingBytes(mismatch);
         } else if (row.id == kCmdAuto && result.outcome == Outcome::Failed) {
             // The failed step said what went wrong; the run says that it stopped there.
             report_.Fail(errors::kFailed, CurrentCliWording().commandFailed, kExitFailed);

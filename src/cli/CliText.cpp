@@ -9,7 +9,6 @@ namespace {
 constexpr Bilingual<CliWording> kWording = {
     {
         "{} is not an SPI flash chip: only SPI flash is erased.",
-        "Can't save the emulated chip to {}",
         "The range at {} of {} bytes is not inside {} ({} bytes).",
         "The records of {} reach outside the range: a HEX or S-record file keeps its chip addresses.",
         "--skip-blank is for SPI flash only: the other chips are written without erasing.",
@@ -150,7 +149,6 @@ constexpr Bilingual<CliWording> kWording = {
     },
     {
         "{} 不是 SPI Flash 芯片: 只有 SPI Flash 芯片可以擦除。",
-        "无法把模拟芯片的内容保存到 {}",
         "从 {} 开始的 {} 字节范围不在 {} ({} 字节) 之内。",
         "{} 的记录超出了该范围: HEX 或 S-record 文件保留芯片地址。",
         "--skip-blank 只用于 SPI Flash: 其他芯片写入前不需要擦除。",

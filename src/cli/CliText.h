@@ -7,7 +7,6 @@ namespace qbr {
 // one language. "{}" stands for a value, filled in by Fill (cli/DoctorText.h).
 struct CliWording {
     const char* notSpiFlash;          // chip name
-    const char* emulatorSaveError;    // path
     const char* rangeOutside;         // offset, length, chip name, capacity
     const char* recordsOutsideRange;  // path
     const char* skipBlankFlashOnly;

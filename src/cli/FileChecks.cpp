@@ -106,6 +106,7 @@ int FailLink(const LinkError& error, RunReport& report) {
     switch (error.problem) {
     case LinkProblem::NoChipNamed: return report.Fail(errors::kNoChipNamed, error.text, kExitUsage);
     case LinkProblem::BadFault:
+    case LinkProblem::NotEmulated:
     case LinkProblem::BadSpeed: return report.Fail(errors::kUsage, error.text, kExitUsage);
     case LinkProblem::ImageNotRegular: return report.Fail(errors::kNotARegularFile, error.text, kExitFileError);
     case LinkProblem::ImageInUse: return report.Fail(errors::kEmulatedImageInUse, error.text, kExitFileError);

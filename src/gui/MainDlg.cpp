@@ -192,13 +192,15 @@ void MainDlg::SelectEmulatedChip() {
 // goes on with what it can: the emulated programmer then holds the selected chip.
 std::unique_ptr<UsbLink> MainDlg::MakeLink() {
     if (std::unique_ptr<UsbLink> picked = LinkToPickedProgrammer()) return picked;
-    auto made = qbr::MakeLink(linkRequest_, {}, core_.Database(), core_.SelectedChip(), traceHeader_, linkEnd_);
+    // The one programmer is emulated programmer 1, as on the command line ("%d" is 1).
+    const ProgrammerSlot slot = linkRequest_.emulatedChip ? EmulatedSlot(1) : ProgrammerSlot{};
+    auto made = qbr::MakeLink(linkRequest_, slot, core_.Database(), core_.SelectedChip(), traceHeader_, linkEnd_);
     if (const auto* error = std::get_if<LinkError>(&made)) {
         std::cerr << error->text << '\n';
         // Nor is a chip image that was refused kept, or saved over at exit.
         linkRequest_.emulatedChip = "";
         linkRequest_.emulatorImage.clear();
-        made = qbr::MakeLink(linkRequest_, {}, core_.Database(), core_.SelectedChip(), traceHeader_, linkEnd_);
+        made = qbr::MakeLink(linkRequest_, slot, core_.Database(), core_.SelectedChip(), traceHeader_, linkEnd_);
     }
     return std::get<std::unique_ptr<UsbLink>>(std::move(made));
 }

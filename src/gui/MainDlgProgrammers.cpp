@@ -13,6 +13,8 @@
 #include <QMenu>
 
 #include <iostream>
+#include <string>
+#include <vector>
 
 namespace qbr::gui {
 
@@ -78,6 +80,13 @@ void MainDlg::PickProgrammer(const ProgrammerSlot& slot) {
         }
     }
     CheckPickedProgrammer();
+}
+
+bool MainDlg::SaveEmulatedChips() const {
+    std::vector<std::string> unsaved = picker_.SaveEmulatedChips();
+    if (!SaveEmulatedChip(linkEnd_)) unsaved.push_back(linkEnd_.imagePath);
+    for (const std::string& path : unsaved) std::cerr << Fill(CurrentLinkWording().emulatorSaveError, {path}) << '\n';
+    return unsaved.empty();
 }
 
 // Each look of the link watch surveys the programmers again; the link itself

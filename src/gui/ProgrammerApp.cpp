@@ -4,6 +4,7 @@
 #include "base/Language.h"
 #include "base/LogFile.h"
 #include "base/MessageTable.h"
+#include "base/NumberText.h"
 #include "base/TextFill.h"
 #include "gui/ExtraSettings.h"
 #include "gui/ExtrasText.h"
@@ -13,6 +14,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 
+#include <algorithm>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -34,11 +36,16 @@ int TakeScreenshot(MainDlg& window, const QString& file) {
     return 0;
 }
 
-// --emulate-count's number: 1 to 64 programmers, as on the command line.
+// --emulate-count's number: 1 to 64 programmers, decimal or 0x-hex, as on the command line.
 std::optional<unsigned> EmulateCount(const QString& text) {
-    bool number = false;
-    const unsigned count = text.toUInt(&number);
-    return number && count >= 1 && count <= 64 ? std::optional(count) : std::nullopt;
+    const std::optional<uint64_t> count = ParseNumber(text.toStdString());
+    return count && *count >= 1 && *count <= 64 ? std::optional(static_cast<unsigned>(*count)) : std::nullopt;
+}
+
+// The window ends as the run's files say: an emulated chip that wasn't saved back
+// turns a good end into a failed one.
+int Finish(MainDlg& window, int code) {
+    return window.SaveEmulatedChips() ? code : std::max(code, 1);
 }
 
 }  // namespace
@@ -116,6 +123,10 @@ int RunProgrammerApp(int& argc, char** argv) {
         if (!link.emulatedChip) link.emulatedChip.emplace();
     }
     link.emulatorImage = parser.value(emulateImage).toStdString();
+    if (const std::optional<LinkError> error = CheckEmulatorOnly(link, {})) {
+        std::cerr << error->text << '\n';
+        return 1;
+    }
     std::vector<std::string> arguments;
     for (const QString& argument : app.arguments().mid(1)) arguments.push_back(argument.toStdString());
     MainDlg window;
@@ -144,8 +155,8 @@ int RunProgrammerApp(int& argc, char** argv) {
     }
     if (started == Workspace::StartResult::Ready && parser.isSet(compare) && loaded)
         window.CommandAction(kExtraCompare)->trigger();
-    if (screenshotMode) return TakeScreenshot(window, parser.value(screenshot));
-    return app.exec();
+    if (screenshotMode) return Finish(window, TakeScreenshot(window, parser.value(screenshot)));
+    return Finish(window, app.exec());
 }
 
 }  // namespace qbr::gui

@@ -23,7 +23,9 @@ std::optional<ProgrammerSlot> ProgrammerPicker::FindBySerial(const std::string& 
 }
 
 // An emulated programmer made before is linked to again as it is, chip and all;
-// anything else is made anew for the slot.
+// anything else is made anew for the slot. A link that can't be made leaves no
+// end behind: an emulated chip whose image was refused is refused again next
+// time, rather than linked to erased.
 std::variant<std::unique_ptr<UsbLink>, LinkError> ProgrammerPicker::LinkTo(const ProgrammerSlot& slot,
                                                                            const LinkRequest& request,
                                                                            const ChipDatabase& database,
@@ -34,8 +36,20 @@ std::variant<std::unique_ptr<UsbLink>, LinkError> ProgrammerPicker::LinkTo(const
         return std::make_unique<UsbLink>(std::make_unique<LibraryPath>(*end.emulator));
     }
     auto made = MakeLink(request, slot, database, worked, {}, end);
-    if (!std::holds_alternative<LinkError>(made)) picked_ = slot;
+    if (std::holds_alternative<LinkError>(made)) {
+        ends_.erase(slot.id);
+    } else {
+        picked_ = slot;
+    }
     return made;
+}
+
+std::vector<std::string> ProgrammerPicker::SaveEmulatedChips() const {
+    std::vector<std::string> unsaved;
+    for (const auto& [id, end] : ends_) {
+        if (!SaveEmulatedChip(end)) unsaved.push_back(end.imagePath);
+    }
+    return unsaved;
 }
 
 EmulatedProgrammer* ProgrammerPicker::PickedEmulator() {

@@ -31,6 +31,8 @@ public:
     const std::optional<ProgrammerSlot>& Picked() const { return picked_; }
     // The emulated programmer picked, else null.
     EmulatedProgrammer* PickedEmulator();
+    // Writes each emulated chip used back into its image file; the files that failed.
+    std::vector<std::string> SaveEmulatedChips() const;
 
 private:
     std::vector<ProgrammerSlot> attached_;

@@ -17,6 +17,8 @@ constexpr Bilingual<LinkWording> kWording = {
     {
         "No chip named \"{}\" in the database.",
         "Can't load the emulated chip from {}",
+        "Can't save the emulated chip to {}",
+        "{} works only with the emulated programmer: add --emulate (or --emulate-count).",
         "{}: the programmer's number before the colon must be between 1 and --emulate-count.",
         "--emulate-speed takes full or unlimited, not {}",
         "The emulated chip's image {} is {}, not a regular file.",
@@ -27,6 +29,8 @@ constexpr Bilingual<LinkWording> kWording = {
     {
         "芯片数据库中没有名为 \"{}\" 的芯片。",
         "无法从 {} 载入模拟芯片的内容",
+        "无法把模拟芯片的内容保存到 {}",
+        "{} 只能用于模拟编程器: 请加上 --emulate (或 --emulate-count)。",
         "{}: 冒号前的编程器编号必须在 1 和 --emulate-count 之间。",
         "--emulate-speed 只能是 full 或 unlimited, 不能是 {}",
         "模拟芯片的映像 {} 是{}, 不是普通文件。",
@@ -79,6 +83,15 @@ std::optional<LinkError> SetEmulatorFault(LinkRequest& request, const std::strin
 
 LinkError NoChipNamed(const std::string& name) {
     return {LinkProblem::NoChipNamed, Fill(CurrentLinkWording().noChipNamed, {name})};
+}
+
+std::optional<LinkError> CheckEmulatorOnly(const LinkRequest& request, const std::string& fault) {
+    if (request.emulatedChip) return std::nullopt;
+    const char* option = !request.emulatorImage.empty() ? "--emulate-image"
+                         : !fault.empty()               ? "--emulate-fault"
+                                                        : nullptr;
+    if (!option) return std::nullopt;
+    return LinkError{LinkProblem::NotEmulated, Fill(CurrentLinkWording().emulatorOnly, {option})};
 }
 
 const LinkWording& CurrentLinkWording() {

@@ -38,7 +38,16 @@ struct ProgrammerSlot {
 ProgrammerSlot EmulatedSlot(unsigned index);
 
 // Why a link can't be made as asked, and the text that says so in the current language.
-enum class LinkProblem { NoChipNamed, BadFault, BadSpeed, ImageNotRegular, ImageInUse, ImageWrongSize, FileError };
+enum class LinkProblem {
+    NoChipNamed,
+    BadFault,
+    BadSpeed,
+    NotEmulated,
+    ImageNotRegular,
+    ImageInUse,
+    ImageWrongSize,
+    FileError
+};
 struct LinkError {
     LinkProblem problem;
     std::string text;
@@ -50,12 +59,18 @@ std::optional<LinkError> SetEmulatorSpeed(LinkRequest& request, const std::strin
 std::optional<LinkError> SetEmulatorFault(LinkRequest& request, const std::string& text);
 // That the database has no chip of that name.
 LinkError NoChipNamed(const std::string& name);
+// The emulator's own options, an image file or a fault (`fault` as given), asked for
+// without emulated programmers: refused, for a real programmer would do the work
+// and its "ok" would not be what the user asked for.
+std::optional<LinkError> CheckEmulatorOnly(const LinkRequest& request, const std::string& fault);
 
 // Why a link can't be made as asked, in one language; both front ends say these. "{}" stands for a value, filled in by
 // Fill.
 struct LinkWording {
     const char* noChipNamed;        // name
     const char* emulatorLoadError;  // path
+    const char* emulatorSaveError;  // path
+    const char* emulatorOnly;       // the option
     const char* faultProgrammer;    // the fault as given
     const char* badSpeed;           // the speed as given
     const char* imageNotRegular;    // path, kind

@@ -49,6 +49,10 @@ std::optional<LinkError> MakeEmulator(const LinkRequest& request, const Programm
 
 }  // namespace
 
+bool SaveEmulatedChip(const LinkEnd& end) {
+    return !end.emulator || end.imagePath.empty() || end.image.Save(end.emulator->Chip());
+}
+
 std::optional<LinkError> LoadReplay(const LinkRequest& request, LinkEnd& end) {
     std::string error;
     end.replay = TraceReplay::Load(request.replay, error);

@@ -28,6 +28,10 @@ struct LinkEnd {
     std::string accessPath;                      // "replay", "emulated", "library" or "direct"
 };
 
+// Writes the emulated chip of `end` back into its image file; true also when there
+// is none to write.
+bool SaveEmulatedChip(const LinkEnd& end);
+
 // Loads the request's recorded trace into `end`; its header names the chip it was recorded with.
 std::optional<LinkError> LoadReplay(const LinkRequest& request, LinkEnd& end);
 // Makes the request's trace file now, ahead of the link, so that a run that can't keep it stops early.

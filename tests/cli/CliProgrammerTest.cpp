@@ -112,6 +112,11 @@ TEST_F(CliProgrammer, SafetyFeaturesWorkEndToEnd) {
          "Backup saved: " + Path("backups/EN25T80-"),
          {{"/backup/crc32", "956bac74"}, {"/ok", true}}},  // zlib.crc32 of 1 MiB of 0xFF
         {"verify --diff " + Path("img.bin"), 0, "Verify chip ok!", {{"/differing_bytes", 0}, {"/cause", "none"}}},
+        // A loose contact: the count's second read disagrees with the verify's, so no count.
+        {"--emulate-fault flip@0x1000 verify " + Path("img.bin"),
+         1,
+         "Addr:0x001000",
+         {{"/reads_differ", true}, {"/mismatch/address", 0x1000}}},
         {"--emulate-fault protect@0x80800 auto " + Path("img.bin"), 1, "Addr:0x080800", {}},
         {"verify --diff " + Path("img.bin"),
          1,

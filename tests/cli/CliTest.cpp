@@ -49,6 +49,9 @@ const TextRun kTextRuns[] = {
     {"--emulate --emulate-fault reject@1 link", 2, "takes no value: reject"},
     {"--emulate --emulate-fault stall@12k link", 2, "not a number"},
     {"--lang zh --emulate --emulate-fault stall@12k link", 2, "模拟器故障 \"stall@12k\": 值不是数字"},
+    // The emulator's options without an emulated programmer are refused, not ignored.
+    {"--lang en --emulate-fault stall@1 link", 2, "--emulate-fault works only with the emulated programmer"},
+    {"--lang zh --emulate-image /nonexistent.bin link", 2, "--emulate-image 只能用于模拟编程器"},
     {"--lang en --db /nonexistent/chips.dat chips", 4, ""},
     {"--lang en --production /nonexistent/line.db chips 'en25*80'", 0, "EN25T80"},  // no row, so no programmer needed
     {"--lang zh --emulate --trace /tmp/qbr-same-file.bin read /tmp/./qbr-same-file.bin", 2,

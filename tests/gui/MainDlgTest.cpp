@@ -286,6 +286,13 @@ private slots:
         QVERIFY(std::filesystem::exists(dir.file("--emulate")));
         // A chip image that is refused is said, and the window goes on without it.
         QCOMPARE(run(path("shot.png"), {}, {"--emulate", "--emulate-image", path(".")}), 0);
+        // A new chip image is the erased chip, saved back at the end; the emulator's
+        // options ask for the emulated programmer; the count is read as the command line reads it.
+        QCOMPARE(run(path("shot.png"), {}, {"--emulate", "24C02", "--emulate-image", path("new.bin")}), 0);
+        QCOMPARE(qbr::test::ReadFileText(dir.file("new.bin")), std::string(256, '\xFF'));
+        QVERIFY(run(path("shot.png"), {}, {"--emulate-image", path("new.bin")}) > 0);
+        QVERIFY2(errors.contains("works only with the emulated programmer"), qPrintable(errors));
+        QCOMPARE(run(path("shot.png"), {}, {"--emulate-count", "0x2"}), 0);
         // No compare of a buffer that isn't the file named.
         run(path("shot.png"), {path("missing.bin")}, {"--emulate", "--compare"});
         QVERIFY2(errors.contains("Open file error!") && !errors.contains("no byte differs"), qPrintable(errors));

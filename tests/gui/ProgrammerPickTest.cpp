@@ -72,6 +72,21 @@ private slots:
         QCOMPARE(Checked(fixture), QString("emulated-2  EMU0000002"));
     }
 
+    // A programmer whose chip image is refused says so each time it is picked, and
+    // is never worked with, erased, in its place.
+    void aRefusedChipImageIsRefusedEachTime() {
+        WindowFixture fixture("English", std::string(), {{"Extras", "Shown", "1"}}, 2);
+        WriteFileText(fixture.File("g2.bin"), "short");
+        fixture.link().emulatorImage = fixture.File("g%d.bin");
+        fixture.Restart();
+        QTRY_COMPARE(LinkText(fixture), QString("USB Link OK!  emulated-1"));
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            Items(fixture)[1]->trigger();
+            QVERIFY2(fixture.boxes.last().contains("g2.bin holds 5 bytes"), qPrintable(fixture.boxes.last()));
+            QCOMPARE(Checked(fixture), QString("emulated-1  EMU0000001"));
+        }
+    }
+
     void hiddenExtrasListNoProgrammers() {
         WindowFixture fixture("English", std::string(), {}, 2);
         QVERIFY(Items(fixture).isEmpty());

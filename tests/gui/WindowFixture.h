@@ -57,6 +57,7 @@ public:
         });
     }
 
+    LinkRequest& link() { return link_; }  // taken at the next Restart
     gui::MainDlg& window() { return *window_; }
     ProgrammerCore& core() { return window_->Core(); }
     QAction* Command(int command) { return window_->CommandAction(command); }
