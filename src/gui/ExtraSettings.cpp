@@ -9,8 +9,8 @@ bool ExtraSettingOn(const char* key) {
     return ReadConfig(kExtrasSection, key) == "1";
 }
 
-void SetExtraSetting(const char* key, bool on) {
-    WriteConfig(kExtrasSection, key, on ? "1" : "0");
+bool SetExtraSetting(const char* key, bool on) {
+    return WriteConfig(kExtrasSection, key, on ? "1" : "0");
 }
 
 }  // namespace qbr::gui

@@ -14,6 +14,7 @@ inline constexpr const char* kExtraKeyChipMap = "ChipMap";
 
 // Whether an option of `[Extras]` is on: only "1" is; a missing key is off.
 bool ExtraSettingOn(const char* key);
-void SetExtraSetting(const char* key, bool on);
+// False when config.ini could not be written.
+bool SetExtraSetting(const char* key, bool on);
 
 }  // namespace qbr::gui

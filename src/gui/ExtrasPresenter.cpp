@@ -64,13 +64,16 @@ bool ExtrasPresenter::Shown() const {
     return ExtraSettingOn(kExtraKeyShown);
 }
 
-// An option flips its setting; the Extras item itself hides them all again.
+// An option flips its setting; the Extras item itself hides them all again. The
+// item shows the setting in force: one that can't be written stays as it was, so
+// a backup never seems on while it is off.
 void ExtrasPresenter::OnExtraCommand(ExtraCommandId id) {
     const ExtraCommandRow* row = FindExtraCommand(id);
     if (!row) return;
     if (row->kind == ExtraKind::Toggle) {
-        const bool on = !ExtraSettingOn(row->configKey);
-        SetExtraSetting(row->configKey, on);
+        if (!SetExtraSetting(row->configKey, !ExtraSettingOn(row->configKey)))
+            window_.MessageBox(Fill(CurrentExtrasWording().settingNotKept, {ConfigFilePath()}), BoxButtons::Ok);
+        const bool on = ExtraSettingOn(row->configKey);
         view_.CheckExtraItem(id, on);
         if (id == kExtraShown) view_.ShowExtraItems(on);
         ShowChipMap();

@@ -3,14 +3,17 @@
 
 namespace qbr::gui {
 
-// The texts of the window's extras, in one language. "{}" stands for a value,
+// The texts of the window's extras and of its command line, in one language. "{}" stands for a value,
 // filled in by Fill (base/TextFill.h).
 struct ExtrasWording {
     const char* noFolderViewer;  // folder
     const char* backupStatus;    // file name
     const char* readsDiffer;
-    const char* programmerPicked;  // id, serial number
-    const char* badEmulateCount;   // the number as given
+    const char* programmerPicked;      // id, serial number
+    const char* badEmulateCount;       // the number as given
+    const char* screenshotNotWritten;  // file
+    const char* extrasNotKept;         // config.ini's path
+    const char* settingNotKept;        // config.ini's path
     // Compare and Find
     const char* compareOffer;
     const char* compareSame;

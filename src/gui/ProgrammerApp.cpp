@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "gui/ProgrammerApp.h"
 
+#include "base/Config.h"
 #include "base/Language.h"
 #include "base/LogFile.h"
 #include "base/MessageTable.h"
@@ -18,6 +19,7 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qbr::gui {
@@ -30,7 +32,7 @@ int TakeScreenshot(MainDlg& window, const QString& file) {
     // A few rounds let the layout settle and the first link watch run.
     for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
     if (!window.grab().save(file, "PNG")) {
-        std::cerr << "Can't write " << file.toStdString() << '\n';
+        std::cerr << Fill(CurrentExtrasWording().screenshotNotWritten, {file.toStdString()}) << '\n';
         return 1;
     }
     return 0;
@@ -48,6 +50,96 @@ int Finish(MainDlg& window, int code) {
     return window.SaveEmulatedChips() ? code : std::max(code, 1);
 }
 
+// The window's command line.
+struct WindowOptions {
+    QCommandLineParser parser;
+    const QCommandLineOption screenshot{"screenshot", "Start, draw the window into a PNG file and exit.", "file"};
+    const QCommandLineOption emulate{"emulate",
+                                     "Use the emulated programmer with CHIP in its socket "
+                                     "(--emulate alone: the selected chip).",
+                                     "chip"};
+    const QCommandLineOption emulateSpeed{"emulate-speed",
+                                          "Speed of the emulated programmer's wire: unlimited (default) or full "
+                                          "(USB full speed, as with a programmer).",
+                                          "speed", "unlimited"};
+    const QCommandLineOption trace{"trace", "Record every USB transfer of the run into a file (JSON lines).", "file"};
+    const QCommandLineOption extras{"extras",
+                                    "Show the window's extra items from now on (Help > Extras hides them again)."};
+    const QCommandLineOption emulateCount{"emulate-count",
+                                          "Emulate N (1 to 64) programmers, ids emulated-1 ... emulated-N; with the "
+                                          "extras shown the Programmer menu lists them.",
+                                          "N"};
+    const QCommandLineOption emulateImage{"emulate-image",
+                                          "Contents of the emulated chip: loaded at start, saved back at exit; the "
+                                          "chip's size (a new file is an erased chip). Needs --emulate.",
+                                          "file"};
+    const QCommandLineOption compare{"compare",
+                                     "After start, compare the chip with the buffer and show the chip map (the "
+                                     "extras and the map are shown from then on)."};
+
+    WindowOptions() {
+        parser.addHelpOption();
+        parser.addOptions({screenshot, emulate, emulateSpeed, trace, extras, emulateCount, emulateImage, compare});
+        parser.addPositionalArgument("file", "Image file to load at start.");
+    }
+
+    // "--emulate" may stand without a chip name, as on the command line: at the end
+    // or before another option. The parser needs a value, so it gets an empty one.
+    // The word after an option with a value is that value, whatever it looks like.
+    void Process(QStringList commandLine) {
+        for (qsizetype i = 1; i < commandLine.size(); ++i) {
+            const bool valueFollows = i + 1 < commandLine.size() && !commandLine[i + 1].startsWith('-');
+            if (QStringList{"--screenshot", "--emulate-speed", "--trace", "--emulate-image", "--emulate-count"}
+                    .contains(commandLine[i]))
+                ++i;
+            else if (commandLine[i] == "--emulate" && !valueFollows)
+                commandLine[i] = "--emulate=";
+        }
+        parser.process(commandLine);
+    }
+
+    // The programmer the options ask for; nullopt after saying why it can't be had.
+    std::optional<LinkRequest> Link() const {
+        LinkRequest link;
+        if (parser.isSet(emulate)) link.emulatedChip = parser.value(emulate).toStdString();
+        link.trace = parser.value(trace).toStdString();
+        if (parser.isSet(emulateCount)) {
+            const std::optional<unsigned> count = EmulateCount(parser.value(emulateCount));
+            if (!count) {
+                std::cerr << Fill(CurrentExtrasWording().badEmulateCount, {parser.value(emulateCount).toStdString()})
+                          << '\n';
+                return std::nullopt;
+            }
+            link.emulateCount = *count;
+            if (!link.emulatedChip) link.emulatedChip.emplace();
+        }
+        link.emulatorImage = parser.value(emulateImage).toStdString();
+        std::optional<LinkError> error = CheckEmulatorOnly(link, {});
+        if (!error) error = SetEmulatorSpeed(link, parser.value(emulateSpeed).toStdString());
+        if (!error) return link;
+        std::cerr << error->text << '\n';
+        return std::nullopt;
+    }
+
+    // --extras and --compare show the extras from now on; a config.ini that can't be
+    // written is said, for they would not show.
+    void KeepExtras() const {
+        bool kept = true;
+        if (parser.isSet(extras) || parser.isSet(compare)) kept = SetExtraSetting(kExtraKeyShown, true);
+        if (parser.isSet(compare)) kept = SetExtraSetting(kExtraKeyChipMap, true) && kept;
+        if (!kept) std::cerr << Fill(CurrentExtrasWording().extrasNotKept, {ConfigFilePath()}) << '\n';
+    }
+};
+
+// Help is given without a display, which the window's application needs.
+bool AsksForHelp(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view word = argv[i];
+        if (word == "-h" || word == "--help" || word == "--help-all" || word == "-?") return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 int RunProgrammerApp(int& argc, char** argv) {
@@ -57,86 +149,27 @@ int RunProgrammerApp(int& argc, char** argv) {
         std::cerr << languageProblem << '\n';
         LogText(languageProblem);
     }
+    if (AsksForHelp(argc, argv)) {
+        QCoreApplication app(argc, argv);
+        WindowOptions().Process(app.arguments());  // prints the help and ends the program
+    }
 
     QApplication app(argc, argv);
     QApplication::setApplicationName("qbr5150");
+    WindowOptions options;
+    options.Process(app.arguments());
+    options.KeepExtras();
+    std::optional<LinkRequest> link = options.Link();
+    if (!link) return 1;
 
-    QCommandLineParser parser;
-    parser.addHelpOption();
-    const QCommandLineOption screenshot("screenshot", "Start, draw the window into a PNG file and exit.", "file");
-    const QCommandLineOption emulate("emulate",
-                                     "Use the emulated programmer with CHIP in its socket "
-                                     "(--emulate alone: the selected chip).",
-                                     "chip");
-    const QCommandLineOption emulateSpeed("emulate-speed",
-                                          "Speed of the emulated programmer's wire: unlimited (default) or full "
-                                          "(USB full speed, as with a programmer).",
-                                          "speed", "unlimited");
-    const QCommandLineOption trace("trace", "Record every USB transfer of the run into a file (JSON lines).", "file");
-    const QCommandLineOption extras("extras",
-                                    "Show the window's extra items from now on (Help > Extras hides them again).");
-    parser.addOptions({screenshot, emulate, emulateSpeed, trace, extras});
-    const QCommandLineOption emulateCount("emulate-count",
-                                          "Emulate N (1 to 64) programmers, ids emulated-1 ... emulated-N; with the "
-                                          "extras shown the Programmer menu lists them.",
-                                          "N");
-    parser.addOption(emulateCount);
-    // Compare with the chip; the emulated chip's own contents.
-    const QCommandLineOption emulateImage("emulate-image",
-                                          "Contents of the emulated chip: loaded at start, saved back at exit; the "
-                                          "chip's size.",
-                                          "file");
-    const QCommandLineOption compare("compare",
-                                     "After start, compare the chip with the buffer and show the chip map (the "
-                                     "extras and the map are shown from then on).");
-    parser.addOptions({emulateImage, compare});
-    parser.addPositionalArgument("file", "Image file to load at start.");
-    // "--emulate" may stand without a chip name, as on the command line: at the end
-    // or before another option. The parser needs a value, so it gets an empty one.
-    // The word after an option with a value is that value, whatever it looks like.
-    QStringList commandLine = app.arguments();
-    for (qsizetype i = 1; i < commandLine.size(); ++i) {
-        const bool valueFollows = i + 1 < commandLine.size() && !commandLine[i + 1].startsWith('-');
-        if (QStringList{"--screenshot", "--emulate-speed", "--trace", "--emulate-image"}.contains(commandLine[i]))
-            ++i;
-        else if (commandLine[i] == "--emulate" && !valueFollows)
-            commandLine[i] = "--emulate=";
-    }
-    parser.process(commandLine);
-    if (parser.isSet(extras)) SetExtraSetting(kExtraKeyShown, true);
-    if (parser.isSet(compare)) {
-        SetExtraSetting(kExtraKeyShown, true);
-        SetExtraSetting(kExtraKeyChipMap, true);
-    }
-
-    LinkRequest link;
-    if (parser.isSet(emulate)) link.emulatedChip = parser.value(emulate).toStdString();
-    link.trace = parser.value(trace).toStdString();
-    if (parser.isSet(emulateCount)) {
-        const std::optional<unsigned> count = EmulateCount(parser.value(emulateCount));
-        if (!count) {
-            std::cerr << Fill(CurrentExtrasWording().badEmulateCount, {parser.value(emulateCount).toStdString()})
-                      << '\n';
-            return 1;
-        }
-        link.emulateCount = *count;
-        if (!link.emulatedChip) link.emulatedChip.emplace();
-    }
-    link.emulatorImage = parser.value(emulateImage).toStdString();
-    if (const std::optional<LinkError> error = CheckEmulatorOnly(link, {})) {
-        std::cerr << error->text << '\n';
-        return 1;
-    }
     std::vector<std::string> arguments;
     for (const QString& argument : app.arguments().mid(1)) arguments.push_back(argument.toStdString());
     MainDlg window;
-    std::optional<LinkError> error = SetEmulatorSpeed(link, parser.value(emulateSpeed).toStdString());
-    if (!error) error = window.SetLink(std::move(link), {"qbr5150", arguments, {}, {}});
-    if (error) {
+    if (const std::optional<LinkError> error = window.SetLink(std::move(*link), {"qbr5150", arguments, {}, {}})) {
         std::cerr << error->text << '\n';
         return 1;
     }
-    const bool screenshotMode = parser.isSet(screenshot);
+    const bool screenshotMode = options.parser.isSet(options.screenshot);
     if (screenshotMode) {
         window.SetBoxResponder([](const std::string& text, BoxButtons) {
             std::cerr << text << '\n';
@@ -148,14 +181,14 @@ int RunProgrammerApp(int& argc, char** argv) {
     // Exactly one file on the command line is an image to load. The compare asked for
     // runs only on that file or on no file named: a buffer that isn't the file the
     // user named would be compared in its place.
-    const QStringList files = parser.positionalArguments();
+    const QStringList files = options.parser.positionalArguments();
     bool loaded = files.isEmpty();
     if (started == Workspace::StartResult::Ready && files.size() == 1) {
         loaded = window.LoadStartFile(files.front().toStdString());
     }
-    if (started == Workspace::StartResult::Ready && parser.isSet(compare) && loaded)
+    if (started == Workspace::StartResult::Ready && options.parser.isSet(options.compare) && loaded)
         window.CommandAction(kExtraCompare)->trigger();
-    if (screenshotMode) return Finish(window, TakeScreenshot(window, parser.value(screenshot)));
+    if (screenshotMode) return Finish(window, TakeScreenshot(window, options.parser.value(options.screenshot)));
     return Finish(window, app.exec());
 }
 

@@ -293,6 +293,16 @@ private slots:
         QVERIFY(run(path("shot.png"), {}, {"--emulate-image", path("new.bin")}) > 0);
         QVERIFY2(errors.contains("works only with the emulated programmer"), qPrintable(errors));
         QCOMPARE(run(path("shot.png"), {}, {"--emulate-count", "0x2"}), 0);
+        // Help needs no display.
+        QProcess help;
+        QProcessEnvironment noDisplay = QProcessEnvironment::systemEnvironment();
+        noDisplay.insert("QT_QPA_PLATFORM", "xcb");
+        noDisplay.remove("DISPLAY");
+        help.setProcessEnvironment(noDisplay);
+        help.start(path("qbr5150"), {"--help"});
+        QVERIFY(help.waitForFinished(30000));
+        QCOMPARE(help.exitStatus(), QProcess::NormalExit);
+        QVERIFY(help.readAllStandardOutput().contains("--emulate-image"));
         // No compare of a buffer that isn't the file named.
         run(path("shot.png"), {path("missing.bin")}, {"--emulate", "--compare"});
         QVERIFY2(errors.contains("Open file error!") && !errors.contains("no byte differs"), qPrintable(errors));
