@@ -164,7 +164,8 @@ int ChipJobs::Write() {
     }
     // The whole chip is written as the window writes it, in one request.
     if (write.runs && (IsPartial() || options_.skipBlank != SkipBlank::Off)) report_.Set("runs", write.runs->size());
-    if (write.written) report_.Set("verified", !options_.noVerify);
+    // Verified only when the read-back was read to its end and compared.
+    if (write.written) report_.Set("verified", write.readBack.has_value());
     if (write.readBack) Judge(*write.readBack);
     report_.KeepOutcome(write.outcome);
     return ExitCodeOf(write.outcome);

@@ -158,6 +158,7 @@ TEST_F(CliProgrammer, SafetyFeaturesWorkEndToEnd) {
         // A write is verified: an unerased flash, a protected block, every run of a sparse write.
         {"write " + Path("blank.bin"), 1, "Likely cause: not erased.", {{"/cause", "not erased"}, {"/ok", false}}},
         {"write --no-verify " + Path("blank.bin"), 0, "Write chip ok!", {{"/verified", false}, {"/ok", true}}},
+        {"--emulate-fault short@16 write " + Path("blank.bin"), 1, "Read chip error!", {{"/verified", false}}},
         {"--emulate-fault protect@0xB0080 write --offset 0xB0000 --length 256 " + Path("part.bin"),
          1,
          "Likely cause: not programmed.",
