@@ -85,13 +85,7 @@ int CliSession::RunProgrammerCommand() {
 // A trace cut short or an emulated chip not saved back fails a run that went well:
 // what it did is not all on disk.
 int CliSession::KeptFiles(int code) {
-    const CliWording& wording = CurrentCliWording();
-    if (link_.trace && link_.trace->Failed()) {
-        code = FailAfterRun(code, Fill(wording.traceIncomplete, {options_.link.trace}));
-    }
-    if (!SaveEmulatedChip(link_)) {
-        code = FailAfterRun(code, Fill(CurrentLinkWording().emulatorSaveError, {link_.imagePath}));
-    }
+    for (const std::string& lost : KeepLinkFiles(link_, options_.link.trace)) code = FailAfterRun(code, lost);
     return code;
 }
 

@@ -45,7 +45,6 @@ struct CliWording {
     const char* notForThisChip;
     const char* jsonWithDataOut;
     const char* outputError;
-    const char* traceIncomplete;      // path
     const char* nothingOfImageLands;  // path
     const char* storeError;           // the store's name, what went wrong
     const char* storeUnreachable;

@@ -65,8 +65,8 @@ public:
     // now and begins with `header`, completed by the chip and access path the link starts with.
     std::optional<LinkError> SetLink(LinkRequest request, TraceHeader header);
     // At the end: every emulated chip with an image file is written back into it;
-    // false, and said on standard error, when one can't be.
-    bool SaveEmulatedChips() const;
+    // false, and said on standard error, when one can't be or the trace was cut short.
+    bool KeepLinkFiles() const;
 
     // Message boxes go to `responder` instead of the screen while one is set.
     void SetBoxResponder(BoxResponder responder) { responder_ = std::move(responder); }

@@ -82,11 +82,11 @@ void MainDlg::PickProgrammer(const ProgrammerSlot& slot) {
     CheckPickedProgrammer();
 }
 
-bool MainDlg::SaveEmulatedChips() const {
-    std::vector<std::string> unsaved = picker_.SaveEmulatedChips();
-    if (!SaveEmulatedChip(linkEnd_)) unsaved.push_back(linkEnd_.imagePath);
-    for (const std::string& path : unsaved) std::cerr << Fill(CurrentLinkWording().emulatorSaveError, {path}) << '\n';
-    return unsaved.empty();
+bool MainDlg::KeepLinkFiles() const {
+    std::vector<std::string> lost = picker_.SaveEmulatedChips();
+    for (std::string& text : qbr::KeepLinkFiles(linkEnd_, linkRequest_.trace)) lost.push_back(std::move(text));
+    for (const std::string& text : lost) std::cerr << text << '\n';
+    return lost.empty();
 }
 
 // Each look of the link watch surveys the programmers again; the link itself

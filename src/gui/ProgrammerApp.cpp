@@ -44,10 +44,10 @@ std::optional<unsigned> EmulateCount(const QString& text) {
     return count && *count >= 1 && *count <= 64 ? std::optional(static_cast<unsigned>(*count)) : std::nullopt;
 }
 
-// The window ends as the run's files say: an emulated chip that wasn't saved back
-// turns a good end into a failed one.
+// The window ends as the run's files say: an emulated chip that wasn't saved back,
+// or a trace cut short, turns a good end into a failed one.
 int Finish(MainDlg& window, int code) {
-    return window.SaveEmulatedChips() ? code : std::max(code, 1);
+    return window.KeepLinkFiles() ? code : std::max(code, 1);
 }
 
 // The window's command line.

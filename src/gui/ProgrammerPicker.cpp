@@ -45,11 +45,11 @@ std::variant<std::unique_ptr<UsbLink>, LinkError> ProgrammerPicker::LinkTo(const
 }
 
 std::vector<std::string> ProgrammerPicker::SaveEmulatedChips() const {
-    std::vector<std::string> unsaved;
+    std::vector<std::string> lost;
     for (const auto& [id, end] : ends_) {
-        if (!SaveEmulatedChip(end)) unsaved.push_back(end.imagePath);
+        for (std::string& text : KeepLinkFiles(end, {})) lost.push_back(std::move(text));
     }
-    return unsaved;
+    return lost;
 }
 
 EmulatedProgrammer* ProgrammerPicker::PickedEmulator() {

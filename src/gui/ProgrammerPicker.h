@@ -31,7 +31,7 @@ public:
     const std::optional<ProgrammerSlot>& Picked() const { return picked_; }
     // The emulated programmer picked, else null.
     EmulatedProgrammer* PickedEmulator();
-    // Writes each emulated chip used back into its image file; the files that failed.
+    // Writes each emulated chip used back into its image file; what failed, a text each.
     std::vector<std::string> SaveEmulatedChips() const;
 
 private:

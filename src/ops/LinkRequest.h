@@ -70,6 +70,7 @@ struct LinkWording {
     const char* noChipNamed;        // name
     const char* emulatorLoadError;  // path
     const char* emulatorSaveError;  // path
+    const char* traceIncomplete;    // path
     const char* emulatorOnly;       // the option
     const char* faultProgrammer;    // the fault as given
     const char* badSpeed;           // the speed as given

@@ -49,8 +49,14 @@ std::optional<LinkError> MakeEmulator(const LinkRequest& request, const Programm
 
 }  // namespace
 
-bool SaveEmulatedChip(const LinkEnd& end) {
-    return !end.emulator || end.imagePath.empty() || end.image.Save(end.emulator->Chip());
+std::vector<std::string> KeepLinkFiles(const LinkEnd& end, const std::string& tracePath) {
+    const LinkWording& wording = CurrentLinkWording();
+    std::vector<std::string> lost;
+    if (end.trace && end.trace->Failed()) lost.push_back(Fill(wording.traceIncomplete, {tracePath}));
+    if (end.emulator && !end.imagePath.empty() && !end.image.Save(end.emulator->Chip())) {
+        lost.push_back(Fill(wording.emulatorSaveError, {end.imagePath}));
+    }
+    return lost;
 }
 
 std::optional<LinkError> LoadReplay(const LinkRequest& request, LinkEnd& end) {

@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <variant>
+#include <vector>
 
 namespace qbr {
 
@@ -28,9 +29,10 @@ struct LinkEnd {
     std::string accessPath;                      // "replay", "emulated", "library" or "direct"
 };
 
-// Writes the emulated chip of `end` back into its image file; true also when there
-// is none to write.
-bool SaveEmulatedChip(const LinkEnd& end);
+// At the end of a run: writes the emulated chip of `end` back into its image file,
+// and says what of the link's files is not on disk (the chip not saved, the trace
+// `tracePath` cut short), one text each; empty when all of it is.
+std::vector<std::string> KeepLinkFiles(const LinkEnd& end, const std::string& tracePath);
 
 // Loads the request's recorded trace into `end`; its header names the chip it was recorded with.
 std::optional<LinkError> LoadReplay(const LinkRequest& request, LinkEnd& end);

@@ -293,6 +293,8 @@ private slots:
         QVERIFY(run(path("shot.png"), {}, {"--emulate-image", path("new.bin")}) > 0);
         QVERIFY2(errors.contains("works only with the emulated programmer"), qPrintable(errors));
         QCOMPARE(run(path("shot.png"), {}, {"--emulate-count", "0x2"}), 0);
+        QCOMPARE(run(path("shot.png"), {}, {"--emulate", "--trace", "/dev/full"}), 1);  // a trace cut short
+        QVERIFY2(errors.contains("could not be written whole"), qPrintable(errors));
         // Help needs no display.
         QProcess help;
         QProcessEnvironment noDisplay = QProcessEnvironment::systemEnvironment();
