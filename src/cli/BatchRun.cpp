@@ -35,10 +35,7 @@ const char* WhyNotBatch(const CliOptions& options, size_t programmers) {
         return CurrentCliWording().standardStreamInBatch;
     }
     if (programmers < 2) return nullptr;
-    if (options.link.emulatedChip && !options.link.emulatorImage.empty() &&
-        options.link.emulatorImage.find("%d") == std::string::npos) {
-        return CurrentCliWording().indexInImageName;
-    }
+    if (ImageSharedByProgrammers(options.link)) return CurrentLinkWording().imageNeedsIndex;
     const bool readsToFile = row && row->argument == ArgumentKind::ImageOut;
     for (const std::string& file : {readsToFile ? options.argument : "", options.backup, options.link.trace}) {
         if (!file.empty() && file.find("%s") == std::string::npos) return CurrentCliWording().idInFileName;

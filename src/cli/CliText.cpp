@@ -26,7 +26,6 @@ constexpr Bilingual<CliWording> kWording = {
         "with --programmer ID.",
         "With several programmers the files of read, --backup and --trace need %s in their names, which becomes "
         "each programmer's id.",
-        "With several emulated programmers --emulate-image needs %d, which becomes each programmer's number.",
         "done",
         "failed (exit code {})",
         "ready",
@@ -145,6 +144,8 @@ constexpr Bilingual<CliWording> kWording = {
         "chip-sum needs a file: its name tells raw from Intel HEX and S-records, and standard input (-) has none.",
         "--trace {} names a file this run also reads or writes: the trace would be lost or would destroy it. "
         "Name another file.",
+        "--emulate-image {} names a file this run writes: the emulated chip, saved into it at the end, would write "
+        "over it. Name another file.",
     },
     {
         "{} 不是 SPI Flash 芯片: 只有 SPI Flash 芯片可以擦除。",
@@ -162,7 +163,6 @@ constexpr Bilingual<CliWording> kWording = {
         "使用 --all 时每个编程器需要自己的文件: 标准输入和输出 (-) 不能共用。",
         "update-firmware 需要逐个手动重新连接编程器: 请用 --programmer ID 一次升级一个编程器。",
         "多个编程器时 read、--backup 和 --trace 的文件名需要包含 %s, 它会替换为各编程器的标识。",
-        "多个模拟编程器时 --emulate-image 需要包含 %d, 它会替换为各编程器的编号。",
         "完成",
         "失败 (退出码 {})",
         "就绪",
@@ -266,6 +266,7 @@ constexpr Bilingual<CliWording> kWording = {
         "Flash 芯片 (例如 -c EN25T80); EEPROM 请用 -c 型号 指定。",
         "chip-sum 需要一个文件: 由文件名区分原始二进制、Intel HEX 和 S-record, 而标准输入 (-) 没有文件名。",
         "--trace {} 与本次运行读写的另一个文件相同: 跟踪记录会丢失或毁掉该文件。请换一个文件名。",
+        "--emulate-image {} 与本次运行写入的文件相同: 结束时保存的模拟芯片会覆盖它。请换一个文件名。",
     }};
 
 }  // namespace

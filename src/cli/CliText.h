@@ -20,7 +20,6 @@ struct CliWording {
     const char* standardStreamInBatch;
     const char* firmwareInBatch;
     const char* idInFileName;
-    const char* indexInImageName;
     const char* batchOk;
     const char* batchFailed;  // exit code
     const char* accessAllowed;
@@ -123,6 +122,7 @@ struct CliWording {
     // chip-sum - : standard input has no name to tell the file's kind by
     const char* chipSumNeedsFile;
     const char* traceNamesRunFile;  // path
+    const char* imageNamesOutput;   // path
 };
 
 // The wording of the current language; English unless it is Chinese.

@@ -71,6 +71,15 @@ bool TraceNamesRunFile(const CliOptions& options) {
     return std::any_of(files.begin(), files.end(), [&](const std::string& file) { return SameFile(trace, file); });
 }
 
+// The emulated chip is saved into its image at the end, over anything the run
+// wrote there.
+bool ImageNamesOutput(const CliOptions& options) {
+    std::vector<std::string> outputs = Outputs(options);
+    outputs.push_back(options.backup);
+    return std::any_of(outputs.begin(), outputs.end(),
+                       [&](const std::string& file) { return SameFile(options.link.emulatorImage, file); });
+}
+
 }  // namespace
 
 int CheckFileKinds(const CliOptions& options, RunReport& report) {
@@ -90,6 +99,9 @@ int CheckFileKinds(const CliOptions& options, RunReport& report) {
     }
     if (TraceNamesRunFile(options)) {
         return report.Fail(errors::kUsage, Fill(wording.traceNamesRunFile, {options.link.trace}), kExitUsage);
+    }
+    if (ImageNamesOutput(options)) {
+        return report.Fail(errors::kUsage, Fill(wording.imageNamesOutput, {options.link.emulatorImage}), kExitUsage);
     }
     return kExitOk;
 }

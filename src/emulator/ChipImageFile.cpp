@@ -82,9 +82,15 @@ ChipImageFile::Problem ChipImageFile::Open(const std::string& path, VirtualChip&
     return problem;
 }
 
+bool ChipImageFile::StillNamed() const {
+    struct stat opened {};
+    struct stat named {};
+    return fd_ >= 0 && ::fstat(fd_, &opened) == 0 && ::stat(path_.c_str(), &named) == 0 && SameFile(opened, named);
+}
+
 bool ChipImageFile::Save(const VirtualChip& chip) const {
     const std::span<const uint8_t> contents = chip.Contents();
-    return fd_ >= 0 && AtomicFile::Replace(path_, contents.data(), contents.size());
+    return StillNamed() && AtomicFile::Replace(path_, contents.data(), contents.size());
 }
 
 }  // namespace qbr

@@ -34,7 +34,11 @@ public:
     Problem Open(const std::string& path, VirtualChip& chip);
     // The file's size when it was opened.
     uint64_t FileSize() const { return size_; }
-    // Writes the chip's contents back, replacing the file in one step.
+    // Whether the file's name still reaches the file opened: false once another file
+    // has taken the name (a buffer saved under it).
+    bool StillNamed() const;
+    // Writes the chip's contents back, replacing the file in one step; never over
+    // another file that has taken the name meanwhile.
     bool Save(const VirtualChip& chip) const;
 
 private:

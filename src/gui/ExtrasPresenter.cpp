@@ -98,8 +98,11 @@ void ExtrasPresenter::OnOpenBackups() {
     const std::string& folder = CurrentProgramPaths().backupDirectory;
     std::error_code error;
     std::filesystem::create_directories(folder, error);
-    if (!view_.OpenFolder(folder))
+    if (error) {
+        window_.MessageBox(Fill(CurrentExtrasWording().folderNotMade, {folder, error.message()}), BoxButtons::Ok);
+    } else if (!view_.OpenFolder(folder)) {
         window_.MessageBox(Fill(CurrentExtrasWording().noFolderViewer, {folder}), BoxButtons::Ok);
+    }
 }
 
 }  // namespace qbr::gui

@@ -9,6 +9,7 @@ namespace {
 constexpr Bilingual<ExtrasWording> kWording = {
     {
         "No program could be started to show the folder {}",
+        "Can't make the folder {}: {}",
         "   Backup: {}",
         "The two reads differ: the contact of the chip is unreliable (clip, socket or wiring). The buffer was not "
         "changed.",
@@ -30,6 +31,7 @@ constexpr Bilingual<ExtrasWording> kWording = {
     },
     {
         "无法启动任何程序来显示文件夹 {}",
+        "无法创建文件夹 {}: {}",
         "   备份: {}",
         "两次读取的结果不一致: 芯片接触不可靠 (夹子、座子或连线)。缓冲区没有被改动。",
         "编程器: {} ({})",

@@ -7,6 +7,7 @@ namespace qbr::gui {
 // filled in by Fill (base/TextFill.h).
 struct ExtrasWording {
     const char* noFolderViewer;  // folder
+    const char* folderNotMade;   // folder, the system's reason
     const char* backupStatus;    // file name
     const char* readsDiffer;
     const char* programmerPicked;      // id, serial number

@@ -188,21 +188,27 @@ void MainDlg::SelectEmulatedChip() {
     core_.Space().SetRememberSelectedChip(true);
 }
 
-// A link that can't be made as asked is said on standard error, and the window
-// goes on with what it can: the emulated programmer then holds the selected chip.
+// A link that can't be made as asked is said, and the window goes on with what it
+// can: the emulated programmer then holds the selected chip.
 std::unique_ptr<UsbLink> MainDlg::MakeLink() {
     if (std::unique_ptr<UsbLink> picked = LinkToPickedProgrammer()) return picked;
     // The one programmer is emulated programmer 1, as on the command line ("%d" is 1).
     const ProgrammerSlot slot = linkRequest_.emulatedChip ? EmulatedSlot(1) : ProgrammerSlot{};
     auto made = qbr::MakeLink(linkRequest_, slot, core_.Database(), core_.SelectedChip(), traceHeader_, linkEnd_);
     if (const auto* error = std::get_if<LinkError>(&made)) {
-        std::cerr << error->text << '\n';
+        RefuseLink(error->text);
         // Nor is a chip image that was refused kept, or saved over at exit.
         linkRequest_.emulatedChip = "";
         linkRequest_.emulatorImage.clear();
         made = qbr::MakeLink(linkRequest_, slot, core_.Database(), core_.SelectedChip(), traceHeader_, linkEnd_);
     }
     return std::get<std::unique_ptr<UsbLink>>(std::move(made));
+}
+
+// Said where the command line that asked for it is read; the run's end status says it too.
+void MainDlg::RefuseLink(const std::string& why) {
+    linkRefused_ = true;
+    std::cerr << why << '\n';
 }
 
 QAction* MainDlg::CommandAction(int command) const {

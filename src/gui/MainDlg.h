@@ -67,6 +67,9 @@ public:
     // At the end: every emulated chip with an image file is written back into it;
     // false, and said on standard error, when one can't be or the trace was cut short.
     bool KeepLinkFiles() const;
+    // Whether the start had to refuse the programmer asked for (its chip image, say)
+    // and go on with another: the run did not do what the command line asked.
+    bool LinkRefused() const { return linkRefused_; }
 
     // Message boxes go to `responder` instead of the screen while one is set.
     void SetBoxResponder(BoxResponder responder) { responder_ = std::move(responder); }
@@ -140,6 +143,7 @@ private:
     void DisableAfterDatabaseError();
     void SelectEmulatedChip();
     std::unique_ptr<UsbLink> MakeLink();
+    void RefuseLink(const std::string& why);
 
     void RunCommand(const CommandRow& row);
     bool AskYesNo(const QString& question);
@@ -159,6 +163,7 @@ private:
 
     LinkRequest linkRequest_;
     TraceHeader traceHeader_;
+    bool linkRefused_ = false;
     // Declared before the presenter, whose session holds the link to it.
     LinkEnd linkEnd_;
     // The programmers to pick from while the extras are shown, with their link

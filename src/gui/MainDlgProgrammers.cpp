@@ -24,21 +24,25 @@ bool MainDlg::PickingProgrammers() const {
 }
 
 // With several attached, the window starts on the programmer picked last time
-// when it is there, else on the first; null: as with one programmer.
+// when it is there and can be linked to, else on the first; null: as with one
+// programmer.
 std::unique_ptr<UsbLink> MainDlg::LinkToPickedProgrammer() {
     if (!PickingProgrammers()) return nullptr;
     picker_.Survey(linkRequest_);
     ListProgrammers();
     if (!picker_.Several()) return nullptr;
-    const ProgrammerSlot slot =
-        picker_.FindBySerial(ReadConfig(kExtrasSection, kExtraKeyProgrammer)).value_or(picker_.Attached().front());
-    auto made = picker_.LinkTo(slot, linkRequest_, core_.Database(), core_.SelectedChip());
-    if (const auto* error = std::get_if<LinkError>(&made)) {
-        std::cerr << error->text << '\n';
-        return nullptr;
+    const ProgrammerSlot first = picker_.Attached().front();
+    const ProgrammerSlot kept = picker_.FindBySerial(ReadConfig(kExtrasSection, kExtraKeyProgrammer)).value_or(first);
+    for (const ProgrammerSlot& slot : kept.id == first.id ? std::vector{first} : std::vector{kept, first}) {
+        auto made = picker_.LinkTo(slot, linkRequest_, core_.Database(), core_.SelectedChip());
+        if (const auto* error = std::get_if<LinkError>(&made)) {
+            RefuseLink(error->text);
+            continue;
+        }
+        CheckPickedProgrammer();
+        return std::get<std::unique_ptr<UsbLink>>(std::move(made));
     }
-    CheckPickedProgrammer();
-    return std::get<std::unique_ptr<UsbLink>>(std::move(made));
+    return nullptr;
 }
 
 void MainDlg::ListProgrammers() {

@@ -45,9 +45,10 @@ std::optional<unsigned> EmulateCount(const QString& text) {
 }
 
 // The window ends as the run's files say: an emulated chip that wasn't saved back,
-// or a trace cut short, turns a good end into a failed one.
+// a trace cut short, or a programmer refused at the start (its chip image, say)
+// turns a good end into a failed one.
 int Finish(MainDlg& window, int code) {
-    return window.KeepLinkFiles() ? code : std::max(code, 1);
+    return window.KeepLinkFiles() && !window.LinkRefused() ? code : std::max(code, 1);
 }
 
 // The window's command line.
@@ -71,7 +72,8 @@ struct WindowOptions {
                                           "N"};
     const QCommandLineOption emulateImage{"emulate-image",
                                           "Contents of the emulated chip: loaded at start, saved back at exit; the "
-                                          "chip's size (a new file is an erased chip). Needs --emulate.",
+                                          "chip's size (a new file is an erased chip). Needs --emulate or "
+                                          "--emulate-count; %d is the programmer's number.",
                                           "file"};
     const QCommandLineOption compare{"compare",
                                      "After start, compare the chip with the buffer and show the chip map (the "
@@ -116,8 +118,11 @@ struct WindowOptions {
         link.emulatorImage = parser.value(emulateImage).toStdString();
         std::optional<LinkError> error = CheckEmulatorOnly(link, {});
         if (!error) error = SetEmulatorSpeed(link, parser.value(emulateSpeed).toStdString());
-        if (!error) return link;
-        std::cerr << error->text << '\n';
+        std::string problem = error ? error->text : "";
+        // The window can pick each of them, so each needs a file of its own.
+        if (problem.empty() && ImageSharedByProgrammers(link)) problem = CurrentLinkWording().imageNeedsIndex;
+        if (problem.empty()) return link;
+        std::cerr << problem << '\n';
         return std::nullopt;
     }
 

@@ -18,8 +18,10 @@ constexpr Bilingual<LinkWording> kWording = {
         "No chip named \"{}\" in the database.",
         "Can't load the emulated chip from {}",
         "Can't save the emulated chip to {}",
+        "The emulated chip's image {} was replaced by another file during the run: the chip was not saved over it.",
         "The trace {} could not be written whole (a full disk?): it is incomplete.",
         "{} works only with the emulated programmer: add --emulate (or --emulate-count).",
+        "With several emulated programmers --emulate-image needs %d, which becomes each programmer's number.",
         "{}: the programmer's number before the colon must be between 1 and --emulate-count.",
         "--emulate-speed takes full or unlimited, not {}",
         "The emulated chip's image {} is {}, not a regular file.",
@@ -31,8 +33,10 @@ constexpr Bilingual<LinkWording> kWording = {
         "芯片数据库中没有名为 \"{}\" 的芯片。",
         "无法从 {} 载入模拟芯片的内容",
         "无法把模拟芯片的内容保存到 {}",
+        "模拟芯片的映像 {} 在运行期间被另一个文件替换: 芯片内容没有保存到它上面。",
         "跟踪文件 {} 没有完整写入 (磁盘已满?): 它不完整。",
         "{} 只能用于模拟编程器: 请加上 --emulate (或 --emulate-count)。",
+        "多个模拟编程器时 --emulate-image 需要包含 %d, 它会替换为各编程器的编号。",
         "{}: 冒号前的编程器编号必须在 1 和 --emulate-count 之间。",
         "--emulate-speed 只能是 full 或 unlimited, 不能是 {}",
         "模拟芯片的映像 {} 是{}, 不是普通文件。",
@@ -94,6 +98,11 @@ std::optional<LinkError> CheckEmulatorOnly(const LinkRequest& request, const std
                                                         : nullptr;
     if (!option) return std::nullopt;
     return LinkError{LinkProblem::NotEmulated, Fill(CurrentLinkWording().emulatorOnly, {option})};
+}
+
+bool ImageSharedByProgrammers(const LinkRequest& request) {
+    return request.emulatedChip && request.emulateCount > 1 && !request.emulatorImage.empty() &&
+           request.emulatorImage.find("%d") == std::string::npos;
 }
 
 const LinkWording& CurrentLinkWording() {

@@ -63,6 +63,8 @@ LinkError NoChipNamed(const std::string& name);
 // without emulated programmers: refused, for a real programmer would do the work
 // and its "ok" would not be what the user asked for.
 std::optional<LinkError> CheckEmulatorOnly(const LinkRequest& request, const std::string& fault);
+// Whether several emulated programmers would share one image file, whose name has no "%d".
+bool ImageSharedByProgrammers(const LinkRequest& request);
 
 // Why a link can't be made as asked, in one language; both front ends say these. "{}" stands for a value, filled in by
 // Fill.
@@ -70,13 +72,15 @@ struct LinkWording {
     const char* noChipNamed;        // name
     const char* emulatorLoadError;  // path
     const char* emulatorSaveError;  // path
+    const char* imageReplaced;      // path
     const char* traceIncomplete;    // path
     const char* emulatorOnly;       // the option
-    const char* faultProgrammer;    // the fault as given
-    const char* badSpeed;           // the speed as given
-    const char* imageNotRegular;    // path, kind
-    const char* imageInUse;         // path
-    const char* imageWrongSize;     // path, its size, chip name, the chip's size
+    const char* imageNeedsIndex;
+    const char* faultProgrammer;  // the fault as given
+    const char* badSpeed;         // the speed as given
+    const char* imageNotRegular;  // path, kind
+    const char* imageInUse;       // path
+    const char* imageWrongSize;   // path, its size, chip name, the chip's size
 };
 
 // The wording of the current language; English unless it is Chinese.

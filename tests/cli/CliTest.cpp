@@ -49,6 +49,8 @@ const TextRun kTextRuns[] = {
     {"--emulate --emulate-fault reject@1 link", 2, "takes no value: reject"},
     {"--emulate --emulate-fault stall@12k link", 2, "not a number"},
     {"--lang zh --emulate --emulate-fault stall@12k link", 2, "模拟器故障 \"stall@12k\": 值不是数字"},
+    {"--lang en --emulate --emulate-image /tmp/qbr-image.bin read /tmp/./qbr-image.bin", 2,
+     "the emulated chip, saved into it at the end, would write over it"},
     // The emulator's options without an emulated programmer are refused, not ignored.
     {"--lang en --emulate-fault stall@1 link", 2, "--emulate-fault works only with the emulated programmer"},
     {"--lang zh --emulate-image /nonexistent.bin link", 2, "--emulate-image 只能用于模拟编程器"},

@@ -97,6 +97,15 @@ TEST(ChipImageFile, HoldsOneChipForOneRun) {
             EXPECT_EQ(second.Open(dir.file(name), scratch), Problem::InUse) << name;
         }
         ASSERT_TRUE(held.Save(chip));
+        // A file that takes the name meanwhile (a buffer saved under it) is not saved over.
+        WriteFileText(dir.file("saved.bin"), "the user's");
+        std::filesystem::rename(dir.file("saved.bin"), path);
+        EXPECT_FALSE(held.StillNamed());
+        EXPECT_FALSE(held.Save(chip));
+        EXPECT_EQ(ReadFileText(path), "the user's");
+        std::filesystem::remove(path);
+        ASSERT_EQ(held.Open(path, scratch), Problem::None);
+        ASSERT_TRUE(held.Save(chip));
     }
     VirtualChip copy(record);
     ChipImageFile file;

@@ -88,6 +88,11 @@ private slots:
             const std::string folder = fixture.File("backups/");
             QVERIFY(std::filesystem::is_directory(folder));
             QCOMPARE(openedUrls_, QList<QUrl>{QUrl::fromLocalFile(QString::fromStdString(folder))});
+            // One that can't be made is said, not opened.
+            std::filesystem::remove(fixture.File("backups"));
+            WriteFileText(fixture.File("backups"), "");
+            fixture.Command(gui::kExtraOpenBackups)->trigger();
+            QVERIFY2(fixture.boxes.last().startsWith("Can't make the folder"), qPrintable(fixture.boxes.last()));
 
             // Help > Extras, checked while they show, hides them all (its own item too).
             QAction* extras = fixture.Command(gui::kExtraShown);

@@ -284,8 +284,8 @@ private slots:
         QVERIFY2(errors.contains("No chip named \"NOSUCHCHIP\""), qPrintable(errors));
         run(path("shot.png"), {}, {"--trace", "--emulate", "--emulate"});  // a trace named like an option
         QVERIFY(std::filesystem::exists(dir.file("--emulate")));
-        // A chip image that is refused is said, and the window goes on without it.
-        QCOMPARE(run(path("shot.png"), {}, {"--emulate", "--emulate-image", path(".")}), 0);
+        // A chip image that is refused is said, and the window goes on without it, then ends with status 1.
+        QCOMPARE(run(path("shot.png"), {}, {"--emulate", "--emulate-image", path(".")}), 1);
         // A new chip image is the erased chip, saved back at the end; the emulator's
         // options ask for the emulated programmer; the count is read as the command line reads it.
         QCOMPARE(run(path("shot.png"), {}, {"--emulate", "24C02", "--emulate-image", path("new.bin")}), 0);
@@ -293,6 +293,8 @@ private slots:
         QVERIFY(run(path("shot.png"), {}, {"--emulate-image", path("new.bin")}) > 0);
         QVERIFY2(errors.contains("works only with the emulated programmer"), qPrintable(errors));
         QCOMPARE(run(path("shot.png"), {}, {"--emulate-count", "0x2"}), 0);
+        QVERIFY(run(path("shot.png"), {}, {"--emulate-count", "2", "--emulate-image", path("new.bin")}) > 0);
+        QVERIFY2(errors.contains("needs %d"), qPrintable(errors));
         QCOMPARE(run(path("shot.png"), {}, {"--emulate", "--trace", "/dev/full"}), 1);  // a trace cut short
         QVERIFY2(errors.contains("could not be written whole"), qPrintable(errors));
         // Help needs no display.

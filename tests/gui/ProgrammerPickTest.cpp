@@ -72,13 +72,17 @@ private slots:
         QCOMPARE(Checked(fixture), QString("emulated-2  EMU0000002"));
     }
 
-    // A programmer whose chip image is refused says so each time it is picked, and
-    // is never worked with, erased, in its place.
+    // A programmer whose chip image is refused is refused at the start and says so
+    // each time it is picked, and is never worked with, erased, in its place: the window goes on
+    // with the first.
     void aRefusedChipImageIsRefusedEachTime() {
-        WindowFixture fixture("English", std::string(), {{"Extras", "Shown", "1"}}, 2);
+        WindowFixture fixture("English", std::string(),
+                              {{"Extras", "Shown", "1"}, {"Extras", "Programmer", "EMU0000002"}}, 2);
         WriteFileText(fixture.File("g2.bin"), "short");
         fixture.link().emulatorImage = fixture.File("g%d.bin");
         fixture.Restart();
+        QVERIFY(fixture.window().LinkRefused());
+        QCOMPARE(Checked(fixture), QString("emulated-1  EMU0000001"));
         QTRY_COMPARE(LinkText(fixture), QString("USB Link OK!  emulated-1"));
         for (int attempt = 0; attempt < 2; ++attempt) {
             Items(fixture)[1]->trigger();
