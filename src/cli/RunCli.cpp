@@ -32,8 +32,8 @@ int CheckUsage(const qbr::CliCommand& command, qbr::CliOptions& options, const s
     if (const char* usage = command.UsageError(options)) {
         return report.Fail(qbr::errors::kUsage, usage, qbr::kExitUsage);
     }
-    std::optional<qbr::LinkError> error = qbr::CheckEmulatorOnly(options.link, fault);
-    if (!error) error = qbr::SetEmulatorSpeed(options.link, speed);
+    std::optional<qbr::LinkError> error = qbr::SetEmulatorSpeed(options.link, speed);
+    if (!error) error = qbr::CheckEmulatorOnly(options.link, fault);
     if (!error && options.link.emulatedChip) error = qbr::SetEmulatorFault(options.link, fault);
     return error ? qbr::FailLink(*error, report) : qbr::kExitOk;
 }

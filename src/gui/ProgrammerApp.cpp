@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "gui/ProgrammerApp.h"
 
+#include "base/AtomicFile.h"
 #include "base/Config.h"
 #include "base/Language.h"
 #include "base/LogFile.h"
@@ -13,6 +14,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QCommandLineParser>
 
 #include <algorithm>
@@ -25,13 +27,16 @@
 namespace qbr::gui {
 namespace {
 
-// Renders the initialised window into a PNG file; message boxes that come up
-// meanwhile are answered with OK and echoed on standard error.
+// Renders the initialised window into a PNG file, written whole or not at all;
+// message boxes that come up meanwhile are answered with OK and echoed on standard error.
 int TakeScreenshot(MainDlg& window, const QString& file) {
     window.show();
     // A few rounds let the layout settle and the first link watch run.
     for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
-    if (!window.grab().save(file, "PNG")) {
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!window.grab().save(&buffer, "PNG") ||
+        !AtomicFile::Replace(file.toStdString(), png.constData(), static_cast<size_t>(png.size()))) {
         std::cerr << Fill(CurrentExtrasWording().screenshotNotWritten, {file.toStdString()}) << '\n';
         return 1;
     }
@@ -116,8 +121,8 @@ struct WindowOptions {
             if (!link.emulatedChip) link.emulatedChip.emplace();
         }
         link.emulatorImage = parser.value(emulateImage).toStdString();
-        std::optional<LinkError> error = CheckEmulatorOnly(link, {});
-        if (!error) error = SetEmulatorSpeed(link, parser.value(emulateSpeed).toStdString());
+        std::optional<LinkError> error = SetEmulatorSpeed(link, parser.value(emulateSpeed).toStdString());
+        if (!error) error = CheckEmulatorOnly(link, {});
         std::string problem = error ? error->text : "";
         // The window can pick each of them, so each needs a file of its own.
         if (problem.empty() && ImageSharedByProgrammers(link)) problem = CurrentLinkWording().imageNeedsIndex;

@@ -95,6 +95,7 @@ std::optional<LinkError> CheckEmulatorOnly(const LinkRequest& request, const std
     if (request.emulatedChip) return std::nullopt;
     const char* option = !request.emulatorImage.empty() ? "--emulate-image"
                          : !fault.empty()               ? "--emulate-fault"
+                         : request.fullSpeed            ? "--emulate-speed"
                                                         : nullptr;
     if (!option) return std::nullopt;
     return LinkError{LinkProblem::NotEmulated, Fill(CurrentLinkWording().emulatorOnly, {option})};

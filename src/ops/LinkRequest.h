@@ -59,9 +59,9 @@ std::optional<LinkError> SetEmulatorSpeed(LinkRequest& request, const std::strin
 std::optional<LinkError> SetEmulatorFault(LinkRequest& request, const std::string& text);
 // That the database has no chip of that name.
 LinkError NoChipNamed(const std::string& name);
-// The emulator's own options, an image file or a fault (`fault` as given), asked for
-// without emulated programmers: refused, for a real programmer would do the work
-// and its "ok" would not be what the user asked for.
+// The emulator's own options, an image file, a fault (`fault` as given) or the full
+// speed (set first), asked for without emulated programmers: refused, for a real
+// programmer would do the work and its "ok" would not be what the user asked for.
 std::optional<LinkError> CheckEmulatorOnly(const LinkRequest& request, const std::string& fault);
 // Whether several emulated programmers would share one image file, whose name has no "%d".
 bool ImageSharedByProgrammers(const LinkRequest& request);

@@ -53,6 +53,7 @@ const TextRun kTextRuns[] = {
      "the emulated chip, saved into it at the end, would write over it"},
     // The emulator's options without an emulated programmer are refused, not ignored.
     {"--lang en --emulate-fault stall@1 link", 2, "--emulate-fault works only with the emulated programmer"},
+    {"--lang en --emulate-speed full link", 2, "--emulate-speed works only with the emulated programmer"},
     {"--lang zh --emulate-image /nonexistent.bin link", 2, "--emulate-image 只能用于模拟编程器"},
     {"--lang en --db /nonexistent/chips.dat chips", 4, ""},
     {"--lang en --production /nonexistent/line.db chips 'en25*80'", 0, "EN25T80"},  // no row, so no programmer needed
