@@ -142,10 +142,6 @@ constexpr Bilingual<CliWording> kWording = {
         "{} is not an SPI flash chip: detect reads the ID bytes that only SPI flash chips have. To detect SPI flash, "
         "select any SPI flash chip first (for example -c EN25T80); name an EEPROM with -c NAME.",
         "chip-sum needs a file: its name tells raw from Intel HEX and S-records, and standard input (-) has none.",
-        "--trace {} names a file this run also reads or writes: the trace would be lost or would destroy it. "
-        "Name another file.",
-        "--emulate-image {} names a file this run writes: the emulated chip, saved into it at the end, would write "
-        "over it. Name another file.",
     },
     {
         "{} 不是 SPI Flash 芯片: 只有 SPI Flash 芯片可以擦除。",
@@ -265,8 +261,6 @@ constexpr Bilingual<CliWording> kWording = {
         "{} 不是 SPI Flash 芯片: 检测芯片型号读取的 ID 字节只有 SPI Flash 芯片才有。要检测 SPI Flash, 请先选择任一 SPI "
         "Flash 芯片 (例如 -c EN25T80); EEPROM 请用 -c 型号 指定。",
         "chip-sum 需要一个文件: 由文件名区分原始二进制、Intel HEX 和 S-record, 而标准输入 (-) 没有文件名。",
-        "--trace {} 与本次运行读写的另一个文件相同: 跟踪记录会丢失或毁掉该文件。请换一个文件名。",
-        "--emulate-image {} 与本次运行写入的文件相同: 结束时保存的模拟芯片会覆盖它。请换一个文件名。",
     }};
 
 }  // namespace

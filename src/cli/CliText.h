@@ -121,8 +121,6 @@ struct CliWording {
     const char* detectSpiOnly;
     // chip-sum - : standard input has no name to tell the file's kind by
     const char* chipSumNeedsFile;
-    const char* traceNamesRunFile;  // path
-    const char* imageNamesOutput;   // path
 };
 
 // The wording of the current language; English unless it is Chinese.

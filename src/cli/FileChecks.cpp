@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/FileChecks.h"
 
+#include "base/Config.h"
+#include "base/ConfiguredFiles.h"
 #include "base/FileKind.h"
+#include "base/SameFile.h"
 #include "cli/CliText.h"
 #include "cli/DoctorText.h"
 #include "cli/ExitCodes.h"
@@ -10,7 +13,6 @@
 #include "store/ProductionStore.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <ostream>
 #include <vector>
 
@@ -48,36 +50,18 @@ std::vector<std::string> Outputs(const CliOptions& options) {
     return outputs;
 }
 
-// Whether two names reach the same file, also one not made yet.
-bool SameFile(const std::string& a, const std::string& b) {
-    if (a.empty() || b.empty()) return false;
-    namespace fs = std::filesystem;
-    std::error_code ignored;
-    const auto resolved = [&](const std::string& name) { return fs::weakly_canonical(fs::absolute(name), ignored); };
-    return fs::equivalent(a, b, ignored) || resolved(a) == resolved(b);
-}
-
-// The trace is made when the programmer is reached and written all through the
-// run: a file the run also reads or writes would lose the trace or be destroyed.
-bool TraceNamesRunFile(const CliOptions& options) {
-    const std::string& trace = options.link.trace;
-    const FileKind kind = KindOfFile(trace);
-    if (trace.empty() || (kind != FileKind::Missing && kind != FileKind::Regular)) return false;
-    std::vector<std::string> files = Inputs(options);
-    const std::vector<std::string> outputs = Outputs(options);
-    files.insert(files.end(), outputs.begin() + 1, outputs.end());  // all but the trace itself
-    files.push_back(options.link.emulatorImage);
-    files.push_back(options.backup);
-    return std::any_of(files.begin(), files.end(), [&](const std::string& file) { return SameFile(trace, file); });
-}
-
-// The emulated chip is saved into its image at the end, over anything the run
-// wrote there.
-bool ImageNamesOutput(const CliOptions& options) {
-    std::vector<std::string> outputs = Outputs(options);
-    outputs.push_back(options.backup);
-    return std::any_of(outputs.begin(), outputs.end(),
-                       [&](const std::string& file) { return SameFile(options.link.emulatorImage, file); });
+// The files the run writes besides its trace, and those it must not lose: the
+// production store's (with SQLite's side files), the chip database and config.ini.
+std::vector<std::string> Written(const CliOptions& options) {
+    std::vector<std::string> written = Outputs(options);
+    written.erase(written.begin());  // the trace
+    written.push_back(options.backup);
+    if (const std::string store = StoreFile(options.production); !store.empty()) {
+        for (const char* suffix : {"", "-wal", "-shm", "-journal"}) written.push_back(store + suffix);
+    }
+    written.push_back(options.database.empty() ? ConfiguredFilePath(ConfiguredFile::Database) : options.database);
+    written.push_back(ConfigFilePath());
+    return written;
 }
 
 }  // namespace
@@ -97,11 +81,8 @@ int CheckFileKinds(const CliOptions& options, RunReport& report) {
         return report.Fail(errors::kNotARegularFile, Fill(wording.outputRefused, {path, KindText(kind)}),
                            kExitFileError);
     }
-    if (TraceNamesRunFile(options)) {
-        return report.Fail(errors::kUsage, Fill(wording.traceNamesRunFile, {options.link.trace}), kExitUsage);
-    }
-    if (ImageNamesOutput(options)) {
-        return report.Fail(errors::kUsage, Fill(wording.imageNamesOutput, {options.link.emulatorImage}), kExitUsage);
+    if (const std::optional<std::string> clash = LinkFileClash(options.link, Written(options), Inputs(options))) {
+        return report.Fail(errors::kUsage, *clash, kExitUsage);
     }
     return kExitOk;
 }

@@ -58,6 +58,7 @@ ChipImageFile::Problem ChipImageFile::Lock(const std::string& path) {
         struct stat named {};
         if (::stat(path.c_str(), &named) == 0 && SameFile(opened, named)) {
             size_ = static_cast<uint64_t>(opened.st_size);
+            opened_ = opened;
             return Problem::None;
         }
         Close();
@@ -82,15 +83,16 @@ ChipImageFile::Problem ChipImageFile::Open(const std::string& path, VirtualChip&
     return problem;
 }
 
-bool ChipImageFile::StillNamed() const {
-    struct stat opened {};
+bool ChipImageFile::TakenOver() const {
     struct stat named {};
-    return fd_ >= 0 && ::fstat(fd_, &opened) == 0 && ::stat(path_.c_str(), &named) == 0 && SameFile(opened, named);
+    if (fd_ < 0 || ::stat(path_.c_str(), &named) != 0) return false;
+    return !SameFile(opened_, named) || named.st_size != opened_.st_size ||
+           named.st_mtim.tv_sec != opened_.st_mtim.tv_sec || named.st_mtim.tv_nsec != opened_.st_mtim.tv_nsec;
 }
 
 bool ChipImageFile::Save(const VirtualChip& chip) const {
     const std::span<const uint8_t> contents = chip.Contents();
-    return StillNamed() && AtomicFile::Replace(path_, contents.data(), contents.size());
+    return fd_ >= 0 && !TakenOver() && AtomicFile::Replace(path_, contents.data(), contents.size());
 }
 
 }  // namespace qbr

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <sys/stat.h>
 
 namespace qbr {
 
@@ -34,11 +35,12 @@ public:
     Problem Open(const std::string& path, VirtualChip& chip);
     // The file's size when it was opened.
     uint64_t FileSize() const { return size_; }
-    // Whether the file's name still reaches the file opened: false once another file
-    // has taken the name (a buffer saved under it).
-    bool StillNamed() const;
-    // Writes the chip's contents back, replacing the file in one step; never over
-    // another file that has taken the name meanwhile.
+    // Whether another file has taken the name since the open (a buffer saved under
+    // it), or something has written into the file: the chip is then not saved over
+    // it. A name that is gone is free, and a save makes the file again.
+    bool TakenOver() const;
+    // Writes the chip's contents back, replacing the file in one step; never when
+    // it was taken over.
     bool Save(const VirtualChip& chip) const;
 
 private:
@@ -48,6 +50,7 @@ private:
     std::string path_;
     int fd_ = -1;
     uint64_t size_ = 0;
+    struct stat opened_ {};  // the file as it was opened
 };
 
 }  // namespace qbr

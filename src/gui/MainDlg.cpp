@@ -189,20 +189,23 @@ void MainDlg::SelectEmulatedChip() {
 }
 
 // A link that can't be made as asked is said, and the window goes on with what it
-// can: the emulated programmer then holds the selected chip.
+// can: the emulated programmer then holds the selected chip, without an image file
+// (a refused one is neither kept nor saved over at exit). The other programmers
+// keep theirs.
 std::unique_ptr<UsbLink> MainDlg::MakeLink() {
     if (std::unique_ptr<UsbLink> picked = LinkToPickedProgrammer()) return picked;
     // The one programmer is emulated programmer 1, as on the command line ("%d" is 1).
     const ProgrammerSlot slot = linkRequest_.emulatedChip ? EmulatedSlot(1) : ProgrammerSlot{};
-    auto made = qbr::MakeLink(linkRequest_, slot, core_.Database(), core_.SelectedChip(), traceHeader_, linkEnd_);
-    if (const auto* error = std::get_if<LinkError>(&made)) {
-        RefuseLink(error->text);
-        // Nor is a chip image that was refused kept, or saved over at exit.
-        linkRequest_.emulatedChip = "";
-        linkRequest_.emulatorImage.clear();
-        made = qbr::MakeLink(linkRequest_, slot, core_.Database(), core_.SelectedChip(), traceHeader_, linkEnd_);
+    LinkRequest fallback = linkRequest_;
+    fallback.emulatedChip = "";
+    fallback.emulatorImage.clear();
+    if (!linkRefused_) {
+        auto made = qbr::MakeLink(linkRequest_, slot, core_.Database(), core_.SelectedChip(), traceHeader_, linkEnd_);
+        if (auto* link = std::get_if<std::unique_ptr<UsbLink>>(&made)) return std::move(*link);
+        RefuseLink(std::get<LinkError>(made).text);
     }
-    return std::get<std::unique_ptr<UsbLink>>(std::move(made));
+    return std::get<std::unique_ptr<UsbLink>>(
+        qbr::MakeLink(fallback, slot, core_.Database(), core_.SelectedChip(), traceHeader_, linkEnd_));
 }
 
 // Said where the command line that asked for it is read; the run's end status says it too.

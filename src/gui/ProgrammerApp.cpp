@@ -3,6 +3,7 @@
 
 #include "base/AtomicFile.h"
 #include "base/Config.h"
+#include "base/ConfiguredFiles.h"
 #include "base/Language.h"
 #include "base/LogFile.h"
 #include "base/MessageTable.h"
@@ -126,18 +127,32 @@ struct WindowOptions {
         std::string problem = error ? error->text : "";
         // The window can pick each of them, so each needs a file of its own.
         if (problem.empty() && ImageSharedByProgrammers(link)) problem = CurrentLinkWording().imageNeedsIndex;
+        if (problem.empty()) problem = LinkFileClash(link, Written(), Read()).value_or("");
         if (problem.empty()) return link;
         std::cerr << problem << '\n';
         return std::nullopt;
     }
 
+    // The files the window writes besides the link's own, and those it must not lose.
+    std::vector<std::string> Written() const {
+        return {parser.value(screenshot).toStdString(), ConfigFilePath(), ConfiguredFilePath(ConfiguredFile::Database)};
+    }
+    std::vector<std::string> Read() const {
+        std::vector<std::string> read;
+        for (const QString& file : parser.positionalArguments()) read.push_back(file.toStdString());
+        return read;
+    }
+
     // --extras and --compare show the extras from now on; a config.ini that can't be
     // written is said, for they would not show.
     void KeepExtras() const {
-        bool kept = true;
-        if (parser.isSet(extras) || parser.isSet(compare)) kept = SetExtraSetting(kExtraKeyShown, true);
-        if (parser.isSet(compare)) kept = SetExtraSetting(kExtraKeyChipMap, true) && kept;
-        if (!kept) std::cerr << Fill(CurrentExtrasWording().extrasNotKept, {ConfigFilePath()}) << '\n';
+        if (parser.isSet(extras) || parser.isSet(compare)) SetExtraSetting(kExtraKeyShown, true);
+        if (parser.isSet(compare)) SetExtraSetting(kExtraKeyChipMap, true);
+        // Said only when they don't show: config.ini may hold them already.
+        const bool asked = parser.isSet(extras) || parser.isSet(compare);
+        if (asked && !ExtraSettingOn(kExtraKeyShown)) {
+            std::cerr << Fill(CurrentExtrasWording().extrasNotKept, {ConfigFilePath()}) << '\n';
+        }
     }
 };
 

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ops/LinkRequest.h"
 
+#include "base/FileKind.h"
 #include "base/Language.h"
+#include "base/SameFile.h"
 #include "base/TextFill.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdio>
@@ -18,10 +21,14 @@ constexpr Bilingual<LinkWording> kWording = {
         "No chip named \"{}\" in the database.",
         "Can't load the emulated chip from {}",
         "Can't save the emulated chip to {}",
-        "The emulated chip's image {} was replaced by another file during the run: the chip was not saved over it.",
+        "The emulated chip's image {} was replaced or written into during the run: the chip was not saved over it.",
         "The trace {} could not be written whole (a full disk?): it is incomplete.",
         "{} works only with the emulated programmer: add --emulate (or --emulate-count).",
         "With several emulated programmers --emulate-image needs %d, which becomes each programmer's number.",
+        "--trace {} names a file this run also reads or writes: the trace would be lost or would destroy it. "
+        "Name another file.",
+        "--emulate-image {} names a file this run writes: the emulated chip, saved into it at the end, would write "
+        "over it. Name another file.",
         "{}: the programmer's number before the colon must be between 1 and --emulate-count.",
         "--emulate-speed takes full or unlimited, not {}",
         "The emulated chip's image {} is {}, not a regular file.",
@@ -33,10 +40,12 @@ constexpr Bilingual<LinkWording> kWording = {
         "芯片数据库中没有名为 \"{}\" 的芯片。",
         "无法从 {} 载入模拟芯片的内容",
         "无法把模拟芯片的内容保存到 {}",
-        "模拟芯片的映像 {} 在运行期间被另一个文件替换: 芯片内容没有保存到它上面。",
+        "模拟芯片的映像 {} 在运行期间被替换或被写入: 芯片内容没有保存到它上面。",
         "跟踪文件 {} 没有完整写入 (磁盘已满?): 它不完整。",
         "{} 只能用于模拟编程器: 请加上 --emulate (或 --emulate-count)。",
         "多个模拟编程器时 --emulate-image 需要包含 %d, 它会替换为各编程器的编号。",
+        "--trace {} 与本次运行读写的另一个文件相同: 跟踪记录会丢失或毁掉该文件。请换一个文件名。",
+        "--emulate-image {} 与本次运行写入的文件相同: 结束时保存的模拟芯片会覆盖它。请换一个文件名。",
         "{}: 冒号前的编程器编号必须在 1 和 --emulate-count 之间。",
         "--emulate-speed 只能是 full 或 unlimited, 不能是 {}",
         "模拟芯片的映像 {} 是{}, 不是普通文件。",
@@ -104,6 +113,48 @@ std::optional<LinkError> CheckEmulatorOnly(const LinkRequest& request, const std
 bool ImageSharedByProgrammers(const LinkRequest& request) {
     return request.emulatedChip && request.emulateCount > 1 && !request.emulatorImage.empty() &&
            request.emulatorImage.find("%d") == std::string::npos;
+}
+
+namespace {
+
+// The names of `files` for emulated programmer `slot`; as they are for a real one.
+std::vector<std::string> ForProgrammer(std::vector<std::string> files, const ProgrammerSlot& slot) {
+    if (slot.emulatedIndex == 0) return files;
+    for (std::string& file : files) {
+        file = ReplaceAll(ReplaceAll(file, "%d", std::to_string(slot.emulatedIndex)), "%s", slot.id);
+    }
+    return files;
+}
+
+bool AnySame(const std::string& file, const std::vector<std::string>& others) {
+    return std::any_of(others.begin(), others.end(), [&](const std::string& other) { return SameFile(file, other); });
+}
+
+}  // namespace
+
+std::optional<std::string> LinkFileClash(const LinkRequest& request, const std::vector<std::string>& written,
+                                         const std::vector<std::string>& read) {
+    const LinkWording& wording = CurrentLinkWording();
+    // A trace into a FIFO or a device is read as it comes, by someone else.
+    const FileKind traceKind = KindOfFile(request.trace);
+    const bool traceFile = traceKind == FileKind::Missing || traceKind == FileKind::Regular;
+    std::vector<ProgrammerSlot> slots{ProgrammerSlot{}};
+    if (request.emulatedChip) {
+        slots.clear();
+        for (unsigned index = 1; index <= request.emulateCount; ++index) slots.push_back(EmulatedSlot(index));
+    }
+    for (const ProgrammerSlot& slot : slots) {
+        const std::vector<std::string> own = ForProgrammer({request.trace, request.emulatorImage}, slot);
+        const std::vector<std::string> writes = ForProgrammer(written, slot);
+        if (traceFile &&
+            (AnySame(own[0], writes) || AnySame(own[0], ForProgrammer(read, slot)) || SameFile(own[0], own[1]))) {
+            return Fill(wording.traceNamesRunFile, {request.trace});
+        }
+        if (request.emulatedChip && AnySame(own[1], writes)) {
+            return Fill(wording.imageNamesOutput, {request.emulatorImage});
+        }
+    }
+    return std::nullopt;
 }
 
 const LinkWording& CurrentLinkWording() {

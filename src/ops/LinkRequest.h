@@ -7,6 +7,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace qbr {
 
@@ -65,6 +66,13 @@ LinkError NoChipNamed(const std::string& name);
 std::optional<LinkError> CheckEmulatorOnly(const LinkRequest& request, const std::string& fault);
 // Whether several emulated programmers would share one image file, whose name has no "%d".
 bool ImageSharedByProgrammers(const LinkRequest& request);
+// The run's own files, the trace (written all through it) and each emulated chip's
+// image (saved at its end), checked against each other and against the run's other
+// files: `written` (outputs, stores, settings), and `read`, which only the trace
+// may not name. Each programmer's names are taken with "%d" as its number and "%s"
+// as its id. The first clash in words; nullopt when there is none.
+std::optional<std::string> LinkFileClash(const LinkRequest& request, const std::vector<std::string>& written,
+                                         const std::vector<std::string>& read);
 
 // Why a link can't be made as asked, in one language; both front ends say these. "{}" stands for a value, filled in by
 // Fill.
@@ -76,11 +84,13 @@ struct LinkWording {
     const char* traceIncomplete;    // path
     const char* emulatorOnly;       // the option
     const char* imageNeedsIndex;
-    const char* faultProgrammer;  // the fault as given
-    const char* badSpeed;         // the speed as given
-    const char* imageNotRegular;  // path, kind
-    const char* imageInUse;       // path
-    const char* imageWrongSize;   // path, its size, chip name, the chip's size
+    const char* traceNamesRunFile;  // path
+    const char* imageNamesOutput;   // path
+    const char* faultProgrammer;    // the fault as given
+    const char* badSpeed;           // the speed as given
+    const char* imageNotRegular;    // path, kind
+    const char* imageInUse;         // path
+    const char* imageWrongSize;     // path, its size, chip name, the chip's size
 };
 
 // The wording of the current language; English unless it is Chinese.

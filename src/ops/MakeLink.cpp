@@ -54,7 +54,7 @@ std::vector<std::string> KeepLinkFiles(const LinkEnd& end, const std::string& tr
     std::vector<std::string> lost;
     if (end.trace && end.trace->Failed()) lost.push_back(Fill(wording.traceIncomplete, {tracePath}));
     if (!end.emulator || end.imagePath.empty()) return lost;
-    if (!end.image.StillNamed()) {
+    if (end.image.TakenOver()) {
         lost.push_back(Fill(wording.imageReplaced, {end.imagePath}));
     } else if (!end.image.Save(end.emulator->Chip())) {
         lost.push_back(Fill(wording.emulatorSaveError, {end.imagePath}));

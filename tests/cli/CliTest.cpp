@@ -51,6 +51,14 @@ const TextRun kTextRuns[] = {
     {"--lang zh --emulate --emulate-fault stall@12k link", 2, "模拟器故障 \"stall@12k\": 值不是数字"},
     {"--lang en --emulate --emulate-image /tmp/qbr-image.bin read /tmp/./qbr-image.bin", 2,
      "the emulated chip, saved into it at the end, would write over it"},
+    {"--lang en --production /tmp/qbr-line.db --emulate --emulate-image /tmp/./qbr-line.db link", 2,
+     "--emulate-image /tmp/./qbr-line.db names a file this run writes"},
+    {"--lang en --emulate-count 2 --emulate-image '/tmp/qbr-t%d.bin' --trace /tmp/qbr-t2.bin link", 2,
+     "--trace /tmp/qbr-t2.bin names a file"},
+    {"--version >/dev/null; (ln -sf /tmp/qbr-none.bin /tmp/qbr-dangling.bin; " QBR_RUNTIME_DIR
+     "/qbr5150-cli --lang en --emulate --emulate-image /tmp/qbr-none.bin read /tmp/qbr-dangling.bin; code=$?; rm "
+     "/tmp/qbr-dangling.bin; exit $code)",
+     2, "would write over it"},
     // The emulator's options without an emulated programmer are refused, not ignored.
     {"--lang en --emulate-fault stall@1 link", 2, "--emulate-fault works only with the emulated programmer"},
     {"--lang en --emulate-speed full link", 2, "--emulate-speed works only with the emulated programmer"},

@@ -97,14 +97,24 @@ TEST(ChipImageFile, HoldsOneChipForOneRun) {
             EXPECT_EQ(second.Open(dir.file(name), scratch), Problem::InUse) << name;
         }
         ASSERT_TRUE(held.Save(chip));
-        // A file that takes the name meanwhile (a buffer saved under it) is not saved over.
-        WriteFileText(dir.file("saved.bin"), "the user's");
+        // A file that takes the name meanwhile (a buffer saved under it), or data
+        // written into the file, is not saved over; a name that is gone is made again.
+        ASSERT_EQ(held.Open(path, scratch), Problem::None);
+        WriteFileText(dir.file("saved.bin"), "the user's data!");  // as long as the chip, and as old
+        std::filesystem::last_write_time(dir.file("saved.bin"), std::filesystem::last_write_time(path));
         std::filesystem::rename(dir.file("saved.bin"), path);
-        EXPECT_FALSE(held.StillNamed());
+        EXPECT_TRUE(held.TakenOver());
         EXPECT_FALSE(held.Save(chip));
-        EXPECT_EQ(ReadFileText(path), "the user's");
+        EXPECT_EQ(ReadFileText(path), "the user's data!");
         std::filesystem::remove(path);
         ASSERT_EQ(held.Open(path, scratch), Problem::None);
+        WriteFileText(path, "written in place");
+        EXPECT_TRUE(held.TakenOver());
+        EXPECT_FALSE(held.Save(chip));
+        std::filesystem::remove(path);
+        ASSERT_EQ(held.Open(path, scratch), Problem::None);
+        std::filesystem::remove(path);
+        EXPECT_FALSE(held.TakenOver());
         ASSERT_TRUE(held.Save(chip));
     }
     VirtualChip copy(record);

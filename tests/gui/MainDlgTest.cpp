@@ -295,6 +295,8 @@ private slots:
         QCOMPARE(run(path("shot.png"), {}, {"--emulate-count", "0x2"}), 0);
         QVERIFY(run(path("shot.png"), {}, {"--emulate-count", "2", "--emulate-image", path("new.bin")}) > 0);
         QVERIFY2(errors.contains("needs %d"), qPrintable(errors));
+        QVERIFY(run(path("t.json"), {}, {"--emulate", "--trace", path("t.json")}) > 0);  // the picture over the trace
+        QVERIFY2(errors.contains("names a file this run also reads or writes"), qPrintable(errors));
         QCOMPARE(run(path("shot.png"), {}, {"--emulate", "--trace", "/dev/full"}), 1);  // a trace cut short
         QVERIFY2(errors.contains("could not be written whole"), qPrintable(errors));
         // Help needs no display.

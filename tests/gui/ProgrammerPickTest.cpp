@@ -89,6 +89,14 @@ private slots:
             QVERIFY2(fixture.boxes.last().contains("g2.bin holds 5 bytes"), qPrintable(fixture.boxes.last()));
             QCOMPARE(Checked(fixture), QString("emulated-1  EMU0000001"));
         }
+        // The first one's image refused too: the others keep theirs.
+        std::filesystem::rename(fixture.File("g2.bin"), fixture.File("g1.bin"));
+        WriteFileText(fixture.File("g2.bin"), std::string(1 << 20, '\x5A'));
+        WriteConfig("Extras", "Programmer", "EMU0000001");
+        fixture.Restart();
+        QVERIFY(fixture.window().LinkRefused());
+        Items(fixture)[1]->trigger();
+        QCOMPARE(ReadFirstByte(fixture), 0x5A);
     }
 
     void hiddenExtrasListNoProgrammers() {
