@@ -177,7 +177,7 @@ int ChipJobs::Write() {
 void ChipJobs::ReportDifferingBytes(const Mismatch& mismatch) {
     SilentEvents silent;
     ProgrammerCore quiet(core_.Session(), core_.Space(), silent);
-    const uint32_t end = WholeChip(core_.SelectedChip()).End();
+    const uint32_t end = core_.SelectedChip().capacity;
     const ChipDiff result = DiffChip(quiet, core_.SelectedChip(), {mismatch.address, end - mismatch.address});
     quiet.Show(result);  // into the log alone
     if (result.outcome != Outcome::Ok) return;

@@ -34,6 +34,14 @@ std::string StoreFile(const std::string& store) {
     return ProductionStore::IsUrl(store) ? "" : store;
 }
 
+// The store's file and SQLite's side files beside it; none for a server.
+std::vector<std::string> StoreFiles(const std::string& store) {
+    std::vector<std::string> files;
+    if (store.empty() || ProductionStore::IsUrl(store)) return files;
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) files.push_back(store + suffix);
+    return files;
+}
+
 std::vector<std::string> Inputs(const CliOptions& options) {
     std::vector<std::string> inputs = {options.database, options.link.replay, StoreFile(options.production)};
     const CommandRow* row = FindCliCommand(options.command);
@@ -56,9 +64,7 @@ std::vector<std::string> Written(const CliOptions& options) {
     std::vector<std::string> written = Outputs(options);
     written.erase(written.begin());  // the trace
     written.push_back(options.backup);
-    if (const std::string store = StoreFile(options.production); !store.empty()) {
-        for (const char* suffix : {"", "-wal", "-shm", "-journal"}) written.push_back(store + suffix);
-    }
+    for (std::string& file : StoreFiles(options.production)) written.push_back(std::move(file));
     written.push_back(options.database.empty() ? ConfiguredFilePath(ConfiguredFile::Database) : options.database);
     written.push_back(ConfigFilePath());
     return written;
@@ -88,11 +94,8 @@ int CheckFileKinds(const CliOptions& options, RunReport& report) {
 }
 
 bool NamesStoreFile(const std::string& path, const std::string& store) {
-    if (ProductionStore::IsUrl(store)) return false;
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
-        if (SameFile(path, store + suffix)) return true;
-    }
-    return false;
+    const std::vector<std::string> files = StoreFiles(store);
+    return std::any_of(files.begin(), files.end(), [&](const std::string& file) { return SameFile(path, file); });
 }
 
 int FailLink(const LinkError& error, RunReport& report) {

@@ -3,11 +3,11 @@
 
 #include "base/MessageTable.h"
 #include "gui/BufferFillDlg.h"
+#include "gui/DialogButtons.h"
 #include "gui/MenuTexts.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace qbr::gui {
@@ -22,21 +22,9 @@ AddressLocateDlg::AddressLocateDlg(QWidget* parent) : QDialog(parent) {
     field->addWidget(new QLabel(Text(kMsgLocateAddrLabel), this));
     field->addWidget(addressEdit_);
 
-    auto* ok = new QPushButton(Text(kMsgLocateOk), this);
-    ok->setObjectName("okButton");
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(Text(kMsgLocateCancel), this);
-    cancel->setObjectName("cancelButton");
-    connect(ok, &QPushButton::clicked, this, &AddressLocateDlg::OnOk);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(field);
-    layout->addLayout(buttons);
+    layout->addLayout(OkCancelRow(this, [this] { OnOk(); }));
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 

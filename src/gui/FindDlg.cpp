@@ -1,15 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "gui/FindDlg.h"
 
-#include "base/MessageTable.h"
+#include "gui/DialogButtons.h"
 #include "gui/ExtrasText.h"
-#include "gui/MenuTexts.h"
 
 #include <QButtonGroup>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
 
@@ -52,22 +50,11 @@ FindDlg::FindDlg(const FindRequest& last, QWidget* parent) : QDialog(parent) {
     forwardButton->setObjectName("forwardButton");
     backwardButton_->setObjectName("backwardButton");
 
-    auto* ok = new QPushButton(Text(kMsgLocateOk), this);
-    ok->setObjectName("okButton");
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(Text(kMsgLocateCancel), this);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(field);
     layout->addLayout(Choice(hexButton, textButton_, last.kind == SearchKind::Text));
     layout->addLayout(Choice(forwardButton, backwardButton_, last.direction == SearchDirection::Backward));
-    layout->addLayout(buttons);
+    layout->addLayout(OkCancelRow(this, [this] { accept(); }));
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 

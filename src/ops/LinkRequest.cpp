@@ -5,6 +5,7 @@
 #include "base/Language.h"
 #include "base/SameFile.h"
 #include "base/TextFill.h"
+#include "ops/AttachedProgrammers.h"
 
 #include <algorithm>
 #include <array>
@@ -138,11 +139,9 @@ std::optional<std::string> LinkFileClash(const LinkRequest& request, const std::
     // A trace into a FIFO or a device is read as it comes, by someone else.
     const FileKind traceKind = KindOfFile(request.trace);
     const bool traceFile = traceKind == FileKind::Missing || traceKind == FileKind::Regular;
-    std::vector<ProgrammerSlot> slots{ProgrammerSlot{}};
-    if (request.emulatedChip) {
-        slots.clear();
-        for (unsigned index = 1; index <= request.emulateCount; ++index) slots.push_back(EmulatedSlot(index));
-    }
+    // A real programmer's id isn't known before the run; its names are taken as they are.
+    const std::vector<ProgrammerSlot> slots = request.emulatedChip ? AttachedProgrammers(request)
+                                                                   : std::vector{ProgrammerSlot{}};
     for (const ProgrammerSlot& slot : slots) {
         const std::vector<std::string> own = ForProgrammer({request.trace, request.emulatorImage}, slot);
         const std::vector<std::string> writes = ForProgrammer(written, slot);
